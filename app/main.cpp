@@ -1,0 +1,67 @@
+// Program entry: the few command-line options, then the game's own start-up.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "host/Fs.h"
+#include "host/Window.h"
+#include "world/Startup.h"
+
+namespace {
+
+void Usage() {
+    fprintf(stderr,
+            "usage: karvonel [--data DIR] [--headless] [--frames N] [--input FILE]\n"
+            "  --data DIR     run in the data tree DIR (default: the current directory)\n"
+            "  --headless     no window, no sound device; the clock advances by a fixed step per frame\n"
+            "  --frames N     headless: stop after N frames\n"
+            "  --input FILE   headless: scripted input (see README)\n");
+}
+
+}  // namespace
+
+// Set by --input; read by the input devices when they open.
+extern const char* HeadlessInputScript;
+const char* HeadlessInputScript = nullptr;
+
+int main(int argc, char** argv) {
+    const char* data = nullptr;
+    bool headless = false;
+    int frames = 0;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        auto value = [&](const char* name) -> const char* {
+            if (i + 1 >= argc) {
+                fprintf(stderr, "karvonel: %s needs a value\n", name);
+                Usage();
+                exit(2);
+            }
+            return argv[++i];
+        };
+        if (a == "--data") {
+            data = value("--data");
+        } else if (a == "--headless") {
+            headless = true;
+        } else if (a == "--frames") {
+            frames = atoi(value("--frames"));
+        } else if (a == "--input") {
+            HeadlessInputScript = value("--input");
+        } else if (a == "--help" || a == "-h") {
+            Usage();
+            return 0;
+        } else {
+            fprintf(stderr, "karvonel: unknown option '%s'\n", argv[i]);
+            Usage();
+            return 2;
+        }
+    }
+    if (data && !host::SetWorkingDirectory(data)) {
+        fprintf(stderr, "karvonel: cannot enter the data folder '%s'\n", data);
+        return 2;
+    }
+    host::SetHeadless(headless);
+    host::SetFrameLimit(headless ? frames : 0);
+    GameMain();
+    return 0;
+}

@@ -1,0 +1,14 @@
+#include "tools/mkdemo/Demo.h"
+
+#include "tools/datakit/Bytes.h"
+
+namespace mkdemo {
+
+bool BuildDemo(const Context& ctx) {
+    // The folders of the data tree's roots.
+    for (const char* dir : {"app", "app/text", "Movies", "Snapshots"})
+        if (!datakit::MakeDirs(ctx.Path(dir))) return false;
+    return true;
+}
+
+}  // namespace mkdemo

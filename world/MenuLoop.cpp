@@ -1,0 +1,110 @@
+// The outer loop: the menus, then one level, then the menus again, until the user quits.
+#include <cstring>
+
+#include "core/Memory.h"
+#include "frontend/Frontend.h"
+#include "host/Window.h"
+#include "world/Level.h"
+#include "world/Startup.h"
+
+int LastEndCode = -1;
+int LevelsPlayed = 0;
+char MissionName[64] = "";
+
+namespace {
+
+const char* OrdinalSuffix(int n) {
+    int tens = n % 100;
+    if (tens >= 11 && tens <= 13) return "th";
+    switch (n % 10) {
+        case 1: return "st";
+        case 2: return "nd";
+        case 3: return "rd";
+        default: return "th";
+    }
+}
+
+// Per-pass work of modules that are built later: the pointer, the menu texts, the device updates
+// of the menu frame, the music and sound switches. Each does nothing until its module exists.
+void ShowMenuPointer() {}
+void ReadMenuTexts() {}
+void UpdateMenuDevices() {}
+void FreeBriefingSpeech() {}
+void SetSoundOutput(bool on) { (void)on; }
+void StartSoundtrack() {}
+void StopBackgroundMusic() {}
+void PlayClosingMovie(int campaign) { (void)campaign; }
+void RestartIntroMusic() {}
+void RereadRules() {}
+
+}  // namespace
+
+int NextScreenForEndCode(int endCode, const char* missionName, int currentScreen, int* closingMovie) {
+    *closingMovie = 0;
+    switch (endCode) {
+        case 4: return 100;
+        case 3: return 6;
+        case 1:
+            if (missionName && strcmp(missionName, "Ema12") == 0) {
+                *closingMovie = 1;
+                return currentScreen;
+            }
+            if (missionName && strcmp(missionName, "Ga11") == 0) {
+                *closingMovie = 2;
+                return currentScreen;
+            }
+            return 8;
+        default: return 8;
+    }
+}
+
+void MenuAndLevelLoop() {
+    for (;;) {
+        ShowMenuPointer();
+        ReadMenuTexts();
+        if (LastEndCode == 3) WriteCampaignProgress();
+        BuildScreen(CurrentScreen);
+
+        int result = 0;
+        while (result == 0) {
+            PumpMessages();
+            // Closing the window, or the end of a headless run, quits as the menu's quit does.
+            if (host::QuitRequested()) {
+                result = -1;
+                break;
+            }
+            UpdateMenuDevices();
+            result = MenuFrame();
+        }
+        FreeWidgets();
+        if (result == -1) return;
+
+        LevelsPlayed++;
+        FreeBriefingSpeech();
+        if (result == 1) {
+            SetSoundOutput(false);
+            InitLevel(0);
+            SetSoundOutput(true);
+            GameFileCommand("__mission_start", 7);
+        }
+        StartSoundtrack();
+        LastEndCode = RunGame();
+        StopBackgroundMusic();
+        SetSoundOutput(false);
+
+        int closingMovie = 0;
+        CurrentScreen = NextScreenForEndCode(LastEndCode, MissionName, CurrentScreen, &closingMovie);
+        TeardownLevel();
+        SetSoundOutput(true);
+        if (closingMovie) {
+            PlayClosingMovie(closingMovie);
+            CurrentScreen = 20;
+        } else {
+            RestartIntroMusic();
+        }
+        RereadRules();
+        DebugPrintf("\nmemcheck dump after %d%s ExitLevel (%s) follows ...\n", LevelsPlayed,
+                    OrdinalSuffix(LevelsPlayed), MissionName);
+        MemCheck_PurposeDump();
+    }
+}

@@ -1,0 +1,124 @@
+// Start-up, shutdown and the long-lived game data, in the fixed order the game relies on: the core
+// first, then the window, the devices, the data that lives across levels, and the menus.
+#include "world/Startup.h"
+
+#include <cstdio>
+
+#include "core/Config.h"
+#include "core/Memory.h"
+#include "host/Dialog.h"
+#include "host/Window.h"
+
+int StartingUp = 1;
+int DisplayOK = 1;
+
+namespace {
+
+// The product name is both the window class and the window title.
+constexpr const char* kProductName = "Karvonel";
+
+// Opens the package "Vexa.qzp" when it exists and reads the configuration "Vexa.cfg".
+void OpenCoreFiles() {}
+
+// First run only: pre-reads the paths and the in-game texts and asks which driving aids to switch on.
+void FirstRunQuestion() {}
+
+// Reads "app/rules" and "app/paths".
+void ReadStartupRules() {}
+
+// Plays the logo and intro movies that exist.
+void PlayStartupMovies() {}
+
+// First run only: binds the camera zoom to the mouse wheel, or to the keypad's minus and plus.
+void FirstRunZoomBinding() {}
+
+// Starts the intro music when the rule "intromusic" exists and background music is on.
+void StartIntroMusic() {}
+
+// Pauses every sound before the closing slide show.
+void PauseAllSounds() {}
+
+// Closes the package.
+void CloseCoreFiles() {}
+
+void CreateWindowFromConfig() {
+    int x, y, w, h;
+    if (fullscreen) {
+        x = 0;
+        y = 0;
+        if (!host::DesktopSize(&w, &h)) x = y = w = h = 0x9001f;
+    } else {
+        // Centred on a 1152 x 864 screen, as the game was laid out.
+        x = 576 - xres / 2;
+        y = 432 - yres / 2;
+        w = xres;
+        h = yres;
+    }
+    if (!host::CreateMainWindow(kProductName, x, y, w, h, fullscreen != 0))
+        FatalError("Error(WinMain): failed to create window");
+}
+
+}  // namespace
+
+void PumpMessages() { host::PumpEvents(); }
+
+int OpenDisplay() {
+    // DirectShow, the graphics device, the first clear, the input devices, the sound device, the first
+    // present, the initial render and texture-stage states and the texture eviction are opened here as
+    // their modules are built.
+    return 0;
+}
+
+void CloseDevices() {
+    // Mouse, joystick, keyboard, DirectInput, the D3DX context, the sounds and DirectSound, the graphics
+    // device and DirectShow are closed here, in that order, as their modules are built.
+}
+
+void InitGameData() {
+    // Fixed-point tables, the units file, the widget arrays, the cursor, the render mode and routines,
+    // the screen-text metrics, the font, the local player cell, the key names and bindings, the icons
+    // and the mouse pointer are loaded here, in that order, as their modules are built.
+}
+
+void FreeGameData() {
+    // The mouse pointer, icons, rules, key names, player cells, team entries, unit types and fixed-point
+    // tables are freed here, in that order, as their modules are built.
+}
+
+int SlideShow(const char* prefix) {
+    (void)prefix;  // the bitmaps are shown once bitmaps and input exist
+    return 0;
+}
+
+int GameMain() {
+    StartingUp = 1;
+    DisplayOK = 1;
+
+    MemCheck_init(0, 0);
+    OpenCoreFiles();
+    if (first_run) FirstRunQuestion();
+    CreateWindowFromConfig();
+    ReadStartupRules();
+    PlayStartupMovies();
+    OpenDisplay();
+    if (first_run) FirstRunZoomBinding();
+    InitGameData();
+    StartIntroMusic();
+    SlideShow("slide");
+
+    PumpMessages();
+    StartingUp = 0;
+    LastEndCode = -1;
+    MenuAndLevelLoop();
+
+    PauseAllSounds();
+    SlideShow("extro");
+    FreeGameData();
+    CloseDevices();
+    DebugPrintf("\nmemcheck dump on termination follows ...\n");
+    MemCheck_PurposeDump();
+    MemCheck_exit();
+    CloseCoreFiles();
+    host::DestroyMainWindow();
+    return 1;
+}

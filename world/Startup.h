@@ -1,0 +1,36 @@
+// Application start-up and shutdown, the menu and level alternation, and the window's message handling.
+#pragma once
+
+// Process-wide state of the start-up.
+extern int StartingUp;  // 1 until the start-up sequence is complete
+extern int DisplayOK;   // 0 after the window had to be repainted; the frame loop restores the display
+
+// The program: start-up, the menu and level loop, shutdown. Returns 1 after shutdown.
+int GameMain();
+
+// Opens every device and sets the initial render state; returns the graphics device's result.
+int OpenDisplay();
+// Closes every device (also on the fatal path and before the campaign-end movies).
+void CloseDevices();
+
+// The game data that lives from start-up to shutdown.
+void InitGameData();
+void FreeGameData();
+
+// Shows the numbered bitmaps prefix1, prefix2, ... until one is missing; nonzero when ended by Escape.
+int SlideShow(const char* prefix);
+
+// The window's message pump: window events, the headless frame count and the quit request.
+void PumpMessages();
+
+// The menu and level alternation; returns when the menus ask to quit.
+void MenuAndLevelLoop();
+
+// State of the outer loop.
+extern int LastEndCode;   // end code of the previous level, -1 before the first
+extern int LevelsPlayed;  // levels started since start-up
+extern char MissionName[64];
+
+// Chooses the next menu screen from a level's end code and the mission's name; sets the closing-movie
+// flags (1: first campaign, 2: second campaign) instead when a campaign was won.
+int NextScreenForEndCode(int endCode, const char* missionName, int currentScreen, int* closingMovie);
