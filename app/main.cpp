@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/Fs.h"
+#include "host/InputScript.h"
 #include "host/Window.h"
 #include "world/Startup.h"
 
@@ -53,6 +54,14 @@ int main(int argc, char** argv) {
         } else {
             fprintf(stderr, "karvonel: unknown option '%s'\n", argv[i]);
             Usage();
+            return 2;
+        }
+    }
+    // The script is read before entering the data folder, so a relative path means what the user typed.
+    if (HeadlessInputScript) {
+        std::string error;
+        if (!host::LoadInputScript(HeadlessInputScript, &error)) {
+            fprintf(stderr, "karvonel: input script: %s\n", error.c_str());
             return 2;
         }
     }

@@ -4,6 +4,7 @@
 #include "core/Memory.h"
 #include "frontend/Frontend.h"
 #include "host/Window.h"
+#include "platform/InputDevices.h"
 #include "world/Level.h"
 #include "world/Startup.h"
 
@@ -28,7 +29,13 @@ const char* OrdinalSuffix(int n) {
 // of the menu frame, the music and sound switches. Each does nothing until its module exists.
 void ShowMenuPointer() {}
 void ReadMenuTexts() {}
-void UpdateMenuDevices() {}
+// Per menu frame: the keyboard, then the music streams, the background music and the sound volumes,
+// the joystick while one is open, the mouse; then the mouse pointer follows the mouse.
+void UpdateMenuDevices() {
+    dxgl_UpdateKeyboardState();
+    if (dxgl_JoyOpen()) dxgl_UpdateJoyState();
+    dxgl_UpdateMouseState();
+}
 void FreeBriefingSpeech() {}
 void SetSoundOutput(bool on) { (void)on; }
 void StartSoundtrack() {}

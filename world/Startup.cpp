@@ -8,6 +8,7 @@
 #include "core/Memory.h"
 #include "host/Dialog.h"
 #include "host/Window.h"
+#include "platform/InputDevices.h"
 
 int StartingUp = 1;
 int DisplayOK = 1;
@@ -62,16 +63,34 @@ void CreateWindowFromConfig() {
 
 void PumpMessages() { host::PumpEvents(); }
 
+// DirectInput, then the keyboard, the mouse and the joystick.
+static void OpenInputDevices() {
+    dxgl_InitDI();
+    dxgl_InitKeyboard();
+    dxgl_InitMouse();
+    dxgl_InitJoy();
+}
+
+// The mouse, the joystick, the keyboard, then DirectInput.
+static void CloseInputDevices() {
+    dxgl_ReleaseMouse();
+    dxgl_ReleaseJoy();
+    dxgl_ReleaseKeyboard();
+    dxgl_ReleaseDI();
+}
+
 int OpenDisplay() {
     // DirectShow, the graphics device, the first clear, the input devices, the sound device, the first
     // present, the initial render and texture-stage states and the texture eviction are opened here as
     // their modules are built.
+    OpenInputDevices();
     return 0;
 }
 
 void CloseDevices() {
     // Mouse, joystick, keyboard, DirectInput, the D3DX context, the sounds and DirectSound, the graphics
     // device and DirectShow are closed here, in that order, as their modules are built.
+    CloseInputDevices();
 }
 
 void InitGameData() {
