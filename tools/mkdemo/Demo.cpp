@@ -8,6 +8,7 @@ bool BuildDemo(const Context& ctx) {
     // The folders of the data tree's roots.
     for (const char* dir : {"app", "app/text", "Movies", "Snapshots"})
         if (!datakit::MakeDirs(ctx.Path(dir))) return false;
+    if (!BuildTextures(ctx)) return false;
     return true;
 }
 

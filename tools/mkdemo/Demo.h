@@ -11,6 +11,9 @@ struct Context {
     std::string Path(const std::string& rel) const { return out + "/" + rel; }
 };
 
+// The font, the textures, the texture animations and the palettes.
+bool BuildTextures(const Context& ctx);
+
 // Writes the whole tree; false when a file cannot be written.
 bool BuildDemo(const Context& ctx);
 
