@@ -9,7 +9,7 @@
 #include "host/Input.h"
 #include "host/InputScript.h"
 
-uint8_t KeyStates[kKeyCodeCount];
+uint8_t KeyStates[277];
 MouseStateRecord MouseState;
 int MouseHasWheel = 0;
 JoyStateRecord JoyState;
@@ -17,6 +17,11 @@ uint32_t JoyHat = 0xFFFFFFFFu;
 JoyCapsRecord JoyCaps;
 
 namespace {
+
+constexpr int kKeyMouseButton0 = 256;
+constexpr int kKeyHatUp = 260, kKeyHatDown = 261, kKeyHatLeft = 262, kKeyHatRight = 263;
+constexpr int kKeyJoyButton0 = 264;
+constexpr int kKeyEitherAlt = 274, kKeyEitherCtrl = 275, kKeyEitherShift = 276;
 
 bool g_diOpen = false;
 bool g_keyboardOpen = false;

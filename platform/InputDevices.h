@@ -5,21 +5,10 @@
 
 #include <cstdint>
 
-// Key codes: 0..255 keyboard scan codes, 256..259 mouse buttons, 260..263 hat up/down/left/right,
-// 264..273 joystick buttons 1..10, 274..276 either Alt, Ctrl, Shift.
-constexpr int kKeyCodeCount = 277;
-constexpr int kKeyMouseButton0 = 256;
-constexpr int kKeyHatUp = 260;
-constexpr int kKeyHatDown = 261;
-constexpr int kKeyHatLeft = 262;
-constexpr int kKeyHatRight = 263;
-constexpr int kKeyJoyButton0 = 264;
-constexpr int kKeyEitherAlt = 274;
-constexpr int kKeyEitherCtrl = 275;
-constexpr int kKeyEitherShift = 276;
-
-// One byte per key code, non-zero while down: keyboard bytes carry 0x80, the others 1.
-extern uint8_t KeyStates[kKeyCodeCount];
+// One byte per key code 0..276, non-zero while down: the keyboard's scan codes 0..255 carry 0x80, the
+// mouse buttons (256..259), hat directions (260..263), joystick buttons (264..273) and either-side Alt,
+// Ctrl and Shift (274..276) carry 1. The key names and bindings declare the same array.
+extern uint8_t KeyStates[277];
 
 // The mouse state of the last read (16 bytes): movement since the read before, four buttons (0x80 down).
 struct MouseStateRecord {

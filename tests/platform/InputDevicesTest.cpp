@@ -9,6 +9,9 @@
 
 namespace {
 
+constexpr int kHatUp = 260, kHatDown = 261, kHatLeft = 262, kHatRight = 263;
+constexpr int kEitherAlt = 274, kEitherCtrl = 275, kEitherShift = 276;
+
 TEST(HatKeys, BoundariesBelongToBothNeighbours) {
     struct Case {
         uint32_t hat;
@@ -24,10 +27,10 @@ TEST(HatKeys, BoundariesBelongToBothNeighbours) {
     };
     for (const Case& c : cases) {
         SetHatKeys(c.hat);
-        EXPECT_EQ(KeyStates[kKeyHatUp] != 0, c.up) << c.hat;
-        EXPECT_EQ(KeyStates[kKeyHatDown] != 0, c.down) << c.hat;
-        EXPECT_EQ(KeyStates[kKeyHatLeft] != 0, c.left) << c.hat;
-        EXPECT_EQ(KeyStates[kKeyHatRight] != 0, c.right) << c.hat;
+        EXPECT_EQ(KeyStates[kHatUp] != 0, c.up) << c.hat;
+        EXPECT_EQ(KeyStates[kHatDown] != 0, c.down) << c.hat;
+        EXPECT_EQ(KeyStates[kHatLeft] != 0, c.left) << c.hat;
+        EXPECT_EQ(KeyStates[kHatRight] != 0, c.right) << c.hat;
     }
     SetHatKeys(0xFFFFFFFFu);
 }
@@ -58,13 +61,13 @@ TEST_F(InputDevices, EitherSideModifierCodesFollowTheKeyboard) {
     struct Case {
         int scan;
         int derived;
-    } cases[] = {{56, kKeyEitherAlt},  {184, kKeyEitherAlt},   {29, kKeyEitherCtrl},
-                 {157, kKeyEitherCtrl}, {42, kKeyEitherShift}, {54, kKeyEitherShift}};
+    } cases[] = {{56, kEitherAlt},  {184, kEitherAlt},   {29, kEitherCtrl},
+                 {157, kEitherCtrl}, {42, kEitherShift}, {54, kEitherShift}};
     for (const Case& c : cases) {
         host::InjectKey(c.scan, true);
         dxgl_UpdateKeyboardState();
         EXPECT_EQ(KeyStates[c.scan], 0x80) << c.scan;
-        for (int d : {kKeyEitherAlt, kKeyEitherCtrl, kKeyEitherShift})
+        for (int d : {kEitherAlt, kEitherCtrl, kEitherShift})
             EXPECT_EQ(KeyStates[d], d == c.derived ? 1 : 0) << "scan " << c.scan << " code " << d;
         host::InjectKey(c.scan, false);
         dxgl_UpdateKeyboardState();
@@ -141,8 +144,8 @@ TEST_F(InputDevices, JoystickAxesHatAndButtonsFillStateKeysAndTheAccumulatorSamp
     EXPECT_EQ(JoyState.lRz, -10000);
     EXPECT_EQ(JoyState.rglSlider[1], -1000);
     EXPECT_EQ(JoyHat, 13500u);
-    EXPECT_EQ(KeyStates[kKeyHatDown], 1);
-    EXPECT_EQ(KeyStates[kKeyHatRight], 1);
+    EXPECT_EQ(KeyStates[kHatDown], 1);
+    EXPECT_EQ(KeyStates[kHatRight], 1);
     EXPECT_EQ(KeyStates[264], 1);
     EXPECT_EQ(KeyStates[273], 1);
     EXPECT_EQ(KeyStates[265], 0);
@@ -156,7 +159,7 @@ TEST_F(InputDevices, JoystickAxesHatAndButtonsFillStateKeysAndTheAccumulatorSamp
     EXPECT_EQ(JoystickAxesSample.x, 0);
     EXPECT_EQ(JoystickAxesSample.hat, -1);
     EXPECT_EQ(KeyStates[264], 0);
-    EXPECT_EQ(KeyStates[kKeyHatDown], 0);
+    EXPECT_EQ(KeyStates[kHatDown], 0);
 }
 
 }  // namespace
