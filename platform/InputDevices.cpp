@@ -9,7 +9,7 @@
 #include "host/Input.h"
 #include "host/InputScript.h"
 
-uint8_t KeyStates[277];
+uint8_t KeyStates[kKeyCodeCount];
 MouseStateRecord MouseState;
 int MouseHasWheel = 0;
 JoyStateRecord JoyState;
