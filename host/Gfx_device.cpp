@@ -1,0 +1,567 @@
+// The device: render and texture-stage states, viewport, clears, primitive assembly and set-up, and the
+// batch of set-up primitives that worker threads draw in interleaved bands of rows.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "host/Gfx_local.h"
+
+namespace host {
+
+struct GfxDevice {
+    DeviceKind kind = DeviceKind::Hardware;
+    GfxSurface* target = nullptr;
+    uint32_t rs[kRenderStateCount] = {};
+    uint32_t ts[kStageCount][kStageStateCount] = {};
+    GfxSurface* texture[kStageCount] = {};
+    GfxViewport viewport{};
+    bool dirty = true;  // states changed since the last pipeline was compiled
+    std::vector<Pipeline> pipelines;
+    std::vector<Primitive> batch;
+};
+
+namespace {
+
+constexpr int kBandRows = 8;          // rows per band; band k belongs to worker k mod workers
+constexpr size_t kBatchLimit = 4096;  // primitives gathered before the workers draw them
+
+std::vector<GfxDevice*> g_devices;
+int g_threadSetting = 1;
+
+// ---- Worker pool ----
+
+class WorkerPool {
+public:
+    ~WorkerPool() { Stop(); }
+
+    int Count() const { return static_cast<int>(threads_.size()) + 1; }
+
+    void Resize(int count) {
+        if (count == Count()) return;
+        Stop();
+        stop_ = false;
+        for (int i = 1; i < count; ++i) threads_.emplace_back([this, i] { Loop(i); });
+    }
+
+    // Runs job(worker, workers) on every worker (the caller is worker 0) and returns when all are done.
+    template <class Job>
+    void Run(const Job& job) {
+        int n = Count();
+        if (n == 1) {
+            job(0, 1);
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            job_ = [&job, n](int w) { job(w, n); };
+            pending_ = n - 1;
+            ++generation_;
+        }
+        wake_.notify_all();
+        job(0, n);
+        std::unique_lock<std::mutex> lock(mutex_);
+        done_.wait(lock, [this] { return pending_ == 0; });
+        job_ = nullptr;
+    }
+
+private:
+    void Loop(int index) {
+        uint64_t seen = 0;
+        for (;;) {
+            std::function<void(int)> job;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
+                if (stop_) return;
+                seen = generation_;
+                job = job_;
+            }
+            job(index);
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (--pending_ == 0) done_.notify_one();
+        }
+    }
+
+    void Stop() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        for (auto& t : threads_) t.join();
+        threads_.clear();
+    }
+
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::function<void(int)> job_;
+    int pending_ = 0;
+    uint64_t generation_ = 0;
+    bool stop_ = false;
+};
+
+WorkerPool& Pool() {
+    static WorkerPool pool;
+    return pool;
+}
+
+int WantedThreads() {
+    if (g_threadSetting > 0) return g_threadSetting;
+    unsigned n = std::thread::hardware_concurrency();
+    return n ? static_cast<int>(std::min(n, 64u)) : 1;
+}
+
+void DrawBatch(GfxDevice* d) {
+    if (d->batch.empty()) return;
+    Pool().Resize(WantedThreads());
+    const std::vector<Primitive>& prims = d->batch;
+    const std::vector<Pipeline>& pipes = d->pipelines;
+    Pool().Run([&](int worker, int workers) {
+        for (const Primitive& prim : prims) {
+            const Pipeline& p = pipes[prim.pipeline];
+            if (workers == 1) {
+                RasterPrimitive(p, prim, p.clipY0, p.clipY1);
+                continue;
+            }
+            int top = p.clipY0, bottom = p.clipY1;
+            if (prim.kind == 3) {
+                top = std::max(top, static_cast<int>(std::floor(prim.Y[0] / 256.0)));
+                bottom = std::min(bottom, static_cast<int>(std::ceil(prim.Y[2] / 256.0)) + 1);
+            }
+            int firstBand = top / kBandRows;
+            int band = firstBand + ((worker - firstBand % workers) + workers) % workers;
+            for (; band * kBandRows < bottom; band += workers)
+                RasterPrimitive(p, prim, band * kBandRows, (band + 1) * kBandRows);
+        }
+    });
+    d->batch.clear();
+    // Keep the pipeline in force for the primitives still to come.
+    d->pipelines.erase(d->pipelines.begin(), d->pipelines.end() - 1);
+}
+
+void SetDefaults(GfxDevice* d) {
+    std::memset(d->rs, 0, sizeof d->rs);
+    std::memset(d->ts, 0, sizeof d->ts);
+    auto rs = [d](RenderState s, uint32_t v) { d->rs[static_cast<uint32_t>(s)] = v; };
+    rs(RenderState::TexturePerspective, 1);
+    rs(RenderState::ZEnable, d->target->zbuffer ? GfxZbTrue : GfxZbFalse);
+    rs(RenderState::FillMode, GfxFillSolid);
+    rs(RenderState::ShadeMode, GfxShadeGouraud);
+    rs(RenderState::ZWriteEnable, 1);
+    rs(RenderState::LastPixel, 1);
+    rs(RenderState::SrcBlend, static_cast<uint32_t>(BlendFactor::One));
+    rs(RenderState::DestBlend, static_cast<uint32_t>(BlendFactor::Zero));
+    rs(RenderState::CullMode, GfxCullCcw);
+    rs(RenderState::ZFunc, static_cast<uint32_t>(CompareFunc::LessEqual));
+    rs(RenderState::AlphaFunc, static_cast<uint32_t>(CompareFunc::Always));
+    rs(RenderState::TextureFactor, 0xFFFFFFFFu);
+    rs(RenderState::Clipping, 1);
+    rs(RenderState::Lighting, 1);
+    for (int s = 0; s < kStageCount; ++s) {
+        auto ts = [d, s](StageState st, uint32_t v) { d->ts[s][static_cast<uint32_t>(st)] = v; };
+        ts(StageState::ColorOp, static_cast<uint32_t>(s == 0 ? TextureOp::Modulate : TextureOp::Disable));
+        ts(StageState::ColorArg1, GfxTaTexture);
+        ts(StageState::ColorArg2, GfxTaCurrent);
+        ts(StageState::AlphaOp, static_cast<uint32_t>(s == 0 ? TextureOp::SelectArg1 : TextureOp::Disable));
+        ts(StageState::AlphaArg1, GfxTaTexture);
+        ts(StageState::AlphaArg2, GfxTaCurrent);
+        ts(StageState::TexCoordIndex, static_cast<uint32_t>(s));
+        ts(StageState::Address, GfxAddressWrap);
+        ts(StageState::AddressU, GfxAddressWrap);
+        ts(StageState::AddressV, GfxAddressWrap);
+        ts(StageState::MagFilter, GfxFilterPoint);
+        ts(StageState::MinFilter, GfxFilterPoint);
+        ts(StageState::MipFilter, GfxMipNone);
+    }
+    d->viewport = {0, 0, d->target->width, d->target->height, 0.0f, 1.0f};
+    d->dirty = true;
+}
+
+bool KnownOp(uint32_t op) {
+    switch (static_cast<TextureOp>(op)) {
+        case TextureOp::Disable:
+        case TextureOp::SelectArg1:
+        case TextureOp::SelectArg2:
+        case TextureOp::Modulate:
+        case TextureOp::Modulate2x:
+        case TextureOp::Modulate4x:
+        case TextureOp::Add:
+        case TextureOp::AddSigned:
+        case TextureOp::Subtract:
+        case TextureOp::BlendDiffuseAlpha:
+        case TextureOp::BlendTextureAlpha:
+        case TextureOp::BlendCurrentAlpha:
+        case TextureOp::ModulateAlphaAddColor:
+            return true;
+    }
+    return false;
+}
+
+bool KnownArg(uint32_t arg) { return (arg & ~0x3Fu) == 0 && (arg & GfxTaSelectMask) <= GfxTaSpecular; }
+
+bool KnownBlend(uint32_t f) { return f >= 1 && f <= 11; }
+bool KnownCompare(uint32_t f) { return f >= 1 && f <= 8; }
+
+// Compiles the states into the pipeline used by the next primitives.
+const Pipeline& CurrentPipeline(GfxDevice* d) {
+    if (!d->dirty && !d->pipelines.empty()) return d->pipelines.back();
+    Pipeline p;
+    GfxSurface* t = d->target;
+    auto rs = [d](RenderState s) { return d->rs[static_cast<uint32_t>(s)]; };
+    p.colour = t->pixels;
+    p.colourPitch = t->pitch;
+    p.target565 = t->format == PixelFormat::RGB565;
+    if (t->zbuffer && rs(RenderState::ZEnable) != GfxZbFalse) {
+        p.depth = t->zbuffer->pixels;
+        p.depthPitch = t->zbuffer->pitch;
+        p.depth16 = t->zbuffer->format == PixelFormat::Z16;
+        p.zTest = true;
+        p.zWrite = rs(RenderState::ZWriteEnable) != 0;
+        uint32_t f = rs(RenderState::ZFunc);
+        p.zFunc = KnownCompare(f) ? static_cast<CompareFunc>(f) : CompareFunc::Always;
+    }
+    p.stageCount = 0;
+    for (int s = 0; s < kStageCount; ++s) {
+        const uint32_t* ts = d->ts[s];
+        uint32_t cop = ts[static_cast<uint32_t>(StageState::ColorOp)];
+        if (cop == static_cast<uint32_t>(TextureOp::Disable) || !KnownOp(cop)) break;
+        PipelineStage& st = p.stage[s];
+        st.enabled = true;
+        st.colourOp = cop;
+        st.colourArg1 = ts[static_cast<uint32_t>(StageState::ColorArg1)];
+        st.colourArg2 = ts[static_cast<uint32_t>(StageState::ColorArg2)];
+        st.alphaOp = ts[static_cast<uint32_t>(StageState::AlphaOp)];
+        if (!KnownOp(st.alphaOp)) st.alphaOp = static_cast<uint32_t>(TextureOp::Disable);
+        st.alphaArg1 = ts[static_cast<uint32_t>(StageState::AlphaArg1)];
+        st.alphaArg2 = ts[static_cast<uint32_t>(StageState::AlphaArg2)];
+        GfxSurface* tex = d->texture[s];
+        if (tex && !tex->argb.empty()) {
+            st.texture = tex;
+            st.texels = tex->argb.data();
+            st.texW = tex->width;
+            st.texH = tex->height;
+            st.pow2 = tex->pow2;
+        }
+        st.wrapU = ts[static_cast<uint32_t>(StageState::AddressU)] != GfxAddressClamp;
+        st.wrapV = ts[static_cast<uint32_t>(StageState::AddressV)] != GfxAddressClamp;
+        // Magnification and minification are not told apart (no mip maps): bilinear when either asks.
+        st.bilinear = ts[static_cast<uint32_t>(StageState::MagFilter)] == GfxFilterLinear ||
+                      ts[static_cast<uint32_t>(StageState::MinFilter)] == GfxFilterLinear;
+        st.coordIndex = ts[static_cast<uint32_t>(StageState::TexCoordIndex)] & 1;
+        p.stageCount = s + 1;
+    }
+    p.textureFactor = rs(RenderState::TextureFactor);
+    p.alphaTest = rs(RenderState::AlphaTestEnable) != 0;
+    uint32_t af = rs(RenderState::AlphaFunc);
+    p.alphaFunc = KnownCompare(af) ? static_cast<CompareFunc>(af) : CompareFunc::Always;
+    p.alphaRef = static_cast<int>(rs(RenderState::AlphaRef) & 0xFF);
+    p.specularAdd = rs(RenderState::SpecularEnable) != 0;
+    p.fog = rs(RenderState::FogEnable) != 0;
+    uint32_t fc = rs(RenderState::FogColor);
+    p.fogR = static_cast<int>((fc >> 16) & 0xFF);
+    p.fogG = static_cast<int>((fc >> 8) & 0xFF);
+    p.fogB = static_cast<int>(fc & 0xFF);
+    p.blend = rs(RenderState::AlphaBlendEnable) != 0;
+    uint32_t sb = rs(RenderState::SrcBlend), db = rs(RenderState::DestBlend);
+    p.srcBlend = KnownBlend(sb) ? static_cast<BlendFactor>(sb) : BlendFactor::One;
+    p.dstBlend = KnownBlend(db) ? static_cast<BlendFactor>(db) : BlendFactor::Zero;
+    p.flat = rs(RenderState::ShadeMode) == GfxShadeFlat;
+    p.clipX0 = d->viewport.x;
+    p.clipY0 = d->viewport.y;
+    p.clipX1 = d->viewport.x + d->viewport.width;
+    p.clipY1 = d->viewport.y + d->viewport.height;
+    ChooseSpanShader(&p);
+    d->pipelines.push_back(p);
+    d->dirty = false;
+    return d->pipelines.back();
+}
+
+void ReadVertex(const Pipeline& p, const uint8_t* src, SetupVertex* out) {
+    GfxVertex v;
+    std::memcpy(&v, src, sizeof v);
+    out->x = v.x;
+    out->y = v.y;
+    out->z = v.z;
+    out->q = v.rhw;
+    for (int i = 0; i < 4; ++i) {
+        out->attr[i] = static_cast<double>((v.diffuse >> (8 * i)) & 0xFF);
+        out->attr[4 + i] = static_cast<double>((v.specular >> (8 * i)) & 0xFF);
+    }
+    const float uv[2][2] = {{v.tu0, v.tv0}, {v.tu1, v.tv1}};
+    for (int s = 0; s < 2; ++s) {
+        const PipelineStage& st = p.stage[s];
+        double half = st.bilinear ? 0.5 : 0.0;
+        double w = st.texels ? st.texW : 1.0, h = st.texels ? st.texH : 1.0;
+        out->attr[8 + 2 * s] = static_cast<double>(uv[st.coordIndex][0]) * w - half;
+        out->attr[9 + 2 * s] = static_cast<double>(uv[st.coordIndex][1]) * h - half;
+    }
+}
+
+void Emit(GfxDevice* d, Primitive& prim) {
+    prim.pipeline = static_cast<uint32_t>(d->pipelines.size() - 1);
+    if (WantedThreads() <= 1) {
+        const Pipeline& p = d->pipelines.back();
+        RasterPrimitive(p, prim, p.clipY0, p.clipY1);
+        return;
+    }
+    d->batch.push_back(prim);
+    if (d->batch.size() >= kBatchLimit) DrawBatch(d);
+}
+
+void FlatColours(SetupVertex* v, const SetupVertex& first) {
+    for (int i = 0; i < 8; ++i) v->attr[i] = first.attr[i];
+}
+
+void EmitTriangle(GfxDevice* d, const Pipeline& p, SetupVertex a, SetupVertex b, SetupVertex c) {
+    uint32_t fill = d->rs[static_cast<uint32_t>(RenderState::FillMode)];
+    uint32_t cull = d->rs[static_cast<uint32_t>(RenderState::CullMode)];
+    if (p.flat) FlatColours(&b, a), FlatColours(&c, a);
+    if (fill == GfxFillSolid || (fill != GfxFillPoint && fill != GfxFillWireframe)) {
+        Primitive prim;
+        if (!SetupTriangle(p, a, b, c, cull, &prim)) return;
+        Emit(d, prim);
+        return;
+    }
+    // Culling applies to the outline and point forms too.
+    double area = (b.x - a.x) * (c.y - a.y) - (c.x - a.x) * (b.y - a.y);
+    if ((cull == GfxCullCw && area > 0) || (cull == GfxCullCcw && area < 0)) return;
+    const SetupVertex* v[3] = {&a, &b, &c};
+    Primitive prim;
+    for (int i = 0; i < 3; ++i) {
+        prim.kind = fill == GfxFillPoint ? 1 : 2;
+        prim.v[0] = *v[i];
+        prim.v[1] = *v[(i + 1) % 3];
+        Emit(d, prim);
+    }
+}
+
+}  // namespace
+
+void FinishAllDevices() {
+    for (GfxDevice* d : g_devices) DrawBatch(d);
+}
+
+void DetachSurfaceFromDevices(GfxSurface* s) {
+    for (GfxDevice* d : g_devices) {
+        for (GfxSurface*& t : d->texture)
+            if (t == s) t = nullptr, d->dirty = true;
+        if (d->target == s) d->target = nullptr;
+    }
+    for (GfxDevice* d : g_devices)
+        if (d->target && d->target->zbuffer == s) d->target->zbuffer = nullptr, d->dirty = true;
+}
+
+GfxDevice* CreateDevice(DeviceKind kind, GfxSurface* target) {
+    if (!target || target->kind != SurfaceKind::RenderTarget) return nullptr;
+    auto* d = new GfxDevice;
+    d->kind = kind;
+    d->target = target;
+    SetDefaults(d);
+    g_devices.push_back(d);
+    return d;
+}
+
+void DeleteDevice(GfxDevice* d) {
+    if (!d) return;
+    DrawBatch(d);
+    g_devices.erase(std::remove(g_devices.begin(), g_devices.end(), d), g_devices.end());
+    delete d;
+}
+
+GfxSurface* DeviceTarget(const GfxDevice* d) { return d ? d->target : nullptr; }
+
+GfxResult SetRenderState(GfxDevice* d, RenderState state, uint32_t value) {
+    uint32_t i = static_cast<uint32_t>(state);
+    if (!d || i >= kRenderStateCount) return GfxErrInvalidParams;
+    if (d->rs[i] != value) d->rs[i] = value, d->dirty = true;
+    return GfxOk;
+}
+
+uint32_t GetRenderState(const GfxDevice* d, RenderState state) {
+    uint32_t i = static_cast<uint32_t>(state);
+    return d && i < kRenderStateCount ? d->rs[i] : 0;
+}
+
+GfxResult SetTextureStageState(GfxDevice* d, int stage, StageState state, uint32_t value) {
+    uint32_t i = static_cast<uint32_t>(state);
+    if (!d || stage < 0 || stage >= kStageCount || i >= kStageStateCount) return GfxErrInvalidParams;
+    if (state == StageState::Address) {
+        d->ts[stage][static_cast<uint32_t>(StageState::AddressU)] = value;
+        d->ts[stage][static_cast<uint32_t>(StageState::AddressV)] = value;
+    }
+    d->ts[stage][i] = value;
+    d->dirty = true;
+    return GfxOk;
+}
+
+uint32_t GetTextureStageState(const GfxDevice* d, int stage, StageState state) {
+    uint32_t i = static_cast<uint32_t>(state);
+    if (!d || stage < 0 || stage >= kStageCount || i >= kStageStateCount) return 0;
+    return d->ts[stage][i];
+}
+
+GfxResult SetTexture(GfxDevice* d, int stage, GfxSurface* texture) {
+    if (!d || stage < 0 || stage >= kStageCount) return GfxErrInvalidParams;
+    if (texture && texture->kind != SurfaceKind::Texture) return GfxErrInvalidParams;
+    if (d->texture[stage] != texture) d->texture[stage] = texture, d->dirty = true;
+    return GfxOk;
+}
+
+GfxSurface* GetTexture(const GfxDevice* d, int stage) {
+    return d && stage >= 0 && stage < kStageCount ? d->texture[stage] : nullptr;
+}
+
+GfxResult ValidateDevice(GfxDevice* d, uint32_t* passes) {
+    if (passes) *passes = 1;
+    if (!d) return GfxErrInvalidParams;
+    for (int s = 0; s < kStageCount; ++s) {
+        const uint32_t* ts = d->ts[s];
+        uint32_t cop = ts[static_cast<uint32_t>(StageState::ColorOp)];
+        if (!KnownOp(cop)) return GfxErrUnsupportedColourOp;
+        if (cop == static_cast<uint32_t>(TextureOp::Disable)) break;
+        if (!KnownArg(ts[static_cast<uint32_t>(StageState::ColorArg1)]) ||
+            !KnownArg(ts[static_cast<uint32_t>(StageState::ColorArg2)]))
+            return GfxErrUnsupportedColourArg;
+        uint32_t aop = ts[static_cast<uint32_t>(StageState::AlphaOp)];
+        if (!KnownOp(aop) || aop == static_cast<uint32_t>(TextureOp::ModulateAlphaAddColor))
+            return GfxErrUnsupportedAlphaOp;
+        if (!KnownArg(ts[static_cast<uint32_t>(StageState::AlphaArg1)]) ||
+            !KnownArg(ts[static_cast<uint32_t>(StageState::AlphaArg2)]))
+            return GfxErrUnsupportedAlphaArg;
+    }
+    if (!KnownBlend(d->rs[static_cast<uint32_t>(RenderState::SrcBlend)]) ||
+        !KnownBlend(d->rs[static_cast<uint32_t>(RenderState::DestBlend)]))
+        return GfxErrUnsupportedFactor;
+    return GfxOk;
+}
+
+GfxResult SetViewport(GfxDevice* d, const GfxViewport& v) {
+    if (!d || !d->target) return GfxErrInvalidParams;
+    if (v.x < 0 || v.y < 0 || v.width < 0 || v.height < 0 || v.x + v.width > d->target->width ||
+        v.y + v.height > d->target->height)
+        return GfxErrInvalidParams;
+    d->viewport = v;
+    d->dirty = true;
+    return GfxOk;
+}
+
+GfxViewport GetViewport(const GfxDevice* d) { return d ? d->viewport : GfxViewport{}; }
+
+GfxResult Clear(GfxDevice* d, int count, const GfxRect* rects, uint32_t flags, uint32_t colour, float z,
+                uint32_t) {
+    if (!d || !d->target || count < 0 || (count > 0 && !rects)) return GfxErrInvalidParams;
+    GfxSurface* zb = d->target->zbuffer;
+    if ((flags & GfxClearZBuffer) && !zb) return GfxErrInvalidParams;
+    DrawBatch(d);
+    const GfxViewport& vp = d->viewport;
+    GfxRect whole{vp.x, vp.y, vp.x + vp.width, vp.y + vp.height};
+    double zc = std::clamp(static_cast<double>(z), 0.0, 1.0);
+    uint32_t z16 = static_cast<uint32_t>(std::min(std::floor(zc * 65536.0), 65535.0));
+    uint32_t z24 = static_cast<uint32_t>(std::min(std::floor(zc * 16777216.0), 16777215.0)) << 8;
+    uint32_t c = PackPixel(d->target->format, colour);
+    for (int i = 0; i < std::max(count, 1); ++i) {
+        GfxRect r = count ? rects[i] : whole;
+        r.left = std::max(r.left, whole.left), r.top = std::max(r.top, whole.top);
+        r.right = std::min(r.right, whole.right), r.bottom = std::min(r.bottom, whole.bottom);
+        for (int y = r.top; y < r.bottom; ++y) {
+            if (flags & GfxClearTarget) {
+                uint8_t* row = d->target->pixels + static_cast<ptrdiff_t>(y) * d->target->pitch;
+                if (d->target->format == PixelFormat::RGB565)
+                    std::fill_n(reinterpret_cast<uint16_t*>(row) + r.left, std::max(r.right - r.left, 0),
+                                static_cast<uint16_t>(c));
+                else
+                    std::fill_n(reinterpret_cast<uint32_t*>(row) + r.left, std::max(r.right - r.left, 0), c);
+            }
+            if (flags & GfxClearZBuffer) {
+                uint8_t* row = zb->pixels + static_cast<ptrdiff_t>(y) * zb->pitch;
+                if (zb->format == PixelFormat::Z16)
+                    std::fill_n(reinterpret_cast<uint16_t*>(row) + r.left, std::max(r.right - r.left, 0),
+                                static_cast<uint16_t>(z16));
+                else
+                    std::fill_n(reinterpret_cast<uint32_t*>(row) + r.left, std::max(r.right - r.left, 0), z24);
+            }
+        }
+    }
+    return GfxOk;
+}
+
+GfxResult BeginScene(GfxDevice* d) { return d ? GfxOk : GfxErrInvalidParams; }
+GfxResult EndScene(GfxDevice* d) { return d ? GfxOk : GfxErrInvalidParams; }
+
+GfxResult DrawPrimitive(GfxDevice* d, PrimitiveType type, uint32_t vertexFormat, const void* vertices, int count) {
+    if (!d || !d->target || vertexFormat != kGfxVertexFormat || count < 0 || (count > 0 && !vertices))
+        return GfxErrInvalidParams;
+    if (d->target->locked) return GfxErrSurfaceBusy;
+    if (count == 0) return GfxOk;
+    const Pipeline p = CurrentPipeline(d);
+    const uint8_t* src = static_cast<const uint8_t*>(vertices);
+    auto vertex = [&](int i, SetupVertex* out) { ReadVertex(p, src + static_cast<size_t>(i) * sizeof(GfxVertex), out); };
+    SetupVertex a, b, c;
+    if (static_cast<uint32_t>(type) < 1 || static_cast<uint32_t>(type) > 6) return GfxErrInvalidParams;
+    switch (type) {
+        case PrimitiveType::PointList:
+            for (int i = 0; i < count; ++i) {
+                Primitive prim;
+                prim.kind = 1;
+                vertex(i, &prim.v[0]);
+                Emit(d, prim);
+            }
+            break;
+        case PrimitiveType::LineList:
+        case PrimitiveType::LineStrip: {
+            bool strip = type == PrimitiveType::LineStrip;
+            for (int i = 0; i + 1 < count; i += strip ? 1 : 2) {
+                Primitive prim;
+                prim.kind = 2;
+                vertex(i, &prim.v[0]);
+                vertex(i + 1, &prim.v[1]);
+                if (p.flat) FlatColours(&prim.v[1], prim.v[0]);
+                Emit(d, prim);
+            }
+            break;
+        }
+        case PrimitiveType::TriangleList:
+            for (int i = 0; i + 2 < count; i += 3) {
+                vertex(i, &a), vertex(i + 1, &b), vertex(i + 2, &c);
+                EmitTriangle(d, p, a, b, c);
+            }
+            break;
+        case PrimitiveType::TriangleStrip:
+            for (int i = 0; i + 2 < count; ++i) {
+                vertex(i, &a), vertex(i + 1, &b), vertex(i + 2, &c);
+                // Every second triangle of a strip is wound the other way round; swap to keep culling right.
+                if (i & 1)
+                    EmitTriangle(d, p, a, c, b);
+                else
+                    EmitTriangle(d, p, a, b, c);
+            }
+            break;
+        case PrimitiveType::TriangleFan:
+            vertex(0, &a);
+            for (int i = 1; i + 1 < count; ++i) {
+                vertex(i, &b), vertex(i + 1, &c);
+                EmitTriangle(d, p, a, b, c);
+            }
+            break;
+    }
+    return GfxOk;
+}
+
+void FinishDrawing(GfxDevice* d) {
+    if (d) DrawBatch(d);
+}
+
+void SetRasterThreads(int threads) {
+    FinishAllDevices();
+    g_threadSetting = std::max(threads, 0);
+}
+
+int RasterThreads() { return WantedThreads(); }
+
+}  // namespace host

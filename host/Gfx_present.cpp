@@ -1,0 +1,111 @@
+// Presenting the back buffer in the SDL window: converted to 32-bit through the gamma ramp, streamed into a
+// texture and drawn scaled to the window with its aspect kept. Headless runs present nothing.
+#include <SDL.h>
+
+#include <cstring>
+#include <vector>
+
+#include "host/Gfx_local.h"
+#include "host/Window.h"
+
+namespace host {
+namespace {
+
+uint16_t g_ramp[3][256];
+bool g_rampSet = false;
+SDL_Renderer* g_renderer = nullptr;
+SDL_Texture* g_texture = nullptr;
+int g_textureW = 0, g_textureH = 0;
+int g_presents = 0;
+std::vector<uint32_t> g_frame;
+
+void IdentityRamp() {
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < 256; ++i) g_ramp[c][i] = static_cast<uint16_t>(i * 257);
+    g_rampSet = true;
+}
+
+}  // namespace
+
+int DesktopBitsPerPixel() {
+    if (IsHeadless() || !SDL_WasInit(SDL_INIT_VIDEO)) return 32;
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0) return 32;
+    return SDL_BITSPERPIXEL(mode.format) <= 16 ? 16 : 32;
+}
+
+bool SetDisplayMode(int width, int height, int bitsPerPixel) {
+    return width > 0 && height > 0 && (bitsPerPixel == 16 || bitsPerPixel == 32);
+}
+
+void SetGammaRamp(const uint16_t red[256], const uint16_t green[256], const uint16_t blue[256]) {
+    std::memcpy(g_ramp[0], red, sizeof g_ramp[0]);
+    std::memcpy(g_ramp[1], green, sizeof g_ramp[1]);
+    std::memcpy(g_ramp[2], blue, sizeof g_ramp[2]);
+    g_rampSet = true;
+}
+
+void GetGammaRamp(uint16_t red[256], uint16_t green[256], uint16_t blue[256]) {
+    if (!g_rampSet) IdentityRamp();
+    std::memcpy(red, g_ramp[0], sizeof g_ramp[0]);
+    std::memcpy(green, g_ramp[1], sizeof g_ramp[1]);
+    std::memcpy(blue, g_ramp[2], sizeof g_ramp[2]);
+}
+
+GfxResult Present(GfxSurface* back) {
+    if (!back) return GfxErrInvalidParams;
+    FinishAllDevices();
+    ++g_presents;
+    SDL_Window* window = static_cast<SDL_Window*>(NativeWindow());
+    if (!window || IsHeadless()) return GfxOk;
+    if (!g_rampSet) IdentityRamp();
+    if (!g_renderer) {
+        g_renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
+        if (!g_renderer) g_renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+        if (!g_renderer) return GfxErrGeneric;
+        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    }
+    if (!g_texture || g_textureW != back->width || g_textureH != back->height) {
+        if (g_texture) SDL_DestroyTexture(g_texture);
+        g_texture = SDL_CreateTexture(g_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, back->width,
+                                      back->height);
+        if (!g_texture) return GfxErrGeneric;
+        g_textureW = back->width;
+        g_textureH = back->height;
+        SDL_RenderSetLogicalSize(g_renderer, back->width, back->height);
+    }
+    // Gamma tables of the top byte of each ramp entry.
+    uint8_t lut[3][256];
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < 256; ++i) lut[c][i] = static_cast<uint8_t>(g_ramp[c][i] >> 8);
+    g_frame.resize(static_cast<size_t>(back->width) * static_cast<size_t>(back->height));
+    uint32_t* out = g_frame.data();
+    for (int y = 0; y < back->height; ++y) {
+        const uint8_t* row = back->pixels + static_cast<ptrdiff_t>(y) * back->pitch;
+        for (int x = 0; x < back->width; ++x) {
+            uint32_t c = back->format == PixelFormat::RGB565
+                             ? UnpackPixel(PixelFormat::RGB565, reinterpret_cast<const uint16_t*>(row)[x])
+                             : reinterpret_cast<const uint32_t*>(row)[x];
+            *out++ = 0xFF000000u | (static_cast<uint32_t>(lut[0][(c >> 16) & 0xFF]) << 16) |
+                     (static_cast<uint32_t>(lut[1][(c >> 8) & 0xFF]) << 8) | lut[2][c & 0xFF];
+        }
+    }
+    SDL_UpdateTexture(g_texture, nullptr, g_frame.data(), back->width * 4);
+    SDL_SetRenderDrawColor(g_renderer, 0, 0, 0, 255);
+    SDL_RenderClear(g_renderer);
+    SDL_RenderCopy(g_renderer, g_texture, nullptr, nullptr);
+    SDL_RenderPresent(g_renderer);
+    return GfxOk;
+}
+
+void ClosePresenter() {
+    if (g_texture) SDL_DestroyTexture(g_texture);
+    if (g_renderer) SDL_DestroyRenderer(g_renderer);
+    g_texture = nullptr;
+    g_renderer = nullptr;
+    g_textureW = g_textureH = 0;
+}
+
+int PresentCount() { return g_presents; }
+
+}  // namespace host
