@@ -46,7 +46,11 @@ void FatalError(const char* text) {
              "reported:\n\"%s\"",
              text ? text : "");
     host::ShowMessageBox(box, "Karvonel", host::DialogKind::Error);
-    if (g_fatalHook) g_fatalHook(text ? text : "");
+    RunFatalExit(text);
+}
+
+void RunFatalExit(const char* message) {
+    if (g_fatalHook) g_fatalHook(message ? message : "");
     fflush(stdout);
     fflush(stderr);
     std::_Exit(1);

@@ -57,3 +57,6 @@ void SetDebugPrintSink(DebugSink sink);
 // expected to throw. Without a hook the process exits with code 1.
 using FatalHook = void (*)(const char* message);
 void SetFatalHook(FatalHook hook);
+// The last step of every fatal road (this one and the graphics fatal exit): runs the hook with the
+// message, then ends the process with exit code 1.
+[[noreturn]] void RunFatalExit(const char* message);

@@ -9,6 +9,7 @@
 #include "host/Dialog.h"
 #include "host/Window.h"
 #include "platform/InputDevices.h"
+#include "render/RenderTables.h"
 
 int StartingUp = 1;
 int DisplayOK = 1;
@@ -94,9 +95,13 @@ void CloseDevices() {
 }
 
 void InitGameData() {
-    // Fixed-point tables, the units file, the widget arrays, the cursor, the render mode and routines,
-    // the screen-text metrics, the font, the local player cell, the key names and bindings, the icons
-    // and the mouse pointer are loaded here, in that order, as their modules are built.
+    // Fixed-point tables, the units file, the widget arrays and the cursor come first as their modules
+    // are built.
+    // The render mode for the current screen size, and the draw routines of detail level 0.
+    InitRenderMode();
+    InstallRenderRoutines(0);
+    // The screen-text metrics, the font, the local player cell, the key names and bindings, the icons
+    // and the mouse pointer follow here, in that order, as their modules are built.
 }
 
 void FreeGameData() {
