@@ -1,0 +1,69 @@
+// Dispatcher helpers shared by every object type, and the registry searched by the units-file reader.
+#include "objects/Itfc.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "core/Memory.h"
+#include "host/Dialog.h"
+#include "world/Construct.h"
+
+// Each type fills its slot when it is built; the order is the one the units-file reader walks.
+ItfcProc ItfcRegistry[kItfcSlotCount] = {};
+
+const char* const ItfcSlotNames[kItfcNamedSlotCount] = {
+    "WayPointer",  "StatCamera",  "SatCamera",   "EMAHarrier", "EMAJeep",     "MultiScenery", "EMALinebacker",
+    "CruiserCannon", "GAMedTank", "GunBoat",     "Scenery",    "BaseElem",    "LBaseElem",    "Lantern",
+    "TransHeli",   "NRGGate",     "MovieCamera", "GAAirBike",  "GAJeep",      "EMAManticor",  "MERCHummer",
+    "FragElem",    "MERCHarrier", "GALgCopter",  "GALauncher", "EMALauncher", "GiantElem",    "SpeedBoat",
+    "Car",         "Car4WD",      "GAMech",      "EMAHover",   "LGateElem",   "EMAHeli",      "GAAmph",
+    "GADTank",     "EMASnowMob",  "GAHaubitze",  "MERCTank",   "GAGrand",     "MultiElem",    "GAViper",
+    "EMACoolJeep", "EMATank",     "EMAHaubitze", "SearchLight", "LiftElem",   "Train",
+};
+static_assert(std::size(ItfcSlotNames) == kItfcNamedSlotCount);
+
+uintptr_t CallItfc(construct* con, ItfcMethod method, uintptr_t arg) { return con->itfc(con, method, arg); }
+
+const char* ItfcName(ItfcProc itfc) {
+    const char* name = reinterpret_cast<const char*>(itfc(nullptr, ItfcMethod::GETNAME, 0));
+    return name ? name : "";
+}
+
+uintptr_t ItfcUnknownMethod(const char* typeName, ItfcMethod method) {
+    DebugPrintf("%s: uk method %d\n", typeName, static_cast<int>(method));
+    return 0;
+}
+
+void* AllocItfcData(construct* con, int size) {
+    void* block = qzAlloc(size, "itfc data");
+    std::memset(block, 0, static_cast<size_t>(size));
+    con->itfcData = block;
+    return block;
+}
+
+uintptr_t CopyItfcDataBlock(const void* block, int size, const char* typeName, uintptr_t sizeOut) {
+    if (sizeOut) *reinterpret_cast<int32_t*>(sizeOut) = size;
+    char purpose[256];
+    std::snprintf(purpose, sizeof purpose, "%s data block", typeName);
+    void* copy = qzAlloc(size, purpose);
+    std::memcpy(copy, block, static_cast<size_t>(size));
+    return reinterpret_cast<uintptr_t>(copy);
+}
+
+ItfcProc FindItfc(const char* name) {
+    for (ItfcProc slot : ItfcRegistry) {
+        if (!slot) continue;
+        if (std::strcmp(ItfcName(slot), name) == 0) return slot;
+    }
+    return nullptr;
+}
+
+ItfcProc NamedItfc(const char* name) {
+    ItfcProc found = FindItfc(name);
+    if (found) return found;
+    char text[256];
+    std::snprintf(text, sizeof text, "itfc '%s' not found", name);
+    host::ShowMessageBox(text, "dxgl_Notify", host::DialogKind::Notice);
+    FatalError("Error(NamedItfc): unknown itfc");
+}

@@ -1,0 +1,3 @@
+#include "render/Stamps.h"
+
+uint16_t ViewStamp = 1;

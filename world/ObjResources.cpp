@@ -1,0 +1,10 @@
+// Texture, animation and palette resolution for object files. The texture table, texture animations and
+// palettes are not built yet: until they are, names resolve to nothing and faces and billboards are left
+// without texture, animation or palette.
+#include "world/ObjResources.h"
+
+Tex* ObjFaceTexture(const char*) { return nullptr; }
+TexAnim* ObjTexAnim(const char*) { return nullptr; }
+Plt* ObjPalette(const char*) { return nullptr; }
+Tex* ObjDummyTexture(TexAnim*, const char*) { return nullptr; }
+void ObjDeleteDummyTexture(Tex*) {}

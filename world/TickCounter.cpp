@@ -1,0 +1,3 @@
+#include "world/TickCounter.h"
+
+uint32_t FrameCounter = 1;
