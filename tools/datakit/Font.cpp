@@ -105,8 +105,9 @@ std::string FontsetText(const std::array<int32_t, 256>& widths) {
 }
 
 bool WriteFont(const std::string& folder, const FontAtlas& atlas) {
-    std::vector<uint32_t> white(atlas.coverage.size(), 0xffffff);
-    return WriteFile(folder + "/Font", Bmp24(kAtlas, kAtlas, white)) &&
+    std::vector<uint32_t> grey(atlas.coverage.size());
+    for (size_t i = 0; i < grey.size(); ++i) grey[i] = uint32_t(atlas.coverage[i]) * 0x010101u;
+    return WriteFile(folder + "/Font", Bmp24(kAtlas, kAtlas, grey)) &&
            WriteFile(folder + "/Font_", BmpAlphaMap(kAtlas, kAtlas, atlas.coverage)) &&
            WriteTextFile(folder + "/Fontset", FontsetText(atlas.widths));
 }

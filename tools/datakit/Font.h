@@ -1,6 +1,8 @@
-// Writer of the bitmap font: the glyph texture (a 256 x 256 white 24-bit bitmap "Font" with its 8-bit
-// alpha map "Font_", glyphs in a 16 x 16 grid of 16-pixel cells, character code c in column c & 15 and
-// row c >> 4) and the width file "Fontset" (256 decimal widths for a 16-pixel font, then "end").
+// Writer of the bitmap font: the glyph texture (a 256 x 256 24-bit bitmap "Font" with its 8-bit alpha map
+// "Font_", glyphs in a 16 x 16 grid of 16-pixel cells, character code c in column c & 15 and row c >> 4)
+// and the width file "Fontset" (256 decimal widths for a 16-pixel font, then "end"). The colour image is
+// the coverage as grey (white glyphs on black), so text reads right whether it is blended by its alpha
+// or added onto the screen.
 #pragma once
 
 #include <array>
