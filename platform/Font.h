@@ -8,6 +8,7 @@
 namespace host {
 struct GfxSurface;
 }  // namespace host
+struct ScreenVertex;
 
 constexpr int kFontCodes = 256;
 
@@ -28,3 +29,13 @@ int32_t TextWidth(const char* text);
 // The x at which a text of the given width starts: alignment 2 ends it at x, 3 centres it (integer
 // halving), anything else starts it at x.
 int32_t AlignTextX(int32_t x, int32_t width, int32_t alignment);
+
+// The glyph quad of one character code, a triangle fan of four vertices: left edge at pen, top edge at
+// surface row top, size pixels square; texture cell column c & 15, row c >> 4, its rows from 1/256 down
+// for 0.06 of the texture.
+void GlyphQuad(uint8_t code, float pen, float top, float size, uint32_t diffuse, uint32_t specular,
+               ScreenVertex out[4]);
+
+// Draws a text with the font in CurrentColour, top edge at screen row y counted from the top, x aligned
+// as AlignTextX says. Returns the number of characters drawn.
+int DrawText3D(int32_t x, int32_t y, const char* text, int32_t alignment);
