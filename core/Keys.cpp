@@ -5,9 +5,8 @@
 
 #include "core/Memory.h"
 #include "core/Rules.h"
+#include "host/Input.h"
 
-uint8_t KeyStates[kKeyCodeCount];
-int ScrollLockToggle = 0;
 KeyNameTable KeyNames = {nullptr, nullptr, nullptr, nullptr, 0};
 int32_t PilotKeys[kKeyTableSize];
 int32_t CommandoKeys[kKeyTableSize];
@@ -121,7 +120,7 @@ int32_t BoundCode(const Rule* r) { return r->info[0] ? KeyIndexByName(r->info[0]
 
 uint8_t KeyStateByte(int code) { return code >= 0 && code < kKeyCodeCount ? KeyStates[code] : 0; }
 
-bool ScrollLockOn() { return (ScrollLockToggle & 1) != 0; }
+bool ScrollLockOn() { return host::ScrollLockOn(); }
 
 void InitKeyNames() {
     FreeKeyNames();

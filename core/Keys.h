@@ -7,24 +7,16 @@
 
 #include <cstdint>
 
-constexpr int kKeyCodeCount = 277;
+#include "platform/InputDevices.h"
+
 constexpr int kKeyNameRows = 512;
 constexpr int kKeyTableSize = 64;
 constexpr int kPilotBindings = 51;
 constexpr int kCommandoBindings = 43;
 
-constexpr int kKeyMouseLeft = 256, kKeyMouseRight = 257, kKeyMouseMiddle = 258, kKeyMouseFourth = 259;
-constexpr int kKeyHatUp = 260, kKeyHatDown = 261, kKeyHatLeft = 262, kKeyHatRight = 263;
-constexpr int kKeyJoyButton1 = 264;
-constexpr int kKeyEitherAlt = 274, kKeyEitherCtrl = 275, kKeyEitherShift = 276;
-
-// The pressed state of every code, filled by the input devices each time they are sampled (the keyboard
-// bytes are 0x80 while down, the others 1).
-extern uint8_t KeyStates[kKeyCodeCount];
-// The state byte of a code; 0 for a code outside the space.
+// The state byte of a code (the key-state array of the input devices); 0 for a code outside the space.
 uint8_t KeyStateByte(int code);
-// The toggle state of Scroll Lock, set by the input devices.
-extern int ScrollLockToggle;
+// The toggle state of Scroll Lock.
 bool ScrollLockOn();
 
 // The key name table: four parallel arrays of kKeyNameRows entries and the rows in use.
