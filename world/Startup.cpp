@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/Config.h"
+#include "core/FixMath.h"
 #include "core/Memory.h"
 #include "host/Dialog.h"
 #include "host/Window.h"
@@ -95,8 +96,8 @@ void CloseDevices() {
 }
 
 void InitGameData() {
-    // Fixed-point tables, the units file, the widget arrays and the cursor come first as their modules
-    // are built.
+    LoadFPTables();
+    // The units file, the widget arrays and the cursor come next as their modules are built.
     // The render mode for the current screen size, and the draw routines of detail level 0.
     InitRenderMode();
     InstallRenderRoutines(0);
@@ -105,8 +106,9 @@ void InitGameData() {
 }
 
 void FreeGameData() {
-    // The mouse pointer, icons, rules, key names, player cells, team entries, unit types and fixed-point
-    // tables are freed here, in that order, as their modules are built.
+    // The mouse pointer, icons, rules, key names, player cells, team entries and unit types are freed
+    // here, in that order, as their modules are built; then the fixed-point tables.
+    FreeFPTables();
 }
 
 int SlideShow(const char* prefix) {

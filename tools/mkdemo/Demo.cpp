@@ -9,6 +9,7 @@ bool BuildDemo(const Context& ctx) {
     for (const char* dir : {"app", "app/text", "Movies", "Snapshots"})
         if (!datakit::MakeDirs(ctx.Path(dir))) return false;
     if (!BuildTextures(ctx)) return false;
+    if (!BuildFPTables(ctx)) return false;
     return true;
 }
 

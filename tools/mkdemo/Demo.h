@@ -14,6 +14,9 @@ struct Context {
 // The font, the textures, the texture animations and the palettes.
 bool BuildTextures(const Context& ctx);
 
+// app/fptables: the fixed-point tables.
+bool BuildFPTables(const Context& ctx);
+
 // Writes the whole tree; false when a file cannot be written.
 bool BuildDemo(const Context& ctx);
 
