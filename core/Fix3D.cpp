@@ -60,24 +60,21 @@ inline double RowDotF(const int32_t* e, int stride, const FixVec& v) {
            (1.0 / 32768.0);
 }
 
-// Largest r with r * r <= v.
+// Largest r with r * r <= v, for v below 2^64 - 2^33 (r below 2^32 - 1): a double estimate corrected by
+// integer checks (a 64-bit v is not exact in a double).
 uint32_t Sqrt64(uint64_t v) {
-    uint64_t result = 0;
-    uint64_t bit = uint64_t{1} << 62;
-    while (bit > v) bit >>= 2;
-    while (bit != 0) {
-        if (v >= result + bit) {
-            v -= result + bit;
-            result = (result >> 1) + bit;
-        } else {
-            result >>= 1;
-        }
-        bit >>= 2;
-    }
-    return static_cast<uint32_t>(result);
+    uint64_t r = static_cast<uint64_t>(std::sqrt(static_cast<double>(v)));
+    if (r > 0xfffffffeu) r = 0xfffffffeu;
+    while (r * r > v) --r;
+    while ((r + 1) * (r + 1) <= v) ++r;
+    return static_cast<uint32_t>(r);
 }
 
-inline uint64_t Square(int64_t c) { return static_cast<uint64_t>(c * c); }
+// Squares of components below 2^31 in magnitude; three of them still fit 64 bits.
+inline uint64_t Square(int64_t c) {
+    uint64_t m = static_cast<uint64_t>(c < 0 ? -c : c);
+    return m * m;
+}
 
 inline int32_t ClampedLength(uint64_t sumOfSquares) {
     uint32_t r = Sqrt64(sumOfSquares);
@@ -193,6 +190,8 @@ int32_t Length2(const FixVec* v) { return ClampedLength(Square(v->x) + Square(v-
 
 int32_t Distance3(const FixVec* a, const FixVec* b) {
     int64_t dx = static_cast<int64_t>(b->x) - a->x, dy = static_cast<int64_t>(b->y) - a->y, dz = static_cast<int64_t>(b->z) - a->z;
+    const int64_t limit = int64_t{1} << 31;  // a longer difference is longer than any int32 length
+    if (dx <= -limit || dx >= limit || dy <= -limit || dy >= limit || dz <= -limit || dz >= limit) return INT32_MAX;
     return ClampedLength(Square(dx) + Square(dy) + Square(dz));
 }
 

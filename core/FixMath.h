@@ -50,9 +50,9 @@ int32_t FixAcos(int32_t x);
 
 // floor(sqrt(v)) for every 32-bit unsigned v (callers pass non-negative int32 values).
 int32_t FixSqrt(uint32_t v);
-// 1 / sqrt(x) in 1.15 for a 1.15 x, exact to one unit for 8192 <= x < 32768 (the range Normalise uses);
-// *root receives sqrt(x) in 1.15 (x * result / 32768). x >= 32768 gives 32768 with *root = x;
-// x <= 0 gives 0 with *root = 0. root may be null.
+// 1 / sqrt(x) in 1.15 for a 1.15 x below 1.0, rounded down (Normalise asks 8192..32767, giving
+// 32768..65536); *root receives sqrt(x) in 1.15 (x * result / 32768, rounded down). x >= 32768 gives
+// 32768 with *root = x; x <= 0 gives 0 with *root = 0. root may be null.
 int32_t FixInvSqrt(int32_t x, int32_t* root);
 
 // Next value of the first generator (seeded with 0x2D72C74A at start-up).

@@ -39,13 +39,13 @@ int TableFileSize(const char* path) {
     return size > INT32_MAX ? INT32_MAX : static_cast<int>(size);
 }
 
-// Reads exactly size bytes of a file into buffer; fatal when the file is missing or comes up short.
-void ReadTableFile(const char* path, uint8_t* buffer, int size) {
+// Reads exactly size bytes of a file into buffer. False when the file is missing or comes up short.
+bool ReadTableFile(const char* path, uint8_t* buffer, int size) {
     FILE* f = host::OpenFile(path, "rb");
-    if (!f) FatalErrorF("Error(LoadBlock): File %s not found.", path);
+    if (!f) return false;
     size_t got = fread(buffer, 1, static_cast<size_t>(size), f);
     host::CloseFile(f);
-    if (got != static_cast<size_t>(size)) FatalErrorF("Error(LoadFPTables): %s could not be read whole", path);
+    return got == static_cast<size_t>(size);
 }
 
 inline uint32_t WordAt(const uint8_t* bytes, int index) {
@@ -66,7 +66,10 @@ uint8_t* LoadTable(const FPTableFile& table) {
         FatalErrorF("Error(LoadFPTables): %s has %d bytes, not a whole number of words", table.path, size);
     }
     uint8_t* buffer = static_cast<uint8_t*>(qzAlloc(size, table.purpose));
-    ReadTableFile(table.path, buffer, size);
+    if (!ReadTableFile(table.path, buffer, size)) {
+        qzFree(buffer);
+        FatalErrorF("Error(LoadBlock): File %s not found.", table.path);
+    }
     return buffer;
 }
 
