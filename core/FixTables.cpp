@@ -1,8 +1,9 @@
 // Loading and freeing the four fixed-point tables.
 //
-// Each file is a run of little-endian 32-bit words. The whole file is read into a tracked buffer that is
-// held until FreeFPTables; the sine, arc sine and arc tangent words are also decoded into the lookup
-// arrays the trigonometry reads, whose sizes are fixed, so no argument can index past a table.
+// Each file is a run of little-endian 32-bit words, read through the package layer (the package first,
+// then the disk). The whole file is read into a tracked buffer that is held until FreeFPTables; the sine,
+// arc sine and arc tangent words are also decoded into the lookup arrays the trigonometry reads, whose
+// sizes are fixed, so no argument can index past a table.
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
@@ -10,7 +11,7 @@
 #include "core/FixMath.h"
 #include "core/FixMath_local.h"
 #include "core/Memory.h"
-#include "host/Fs.h"
+#include "core/Package.h"
 
 namespace {
 
@@ -33,42 +34,32 @@ static_assert(std::size(kTableFiles) == static_cast<size_t>(FPTable::Count));
 // The raw file contents, as loaded (null when not loaded).
 uint8_t* LoadedTables[static_cast<size_t>(FPTable::Count)];
 
-// Size of a table file in bytes, or -1 when it cannot be examined.
-int TableFileSize(const char* path) {
-    int64_t size = host::GetFileSize(path);
-    return size > INT32_MAX ? INT32_MAX : static_cast<int>(size);
-}
-
-// Reads exactly size bytes of a file into buffer. False when the file is missing or comes up short.
-bool ReadTableFile(const char* path, uint8_t* buffer, int size) {
-    FILE* f = host::OpenFile(path, "rb");
-    if (!f) return false;
-    size_t got = fread(buffer, 1, static_cast<size_t>(size), f);
-    host::CloseFile(f);
-    return got == static_cast<size_t>(size);
-}
-
 inline uint32_t WordAt(const uint8_t* bytes, int index) {
     const uint8_t* b = bytes + 4 * index;
     return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 | static_cast<uint32_t>(b[2]) << 16 |
            static_cast<uint32_t>(b[3]) << 24;
 }
 
+// Reads a table file whole (from the package or the disk) into a tracked buffer.
 uint8_t* LoadTable(const FPTableFile& table) {
-    int size = TableFileSize(table.path);
+    int size = qzpk_filesize(table.path);
     if (size < 1) DebugPrintf("LoadFPTables: %s has size %d\n", table.path, size);
-    if (size < 0) FatalErrorF("Error(LoadBlock): File %s not found.", table.path);
+    FILE* f = qzpk_fopen(table.path, "rb");
+    if (!f) FatalErrorF("Error(LoadBlock): File %s not found.", table.path);
     // A file of another size than the table's would be read past its end (or only in part).
     bool fits = table.entries ? size == 4 * table.entries : (size > 0 && size % 4 == 0);
     if (!fits) {
+        qzpk_fclose(f);
         if (table.entries)
             FatalErrorF("Error(LoadFPTables): %s has %d bytes instead of %d", table.path, size, 4 * table.entries);
         FatalErrorF("Error(LoadFPTables): %s has %d bytes, not a whole number of words", table.path, size);
     }
     uint8_t* buffer = static_cast<uint8_t*>(qzAlloc(size, table.purpose));
-    if (!ReadTableFile(table.path, buffer, size)) {
+    size_t got = qzpk_fread(buffer, 1, static_cast<size_t>(size), f);
+    qzpk_fclose(f);
+    if (got != static_cast<size_t>(size)) {
         qzFree(buffer);
-        FatalErrorF("Error(LoadBlock): File %s not found.", table.path);
+        FatalErrorF("Error(LoadFPTables): %s could not be read whole", table.path);
     }
     return buffer;
 }

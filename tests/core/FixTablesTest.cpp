@@ -9,10 +9,13 @@
 #include "core/FixMath.h"
 #include "core/FixMath_local.h"
 #include "core/FixTables.h"
+#include "core/Package.h"
+#include "host/Fs.h"
 #include "support/Fatal.h"
 #include "support/TempDir.h"
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/FPTables.h"
+#include "tools/datakit/Package.h"
 
 namespace {
 
@@ -74,6 +77,7 @@ protected:
 
     // Loads in the temporary tree and returns the fatal message, or "" when loading succeeded.
     std::string Load() {
+        host::FlushDirectoryCache();
         kvtest::FatalCatcher catcher;
         kvtest::WorkingDirectory cwd(dir.path());
         try {
@@ -143,6 +147,44 @@ TEST_F(FixTablesLoad, TablesAreReadLittleEndian) {
     EXPECT_EQ(FixAtan(0), 0x01020300);
     EXPECT_EQ(FixAtan(5 << 9), 0x01020305);
     EXPECT_EQ(FixAtan(-(5 << 9)), -0x01020306);
+}
+
+// The package is opened for the test and closed after it.
+class OpenPackage {
+public:
+    explicit OpenPackage(const std::string& path) { qzpk_init(path.c_str()); }
+    ~OpenPackage() { qzpk_close(); }
+    OpenPackage(const OpenPackage&) = delete;
+    OpenPackage& operator=(const OpenPackage&) = delete;
+};
+
+std::vector<datakit::PackEntry> PackedTables() {
+    return {{"app/fptables/sintab", datakit::SinTableFile()},
+            {"app/fptables/asntab", datakit::AsinTableFile()},
+            {"app/fptables/atntab", datakit::AtanTableFile()},
+            {"app/fptables/divtab", datakit::DivTableFile()}};
+}
+
+TEST_F(FixTablesLoad, TablesComeFromThePackageBeforeTheDisk) {
+    // On disk an arc tangent table that reads 7 everywhere; the package holds the true one.
+    datakit::Bytes sevens;
+    for (int k = 0; k < kAtanTableEntries; ++k) sevens.i32(7);
+    Replace("atntab", sevens.data());
+    kvtest::TempDir packDir;
+    ASSERT_TRUE(datakit::WritePackage(packDir / "Vexa.qzp", PackedTables()));
+    OpenPackage package(packDir / "Vexa.qzp");
+    ASSERT_EQ(Load(), "");
+    EXPECT_EQ(FixAtan(65536), 51472);
+    EXPECT_EQ(FixSin(kFixQuarterTurn), 65536);
+}
+
+TEST_F(FixTablesLoad, APackedTableOfTheWrongSizeIsFatal) {
+    std::vector<datakit::PackEntry> entries = PackedTables();
+    entries[1].data.resize(100);
+    kvtest::TempDir packDir;
+    ASSERT_TRUE(datakit::WritePackage(packDir / "Vexa.qzp", entries));
+    OpenPackage package(packDir / "Vexa.qzp");
+    EXPECT_EQ(Load(), "Error(LoadFPTables): app\\fptables\\asntab has 100 bytes instead of 16388");
 }
 
 }  // namespace
