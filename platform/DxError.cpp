@@ -11,14 +11,16 @@
 namespace {
 
 // Codes of the DirectDraw/Direct3D facility: severity bit, facility 0x876, then the code number.
-constexpr uint32_t Dd(uint32_t n) { return 0x88760000u | n; }
+constexpr uint32_t Dd(uint32_t n) {
+    return 0x88760000u | n;
+}
 
 // The few codes that reuse the system-wide results.
-constexpr uint32_t kGenericFailure = 0x80004005u;    // "unspecified failure"
-constexpr uint32_t kNotImplemented = 0x80004001u;    // "not implemented"
-constexpr uint32_t kInvalidArgument = 0x80070057u;   // "one or more arguments are invalid"
-constexpr uint32_t kOutOfMemory = 0x8007000Eu;       // "ran out of memory"
-constexpr uint32_t kComNotInitialized = 0x800401F0u; // "the component library is not initialised"
+constexpr uint32_t kGenericFailure = 0x80004005u;     // "unspecified failure"
+constexpr uint32_t kNotImplemented = 0x80004001u;     // "not implemented"
+constexpr uint32_t kInvalidArgument = 0x80070057u;    // "one or more arguments are invalid"
+constexpr uint32_t kOutOfMemory = 0x8007000Eu;        // "ran out of memory"
+constexpr uint32_t kComNotInitialized = 0x800401F0u;  // "the component library is not initialised"
 
 constexpr DDErrorEntry kTable[] = {
     // DirectDraw

@@ -7,6 +7,11 @@
 // A result code of the graphics device: 0 is success, any other value is a failure.
 using HRESULT = int32_t;
 
+// The result codes the platform layer produces itself.
+constexpr HRESULT kDDErrGeneric = static_cast<HRESULT>(0x80004005u);           // DDERR_GENERIC
+constexpr HRESULT kDDErrOutOfVideoMemory = static_cast<HRESULT>(0x8876017Cu);  // DDERR_OUTOFVIDEOMEMORY
+constexpr HRESULT kDDErrNoExclusiveMode = static_cast<HRESULT>(0x887600E1u);   // DDERR_NOEXCLUSIVEMODE
+
 // Formats the text and shows it in a box titled "dxgl_Notify"; returns when it is closed. Null does nothing.
 void dxgl_Notify(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "core/Memory.h"
-#include "platform/Dxgl.h"
+#include "platform/Dxgl_local.h"
 
 D3DDriverCell* D3DDrivers[kMaxD3DDrivers];
 int32_t D3DDriverCount = 0;
@@ -39,7 +39,9 @@ float TriangleCount = 0.0f;
 
 namespace {
 
-int Clamp(int v, int hi) { return v < 0 ? 0 : (v > hi ? hi : v); }
+int Clamp(int v, int hi) {
+    return v < 0 ? 0 : (v > hi ? hi : v);
+}
 
 }  // namespace
 
@@ -53,6 +55,11 @@ void dxgl_SetViewport(int x0, int y0, int x1, int y1) {
     ClipRect = {x0, x1, y0, y1};
     // Callers count y from the bottom; the device counts rows from the top.
     DeviceViewport = {x0, SurfaceHeight - y1, x1 - x0, y1 - y0};
+    if (D3DDevice) {
+        const host::GfxViewport vp = {
+            DeviceViewport.left, DeviceViewport.top, DeviceViewport.width, DeviceViewport.height, 0.0f, 1.0f};
+        ReportDDError(host::SetViewport(D3DDevice, vp));
+    }
 }
 
 // ---- Gamma -----------------------------------------------------------------------------------------
@@ -77,7 +84,9 @@ int dxgl_DepthFogAlpha(int32_t z) {
     return static_cast<int>(alpha);
 }
 
-void dxgl_SetDepthFog(int32_t z) { FogSpecular = static_cast<uint32_t>(dxgl_DepthFogAlpha(z)) << 24; }
+void dxgl_SetDepthFog(int32_t z) {
+    FogSpecular = static_cast<uint32_t>(dxgl_DepthFogAlpha(z)) << 24;
+}
 
 // ---- Orientation conversions -----------------------------------------------------------------------
 

@@ -13,6 +13,9 @@
 namespace host {
 struct GfxSurface;
 struct GfxDevice;
+struct ZBufferFormat;
+struct PixelFormatDesc;
+enum class PixelFormat : uint8_t;
 }  // namespace host
 
 // ---- Device state ----------------------------------------------------------------------------------
@@ -88,6 +91,9 @@ void dxgl_SwapBuffers();
 
 // Clamps, orders and remembers the rectangle, and sets it as the device viewport (depth 0..1).
 void dxgl_SetViewport(int x0, int y0, int x1, int y1);
+// Clears the current viewport of the render target to the colour (0xAARRGGBB), and the z-buffer to 1.0
+// as well when withZ is set and a z-buffer exists.
+HRESULT dxgl_ClearRenderTarget(uint32_t colour, int withZ);
 // Clears the z-buffer in the rectangle to 1.0.
 HRESULT dxgl_ClearZRect(int x0, int y0, int x1, int y1);
 // One back-buffer pixel as 8-bit red, green, blue; black outside the surface.
@@ -114,6 +120,12 @@ void BuildGammaRamp(float gamma, uint16_t ramp[256]);
 int dxgl_DepthFogAlpha(int32_t z);
 // Stores the fog alpha of depth z in the top byte of FogSpecular.
 void dxgl_SetDepthFog(int32_t z);
+
+// The z-buffer format of the wanted depth among those offered (a later match replaces an earlier one);
+// 1 when found. A 32-bit format with an 8-bit stencil on top clears PlainZ.
+int ChooseZBufferFormat(const host::ZBufferFormat* formats, int count, int wanted, host::PixelFormat* chosen);
+// 8 when a 32-bit colour format with alpha is offered, else 4 (with a warning on the debug print).
+int ChooseAlphaBits(const host::PixelFormatDesc* formats, int count);
 
 // ---- Orientation conversions -----------------------------------------------------------------------
 

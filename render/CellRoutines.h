@@ -6,7 +6,8 @@
 
 void DrawCellNothing(TerrainCornerRef* a, TerrainCornerRef* b, TerrainCornerRef* c, TerrainCornerRef* d);
 void DrawCellOutline(TerrainCornerRef* a, TerrainCornerRef* b, TerrainCornerRef* c, TerrainCornerRef* d);
-void DrawCellOutlineMirrored(TerrainCornerRef* a, TerrainCornerRef* b, TerrainCornerRef* c, TerrainCornerRef* d);
+void DrawCellOutlineMirrored(TerrainCornerRef* a, TerrainCornerRef* b, TerrainCornerRef* c,
+                             TerrainCornerRef* d);
 void DrawLandCell(TerrainCornerRef* a, TerrainCornerRef* b, TerrainCornerRef* c, TerrainCornerRef* d);
 void DrawMarkedLandCell(TerrainCornerRef* a, TerrainCornerRef* b, TerrainCornerRef* c, TerrainCornerRef* d);
 void DrawMarkedCell(TerrainCornerRef* a, TerrainCornerRef* b, TerrainCornerRef* c, TerrainCornerRef* d);

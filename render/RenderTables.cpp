@@ -50,17 +50,18 @@ constexpr std::array<Fn, kRenderModeCount> ModeFiveOnly(Fn routine) {
 }
 
 constexpr ObjectRoutineSet kSetWire = {{DrawPolyWire, DrawPolyWire, DrawPolyWire, DrawPolyWire, nullptr,
-                                        DrawPolyWire, DrawPolyWire, DrawPolyWire, DrawPolyWire, DrawPolyWire}};
+                                        DrawPolyWire, DrawPolyWire, DrawPolyWire, DrawPolyWire,
+                                        DrawPolyWire}};
 constexpr ObjectRoutineSet kSetUntextured = {{DrawPolyFlat, DrawPolyFlatLit, DrawPolyGouraud,
                                               DrawPolyVertexColour, nullptr, DrawPolyFlatLit, DrawPolyGouraud,
                                               DrawPolyVertexColour, DrawPolyShadow, DrawPolyGlow}};
-constexpr ObjectRoutineSet kSetTextured = {{DrawPolyFlat, DrawPolyFlatLit, DrawPolyGouraud, DrawPolyVertexColour,
-                                            nullptr, DrawPolyTexFlatLit, DrawPolyTexGouraud,
-                                            DrawPolyTexVertexColour, DrawPolyShadow, DrawPolyGlow}};
-constexpr ObjectRoutineSet kSetTranslucent = {
-    {DrawPolyFlatAlpha, DrawPolyFlatLitAlpha, DrawPolyGouraudAlpha, DrawPolyVertexColourAlpha, nullptr,
-     DrawPolyTexFlatLitAlpha, DrawPolyTexGouraudAlpha, DrawPolyTexVertexColourAlpha, DrawPolyShadow,
-     DrawPolyGlowAlpha}};
+constexpr ObjectRoutineSet kSetTextured = {
+    {DrawPolyFlat, DrawPolyFlatLit, DrawPolyGouraud, DrawPolyVertexColour, nullptr, DrawPolyTexFlatLit,
+     DrawPolyTexGouraud, DrawPolyTexVertexColour, DrawPolyShadow, DrawPolyGlow}};
+constexpr ObjectRoutineSet kSetTranslucent = {{DrawPolyFlatAlpha, DrawPolyFlatLitAlpha, DrawPolyGouraudAlpha,
+                                               DrawPolyVertexColourAlpha, nullptr, DrawPolyTexFlatLitAlpha,
+                                               DrawPolyTexGouraudAlpha, DrawPolyTexVertexColourAlpha,
+                                               DrawPolyShadow, DrawPolyGlowAlpha}};
 
 }  // namespace
 
@@ -111,11 +112,14 @@ int InitRenderMode() {
     return 1;
 }
 
-int RoutineTableIndex() { return RenderMode * kDetailLevelCount + DetailLevel; }
+int RoutineTableIndex() {
+    return RenderMode * kDetailLevelCount + DetailLevel;
+}
 
 void InstallRenderRoutines(int layered) {
     // A mode or detail outside the tables would index past them; only mode 5 has routines at all.
-    if (RenderMode < 0 || RenderMode >= kRenderModeCount || DetailLevel < 0 || DetailLevel >= kDetailLevelCount)
+    if (RenderMode < 0 || RenderMode >= kRenderModeCount || DetailLevel < 0 ||
+        DetailLevel >= kDetailLevelCount)
         FatalErrorF("Error(InstallRenderRoutines): bad render mode %d or detail level %d", RenderMode,
                     DetailLevel);
     const int k = RoutineTableIndex();
@@ -142,4 +146,6 @@ void InstallRenderRoutines(int layered) {
     }
 }
 
-void SetViewportRect(int x0, int y0, int x1, int y1) { dxgl_SetViewport(x0, y0, x1, y1); }
+void SetViewportRect(int x0, int y0, int x1, int y1) {
+    dxgl_SetViewport(x0, y0, x1, y1);
+}

@@ -11,14 +11,14 @@
 
 // The one vertex format of the renderer: pre-transformed and pre-lit, 40 bytes.
 struct ScreenVertex {
-    float x;           // screen column, pixels
-    float y;           // screen row, pixels from the top (routines store ScreenHeightF - caller's y)
-    float z;           // depth for the z-buffer
-    float rhw;         // reciprocal w; 1.0 unless a routine takes it from its input
-    uint32_t diffuse;  // 0xAARRGGBB vertex colour
-    uint32_t specular; // alpha = fog factor (255 none, 0 full fog colour); red, green, blue 0
-    float tu0, tv0;    // first texture coordinate pair
-    float tu1, tv1;    // second texture coordinate pair
+    float x;            // screen column, pixels
+    float y;            // screen row, pixels from the top (routines store ScreenHeightF - caller's y)
+    float z;            // depth for the z-buffer
+    float rhw;          // reciprocal w; 1.0 unless a routine takes it from its input
+    uint32_t diffuse;   // 0xAARRGGBB vertex colour
+    uint32_t specular;  // alpha = fog factor (255 none, 0 full fog colour); red, green, blue 0
+    float tu0, tv0;     // first texture coordinate pair
+    float tu1, tv1;     // second texture coordinate pair
 };
 static_assert(sizeof(ScreenVertex) == 40);
 static_assert(offsetof(ScreenVertex, diffuse) == 16 && offsetof(ScreenVertex, specular) == 20);
@@ -44,9 +44,9 @@ constexpr int32_t kPrimTriangleFan = 6;
 constexpr int kScratchVertexCount = 128;  // routines that append stop at 127
 extern ScreenVertex CurrentVertex;        // template a routine fills and copies into the scratch
 extern ScreenVertex ScratchVertices[kScratchVertexCount];
-extern uint32_t CurrentColour;            // last diffuse colour composed (also the text colour)
-extern int32_t LastPrimitiveType;         // primitive kind of the list being built
-extern int32_t LastVertexCount;           // vertices in the list being built
+extern uint32_t CurrentColour;     // last diffuse colour composed (also the text colour)
+extern int32_t LastPrimitiveType;  // primitive kind of the list being built
+extern int32_t LastVertexCount;    // vertices in the list being built
 
 // The render mode (only mode 5 has routines) and the detail level (0 outlines .. 3 full).
 constexpr int32_t kRenderModeCount = 6;
@@ -73,7 +73,8 @@ struct Tex;               // an entry of the texture table
 struct Bitmap;            // an off-screen bitmap with its surface
 
 // Call forms of the slots.
-using CellRoutine = void (*)(TerrainCornerRef* a, TerrainCornerRef* b, TerrainCornerRef* c, TerrainCornerRef* d);
+using CellRoutine = void (*)(TerrainCornerRef* a, TerrainCornerRef* b, TerrainCornerRef* c,
+                             TerrainCornerRef* d);
 using SkyQuadFn = void (*)(SkyVertex* const* corners);
 using ObjectPolyRoutine = void (*)(ObjectFace* face);
 using DiscFn = void (*)(const float* centre, int32_t radius, const uint8_t* rgb);

@@ -8,7 +8,9 @@
 #include "core/FixMath.h"
 #include "core/Memory.h"
 #include "host/Dialog.h"
+#include "host/Gfx.h"
 #include "host/Window.h"
+#include "platform/Dxgl.h"
 #include "platform/InputDevices.h"
 #include "render/RenderTables.h"
 
@@ -81,18 +83,56 @@ static void CloseInputDevices() {
     dxgl_ReleaseDI();
 }
 
+// The initial render states: z test and z writes as configured, no specular, no culling, dithering,
+// additive blend factors; both texture stages filter linearly, each from its own coordinate pair.
+static void SetInitialRenderStates() {
+    using host::RenderState;
+    using host::StageState;
+    const auto state = [](RenderState s, uint32_t v) {
+        ReportDDError(host::SetRenderState(D3DDevice, s, v));
+    };
+    const uint32_t z = zbuffer ? 1u : 0u;
+    const uint32_t one = static_cast<uint32_t>(host::BlendFactor::One);
+    state(RenderState::ZWriteEnable, z);
+    state(RenderState::ZEnable, z);
+    state(RenderState::SpecularEnable, 0);
+    state(RenderState::CullMode, host::GfxCullNone);
+    state(RenderState::DitherEnable, 1);
+    // Perspective-correct texturing follows the rule "perspective_textures" once the rules are read
+    // here; until then the device keeps its default (on).
+    state(RenderState::SrcBlend, one);
+    state(RenderState::DestBlend, one);
+    for (int stage = 0; stage < 2; ++stage) {
+        const auto stageState = [stage](StageState s, uint32_t v) {
+            ReportDDError(host::SetTextureStageState(D3DDevice, stage, s, v));
+        };
+        stageState(StageState::MagFilter, host::GfxFilterLinear);
+        stageState(StageState::MinFilter, host::GfxFilterLinear);
+        stageState(StageState::TexCoordIndex, static_cast<uint32_t>(stage));
+    }
+}
+
 int OpenDisplay() {
-    // DirectShow, the graphics device, the first clear, the input devices, the sound device, the first
-    // present, the initial render and texture-stage states and the texture eviction are opened here as
-    // their modules are built.
+    // DirectShow opens here once the video module is built.
+    const int result = dxgl_InitD3D();
+    // Without a display (the full-screen mode could not be set) the device steps are skipped; the frame
+    // loops skip drawing while dxgl_TestCooperativeLevel reports it.
+    if (result) dxgl_ClearRenderTarget(0xFF000000u, 0);
     OpenInputDevices();
-    return 0;
+    // The sound device opens here once the sound module is built. The D3DX context needs nothing.
+    if (result) {
+        dxgl_SwapBuffers();
+        SetInitialRenderStates();
+        dxgl_EvictManagedTextures();
+    }
+    return result;
 }
 
 void CloseDevices() {
-    // Mouse, joystick, keyboard, DirectInput, the D3DX context, the sounds and DirectSound, the graphics
-    // device and DirectShow are closed here, in that order, as their modules are built.
     CloseInputDevices();
+    // The D3DX context needs nothing; the sounds and DirectSound close here once the sound module is
+    // built, then the graphics device, then DirectShow once the video module is built.
+    dxgl_ShutdownD3D();
 }
 
 void InitGameData() {

@@ -13,7 +13,9 @@ using kvtest::FatalExit;
 
 namespace {
 
-HRESULT Code(uint32_t value) { return static_cast<HRESULT>(value); }
+HRESULT Code(uint32_t value) {
+    return static_cast<HRESULT>(value);
+}
 
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -45,17 +47,17 @@ TEST(DDErrorTable, SpotChecksOfNamesAndValues) {
         {0x88760248u, "DDERR_NOTLOCKED"},            // 584
         {0x88760250u, "DDERR_INVALIDSURFACETYPE"},   // 592
         {0x887602BBu, "DDERR_DEVICEDOESNTOWNSURFACE"},
-        {0x887602BCu, "D3DERR_BADMAJORVERSION"},     // 700
+        {0x887602BCu, "D3DERR_BADMAJORVERSION"},  // 700
         {0x887602BDu, "D3DERR_BADMINORVERSION"},
-        {0x887602C1u, "D3DERR_INVALID_DEVICE"},      // 705
-        {0x88760302u, "D3DERR_INBEGIN"},             // 770
+        {0x887602C1u, "D3DERR_INVALID_DEVICE"},  // 705
+        {0x88760302u, "D3DERR_INBEGIN"},         // 770
         {0x88760303u, "D3DERR_NOTINBEGIN"},
-        {0x88760800u, "D3DERR_INVALIDVERTEXFORMAT"}, // 2048
-        {0x8876080Eu, "D3DERR_VERTEXBUFFERLOCKED"},  // 2062
-        {0x88760816u, "D3DERR_ZBUFFER_NOTPRESENT"},  // 2070
-        {0x88760818u, "D3DERR_WRONGTEXTUREFORMAT"},  // 2072
-        {0x88760823u, "D3DERR_TOOMANYPRIMITIVES"},   // 2083
-        {0x88760834u, "D3DERR_INVALIDSTATEBLOCK"},   // 2100
+        {0x88760800u, "D3DERR_INVALIDVERTEXFORMAT"},  // 2048
+        {0x8876080Eu, "D3DERR_VERTEXBUFFERLOCKED"},   // 2062
+        {0x88760816u, "D3DERR_ZBUFFER_NOTPRESENT"},   // 2070
+        {0x88760818u, "D3DERR_WRONGTEXTUREFORMAT"},   // 2072
+        {0x88760823u, "D3DERR_TOOMANYPRIMITIVES"},    // 2083
+        {0x88760834u, "D3DERR_INVALIDSTATEBLOCK"},    // 2100
     };
     for (const auto& c : cases) EXPECT_STREQ(FindDDErrorName(Code(c.code)), c.name) << std::hex << c.code;
 }
@@ -82,8 +84,9 @@ TEST(DDErrorTable, EveryCodeAndNameIsUniqueAndWellFormed) {
             EXPECT_EQ((code & 0xFFFFu) >= 700, isD3d) << name;
         } else {
             // Only five DirectDraw names reuse the system-wide codes.
-            EXPECT_TRUE(name == "DDERR_GENERIC" || name == "DDERR_UNSUPPORTED" || name == "DDERR_INVALIDPARAMS" ||
-                        name == "DDERR_OUTOFMEMORY" || name == "DDERR_NOTINITIALIZED")
+            EXPECT_TRUE(name == "DDERR_GENERIC" || name == "DDERR_UNSUPPORTED" ||
+                        name == "DDERR_INVALIDPARAMS" || name == "DDERR_OUTOFMEMORY" ||
+                        name == "DDERR_NOTINITIALIZED")
                 << name;
         }
     }
@@ -173,7 +176,8 @@ TEST(ReportDDError, NoticeThenFatalBoxThenExitCodeOne) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     host::SetDialogsHeadless(true, true);
     host::SetDialogsQuiet(false);
-    EXPECT_EXIT(ReportDDError(Code(0x887601C2u)), testing::ExitedWithCode(1),
-                "\\[dxgl_Notify\\] Reporting a DirectDraw/Direct3D error:.*\\[Karvonel\\] Karvonel wird vorzeitig "
-                "terminiert.*meldete:\n\"DDERR_SURFACELOST\"");
+    EXPECT_EXIT(
+        ReportDDError(Code(0x887601C2u)), testing::ExitedWithCode(1),
+        "\\[dxgl_Notify\\] Reporting a DirectDraw/Direct3D error:.*\\[Karvonel\\] Karvonel wird vorzeitig "
+        "terminiert.*meldete:\n\"DDERR_SURFACELOST\"");
 }

@@ -20,16 +20,13 @@ TEST(DepthFog, AlphaForDepths) {
         int32_t scale, z;
         int alpha;
     } cases[] = {
-        {128, 0, 255},
-        {128, 2047, 255},     // 128 * 2047 < 2^18
-        {128, 2048, 254},     // exactly one step
-        {128, 520192, 1},
-        {128, 522240, 0},     // scale * z = 255 * 2^18
-        {128, 524288, 0},     // scale * z = 256 * 2^18: below zero before the clamp
-        {128, -100000, 255},  // behind the eye: clamped at no fog
-        {1, 255 << 18, 0},
-        {0, 1 << 30, 255},    // a factor of 0 switches the fog off
-        {128, 1 << 24, 0},    // the product passes 2^31: still full fog, not wrapped to none
+        {128, 0, 255},         {128, 2047, 255},   // 128 * 2047 < 2^18
+        {128, 2048, 254},                          // exactly one step
+        {128, 520192, 1},      {128, 522240, 0},   // scale * z = 255 * 2^18
+        {128, 524288, 0},                          // scale * z = 256 * 2^18: below zero before the clamp
+        {128, -100000, 255},                       // behind the eye: clamped at no fog
+        {1, 255 << 18, 0},     {0, 1 << 30, 255},  // a factor of 0 switches the fog off
+        {128, 1 << 24, 0},  // the product passes 2^31: still full fog, not wrapped to none
         {4096, 0x7FFFFFFF, 0},
     };
     for (const auto& c : cases) {
@@ -115,7 +112,7 @@ TEST(Orientation, RoundTripThroughQuaternion) {
     const struct {
         float ax, ay, az, angle;
     } cases[] = {
-        {1, 2, 3, 0.3f},      {-1, 0.5f, 0.2f, 2.5f}, {1, 0.1f, 0.1f, 3.1f},
+        {1, 2, 3, 0.3f},       {-1, 0.5f, 0.2f, 2.5f}, {1, 0.1f, 0.1f, 3.1f},
         {0.1f, 1, 0.2f, 3.1f}, {0.2f, 0.1f, -1, 3.1f}, {0, 0, 1, -1.0f},
     };
     for (const auto& c : cases) {

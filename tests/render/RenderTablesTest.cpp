@@ -79,22 +79,25 @@ TEST(InstallRenderRoutines, ObjectSetsPerDetail) {
         EXPECT_EQ(b[4], nullptr);
         // Translucent faces use the same set at every detail.
         const ObjectPolyRoutine translucent[10] = {
-            DrawPolyFlatAlpha,       DrawPolyFlatLitAlpha,    DrawPolyGouraudAlpha,
-            DrawPolyVertexColourAlpha, nullptr,               DrawPolyTexFlatLitAlpha,
-            DrawPolyTexGouraudAlpha, DrawPolyTexVertexColourAlpha, DrawPolyShadow,
-            DrawPolyGlowAlpha};
+            DrawPolyFlatAlpha, DrawPolyFlatLitAlpha,    DrawPolyGouraudAlpha,    DrawPolyVertexColourAlpha,
+            nullptr,           DrawPolyTexFlatLitAlpha, DrawPolyTexGouraudAlpha, DrawPolyTexVertexColourAlpha,
+            DrawPolyShadow,    DrawPolyGlowAlpha};
         for (int i = 0; i < 10; ++i) EXPECT_EQ(b[i], translucent[i]) << detail << " slot " << i;
         if (detail == 0) {
             for (int i = 0; i < 10; ++i) EXPECT_EQ(a[i], i == 4 ? nullptr : DrawPolyWire) << i;
             continue;
         }
         // Detail 1 draws the textured face types with the untextured routines of types 1 to 3.
-        const ObjectPolyRoutine opaque[10] = {
-            DrawPolyFlat, DrawPolyFlatLit, DrawPolyGouraud, DrawPolyVertexColour, nullptr,
-            detail == 1 ? DrawPolyFlatLit : DrawPolyTexFlatLit,
-            detail == 1 ? DrawPolyGouraud : DrawPolyTexGouraud,
-            detail == 1 ? DrawPolyVertexColour : DrawPolyTexVertexColour,
-            DrawPolyShadow, DrawPolyGlow};
+        const ObjectPolyRoutine opaque[10] = {DrawPolyFlat,
+                                              DrawPolyFlatLit,
+                                              DrawPolyGouraud,
+                                              DrawPolyVertexColour,
+                                              nullptr,
+                                              detail == 1 ? DrawPolyFlatLit : DrawPolyTexFlatLit,
+                                              detail == 1 ? DrawPolyGouraud : DrawPolyTexGouraud,
+                                              detail == 1 ? DrawPolyVertexColour : DrawPolyTexVertexColour,
+                                              DrawPolyShadow,
+                                              DrawPolyGlow};
         for (int i = 0; i < 10; ++i) EXPECT_EQ(a[i], opaque[i]) << detail << " slot " << i;
     }
 }
@@ -145,9 +148,7 @@ TEST(RenderTables, OnlyModeFiveHasRoutines) {
 TEST(InstallRenderRoutines, ModeOrDetailOutsideTheTablesIsFatal) {
     RenderStateGuard guard;
     kvtest::FatalCatcher catcher;
-    const struct {
-        int mode, detail;
-    } cases[] = {{5, 4}, {5, -1}, {6, 0}, {-1, 3}};
+    const struct { int mode, detail; } cases[] = {{5, 4}, {5, -1}, {6, 0}, {-1, 3}};
     for (const auto& c : cases) {
         RenderMode = c.mode;
         DetailLevel = c.detail;
