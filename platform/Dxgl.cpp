@@ -141,17 +141,17 @@ void QuaternionFromMatrix(Quaternion* out, const Matrix4& matrix) {
     }
 }
 
-void FixedToD3DMatrix(Quaternion* out, const int32_t* matrix) {
+void FixedToD3DMatrix(Quaternion* out, const FixMatrix* matrix) {
     Matrix4 m{};
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) m.m[r][c] = static_cast<float>(matrix[r * 3 + c]) / 32768.0f;
+        for (int c = 0; c < 3; ++c) m.m[r][c] = static_cast<float>(matrix->m[r * 3 + c]) / 32768.0f;
     m.m[3][3] = 1.0f;
     QuaternionFromMatrix(out, m);
 }
 
-void D3DToFixedMatrix(int32_t* matrix, const Quaternion& q) {
+void D3DToFixedMatrix(FixMatrix* matrix, const Quaternion& q) {
     Matrix4 m;
     MatrixFromQuaternion(&m, q);
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) matrix[r * 3 + c] = static_cast<int32_t>(m.m[r][c] * 32768.0f);
+        for (int c = 0; c < 3; ++c) matrix->m[r * 3 + c] = static_cast<int32_t>(m.m[r][c] * 32768.0f);
 }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "core/Fix3D.h"
 #include "platform/DxError.h"
 
 namespace host {
@@ -141,9 +142,9 @@ void MatrixFromQuaternion(Matrix4* out, const Quaternion& q);
 // The unit quaternion of a rotation matrix (upper 3 x 3).
 void QuaternionFromMatrix(Quaternion* out, const Matrix4& m);
 // Fixed-point orientation (nine 1.15 elements, row order) to quaternion.
-void FixedToD3DMatrix(Quaternion* out, const int32_t* matrix);
+void FixedToD3DMatrix(Quaternion* out, const FixMatrix* matrix);
 // Quaternion to fixed-point orientation (elements times 32768, truncated toward zero).
-void D3DToFixedMatrix(int32_t* matrix, const Quaternion& q);
+void D3DToFixedMatrix(FixMatrix* matrix, const Quaternion& q);
 
 // ---- Driver list -----------------------------------------------------------------------------------
 

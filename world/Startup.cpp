@@ -7,6 +7,7 @@
 #include "core/Config.h"
 #include "core/FixMath.h"
 #include "core/Memory.h"
+#include "core/Rules.h"
 #include "host/Dialog.h"
 #include "host/Gfx.h"
 #include "host/Window.h"
@@ -98,8 +99,10 @@ static void SetInitialRenderStates() {
     state(RenderState::SpecularEnable, 0);
     state(RenderState::CullMode, host::GfxCullNone);
     state(RenderState::DitherEnable, 1);
-    // Perspective-correct texturing follows the rule "perspective_textures" once the rules are read
-    // here; until then the device keeps its default (on).
+    // Perspective-correct texturing as the rule "perspective_textures" says; without the rule the
+    // device keeps its default (on).
+    if (const Rule* rule = FindRule("perspective_textures"); rule && rule->count > 0)
+        dxgl_SetPerspectiveTextures(TruncateToInt32(rule->values[0]));
     state(RenderState::SrcBlend, one);
     state(RenderState::DestBlend, one);
     for (int stage = 0; stage < 2; ++stage) {

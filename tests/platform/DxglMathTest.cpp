@@ -72,8 +72,8 @@ namespace {
 
 constexpr int32_t kOne = 32768;
 
-void ExpectSameOrientation(const int32_t* a, const int32_t* b, int tolerance, const char* what) {
-    for (int i = 0; i < 9; ++i) EXPECT_NEAR(a[i], b[i], tolerance) << what << " element " << i;
+void ExpectSameOrientation(const FixMatrix& a, const FixMatrix& b, int tolerance, const char* what) {
+    for (int i = 0; i < 9; ++i) EXPECT_NEAR(a.m[i], b.m[i], tolerance) << what << " element " << i;
 }
 
 }  // namespace
@@ -82,26 +82,26 @@ TEST(Orientation, KnownQuaternions) {
     const float h = std::sqrt(0.5f);
     const struct {
         const char* what;
-        int32_t m[9];
+        FixMatrix m;
         Quaternion q;  // up to sign
     } cases[] = {
-        {"identity", {kOne, 0, 0, 0, kOne, 0, 0, 0, kOne}, {0, 0, 0, 1}},
+        {"identity", {{kOne, 0, 0, 0, kOne, 0, 0, 0, kOne}}, {0, 0, 0, 1}},
         // Row vectors: the x axis turns into the y axis by a quarter turn about z.
-        {"quarter turn about z", {0, kOne, 0, -kOne, 0, 0, 0, 0, kOne}, {0, 0, h, h}},
-        {"half turn about x", {kOne, 0, 0, 0, -kOne, 0, 0, 0, -kOne}, {1, 0, 0, 0}},
-        {"half turn about y", {-kOne, 0, 0, 0, kOne, 0, 0, 0, -kOne}, {0, 1, 0, 0}},
-        {"half turn about z", {-kOne, 0, 0, 0, -kOne, 0, 0, 0, kOne}, {0, 0, 1, 0}},
+        {"quarter turn about z", {{0, kOne, 0, -kOne, 0, 0, 0, 0, kOne}}, {0, 0, h, h}},
+        {"half turn about x", {{kOne, 0, 0, 0, -kOne, 0, 0, 0, -kOne}}, {1, 0, 0, 0}},
+        {"half turn about y", {{-kOne, 0, 0, 0, kOne, 0, 0, 0, -kOne}}, {0, 1, 0, 0}},
+        {"half turn about z", {{-kOne, 0, 0, 0, -kOne, 0, 0, 0, kOne}}, {0, 0, 1, 0}},
     };
     for (const auto& c : cases) {
         Quaternion q;
-        FixedToD3DMatrix(&q, c.m);
+        FixedToD3DMatrix(&q, &c.m);
         const float sign = (q.x * c.q.x + q.y * c.q.y + q.z * c.q.z + q.w * c.q.w) < 0 ? -1.0f : 1.0f;
         EXPECT_NEAR(sign * q.x, c.q.x, 1e-4) << c.what;
         EXPECT_NEAR(sign * q.y, c.q.y, 1e-4) << c.what;
         EXPECT_NEAR(sign * q.z, c.q.z, 1e-4) << c.what;
         EXPECT_NEAR(sign * q.w, c.q.w, 1e-4) << c.what;
-        int32_t back[9];
-        D3DToFixedMatrix(back, q);
+        FixMatrix back;
+        D3DToFixedMatrix(&back, q);
         ExpectSameOrientation(back, c.m, 1, c.what);
     }
 }
@@ -119,12 +119,12 @@ TEST(Orientation, RoundTripThroughQuaternion) {
         const float n = std::sqrt(c.ax * c.ax + c.ay * c.ay + c.az * c.az);
         const float s = std::sin(c.angle / 2) / n;
         const Quaternion q0 = {c.ax * s, c.ay * s, c.az * s, std::cos(c.angle / 2)};
-        int32_t m[9];
-        D3DToFixedMatrix(m, q0);
+        FixMatrix m;
+        D3DToFixedMatrix(&m, q0);
         Quaternion q;
-        FixedToD3DMatrix(&q, m);
-        int32_t back[9];
-        D3DToFixedMatrix(back, q);
+        FixedToD3DMatrix(&q, &m);
+        FixMatrix back;
+        D3DToFixedMatrix(&back, q);
         ExpectSameOrientation(back, m, 3, "round trip");
         EXPECT_NEAR(std::fabs(q.x * q0.x + q.y * q0.y + q.z * q0.z + q.w * q0.w), 1.0f, 1e-3);
     }
@@ -132,8 +132,9 @@ TEST(Orientation, RoundTripThroughQuaternion) {
 
 TEST(Orientation, FixedElementsAreTruncatedTowardZero) {
     const Quaternion q = {0, 0, std::sin(0.1f), std::cos(0.1f)};
-    int32_t m[9];
-    D3DToFixedMatrix(m, q);
+    FixMatrix fixed;
+    D3DToFixedMatrix(&fixed, q);
+    const int32_t* m = fixed.m;
     Matrix4 f;
     MatrixFromQuaternion(&f, q);
     EXPECT_EQ(m[1], static_cast<int32_t>(f.m[0][1] * 32768.0f));

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "core/Config.h"
+#include "core/Rules.h"
 #include "frontend/Frontend.h"
 #include "host/Gfx.h"
 #include "host/Window.h"
 #include "platform/DxError.h"
 #include "platform/Dxgl.h"
 #include "support/Fatal.h"
+#include "support/TempDir.h"
+#include "tools/datakit/RulesText.h"
 #include "world/Startup.h"
 
 namespace {
@@ -100,4 +103,23 @@ TEST_F(OpenDisplayTest, DxFatalReleasesTheDevices) {
     EXPECT_EQ(D3DDevice, nullptr);
     EXPECT_EQ(BackBuffer, nullptr);
     EXPECT_EQ(D3DDriverCount, 0);
+}
+
+// The rule "perspective_textures" switches perspective-correct texturing; without it the device keeps
+// its default.
+TEST_F(OpenDisplayTest, PerspectiveTexturesFollowTheRule) {
+    const struct {
+        const char* rules;
+        uint32_t state;
+    } cases[] = {{"", 1}, {"perspective_textures 0;\n", 0}, {"perspective_textures 1.7;\n", 1}};
+    for (const auto& c : cases) {
+        kvtest::TempDir tmp;
+        ASSERT_TRUE(datakit::WriteRulesText(tmp / "rules", c.rules));
+        ReadRules((tmp / "rules").c_str());
+        ASSERT_EQ(OpenDisplay(), 1);
+        EXPECT_EQ(State(host::RenderState::TexturePerspective), c.state) << c.rules;
+        EXPECT_EQ(PerspectiveTextures, static_cast<int32_t>(c.state)) << c.rules;
+        CloseDevices();
+        FreeRules();
+    }
 }
