@@ -77,6 +77,8 @@ int ChooseAlphaBits(const host::PixelFormatDesc* formats, int count) {
 // ---- Creation and shutdown -------------------------------------------------------------------------
 
 int dxgl_InitD3D() {
+    // Opening over an open display would leak its surfaces and record every device twice.
+    if (D3DDevice || BackBuffer || D3DDriverCount) dxgl_ShutdownD3D();
     if (fullscreen) {
         // The one soft failure: a display mode that cannot be set creates nothing.
         if (!host::SetDisplayMode(xres, yres, colourdepth)) return 0;

@@ -100,6 +100,15 @@ TEST_F(DisplayTest, DepthsFollowTheDisplay) {
     }
 }
 
+TEST_F(DisplayTest, OpeningAgainReplacesTheOpenDisplay) {
+    ASSERT_EQ(Open(1, 16, 1), 1);
+    const int devices = D3DDriverCount;
+    ASSERT_EQ(Open(1, 32, 1, 20, 10), 1);
+    EXPECT_EQ(D3DDriverCount, devices);
+    EXPECT_EQ(host::SurfaceWidth(BackBuffer), 20);
+    EXPECT_EQ(host::SurfaceFormat(BackBuffer), host::PixelFormat::XRGB8888);
+}
+
 TEST_F(DisplayTest, AModeThatCannotBeSetCreatesNothing) {
     EXPECT_EQ(Open(1, 24, 1), 0);
     EXPECT_EQ(D3DDevice, nullptr);
