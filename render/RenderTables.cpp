@@ -5,10 +5,18 @@
 #include <iterator>
 
 #include "core/Memory.h"
+#include "host/Gfx.h"
 #include "render/CellRoutines.h"
 #include "render/ObjectPoly.h"
 #include "render/SkyRoutines.h"
 #include "render/SpecialRoutines.h"
+
+// The device reads ScratchVertices as its own vertex records.
+static_assert(sizeof(ScreenVertex) == sizeof(host::GfxVertex));
+static_assert(offsetof(ScreenVertex, rhw) == offsetof(host::GfxVertex, rhw));
+static_assert(offsetof(ScreenVertex, specular) == offsetof(host::GfxVertex, specular));
+static_assert(offsetof(ScreenVertex, tu1) == offsetof(host::GfxVertex, tu1));
+static_assert(kScreenVertexFvf == host::kGfxVertexFormat);
 
 ScreenVertex CurrentVertex;
 ScreenVertex ScratchVertices[kScratchVertexCount];

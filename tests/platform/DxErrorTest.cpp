@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/Dialog.h"
+#include "host/Gfx.h"
 #include "platform/DxError.h"
 #include "support/Fatal.h"
 
@@ -180,4 +181,26 @@ TEST(ReportDDError, NoticeThenFatalBoxThenExitCodeOne) {
         ReportDDError(Code(0x887601C2u)), testing::ExitedWithCode(1),
         "\\[dxgl_Notify\\] Reporting a DirectDraw/Direct3D error:.*\\[Karvonel\\] Karvonel wird vorzeitig "
         "terminiert.*meldete:\n\"DDERR_SURFACELOST\"");
+}
+
+// The graphics host reports its failures with the platform's codes, so each gets its own name.
+TEST(DDErrorTable, EveryHostResultHasItsName) {
+    const struct {
+        host::GfxResult code;
+        const char* name;
+    } cases[] = {
+        {host::GfxErrGeneric, "DDERR_GENERIC"},
+        {host::GfxErrUnsupported, "DDERR_UNSUPPORTED"},
+        {host::GfxErrOutOfMemory, "DDERR_OUTOFMEMORY"},
+        {host::GfxErrInvalidParams, "DDERR_INVALIDPARAMS"},
+        {host::GfxErrInvalidRect, "DDERR_INVALIDRECT"},
+        {host::GfxErrNotLocked, "DDERR_NOTLOCKED"},
+        {host::GfxErrSurfaceBusy, "DDERR_SURFACEBUSY"},
+        {host::GfxErrUnsupportedColourOp, "D3DERR_UNSUPPORTEDCOLOROPERATION"},
+        {host::GfxErrUnsupportedColourArg, "D3DERR_UNSUPPORTEDCOLORARG"},
+        {host::GfxErrUnsupportedAlphaOp, "D3DERR_UNSUPPORTEDALPHAOPERATION"},
+        {host::GfxErrUnsupportedAlphaArg, "D3DERR_UNSUPPORTEDALPHAARG"},
+        {host::GfxErrUnsupportedFactor, "D3DERR_UNSUPPORTEDFACTORVALUE"},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(FindDDErrorName(c.code), c.name);
 }
