@@ -16,9 +16,13 @@ float DepthScale = 0.0000005f;
 
 namespace {
 
-inline int32_t Narrow(int64_t v) { return static_cast<int32_t>(v); }
+inline int32_t Narrow(int64_t v) {
+    return static_cast<int32_t>(v);
+}
 
-inline int32_t Saturate(int64_t v) { return v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v)); }
+inline int32_t Saturate(int64_t v) {
+    return v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v));
+}
 
 inline int32_t Truncate(double v) {
     if (std::isnan(v)) return 0;
@@ -35,11 +39,15 @@ inline bool OutsideShortRange(const FixVec& v) {
 // Row r of m (or column r, transposed) dotted with v, shifted right by shift.
 inline int32_t RowDot(const FixMatrix* m, int r, const FixVec& v, int shift) {
     const int32_t* e = m->m + 3 * r;
-    return Narrow((static_cast<int64_t>(e[0]) * v.x + static_cast<int64_t>(e[1]) * v.y + static_cast<int64_t>(e[2]) * v.z) >> shift);
+    return Narrow((static_cast<int64_t>(e[0]) * v.x + static_cast<int64_t>(e[1]) * v.y +
+                   static_cast<int64_t>(e[2]) * v.z) >>
+                  shift);
 }
 inline int32_t ColumnDot(const FixMatrix* m, int c, const FixVec& v, int shift) {
     const int32_t* e = m->m + c;
-    return Narrow((static_cast<int64_t>(e[0]) * v.x + static_cast<int64_t>(e[3]) * v.y + static_cast<int64_t>(e[6]) * v.z) >> shift);
+    return Narrow((static_cast<int64_t>(e[0]) * v.x + static_cast<int64_t>(e[3]) * v.y +
+                   static_cast<int64_t>(e[6]) * v.z) >>
+                  shift);
 }
 
 inline void Rotate(FixVec* out, const FixMatrix* m, FixVec v, int shift) {
@@ -53,10 +61,13 @@ inline void RotateT(FixVec* out, const FixMatrix* m, FixVec v, int shift) {
     out->z = ColumnDot(m, 2, v, shift);
 }
 
-inline FixVec ShiftedDown5(const FixVec& v) { return {v.x >> 5, v.y >> 5, v.z >> 5}; }
+inline FixVec ShiftedDown5(const FixVec& v) {
+    return {v.x >> 5, v.y >> 5, v.z >> 5};
+}
 
 inline double RowDotF(const int32_t* e, int stride, const FixVec& v) {
-    return (static_cast<double>(e[0]) * v.x + static_cast<double>(e[stride]) * v.y + static_cast<double>(e[2 * stride]) * v.z) *
+    return (static_cast<double>(e[0]) * v.x + static_cast<double>(e[stride]) * v.y +
+            static_cast<double>(e[2 * stride]) * v.z) *
            (1.0 / 32768.0);
 }
 
@@ -82,7 +93,9 @@ inline int32_t ClampedLength(uint64_t sumOfSquares) {
 }
 
 // The projections divide by z; a point at or behind the eye is projected as if at z = 1.
-inline int32_t ProjectionDepth(int32_t z) { return z < 1 ? 1 : z; }
+inline int32_t ProjectionDepth(int32_t z) {
+    return z < 1 ? 1 : z;
+}
 
 inline int16_t ToPixel(double v) {
     if (!(v > -32768.0)) return -32768;
@@ -90,14 +103,24 @@ inline int16_t ToPixel(double v) {
     return static_cast<int16_t>(v);
 }
 
-inline int32_t Product15(int32_t a, int32_t b) { return Narrow((static_cast<int64_t>(a) * b) >> 15); }
+inline int32_t Product15(int32_t a, int32_t b) {
+    return Narrow((static_cast<int64_t>(a) * b) >> 15);
+}
 
 }  // namespace
 
-void RotateVec(FixVec* out, const FixMatrix* m, const FixVec* v) { Rotate(out, m, *v, 15); }
-void RotateVecT(FixVec* out, const FixMatrix* m, const FixVec* v) { RotateT(out, m, *v, 15); }
-void RotateVec13(FixVec* out, const FixMatrix* m, const FixVec* v) { Rotate(out, m, *v, 13); }
-void RotateVecT13(FixVec* out, const FixMatrix* m, const FixVec* v) { RotateT(out, m, *v, 13); }
+void RotateVec(FixVec* out, const FixMatrix* m, const FixVec* v) {
+    Rotate(out, m, *v, 15);
+}
+void RotateVecT(FixVec* out, const FixMatrix* m, const FixVec* v) {
+    RotateT(out, m, *v, 15);
+}
+void RotateVec13(FixVec* out, const FixMatrix* m, const FixVec* v) {
+    Rotate(out, m, *v, 13);
+}
+void RotateVecT13(FixVec* out, const FixMatrix* m, const FixVec* v) {
+    RotateT(out, m, *v, 13);
+}
 
 void RotateVecSafe(FixVec* out, const FixMatrix* m, const FixVec* v) {
     if (OutsideShortRange(*v))
@@ -141,7 +164,9 @@ int32_t DotSafe(const FixVec* v, const FixVec* u) {
         a = ShiftedDown5(a);
         shift = 10;
     }
-    return Narrow((static_cast<int64_t>(a.x) * u->x + static_cast<int64_t>(a.y) * u->y + static_cast<int64_t>(a.z) * u->z) >> shift);
+    return Narrow((static_cast<int64_t>(a.x) * u->x + static_cast<int64_t>(a.y) * u->y +
+                   static_cast<int64_t>(a.z) * u->z) >>
+                  shift);
 }
 
 void ProjectToScreen16(ScreenPoint16* out, const FixVec* v, float cx, float cy) {
@@ -176,7 +201,9 @@ void ProjectToScreenRhw(ScreenPointRhw* out, const FixVec* v, float cx, float cy
 int ProjectWorldPoint(ScreenPointF* out, const FixVec* p) {
     // Differences of two world positions fit 32 bits for any world the game builds; the subtraction
     // wraps rather than overflow for anything else.
-    auto diff = [](int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); };
+    auto diff = [](int32_t a, int32_t b) {
+        return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+    };
     FixVec v = {diff(p->x, EyePos.x), diff(p->y, EyePos.y), diff(p->z, EyePos.z)};
     RotateVecSafe(&v, &ViewMatrix, &v);
     if (PointOutsideFrustum(&v)) return 0;
@@ -184,14 +211,20 @@ int ProjectWorldPoint(ScreenPointF* out, const FixVec* p) {
     return 1;
 }
 
-int32_t Length3(const FixVec* v) { return ClampedLength(Square(v->x) + Square(v->y) + Square(v->z)); }
+int32_t Length3(const FixVec* v) {
+    return ClampedLength(Square(v->x) + Square(v->y) + Square(v->z));
+}
 
-int32_t Length2(const FixVec* v) { return ClampedLength(Square(v->x) + Square(v->y)); }
+int32_t Length2(const FixVec* v) {
+    return ClampedLength(Square(v->x) + Square(v->y));
+}
 
 int32_t Distance3(const FixVec* a, const FixVec* b) {
-    int64_t dx = static_cast<int64_t>(b->x) - a->x, dy = static_cast<int64_t>(b->y) - a->y, dz = static_cast<int64_t>(b->z) - a->z;
+    int64_t dx = static_cast<int64_t>(b->x) - a->x, dy = static_cast<int64_t>(b->y) - a->y,
+            dz = static_cast<int64_t>(b->z) - a->z;
     const int64_t limit = int64_t{1} << 31;  // a longer difference is longer than any int32 length
-    if (dx <= -limit || dx >= limit || dy <= -limit || dy >= limit || dz <= -limit || dz >= limit) return INT32_MAX;
+    if (dx <= -limit || dx >= limit || dy <= -limit || dy >= limit || dz <= -limit || dz >= limit)
+        return INT32_MAX;
     return ClampedLength(Square(dx) + Square(dy) + Square(dz));
 }
 
@@ -201,7 +234,8 @@ int32_t Length3F(const FixVec* v) {
 }
 
 int32_t Distance3F(const FixVec* a, const FixVec* b) {
-    double x = static_cast<double>(b->x) - a->x, y = static_cast<double>(b->y) - a->y, z = static_cast<double>(b->z) - a->z;
+    double x = static_cast<double>(b->x) - a->x, y = static_cast<double>(b->y) - a->y,
+           z = static_cast<double>(b->z) - a->z;
     return Truncate(std::sqrt(x * x + y * y + z * z));
 }
 
@@ -271,8 +305,8 @@ void RemoveComponent(FixVec* v, const FixVec* u) {
     v->z = Narrow(int64_t{v->z} + Product15(u->z, t));
 }
 
-void ClipEdgeAtZ(ClipVertex* out, TexCoord* outUv, const ClipVertex* a, const TexCoord* aUv, const ClipVertex* b,
-                 const TexCoord* bUv, int32_t zc) {
+void ClipEdgeAtZ(ClipVertex* out, TexCoord* outUv, const ClipVertex* a, const TexCoord* aUv,
+                 const ClipVertex* b, const TexCoord* bUv, int32_t zc) {
     ClipVertex pa = *a, pb = *b;
     TexCoord ta = *aUv, tb = *bUv;
     double dz = static_cast<double>(pb.z) - pa.z;

@@ -102,8 +102,8 @@ void MulMatrixT(FixMatrix* out, const FixMatrix* a, const FixMatrix* b);
 void RemoveComponent(FixVec* v, const FixVec* u);
 // The point where the edge a-b crosses z = zc, with texture coordinates and colour channels interpolated
 // alike (colours truncated). An edge lying in a plane of constant z gives a.
-void ClipEdgeAtZ(ClipVertex* out, TexCoord* outUv, const ClipVertex* a, const TexCoord* aUv, const ClipVertex* b,
-                 const TexCoord* bUv, int32_t zc);
+void ClipEdgeAtZ(ClipVertex* out, TexCoord* outUv, const ClipVertex* a, const TexCoord* aUv,
+                 const ClipVertex* b, const TexCoord* bUv, int32_t zc);
 
 // Orientation from a yaw a and a pitch b: rows (-sa, 0, ca), (ca cb, sb, sa cb), (-ca sb, cb, -sa sb).
 void MatrixFromYawPitch(FixMatrix* m, int32_t a, int32_t b);

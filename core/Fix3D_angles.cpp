@@ -9,12 +9,20 @@
 
 namespace {
 
-inline int32_t M(int32_t a, int32_t b) { return static_cast<int32_t>((static_cast<int64_t>(a) * b) >> 15); }
+inline int32_t M(int32_t a, int32_t b) {
+    return static_cast<int32_t>((static_cast<int64_t>(a) * b) >> 15);
+}
 
-inline int32_t Sin15(int32_t angle) { return FixSin(angle) >> 1; }
-inline int32_t Cos15(int32_t angle) { return FixCos(angle) >> 1; }
+inline int32_t Sin15(int32_t angle) {
+    return FixSin(angle) >> 1;
+}
+inline int32_t Cos15(int32_t angle) {
+    return FixCos(angle) >> 1;
+}
 
-inline int32_t Abs(int32_t v) { return v < 0 ? (v == INT32_MIN ? INT32_MAX : -v) : v; }
+inline int32_t Abs(int32_t v) {
+    return v < 0 ? (v == INT32_MIN ? INT32_MAX : -v) : v;
+}
 
 // 2 v, saturated: doubles a 1.15 value into a 16.16 argument.
 inline int32_t Twice(int32_t v) {
@@ -77,7 +85,7 @@ void MatrixFromEuler(FixMatrix* m, const int32_t angles[3]) {
     int32_t s1 = Sin15(angles[1]), c1 = Cos15(angles[1]);
     int32_t s2 = Sin15(angles[2]), c2 = Cos15(angles[2]);
     int32_t s1c0 = M(s1, c0), s1s0 = M(s1, s0);
-    *m = {{-s1, -M(s2, c1), M(c2, c1),                     //
+    *m = {{-s1, -M(s2, c1), M(c2, c1),                                   //
            M(c1, c0), M(c2, s0) - M(s1c0, s2), M(s1c0, c2) + M(s2, s0),  //
            -M(c1, s0), M(s1s0, s2) + M(c2, c0), M(s2, c0) - M(s1s0, c2)}};
 }

@@ -31,7 +31,9 @@ inline int32_t ReduceAngle(int32_t angle) {
 }
 
 // Sine of a step in -4096..4096 from the quarter wave.
-inline int32_t QuarterWave(int32_t a) { return a >= 0 ? FixSinPositive[a] : FixSinNegative[-a]; }
+inline int32_t QuarterWave(int32_t a) {
+    return a >= 0 ? FixSinPositive[a] : FixSinNegative[-a];
+}
 
 // Sine of a reduced step (-4096..12288): the second quarter mirrors the first.
 inline int32_t SinOfReduced(int32_t a) {
@@ -53,14 +55,20 @@ inline int32_t SaturateToInt32(int64_t v) {
     return static_cast<int32_t>(v);
 }
 
-inline uint64_t Magnitude(int32_t v) { return v < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(v)) : static_cast<uint64_t>(v); }
+inline uint64_t Magnitude(int32_t v) {
+    return v < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(v)) : static_cast<uint64_t>(v);
+}
 
 // FixAtan of a 1.15 quotient doubled to 16.16; the doubling saturates so that a huge quotient stays a
 // huge ratio of the same sign (and FixAtan turns it into a quarter turn).
-inline int32_t AtanOfQuotient(int32_t a, int32_t b) { return FixAtan(SaturateToInt32(2 * static_cast<int64_t>(FixDiv(a, b)))); }
+inline int32_t AtanOfQuotient(int32_t a, int32_t b) {
+    return FixAtan(SaturateToInt32(2 * static_cast<int64_t>(FixDiv(a, b))));
+}
 
 // Arc sine argument clamped to the table's domain -1.0..1.0.
-inline int32_t ClampUnit(int32_t x) { return x > kFixOne ? kFixOne : (x < -kFixOne ? -kFixOne : x); }
+inline int32_t ClampUnit(int32_t x) {
+    return x > kFixOne ? kFixOne : (x < -kFixOne ? -kFixOne : x);
+}
 
 inline uint32_t StepGenerator(uint32_t state) {
     uint32_t next = state << 1;
@@ -79,9 +87,13 @@ int32_t DecodeSinWord(uint32_t word, bool negate) {
     return mantissa >> (shift > 31 ? 31 : shift);
 }
 
-int32_t FixSin(int32_t angle) { return SinOfReduced(ReduceAngle(angle)); }
+int32_t FixSin(int32_t angle) {
+    return SinOfReduced(ReduceAngle(angle));
+}
 
-int32_t FixCos(int32_t angle) { return CosOfReduced(ReduceAngle(angle)); }
+int32_t FixCos(int32_t angle) {
+    return CosOfReduced(ReduceAngle(angle));
+}
 
 void FixSinCos(int32_t angle, int32_t* sine, int32_t* cosine) {
     int32_t a = ReduceAngle(angle);
@@ -144,7 +156,8 @@ int32_t FixAsin(int32_t x) {
 
 int32_t FixAcos(int32_t x) {
     x = ClampUnit(x);
-    if (x >= 0) return static_cast<int32_t>(((4096 - static_cast<int64_t>(FixAsinEntries[x >> 4])) * 6434) >> 8);
+    if (x >= 0)
+        return static_cast<int32_t>(((4096 - static_cast<int64_t>(FixAsinEntries[x >> 4])) * 6434) >> 8);
     return static_cast<int32_t>(((4096 + static_cast<int64_t>(FixAsinEntries[(-x) >> 4])) * 6434) >> 8);
 }
 

@@ -36,8 +36,8 @@ uint8_t* LoadedTables[static_cast<size_t>(FPTable::Count)];
 
 inline uint32_t WordAt(const uint8_t* bytes, int index) {
     const uint8_t* b = bytes + 4 * index;
-    return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 | static_cast<uint32_t>(b[2]) << 16 |
-           static_cast<uint32_t>(b[3]) << 24;
+    return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+           static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
 }
 
 // Reads a table file whole (from the package or the disk) into a tracked buffer.
@@ -51,7 +51,8 @@ uint8_t* LoadTable(const FPTableFile& table) {
     if (!fits) {
         qzpk_fclose(f);
         if (table.entries)
-            FatalErrorF("Error(LoadFPTables): %s has %d bytes instead of %d", table.path, size, 4 * table.entries);
+            FatalErrorF("Error(LoadFPTables): %s has %d bytes instead of %d", table.path, size,
+                        4 * table.entries);
         FatalErrorF("Error(LoadFPTables): %s has %d bytes, not a whole number of words", table.path, size);
     }
     uint8_t* buffer = static_cast<uint8_t*>(qzAlloc(size, table.purpose));

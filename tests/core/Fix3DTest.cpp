@@ -28,14 +28,16 @@ protected:
     if (std::fabs(double(got.x) - want.x) <= tol && std::fabs(double(got.y) - want.y) <= tol &&
         std::fabs(double(got.z) - want.z) <= tol)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "(" << got.x << ", " << got.y << ", " << got.z << ") is not within " << tol
-                                         << " of (" << want.x << ", " << want.y << ", " << want.z << ")";
+    return ::testing::AssertionFailure()
+           << "(" << got.x << ", " << got.y << ", " << got.z << ") is not within " << tol << " of (" << want.x
+           << ", " << want.y << ", " << want.z << ")";
 }
 
 ::testing::AssertionResult MatNear(const FixMatrix& got, const double want[9], double tol) {
     for (int i = 0; i < 9; ++i)
         if (std::fabs(got.m[i] - want[i]) > tol) {
-            auto f = ::testing::AssertionFailure() << "entry " << i << ": " << got.m[i] << " vs " << want[i] << "; got";
+            auto f = ::testing::AssertionFailure()
+                     << "entry " << i << ": " << got.m[i] << " vs " << want[i] << "; got";
             for (int j = 0; j < 9; ++j) f << " " << got.m[j];
             return f;
         }
@@ -59,7 +61,8 @@ void Rodrigues(double out[9], double x, double y, double z, double angle) {
 
 FixVec UnitVec(double x, double y, double z) {
     double len = std::sqrt(x * x + y * y + z * z);
-    return {int32_t(std::lround(x / len * kOne)), int32_t(std::lround(y / len * kOne)), int32_t(std::lround(z / len * kOne))};
+    return {int32_t(std::lround(x / len * kOne)), int32_t(std::lround(y / len * kOne)),
+            int32_t(std::lround(z / len * kOne))};
 }
 
 using RotateFn = void (*)(FixVec*, const FixMatrix*, const FixVec*);
@@ -138,8 +141,7 @@ TEST(Fix3DRotate, DotSafe) {
         int32_t want;
     };
     const Case cases[] = {
-        {{1000, 2000, 3000}, {kOne, 0, 0}, 1000},
-        {{1000, 2000, 3000}, {0, 0, -kOne}, -3000},
+        {{1000, 2000, 3000}, {kOne, 0, 0}, 1000}, {{1000, 2000, 3000}, {0, 0, -kOne}, -3000},
         {{-1, 0, 0}, {kOne, 0, 0}, -1},          // floors
         {{100000, 7, 0}, {kOne, 0, 0}, 100000},  // fallback: (100000 >> 5) * 32768 >> 10
         {{100031, 0, 0}, {kOne, 0, 0}, 100000},
@@ -211,7 +213,8 @@ TEST_F(Fix3DTest, BuildersAtKnownAngles) {
     for (double h : {0.0, 0.5, 1.9, 3.0, -2.2}) {
         const int32_t angles[3] = {102943, int32_t(h * 65536), 0};
         MatrixFromEuler(&m, angles);
-        const double want[9] = {-std::sin(h) * kOne, 0, std::cos(h) * kOne, 0, kOne, 0, -std::cos(h) * kOne, 0, -std::sin(h) * kOne};
+        const double want[9] = {-std::sin(h) * kOne, 0, std::cos(h) * kOne, 0, kOne, 0,
+                                -std::cos(h) * kOne, 0, -std::sin(h) * kOne};
         EXPECT_TRUE(MatNear(m, want, 30)) << h;
     }
     MatrixFromPitchYaw(&m, 0, 0);
@@ -239,8 +242,9 @@ TEST_F(Fix3DTest, RotationAboutAnAxisFollowsTheRightHandRule) {
 }
 
 TEST_F(Fix3DTest, RotationAboutAnyAxisKeepsTheAxisAndMatchesTheExactRotation) {
-    const double axes[][3] = {{0, 0, 1}, {1, 0, 0}, {0, 1, 0},      {0.6, 0.8, 0},  {0.48, 0.6, -0.64},
-                              {-0.36, 0.48, 0.8}, {-0.7, -0.1, 0.7}, {0.2, -0.9, -0.4}, {-1, 0, 0}, {0, -0.6, -0.8}};
+    const double axes[][3] = {{0, 0, 1},          {1, 0, 0},          {0, 1, 0},         {0.6, 0.8, 0},
+                              {0.48, 0.6, -0.64}, {-0.36, 0.48, 0.8}, {-0.7, -0.1, 0.7}, {0.2, -0.9, -0.4},
+                              {-1, 0, 0},         {0, -0.6, -0.8}};
     const double turns[] = {0.1, 0.25, 0.5, 0.8, 1.0, -0.3};
     for (const auto& a : axes) {
         FixVec d = UnitVec(a[0], a[1], a[2]);
@@ -276,7 +280,8 @@ TEST_F(Fix3DTest, FirstOrderRotationMatchesForSmallAngles) {
         MatrixFromDirection(&m, &d, 2000);  // 0.03 rad
         double want[9];
         Rodrigues(want, a[0], a[1], a[2], 2000 / 65536.0);
-        // Only the first-order terms: the diagonal stays 1.0, and the second-order terms (0.0005) are missing.
+        // Only the first-order terms: the diagonal stays 1.0, and the second-order terms (0.0005) are
+        // missing.
         EXPECT_TRUE(MatNear(m, want, 0.0005 * kOne + 30)) << a[0] << "," << a[1] << "," << a[2];
         EXPECT_EQ(m.m[0], kOne);
         EXPECT_EQ(m.m[4], kOne);
@@ -350,7 +355,7 @@ TEST(Fix3DProject, AFocalLengthOf1024) {
         float x, y;
     };
     const Case cases[] = {
-        {{1000, 0, 1000}, 1344, 240},    // 45 degrees right: 1024 pixels off centre
+        {{1000, 0, 1000}, 1344, 240},  // 45 degrees right: 1024 pixels off centre
         {{-1000, 0, 1000}, -704, 240},
         {{0, 500, 1000}, 320, 752},
         {{0, -3, 2048}, 320, 238.5f},
@@ -425,7 +430,7 @@ TEST(Fix3DLength, IntegerAndFloatLengths) {
         {{3, 4, 12}, 13, 5},
         {{1, 1, 1}, 1, 1},
         {{2, 2, 1}, 3, 2},
-        {{-30000, 40000, 0}, 50000, 50000},       // squares beyond 32 bits
+        {{-30000, 40000, 0}, 50000, 50000},  // squares beyond 32 bits
         {{100000, 0, 0}, 100000, 100000},
         {{INT32_MIN, INT32_MIN, INT32_MIN}, INT32_MAX, INT32_MAX},
     };
@@ -459,7 +464,8 @@ TEST_F(Fix3DTest, NormaliseScalesToOneFifteen) {
         for (int i = 0; i < 12; ++i) {
             double x = std::sin(i * 1.7), y = std::cos(i * 0.9), z = std::sin(i * 0.4 + 1);
             double n = std::sqrt(x * x + y * y + z * z);
-            FixVec v = {int32_t(x / n * len * kOne), int32_t(y / n * len * kOne), int32_t(z / n * len * kOne)};
+            FixVec v = {int32_t(x / n * len * kOne), int32_t(y / n * len * kOne),
+                        int32_t(z / n * len * kOne)};
             double vl = std::sqrt(double(v.x) * v.x + double(v.y) * v.y + double(v.z) * v.z);
             FixVec unit = {int32_t(v.x / vl * kOne), int32_t(v.y / vl * kOne), int32_t(v.z / vl * kOne)};
             Normalise(&out, &v);

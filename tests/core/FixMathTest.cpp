@@ -19,7 +19,9 @@ protected:
 };
 
 // 16.16 radians of an angle in radians.
-double Fix(double v) { return v * 65536.0; }
+double Fix(double v) {
+    return v * 65536.0;
+}
 
 // The angle reduction maps 411705.4 units (16384 * 4096 / 163) onto a turn, a little less than the true
 // 411774, and truncates to 16384 steps: an angle is off by at most one step plus the mapping's drift,
@@ -57,7 +59,8 @@ TEST_F(FixMathTest, SineAndCosineAtTheTableEnds) {
 // The reduction floors to 16384 steps a turn, so a and -a may land one step (26 units) apart; a sign or
 // quadrant mistake would be off by far more.
 TEST_F(FixMathTest, SineIsOddAndCosineEvenInEveryQuadrant) {
-    const int32_t angles[] = {1, 5000, 51472, 102943, 150000, 205887, 250000, 308830, 400000, 411773, 1000000};
+    const int32_t angles[] = {1,      5000,   51472,  102943, 150000, 205887,
+                              250000, 308830, 400000, 411773, 1000000};
     for (int32_t a : angles) {
         EXPECT_NEAR(FixSin(-a), -FixSin(a), 26) << a;
         EXPECT_NEAR(FixCos(-a), FixCos(a), 26) << a;
@@ -128,10 +131,10 @@ TEST_F(FixMathTest, Atan2EdgeCases) {
         int32_t want;
     };
     const Case exact[] = {
-        {0, 0, 0},               // both forms
-        {5, 0, 102943},          // straight up
-        {-5, 0, -102944},        // straight down (steep branch with x >= 0)
-        {0, 7, 0},               // along +x
+        {0, 0, 0},         // both forms
+        {5, 0, 102943},    // straight up
+        {-5, 0, -102944},  // straight down (steep branch with x >= 0)
+        {0, 7, 0},         // along +x
     };
     for (const Case& c : exact) EXPECT_EQ(FixAtan2(c.y, c.x), c.want) << c.y << "," << c.x;
     EXPECT_EQ(FixAtan2Fast(0, 0), 0);
@@ -154,20 +157,20 @@ TEST_F(FixMathTest, DivideInOneFifteen) {
         int32_t a, b, want;
     };
     const Case cases[] = {
-        {1, 0, 1},                        // division by 0 returns the numerator
+        {1, 0, 1},  // division by 0 returns the numerator
         {-7, 0, -7},
         {-16384, 32768, -16384},
         {16384, 32768, 16384},
         {1, 3, 10922},
-        {-1, 3, -10922},                  // truncates toward zero
+        {-1, 3, -10922},  // truncates toward zero
         {1, -3, -10922},
         {-1, -3, 10922},
         {5, -2, -81920},
         {0, -9, 0},
-        {65536, 65536, 32768},            // would lose the numerator's high bits in 32 bits
+        {65536, 65536, 32768},  // would lose the numerator's high bits in 32 bits
         {100000, 200000, 16384},
         {-3000000, 1000000, -98304},
-        {INT32_MAX, 1, 0x7fffffff},       // saturates
+        {INT32_MAX, 1, 0x7fffffff},  // saturates
         {INT32_MIN, 1, -0x7fffffff},
         {INT32_MIN, -1, 0x7fffffff},
         {INT32_MIN, INT32_MIN, 32768},
@@ -209,9 +212,17 @@ TEST_F(FixMathTest, SquareRootIsTheFloorForEveryWidth) {
         uint32_t v;
         int32_t want;
     };
-    const Case cases[] = {{0, 0},      {1, 1},          {2, 1},          {3, 1},        {4, 2},
-                          {17, 4},     {65535, 255},    {65536, 256},    {2147483647u, 46340},
-                          {2147483648u, 46340},         {4294967295u, 65535}};
+    const Case cases[] = {{0, 0},
+                          {1, 1},
+                          {2, 1},
+                          {3, 1},
+                          {4, 2},
+                          {17, 4},
+                          {65535, 255},
+                          {65536, 256},
+                          {2147483647u, 46340},
+                          {2147483648u, 46340},
+                          {4294967295u, 65535}};
     for (const Case& c : cases) EXPECT_EQ(FixSqrt(c.v), c.want) << c.v;
     // Around every square: k*k - 1, k*k and k*k + 1.
     for (uint32_t k = 1; k < 65536; ++k) {
@@ -292,9 +303,9 @@ TEST(FixRound, HalvesRoundTowardZero) {
         int32_t want;
     };
     const Case cases[] = {
-        {0.0f, 0},   {0.5f, 0},   {0.51f, 1},  {1.6f, 2},    {2.5f, 2},    {3.0f, 3},      {-0.5f, 0},
-        {-0.51f, -1}, {-1.5f, -1}, {-2.5f, -2}, {-2.6f, -3}, {1e10f, INT32_MAX}, {-1e10f, INT32_MIN},
-        {NAN, 0},
+        {0.0f, 0},   {0.5f, 0},          {0.51f, 1},          {1.6f, 2},   {2.5f, 2},
+        {3.0f, 3},   {-0.5f, 0},         {-0.51f, -1},        {-1.5f, -1}, {-2.5f, -2},
+        {-2.6f, -3}, {1e10f, INT32_MAX}, {-1e10f, INT32_MIN}, {NAN, 0},
     };
     for (const Case& c : cases) EXPECT_EQ(RoundToNearest(c.x), c.want) << c.x;
 }

@@ -1,8 +1,8 @@
 // The fixed-point table files: datakit's encoding against the game's reading, and bad files.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -33,10 +33,10 @@ TEST(FixTables, WordsWithOtherExponentsDecodeAsTheirFormatSays) {
         int32_t value, negated;
     };
     const Case cases[] = {
-        {(17u << 24) | 5, 2, -3},           // shifted right by 1: the negated mantissa floors
+        {(17u << 24) | 5, 2, -3},              // shifted right by 1: the negated mantissa floors
         {(20u << 24) | 0x10000, -4096, 4096},  // bit 16 is the mantissa's sign
-        {(3u << 24) | 100, 200, -200},      // exponent below 16: doubled
-        {(255u << 24) | 0xffff, 0, -1},     // a huge exponent shifts everything out
+        {(3u << 24) | 100, 200, -200},         // exponent below 16: doubled
+        {(255u << 24) | 0xffff, 0, -1},        // a huge exponent shifts everything out
     };
     for (const Case& c : cases) {
         EXPECT_EQ(DecodeSinWord(c.word, false), c.value) << std::hex << c.word;
@@ -51,9 +51,9 @@ TEST(FixTables, EntriesFollowTheirDefinitions) {
     };
     const Case cases[] = {
         {0, 0, 0, 0},
-        {2048, 46341, 1365, 98853},     // sin(pi/4); asin(0.5) = a third of a quarter turn; atan(16)
-        {4096, 65536, 4096, 100896},    // 1.0; a quarter turn; atan(32)
-        {128, 3216, 82, 51472},         // atan(1) = pi/4
+        {2048, 46341, 1365, 98853},   // sin(pi/4); asin(0.5) = a third of a quarter turn; atan(16)
+        {4096, 65536, 4096, 100896},  // 1.0; a quarter turn; atan(32)
+        {128, 3216, 82, 51472},       // atan(1) = pi/4
     };
     for (const Case& c : cases) {
         EXPECT_EQ(datakit::SinTableValue(c.k), c.sine) << c.k;
@@ -103,7 +103,7 @@ TEST_F(FixTablesLoad, LoadsTheWrittenTablesAndFreesThem) {
     FreeFPTables();
     EXPECT_FALSE(FPTablesLoaded());
     EXPECT_EQ(FixSin(kFixQuarterTurn), 0);  // nothing left to read
-    FreeFPTables();                          // a second free is harmless
+    FreeFPTables();                         // a second free is harmless
 }
 
 TEST_F(FixTablesLoad, AMissingTableIsFatal) {

@@ -26,7 +26,9 @@ namespace {
 constexpr int kEntries = 4097;
 const double kPi = std::acos(-1.0);
 
-int32_t RoundToInt(double v) { return static_cast<int32_t>(std::lround(v)); }
+int32_t RoundToInt(double v) {
+    return static_cast<int32_t>(std::lround(v));
+}
 
 std::vector<uint8_t> WordsFile(uint32_t (*word)(int)) {
     Bytes b;
@@ -36,13 +38,21 @@ std::vector<uint8_t> WordsFile(uint32_t (*word)(int)) {
 
 }  // namespace
 
-int32_t SinTableValue(int k) { return RoundToInt(65536.0 * std::sin(k / 4096.0 * kPi / 2.0)); }
+int32_t SinTableValue(int k) {
+    return RoundToInt(65536.0 * std::sin(k / 4096.0 * kPi / 2.0));
+}
 
-int32_t AsinTableValue(int k) { return RoundToInt(std::asin(k / 4096.0) * 4096.0 / (kPi / 2.0)); }
+int32_t AsinTableValue(int k) {
+    return RoundToInt(std::asin(k / 4096.0) * 4096.0 / (kPi / 2.0));
+}
 
-int32_t AtanTableValue(int k) { return RoundToInt(65536.0 * std::atan(k / 128.0)); }
+int32_t AtanTableValue(int k) {
+    return RoundToInt(65536.0 * std::atan(k / 128.0));
+}
 
-int32_t DivTableValue(int k) { return k == 0 ? 0x7fffffff : RoundToInt(65536.0 / k); }
+int32_t DivTableValue(int k) {
+    return k == 0 ? 0x7fffffff : RoundToInt(65536.0 / k);
+}
 
 uint32_t EncodeSinWord(int32_t value) {
     const uint32_t mantissaMask = 0x1ffff;

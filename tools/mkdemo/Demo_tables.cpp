@@ -4,6 +4,8 @@
 
 namespace mkdemo {
 
-bool BuildFPTables(const Context& ctx) { return datakit::WriteFPTables(ctx.out); }
+bool BuildFPTables(const Context& ctx) {
+    return datakit::WriteFPTables(ctx.out);
+}
 
 }  // namespace mkdemo
