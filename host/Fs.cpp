@@ -143,7 +143,7 @@ std::string ResolvePath(std::string_view path) {
             result = Join(result, found);
         }
     }
-    if (result.empty()) result.assign(1, '.');  // GCC 12 at -O3 reports a false -Wrestrict for = "."
+    if (result.empty()) result = ".";
     return result;
 }
 
