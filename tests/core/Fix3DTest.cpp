@@ -6,8 +6,8 @@
 
 #include "core/Fix3D.h"
 #include "core/FixMath.h"
-#include "core/FixTables.h"
 #include "render/View.h"
+#include "support/FPTables.h"
 
 namespace {
 

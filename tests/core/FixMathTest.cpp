@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/FixMath.h"
-#include "core/FixTables.h"
+#include "support/FPTables.h"
 
 namespace {
 

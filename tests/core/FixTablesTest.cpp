@@ -8,9 +8,9 @@
 
 #include "core/FixMath.h"
 #include "core/FixMath_local.h"
-#include "core/FixTables.h"
 #include "core/Package.h"
 #include "host/Fs.h"
+#include "support/FPTables.h"
 #include "support/Fatal.h"
 #include "support/TempDir.h"
 #include "tools/datakit/Bytes.h"

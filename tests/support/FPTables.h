@@ -3,9 +3,11 @@
 #pragma once
 
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 #include "core/FixMath.h"
+#include "host/Fs.h"
 #include "support/TempDir.h"
 #include "tools/datakit/FPTables.h"
 
@@ -31,6 +33,7 @@ inline void EnsureFPTables() {
     static TempDir tree;
     static bool written = datakit::WriteFPTables(tree.path());
     if (!written) throw std::runtime_error("cannot write the fixed-point tables");
+    host::FlushDirectoryCache();
     WorkingDirectory cwd(tree.path());
     LoadFPTables();
 }
