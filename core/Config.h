@@ -49,3 +49,37 @@ extern float joystick_sensitivity;
 extern float mouse_sensitivity;
 extern int auto_look_forward;
 extern int auto_terrain_following;
+
+// The folder separator the game puts between a root and a file name ("%s%c%s").
+constexpr char kPathSeparator = '\\';
+
+// The roots of the data tree, read from "app/paths" (each empty until then).
+constexpr int kRootSize = 256;
+extern char QZWDROOT[kRootSize];
+extern char OBJROOT[kRootSize];
+extern char TEXROOT[kRootSize];
+extern char TEXANIMROOT[kRootSize];
+extern char ANIMTABLESROOT[kRootSize];
+extern char PALETTEROOT[kRootSize];
+extern char SOUNDROOT[kRootSize];
+extern char BITMAPROOT[kRootSize];
+extern char CUTSCENEROOT[kRootSize];
+extern char ICONROOT[kRootSize];
+extern char TEXTROOT[kRootSize];
+extern char SCRIPTROOT[kRootSize];
+extern char CAMPAIGNROOT[kRootSize];
+extern char SAVEDGAMESROOT[kRootSize];
+
+// The number of configuration keys and the name of key i in reading order ("fullscreen" first).
+constexpr int kConfigKeyCount = 45;
+const char* ConfigKeyName(int index);
+
+// Reads the configuration (a rules file) into RuleList and takes every key from it; a missing key is
+// fatal. Called with "Vexa.cfg".
+void ReadConfigFile(const char* path);
+// Writes "Vexa.cfg" from the current settings and bindings through a replacing write. Returns 1 when the
+// file was written, 0 when it could not be (the old file is then left as it was).
+int WriteConfigFile();
+int WriteConfigFileTo(const char* path);
+// Reads the roots from a paths file ("app/paths").
+void ReadPathsFile(const char* path);

@@ -1,7 +1,10 @@
 // The outer loop: the menus, then one level, then the menus again, until the user quits.
+#include <cstdio>
 #include <cstring>
 
+#include "core/Config.h"
 #include "core/Memory.h"
+#include "core/Rules.h"
 #include "frontend/Frontend.h"
 #include "host/Window.h"
 #include "platform/InputDevices.h"
@@ -25,10 +28,9 @@ const char* OrdinalSuffix(int n) {
     }
 }
 
-// Per-pass work of modules that are built later: the pointer, the menu texts, the device updates
+// Per-pass work of modules that are built later: the pointer, the device updates
 // of the menu frame, the music and sound switches. Each does nothing until its module exists.
 void ShowMenuPointer() {}
-void ReadMenuTexts() {}
 // Per menu frame: the keyboard, then the music streams, the background music and the sound volumes,
 // the joystick while one is open, the mouse; then the mouse pointer follows the mouse.
 void UpdateMenuDevices() {
@@ -42,7 +44,15 @@ void StartSoundtrack() {}
 void StopBackgroundMusic() {}
 void PlayClosingMovie(int campaign) { (void)campaign; }
 void RestartIntroMusic() {}
-void RereadRules() {}
+
+// The menu texts "Menu.txt" in the text folder.
+void ReadMenuTexts() {
+    char path[512];
+    snprintf(path, sizeof path, "%s%cMenu.txt", TEXTROOT, kPathSeparator);
+    ReadRules(path);
+}
+
+void RereadRules() { ReadRules("app/rules"); }
 
 }  // namespace
 

@@ -6,7 +6,9 @@
 
 #include "core/Config.h"
 #include "core/FixMath.h"
+#include "core/Keys.h"
 #include "core/Memory.h"
+#include "core/Package.h"
 #include "core/Rules.h"
 #include "host/Dialog.h"
 #include "host/Gfx.h"
@@ -24,19 +26,57 @@ namespace {
 constexpr const char* kProductName = "Karvonel";
 
 // Opens the package "Vexa.qzp" when it exists and reads the configuration "Vexa.cfg".
-void OpenCoreFiles() {}
+void OpenCoreFiles() {
+    qzpk_init("Vexa.qzp");
+    ReadConfigFile("Vexa.cfg");
+}
 
 // First run only: pre-reads the paths and the in-game texts and asks which driving aids to switch on.
-void FirstRunQuestion() {}
+void FirstRunQuestion() {
+    ReadPathsFile("app/paths");
+    char path[512];
+    snprintf(path, sizeof path, "%s%c%s", TEXTROOT, kPathSeparator, "Ingame.txt");
+    ReadRules(path);
+    Rule* text = FindRule("FirstRun_text");
+    Rule* title = FindRule("FirstRun_title");
+    int answer = host::ShowMessageBox(text && text->info[0] ? text->info[0] : "",
+                                      title && title->info[0] ? title->info[0] : "", host::DialogKind::YesNo);
+    int on = answer == host::kDialogYes ? 1 : 0;
+    struct {
+        const char* rule;
+        int* setting;
+    } aids[] = {{"airborne_auto_recentering", &airborne_auto_recentering},
+                {"auto_look_forward", &auto_look_forward},
+                {"auto_terrain_following", &auto_terrain_following}};
+    for (auto& aid : aids) {
+        Rule* r = FindRule(aid.rule);
+        if (!r) continue;
+        if (r->count > 0) r->values[0] = static_cast<float>(on);
+        *aid.setting = on;
+    }
+}
 
 // Reads "app/rules" and "app/paths".
-void ReadStartupRules() {}
+void ReadStartupRules() {
+    ReadRules("app/rules");
+    ReadPathsFile("app/paths");
+}
 
 // Plays the logo and intro movies that exist.
 void PlayStartupMovies() {}
 
 // First run only: binds the camera zoom to the mouse wheel, or to the keypad's minus and plus.
-void FirstRunZoomBinding() {}
+void FirstRunZoomBinding() {
+    Rule* r = FindRule("PM_CAMERA_INOUT_SCALAR");
+    if (!r) return;
+    if (MouseHasWheel) {
+        SetRuleInfo(r, 0, "MOUSE_WHEEL");
+        SetRuleInfo(r, 1, nullptr);
+    } else {
+        SetRuleInfo(r, 0, "PADMINUS_KEY");
+        SetRuleInfo(r, 1, "PADPLUS_KEY");
+    }
+}
 
 // Starts the intro music when the rule "intromusic" exists and background music is on.
 void StartIntroMusic() {}
@@ -45,7 +85,12 @@ void StartIntroMusic() {}
 void PauseAllSounds() {}
 
 // Closes the package.
-void CloseCoreFiles() {}
+void CloseCoreFiles() { qzpk_close(); }
+
+// Keeps the settings of this run (and a first run's answers) for the next one.
+void SaveConfiguration() {
+    if (!WriteConfigFile()) fprintf(stderr, "karvonel: the configuration \"Vexa.cfg\" could not be written\n");
+}
 
 void CreateWindowFromConfig() {
     int x, y, w, h;
@@ -144,13 +189,18 @@ void InitGameData() {
     // The render mode for the current screen size, and the draw routines of detail level 0.
     InitRenderMode();
     InstallRenderRoutines(0);
-    // The screen-text metrics, the font, the local player cell, the key names and bindings, the icons
-    // and the mouse pointer follow here, in that order, as their modules are built.
+    // The screen-text metrics, the font and the local player cell follow here as their modules are built.
+    InitKeyNames();
+    ReadKeyBindings();
+    // The icons and the mouse pointer follow here, in that order, as their modules are built.
 }
 
 void FreeGameData() {
-    // The mouse pointer, icons, rules, key names, player cells, team entries and unit types are freed
-    // here, in that order, as their modules are built; then the fixed-point tables.
+    // The mouse pointer and the icons are freed here as their modules are built.
+    FreeRules();
+    FreeKeyNames();
+    // The player cells, team entries and unit types are freed here, in that order, as their modules are
+    // built; then the fixed-point tables.
     FreeFPTables();
 }
 
@@ -182,6 +232,7 @@ int GameMain() {
 
     PauseAllSounds();
     SlideShow("extro");
+    SaveConfiguration();
     FreeGameData();
     CloseDevices();
     DebugPrintf("\nmemcheck dump on termination follows ...\n");

@@ -8,8 +8,11 @@ bool BuildDemo(const Context& ctx) {
     // The folders of the data tree's roots.
     for (const char* dir : {"app", "app/text", "Movies", "Snapshots"})
         if (!datakit::MakeDirs(ctx.Path(dir))) return false;
+    if (!BuildCoreFiles(ctx)) return false;
     if (!BuildTextures(ctx)) return false;
     if (!BuildFPTables(ctx)) return false;
+    // Last, so that the package holds every file written above.
+    if (ctx.pack && !PackDemo(ctx)) return false;
     return true;
 }
 

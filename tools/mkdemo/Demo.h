@@ -1,6 +1,7 @@
 // The demo data tree's build steps, one per part of the game data.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace mkdemo {
@@ -8,6 +9,7 @@ namespace mkdemo {
 struct Context {
     std::string out;     // the tree's root folder
     std::string source;  // data/: the text sources
+    bool pack = false;   // also pack the tree into "Vexa.qzp"
     std::string Path(const std::string& rel) const { return out + "/" + rel; }
 };
 
@@ -16,6 +18,13 @@ bool BuildTextures(const Context& ctx);
 
 // app/fptables: the fixed-point tables.
 bool BuildFPTables(const Context& ctx);
+
+// The configuration, "app/paths", "app/rules", the balance files and the start-up texts.
+bool BuildCoreFiles(const Context& ctx);
+// Packs the tree (all but the configuration) into "Vexa.qzp".
+bool PackDemo(const Context& ctx);
+// The date given to every packed file, so the same build gives the same package (2026-01-01 00:00 UTC).
+constexpr uint64_t kDemoFileTime = 134116992000000000ULL;
 
 // Writes the whole tree; false when a file cannot be written.
 bool BuildDemo(const Context& ctx);

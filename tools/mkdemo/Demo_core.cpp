@@ -1,0 +1,77 @@
+// The engine-core files of the demo: the configuration, the paths file, the global rules, the balance
+// files and the texts read at start-up; and the package of the whole tree.
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/datakit/Bytes.h"
+#include "tools/datakit/ConfigFile.h"
+#include "tools/datakit/Package.h"
+#include "tools/datakit/RulesText.h"
+#include "tools/mkdemo/Demo.h"
+
+namespace mkdemo {
+
+namespace {
+
+// The roots of the demo tree (folders relative to the tree, backslashes as the game writes them).
+const std::vector<std::pair<std::string, std::string>> kRoots = {
+    {"QZWDROOT:", "Maps"},         {"OBJROOT:", "Objects"},         {"TEXROOT:", "Textures"},
+    {"TEXANIMROOT:", "TexAnims"},  {"ANIMTABLESROOT:", "AnimTables"}, {"PALETTEROOT:", "Palettes"},
+    {"SOUNDROOT:", "Sounds"},      {"BITMAPROOT:", "Bitmaps"},      {"CUTSCENEROOT:", "Cutscenes"},
+    {"ICONROOT:", "Icons"},        {"TEXTROOT:", "app\\text"},      {"SCRIPTROOT:", "Scripts"},
+    {"CAMPAIGNROOT:", "Campaigns"}, {"SAVEDGAMESROOT:", "SavedGames"},
+};
+
+bool ReadSource(const Context& ctx, const std::string& rel, std::string& out) {
+    std::ifstream in(ctx.source + "/" + rel, std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), {});
+    return true;
+}
+
+// A text source of data/ written in the game's encoding.
+bool CopyText(const Context& ctx, const std::string& rel) {
+    std::string text;
+    return ReadSource(ctx, rel, text) && datakit::WriteRulesText(ctx.Path(rel), text);
+}
+
+std::string ForwardSlashes(std::string s) {
+    for (char& c : s)
+        if (c == '\\') c = '/';
+    return s;
+}
+
+}  // namespace
+
+bool BuildCoreFiles(const Context& ctx) {
+    // A package left from an earlier packed build would overlay the files written now.
+    std::error_code ec;
+    std::filesystem::remove(ctx.Path("Vexa.qzp"), ec);
+    for (const auto& root : kRoots)
+        if (!datakit::MakeDirs(ctx.Path(ForwardSlashes(root.second)))) return false;
+    if (!datakit::WritePathsFile(ctx.Path("app/paths"), kRoots)) return false;
+
+    // Windowed, and a first run: the start asks about the driving aids once, and the configuration
+    // written at shutdown then says first_run 0.
+    datakit::ConfigFile config;
+    config.set("fullscreen", {datakit::Num(0)}).set("first_run", {datakit::Num(1)});
+    if (!config.write(ctx.Path("Vexa.cfg"))) return false;
+
+    std::string rules;
+    if (!ReadSource(ctx, "app/rules", rules)) return false;
+    rules += datakit::OtherBindingRules() + "end\n";
+    if (!datakit::WriteRulesText(ctx.Path("app/rules"), rules)) return false;
+    for (const char* rel : {"app/rules_unit.txt", "app/rules_weapon.txt", "app/text/Ingame.txt", "app/text/Menu.txt"})
+        if (!CopyText(ctx, rel)) return false;
+    return true;
+}
+
+bool PackDemo(const Context& ctx) {
+    // The configuration stays a loose file: the game writes it and must read back what it wrote.
+    return datakit::PackFolder(ctx.out, ctx.Path("Vexa.qzp"), kDemoFileTime, {"Vexa.cfg", "Vexa.qzp"});
+}
+
+}  // namespace mkdemo
