@@ -1,5 +1,9 @@
 #include "platform/Font.h"
 
+#include <cstdlib>
+#include <cstring>
+
+#include "core/Tokenizer.h"
 #include "host/Gfx.h"
 #include "platform/Dxgl.h"
 #include "render/RenderTables.h"
@@ -21,6 +25,26 @@ double Advance(double pen, uint8_t code) {
 }
 
 }  // namespace
+
+int LoadFontWidths(const char* path) {
+    FILE* f = nullptr;
+    InputStream s;
+    OpenInputStream(path, &f, &s);
+    char word[kTokenSize];
+    char delim = 0;
+    int code = 0;
+    while (!AtEndOfStream(&s)) {
+        int len = ReadToken(&s, word, sizeof word, nullptr, &delim);
+        if (len == 0) {
+            if (AtEndOfStream(&s)) break;
+            continue;  // a delimiter between numbers
+        }
+        if (!strcmp(word, "end")) break;
+        if (code < kFontCodes) FontWidths[code++] = int32_t(strtol(word, nullptr, 10));
+    }
+    CloseInputStream(f, &s);
+    return 0;
+}
 
 int32_t TextWidth(const char* text) {
     if (!text) return 0;

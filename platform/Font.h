@@ -21,7 +21,7 @@ extern host::GfxSurface* FontTexture;
 
 // Reads the width file: decimal numbers, one per code from 0, up to the word "end" or the end of the
 // file; only the first 256 are stored. Returns the result of closing the stream.
-// TODO-tokenizer int LoadFontWidths(const char* path);
+int LoadFontWidths(const char* path);
 
 // Pixel width of a text at the current size.
 int32_t TextWidth(const char* text);

@@ -1,10 +1,12 @@
 // Text measuring and alignment of the bitmap font, and the font that datakit renders.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 
 #include "platform/Font.h"
 #include "platform/TexImage.h"
+#include "support/TempDir.h"
 #include "tools/datakit/Font.h"
 #include "tools/datakit/Texture.h"
 
@@ -102,6 +104,41 @@ TEST(FontAtlas, FilesRoundTripThroughTheGameReaders) {
     EXPECT_EQ(img.alpha, atlas.coverage);
     std::string text = datakit::FontsetText(atlas.widths);
     EXPECT_EQ(text.substr(text.size() - 4), "end\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FontWidthsFixture, WidthFileRoundTripAndItsEnd) {
+    kvtest::TempDir tmp;
+    std::array<int32_t, 256> widths{};
+    for (int i = 0; i < 256; ++i) widths[size_t(i)] = (i * 7) % 13;
+    tmp.Write("Fontset", datakit::FontsetText(widths));
+    LoadFontWidths((tmp / "Fontset").c_str());
+    for (int i = 0; i < 256; ++i) EXPECT_EQ(FontWidths[i], widths[size_t(i)]) << i;
+
+    struct Case {
+        const char* text;
+        std::vector<int32_t> first;  // the first widths after reading
+    } cases[] = {
+        {"5 6 end 7", {5, 6, 0}},               // reading stops at "end"
+        {"1,2;3\n4", {1, 2, 3, 4}},              // delimiters separate like blanks
+        {"/* a comment */ 9 10", {9, 10, 0}},
+        {"", {0, 0}},
+    };
+    for (const Case& c : cases) {
+        memset(FontWidths, 0, sizeof FontWidths);
+        tmp.Write("set", c.text);
+        LoadFontWidths((tmp / "set").c_str());
+        for (size_t i = 0; i < c.first.size(); ++i) EXPECT_EQ(FontWidths[i], c.first[i]) << c.text << " " << i;
+    }
+    // Numbers past the 256th are not stored anywhere.
+    std::string many;
+    for (int i = 0; i < 300; ++i) many += std::to_string(i + 1) + " ";
+    tmp.Write("many", many);
+    LoadFontWidths((tmp / "many").c_str());
+    EXPECT_EQ(FontWidths[255], 256);
 }
 
 }  // namespace
