@@ -24,8 +24,9 @@ protected:
         host::ColourFill(back_, nullptr, 0xff405060);
     }
     void TearDown() override {
+        // A fatal exit closes the display, which releases the back buffer itself.
+        if (BackBuffer == back_) host::DeleteSurface(back_);
         BackBuffer = nullptr;
-        host::DeleteSurface(back_);
         SurfaceWidth = saved_.w;
         SurfaceHeight = saved_.h;
         TexTest::TearDown();
