@@ -84,6 +84,18 @@ TEST_F(ConfigTest, DatakitConfigurationReadsCompletely) {
     EXPECT_EQ(AxisBindings[static_cast<int>(TurnAxis::CAMERA_INOUT)].axis, 2);
 }
 
+TEST_F(ConfigTest, DefaultBindingsBindEveryControl) {
+    tmp.Write("default.qzk", datakit::DefaultBindingsText(datakit::ConfigFile()));
+    ReadRules((tmp / "default.qzk").c_str());
+    ReadKeyBindings();
+    for (int i = 0; i < kPilotBindings; ++i) EXPECT_NE(PilotKeys[i], 0) << PilotBindingName(i);
+    for (int i = 0; i < kCommandoBindings; ++i) EXPECT_NE(CommandoKeys[i], 0) << CommandoBindingName(i);
+    for (int i = 0; i < 6; ++i) {
+        const AxisBinding& b = AxisBindings[i];
+        EXPECT_TRUE(b.axis >= 0 || (b.firstKey != 0 && b.secondKey != 0)) << AxisBindingName(i);
+    }
+}
+
 TEST_F(ConfigTest, WrittenConfigurationReadsBackTheSame) {
     datakit::ConfigFile cfg;
     ASSERT_TRUE(cfg.write(tmp / "start.cfg"));

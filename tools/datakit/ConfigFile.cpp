@@ -137,6 +137,17 @@ std::string ConfigFile::text() const {
 
 bool ConfigFile::write(const std::string& path) const { return WriteTextFile(path, text()); }
 
+std::string ConfigFile::bindingRules() const {
+    std::string out;
+    for (const auto& l : lines_)
+        if (l.section == kPilot || l.section == kCommando) out += l.key + "\t\t" + l.words + ";\n";
+    return out;
+}
+
+std::string DefaultBindingsText(const ConfigFile& config) {
+    return "/* default key bindings */\n\n" + config.bindingRules() + OtherBindingRules() + "end\n";
+}
+
 std::string OtherBindingRules() {
     RulesFile f;
     auto bind = [&](const std::string& name, const char* key) { f.rule(name, {Word(key)}); };

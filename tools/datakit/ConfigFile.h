@@ -21,6 +21,8 @@ public:
     ConfigFile& remove(std::string_view key);
     std::string text() const;
     bool write(const std::string& path) const;
+    // The 50 binding lines alone, as rule lines.
+    std::string bindingRules() const;
 
 private:
     struct Line {
@@ -34,6 +36,10 @@ private:
 // The bindings that the configuration does not carry (view modes, groups, units and the rest), as rule
 // lines for "app/rules" or "default.qzk".
 std::string OtherBindingRules();
+
+// Every one of the 100 binding rules (those of a configuration and the others), ended with "end": the
+// default bindings file "default.qzk".
+std::string DefaultBindingsText(const ConfigFile& config);
 
 // "app/paths": one root per line, "NAME:<TAB>folder" (folders without a trailing separator).
 std::string PathsText(const std::vector<std::pair<std::string, std::string>>& roots);

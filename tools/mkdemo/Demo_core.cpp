@@ -1,5 +1,5 @@
-// The engine-core files of the demo: the configuration, the paths file, the global rules, the balance
-// files and the texts read at start-up; and the package of the whole tree.
+// The engine-core files of the demo: the configuration, the default bindings, the paths file, the global
+// rules, the balance files and the texts read at start-up; and the package of the whole tree.
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -59,6 +59,9 @@ bool BuildCoreFiles(const Context& ctx) {
     datakit::ConfigFile config;
     config.set("fullscreen", {datakit::Num(0)}).set("first_run", {datakit::Num(1)});
     if (!config.write(ctx.Path("Vexa.cfg"))) return false;
+    // The bindings the key screen restores.
+    if (!datakit::WriteTextFile(ctx.Path("default.qzk"), datakit::DefaultBindingsText(datakit::ConfigFile())))
+        return false;
 
     std::string rules;
     if (!ReadSource(ctx, "app/rules", rules)) return false;
