@@ -16,6 +16,7 @@
 #include "platform/Dxgl.h"
 #include "platform/InputDevices.h"
 #include "render/RenderTables.h"
+#include "world/Player.h"
 
 int StartingUp = 1;
 int DisplayOK = 1;
@@ -189,7 +190,8 @@ void InitGameData() {
     // The render mode for the current screen size, and the draw routines of detail level 0.
     InitRenderMode();
     InstallRenderRoutines(0);
-    // The screen-text metrics, the font and the local player cell follow here as their modules are built.
+    // The screen-text metrics and the font come here as their modules are built.
+    OwnPlayer = CreatePlayer(Playername);
     InitKeyNames();
     ReadKeyBindings();
     // The icons and the mouse pointer follow here, in that order, as their modules are built.
@@ -199,8 +201,11 @@ void FreeGameData() {
     // The mouse pointer and the icons are freed here as their modules are built.
     FreeRules();
     FreeKeyNames();
-    // The player cells, team entries and unit types are freed here, in that order, as their modules are
-    // built; then the fixed-point tables.
+    // Player cells: always the first, until none is left.
+    while (PlayerCount > 0) DeletePlayer(PlayerTable[0]);
+    OwnPlayer = nullptr;
+    // Team entries and unit types are freed here, in that order, as their modules are built; then the
+    // fixed-point tables.
     FreeFPTables();
 }
 
