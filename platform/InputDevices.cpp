@@ -5,7 +5,7 @@
 
 #include "core/Files.h"
 #include "core/Memory.h"
-#include "host/Dialog.h"
+#include "platform/DxError.h"
 #include "host/Input.h"
 #include "host/InputScript.h"
 
@@ -31,8 +31,6 @@ bool g_joyOpen = false;
 constexpr int kScanLeftAlt = 56, kScanRightAlt = 184;
 constexpr int kScanLeftCtrl = 29, kScanRightCtrl = 157;
 constexpr int kScanLeftShift = 42, kScanRightShift = 54;
-
-void Notify(const char* text) { host::ShowMessageBox(text, "dxgl_Notify", host::DialogKind::Notice); }
 
 // The script's key names can only be resolved once the key-name table exists, which is after the devices
 // open; the first keyboard read does it.
@@ -86,7 +84,7 @@ void dxgl_InitJoy() {
         if (host::OpenJoystick(i, &caps))
             g_joyOpen = true;
         else
-            Notify("could not get joystick access");
+            dxgl_Notify("could not get joystick access");
     }
     if (!g_joyOpen) return;
     for (int axis = 0; axis < host::kJoyAxisCount; ++axis) host::SetJoystickAxisRange(axis, -1000, 1000);
