@@ -136,7 +136,11 @@ bool ParseInputScript(const char* text, std::vector<ScriptEvent>* out, std::stri
 bool ResolveInputScript(std::vector<ScriptEvent>* events, KeyNameLookup lookup, std::string* error) {
     for (ScriptEvent& e : *events) {
         if ((e.op != ScriptOp::KeyDown && e.op != ScriptOp::KeyUp) || e.code > 0) continue;
-        int code = lookup ? lookup(e.key.c_str()) : 0;
+        if (!lookup) {
+            *error = "line " + std::to_string(e.line) + ": key name '" + e.key + "' used before the key names exist";
+            return false;
+        }
+        int code = lookup(e.key.c_str());
         if (code <= 0 || code > kMaxKeyCode) {
             *error = "line " + std::to_string(e.line) + ": unknown key name '" + e.key + "'";
             return false;
@@ -190,7 +194,7 @@ void AdvanceInputScript(bool keyboardRead) {
     s.clock = std::max(s.clock, frame);
     while (s.next < s.events.size() && s.events[s.next].frame <= s.clock) {
         const ScriptEvent& e = s.events[s.next++];
-        // Key names are resolved once the key-name table exists; one that is not resolved yet is skipped.
+        // A key name that was never resolved (the script was not resolved) presses nothing.
         if ((e.op == ScriptOp::KeyDown || e.op == ScriptOp::KeyUp) && e.code <= 0) continue;
         ApplyScriptEvent(e);
     }

@@ -34,7 +34,7 @@ struct ScriptEvent {
 bool ParseInputScript(const char* text, std::vector<ScriptEvent>* out, std::string* error);
 
 // Gives every named key its code through lookup (0 for an unknown name); false with a message when a
-// name is unknown.
+// name is unknown or there is no lookup.
 using KeyNameLookup = int (*)(const char* name);
 bool ResolveInputScript(std::vector<ScriptEvent>* events, KeyNameLookup lookup, std::string* error);
 

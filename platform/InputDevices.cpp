@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/Files.h"
+#include "core/Keys.h"
 #include "core/Memory.h"
 #include "platform/DxError.h"
 #include "host/Input.h"
@@ -37,7 +38,8 @@ constexpr int kScanLeftShift = 42, kScanRightShift = 54;
 void ResolveScriptKeys() {
     if (!host::InputScriptLoaded()) return;
     std::string error;
-    if (!host::ResolveLoadedInputScript(nullptr, &error)) FatalErrorF("Error(InputScript): %s", error.c_str());
+    if (!host::ResolveLoadedInputScript(KeyNames.rows > 0 ? KeyIndexByName : nullptr, &error))
+        FatalErrorF("Error(InputScript): %s", error.c_str());
 }
 
 // Reads a keyboard or mouse; a device that lost its acquisition is acquired again and read once more, as

@@ -113,7 +113,9 @@ TEST(InputScriptParser, ResolvesKeyNamesAndReportsUnknownOnes) {
     ASSERT_TRUE(host::ParseInputScript("1 down SPACE_KEY\n2 down space_key\n", &ev, &error));
     EXPECT_FALSE(host::ResolveInputScript(&ev, FakeLookup, &error));
     EXPECT_EQ(error, "line 2: unknown key name 'space_key'");
+    ASSERT_TRUE(host::ParseInputScript("1 down SPACE_KEY\n", &ev, &error));
     EXPECT_FALSE(host::ResolveInputScript(&ev, nullptr, &error));
+    EXPECT_EQ(error, "line 1: key name 'SPACE_KEY' used before the key names exist");
 }
 
 class ScriptedInput : public ::testing::Test {
