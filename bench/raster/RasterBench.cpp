@@ -1,0 +1,167 @@
+// The rasterizer workloads "fill", "blend" and "small": each frame clears colour and z, draws the workload
+// through the device's own calls and waits until every pixel is written; the median frame time is
+// reported, once on one thread and once on all of the rasterizer's worker threads.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "host/Gfx.h"
+
+using namespace host;
+
+namespace {
+
+constexpr int kW = 800, kH = 600;
+
+uint32_t g_rng = 0x12345678;
+uint32_t R() {
+    g_rng ^= g_rng << 13;
+    g_rng ^= g_rng >> 17;
+    g_rng ^= g_rng << 5;
+    return g_rng;
+}
+double FRand() { return R() / 4294967296.0; }
+
+struct Scene {
+    GfxSurface* colour;
+    GfxSurface* depth;
+    GfxSurface* texture;
+    GfxDevice* device;
+};
+
+Scene MakeScene() {
+    Scene s;
+    s.colour = CreateSurface(kW, kH, PixelFormat::XRGB8888, SurfaceKind::RenderTarget, true);
+    s.depth = CreateSurface(kW, kH, PixelFormat::Z24, SurfaceKind::ZBuffer, true);
+    AttachZBuffer(s.colour, s.depth);
+    s.texture = CreateSurface(256, 256, PixelFormat::ARGB8888, SurfaceKind::Texture, true);
+    GfxLock lock;
+    LockSurface(s.texture, nullptr, &lock);
+    for (int y = 0; y < 256; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(lock.bits) + y * lock.pitch);
+        for (int x = 0; x < 256; ++x)
+            row[x] = 0xFF000000u | static_cast<uint32_t>(x) << 16 | static_cast<uint32_t>(y) << 8 |
+                     static_cast<uint32_t>((x ^ y) & 255);
+    }
+    UnlockSurface(s.texture);
+    s.device = CreateDevice(DeviceKind::Hardware, s.colour);
+    GfxDevice* d = s.device;
+    SetTexture(d, 0, s.texture);
+    SetTextureStageState(d, 0, StageState::MagFilter, GfxFilterLinear);
+    SetTextureStageState(d, 0, StageState::MinFilter, GfxFilterLinear);
+    SetTextureStageState(d, 0, StageState::Address, GfxAddressWrap);
+    SetTextureStageState(d, 0, StageState::ColorOp, static_cast<uint32_t>(TextureOp::Modulate));
+    SetTextureStageState(d, 0, StageState::ColorArg1, GfxTaTexture);
+    SetTextureStageState(d, 0, StageState::ColorArg2, GfxTaDiffuse);
+    SetTextureStageState(d, 0, StageState::AlphaOp, static_cast<uint32_t>(TextureOp::Modulate));
+    SetTextureStageState(d, 0, StageState::AlphaArg1, GfxTaTexture);
+    SetTextureStageState(d, 0, StageState::AlphaArg2, GfxTaDiffuse);
+    SetTextureStageState(d, 1, StageState::ColorOp, static_cast<uint32_t>(TextureOp::Disable));
+    SetTextureStageState(d, 1, StageState::AlphaOp, static_cast<uint32_t>(TextureOp::Disable));
+    SetRenderState(d, RenderState::FogEnable, 1);
+    SetRenderState(d, RenderState::FogColor, 0x4080C0);
+    SetRenderState(d, RenderState::ZEnable, 1);
+    SetRenderState(d, RenderState::ZFunc, static_cast<uint32_t>(CompareFunc::LessEqual));
+    SetRenderState(d, RenderState::ZWriteEnable, 1);
+    SetRenderState(d, RenderState::CullMode, GfxCullNone);
+    SetRenderState(d, RenderState::AlphaBlendEnable, 0);
+    return s;
+}
+
+void FreeScene(Scene& s) {
+    DeleteDevice(s.device);
+    DeleteSurface(s.texture);
+    DeleteSurface(s.depth);
+    DeleteSurface(s.colour);
+}
+
+std::vector<GfxVertex> FillQuads(uint32_t diffuse) {
+    std::vector<GfxVertex> v;
+    for (int k = 0; k < 16; ++k) {
+        float z = 1.0f - (k + 1) / 17.0f;
+        GfxVertex tl{0, 0, z, 1, diffuse, 0xFF000000u, 0, 0, 0, 0};
+        GfxVertex tr{kW, 0, z, 1, diffuse, 0x00000000u, 3.125f, 0, 0, 0};
+        GfxVertex br{kW, kH, z, 1, diffuse, 0x00000000u, 3.125f, 2.34375f, 0, 0};
+        GfxVertex bl{0, kH, z, 1, diffuse, 0xFF000000u, 0, 2.34375f, 0, 0};
+        v.insert(v.end(), {tl, tr, br, tl, br, bl});
+    }
+    return v;
+}
+
+std::vector<GfxVertex> SmallTriangles() {
+    g_rng = 0x12345678;
+    std::vector<GfxVertex> v;
+    v.reserve(300000);
+    for (int t = 0; t < 100000; ++t) {
+        double cx = FRand() * kW, cy = FRand() * kH;
+        for (int i = 0; i < 3; ++i) {
+            GfxVertex p{};
+            p.x = static_cast<float>(cx + (FRand() * 16 - 8));
+            p.y = static_cast<float>(cy + (FRand() * 16 - 8));
+            double z = FRand();
+            p.z = static_cast<float>(z);
+            p.tu0 = static_cast<float>(FRand() * 4);
+            p.tv0 = static_cast<float>(FRand() * 4);
+            p.tu1 = p.tu0, p.tv1 = p.tv0;
+            p.diffuse = 0xFF000000u | (R() & 0xFFFFFF);
+            p.specular = (R() & 255) << 24;
+            p.rhw = static_cast<float>(1.0 / (1.0 + 3.0 * z));
+            v.push_back(p);
+        }
+    }
+    return v;
+}
+
+double MedianFrameMs(Scene& s, const std::vector<GfxVertex>& v, int frames) {
+    std::vector<double> times;
+    for (int f = 0; f < frames + 1; ++f) {
+        auto t0 = std::chrono::steady_clock::now();
+        Clear(s.device, 0, nullptr, GfxClearTarget | GfxClearZBuffer, 0, 1.0f, 0);
+        DrawPrimitive(s.device, PrimitiveType::TriangleList, kGfxVertexFormat, v.data(), static_cast<int>(v.size()));
+        FinishDrawing(s.device);
+        auto t1 = std::chrono::steady_clock::now();
+        if (f > 0) times.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());  // first warms up
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void RunAll(int threads) {
+    SetRasterThreads(threads);
+    int shown = RasterThreads();
+    Scene s = MakeScene();
+    std::vector<GfxVertex> fill = FillQuads(0xFFFFFFFF);
+    double ms = MedianFrameMs(s, fill, 21);
+    std::printf("raster fill: %.2f Mpixels/s (%.3f ms/frame, %d threads)\n", 16 * 480000 / (ms * 1000), ms, shown);
+
+    SetRenderState(s.device, RenderState::AlphaBlendEnable, 1);
+    SetRenderState(s.device, RenderState::SrcBlend, static_cast<uint32_t>(BlendFactor::SrcAlpha));
+    SetRenderState(s.device, RenderState::DestBlend, static_cast<uint32_t>(BlendFactor::InvSrcAlpha));
+    SetRenderState(s.device, RenderState::ZWriteEnable, 0);
+    std::vector<GfxVertex> blend = FillQuads(0x80FFFFFF);
+    ms = MedianFrameMs(s, blend, 21);
+    std::printf("raster blend: %.2f Mpixels/s (%.3f ms/frame, %d threads)\n", 16 * 480000 / (ms * 1000), ms, shown);
+
+    SetRenderState(s.device, RenderState::AlphaBlendEnable, 0);
+    SetRenderState(s.device, RenderState::SrcBlend, static_cast<uint32_t>(BlendFactor::One));
+    SetRenderState(s.device, RenderState::DestBlend, static_cast<uint32_t>(BlendFactor::Zero));
+    SetRenderState(s.device, RenderState::ZWriteEnable, 1);
+    std::vector<GfxVertex> small = SmallTriangles();
+    ms = MedianFrameMs(s, small, 11);
+    std::printf("raster small: %.2f Mtriangles/s (%.3f ms/frame, %d threads)\n", 100000 / (ms * 1000), ms, shown);
+    std::fflush(stdout);
+    FreeScene(s);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool singleOnly = argc > 1 && std::strcmp(argv[1], "--single") == 0;
+    RunAll(1);
+    if (!singleOnly && std::thread::hardware_concurrency() > 1) RunAll(0);
+    return 0;
+}
