@@ -27,8 +27,8 @@ struct GfxDevice {
 
 namespace {
 
-constexpr int kBandRows = 8;          // rows per band; band k belongs to worker k mod workers
-constexpr size_t kBatchLimit = 4096;  // primitives gathered before the workers draw them
+constexpr int kBandRows = 8;           // rows per band
+constexpr size_t kBatchLimit = 16384;  // primitives gathered before the workers draw them
 
 std::vector<GfxDevice*> g_devices;
 int g_threadSetting = 1;
@@ -113,31 +113,31 @@ WorkerPool& Pool() {
 
 int WantedThreads() {
     if (g_threadSetting > 0) return g_threadSetting;
-    unsigned n = std::thread::hardware_concurrency();
-    return n ? static_cast<int>(std::min(n, 64u)) : 1;
+    static const int cores = [] {
+        unsigned n = std::thread::hardware_concurrency();
+        return n ? static_cast<int>(std::min(n, 64u)) : 1;
+    }();
+    return cores;
 }
 
+// Draws the gathered primitives. The target's rows are cut into bands that the workers take one at a
+// time; each band draws every primitive that reaches it, in order, so each pixel sees the same sequence
+// of writes as on one thread.
 void DrawBatch(GfxDevice* d) {
     if (d->batch.empty()) return;
     Pool().Resize(WantedThreads());
     const std::vector<Primitive>& prims = d->batch;
     const std::vector<Pipeline>& pipes = d->pipelines;
-    Pool().Run([&](int worker, int workers) {
-        for (const Primitive& prim : prims) {
-            const Pipeline& p = pipes[prim.pipeline];
-            if (workers == 1) {
-                RasterPrimitive(p, prim, p.clipY0, p.clipY1);
-                continue;
-            }
-            int top = p.clipY0, bottom = p.clipY1;
-            if (prim.kind == 3) {
-                top = std::max(top, static_cast<int>(std::floor(prim.Y[0] / 256.0)));
-                bottom = std::min(bottom, static_cast<int>(std::ceil(prim.Y[2] / 256.0)) + 1);
-            }
-            int firstBand = top / kBandRows;
-            int band = firstBand + ((worker - firstBand % workers) + workers) % workers;
-            for (; band * kBandRows < bottom; band += workers)
-                RasterPrimitive(p, prim, band * kBandRows, (band + 1) * kBandRows);
+    int height = d->target ? d->target->height : 0;
+    int bands = (height + kBandRows - 1) / kBandRows;
+    std::atomic<int> next{0};
+    Pool().Run([&](int, int) {
+        for (;;) {
+            int band = next.fetch_add(1);
+            if (band >= bands) break;
+            int y0 = band * kBandRows, y1 = y0 + kBandRows;
+            for (const Primitive& prim : prims)
+                if (prim.rowTop < y1 && prim.rowBottom > y0) RasterPrimitive(pipes[prim.pipeline], prim, y0, y1);
         }
     });
     d->batch.clear();
@@ -290,16 +290,17 @@ void ReadVertex(const Pipeline& p, const uint8_t* src, SetupVertex* out) {
     out->z = v.z;
     out->q = v.rhw;
     for (int i = 0; i < 4; ++i) {
-        out->attr[i] = static_cast<double>((v.diffuse >> (8 * i)) & 0xFF);
-        out->attr[4 + i] = static_cast<double>((v.specular >> (8 * i)) & 0xFF);
+        out->attr[i] = static_cast<float>((v.diffuse >> (8 * i)) & 0xFF);
+        out->attr[4 + i] = static_cast<float>((v.specular >> (8 * i)) & 0xFF);
     }
     const float uv[2][2] = {{v.tu0, v.tv0}, {v.tu1, v.tv1}};
     for (int s = 0; s < 2; ++s) {
         const PipelineStage& st = p.stage[s];
-        double half = st.bilinear ? 0.5 : 0.0;
-        double w = st.texels ? st.texW : 1.0, h = st.texels ? st.texH : 1.0;
-        out->attr[8 + 2 * s] = static_cast<double>(uv[st.coordIndex][0]) * w - half;
-        out->attr[9 + 2 * s] = static_cast<double>(uv[st.coordIndex][1]) * h - half;
+        // Texel units x 256; bilinear samples are centred on the texels, half a texel in.
+        double half = st.bilinear ? 128.0 : 0.0;
+        double w = st.texels ? st.texW * 256.0 : 256.0, h = st.texels ? st.texH * 256.0 : 256.0;
+        out->attr[8 + 2 * s] = static_cast<float>(static_cast<double>(uv[st.coordIndex][0]) * w - half);
+        out->attr[9 + 2 * s] = static_cast<float>(static_cast<double>(uv[st.coordIndex][1]) * h - half);
     }
 }
 
@@ -310,6 +311,21 @@ void Emit(GfxDevice* d, Primitive& prim) {
         RasterPrimitive(p, prim, p.clipY0, p.clipY1);
         return;
     }
+    // The rows the primitive may touch, for the bands.
+    const Pipeline& p = d->pipelines.back();
+    if (prim.kind == 3) {
+        prim.rowTop = static_cast<int>(std::floor(prim.tri.Y[0] / 256.0));
+        prim.rowBottom = static_cast<int>(std::ceil(prim.tri.Y[2] / 256.0)) + 1;
+    } else {
+        double a = prim.v[0].y, b = prim.kind == 2 ? prim.v[1].y : a;
+        double lo = std::clamp(std::min(a, b), -1.0e6, 1.0e6), hi = std::clamp(std::max(a, b), -1.0e6, 1.0e6);
+        if (!(lo == lo) || !(hi == hi)) return;  // NaN
+        prim.rowTop = static_cast<int>(std::floor(lo)) - 1;
+        prim.rowBottom = static_cast<int>(std::ceil(hi)) + 2;
+    }
+    prim.rowTop = std::max(prim.rowTop, p.clipY0);
+    prim.rowBottom = std::min(prim.rowBottom, p.clipY1);
+    if (prim.rowTop >= prim.rowBottom) return;
     d->batch.push_back(prim);
     if (d->batch.size() >= kBatchLimit) DrawBatch(d);
 }

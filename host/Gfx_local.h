@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "host/Gfx.h"
 
 namespace host {
@@ -44,15 +48,14 @@ struct Rgba {
 inline int Div255(int x) { return static_cast<int>((static_cast<unsigned>(x) + 127u) / 255u); }
 inline int BlendDiv255(int x) { return Div255(x); }
 
-// Bilinear mix of four 0xAARRGGBB texels (t00 at the sample's top-left) with weights fu, fv in 1/256.
+// Bilinear mix of four 0xAARRGGBB texels (t00 at the sample's top-left, t10 right of it, t01 below it)
+// with weights fu, fv in 1/256: each row mixed across, then the two rows mixed down, truncating each time.
 inline uint32_t BilinearBlend(uint32_t t00, uint32_t t10, uint32_t t01, uint32_t t11, int fu, int fv) {
-    unsigned w00 = static_cast<unsigned>((256 - fu) * (256 - fv)), w10 = static_cast<unsigned>(fu * (256 - fv));
-    unsigned w01 = static_cast<unsigned>((256 - fu) * fv), w11 = static_cast<unsigned>(fu * fv);
     uint32_t out = 0;
     for (int sh = 0; sh < 32; sh += 8) {
-        unsigned c = ((t00 >> sh) & 0xFF) * w00 + ((t10 >> sh) & 0xFF) * w10 + ((t01 >> sh) & 0xFF) * w01 +
-                     ((t11 >> sh) & 0xFF) * w11;
-        out |= (c >> 16) << sh;
+        int top = (static_cast<int>((t00 >> sh) & 0xFF) * (256 - fu) + static_cast<int>((t10 >> sh) & 0xFF) * fu) >> 8;
+        int bot = (static_cast<int>((t01 >> sh) & 0xFF) * (256 - fu) + static_cast<int>((t11 >> sh) & 0xFF) * fu) >> 8;
+        out |= static_cast<uint32_t>((top * (256 - fv) + bot * fv) >> 8) << sh;
     }
     return out;
 }
@@ -70,6 +73,10 @@ struct PipelineStage {
     bool bilinear = false;
     int coordIndex = 0;  // which vertex coordinate pair
 };
+
+// What the fast span shaders compute from the texture and the diffuse colour.
+enum class FastColour : uint8_t { Modulate, SelectTexture, SelectDiffuse };
+enum class FastAlpha : uint8_t { Modulate, Texture, Diffuse };
 
 // One pixel pipeline compiled from the device states at a draw call.
 struct Pipeline {
@@ -101,21 +108,77 @@ struct Pipeline {
     // scissor (viewport), rows from the top, right/bottom exclusive
     int clipX0 = 0, clipY0 = 0, clipX1 = 0, clipY1 = 0;
     // span shader chosen for these states
-    using SpanFn = void (*)(const struct Pipeline& p, const struct SpanAttrs& a, int x, int y, int n);
+    using SpanFn = void (*)(const struct Pipeline& p, const struct SpanSetup& a, int x, int y, int n);
     SpanFn span = nullptr;
+    // fast paths: the shaders for spans without and with perspective, and their colour and alpha
+    SpanFn spanAffine = nullptr, spanPerspective = nullptr;
+    FastColour fastColour = FastColour::Modulate;
+    FastAlpha fastAlpha = FastAlpha::Modulate;
 };
 
-// Interpolated values at the first pixel of a run and their per-pixel steps, all fixed point.
-struct SpanAttrs {
-    int64_t z, dz;                 // depth x 2^32
-    int32_t c[4], dc[4];           // diffuse b, g, r, a x 2^16
-    int32_t s[4], ds[4];           // specular b, g, r, a (a is the fog factor) x 2^16
-    int64_t u[2], du[2];           // texel column x 2^16 per stage (bilinear: shifted by half a texel)
-    int64_t v[2], dv[2];           // texel row x 2^16 per stage
+using F4 = float __attribute__((vector_size(16)));
+using I4 = int32_t __attribute__((vector_size(16)));
+
+// The values of a run of pixels on one row: at its first pixel and their steps per pixel.
+struct SpanSetup {
+    F4 c, cx;  // diffuse b, g, r, a (0..255; times q when perspective)
+    F4 s, sx;  // specular b, g, r, a (a is the fog factor)
+    F4 t, tx;  // texel coordinates x 256: u and v of stage 0, u and v of stage 1
+    float q = 1, qx = 0;  // rhw, when perspective
+    bool perspective = false;
+    int64_t z = 0, dz = 0;  // depth x 2^32
 };
 
-// Samples a stage's texture at texel coordinates x 2^16 (address mode and filter of the stage).
-uint32_t SampleTexture(const PipelineStage& st, int64_t u, int64_t v);
+// The interpolated inputs of one pixel.
+struct PixelIn {
+    I4 c;  // diffuse b, g, r, a
+    I4 s;  // specular b, g, r, a
+    I4 t;  // u0, v0, u1, v1 in texels x 256
+};
+
+#if defined(__SSE2__)
+inline F4 Min4(F4 a, F4 b) { return _mm_min_ps(a, b); }
+inline F4 Max4(F4 a, F4 b) { return _mm_max_ps(a, b); }
+#else
+inline F4 Min4(F4 a, F4 b) { return a < b ? a : b; }
+inline F4 Max4(F4 a, F4 b) { return a > b ? a : b; }
+#endif
+
+// Walks the pixels of a span: the values step by one pixel's change at a time.
+template <bool Perspective>
+struct SpanWalker {
+    F4 c, s, t;
+    float q;
+    int64_t z;
+    explicit SpanWalker(const SpanSetup& a) : c(a.c), s(a.s), t(a.t), q(a.q), z(a.z) {}
+    void Next(const SpanSetup& a) {
+        c += a.cx;
+        s += a.sx;
+        t += a.tx;
+        z += a.dz;
+        if (Perspective) q += a.qx;
+    }
+    void Values(PixelIn* out) const {
+        F4 vc = c, vs = s, vt = t;
+        if (Perspective) {
+            float w = q > 1e-20f ? 1.0f / q : 1e20f;
+            vc *= w;
+            vs *= w;
+            vt *= w;
+        }
+        const F4 lo = {0, 0, 0, 0}, hi = {255.5f, 255.5f, 255.5f, 255.5f}, half = {0.5f, 0.5f, 0.5f, 0.5f};
+        const F4 tlo = {-1.0e9f, -1.0e9f, -1.0e9f, -1.0e9f}, thi = {1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f};
+        vc = Min4(Max4(vc + half, lo), hi);
+        vs = Min4(Max4(vs + half, lo), hi);
+        vt = Min4(Max4(vt, tlo), thi);
+        out->c = __builtin_convertvector(vc, I4);
+        out->s = __builtin_convertvector(vs, I4);
+        out->t = __builtin_convertvector(vt, I4);
+    }
+};
+
+// Samples a stage's texture at texel coordinates x 256 (address mode and filter of the stage).
+uint32_t SampleTexture(const PipelineStage& st, int32_t u, int32_t v);
 bool GeneralShaderForced();
 
 // Chooses the span shader for a pipeline (the fast paths, or the general one).
@@ -123,30 +186,34 @@ void ChooseSpanShader(Pipeline* p);
 // Forces the general span shader for every pipeline (tests compare it with the fast paths).
 void ForceGeneralShader(bool on);
 // The general span shader.
-void GeneralSpan(const Pipeline& p, const SpanAttrs& a, int x, int y, int n);
+void GeneralSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n);
 
-// A vertex after vertex processing: snapped position, and the values to interpolate.
+// A vertex after vertex processing: position, and the values to interpolate.
 struct SetupVertex {
     double x, y, z, q;  // position (pixels), depth, rhw
-    double attr[12];    // diffuse b g r a, specular b g r a (0..255), u v of stage 0, u v of stage 1 (texels)
+    float attr[12];     // diffuse b g r a, specular b g r a (0..255), u v of stage 0, u v of stage 1 (texels x 256)
 };
 constexpr int kAttrCount = 12;
 
 // A triangle, line or point set up once, then scan-converted in any band of rows: every row is computed
 // from the set-up values alone, so a band gives the same pixels whichever thread draws it.
 struct Primitive {
-    uint8_t kind = 0;        // 1 point, 2 line, 3 triangle
+    uint8_t kind = 0;          // 1 point, 2 line, 3 triangle
     bool perspective = false;  // rhw differs between the vertices
-    uint32_t pipeline = 0;   // index of the pipeline in the batch
-    // triangles: fixed-point corners (1/256 pixel) sorted by row, and which side the long edge is on
-    int64_t X[3], Y[3];
-    bool longLeft = false;
-    // plane equations a(x, y) = a0 + dadx (x - ox) + dady (y - oy): z, q, then the attributes (times q
-    // when perspective)
-    double ox = 0, oy = 0;
-    double plane[2 + kAttrCount][3];
-    // lines and points: the end points
-    SetupVertex v[2];
+    uint32_t pipeline = 0;     // index of the pipeline in the batch
+    int rowTop = 0, rowBottom = 0;  // rows it may touch (bottom exclusive), for the bands of the workers
+    union {
+        struct {
+            int64_t X[3], Y[3];  // fixed-point corners (1/256 pixel) sorted by row
+            bool longLeft;       // the edge from the top to the bottom corner is the left one
+            double ox, oy;       // plane origin (the first corner)
+            F4 c[3], s[3], t[3];  // planes: value at the origin, step per column, step per row
+            float q[3];
+            double z[3];
+        } tri;
+        SetupVertex v[2];  // lines and points: the end points
+    };
+    Primitive() {}
 };
 
 // Sets up a triangle (false when it is culled or covers nothing).

@@ -1,6 +1,6 @@
 // Scan conversion: triangle set-up with the top-left fill rule on fixed-point corners, rows computed
-// directly from the set-up (never stepped from a previous row, so bands of rows can be drawn apart), spans
-// of interpolated values handed to the span shader; lines and points.
+// directly from the set-up (never stepped from a previous row, so bands of rows can be drawn apart), runs
+// of pixels handed to the span shader; lines and points.
 #include <algorithm>
 #include <cmath>
 
@@ -11,7 +11,6 @@ namespace {
 
 constexpr int kSub = 256;            // sub-pixel steps per pixel
 constexpr double kMaxCoord = 2.0e6;  // screen coordinates are clamped to this range, keeping products in 64 bits
-constexpr int kSegment = 16;         // perspective division every this many pixels
 
 int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
     int64_t q = a / b;
@@ -33,99 +32,25 @@ int EdgeColumn(int64_t Xa, int64_t Ya, int64_t Xb, int64_t Yb, int64_t Y) {
     return static_cast<int>(CeilDiv(num, kSub * dy));
 }
 
-int64_t ToFixed(double v, double scale) {
-    double f = v * scale;
-    if (!(f > -4.0e18)) f = -4.0e18;
-    if (f > 4.0e18) f = 4.0e18;
+int64_t ZFixed(double z) {
+    double f = z * 4294967296.0;
+    if (!(f > -1.0e18)) f = -1.0e18;
+    if (f > 1.0e18) f = 1.0e18;
     return static_cast<int64_t>(std::floor(f + 0.5));
 }
 
-int32_t ToFixed32(double v) {
-    double f = v * 65536.0;
-    if (!(f > -2.0e9)) f = -2.0e9;
-    if (f > 2.0e9) f = 2.0e9;
-    return static_cast<int32_t>(std::floor(f + 0.5));
-}
+F4 Vec(const float* a) { return F4{a[0], a[1], a[2], a[3]}; }
 
-// Fills the attribute fields (not z) of a span from values and steps in floating point.
-void FillAttrs(SpanAttrs* s, const double* val, const double* step) {
-    for (int i = 0; i < 4; ++i) {
-        s->c[i] = ToFixed32(val[i]);
-        s->dc[i] = ToFixed32(step[i]);
-        s->s[i] = ToFixed32(val[4 + i]);
-        s->ds[i] = ToFixed32(step[4 + i]);
-    }
-    for (int t = 0; t < 2; ++t) {
-        s->u[t] = ToFixed(val[8 + 2 * t], 65536.0);
-        s->du[t] = ToFixed(step[8 + 2 * t], 65536.0);
-        s->v[t] = ToFixed(val[9 + 2 * t], 65536.0);
-        s->dv[t] = ToFixed(step[9 + 2 * t], 65536.0);
-    }
-}
-
-double Eval(const double* pl, double dx, double dy) { return pl[0] + pl[1] * dx + pl[2] * dy; }
-
-// Draws pixels xa <= x < xb of row y of a set-up triangle.
-void TriangleSpan(const Pipeline& p, const Primitive& t, int y, int xa, int xb) {
-    SpanAttrs s;
-    double dy = y - t.oy;
-    double zStep = t.plane[0][1];
-    if (!t.perspective) {
-        double dx = xa - t.ox;
-        double val[kAttrCount], step[kAttrCount];
-        for (int i = 0; i < kAttrCount; ++i) {
-            val[i] = Eval(t.plane[2 + i], dx, dy);
-            step[i] = t.plane[2 + i][1];
-        }
-        FillAttrs(&s, val, step);
-        s.z = ToFixed(Eval(t.plane[0], dx, dy), 4294967296.0);
-        s.dz = ToFixed(zStep, 4294967296.0);
-        p.span(p, s, xa, y, xb - xa);
-        return;
-    }
-    // Perspective: exact values at the first and last pixel of each segment, linear steps between.
-    double prevVal[kAttrCount];
-    bool havePrev = false;
-    for (int xs = xa; xs < xb; xs += kSegment) {
-        int n = std::min(kSegment, xb - xs);
-        double dx0 = xs - t.ox;
-        double val[kAttrCount], last[kAttrCount], step[kAttrCount];
-        if (havePrev) {
-            std::copy(prevVal, prevVal + kAttrCount, val);
-        } else {
-            double q = std::max(Eval(t.plane[1], dx0, dy), 1e-30);
-            for (int i = 0; i < kAttrCount; ++i) val[i] = Eval(t.plane[2 + i], dx0, dy) / q;
-        }
-        if (n > 1) {
-            double dx1 = dx0 + (n - 1);
-            double q = std::max(Eval(t.plane[1], dx1, dy), 1e-30);
-            for (int i = 0; i < kAttrCount; ++i) {
-                last[i] = Eval(t.plane[2 + i], dx1, dy) / q;
-                step[i] = (last[i] - val[i]) / (n - 1);
-            }
-        } else {
-            for (int i = 0; i < kAttrCount; ++i) step[i] = 0;
-        }
-        // The next segment starts one step after this one's last pixel.
-        if (xs + n < xb) {
-            double dx2 = dx0 + n;
-            double q = std::max(Eval(t.plane[1], dx2, dy), 1e-30);
-            for (int i = 0; i < kAttrCount; ++i) prevVal[i] = Eval(t.plane[2 + i], dx2, dy) / q;
-            havePrev = true;
-        }
-        FillAttrs(&s, val, step);
-        s.z = ToFixed(Eval(t.plane[0], dx0, dy), 4294967296.0);
-        s.dz = ToFixed(zStep, 4294967296.0);
-        p.span(p, s, xs, y, n);
-    }
-}
-
-void RasterTriangle(const Pipeline& p, const Primitive& t, int y0, int y1) {
+void RasterTriangle(const Pipeline& p, const Primitive& prim, int y0, int y1) {
+    const auto& t = prim.tri;
     int top = static_cast<int>(CeilDiv(t.Y[0], kSub));
     int mid = static_cast<int>(CeilDiv(t.Y[1], kSub));
     int bottom = static_cast<int>(CeilDiv(t.Y[2], kSub));
     int ya = std::max({top, y0, p.clipY0});
     int yb = std::min({bottom, y1, p.clipY1});
+    SpanSetup s;
+    s.perspective = prim.perspective;
+    s.cx = t.c[1], s.sx = t.s[1], s.tx = t.t[1], s.qx = t.q[1];
     for (int y = ya; y < yb; ++y) {
         int64_t Y = static_cast<int64_t>(y) * kSub;
         int longX = EdgeColumn(t.X[0], t.Y[0], t.X[2], t.Y[2], Y);
@@ -135,23 +60,31 @@ void RasterTriangle(const Pipeline& p, const Primitive& t, int y0, int y1) {
         int xb = t.longLeft ? shortX : longX;
         xa = std::max(xa, p.clipX0);
         xb = std::min(xb, p.clipX1);
-        if (xa < xb) TriangleSpan(p, t, y, xa, xb);
+        if (xa >= xb) continue;
+        float dx = static_cast<float>(xa - t.ox), dy = static_cast<float>(y - t.oy);
+        s.c = t.c[0] + t.c[1] * dx + t.c[2] * dy;
+        s.s = t.s[0] + t.s[1] * dx + t.s[2] * dy;
+        s.t = t.t[0] + t.t[1] * dx + t.t[2] * dy;
+        s.q = t.q[0] + t.q[1] * dx + t.q[2] * dy;
+        s.z = ZFixed(t.z[0] + t.z[1] * (xa - t.ox) + t.z[2] * (y - t.oy));
+        s.dz = ZFixed(t.z[1]);
+        p.span(p, s, xa, y, xb - xa);
     }
 }
 
 // One pixel with the values of a vertex.
 void ShadePixel(const Pipeline& p, const SetupVertex& v, int x, int y) {
     if (x < p.clipX0 || x >= p.clipX1 || y < p.clipY0 || y >= p.clipY1) return;
-    SpanAttrs s;
-    double step[kAttrCount] = {};
-    FillAttrs(&s, v.attr, step);
-    s.z = ToFixed(v.z, 4294967296.0);
-    s.dz = 0;
+    SpanSetup s;
+    s.c = Vec(v.attr), s.s = Vec(v.attr + 4), s.t = Vec(v.attr + 8);
+    s.cx = s.sx = s.tx = F4{0, 0, 0, 0};
+    s.z = ZFixed(v.z);
     p.span(p, s, x, y, 1);
 }
 
 void RasterPoint(const Pipeline& p, const Primitive& prim, int y0, int y1) {
     const SetupVertex& v = prim.v[0];
+    if (!(std::fabs(v.x) < kMaxCoord && std::fabs(v.y) < kMaxCoord)) return;
     int x = static_cast<int>(std::ceil(v.x - 0.5));
     int y = static_cast<int>(std::ceil(v.y - 0.5));
     if (y >= y0 && y < y1) ShadePixel(p, v, x, y);
@@ -162,16 +95,21 @@ void RasterPoint(const Pipeline& p, const Primitive& prim, int y0, int y1) {
 void RasterLine(const Pipeline& p, const Primitive& prim, int y0, int y1) {
     const SetupVertex& a = prim.v[0];
     const SetupVertex& b = prim.v[1];
+    if (!(std::fabs(a.x) < kMaxCoord && std::fabs(a.y) < kMaxCoord && std::fabs(b.x) < kMaxCoord &&
+          std::fabs(b.y) < kMaxCoord))
+        return;
     double dx = b.x - a.x, dy = b.y - a.y;
     bool xMajor = std::fabs(dx) >= std::fabs(dy);
     double from = xMajor ? a.x : a.y, to = xMajor ? b.x : b.y;
     int i0 = static_cast<int>(std::floor(std::min(from, to) + 0.5));
     int i1 = static_cast<int>(std::floor(std::max(from, to) + 0.5));
+    // Only the part inside the scissor is walked.
+    i0 = std::max(i0, xMajor ? p.clipX0 : std::max(p.clipY0, y0));
+    i1 = std::min(i1, xMajor ? p.clipX1 - 1 : std::min(p.clipY1, y1) - 1);
     double len = to - from;
     for (int i = i0; i <= i1; ++i) {
         double t = len != 0 ? (i - from) / len : 0.0;
         t = std::clamp(t, 0.0, 1.0);
-        SetupVertex v;
         double other = xMajor ? a.y + dy * t : a.x + dx * t;
         int o = static_cast<int>(std::floor(other + 0.5));
         int x = xMajor ? i : o;
@@ -179,8 +117,9 @@ void RasterLine(const Pipeline& p, const Primitive& prim, int y0, int y1) {
         if (y < y0 || y >= y1) continue;
         double q = a.q + (b.q - a.q) * t;
         if (!(q > 1e-30)) q = 1e-30;
+        SetupVertex v;
         for (int k = 0; k < kAttrCount; ++k)
-            v.attr[k] = (a.attr[k] * a.q + (b.attr[k] * b.q - a.attr[k] * a.q) * t) / q;
+            v.attr[k] = static_cast<float>((a.attr[k] * a.q + (b.attr[k] * b.q - a.attr[k] * a.q) * t) / q);
         v.z = a.z + (b.z - a.z) * t;
         ShadePixel(p, v, x, y);
     }
@@ -202,18 +141,19 @@ bool SetupTriangle(const Pipeline& p, const SetupVertex& a, const SetupVertex& b
     if (cullMode == GfxCullCcw && area < 0) return false;
     int order[3] = {0, 1, 2};
     std::sort(order, order + 3, [&](int i, int j) { return Y[i] != Y[j] ? Y[i] < Y[j] : X[i] < X[j]; });
-    Primitive& t = *out;
-    t.kind = 3;
+    Primitive& prim = *out;
+    auto& t = prim.tri;
+    prim.kind = 3;
     for (int i = 0; i < 3; ++i) {
         t.X[i] = X[order[i]];
         t.Y[i] = Y[order[i]];
     }
-    int64_t cross = (t.X[2] - t.X[0]) * (t.Y[1] - t.Y[0]) - (t.Y[2] - t.Y[0]) * (t.X[1] - t.X[0]);
-    t.longLeft = cross < 0;
     // Cheap rejection of what lies wholly outside the scissor.
     int64_t minX = std::min({X[0], X[1], X[2]}), maxX = std::max({X[0], X[1], X[2]});
     if (CeilDiv(t.Y[2], kSub) <= p.clipY0 || CeilDiv(t.Y[0], kSub) >= p.clipY1) return false;
     if (CeilDiv(maxX, kSub) <= p.clipX0 || CeilDiv(minX, kSub) >= p.clipX1) return false;
+    int64_t cross = (t.X[2] - t.X[0]) * (t.Y[1] - t.Y[0]) - (t.Y[2] - t.Y[0]) * (t.X[1] - t.X[0]);
+    t.longLeft = cross < 0;
 
     // Plane equations on the snapped positions, relative to the first vertex.
     double px[3], py[3];
@@ -225,20 +165,22 @@ bool SetupTriangle(const Pipeline& p, const SetupVertex& a, const SetupVertex& b
     t.oy = py[0];
     double x1 = px[1] - px[0], y1 = py[1] - py[0], x2 = px[2] - px[0], y2 = py[2] - py[0];
     double det = x1 * y2 - x2 * y1;
-    t.perspective = !(a.q == b.q && a.q == c.q);
+    prim.perspective = !(a.q == b.q && a.q == c.q);
     auto plane = [&](double* pl, double v0, double v1, double v2) {
         double d1 = v1 - v0, d2 = v2 - v0;
         pl[0] = v0;
         pl[1] = (d1 * y2 - d2 * y1) / det;
         pl[2] = (d2 * x1 - d1 * x2) / det;
     };
-    plane(t.plane[0], a.z, b.z, c.z);
-    plane(t.plane[1], a.q, b.q, c.q);
+    plane(t.z, a.z, b.z, c.z);
+    double pl[3];
+    double qa = prim.perspective ? a.q : 1.0, qb = prim.perspective ? b.q : 1.0, qc = prim.perspective ? c.q : 1.0;
+    plane(pl, qa, qb, qc);
+    for (int k = 0; k < 3; ++k) t.q[k] = static_cast<float>(pl[k]);
+    F4* dest[3] = {t.c, t.s, t.t};
     for (int i = 0; i < kAttrCount; ++i) {
-        if (t.perspective)
-            plane(t.plane[2 + i], a.attr[i] * a.q, b.attr[i] * b.q, c.attr[i] * c.q);
-        else
-            plane(t.plane[2 + i], a.attr[i], b.attr[i], c.attr[i]);
+        plane(pl, a.attr[i] * qa, b.attr[i] * qb, c.attr[i] * qc);
+        for (int k = 0; k < 3; ++k) dest[i / 4][k][i % 4] = static_cast<float>(pl[k]);
     }
     return true;
 }

@@ -85,22 +85,22 @@ int BlendFactorOf(BlendFactor f, int src, int srcA, int dst) {
 
 }  // namespace
 
-uint32_t SampleTexture(const Pipeline::Stage& st, int64_t u, int64_t v) {
-    auto address = [](int64_t i, int size, bool wrap, bool pow2) -> int {
+uint32_t SampleTexture(const PipelineStage& st, int32_t u, int32_t v) {
+    auto address = [](int32_t i, int size, bool wrap, bool pow2) -> int {
         if (wrap) {
-            if (pow2) return static_cast<int>(i & (size - 1));
-            int64_t m = i % size;
-            return static_cast<int>(m < 0 ? m + size : m);
+            if (pow2) return i & (size - 1);
+            int m = i % size;
+            return m < 0 ? m + size : m;
         }
-        return static_cast<int>(i < 0 ? 0 : (i >= size ? size - 1 : i));
+        return i < 0 ? 0 : (i >= size ? size - 1 : i);
     };
-    int64_t iu = u >> 16, iv = v >> 16;
+    int32_t iu = u >> 8, iv = v >> 8;
     if (!st.bilinear) {
         int x = address(iu, st.texW, st.wrapU, st.pow2);
         int y = address(iv, st.texH, st.wrapV, st.pow2);
         return st.texels[y * st.texW + x];
     }
-    int fu = static_cast<int>((u >> 8) & 0xFF), fv = static_cast<int>((v >> 8) & 0xFF);
+    int fu = u & 0xFF, fv = v & 0xFF;
     int x0 = address(iu, st.texW, st.wrapU, st.pow2), x1 = address(iu + 1, st.texW, st.wrapU, st.pow2);
     int y0 = address(iv, st.texH, st.wrapV, st.pow2), y1 = address(iv + 1, st.texH, st.wrapV, st.pow2);
     const uint32_t* r0 = st.texels + y0 * st.texW;
@@ -108,45 +108,36 @@ uint32_t SampleTexture(const Pipeline::Stage& st, int64_t u, int64_t v) {
     return BilinearBlend(r0[x0], r0[x1], r1[x0], r1[x1], fu, fv);
 }
 
-void GeneralSpan(const Pipeline& p, const SpanAttrs& a, int x, int y, int n) {
-    SpanAttrs s = a;
+template <bool Perspective>
+void GeneralSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
     uint8_t* crow = p.colour + static_cast<ptrdiff_t>(y) * p.colourPitch;
     uint8_t* zrow = p.depth ? p.depth + static_cast<ptrdiff_t>(y) * p.depthPitch : nullptr;
     const Rgba factor = Unpack8888(p.textureFactor);
-    for (int i = 0; i < n; ++i, ++x) {
-        if (i > 0) {
-            s.z += s.dz;
-            for (int k = 0; k < 4; ++k) {
-                s.c[k] += s.dc[k];
-                s.s[k] += s.ds[k];
-            }
-            for (int t = 0; t < 2; ++t) {
-                s.u[t] += s.du[t];
-                s.v[t] += s.dv[t];
-            }
-        }
+    SpanWalker<Perspective> w(a);
+    for (int i = 0; i < n; ++i, ++x, w.Next(a)) {
+        int64_t z = w.z;
         // depth
         uint32_t zval = 0;
         if (zrow) {
             if (p.depth16) {
-                zval = static_cast<uint32_t>(std::clamp<int64_t>(s.z >> 16, 0, 0xFFFF));
+                zval = static_cast<uint32_t>(std::clamp<int64_t>(z >> 16, 0, 0xFFFF));
                 uint16_t stored = reinterpret_cast<uint16_t*>(zrow)[x];
                 if (p.zTest && !Compare(p.zFunc, zval, stored)) continue;
             } else {
-                zval = static_cast<uint32_t>(std::clamp<int64_t>(s.z >> 8, 0, 0xFFFFFF));
+                zval = static_cast<uint32_t>(std::clamp<int64_t>(z >> 8, 0, 0xFFFFFF));
                 uint32_t stored = reinterpret_cast<uint32_t*>(zrow)[x] >> 8;
                 if (p.zTest && !Compare(p.zFunc, zval, stored)) continue;
             }
         }
-        Rgba diffuse = {Clamp255(s.c[2] >> 16), Clamp255(s.c[1] >> 16), Clamp255(s.c[0] >> 16),
-                        Clamp255(s.c[3] >> 16)};
-        Rgba specular = {Clamp255(s.s[2] >> 16), Clamp255(s.s[1] >> 16), Clamp255(s.s[0] >> 16),
-                         Clamp255(s.s[3] >> 16)};
+        PixelIn in;
+        w.Values(&in);
+        Rgba diffuse = {in.c[2], in.c[1], in.c[0], in.c[3]};
+        Rgba specular = {in.s[2], in.s[1], in.s[0], in.s[3]};
         Rgba cur = diffuse;
         for (int t = 0; t < p.stageCount; ++t) {
             const Pipeline::Stage& st = p.stage[t];
             Rgba tex = {255, 255, 255, 255};
-            if (st.texels) tex = Unpack8888(SampleTexture(st, s.u[t], s.v[t]));
+            if (st.texels) tex = Unpack8888(SampleTexture(st, in.t[2 * t], in.t[2 * t + 1]));
             Rgba c1 = ArgOf(st.colourArg1, diffuse, cur, tex, specular, factor);
             Rgba c2 = ArgOf(st.colourArg2, diffuse, cur, tex, specular, factor);
             Rgba next;
@@ -201,6 +192,13 @@ void GeneralSpan(const Pipeline& p, const SpanAttrs& a, int x, int y, int n) {
                 reinterpret_cast<uint32_t*>(zrow)[x] = zval << 8;
         }
     }
+}
+
+void GeneralSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
+    if (a.perspective)
+        GeneralSpanT<true>(p, a, x, y, n);
+    else
+        GeneralSpanT<false>(p, a, x, y, n);
 }
 
 void ForceGeneralShader(bool on) { g_forceGeneral = on; }

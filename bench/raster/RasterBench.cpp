@@ -130,12 +130,14 @@ double MedianFrameMs(Scene& s, const std::vector<GfxVertex>& v, int frames) {
     return times[times.size() / 2];
 }
 
+int g_frames = 21;  // frames timed per workload ("--frames n" changes it, e.g. for instruction counts)
+
 void RunAll(int threads) {
     SetRasterThreads(threads);
     int shown = RasterThreads();
     Scene s = MakeScene();
     std::vector<GfxVertex> fill = FillQuads(0xFFFFFFFF);
-    double ms = MedianFrameMs(s, fill, 21);
+    double ms = MedianFrameMs(s, fill, g_frames);
     std::printf("raster fill: %.2f Mpixels/s (%.3f ms/frame, %d threads)\n", 16 * 480000 / (ms * 1000), ms, shown);
 
     SetRenderState(s.device, RenderState::AlphaBlendEnable, 1);
@@ -143,7 +145,7 @@ void RunAll(int threads) {
     SetRenderState(s.device, RenderState::DestBlend, static_cast<uint32_t>(BlendFactor::InvSrcAlpha));
     SetRenderState(s.device, RenderState::ZWriteEnable, 0);
     std::vector<GfxVertex> blend = FillQuads(0x80FFFFFF);
-    ms = MedianFrameMs(s, blend, 21);
+    ms = MedianFrameMs(s, blend, g_frames);
     std::printf("raster blend: %.2f Mpixels/s (%.3f ms/frame, %d threads)\n", 16 * 480000 / (ms * 1000), ms, shown);
 
     SetRenderState(s.device, RenderState::AlphaBlendEnable, 0);
@@ -151,7 +153,7 @@ void RunAll(int threads) {
     SetRenderState(s.device, RenderState::DestBlend, static_cast<uint32_t>(BlendFactor::Zero));
     SetRenderState(s.device, RenderState::ZWriteEnable, 1);
     std::vector<GfxVertex> small = SmallTriangles();
-    ms = MedianFrameMs(s, small, 11);
+    ms = MedianFrameMs(s, small, (g_frames + 1) / 2);
     std::printf("raster small: %.2f Mtriangles/s (%.3f ms/frame, %d threads)\n", 100000 / (ms * 1000), ms, shown);
     std::fflush(stdout);
     FreeScene(s);
@@ -160,7 +162,11 @@ void RunAll(int threads) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool singleOnly = argc > 1 && std::strcmp(argv[1], "--single") == 0;
+    bool singleOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--single") == 0) singleOnly = true;
+        if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) g_frames = std::max(1, std::atoi(argv[++i]));
+    }
     RunAll(1);
     if (!singleOnly && std::thread::hardware_concurrency() > 1) RunAll(0);
     return 0;
