@@ -45,7 +45,7 @@ public:
         if (count == Count()) return;
         Stop();
         stop_ = false;
-        for (int i = 1; i < count; ++i) threads_.emplace_back([this, i] { Loop(i); });
+        for (int i = 1; i < count; ++i) threads_.emplace_back([this, i, gen = generation_] { Loop(i, gen); });
     }
 
     // Runs job(worker, workers) on every worker (the caller is worker 0) and returns when all are done.
@@ -70,8 +70,8 @@ public:
     }
 
 private:
-    void Loop(int index) {
-        uint64_t seen = 0;
+    // Runs the jobs posted after generation `seen`.
+    void Loop(int index, uint64_t seen) {
         for (;;) {
             std::function<void(int)> job;
             {
