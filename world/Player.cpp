@@ -9,6 +9,9 @@
 #include "core/Files.h"
 #include "core/Keys.h"
 #include "core/Memory.h"
+#include "objects/Itfc.h"
+#include "world/Construct.h"
+#include "world/ConstructPool.h"
 
 PlayerCell* PlayerTable[kMaxPlayers];
 int32_t PlayerCount = 0;
@@ -20,6 +23,7 @@ namespace {
 
 constexpr int kTurnAxes = static_cast<int>(TurnAxis::Count);
 constexpr int kDeviceAxes = static_cast<int>(DeviceAxis::Count);
+constexpr int kKeyEitherShift = 276;
 
 void CopyName(char* to, size_t size, const char* from) {
     size_t n = from ? strnlen(from, size - 1) : 0;
@@ -175,8 +179,37 @@ bool ReplayRemoteInput(PlayerCell* cell) {
     return true;
 }
 
+void SetInputConstruct(construct* con, PlayerCell* cell) {
+    if (con) con->playerCell = cell;
+    if (cell) {
+        // The mouse pointer goes to (0, 0) here once the pointer exists.
+        for (ControlInput* in : {&cell->unitBefore, &cell->unitNow}) memset(in->axes, 0, sizeof in->axes);
+        for (AxisBinding& b : AxisBindings) b.scale = 256;
+    }
+    // A unit's own key multipliers (its unit rule "KeyMultipliers") apply here once the units file exists.
+}
+
 void SwitchCameraObjects(construct* unit) {
-    // The scenery cameras and the input receiver belong to the constructs and their types; until those
-    // exist there is nothing to hand over.
-    (void)unit;
+    static const char* const kBusyPools[] = {"buzy0", "buzy1", "buzy2", "buzy3"};
+    for (const char* poolName : kBusyPools) {
+        ConstructPool* pool = FindConstructPool(poolName);
+        if (!pool) continue;
+        for (int i = 0; i < pool->count; ++i) {
+            construct* con = pool->constructs[i];
+            if (!con || !con->itfc) continue;
+            const char* type = reinterpret_cast<const char*>(CallItfc(con, ItfcMethod::GETNAME));
+            if (!type) type = "";
+            if (strcmp(type, "SatCamera") == 0) {
+                // With Shift held the satellite camera keeps its targets and adds the unit to them.
+                if (unit)
+                    CallItfc(con, KeyStateByte(kKeyEitherShift) ? ItfcMethod::ADDTARGET : ItfcMethod::ATTACH,
+                             reinterpret_cast<uintptr_t>(unit));
+            } else if (strcmp(type, "StatCamera") == 0) {
+                if (unit) CallItfc(con, ItfcMethod::ATTACH, reinterpret_cast<uintptr_t>(unit));
+            } else if (con->playerCell == OwnPlayer) {
+                SetInputConstruct(con, nullptr);
+            }
+        }
+    }
+    if (unit) SetInputConstruct(unit, OwnPlayer);
 }

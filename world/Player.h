@@ -100,7 +100,12 @@ void CopyInput(ControlInput* to, const ControlInput* from);
 // is empty.
 bool ReplayRemoteInput(PlayerCell* cell);
 
-// Hands the player's unit to the scenery cameras and makes it the input-driven construct.
+// Makes the construct (when given) the receiver of the cell's input (null: of no one's); with a cell,
+// the cell's unit-pair axes are zeroed and the turn rates reset to 256.
+void SetInputConstruct(construct* con, PlayerCell* cell);
+// Hands the player's unit to the scenery cameras of the busy pools (the SatCamera attaches to it, or with
+// Shift held adds it to its targets; the StatCamera attaches to it), takes OwnPlayer's input away from
+// every other construct that had it, and makes the unit OwnPlayer's input receiver. Null only releases.
 void SwitchCameraObjects(construct* unit);
 
 // Where the mouse pointer stands (x, y, and z, its wheel position); set by the mouse pointer's module.

@@ -4,11 +4,15 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "core/Config.h"
 #include "core/Files.h"
 #include "core/Keys.h"
+#include "objects/Itfc.h"
 #include "platform/InputDevices.h"
+#include "world/Construct.h"
+#include "world/ConstructPool.h"
 #include "support/Fatal.h"
 
 namespace {
@@ -300,6 +304,109 @@ TEST_F(Players, DeletingTheLocalCellLeavesNoDanglingOwnPlayer) {
     DeletePlayer(OwnPlayer);
     EXPECT_EQ(OwnPlayer, nullptr);
     EXPECT_STREQ(PlayerTable[0]->name, "other");
+}
+
+}  // namespace
+
+namespace {
+
+// Scenery-camera stand-ins that record what they were asked.
+struct Call {
+    const construct* con;
+    ItfcMethod method;
+    uintptr_t arg;
+};
+std::vector<Call> g_calls;
+
+uintptr_t Record(construct* con, ItfcMethod method, uintptr_t arg, const char* name) {
+    if (method == ItfcMethod::GETNAME) return reinterpret_cast<uintptr_t>(name);
+    g_calls.push_back({con, method, arg});
+    return 0;
+}
+uintptr_t SatCameraItfc(construct* c, ItfcMethod m, uintptr_t a) { return Record(c, m, a, "SatCamera"); }
+uintptr_t StatCameraItfc(construct* c, ItfcMethod m, uintptr_t a) { return Record(c, m, a, "StatCamera"); }
+uintptr_t TankItfc(construct* c, ItfcMethod m, uintptr_t a) { return Record(c, m, a, "Tank"); }
+
+class CameraHandOver : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_calls.clear();
+        memset(KeyStates, 0, sizeof KeyStates);
+        for (AxisBinding& b : AxisBindings) b = {-1, 0, 0, 1.0f, 512};
+        OwnPlayer = CreatePlayer("me");
+        other = CreatePlayer("other");
+        for (int i = 0; i < 4; ++i) pools[i] = CreateConstructPool(8, ("buzy" + std::to_string(i)).c_str());
+        sat = Make(SatCameraItfc, 0);
+        stat = Make(StatCameraItfc, 3);
+        oldUnit = Make(TankItfc, 1);
+        oldUnit->playerCell = OwnPlayer;
+        otherUnit = Make(TankItfc, 2);
+        otherUnit->playerCell = other;
+        newUnit = Make(TankItfc, 0);
+        plain = Make(nullptr, 1);  // no dispatcher: passed over
+        plain->playerCell = OwnPlayer;
+        OwnPlayer->unitBefore.axes[0] = 5;
+        OwnPlayer->unitNow.axes[5] = -9;
+        OwnPlayer->mapNow.axes[0] = 33;
+    }
+    void TearDown() override {
+        for (ConstructPool* p : pools) DeleteConstructPool(p);
+        for (construct* c : made) FreeConstruct(c);
+        while (PlayerCount > 0) DeletePlayer(PlayerTable[0]);
+        OwnPlayer = nullptr;
+        memset(KeyStates, 0, sizeof KeyStates);
+    }
+    construct* Make(ItfcProc itfc, int pool) {
+        construct* c = CreateConstruct(1, 0);
+        c->itfc = itfc;
+        AppendToConstructPool(pools[pool], c);
+        made.push_back(c);
+        return c;
+    }
+    ConstructPool* pools[4];
+    std::vector<construct*> made;
+    PlayerCell* other;
+    construct *sat, *stat, *oldUnit, *otherUnit, *newUnit, *plain;
+};
+
+TEST_F(CameraHandOver, CamerasFollowTheNewUnitWhichTakesTheLocalInput) {
+    struct Case {
+        bool shift;
+        ItfcMethod satMethod;
+    } cases[] = {{false, ItfcMethod::ATTACH}, {true, ItfcMethod::ADDTARGET}};
+    for (const Case& c : cases) {
+        g_calls.clear();
+        KeyStates[276] = c.shift ? 1 : 0;
+        oldUnit->playerCell = OwnPlayer;
+        SwitchCameraObjects(newUnit);
+        ASSERT_EQ(g_calls.size(), 2u);
+        EXPECT_EQ(g_calls[0].con, sat);
+        EXPECT_EQ(g_calls[0].method, c.satMethod);
+        EXPECT_EQ(g_calls[0].arg, reinterpret_cast<uintptr_t>(newUnit));
+        EXPECT_EQ(g_calls[1].con, stat);
+        EXPECT_EQ(g_calls[1].method, ItfcMethod::ATTACH);
+        EXPECT_EQ(g_calls[1].arg, reinterpret_cast<uintptr_t>(newUnit));
+        EXPECT_EQ(newUnit->playerCell, OwnPlayer);
+        EXPECT_EQ(oldUnit->playerCell, nullptr);
+        EXPECT_EQ(otherUnit->playerCell, other);  // another player's unit keeps its driver
+        EXPECT_EQ(plain->playerCell, OwnPlayer);  // without a dispatcher it is not looked at
+    }
+    // The new receiver starts from still axes and the plain turn rate; the map pair is not touched.
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(OwnPlayer->unitBefore.axes[i], 0);
+        EXPECT_EQ(OwnPlayer->unitNow.axes[i], 0);
+        EXPECT_EQ(AxisBindings[i].scale, 256);
+    }
+    EXPECT_EQ(OwnPlayer->mapNow.axes[0], 33);
+}
+
+TEST_F(CameraHandOver, WithoutAUnitTheLocalInputIsOnlyReleased) {
+    SwitchCameraObjects(nullptr);
+    EXPECT_TRUE(g_calls.empty());
+    EXPECT_EQ(oldUnit->playerCell, nullptr);
+    EXPECT_EQ(otherUnit->playerCell, other);
+    EXPECT_EQ(OwnPlayer->unitNow.axes[5], -9);  // no new receiver: the records stay
+    EXPECT_EQ(AxisBindings[0].scale, 512);
 }
 
 }  // namespace
