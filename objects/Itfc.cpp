@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "core/Memory.h"
-#include "host/Dialog.h"
+#include "platform/DxError.h"
 #include "world/Construct.h"
 
 // Each type fills its slot when it is built; the order is the one the units-file reader walks.
@@ -62,8 +62,6 @@ ItfcProc FindItfc(const char* name) {
 ItfcProc NamedItfc(const char* name) {
     ItfcProc found = FindItfc(name);
     if (found) return found;
-    char text[256];
-    std::snprintf(text, sizeof text, "itfc '%s' not found", name);
-    host::ShowMessageBox(text, "dxgl_Notify", host::DialogKind::Notice);
+    dxgl_Notify("itfc '%s' not found", name);
     FatalError("Error(NamedItfc): unknown itfc");
 }

@@ -8,3 +8,10 @@ TexAnim* ObjTexAnim(const char*) { return nullptr; }
 Plt* ObjPalette(const char*) { return nullptr; }
 Tex* ObjDummyTexture(TexAnim*, const char*) { return nullptr; }
 void ObjDeleteDummyTexture(Tex*) {}
+
+#include "host/Fs.h"
+
+const char* ObjectRoot() { return "app\\objects"; }
+const char* PaletteRoot() { return "app\\palettes"; }
+
+bool ReadObjectFileBytes(const char* path, std::vector<uint8_t>& out) { return host::ReadWholeFile(path, out); }

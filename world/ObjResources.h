@@ -2,9 +2,21 @@
 // place: found among the loaded ones, else created and loaded.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 struct Tex;
 struct TexAnim;
 struct Plt;
+
+// The folder separator of the game's paths.
+constexpr char kPathSeparator = '\\';
+
+// The object and palette roots of the paths file.
+const char* ObjectRoot();
+const char* PaletteRoot();
+// Reads a whole file of the data tree; false when it cannot be opened.
+bool ReadObjectFileBytes(const char* path, std::vector<uint8_t>& out);
 
 // A face texture by name (folder separators already in place), loaded with object_texture_shrink.
 Tex* ObjFaceTexture(const char* name);
