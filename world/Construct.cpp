@@ -1,24 +1,15 @@
 // Creating, freeing and copying constructs, their geometry slots, level of detail and sub-constructs.
 #include "world/Construct.h"
 
-#include <cmath>
 #include <cstring>
 
+#include "core/Fix3D.h"
 #include "core/Memory.h"
 #include "render/Stamps.h"
 #include "world/QZEvent.h"
 #include "world/TickCounter.h"
 
 namespace {
-
-// floor(sqrt(v)) for 0 <= v.
-int32_t IntSqrt64(int64_t v) {
-    if (v <= 0) return 0;
-    auto r = static_cast<int64_t>(std::sqrt(static_cast<double>(v)));
-    while (r * r > v) --r;
-    while ((r + 1) * (r + 1) <= v) ++r;
-    return static_cast<int32_t>(r);
-}
 
 template <typename T>
 T* CopyArray(const T* src, int count, const char* purpose) {
@@ -176,10 +167,8 @@ void AppendSubConstruct(construct* parent, construct* receiver, const int32_t* a
         for (int k = 0; k < 3; ++k) g->parentOffset[k] = g->anchor[k];
         return;
     }
-    int64_t sum = 0;
-    for (int k = 0; k < 3; ++k) {
-        g->parentOffset[k] = g->anchor[k] - anchor[k];
-        if (axisMask & (1 << k)) sum += static_cast<int64_t>(g->parentOffset[k]) * g->parentOffset[k];
-    }
-    if (receiver && receiver->lod[0]) receiver->lod[0]->attachRadius = IntSqrt64(sum);
+    for (int k = 0; k < 3; ++k) g->parentOffset[k] = g->anchor[k] - anchor[k];
+    const FixVec selected{(axisMask & 1) ? g->parentOffset[0] : 0, (axisMask & 2) ? g->parentOffset[1] : 0,
+                          (axisMask & 4) ? g->parentOffset[2] : 0};
+    if (receiver && receiver->lod[0]) receiver->lod[0]->attachRadius = Length3(&selected);
 }

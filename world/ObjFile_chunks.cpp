@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/Fix3D.h"
 #include "core/Memory.h"
 #include "render/Light.h"
 #include "world/ObjFile.h"
@@ -51,13 +52,20 @@ constexpr uint32_t kNameMarker = 0x76453719u;  // 1e33 as a size: a billboard na
 
 const int32_t* PointPos(Reader& r, uint32_t index) { return r.g->points[index].pos; }
 
-// Direction from a to b in 1.15, normalised in floating point; false for a zero vector.
-bool Direction(const int32_t a[3], const int32_t b[3], int32_t out[3]) {
-    const double v[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
-    const double len = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    if (len == 0.0) return false;
-    for (int k = 0; k < 3; ++k) out[k] = Trunc(v[k] * 32768.0 / len);
-    return true;
+// Direction from a to b in 1.15, normalised in floating point; out stays as it was for a zero vector.
+void Direction(const int32_t a[3], const int32_t b[3], int32_t out[3]) {
+    int64_t d64[3];
+    for (int k = 0; k < 3; ++k) d64[k] = static_cast<int64_t>(b[k]) - a[k];
+    // Far-apart points are brought into range first; the direction stays the same.
+    while (d64[0] != static_cast<int32_t>(d64[0]) || d64[1] != static_cast<int32_t>(d64[1]) ||
+           d64[2] != static_cast<int32_t>(d64[2]))
+        for (int64_t& c : d64) c /= 2;
+    const FixVec d{static_cast<int32_t>(d64[0]), static_cast<int32_t>(d64[1]), static_cast<int32_t>(d64[2])};
+    FixVec unit{out[0], out[1], out[2]};
+    NormaliseF(&unit, &d);
+    out[0] = unit.x;
+    out[1] = unit.y;
+    out[2] = unit.z;
 }
 
 // Reads the billboard's own object from the billboards folder into a new Geom of the billboard.
@@ -271,7 +279,7 @@ void ReadSpot(Reader& r) {
     s.kind = static_cast<int32_t>(type);
     // Explosion spots keep their value (0 meaning 1); every other kind fires with 1.
     s.value = (type == 4 || type == 5) ? (value == 0 ? 1 : static_cast<int32_t>(value)) : 1;
-    for (int k = 0; k < 3; ++k) s.offset[k] = PointPos(r, point)[k] * 4;
+    for (int k = 0; k < 3; ++k) s.offset[k] = Trunc(PointPos(r, point)[k] * 4.0);
     ++CCADSpotCount;
 }
 

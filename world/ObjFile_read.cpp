@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/Config.h"
+#include "core/Fix3D.h"
 #include "core/Memory.h"
 #include "host/Fs.h"
 #include "render/Stamps.h"
@@ -198,21 +199,9 @@ void ReadFaces(Reader& r) {
         }
 }
 
-int64_t IntSqrt64(int64_t v) {
-    if (v <= 0) return 0;
-    auto s = static_cast<int64_t>(std::sqrt(static_cast<double>(v)));
-    while (s * s > v) --s;
-    while ((s + 1) * (s + 1) <= v) ++s;
-    return s;
-}
-
-int64_t Dist(const int32_t a[3], const int32_t b[3]) {
-    int64_t sum = 0;
-    for (int k = 0; k < 3; ++k) {
-        const int64_t d = static_cast<int64_t>(b[k]) - a[k];
-        sum += d * d;
-    }
-    return IntSqrt64(sum);
+int32_t Dist(const int32_t a[3], const int32_t b[3]) {
+    const FixVec va{a[0], a[1], a[2]}, vb{b[0], b[1], b[2]};
+    return Distance3(&va, &vb);
 }
 
 // Gives each staged billboard the brick that holds the face with the vertex nearest to it.
@@ -221,11 +210,11 @@ void AssignBricks(Geom* g) {
         bboard* b = CCADBBoards[i];
         if (b->pos[0] == kUnsetCoord || g->faceCount == 0) continue;
         const GeomFace* nearest = nullptr;
-        int64_t best = 0;
+        int32_t best = 0;
         const GeomFace* f = g->faces;
         for (int n = 0; n < g->faceCount; ++n, f = NextFace(const_cast<GeomFace*>(f)))
             for (int k = 0; k < f->vertexCount; ++k) {
-                const int64_t d = Dist(FaceVerts(f)[k].point->pos, b->pos);
+                const int32_t d = Dist(FaceVerts(f)[k].point->pos, b->pos);
                 if (!nearest || d < best) {
                     nearest = f;
                     best = d;

@@ -9,9 +9,17 @@ Plt* ObjPalette(const char*) { return nullptr; }
 Tex* ObjDummyTexture(TexAnim*, const char*) { return nullptr; }
 void ObjDeleteDummyTexture(Tex*) {}
 
-#include "host/Fs.h"
+#include "core/Package.h"
 
 const char* ObjectRoot() { return "app\\objects"; }
 const char* PaletteRoot() { return "app\\palettes"; }
 
-bool ReadObjectFileBytes(const char* path, std::vector<uint8_t>& out) { return host::ReadWholeFile(path, out); }
+bool ReadObjectFileBytes(const char* path, std::vector<uint8_t>& out) {
+    FILE* f = qzpk_fopen(path, "rb");
+    if (!f) return false;
+    out.clear();
+    uint8_t chunk[65536];
+    for (size_t n; (n = qzpk_fread(chunk, 1, sizeof chunk, f)) > 0;) out.insert(out.end(), chunk, chunk + n);
+    qzpk_fclose(f);
+    return true;
+}

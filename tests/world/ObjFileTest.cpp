@@ -702,3 +702,33 @@ TEST(ObjFile, BytesAfterTheChunksAreNotRead) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ObjFile, ExtremeValuesSaturate) {
+    ObjectFile o;
+    o.points = {Pt(1e30f, -1e30f, std::nanf("")), Pt(-1e30f, 1e30f, 0)};
+    ObjBBoard b;
+    b.a = 0;
+    b.b = 1;
+    b.size1 = 1e38f;
+    o.bboards = {b};
+    o.Spot(0, 4, 2);
+    o.Sphere(1, -1e38f);
+    o.Anchor(1e38f, 0, 0);
+    o.HField(1, {-1e38f});
+    Geom* g = Read(o.Bytes());
+    EXPECT_EQ(g->points[0].pos[0], INT32_MAX);
+    EXPECT_EQ(g->points[0].pos[1], INT32_MIN);
+    EXPECT_EQ(g->points[0].pos[2], 0) << "not a number reads as 0";
+    EXPECT_EQ(CCADSpots[0].offset[0], INT32_MAX);
+    EXPECT_EQ(CCADSpheres[0].radius, INT32_MIN);
+    EXPECT_EQ(CCADBBoards[0]->size1, INT32_MAX);
+    EXPECT_LT(CCADBBoards[0]->dir[0], 0);
+    EXPECT_GT(CCADBBoards[0]->dir[1], 0);
+    EXPECT_EQ(g->anchor[0], INT32_MAX);
+    ResetStaging();
+    FreeGeom(g);
+}
+
+}  // namespace
