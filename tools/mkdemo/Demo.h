@@ -25,6 +25,8 @@ bool BuildCoreFiles(const Context& ctx);
 bool PackDemo(const Context& ctx);
 // The date given to every packed file, so the same build gives the same package (2026-01-01 00:00 UTC).
 constexpr uint64_t kDemoFileTime = 134116992000000000ULL;
+// Objects/: the object geometry files.
+bool BuildObjects(const Context& ctx);
 
 // Writes the whole tree; false when a file cannot be written.
 bool BuildDemo(const Context& ctx);
