@@ -70,8 +70,8 @@ void Direction(const int32_t a[3], const int32_t b[3], int32_t out[3]) {
 
 // Reads the billboard's own object from the billboards folder into a new Geom of the billboard.
 void LoadBBoardObject(Reader& r, bboard* b, const char* objectName) {
-    char path[256];
-    std::snprintf(path, sizeof path, "%s%c%s%c%s", ObjectRoot(), kPathSeparator, "billboards", kPathSeparator,
+    char path[512];
+    std::snprintf(path, sizeof path, "%s%c%s%c%s", OBJROOT, kPathSeparator, "billboards", kPathSeparator,
                   objectName);
     std::vector<uint8_t> bytes;
     if (!ReadObjectFileBytes(path, bytes)) FatalError("Can't open billboard obj file");

@@ -1,18 +1,17 @@
-// Texture, animation and palette resolution for object files. The texture table, texture animations and
-// palettes are not built yet: until they are, names resolve to nothing and faces and billboards are left
-// without texture, animation or palette.
+// File, texture, animation and palette access for object files. The texture table, texture animations
+// and palettes are not built yet: until they are, names resolve to nothing and faces, billboards and
+// lights are left without texture, animation or palette.
 #include "world/ObjResources.h"
+
+#include <cstdio>
+
+#include "core/Package.h"
 
 Tex* ObjFaceTexture(const char*) { return nullptr; }
 TexAnim* ObjTexAnim(const char*) { return nullptr; }
 Plt* ObjPalette(const char*) { return nullptr; }
 Tex* ObjDummyTexture(TexAnim*, const char*) { return nullptr; }
 void ObjDeleteDummyTexture(Tex*) {}
-
-#include "core/Package.h"
-
-const char* ObjectRoot() { return "app\\objects"; }
-const char* PaletteRoot() { return "app\\palettes"; }
 
 bool ReadObjectFileBytes(const char* path, std::vector<uint8_t>& out) {
     FILE* f = qzpk_fopen(path, "rb");

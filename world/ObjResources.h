@@ -5,16 +5,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/Config.h"
+
 struct Tex;
 struct TexAnim;
 struct Plt;
 
-// The folder separator of the game's paths.
-constexpr char kPathSeparator = '\\';
-
-// The object and palette roots of the paths file.
-const char* ObjectRoot();
-const char* PaletteRoot();
 // Reads a whole file of the data tree; false when it cannot be opened.
 bool ReadObjectFileBytes(const char* path, std::vector<uint8_t>& out);
 

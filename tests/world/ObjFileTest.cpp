@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "core/Config.h"
 #include "host/Fs.h"
 #include "render/Light.h"
 #include "support/DebugCapture.h"
@@ -56,8 +57,13 @@ ObjFace Tri(uint32_t a, uint32_t b, uint32_t c, uint8_t type = 0) {
 // Moves into a temporary data tree for files the reader opens by path.
 class DataTree {
 public:
-    DataTree() : old_(std::filesystem::current_path()) { host::SetWorkingDirectory(dir_.path().c_str()); }
+    DataTree() : old_(std::filesystem::current_path()) {
+        host::SetWorkingDirectory(dir_.path().c_str());
+        std::strcpy(oldRoot_, OBJROOT);
+        std::strcpy(OBJROOT, "app\\objects");
+    }
     ~DataTree() {
+        std::strcpy(OBJROOT, oldRoot_);
         host::SetWorkingDirectory(old_.c_str());
         host::FlushDirectoryCache();
     }
@@ -69,6 +75,7 @@ public:
 private:
     kvtest::TempDir dir_;
     std::string old_;
+    char oldRoot_[kRootSize];
 };
 
 TEST(ObjFile, EveryPartOfAFileReadsBack) {
