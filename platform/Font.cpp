@@ -6,6 +6,7 @@
 #include "core/Tokenizer.h"
 #include "host/Gfx.h"
 #include "platform/Dxgl.h"
+#include "platform/Texture.h"
 #include "render/RenderTables.h"
 
 int32_t FontWidths[kFontCodes];
@@ -44,6 +45,20 @@ int LoadFontWidths(const char* path) {
     }
     CloseInputStream(f, &s);
     return 0;
+}
+
+void LoadFont() {
+    char path[64];
+    FreeFont();
+    snprintf(path, sizeof path, "%s%c%s%c%s", "App", '\\', "Font", '\\', "Font");
+    FontTexture = LoadBitmapTexture(path);
+    snprintf(path, sizeof path, "%s%c%s%c%s", "App", '\\', "Font", '\\', "Fontset");
+    LoadFontWidths(path);
+}
+
+void FreeFont() {
+    host::DeleteSurface(FontTexture);
+    FontTexture = nullptr;
 }
 
 int32_t TextWidth(const char* text) {

@@ -23,6 +23,13 @@ extern host::GfxSurface* FontTexture;
 // file; only the first 256 are stored. Returns the result of closing the stream.
 int LoadFontWidths(const char* path);
 
+// Loads the font texture "App\Font\Font" (with its alpha map "App\Font\Font_") and the width file
+// "App\Font\Fontset"; a texture loaded before is released first. Called at start-up and whenever the
+// display has been closed and opened again.
+void LoadFont();
+// Releases the font texture.
+void FreeFont();
+
 // Pixel width of a text at the current size.
 int32_t TextWidth(const char* text);
 

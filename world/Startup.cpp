@@ -14,8 +14,10 @@
 #include "host/Gfx.h"
 #include "host/Window.h"
 #include "platform/Dxgl.h"
+#include "platform/Font.h"
 #include "platform/InputDevices.h"
 #include "render/RenderTables.h"
+#include "render/ScreenText.h"
 #include "world/Player.h"
 
 int StartingUp = 1;
@@ -190,7 +192,8 @@ void InitGameData() {
     // The render mode for the current screen size, and the draw routines of detail level 0.
     InitRenderMode();
     InstallRenderRoutines(0);
-    // The screen-text metrics and the font come here as their modules are built.
+    SetScreenTextMetrics(12, 16);
+    LoadFont();
     OwnPlayer = CreatePlayer(Playername);
     InitKeyNames();
     ReadKeyBindings();
@@ -199,6 +202,8 @@ void InitGameData() {
 
 void FreeGameData() {
     // The mouse pointer and the icons are freed here as their modules are built.
+    // The font texture is released with the rest of the long-lived data, before the device closes.
+    FreeFont();
     FreeRules();
     FreeKeyNames();
     // Player cells: always the first, until none is left.
@@ -207,11 +212,6 @@ void FreeGameData() {
     // Team entries and unit types are freed here, in that order, as their modules are built; then the
     // fixed-point tables.
     FreeFPTables();
-}
-
-int SlideShow(const char* prefix) {
-    (void)prefix;  // the bitmaps are shown once bitmaps and input exist
-    return 0;
 }
 
 int GameMain() {

@@ -17,8 +17,17 @@ void CloseDevices();
 void InitGameData();
 void FreeGameData();
 
-// Shows the numbered bitmaps prefix1, prefix2, ... until one is missing; nonzero when ended by Escape.
+// Shows the numbered bitmaps prefix1, prefix2, ... of the bitmap folder until one is missing; space or a
+// mouse button advances one slide per press. Nonzero when ended by Escape (or by closing the window).
 int SlideShow(const char* prefix);
+
+namespace host {
+struct GfxSurface;
+}
+// Mode 0: clears the screen and shows the bitmap BITMAPROOT\name.bmp at the screen's size, loading it
+// into the slot when the slot is empty (fatal when it cannot be had). Mode -1: releases the slot's
+// surface and empties the slot. The fourth argument is not read.
+void BannerScreen(host::GfxSurface** slot, const char* name, int mode, int unused);
 
 // The window's message pump: window events, the headless frame count and the quit request.
 void PumpMessages();

@@ -6,9 +6,9 @@
 
 namespace {
 
-using textest::TexTest;
+using PaletteTest = textest::TexTest;
 
-TEST_F(TexTest, PaletteFileRoundTripAndName) {
+TEST_F(PaletteTest, PaletteFileRoundTripAndName) {
     std::vector<datakit::Rgb> colours(256);
     for (int i = 0; i < 256; ++i) colours[size_t(i)] = {uint8_t(i), uint8_t(i ^ 0xff), uint8_t(i * 7)};
     Put("pal/Dusk.plt", datakit::PaletteFile(colours));
@@ -26,7 +26,7 @@ TEST_F(TexTest, PaletteFileRoundTripAndName) {
     EXPECT_EQ(IsUniformPlt(plt), 0);
 }
 
-TEST_F(TexTest, PaletteNamesAreCutAndBadFilesRefused) {
+TEST_F(PaletteTest, PaletteNamesAreCutAndBadFilesRefused) {
     std::string longName(40, 'p');
     Put("pal/" + longName, datakit::PaletteFile({}));
     auto shortFile = datakit::PaletteFile({});
@@ -41,7 +41,7 @@ TEST_F(TexTest, PaletteNamesAreCutAndBadFilesRefused) {
               "Error(LoadPlt): palette file " + shortPath + " is too short");
 }
 
-TEST_F(TexTest, PaletteTableAndUniformity) {
+TEST_F(PaletteTest, PaletteTableAndUniformity) {
     Plt* a = CreatePlt();
     Plt* b = CreatePlt();
     strcpy(a->name, "same");

@@ -1,0 +1,80 @@
+// The slide show at start-up and shutdown, and the full-screen banner it shows each slide with.
+#include <cstdio>
+
+#include "core/Config.h"
+#include "core/Memory.h"
+#include "core/Package.h"
+#include "host/Window.h"
+#include "platform/Bitmap.h"
+#include "platform/Dxgl.h"
+#include "platform/InputDevices.h"
+#include "world/Startup.h"
+
+namespace {
+
+constexpr int kKeyEscape = 1;
+constexpr int kKeySpace = 57;
+constexpr int kMouseButton0 = 256;
+constexpr int kMouseButton1 = 257;
+
+bool AdvanceKeyDown() {
+    return KeyStates[kKeySpace] || KeyStates[kMouseButton0] || KeyStates[kMouseButton1] || KeyStates[kKeyEscape];
+}
+
+// One pass of a slide's wait: the window's events and the input devices. False when the program is asked
+// to quit (the window closed, or a headless run reached its last frame), so a show never waits forever.
+bool PollSlideInput() {
+    PumpMessages();
+    if (host::QuitRequested()) return false;
+    // The music streams and the mouse pointer are kept going here once their modules exist.
+    dxgl_UpdateKeyboardState();
+    dxgl_UpdateMouseState();
+    return true;
+}
+
+}  // namespace
+
+void BannerScreen(host::GfxSurface** slot, const char* name, int mode, int unused) {
+    (void)unused;
+    if (mode == -1) {
+        dxgl_ReleaseSurface(*slot);
+        *slot = nullptr;
+        return;
+    }
+    dxgl_ClearRenderTarget(0xff000000u, 0);
+    if (!*slot) {
+        char path[kRootSize + 160];
+        snprintf(path, sizeof path, "%s%c%s.bmp", BITMAPROOT, '\\', name);
+        // Loaded at the screen's size, so a slide fills the screen whatever the resolution.
+        *slot = CreateSurfaceFromBitmap(path, SurfaceWidth, SurfaceHeight);
+        SetBlackColourKey(*slot);
+    }
+    if (!*slot || dxgl_BltKeyed(0, SurfaceHeight, *slot, nullptr) != 0)
+        FatalError("Error(BannerScreen): can't blit banner surface");
+    // The full-screen quad of colour (0, 0, 0, mode) over it is drawn here once the immediate drawing
+    // routines exist; for mode 0 it is fully transparent.
+}
+
+int SlideShow(const char* prefix) {
+    for (int n = 1;; ++n) {
+        char path[kRootSize + 160], name[128];
+        snprintf(path, sizeof path, "%s%c%s%d.bmp", BITMAPROOT, '\\', prefix, n);
+        if (!qzpk_exists(path)) return 0;
+        snprintf(name, sizeof name, "%s%d", prefix, n);
+        host::GfxSurface* slide = nullptr;
+        BannerScreen(&slide, name, 0, 0);
+        dxgl_SwapBuffers();
+        bool running = true;
+        while ((running = PollSlideInput()) && !AdvanceKeyDown()) {
+        }
+        if (!running || KeyStates[kKeyEscape]) {
+            BannerScreen(&slide, name, -1, 0);
+            return 1;
+        }
+        // One press advances one slide: wait for the release first.
+        while ((running = PollSlideInput()) && AdvanceKeyDown()) {
+        }
+        BannerScreen(&slide, name, -1, 0);
+        if (!running) return 1;
+    }
+}
