@@ -140,6 +140,8 @@ void dxgl_ExportSurface_bmp(host::GfxSurface* surface, const char* path) {
     if (!ok) dxgl_Fatal("Error(dxgl_ExportSurface_bmp): wrong bit depth '%d'", d.bitsPerPixel);
     FILE* f = host::OpenFile(path, "wb");
     if (!f) dxgl_Fatal("Error(dxgl_ExportSurface_bmp): file wouldn't open");
-    fwrite(file.data(), 1, file.size(), f);
-    host::CloseFile(f);
+    // A file that could not be written whole is not left behind as if it had been.
+    bool written = fwrite(file.data(), 1, file.size(), f) == file.size();
+    if (!written) host::DiscardFile(f);
+    if (!written || host::CloseFile(f) != 0) dxgl_Fatal("Error(dxgl_ExportSurface_bmp): file wouldn't write");
 }

@@ -7,7 +7,9 @@
 #include "core/Rules.h"
 #include "frontend/Frontend.h"
 #include "host/Window.h"
+#include "platform/Font.h"
 #include "platform/InputDevices.h"
+#include "render/RenderTables.h"
 #include "world/Level.h"
 #include "world/Startup.h"
 
@@ -42,7 +44,19 @@ void FreeBriefingSpeech() {}
 void SetSoundOutput(bool on) { (void)on; }
 void StartSoundtrack() {}
 void StopBackgroundMusic() {}
-void PlayClosingMovie(int campaign) { (void)campaign; }
+// A campaign's closing movie: the devices are closed around it and opened again, and what lived on the
+// old display is made again.
+void PlayClosingMovie(int campaign) {
+    (void)campaign;
+    // The mouse pointer and the icons are released here once they exist.
+    CloseDevices();
+    // DirectShow plays "Movies\VX2" or "Movies\VX3" here once it exists.
+    OpenDisplay();
+    InitRenderMode();
+    // The icons and the mouse pointer are made again here once they exist.
+    LoadFont();
+    // "Track1.mp2" starts here as background music once music exists.
+}
 void RestartIntroMusic() {}
 
 // The menu texts "Menu.txt" in the text folder.
