@@ -25,18 +25,37 @@ int64_t Snap(double v) {
     return static_cast<int64_t>(std::floor(v * kSub + 0.5));
 }
 
-// The first pixel column whose centre lies at or right of the edge a-b (a above b) on row Y (fixed).
-int EdgeColumn(int64_t Xa, int64_t Ya, int64_t Xb, int64_t Yb, int64_t Y) {
-    int64_t dy = Yb - Ya;
-    int64_t num = Xa * dy + (Y - Ya) * (Xb - Xa);
-    return static_cast<int>(CeilDiv(num, kSub * dy));
-}
+// The first pixel column whose centre lies at or right of the edge a-b (a above b), row by row: the
+// column is ceil(num / d) with num = Xa dy + (Y - Ya)(Xb - Xa) and d = 256 dy, exact in integers; from
+// one row to the next the quotient and remainder step by constants, so a band starting anywhere gets the
+// same columns.
+struct EdgeWalker {
+    int64_t q = 0, r = 0, d = 1, kq = 0, kr = 0;
+    // Starts at row Y (fixed) of the edge a-b (a above b).
+    void Init(int64_t Xa, int64_t Ya, int64_t Xb, int64_t Yb, int64_t Y) {
+        int64_t dy = Yb - Ya;
+        d = kSub * dy;
+        int64_t num = Xa * dy + (Y - Ya) * (Xb - Xa);
+        q = CeilDiv(num, d);
+        r = q * d - num;  // 0 <= r < d
+        int64_t k = kSub * (Xb - Xa);
+        kq = FloorDiv(k, d);
+        kr = k - kq * d;  // 0 <= kr < d
+    }
+    void Step() {
+        q += kq;
+        r -= kr;
+        if (r < 0) ++q, r += d;
+    }
+    int Column() const { return static_cast<int>(q); }
+};
 
+// Depth x 2^32, rounded to nearest (halves away from zero); NaN and huge values are clamped.
 int64_t ZFixed(double z) {
     double f = z * 4294967296.0;
     if (!(f > -1.0e18)) f = -1.0e18;
     if (f > 1.0e18) f = 1.0e18;
-    return static_cast<int64_t>(std::floor(f + 0.5));
+    return f >= 0 ? static_cast<int64_t>(f + 0.5) : -static_cast<int64_t>(0.5 - f);
 }
 
 F4 Vec(const float* a) { return F4{a[0], a[1], a[2], a[3]}; }
@@ -51,11 +70,24 @@ void RasterTriangle(const Pipeline& p, const Primitive& prim, int y0, int y1) {
     SpanSetup s;
     s.perspective = prim.perspective;
     s.cx = t.c[1], s.sx = t.s[1], s.tx = t.t[1], s.qx = t.q[1];
+    if (ya >= yb) return;
+    EdgeWalker longEdge, shortEdge;
+    int64_t Y0 = static_cast<int64_t>(ya) * kSub;
+    longEdge.Init(t.X[0], t.Y[0], t.X[2], t.Y[2], Y0);
+    if (ya < mid)
+        shortEdge.Init(t.X[0], t.Y[0], t.X[1], t.Y[1], Y0);
+    else
+        shortEdge.Init(t.X[1], t.Y[1], t.X[2], t.Y[2], Y0);
     for (int y = ya; y < yb; ++y) {
-        int64_t Y = static_cast<int64_t>(y) * kSub;
-        int longX = EdgeColumn(t.X[0], t.Y[0], t.X[2], t.Y[2], Y);
-        int shortX = y < mid ? EdgeColumn(t.X[0], t.Y[0], t.X[1], t.Y[1], Y)
-                             : EdgeColumn(t.X[1], t.Y[1], t.X[2], t.Y[2], Y);
+        if (y > ya) {
+            longEdge.Step();
+            if (y == mid)
+                shortEdge.Init(t.X[1], t.Y[1], t.X[2], t.Y[2], static_cast<int64_t>(y) * kSub);
+            else
+                shortEdge.Step();
+        }
+        int longX = longEdge.Column();
+        int shortX = shortEdge.Column();
         int xa = t.longLeft ? longX : shortX;
         int xb = t.longLeft ? shortX : longX;
         xa = std::max(xa, p.clipX0);
