@@ -86,6 +86,43 @@ bool WriteWater(const Context& ctx) {
     return datakit::WriteTexAnimFolder(ctx.Path("TexAnims/water1"), frames, alphas);
 }
 
+// A round sprite: white, its alpha falling off from the centre (an engine texture with its alpha map).
+bool WriteFlare(const Context& ctx, const std::string& rel, int log2Size, double sharpness) {
+    int size = 1 << log2Size;
+    std::vector<uint8_t> grey(size_t(size) * size, 255), alpha(size_t(size) * size);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            double dx = (x + 0.5) / size * 2 - 1, dy = (y + 0.5) / size * 2 - 1;
+            double a = std::fmax(0.0, 1.0 - std::sqrt(dx * dx + dy * dy));
+            alpha[size_t(y) * size + x] = uint8_t(std::lround(255.0 * std::pow(a, sharpness)));
+        }
+    return datakit::WriteFile(ctx.Path(rel), datakit::EngineTexture(log2Size, log2Size, grey)) &&
+           datakit::WriteFile(ctx.Path(rel + "_"), datakit::EngineAlphaMap(log2Size, log2Size, alpha));
+}
+
+// The sky's sphere map (a vertical gradient from the horizon's haze to the zenith's blue), two flare
+// sprites and the noise texture.
+bool WriteSkyAndFlares(const Context& ctx) {
+    constexpr int kSize = 64;
+    std::vector<Rgb> pal(256);
+    for (int i = 0; i < 256; ++i)
+        pal[size_t(i)] = Rgb{uint8_t(200 - i * 150 / 255), uint8_t(215 - i * 110 / 255), uint8_t(235 - i * 30 / 255)};
+    std::vector<uint8_t> idx(kSize * kSize);
+    for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x) {
+            double dx = (x + 0.5) / kSize * 2 - 1, dy = (y + 0.5) / kSize * 2 - 1;
+            double r = std::fmin(1.0, std::sqrt(dx * dx + dy * dy));
+            idx[size_t(y) * kSize + x] = uint8_t(std::lround((1.0 - r) * 255.0));
+        }
+    if (!datakit::WriteFile(ctx.Path("Textures/flares/sky"), datakit::EngineTexture(6, 6, idx, &pal))) return false;
+    if (!WriteFlare(ctx, "Textures/flares/flare1", 6, 2.0) || !WriteFlare(ctx, "Textures/flares/glow", 5, 1.0))
+        return false;
+    std::vector<uint8_t> noise(kSize * kSize);
+    for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x) noise[size_t(y) * kSize + x] = uint8_t(Hash(x, y, 99) * 255.0);
+    return datakit::WriteFile(ctx.Path("Textures/specials/noise"), datakit::EngineTexture(6, 6, noise));
+}
+
 }  // namespace
 
 bool BuildTextures(const Context& ctx) {
@@ -98,12 +135,15 @@ bool BuildTextures(const Context& ctx) {
         {"grass", {30, 70, 20}, {110, 160, 60}, 11},
         {"rock", {70, 68, 64}, {170, 165, 158}, 23},
         {"sand", {160, 140, 90}, {235, 220, 170}, 37},
+        {"snow", {200, 205, 215}, {252, 252, 255}, 41},
+        {"concrete", {105, 105, 100}, {165, 163, 158}, 53},
     };
     for (const auto& g : ground)
         if (!datakit::WriteFile(ctx.Path(std::string("Textures/terrain/") + g.name),
                                 NoiseTexture(7, g.from, g.to, g.seed)))
             return false;
     if (!WriteWater(ctx)) return false;
+    if (!WriteSkyAndFlares(ctx)) return false;
     std::vector<Rgb> grey(256);
     for (int i = 0; i < 256; ++i) grey[size_t(i)] = Rgb{uint8_t(i), uint8_t(i), uint8_t(i)};
     return datakit::WriteFile(ctx.Path("Palettes/grey"), datakit::PaletteFile(grey));
