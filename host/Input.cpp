@@ -18,58 +18,110 @@ struct ScanPair {
     uint8_t code;
 };
 constexpr ScanPair kScanTable[] = {
-    {SDL_SCANCODE_ESCAPE, 1},        {SDL_SCANCODE_1, 2},
-    {SDL_SCANCODE_2, 3},             {SDL_SCANCODE_3, 4},
-    {SDL_SCANCODE_4, 5},             {SDL_SCANCODE_5, 6},
-    {SDL_SCANCODE_6, 7},             {SDL_SCANCODE_7, 8},
-    {SDL_SCANCODE_8, 9},             {SDL_SCANCODE_9, 10},
-    {SDL_SCANCODE_0, 11},            {SDL_SCANCODE_MINUS, 12},
-    {SDL_SCANCODE_EQUALS, 13},       {SDL_SCANCODE_BACKSPACE, 14},
-    {SDL_SCANCODE_TAB, 15},          {SDL_SCANCODE_Q, 16},
-    {SDL_SCANCODE_W, 17},            {SDL_SCANCODE_E, 18},
-    {SDL_SCANCODE_R, 19},            {SDL_SCANCODE_T, 20},
-    {SDL_SCANCODE_Y, 21},            {SDL_SCANCODE_U, 22},
-    {SDL_SCANCODE_I, 23},            {SDL_SCANCODE_O, 24},
-    {SDL_SCANCODE_P, 25},            {SDL_SCANCODE_LEFTBRACKET, 26},
-    {SDL_SCANCODE_RIGHTBRACKET, 27}, {SDL_SCANCODE_RETURN, 28},
-    {SDL_SCANCODE_LCTRL, 29},        {SDL_SCANCODE_A, 30},
-    {SDL_SCANCODE_S, 31},            {SDL_SCANCODE_D, 32},
-    {SDL_SCANCODE_F, 33},            {SDL_SCANCODE_G, 34},
-    {SDL_SCANCODE_H, 35},            {SDL_SCANCODE_J, 36},
-    {SDL_SCANCODE_K, 37},            {SDL_SCANCODE_L, 38},
-    {SDL_SCANCODE_SEMICOLON, 39},    {SDL_SCANCODE_APOSTROPHE, 40},
-    {SDL_SCANCODE_GRAVE, 41},        {SDL_SCANCODE_LSHIFT, 42},
-    {SDL_SCANCODE_BACKSLASH, 43},    {SDL_SCANCODE_Z, 44},
-    {SDL_SCANCODE_X, 45},            {SDL_SCANCODE_C, 46},
-    {SDL_SCANCODE_V, 47},            {SDL_SCANCODE_B, 48},
-    {SDL_SCANCODE_N, 49},            {SDL_SCANCODE_M, 50},
-    {SDL_SCANCODE_COMMA, 51},        {SDL_SCANCODE_PERIOD, 52},
-    {SDL_SCANCODE_SLASH, 53},        {SDL_SCANCODE_RSHIFT, 54},
-    {SDL_SCANCODE_KP_MULTIPLY, 55},  {SDL_SCANCODE_LALT, 56},
-    {SDL_SCANCODE_SPACE, 57},        {SDL_SCANCODE_CAPSLOCK, 58},
-    {SDL_SCANCODE_F1, 59},           {SDL_SCANCODE_F2, 60},
-    {SDL_SCANCODE_F3, 61},           {SDL_SCANCODE_F4, 62},
-    {SDL_SCANCODE_F5, 63},           {SDL_SCANCODE_F6, 64},
-    {SDL_SCANCODE_F7, 65},           {SDL_SCANCODE_F8, 66},
-    {SDL_SCANCODE_F9, 67},           {SDL_SCANCODE_F10, 68},
-    {SDL_SCANCODE_NUMLOCKCLEAR, 69}, {SDL_SCANCODE_SCROLLLOCK, 70},
-    {SDL_SCANCODE_KP_7, 71},         {SDL_SCANCODE_KP_8, 72},
-    {SDL_SCANCODE_KP_9, 73},         {SDL_SCANCODE_KP_MINUS, 74},
-    {SDL_SCANCODE_KP_4, 75},         {SDL_SCANCODE_KP_5, 76},
-    {SDL_SCANCODE_KP_6, 77},         {SDL_SCANCODE_KP_PLUS, 78},
-    {SDL_SCANCODE_KP_1, 79},         {SDL_SCANCODE_KP_2, 80},
-    {SDL_SCANCODE_KP_3, 81},         {SDL_SCANCODE_KP_0, 82},
-    {SDL_SCANCODE_KP_PERIOD, 83},    {SDL_SCANCODE_NONUSBACKSLASH, 86},
-    {SDL_SCANCODE_F11, 87},          {SDL_SCANCODE_F12, 88},
-    {SDL_SCANCODE_KP_ENTER, 156},    {SDL_SCANCODE_RCTRL, 157},
-    {SDL_SCANCODE_KP_DIVIDE, 181},   {SDL_SCANCODE_PRINTSCREEN, 183},
-    {SDL_SCANCODE_RALT, 184},        {SDL_SCANCODE_PAUSE, 197},
-    {SDL_SCANCODE_HOME, 199},        {SDL_SCANCODE_UP, 200},
-    {SDL_SCANCODE_PAGEUP, 201},      {SDL_SCANCODE_LEFT, 203},
-    {SDL_SCANCODE_RIGHT, 205},       {SDL_SCANCODE_END, 207},
-    {SDL_SCANCODE_DOWN, 208},        {SDL_SCANCODE_PAGEDOWN, 209},
-    {SDL_SCANCODE_INSERT, 210},      {SDL_SCANCODE_DELETE, 211},
-    {SDL_SCANCODE_LGUI, 219},        {SDL_SCANCODE_RGUI, 220},
+    {SDL_SCANCODE_ESCAPE, 1},
+    {SDL_SCANCODE_1, 2},
+    {SDL_SCANCODE_2, 3},
+    {SDL_SCANCODE_3, 4},
+    {SDL_SCANCODE_4, 5},
+    {SDL_SCANCODE_5, 6},
+    {SDL_SCANCODE_6, 7},
+    {SDL_SCANCODE_7, 8},
+    {SDL_SCANCODE_8, 9},
+    {SDL_SCANCODE_9, 10},
+    {SDL_SCANCODE_0, 11},
+    {SDL_SCANCODE_MINUS, 12},
+    {SDL_SCANCODE_EQUALS, 13},
+    {SDL_SCANCODE_BACKSPACE, 14},
+    {SDL_SCANCODE_TAB, 15},
+    {SDL_SCANCODE_Q, 16},
+    {SDL_SCANCODE_W, 17},
+    {SDL_SCANCODE_E, 18},
+    {SDL_SCANCODE_R, 19},
+    {SDL_SCANCODE_T, 20},
+    {SDL_SCANCODE_Y, 21},
+    {SDL_SCANCODE_U, 22},
+    {SDL_SCANCODE_I, 23},
+    {SDL_SCANCODE_O, 24},
+    {SDL_SCANCODE_P, 25},
+    {SDL_SCANCODE_LEFTBRACKET, 26},
+    {SDL_SCANCODE_RIGHTBRACKET, 27},
+    {SDL_SCANCODE_RETURN, 28},
+    {SDL_SCANCODE_LCTRL, 29},
+    {SDL_SCANCODE_A, 30},
+    {SDL_SCANCODE_S, 31},
+    {SDL_SCANCODE_D, 32},
+    {SDL_SCANCODE_F, 33},
+    {SDL_SCANCODE_G, 34},
+    {SDL_SCANCODE_H, 35},
+    {SDL_SCANCODE_J, 36},
+    {SDL_SCANCODE_K, 37},
+    {SDL_SCANCODE_L, 38},
+    {SDL_SCANCODE_SEMICOLON, 39},
+    {SDL_SCANCODE_APOSTROPHE, 40},
+    {SDL_SCANCODE_GRAVE, 41},
+    {SDL_SCANCODE_LSHIFT, 42},
+    {SDL_SCANCODE_BACKSLASH, 43},
+    {SDL_SCANCODE_Z, 44},
+    {SDL_SCANCODE_X, 45},
+    {SDL_SCANCODE_C, 46},
+    {SDL_SCANCODE_V, 47},
+    {SDL_SCANCODE_B, 48},
+    {SDL_SCANCODE_N, 49},
+    {SDL_SCANCODE_M, 50},
+    {SDL_SCANCODE_COMMA, 51},
+    {SDL_SCANCODE_PERIOD, 52},
+    {SDL_SCANCODE_SLASH, 53},
+    {SDL_SCANCODE_RSHIFT, 54},
+    {SDL_SCANCODE_KP_MULTIPLY, 55},
+    {SDL_SCANCODE_LALT, 56},
+    {SDL_SCANCODE_SPACE, 57},
+    {SDL_SCANCODE_CAPSLOCK, 58},
+    {SDL_SCANCODE_F1, 59},
+    {SDL_SCANCODE_F2, 60},
+    {SDL_SCANCODE_F3, 61},
+    {SDL_SCANCODE_F4, 62},
+    {SDL_SCANCODE_F5, 63},
+    {SDL_SCANCODE_F6, 64},
+    {SDL_SCANCODE_F7, 65},
+    {SDL_SCANCODE_F8, 66},
+    {SDL_SCANCODE_F9, 67},
+    {SDL_SCANCODE_F10, 68},
+    {SDL_SCANCODE_NUMLOCKCLEAR, 69},
+    {SDL_SCANCODE_SCROLLLOCK, 70},
+    {SDL_SCANCODE_KP_7, 71},
+    {SDL_SCANCODE_KP_8, 72},
+    {SDL_SCANCODE_KP_9, 73},
+    {SDL_SCANCODE_KP_MINUS, 74},
+    {SDL_SCANCODE_KP_4, 75},
+    {SDL_SCANCODE_KP_5, 76},
+    {SDL_SCANCODE_KP_6, 77},
+    {SDL_SCANCODE_KP_PLUS, 78},
+    {SDL_SCANCODE_KP_1, 79},
+    {SDL_SCANCODE_KP_2, 80},
+    {SDL_SCANCODE_KP_3, 81},
+    {SDL_SCANCODE_KP_0, 82},
+    {SDL_SCANCODE_KP_PERIOD, 83},
+    {SDL_SCANCODE_NONUSBACKSLASH, 86},
+    {SDL_SCANCODE_F11, 87},
+    {SDL_SCANCODE_F12, 88},
+    {SDL_SCANCODE_KP_ENTER, 156},
+    {SDL_SCANCODE_RCTRL, 157},
+    {SDL_SCANCODE_KP_DIVIDE, 181},
+    {SDL_SCANCODE_PRINTSCREEN, 183},
+    {SDL_SCANCODE_RALT, 184},
+    {SDL_SCANCODE_PAUSE, 197},
+    {SDL_SCANCODE_HOME, 199},
+    {SDL_SCANCODE_UP, 200},
+    {SDL_SCANCODE_PAGEUP, 201},
+    {SDL_SCANCODE_LEFT, 203},
+    {SDL_SCANCODE_RIGHT, 205},
+    {SDL_SCANCODE_END, 207},
+    {SDL_SCANCODE_DOWN, 208},
+    {SDL_SCANCODE_PAGEDOWN, 209},
+    {SDL_SCANCODE_INSERT, 210},
+    {SDL_SCANCODE_DELETE, 211},
+    {SDL_SCANCODE_LGUI, 219},
+    {SDL_SCANCODE_RGUI, 220},
     {SDL_SCANCODE_APPLICATION, 221},
 };
 
@@ -105,7 +157,9 @@ struct InputState {
 };
 InputState g;
 
-bool HasFocus() { return g.focused; }
+bool HasFocus() {
+    return g.focused;
+}
 
 void OnEvent(const void* raw) {
     const SDL_Event& e = *static_cast<const SDL_Event*>(raw);
@@ -130,11 +184,20 @@ void OnEvent(const void* raw) {
         case SDL_MOUSEBUTTONUP: {
             bool down = e.type == SDL_MOUSEBUTTONDOWN;
             switch (e.button.button) {
-                case SDL_BUTTON_LEFT: InjectMouseButton(0, down); break;
-                case SDL_BUTTON_RIGHT: InjectMouseButton(1, down); break;
-                case SDL_BUTTON_MIDDLE: InjectMouseButton(2, down); break;
-                case SDL_BUTTON_X1: InjectMouseButton(3, down); break;
-                default: break;
+                case SDL_BUTTON_LEFT:
+                    InjectMouseButton(0, down);
+                    break;
+                case SDL_BUTTON_RIGHT:
+                    InjectMouseButton(1, down);
+                    break;
+                case SDL_BUTTON_MIDDLE:
+                    InjectMouseButton(2, down);
+                    break;
+                case SDL_BUTTON_X1:
+                    InjectMouseButton(3, down);
+                    break;
+                default:
+                    break;
             }
             break;
         }
@@ -142,7 +205,8 @@ void OnEvent(const void* raw) {
             if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) SetInputFocus(false);
             if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) SetInputFocus(true);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -182,11 +246,16 @@ void CloseInput() {
     bool virtualJoystick = g.virtualJoystick;
     g = InputState();
     g.listening = listening;
-    g.virtualJoystick = virtualJoystick;  // the window keeps the listener; it is harmless while nothing is acquired
+    g.virtualJoystick =
+        virtualJoystick;  // the window keeps the listener; it is harmless while nothing is acquired
 }
 
-bool AcquireKeyboard() { return Acquire(g.keyboard); }
-void UnacquireKeyboard() { g.keyboard.acquired = false; }
+bool AcquireKeyboard() {
+    return Acquire(g.keyboard);
+}
+void UnacquireKeyboard() {
+    g.keyboard.acquired = false;
+}
 
 InputRead ReadKeyboard(uint8_t state[256]) {
     InputRead r = ReadState(g.keyboard);
@@ -196,7 +265,9 @@ InputRead ReadKeyboard(uint8_t state[256]) {
     return r;
 }
 
-bool MouseHasWheel() { return true; }
+bool MouseHasWheel() {
+    return true;
+}
 
 bool AcquireMouse() {
     if (!Acquire(g.mouse)) return false;
@@ -221,7 +292,9 @@ InputRead ReadMouse(MouseSample* out) {
     return r;
 }
 
-static bool VirtualJoystick() { return g.virtualJoystick || (IsHeadless() && InputScriptUsesJoystick()); }
+static bool VirtualJoystick() {
+    return g.virtualJoystick || (IsHeadless() && InputScriptUsesJoystick());
+}
 
 int JoystickCount() {
     if (VirtualJoystick()) return 1;
@@ -260,8 +333,12 @@ void CloseJoystick() {
     g.joystickOpen = false;
 }
 
-bool JoystickOpen() { return g.joystickOpen; }
-void UseVirtualJoystick(bool on) { g.virtualJoystick = on; }
+bool JoystickOpen() {
+    return g.joystickOpen;
+}
+void UseVirtualJoystick(bool on) {
+    g.virtualJoystick = on;
+}
 
 void SetJoystickAxisRange(int axis, int32_t min, int32_t max) {
     if (axis < 0 || axis >= kJoyAxisCount || min >= max) return;
@@ -289,7 +366,8 @@ bool ReadJoystick(JoystickSample* out) {
     if (g.joystick) {
         int axes = std::min(SDL_JoystickNumAxes(g.joystick), static_cast<int>(kJoyAxisCount));
         for (int i = 0; i < axes; ++i) g.rawAxes[i] = SDL_JoystickGetAxis(g.joystick, i);
-        g.hat = SDL_JoystickNumHats(g.joystick) > 0 ? HatAngle(SDL_JoystickGetHat(g.joystick, 0)) : 0xFFFFFFFFu;
+        g.hat =
+            SDL_JoystickNumHats(g.joystick) > 0 ? HatAngle(SDL_JoystickGetHat(g.joystick, 0)) : 0xFFFFFFFFu;
         int buttons = std::min(SDL_JoystickNumButtons(g.joystick), 32);
         for (int i = 0; i < buttons; ++i) g.joyButtons[i] = SDL_JoystickGetButton(g.joystick, i) ? 0x80 : 0;
     }
@@ -306,7 +384,9 @@ bool ScrollLockOn() {
     return g.scrollLockToggle;
 }
 
-bool PrintScreenDown() { return (g.keys[kScanPrintScreen] & 0x80) != 0; }
+bool PrintScreenDown() {
+    return (g.keys[kScanPrintScreen] & 0x80) != 0;
+}
 
 void SetInputFocus(bool focused) {
     g.focused = focused;
@@ -321,7 +401,8 @@ void SetInputFocus(bool focused) {
 
 void InjectKey(int scanCode, bool down) {
     if (scanCode <= 0 || scanCode > 255) return;
-    if (down && scanCode == kScanScrollLock && !(g.keys[scanCode] & 0x80)) g.scrollLockToggle = !g.scrollLockToggle;
+    if (down && scanCode == kScanScrollLock && !(g.keys[scanCode] & 0x80))
+        g.scrollLockToggle = !g.scrollLockToggle;
     g.keys[scanCode] = down ? 0x80 : 0;
 }
 
@@ -344,7 +425,9 @@ void InjectJoystickAxis(int axis, int32_t raw) {
     if (axis >= 0 && axis < kJoyAxisCount) g.rawAxes[axis] = std::clamp(raw, -32768, 32767);
 }
 
-void InjectJoystickHat(uint32_t angle) { g.hat = angle; }
+void InjectJoystickHat(uint32_t angle) {
+    g.hat = angle;
+}
 
 void InjectJoystickButton(int button, bool down) {
     if (button >= 0 && button < 32) g.joyButtons[button] = down ? 0x80 : 0;
@@ -377,15 +460,24 @@ int32_t ScaleJoystickAxis(int32_t raw, int32_t min, int32_t max, int32_t deadZon
 
 uint32_t HatAngle(int sdlHat) {
     switch (sdlHat) {
-        case SDL_HAT_UP: return 0;
-        case SDL_HAT_RIGHTUP: return 4500;
-        case SDL_HAT_RIGHT: return 9000;
-        case SDL_HAT_RIGHTDOWN: return 13500;
-        case SDL_HAT_DOWN: return 18000;
-        case SDL_HAT_LEFTDOWN: return 22500;
-        case SDL_HAT_LEFT: return 27000;
-        case SDL_HAT_LEFTUP: return 31500;
-        default: return 0xFFFFFFFFu;
+        case SDL_HAT_UP:
+            return 0;
+        case SDL_HAT_RIGHTUP:
+            return 4500;
+        case SDL_HAT_RIGHT:
+            return 9000;
+        case SDL_HAT_RIGHTDOWN:
+            return 13500;
+        case SDL_HAT_DOWN:
+            return 18000;
+        case SDL_HAT_LEFTDOWN:
+            return 22500;
+        case SDL_HAT_LEFT:
+            return 27000;
+        case SDL_HAT_LEFTUP:
+            return 31500;
+        default:
+            return 0xFFFFFFFFu;
     }
 }
 

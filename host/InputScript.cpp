@@ -41,7 +41,9 @@ bool ParseInt(const std::string& word, long lo, long hi, long* out) {
     return true;
 }
 
-bool IsJoystickKey(int code) { return code >= 260 && code <= 273; }
+bool IsJoystickKey(int code) {
+    return code >= 260 && code <= 273;
+}
 
 // Whether an event needs a joystick. Key names are resolved only later (after the joystick was opened),
 // so the joystick keys' names, which all begin with "JOY", count as well.
@@ -137,7 +139,8 @@ bool ResolveInputScript(std::vector<ScriptEvent>* events, KeyNameLookup lookup, 
     for (ScriptEvent& e : *events) {
         if ((e.op != ScriptOp::KeyDown && e.op != ScriptOp::KeyUp) || e.code > 0) continue;
         if (!lookup) {
-            *error = "line " + std::to_string(e.line) + ": key name '" + e.key + "' used before the key names exist";
+            *error = "line " + std::to_string(e.line) + ": key name '" + e.key +
+                     "' used before the key names exist";
             return false;
         }
         int code = lookup(e.key.c_str());
@@ -170,8 +173,12 @@ bool LoadInputScript(const char* path, std::string* error) {
     return true;
 }
 
-bool InputScriptLoaded() { return s.loaded; }
-bool InputScriptUsesJoystick() { return s.loaded && s.usesJoystick; }
+bool InputScriptLoaded() {
+    return s.loaded;
+}
+bool InputScriptUsesJoystick() {
+    return s.loaded && s.usesJoystick;
+}
 
 bool ResolveLoadedInputScript(KeyNameLookup lookup, std::string* error) {
     if (!s.resolved) {
@@ -182,7 +189,9 @@ bool ResolveLoadedInputScript(KeyNameLookup lookup, std::string* error) {
     return s.resolveResult;
 }
 
-void ClearInputScript() { s = LoadedScript(); }
+void ClearInputScript() {
+    s = LoadedScript();
+}
 
 void AdvanceInputScript(bool keyboardRead) {
     if (!s.loaded) return;
@@ -200,7 +209,14 @@ void AdvanceInputScript(bool keyboardRead) {
     }
 }
 
-int InputScriptClock() { return s.clock; }
+int InputScriptClock() {
+    return s.clock;
+}
+
+bool MoreInputCanArrive() {
+    if (!IsHeadless()) return true;
+    return s.loaded && s.next < s.events.size();
+}
 
 void ApplyScriptEvent(const ScriptEvent& e) {
     switch (e.op) {
@@ -220,9 +236,15 @@ void ApplyScriptEvent(const ScriptEvent& e) {
                 InjectJoystickButton(c - 264, down);
             break;
         }
-        case ScriptOp::MouseMove: InjectMouseMotion(e.value[0], e.value[1], e.value[2]); break;
-        case ScriptOp::JoyAxis: InjectJoystickAxis(e.code, e.value[0]); break;
-        case ScriptOp::JoyHat: InjectJoystickHat(static_cast<uint32_t>(e.value[0])); break;
+        case ScriptOp::MouseMove:
+            InjectMouseMotion(e.value[0], e.value[1], e.value[2]);
+            break;
+        case ScriptOp::JoyAxis:
+            InjectJoystickAxis(e.code, e.value[0]);
+            break;
+        case ScriptOp::JoyHat:
+            InjectJoystickHat(static_cast<uint32_t>(e.value[0]));
+            break;
     }
 }
 

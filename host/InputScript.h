@@ -22,7 +22,7 @@ enum class ScriptOp { KeyDown, KeyUp, MouseMove, JoyAxis, JoyHat };
 
 struct ScriptEvent {
     int frame;
-    int line;          // line in the file, for messages
+    int line;  // line in the file, for messages
     ScriptOp op;
     std::string key;   // key name as written (KeyDown/KeyUp), resolved into code
     int code;          // key code, or the axis number
@@ -51,6 +51,11 @@ void ClearInputScript();
 // polls the keyboard without pumping messages still sees the script's later events.
 void AdvanceInputScript(bool keyboardRead);
 int InputScriptClock();
+
+// False in a headless run once no input can arrive any more: there is no script, or every event of
+// the script has been applied. A loop that waits for a key press or release ends on it instead of
+// waiting forever. Always true with a window.
+bool MoreInputCanArrive();
 
 // Applies one event to the device state.
 void ApplyScriptEvent(const ScriptEvent& event);

@@ -6,9 +6,9 @@
 #include "core/Files.h"
 #include "core/Keys.h"
 #include "core/Memory.h"
-#include "platform/DxError.h"
 #include "host/Input.h"
 #include "host/InputScript.h"
+#include "platform/DxError.h"
 
 uint8_t KeyStates[kKeyCodeCount];
 MouseStateRecord MouseState;
@@ -61,7 +61,9 @@ void dxgl_InitDI() {
     g_diOpen = true;
 }
 
-void dxgl_ReleaseDI() { g_diOpen = false; }
+void dxgl_ReleaseDI() {
+    g_diOpen = false;
+}
 
 void dxgl_InitKeyboard() {
     if (!g_diOpen) FatalError("Error(dxgl_InitKeyboard): CreateDevice failed");
@@ -97,7 +99,9 @@ void dxgl_InitJoy() {
     }
 }
 
-bool dxgl_JoyOpen() { return g_joyOpen; }
+bool dxgl_JoyOpen() {
+    return g_joyOpen;
+}
 
 void dxgl_UpdateKeyboardState() {
     if (!g_keyboardOpen) return;

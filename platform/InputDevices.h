@@ -21,12 +21,12 @@ extern int MouseHasWheel;  // 1 when the mouse has a wheel axis
 
 // The joystick state of the last read (80 bytes).
 struct JoyStateRecord {
-    int32_t lX, lY, lZ;     // -10000..10000, dead zone 10 %
-    int32_t lRx, lRy;       // -1000..1000
-    int32_t lRz;            // -10000..10000, dead zone 10 %
-    int32_t rglSlider[2];   // -1000..1000
-    uint32_t rgdwPOV[4];    // hundredths of a degree; low word 0xFFFF when centred
-    uint8_t rgbButtons[32]; // 0x80 while down
+    int32_t lX, lY, lZ;      // -10000..10000, dead zone 10 %
+    int32_t lRx, lRy;        // -1000..1000
+    int32_t lRz;             // -10000..10000, dead zone 10 %
+    int32_t rglSlider[2];    // -1000..1000
+    uint32_t rgdwPOV[4];     // hundredths of a degree; low word 0xFFFF when centred
+    uint8_t rgbButtons[32];  // 0x80 while down
 };
 static_assert(sizeof(JoyStateRecord) == 80);
 extern JoyStateRecord JoyState;

@@ -43,7 +43,9 @@ int16_t Truncate16(double v) {
     return static_cast<int16_t>(static_cast<uint16_t>(static_cast<int64_t>(v) & 0xFFFF));
 }
 
-int16_t Saturate16(int64_t v) { return static_cast<int16_t>(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX)); }
+int16_t Saturate16(int64_t v) {
+    return static_cast<int16_t>(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX));
+}
 
 // Sets key bit i for every slot of the table whose key is down; the other bits are cleared.
 void SampleKeyBits(ControlInput* in, const int32_t* table) {
@@ -139,7 +141,9 @@ void SampleInput(PlayerCell* cell, int ticks, int keep) {
     if (keep) CopyInput(&cell->unitBefore, &cell->unitNow);
 }
 
-void SampleUnitInput(PlayerCell* cell, int ticks) { SampleInput(cell, ticks, 0); }
+void SampleUnitInput(PlayerCell* cell, int ticks) {
+    SampleInput(cell, ticks, 0);
+}
 
 void SampleInput2(PlayerCell* cell, int keep) {
     if (!cell) return;
@@ -153,7 +157,9 @@ void SampleInput2(PlayerCell* cell, int keep) {
     if (keep) CopyInput(&cell->mapBefore, &cell->mapNow);
 }
 
-void SampleUnitInput2(PlayerCell* cell) { SampleInput2(cell, 0); }
+void SampleUnitInput2(PlayerCell* cell) {
+    SampleInput2(cell, 0);
+}
 
 int16_t* ClearInput(ControlInput* in) {
     memset(in, 0, sizeof *in);

@@ -16,7 +16,9 @@ struct ControlInput {
 };
 static_assert(sizeof(ControlInput) == 20);
 
-inline bool InputKeyDown(const ControlInput& in, int bit) { return (in.keys[bit >> 3] >> (bit & 7)) & 1; }
+inline bool InputKeyDown(const ControlInput& in, int bit) {
+    return (in.keys[bit >> 3] >> (bit & 7)) & 1;
+}
 inline void SetInputKey(ControlInput* in, int bit, bool down) {
     uint8_t mask = static_cast<uint8_t>(1u << (bit & 7));
     in->keys[bit >> 3] = static_cast<uint8_t>(down ? in->keys[bit >> 3] | mask : in->keys[bit >> 3] & ~mask);
@@ -44,19 +46,19 @@ constexpr int kRemoteInputQueueSize = 50;
 constexpr int kMaxPlayers = 16;
 
 struct PlayerCell {
-    char name[32];           // NUL-terminated, at most 31 characters
-    char unitType[64];       // "MovieCamera" at creation
-    uint32_t networkId;      // the session's player identifier
-    uint32_t flags;          // 0x1 at creation; 0x2, 0x4, 0x80, 0x100: networked-game states
-    AUDef* actionUnit;       // null at creation
+    char name[32];       // NUL-terminated, at most 31 characters
+    char unitType[64];   // "MovieCamera" at creation
+    uint32_t networkId;  // the session's player identifier
+    uint32_t flags;      // 0x1 at creation; 0x2, 0x4, 0x80, 0x100: networked-game states
+    AUDef* actionUnit;   // null at creation
     int32_t funds;
     int32_t frags;
     uint8_t autoChoice;
     int32_t deaths;
-    int32_t clan;            // clan index
-    const char* text;        // never set
+    int32_t clan;      // clan index
+    const char* text;  // never set
     int32_t startPosition[6];
-    ControlInput unitBefore; // pilot-mode pair: drives the player's unit
+    ControlInput unitBefore;  // pilot-mode pair: drives the player's unit
     ControlInput unitNow;
     ControlInput mapBefore;  // commando-mode pair: drives the tactical map
     ControlInput mapNow;

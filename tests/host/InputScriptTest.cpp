@@ -163,7 +163,8 @@ TEST_F(ScriptedInput, AWaitLoopThatNeverPumpsStillSeesPressAndRelease) {
     // A loop that waits for a press and then for the release, reading the keyboard without pumping
     // messages, must end: each read without a frame in between moves the script on.
     int base = host::FramesPumped();
-    std::string text = std::to_string(base + 50) + " down SPACE_KEY\n" + std::to_string(base + 60) + " up SPACE_KEY\n";
+    std::string text =
+        std::to_string(base + 50) + " down SPACE_KEY\n" + std::to_string(base + 60) + " up SPACE_KEY\n";
     Load(text.c_str());
     int reads = 0;
     while (!KeyDown(57) && reads < 1000) ++reads;
@@ -203,8 +204,8 @@ TEST_F(ScriptedInput, AScriptThatMovesAJoystickOrNamesAJoystickKeyNeedsOne) {
     struct Case {
         const char* text;
         bool uses;
-    } cases[] = {{"1 axis x 5", true},       {"1 hat 0", true},         {"1 down JOYBUTTON2_KEY", true},
-                 {"1 down 260", true},       {"1 down SPACE_KEY", false}, {"1 move 1 1", false},
+    } cases[] = {{"1 axis x 5", true}, {"1 hat 0", true},           {"1 down JOYBUTTON2_KEY", true},
+                 {"1 down 260", true}, {"1 down SPACE_KEY", false}, {"1 move 1 1", false},
                  {"1 down 259", false}};
     for (const Case& c : cases) {
         std::string path = dir.path() + "/j.txt";
@@ -213,6 +214,23 @@ TEST_F(ScriptedInput, AScriptThatMovesAJoystickOrNamesAJoystickKeyNeedsOne) {
         ASSERT_TRUE(host::LoadInputScript(path.c_str(), &error)) << error;
         EXPECT_EQ(host::InputScriptUsesJoystick(), c.uses) << c.text;
     }
+}
+
+TEST_F(ScriptedInput, AHeadlessRunKnowsWhenItsScriptIsSpent) {
+    EXPECT_TRUE(host::MoreInputCanArrive());  // with a window input can always come
+    host::SetHeadless(true);
+    EXPECT_FALSE(host::MoreInputCanArrive());  // no script: nothing will ever be pressed
+    int f = host::FramesPumped();
+    std::string text = std::to_string(f + 2) + " down 57\n" + std::to_string(f + 3) + " up 57\n";
+    Load(text.c_str());
+    bool sawPress = false;
+    int reads = 0;
+    // A wait for a press and its release that also ends when the input is spent.
+    while (host::MoreInputCanArrive() && reads++ < 100) sawPress |= KeyDown(57);
+    EXPECT_TRUE(sawPress);
+    EXPECT_FALSE(KeyDown(57));
+    EXPECT_LT(reads, 10);
+    host::SetHeadless(false);
 }
 
 TEST_F(ScriptedInput, AMissingFileIsReported) {

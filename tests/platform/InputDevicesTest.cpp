@@ -17,13 +17,20 @@ TEST(HatKeys, BoundariesBelongToBothNeighbours) {
         uint32_t hat;
         bool up, down, left, right;
     } cases[] = {
-        {0, true, false, false, false},          {4499, true, false, false, false},
-        {4500, true, false, false, true},        {4501, false, false, false, true},
-        {9000, false, false, false, true},       {13500, false, true, false, true},
-        {18000, false, true, false, false},      {22500, false, true, true, false},
-        {27000, false, false, true, false},      {31499, false, false, true, false},
-        {31500, true, false, true, false},       {35999, true, false, false, false},
-        {0xFFFFFFFFu, false, false, false, false}, {0x0000FFFFu, false, false, false, false},
+        {0, true, false, false, false},
+        {4499, true, false, false, false},
+        {4500, true, false, false, true},
+        {4501, false, false, false, true},
+        {9000, false, false, false, true},
+        {13500, false, true, false, true},
+        {18000, false, true, false, false},
+        {22500, false, true, true, false},
+        {27000, false, false, true, false},
+        {31499, false, false, true, false},
+        {31500, true, false, true, false},
+        {35999, true, false, false, false},
+        {0xFFFFFFFFu, false, false, false, false},
+        {0x0000FFFFu, false, false, false, false},
     };
     for (const Case& c : cases) {
         SetHatKeys(c.hat);
@@ -61,7 +68,7 @@ TEST_F(InputDevices, EitherSideModifierCodesFollowTheKeyboard) {
     struct Case {
         int scan;
         int derived;
-    } cases[] = {{56, kEitherAlt},  {184, kEitherAlt},   {29, kEitherCtrl},
+    } cases[] = {{56, kEitherAlt},   {184, kEitherAlt},  {29, kEitherCtrl},
                  {157, kEitherCtrl}, {42, kEitherShift}, {54, kEitherShift}};
     for (const Case& c : cases) {
         host::InjectKey(c.scan, true);

@@ -11,9 +11,9 @@
 #include "core/Keys.h"
 #include "objects/Itfc.h"
 #include "platform/InputDevices.h"
+#include "support/Fatal.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "support/Fatal.h"
 
 namespace {
 
@@ -162,13 +162,13 @@ TEST_F(Players, KeyBitsFollowTheBoundKeysOfEverySlot) {
         uint8_t state;
         bool set;
     } cases[] = {
-        {18, 57, 0x80, true},   // fire 1 on space
-        {19, 256, 1, true},     // fire 2 on the left mouse button
-        {14, 17, 0, false},     // bound but not held
-        {0, 260, 1, true},      // hat up
-        {50, 273, 1, true},     // the last pilot binding on joystick button 10
-        {63, 276, 1, true},     // the last slot, either Shift
-        {5, 0, 0x80, false},    // unbound: code 0 never sets its bit
+        {18, 57, 0x80, true},  // fire 1 on space
+        {19, 256, 1, true},    // fire 2 on the left mouse button
+        {14, 17, 0, false},    // bound but not held
+        {0, 260, 1, true},     // hat up
+        {50, 273, 1, true},    // the last pilot binding on joystick button 10
+        {63, 276, 1, true},    // the last slot, either Shift
+        {5, 0, 0x80, false},   // unbound: code 0 never sets its bit
     };
     PlayerCell* p = CreatePlayer("me");
     for (const Case& c : cases) {
@@ -191,11 +191,15 @@ TEST_F(Players, KeyDrivenAxesMoveByRateOverSixteenPerTickAndStopAtTheEnds) {
         int32_t rate;
         int16_t expected;
     } cases[] = {
-        {0, false, true, 10, 256, 160},       {0, true, false, 10, 256, -160},
-        {5, true, true, 10, 256, 5},          {7, false, false, 10, 256, 7},
-        {0, false, true, 10, 512, 320},       {0, false, true, 1, 8, 0},  // 8 x 16 >> 8 = 0
-        {0, false, true, 3, 100, 18},         // (100 x 48) >> 8
-        {32700, false, true, 10, 256, 32767}, {-32700, true, false, 10, 256, -32768},
+        {0, false, true, 10, 256, 160},
+        {0, true, false, 10, 256, -160},
+        {5, true, true, 10, 256, 5},
+        {7, false, false, 10, 256, 7},
+        {0, false, true, 10, 512, 320},
+        {0, false, true, 1, 8, 0},     // 8 x 16 >> 8 = 0
+        {0, false, true, 3, 100, 18},  // (100 x 48) >> 8
+        {32700, false, true, 10, 256, 32767},
+        {-32700, true, false, 10, 256, -32768},
         {32767, false, true, 1000000, 256, 32767},  // a long stall: no overflow of the step either
         {0, false, true, 0, 256, 0},
     };
@@ -223,12 +227,12 @@ TEST_F(Players, AnalogueAxesTakeTheirDeviceAxisTimesTheFactor) {
     joystick_step[0] = 1.0f;
     joystick_step[2] = 0.25f;
     JoystickAxesSample = {1000, 0, -400, 0, -1};
-    AxisBindings[0] = {static_cast<int>(DeviceAxis::MOUSE_X), 0, 0, 1.5f, 256};           // 100 x 2 x 1.5
-    AxisBindings[1] = {static_cast<int>(DeviceAxis::MOUSE_Y), 0, 0, 1.0f, 256};           // -40 x 2
-    AxisBindings[2] = {static_cast<int>(DeviceAxis::MOUSE_WHEEL), 0, 0, 0.5f, 256};       // 360 x 0.5
-    AxisBindings[3] = {static_cast<int>(DeviceAxis::JOYSTICK_X), 0, 0, 1.0f, 256};        // 1000 x 0.5
-    AxisBindings[4] = {static_cast<int>(DeviceAxis::JOYSTICK_THROTTLE), 0, 0, -1.0f, 256}; // -100 x 0.5 x -1
-    AxisBindings[5] = {static_cast<int>(DeviceAxis::MOUSE_X), 0, 0, 200.0f, 256};         // 40000 wraps
+    AxisBindings[0] = {static_cast<int>(DeviceAxis::MOUSE_X), 0, 0, 1.5f, 256};             // 100 x 2 x 1.5
+    AxisBindings[1] = {static_cast<int>(DeviceAxis::MOUSE_Y), 0, 0, 1.0f, 256};             // -40 x 2
+    AxisBindings[2] = {static_cast<int>(DeviceAxis::MOUSE_WHEEL), 0, 0, 0.5f, 256};         // 360 x 0.5
+    AxisBindings[3] = {static_cast<int>(DeviceAxis::JOYSTICK_X), 0, 0, 1.0f, 256};          // 1000 x 0.5
+    AxisBindings[4] = {static_cast<int>(DeviceAxis::JOYSTICK_THROTTLE), 0, 0, -1.0f, 256};  // -100 x 0.5 x -1
+    AxisBindings[5] = {static_cast<int>(DeviceAxis::MOUSE_X), 0, 0, 200.0f, 256};           // 40000 wraps
     PlayerCell* p = CreatePlayer("me");
     SampleUnitInput(p, 1);
     const int16_t expected[6] = {300, -80, 180, 500, 50, static_cast<int16_t>(40000 - 65536)};
@@ -323,9 +327,15 @@ uintptr_t Record(construct* con, ItfcMethod method, uintptr_t arg, const char* n
     g_calls.push_back({con, method, arg});
     return 0;
 }
-uintptr_t SatCameraItfc(construct* c, ItfcMethod m, uintptr_t a) { return Record(c, m, a, "SatCamera"); }
-uintptr_t StatCameraItfc(construct* c, ItfcMethod m, uintptr_t a) { return Record(c, m, a, "StatCamera"); }
-uintptr_t TankItfc(construct* c, ItfcMethod m, uintptr_t a) { return Record(c, m, a, "Tank"); }
+uintptr_t SatCameraItfc(construct* c, ItfcMethod m, uintptr_t a) {
+    return Record(c, m, a, "SatCamera");
+}
+uintptr_t StatCameraItfc(construct* c, ItfcMethod m, uintptr_t a) {
+    return Record(c, m, a, "StatCamera");
+}
+uintptr_t TankItfc(construct* c, ItfcMethod m, uintptr_t a) {
+    return Record(c, m, a, "Tank");
+}
 
 class CameraHandOver : public ::testing::Test {
 protected:
