@@ -23,6 +23,19 @@ void MaskShape(uint32_t mask, int* shift, int* width) {
 
 constexpr int32_t kBmpMaxSide = 32768;
 
+// A channel of a pixel format, its shape worked out once per conversion: an 8-bit component v becomes
+// (v >> drop) << shift.
+struct Channel {
+    int drop = 8;
+    int shift = 0;
+    explicit Channel(uint32_t mask) {
+        int width;
+        MaskShape(mask, &shift, &width);
+        drop = width >= 8 ? 0 : 8 - width;
+    }
+    uint32_t Pack(uint32_t v) const { return drop >= 8 ? 0 : (v >> drop) << shift; }
+};
+
 }  // namespace
 
 int IsPowerOfTwo(int32_t n) {
@@ -188,6 +201,7 @@ const char* ConvertTexture(const TexImage* colour, const TexImage* alpha, bool b
         return "mip shift larger than the image";
     if (alpha && (alpha->width <= 0 || alpha->height <= 0)) return "empty alpha image";
     TexFormatMasks m = MasksOf(format);
+    const Channel red(m.red), green(m.green), blue(m.blue), alphaChannel(m.alpha);
     int32_t w = main->width >> mipShift;
     int32_t h = main->height >> mipShift;
     out->width = w;
@@ -201,16 +215,12 @@ const char* ConvertTexture(const TexImage* colour, const TexImage* alpha, bool b
             int64_t sc = int64_t(c) << mipShift;
             uint32_t word = 0;
             uint32_t rgb = colour ? colour->colour[size_t(sr * main->width + sc)] : 0;
-            if (colour) {
-                word |= PackComponent(uint8_t(rgb >> 16), m.red);
-                word |= PackComponent(uint8_t(rgb >> 8), m.green);
-                word |= PackComponent(uint8_t(rgb), m.blue);
-            }
+            if (colour) word = red.Pack((rgb >> 16) & 0xff) | green.Pack((rgb >> 8) & 0xff) | blue.Pack(rgb & 0xff);
             if (alpha) {
                 // The alpha image may be larger or smaller than the colour image by powers of two.
                 int64_t ar = sr * alpha->height / main->height;
                 int64_t ac = sc * alpha->width / main->width;
-                word |= PackComponent(alpha->alpha[size_t(ar * alpha->width + ac)], m.alpha);
+                word |= alphaChannel.Pack(alpha->alpha[size_t(ar * alpha->width + ac)]);
             } else if (blackTransparent) {
                 if (rgb & 0xffffffu) word |= fullAlpha;
             } else {

@@ -26,15 +26,21 @@ host::GfxSurface* CreateTextureSurface(const TexPixels& px) {
         host::DeleteSurface(s);
         return nullptr;
     }
-    size_t bytes = size_t(host::BytesPerPixel(lock.format));
+    int bytes = host::BytesPerPixel(lock.format);
     for (int32_t r = 0; r < px.height; ++r) {
         uint8_t* row = static_cast<uint8_t*>(lock.bits) + size_t(r) * size_t(lock.pitch);
         const uint32_t* src = px.words.data() + size_t(r) * size_t(px.width);
-        for (int32_t c = 0; c < px.width; ++c) {
-            // Little-endian: the low bytes of the word are the pixel of a 16- or 8-bit format.
-            uint32_t w = src[c];
-            uint8_t le[4] = {uint8_t(w), uint8_t(w >> 8), uint8_t(w >> 16), uint8_t(w >> 24)};
-            memcpy(row + size_t(c) * bytes, le, bytes);
+        // The surface holds each pixel as a native word of its depth: 32-bit rows copy whole, narrower
+        // ones take the low bits of each word.
+        if (bytes == 4) {
+            memcpy(row, src, size_t(px.width) * 4);
+        } else if (bytes == 2) {
+            for (int32_t c = 0; c < px.width; ++c) {
+                uint16_t h = uint16_t(src[c]);
+                memcpy(row + size_t(c) * 2, &h, 2);
+            }
+        } else {
+            for (int32_t c = 0; c < px.width; ++c) row[c] = uint8_t(src[c]);
         }
     }
     host::UnlockSurface(s);
