@@ -4,6 +4,7 @@
 #include "core/Config.h"
 #include "core/Memory.h"
 #include "core/Package.h"
+#include "host/InputScript.h"
 #include "host/Window.h"
 #include "platform/Bitmap.h"
 #include "platform/Dxgl.h"
@@ -21,15 +22,19 @@ bool AdvanceKeyDown() {
     return KeyStates[kKeySpace] || KeyStates[kMouseButton0] || KeyStates[kMouseButton1] || KeyStates[kKeyEscape];
 }
 
-// One pass of a slide's wait: the window's events and the input devices. False when the program is asked
-// to quit (the window closed, or a headless run reached its last frame), so a show never waits forever.
-bool PollSlideInput() {
-    PumpMessages();
-    if (host::QuitRequested()) return false;
-    // The music streams and the mouse pointer are kept going here once their modules exist.
-    dxgl_UpdateKeyboardState();
-    dxgl_UpdateMouseState();
-    return true;
+// Waits until the advance keys are down (down true) or all up (down false). False when the wait was cut
+// short because the program is asked to quit (the window closed, a headless run reached its last frame)
+// or, in a headless run, no input can arrive any more, so a show never waits forever.
+bool WaitForAdvanceKeys(bool down) {
+    for (;;) {
+        PumpMessages();
+        if (host::QuitRequested()) return false;
+        // The music streams and the mouse pointer are kept going here once their modules exist.
+        dxgl_UpdateKeyboardState();
+        dxgl_UpdateMouseState();
+        if (AdvanceKeyDown() == down) return true;
+        if (!host::MoreInputCanArrive()) return false;
+    }
 }
 
 }  // namespace
@@ -64,17 +69,13 @@ int SlideShow(const char* prefix) {
         host::GfxSurface* slide = nullptr;
         BannerScreen(&slide, name, 0, 0);
         dxgl_SwapBuffers();
-        bool running = true;
-        while ((running = PollSlideInput()) && !AdvanceKeyDown()) {
-        }
-        if (!running || KeyStates[kKeyEscape]) {
+        if (!WaitForAdvanceKeys(true) || KeyStates[kKeyEscape]) {
             BannerScreen(&slide, name, -1, 0);
             return 1;
         }
         // One press advances one slide: wait for the release first.
-        while ((running = PollSlideInput()) && AdvanceKeyDown()) {
-        }
+        bool released = WaitForAdvanceKeys(false);
         BannerScreen(&slide, name, -1, 0);
-        if (!running) return 1;
+        if (!released) return 1;
     }
 }

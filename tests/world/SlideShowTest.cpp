@@ -111,3 +111,16 @@ TEST_F(SlideShowTest, BannerFillsTheScreenAndReleasesItsSlot) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SlideShowTest, AHeadlessRunWithoutInputDoesNotWaitAtASlide) {
+    host::ClearInputScript();
+    EXPECT_EQ(SlideShow("slide"), 1);
+    EXPECT_EQ(Shown(), 0xff0000u);
+    // A key still held when the script has run out: the release can never come.
+    Script({{2, "down", 57}});
+    EXPECT_EQ(SlideShow("slide"), 1);
+}
+
+}  // namespace
