@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "world/Player.h"
+
 struct construct;
 
 // Method numbers. 3-6, 11, 12, 15, 22 and 23 are used by no type.
@@ -72,6 +74,12 @@ enum class ItfcMethod : uint32_t {
 
 // A type's dispatcher: (construct or null, method, argument word) -> result word.
 using ItfcProc = uintptr_t (*)(construct* con, ItfcMethod method, uintptr_t arg);
+
+// The argument of TICK: record 0 the previous control state, record 1 the current one.
+struct TickInput {
+    ControlInput records[2];
+};
+static_assert(sizeof(TickInput) == 40);
 
 // Records exchanged through the methods. Those returned by GETDAMAGE, GETSTATE and GETMAXIMA lie inside
 // the type data block and live as long as the object.

@@ -1,15 +1,25 @@
-// File, texture, animation and palette access for object files. The texture table, texture animations
-// and palettes are not built yet: until they are, names resolve to nothing and faces, billboards and
-// lights are left without texture, animation or palette.
+// File, texture, animation and palette access for object files. The texture table and texture
+// animations are not built yet: until they are, texture and animation names resolve to nothing and faces
+// and billboards are left without them.
 #include "world/ObjResources.h"
 
 #include <cstdio>
 
 #include "core/Package.h"
+#include "platform/Palette.h"
 
 Tex* ObjFaceTexture(const char*) { return nullptr; }
 TexAnim* ObjTexAnim(const char*) { return nullptr; }
-Plt* ObjPalette(const char*) { return nullptr; }
+
+Plt* ObjPalette(const char* name) {
+    if (Plt* plt = NamedPlt(name)) return plt;
+    char path[512];
+    std::snprintf(path, sizeof path, "%s%c%s", PALETTEROOT, kPathSeparator, name);
+    Plt* plt = CreatePlt();
+    LoadPlt(plt, path);
+    return plt;
+}
+
 Tex* ObjDummyTexture(TexAnim*, const char*) { return nullptr; }
 void ObjDeleteDummyTexture(Tex*) {}
 

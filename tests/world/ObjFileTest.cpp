@@ -8,12 +8,14 @@
 
 #include "core/Config.h"
 #include "host/Fs.h"
+#include "platform/Palette.h"
 #include "render/Light.h"
 #include "support/DebugCapture.h"
 #include "support/Fatal.h"
 #include "support/MemTrack.h"
 #include "support/TempDir.h"
 #include "tools/datakit/ObjectFile.h"
+#include "tools/datakit/Texture.h"
 #include "world/ObjFile.h"
 
 namespace {
@@ -60,10 +62,14 @@ public:
     DataTree() : old_(std::filesystem::current_path()) {
         host::SetWorkingDirectory(dir_.path().c_str());
         std::strcpy(oldRoot_, OBJROOT);
+        std::strcpy(oldPalettes_, PALETTEROOT);
         std::strcpy(OBJROOT, "app\\objects");
+        std::strcpy(PALETTEROOT, "Palettes");
     }
     ~DataTree() {
+        while (PltCount > 0) DeletePlt(PltTable[0]);
         std::strcpy(OBJROOT, oldRoot_);
+        std::strcpy(PALETTEROOT, oldPalettes_);
         host::SetWorkingDirectory(old_.c_str());
         host::FlushDirectoryCache();
     }
@@ -76,6 +82,7 @@ private:
     kvtest::TempDir dir_;
     std::string old_;
     char oldRoot_[kRootSize];
+    char oldPalettes_[kRootSize];
 };
 
 TEST(ObjFile, EveryPartOfAFileReadsBack) {
@@ -736,6 +743,40 @@ TEST(ObjFile, ExtremeValuesSaturate) {
     EXPECT_EQ(g->anchor[0], INT32_MAX);
     ResetStaging();
     FreeGeom(g);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ObjFile, PalettesAreFoundOrLoadedOnce) {
+    kvtest::FatalCatcher fatal;
+    DataTree tree;
+    std::vector<datakit::Rgb> colours(256, datakit::Rgb{10, 20, 30});
+    tree.Write("Palettes/fire", datakit::PaletteFile(colours));
+    ObjectFile o = Base();
+    ObjBBoard b;
+    b.a = 0;
+    b.palette = "fire";
+    o.bboards = {b};
+    o.Light(1, {1, 2, 3}, 8, "fire");
+    o.Light(2, {1, 2, 3}, 8, "");
+    Geom* g = Read(o.Bytes());
+    ASSERT_EQ(PltCount, 1) << "one palette for both names";
+    EXPECT_EQ(CCADBBoards[0]->palette, PltTable[0]);
+    EXPECT_EQ(CCADLights[0]->palette, PltTable[0]);
+    EXPECT_EQ(CCADLights[1]->palette, nullptr);
+    EXPECT_EQ(PltTable[0]->entries[5].green, 20);
+    ResetStaging();
+    FreeGeom(g);
+
+    ObjectFile missing = Base();
+    missing.Light(0, {0, 0, 0}, 8, "absent");
+    Geom* g2 = CreateGeom("geom: test");
+    const auto bytes = missing.Bytes();
+    EXPECT_THROW(ReadCCADObj(bytes.data(), bytes.size(), "m", 4.0f, g2, 0), kvtest::FatalExit);
+    ResetStaging();
+    FreeGeom(g2);
 }
 
 }  // namespace
