@@ -9,6 +9,7 @@
 #include "core/Package.h"
 #include "core/Rules.h"
 #include "core/Tokenizer.h"
+#include "platform/Sound.h"
 
 namespace {
 
@@ -174,8 +175,8 @@ void WriteSettings(FILE* f) {
     fprintf(f, "swap_stereo\t\t\t%d;\n", swap_stereo);
     fprintf(f, "msg_mode\t\t\t%d;\n", msg_mode);
     fprintf(f, "music_volume\t\t\t%f;\n", music_volume);
-    fprintf(f, "fx_volume\t\t\t%f;\n\n", fx_volume);
-    fprintf(f, "DopplerFactor\t\t\t%f;\n\n\n", DopplerFactor);
+    fprintf(f, "fx_volume\t\t\t%f;\n\n", dxgl_GetMasterVolume());
+    fprintf(f, "DopplerFactor\t\t\t%f;\n\n\n", dxgl_GetSoundFactor());
 
     fputs(kSeparator, f);
     fputs("/* user input preferences */\n\n", f);
@@ -265,6 +266,9 @@ const char* ConfigKeyName(int index) {
 void ReadConfigFile(const char* path) {
     ReadRules(path);
     for (const ConfigKey& key : kConfigKeys) ReadKey(key);
+    // The sound layer keeps the master volume and the Doppler factor; the writer asks it for them.
+    dxgl_SetMasterVolume(fx_volume, fx_volume);
+    dxgl_SetSoundFactor(DopplerFactor);
 }
 
 int WriteConfigFileTo(const char* path) {

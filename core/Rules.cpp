@@ -7,6 +7,7 @@
 
 #include "core/Memory.h"
 #include "core/Tokenizer.h"
+#include "platform/Sound.h"
 
 Rule* RuleList = nullptr;
 Objective PrimaryObjectives[5];
@@ -138,7 +139,8 @@ void ReadRulesFile(Rule** list, const char* path) {
     char delim = 0;
     float numbers[kRuleMaxValues];
     while (!AtEndOfStream(&s)) {
-        // Streamed sound is kept playing by the sound layer between rules once it exists.
+        // Streamed sound keeps playing while a long file is read.
+        dxgl_UpdateStreams();
         int len = ReadToken(&s, word, sizeof word, nullptr, &delim);
         // Blanks after the last rule are not a rule of an empty name.
         if (len == 0 && AtEndOfStream(&s)) break;

@@ -43,6 +43,7 @@ struct Source {
 
 std::recursive_mutex g_lock;
 bool g_open = false;
+int g_users = 0;  // OpenAudio calls not yet matched by CloseAudio
 bool g_null = false;
 int g_rate = 22050;
 SDL_AudioDeviceID g_device = 0;
@@ -214,7 +215,10 @@ bool Listed(AudioBuffer* b) { return b && std::find(g_buffers.begin(), g_buffers
 
 bool OpenAudio(int channels, int samplesPerSecond, int bitsPerSample) {
     std::lock_guard<std::recursive_mutex> guard(g_lock);
-    if (g_open) return true;
+    if (g_open) {
+        ++g_users;
+        return true;
+    }
     if (channels != 2 || bitsPerSample != 16 || samplesPerSecond < 8000 || samplesPerSecond > 192000)
         return false;
     g_rate = samplesPerSecond;
@@ -223,6 +227,7 @@ bool OpenAudio(int channels, int samplesPerSecond, int bitsPerSample) {
         g_nullBase = g_nullLastNow = NowCentiseconds();
         g_nullFrames = 0;
         g_open = true;
+        g_users = 1;
         return true;
     }
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
@@ -239,6 +244,7 @@ bool OpenAudio(int channels, int samplesPerSecond, int bitsPerSample) {
     }
     g_null = false;
     g_open = true;
+    g_users = 1;
     SDL_PauseAudioDevice(g_device, 0);
     return true;
 }
@@ -247,7 +253,7 @@ void CloseAudio() {
     SDL_AudioDeviceID device;
     {
         std::lock_guard<std::recursive_mutex> guard(g_lock);
-        if (!g_open) return;
+        if (!g_open || --g_users > 0) return;
         device = g_device;
         g_device = 0;
     }

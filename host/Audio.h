@@ -27,9 +27,10 @@ constexpr int kAudioPanLeft = -10000;
 constexpr int kAudioPanRight = 10000;
 
 // Opens the output at the given format (only 16-bit stereo is mixed; other formats are refused).
-// Headless runs get the null device. False when no output could be opened.
+// Headless runs get the null device. False when no output could be opened. The output is shared (the
+// sound buffers, music and movies): each successful open is matched by one close.
 bool OpenAudio(int channels, int samplesPerSecond, int bitsPerSample);
-// Releases every buffer and closes the output.
+// The last close releases every buffer and closes the output.
 void CloseAudio();
 bool IsAudioOpen();
 bool IsNullAudio();

@@ -30,6 +30,10 @@ void AdvanceVirtualClock() {
     if (g_virtual) g_virtualNow += g_virtualStep;
 }
 
+void AdvanceVirtualClockBy(double centiseconds) {
+    if (g_virtual && centiseconds > 0) g_virtualNow += centiseconds;
+}
+
 void Yield(int milliseconds) {
     if (!g_virtual && milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

@@ -16,6 +16,8 @@ bool IsVirtualClock();
 
 // Marks the end of one frame: the virtual clock (when in use) advances by its step.
 void AdvanceVirtualClock();
+// Moves the virtual clock (when in use) on by the given time: a wait that is not a frame (a movie).
+void AdvanceVirtualClockBy(double centiseconds);
 
 // Sleeps a little on the real clock (a busy wait's courtesy); does nothing on the virtual clock.
 void Yield(int milliseconds);

@@ -399,8 +399,14 @@ void SetInputFocus(bool focused) {
     g.mouseMove[0] = g.mouseMove[1] = g.mouseMove[2] = 0;
 }
 
+// Kept apart from the device state: closing the devices does not forget it.
+KeyPressObserver g_keyPressObserver = nullptr;
+
+void SetKeyPressObserver(KeyPressObserver observer) { g_keyPressObserver = observer; }
+
 void InjectKey(int scanCode, bool down) {
     if (scanCode <= 0 || scanCode > 255) return;
+    if (down && g_keyPressObserver && !(g.keys[scanCode] & 0x80)) g_keyPressObserver(scanCode);
     if (down && scanCode == kScanScrollLock && !(g.keys[scanCode] & 0x80))
         g.scrollLockToggle = !g.scrollLockToggle;
     g.keys[scanCode] = down ? 0x80 : 0;

@@ -79,6 +79,9 @@ void SetInputFocus(bool focused);
 
 // Raw state changes, as the window events (or the input script) deliver them.
 void InjectKey(int scanCode, bool down);
+// Told of every key press that InjectKey sees (a movie listens for the keys that stop it); null: none.
+using KeyPressObserver = void (*)(int scanCode);
+void SetKeyPressObserver(KeyPressObserver observer);
 void InjectMouseMotion(int32_t dx, int32_t dy, int32_t dz);
 void InjectMouseButton(int button, bool down);
 void InjectJoystickAxis(int axis, int32_t raw);  // raw stick position -32768..32767

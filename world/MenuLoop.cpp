@@ -4,11 +4,14 @@
 
 #include "core/Config.h"
 #include "core/Memory.h"
+#include "core/Package.h"
 #include "core/Rules.h"
 #include "frontend/Frontend.h"
 #include "host/Window.h"
 #include "platform/Font.h"
 #include "platform/InputDevices.h"
+#include "platform/Music.h"
+#include "platform/Sound.h"
 #include "render/RenderTables.h"
 #include "world/Level.h"
 #include "world/Startup.h"
@@ -37,27 +40,43 @@ void ShowMenuPointer() {}
 // the joystick while one is open, the mouse; then the mouse pointer follows the mouse.
 void UpdateMenuDevices() {
     dxgl_UpdateKeyboardState();
+    dxgl_UpdateStreams();
+    HandleBgdMusic();
+    dxgl_UpdateSoundVolumes(0);
     if (dxgl_JoyOpen()) dxgl_UpdateJoyState();
     dxgl_UpdateMouseState();
 }
-void FreeBriefingSpeech() {}
-void SetSoundOutput(bool on) { (void)on; }
-void StartSoundtrack() {}
-void StopBackgroundMusic() {}
-// A campaign's closing movie: the devices are closed around it and opened again, and what lived on the
-// old display is made again.
+void FreeBriefingSpeech() {
+    if (BriefingSpeech) dxgl_FreeSound(&BriefingSpeech);
+}
+void SetSoundOutput(bool on) {
+    if (on)
+        dxgl_EnableSound();
+    else
+        dxgl_DisableSound();
+}
+void StartSoundtrack() { StartRuleMusic("soundtrack"); }
+void StopBackgroundMusic() { StopBgdMusic(); }
+// A campaign's closing movie: the devices are closed around it and opened again, the movie plays in a
+// media graph of its own, and what lived on the old display is made again.
 void PlayClosingMovie(int campaign) {
-    (void)campaign;
     // The mouse pointer and the icons are released here once they exist.
     CloseDevices();
-    // DirectShow plays "Movies\VX2" or "Movies\VX3" here once it exists.
+    InitDirectShow();
+    const char* movie = campaign == 1 ? "Movies\\VX2" : "Movies\\VX3";
+    if (qzpk_exists(movie)) PlayVideo(movie);
+    ReleaseDirectShow();
     OpenDisplay();
     InitRenderMode();
     // The icons and the mouse pointer are made again here once they exist.
     LoadFont();
-    // "Track1.mp2" starts here as background music once music exists.
+    if (use_bgdmusic) {
+        char path[512];
+        snprintf(path, sizeof path, "%s%cTrack1.mp2", SOUNDROOT, kPathSeparator);
+        OpenBgdMusic(path, 1);
+    }
 }
-void RestartIntroMusic() {}
+void RestartIntroMusic() { StartRuleMusic("intromusic"); }
 
 // The menu texts "Menu.txt" in the text folder.
 void ReadMenuTexts() {

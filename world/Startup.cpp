@@ -12,10 +12,13 @@
 #include "core/Rules.h"
 #include "host/Dialog.h"
 #include "host/Gfx.h"
+#include "host/Media.h"
 #include "host/Window.h"
 #include "platform/Dxgl.h"
 #include "platform/Font.h"
 #include "platform/InputDevices.h"
+#include "platform/Music.h"
+#include "platform/Sound.h"
 #include "render/RenderTables.h"
 #include "render/ScreenText.h"
 #include "world/Player.h"
@@ -65,8 +68,15 @@ void ReadStartupRules() {
     ReadPathsFile("app/paths");
 }
 
-// Plays the logo and intro movies that exist.
-void PlayStartupMovies() {}
+// Plays the logo and intro movies that exist, each in a media graph of its own.
+void PlayStartupMovies() {
+    for (const char* movie : {"Movies\\Omber", "Movies\\Hollin", "Movies\\VX1"}) {
+        if (!qzpk_exists(movie)) continue;
+        InitDirectShow();
+        PlayVideo(movie);
+        ReleaseDirectShow();
+    }
+}
 
 // First run only: binds the camera zoom to the mouse wheel, or to the keypad's minus and plus.
 void FirstRunZoomBinding() {
@@ -82,10 +92,10 @@ void FirstRunZoomBinding() {
 }
 
 // Starts the intro music when the rule "intromusic" exists and background music is on.
-void StartIntroMusic() {}
+void StartIntroMusic() { StartRuleMusic("intromusic"); }
 
 // Pauses every sound before the closing slide show.
-void PauseAllSounds() {}
+void PauseAllSounds() { dxgl_PauseAllSounds(); }
 
 // Closes the package.
 void CloseCoreFiles() { qzpk_close(); }
@@ -115,6 +125,30 @@ void CreateWindowFromConfig() {
 }  // namespace
 
 void PumpMessages() { host::PumpEvents(); }
+
+void StartRuleMusic(const char* ruleName) {
+    Rule* rule = FindRule(ruleName);
+    if (!rule || !use_bgdmusic || !rule->info[0]) return;
+    char path[512];
+    snprintf(path, sizeof path, "%s%c%s", SOUNDROOT, kPathSeparator, rule->info[0]);
+    OpenBgdMusic(path, 1);
+}
+
+void WindowKeyDown(int virtualKey) {
+    // Return, Escape and Space stop a playing movie.
+    if (VideoPlaying && (virtualKey == 13 || virtualKey == 27 || virtualKey == 32)) VideoContinue = 0;
+}
+
+// The one-shot buffers' format (channels, rate, bits from the rule "StaticBufferFormat"; without it
+// the sound layer keeps its own), the sound folder, then the device.
+static void OpenSoundDevice() {
+    Rule* format = FindRule("StaticBufferFormat");
+    if (format && format->count >= 3)
+        dxgl_SetStreamFormat(TruncateToInt32(format->values[0]), TruncateToInt32(format->values[1]),
+                             TruncateToInt32(format->values[2]));
+    dxgl_SetSoundFolder(SOUNDROOT);
+    dxgl_InitDS();
+}
 
 // DirectInput, then the keyboard, the mouse and the joystick.
 static void OpenInputDevices() {
@@ -164,13 +198,14 @@ static void SetInitialRenderStates() {
 }
 
 int OpenDisplay() {
-    // DirectShow opens here once the video module is built.
+    InitDirectShow();
     const int result = dxgl_InitD3D();
     // Without a display (the full-screen mode could not be set) the device steps are skipped; the frame
     // loops skip drawing while dxgl_TestCooperativeLevel reports it.
     if (result) dxgl_ClearRenderTarget(0xFF000000u, 0);
     OpenInputDevices();
-    // The sound device opens here once the sound module is built. The D3DX context needs nothing.
+    OpenSoundDevice();
+    // The D3DX context needs nothing.
     if (result) {
         dxgl_SwapBuffers();
         SetInitialRenderStates();
@@ -181,9 +216,10 @@ int OpenDisplay() {
 
 void CloseDevices() {
     CloseInputDevices();
-    // The D3DX context needs nothing; the sounds and DirectSound close here once the sound module is
-    // built, then the graphics device, then DirectShow once the video module is built.
+    // The D3DX context needs nothing.
+    dxgl_ReleaseAllSounds();
     dxgl_ShutdownD3D();
+    ReleaseDirectShow();
 }
 
 void InitGameData() {
@@ -219,6 +255,7 @@ int GameMain() {
     DisplayOK = 1;
 
     MemCheck_init(0, 0);
+    host::SetMovieKeyHandler(WindowKeyDown);
     OpenCoreFiles();
     if (first_run) FirstRunQuestion();
     CreateWindowFromConfig();

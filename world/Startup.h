@@ -31,6 +31,11 @@ void BannerScreen(host::GfxSurface** slot, const char* name, int mode, int unuse
 
 // The window's message pump: window events, the headless frame count and the quit request.
 void PumpMessages();
+// Opens, looping, the music piece named by the rule's first text (a file of the sound folder) when the
+// rule exists and background music is on.
+void StartRuleMusic(const char* ruleName);
+// A key pressed in the window (Windows key code): Return, Escape and Space stop a playing movie.
+void WindowKeyDown(int virtualKey);
 
 // The menu and level alternation; returns when the menus ask to quit.
 void MenuAndLevelLoop();

@@ -4,6 +4,7 @@
 
 #include "CoreTestEnv.h"
 #include "core/Config.h"
+#include "platform/Sound.h"
 #include "tools/datakit/ConfigFile.h"
 
 namespace {
@@ -70,6 +71,22 @@ protected:
     Settings saved_;
 };
 
+TEST_F(ConfigTest, SoundSettingsReachTheSoundLayer) {
+    datakit::ConfigFile cfg;
+    cfg.set("fx_volume", {datakit::Num(0.25)}).set("DopplerFactor", {datakit::Num(2.5)});
+    ASSERT_TRUE(cfg.write(tmp / "Vexa.cfg"));
+    dxgl_SetMasterVolume(1.0f, 1.0f);
+    ReadConfigAndBindings(tmp / "Vexa.cfg");
+    EXPECT_EQ(MasterVolumeCurrent, 0.25f);
+    EXPECT_EQ(dxgl_GetMasterVolume(), 0.25f);
+    EXPECT_EQ(dxgl_GetSoundFactor(), 2.5f);
+    // The writer writes what the sound layer holds (the options screens change it there).
+    dxgl_SetMasterVolume(0.5f, 0.75f);
+    ASSERT_EQ(WriteConfigFileTo((tmp / "out.cfg").c_str()), 1);
+    EXPECT_NE(tmp.Read("out.cfg").find("fx_volume\t\t\t0.750000;"), std::string::npos);
+    dxgl_SetMasterVolume(1.0f, 1.0f);
+}
+
 TEST_F(ConfigTest, DatakitConfigurationReadsCompletely) {
     datakit::ConfigFile cfg;
     cfg.set("xres", {datakit::Num(800)}).setText("lastmap", "Isle 2").set("first_run", {datakit::Num(1)});
@@ -106,6 +123,9 @@ TEST_F(ConfigTest, WrittenConfigurationReadsBackTheSame) {
     for (size_t i = 0; i < std::size(kFloats); ++i) *kFloats[i] = 0.25f * static_cast<float>(i) - 1.5f;
     mouse_sensitivity = 300.5f;
     game_speed = 1.75;
+    // The master volume and the Doppler factor are held by the sound layer, which the writer asks.
+    dxgl_SetMasterVolume(fx_volume, fx_volume);
+    dxgl_SetSoundFactor(DopplerFactor);
     const char* texts[] = {"", "save game 3", "lod_maximum", "12abc", "a;b,c", "50%", "C:\\games\\x"};
     for (size_t i = 0; i < std::size(kTexts); ++i) snprintf(kTexts[i], kConfigTextSize, "%s", texts[i]);
     first_run = 1;

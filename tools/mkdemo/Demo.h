@@ -27,6 +27,8 @@ bool PackDemo(const Context& ctx);
 constexpr uint64_t kDemoFileTime = 134116992000000000ULL;
 // Objects/: the object geometry files.
 bool BuildObjects(const Context& ctx);
+// The sound effects, the music pieces and the movies.
+bool BuildSound(const Context& ctx);
 
 // Writes the whole tree; false when a file cannot be written.
 bool BuildDemo(const Context& ctx);
