@@ -13,6 +13,12 @@
 
 namespace host {
 
+// A triangle gathered for the workers, set up by them in parallel before the bands are drawn.
+struct RawTriangle {
+    SetupVertex v[3];
+    uint32_t cull;
+};
+
 struct GfxDevice {
     DeviceKind kind = DeviceKind::Hardware;
     GfxSurface* target = nullptr;
@@ -23,6 +29,7 @@ struct GfxDevice {
     bool dirty = true;  // states changed since the last pipeline was compiled
     std::vector<Pipeline> pipelines;
     std::vector<Primitive> batch;
+    std::vector<RawTriangle> raw;  // triangles of the batch still to be set up
 };
 
 namespace {
@@ -120,14 +127,54 @@ int WantedThreads() {
     return cores;
 }
 
+// The rows a primitive may touch, for the bands; false when it touches none.
+bool FindRows(const Pipeline& p, Primitive* prim) {
+    if (prim->kind == 3) {
+        prim->rowTop = static_cast<int>(std::floor(prim->tri.Y[0] / 256.0));
+        prim->rowBottom = static_cast<int>(std::ceil(prim->tri.Y[2] / 256.0)) + 1;
+    } else {
+        double a = prim->v[0].y, b = prim->kind == 2 ? prim->v[1].y : a;
+        if (!(a == a) || !(b == b)) return false;  // NaN
+        double lo = std::clamp(std::min(a, b), -1.0e6, 1.0e6), hi = std::clamp(std::max(a, b), -1.0e6, 1.0e6);
+        prim->rowTop = static_cast<int>(std::floor(lo)) - 1;
+        prim->rowBottom = static_cast<int>(std::ceil(hi)) + 2;
+    }
+    prim->rowTop = std::max(prim->rowTop, p.clipY0);
+    prim->rowBottom = std::min(prim->rowBottom, p.clipY1);
+    return prim->rowTop < prim->rowBottom;
+}
+
 // Draws the gathered primitives. The target's rows are cut into bands that the workers take one at a
 // time; each band draws every primitive that reaches it, in order, so each pixel sees the same sequence
 // of writes as on one thread.
 void DrawBatch(GfxDevice* d) {
     if (d->batch.empty()) return;
     Pool().Resize(WantedThreads());
-    const std::vector<Primitive>& prims = d->batch;
+    std::vector<Primitive>& prims = d->batch;
     const std::vector<Pipeline>& pipes = d->pipelines;
+    // First the triangles are set up, in chunks taken by the workers; each depends only on its vertices.
+    if (!d->raw.empty()) {
+        constexpr size_t kChunk = 256;
+        std::atomic<size_t> nextChunk{0};
+        Pool().Run([&](int, int) {
+            for (;;) {
+                size_t first = nextChunk.fetch_add(kChunk);
+                if (first >= prims.size()) break;
+                for (size_t i = first; i < std::min(first + kChunk, prims.size()); ++i) {
+                    Primitive& prim = prims[i];
+                    if (prim.kind != 4) continue;
+                    const Pipeline& p = pipes[prim.pipeline];
+                    const RawTriangle& r = d->raw[static_cast<size_t>(prim.rowTop)];
+                    prim.kind = 0;
+                    Primitive set;
+                    if (!SetupTriangle(p, r.v[0], r.v[1], r.v[2], r.cull, &set)) continue;
+                    set.pipeline = prim.pipeline;
+                    if (FindRows(p, &set)) prim = set;
+                }
+            }
+        });
+        d->raw.clear();
+    }
     int height = d->target ? d->target->height : 0;
     int bands = (height + kBandRows - 1) / kBandRows;
     std::atomic<int> next{0};
@@ -137,7 +184,8 @@ void DrawBatch(GfxDevice* d) {
             if (band >= bands) break;
             int y0 = band * kBandRows, y1 = y0 + kBandRows;
             for (const Primitive& prim : prims)
-                if (prim.rowTop < y1 && prim.rowBottom > y0) RasterPrimitive(pipes[prim.pipeline], prim, y0, y1);
+                if (prim.kind != 0 && prim.rowTop < y1 && prim.rowBottom > y0)
+                    RasterPrimitive(pipes[prim.pipeline], prim, y0, y1);
         }
     });
     d->batch.clear();
@@ -311,21 +359,7 @@ void Emit(GfxDevice* d, Primitive& prim) {
         RasterPrimitive(p, prim, p.clipY0, p.clipY1);
         return;
     }
-    // The rows the primitive may touch, for the bands.
-    const Pipeline& p = d->pipelines.back();
-    if (prim.kind == 3) {
-        prim.rowTop = static_cast<int>(std::floor(prim.tri.Y[0] / 256.0));
-        prim.rowBottom = static_cast<int>(std::ceil(prim.tri.Y[2] / 256.0)) + 1;
-    } else {
-        double a = prim.v[0].y, b = prim.kind == 2 ? prim.v[1].y : a;
-        double lo = std::clamp(std::min(a, b), -1.0e6, 1.0e6), hi = std::clamp(std::max(a, b), -1.0e6, 1.0e6);
-        if (!(lo == lo) || !(hi == hi)) return;  // NaN
-        prim.rowTop = static_cast<int>(std::floor(lo)) - 1;
-        prim.rowBottom = static_cast<int>(std::ceil(hi)) + 2;
-    }
-    prim.rowTop = std::max(prim.rowTop, p.clipY0);
-    prim.rowBottom = std::min(prim.rowBottom, p.clipY1);
-    if (prim.rowTop >= prim.rowBottom) return;
+    if (!FindRows(d->pipelines.back(), &prim)) return;
     d->batch.push_back(prim);
     if (d->batch.size() >= kBatchLimit) DrawBatch(d);
 }
@@ -340,6 +374,16 @@ void EmitTriangle(GfxDevice* d, const Pipeline& p, SetupVertex a, SetupVertex b,
     if (p.flat) FlatColours(&b, a), FlatColours(&c, a);
     if (fill == GfxFillSolid || (fill != GfxFillPoint && fill != GfxFillWireframe)) {
         Primitive prim;
+        if (WantedThreads() > 1) {
+            // Set up later by the workers; the primitive holds the index of its vertices meanwhile.
+            prim.kind = 4;
+            prim.pipeline = static_cast<uint32_t>(d->pipelines.size() - 1);
+            prim.rowTop = static_cast<int>(d->raw.size());
+            d->raw.push_back(RawTriangle{{a, b, c}, cull});
+            d->batch.push_back(prim);
+            if (d->batch.size() >= kBatchLimit) DrawBatch(d);
+            return;
+        }
         if (!SetupTriangle(p, a, b, c, cull, &prim)) return;
         Emit(d, prim);
         return;
