@@ -373,8 +373,8 @@ GfxResult DrawPrimitive(GfxDevice* device, PrimitiveType type, uint32_t vertexFo
 // themselves).
 void FinishDrawing(GfxDevice* device);
 
-// Worker threads of the rasterizer (1: draw on the calling thread; 0: one per core). Every pixel is the
-// same whatever the count. Applies to devices created afterwards and to the current ones at their next
+// Worker threads of the rasterizer (1: draw on the calling thread; 0, the default: one per core). Every
+// pixel is the same whatever the count. Applies to devices created afterwards and to the current ones at their next
 // drawing call.
 void SetRasterThreads(int threads);
 int RasterThreads();

@@ -38,7 +38,7 @@ constexpr int kBandRows = 8;           // rows per band
 constexpr size_t kBatchLimit = 16384;  // primitives gathered before the workers draw them
 
 std::vector<GfxDevice*> g_devices;
-int g_threadSetting = 1;
+int g_threadSetting = 0;  // one worker per core unless told otherwise
 
 // ---- Worker pool ----
 

@@ -472,7 +472,7 @@ TEST(GfxPipeline, ThreadedDrawingEqualsOneThread) {
                 << "setup " << setup << " threads " << threads;
         }
     }
-    SetRasterThreads(1);
+    SetRasterThreads(0);  // back to the default, one per core
 }
 
 }  // namespace
