@@ -1,15 +1,26 @@
-// File, texture, animation and palette access for object files. The texture table and texture
-// animations are not built yet: until they are, texture and animation names resolve to nothing and faces
-// and billboards are left without them.
+// File, texture, animation and palette access for object files: each name is found among the loaded
+// ones, else created and loaded.
 #include "world/ObjResources.h"
 
 #include <cstdio>
 
 #include "core/Package.h"
 #include "platform/Palette.h"
+#include "platform/Texture.h"
 
-Tex* ObjFaceTexture(const char*) { return nullptr; }
-TexAnim* ObjTexAnim(const char*) { return nullptr; }
+Tex* ObjFaceTexture(const char* name) {
+    if (Tex* tex = NamedTex(name)) return tex;
+    Tex* tex = CreateTex();
+    LoadTex(tex, name, object_texture_shrink);
+    return tex;
+}
+
+TexAnim* ObjTexAnim(const char* name) {
+    if (TexAnim* anim = NamedTexAnim(name)) return anim;
+    TexAnim* anim = CreateTexAnim();
+    LoadTexAnim(anim, name);
+    return anim;
+}
 
 Plt* ObjPalette(const char* name) {
     if (Plt* plt = NamedPlt(name)) return plt;
@@ -20,8 +31,17 @@ Plt* ObjPalette(const char* name) {
     return plt;
 }
 
-Tex* ObjDummyTexture(TexAnim*, const char*) { return nullptr; }
-void ObjDeleteDummyTexture(Tex*) {}
+Tex* ObjDummyTexture(TexAnim* anim, const char* animName) {
+    if (!anim || anim->frameCount < 1 || !anim->frames) return nullptr;
+    Tex* tex = CreateTex();
+    std::snprintf(tex->name, sizeof tex->name, "dummies%c%s", kPathSeparator, animName);
+    // The dummy shows the animation's frames; it owns none of them.
+    tex->surface = anim->frames[0];
+    tex->shared = 1;
+    return tex;
+}
+
+void ObjDeleteDummyTexture(Tex* tex) { DeleteTex(tex); }
 
 bool ReadObjectFileBytes(const char* path, std::vector<uint8_t>& out) {
     FILE* f = qzpk_fopen(path, "rb");

@@ -8,7 +8,9 @@
 
 #include "core/Config.h"
 #include "host/Fs.h"
+#include "platform/Dxgl.h"
 #include "platform/Palette.h"
+#include "platform/Texture.h"
 #include "render/Light.h"
 #include "support/DebugCapture.h"
 #include "support/Fatal.h"
@@ -73,6 +75,7 @@ public:
         host::SetWorkingDirectory(old_.c_str());
         host::FlushDirectoryCache();
     }
+    std::string Path(const std::string& rel) const { return dir_ / rel; }
     void Write(const std::string& rel, const std::vector<uint8_t>& bytes) {
         dir_.Write(rel, std::string(bytes.begin(), bytes.end()));
         host::FlushDirectoryCache();
@@ -85,7 +88,46 @@ private:
     char oldPalettes_[kRootSize];
 };
 
+// Texture roots inside the data tree and the display figures the texture format choice reads.
+class TextureRoots {
+public:
+    TextureRoots() {
+        std::strcpy(tex_, TEXROOT);
+        std::strcpy(anim_, TEXANIMROOT);
+        std::strcpy(TEXROOT, "Textures");
+        std::strcpy(TEXANIMROOT, "TexAnims");
+        saved_[0] = DisplayBits;
+        saved_[1] = AlphaBits;
+        saved_[2] = texturebpp;
+        DisplayBits = 32;
+        AlphaBits = 8;
+        texturebpp = 32;
+    }
+    ~TextureRoots() {
+        while (TexCount) DeleteTex(TexTable[TexCount - 1]);
+        while (TexAnimCount) DeleteTexAnim(TexAnimTable[TexAnimCount - 1]);
+        std::strcpy(TEXROOT, tex_);
+        std::strcpy(TEXANIMROOT, anim_);
+        DisplayBits = saved_[0];
+        AlphaBits = saved_[1];
+        texturebpp = saved_[2];
+    }
+
+private:
+    char tex_[kRootSize], anim_[kRootSize];
+    int32_t saved_[3];
+};
+
+std::vector<uint8_t> TinyTexture(uint8_t shade) {
+    std::vector<datakit::Rgb> pal(256, datakit::Rgb{shade, shade, shade});
+    return datakit::EngineTexture(1, 1, std::vector<uint8_t>(4, 1), &pal);
+}
+
 TEST(ObjFile, EveryPartOfAFileReadsBack) {
+    kvtest::FatalCatcher fatal;
+    DataTree tree;
+    TextureRoots roots;
+    tree.Write("Textures/walls/brick", TinyTexture(90));
     kvtest::MemTrack track;
     ObjectFile obj;
     obj.points = {Pt(1.5f, -2.25f, 3), Pt(-4, 0, 0), Pt(4, 8, 0), Pt(0, 0, -4), Pt(2, 2, 2)};
@@ -122,7 +164,8 @@ TEST(ObjFile, EveryPartOfAFileReadsBack) {
     obj.faces[0].extra = 44;
     obj.faces[1].option = true;
     obj.faces[1].points = {3, 4, 0, 1};  // four vertices
-    obj.faces[4].texture = "walls.brick";
+    for (ObjFace& f : obj.faces)
+        if (f.type >= 4 && f.type <= 7) f.texture = "walls.brick";
     obj.faces[8].points = {2, 3, 4};
 
     ObjBspNode root;
@@ -172,6 +215,9 @@ TEST(ObjFile, EveryPartOfAFileReadsBack) {
     EXPECT_EQ(f1->type, 1);
     EXPECT_EQ(f1->flags, 1 | 2);
     EXPECT_EQ(NthFace(g, 4)->type, 5);
+    EXPECT_EQ(NthFace(g, 4)->texture, NamedTex("walls\\brick"));
+    EXPECT_EQ(NthFace(g, 6)->texture, NthFace(g, 4)->texture);
+    EXPECT_EQ(NthFace(g, 0)->texture, nullptr);
     EXPECT_EQ(NthFace(g, 4)->flags, 1);
     EXPECT_EQ(NthFace(g, 2)->flags, 0);
     // Point 3 only belongs to the option face (and the type-9 face), point 4 to type 9 and the option face.
@@ -271,6 +317,7 @@ TEST(ObjFile, EveryPartOfAFileReadsBack) {
 
     ResetStaging();
     FreeGeom(g);
+    DeleteTex(NamedTex("walls\\brick"));
     EXPECT_EQ(track.Live(), 0);
 }
 
@@ -777,6 +824,52 @@ TEST(ObjFile, PalettesAreFoundOrLoadedOnce) {
     EXPECT_THROW(ReadCCADObj(bytes.data(), bytes.size(), "m", 4.0f, g2, 0), kvtest::FatalExit);
     ResetStaging();
     FreeGeom(g2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ObjFile, FaceTexturesAndTheSharedDummyTextureOfAnAnimatedBillboard) {
+    kvtest::FatalCatcher fatal;
+    DataTree tree;
+    TextureRoots roots;
+    tree.Write("Textures/walls/brick", TinyTexture(90));
+    ASSERT_TRUE(datakit::WriteTexAnimFolder(tree.Path("TexAnims/glow"), {TinyTexture(10), TinyTexture(200)}));
+    host::FlushDirectoryCache();
+
+    ObjectFile o = Base();
+    o.faces[0].type = 5;
+    o.faces[0].texture = "walls.brick";
+    o.faces[1].type = 6;
+    o.faces[1].texture = "walls.brick";
+    ObjBBoard animated;
+    animated.anim = "glow";
+    o.bboards = {animated};
+    Geom* g = Read(o.Bytes());
+
+    Tex* brick = NthFace(g, 0)->texture;
+    ASSERT_NE(brick, nullptr);
+    EXPECT_STREQ(brick->name, "walls\\brick") << "'.' stands for the folder separator";
+    EXPECT_EQ(NthFace(g, 1)->texture, brick) << "a loaded texture is found again";
+    bboard* b = CCADBBoards[0];
+    ASSERT_NE(b->anim, nullptr);
+    EXPECT_EQ(b->anim, NamedTexAnim("glow"));
+    ASSERT_NE(b->dummy, nullptr);
+    EXPECT_STREQ(b->dummy->tex->name, "dummies\\glow");
+    EXPECT_EQ(b->dummy->tex->surface, b->anim->frames[0]);
+    EXPECT_EQ(TexCount, 2);
+
+    // Copies share the dummy texture; it leaves the texture table once, with the last of them.
+    bboard* c1 = CopyBBoard(g, g, b);
+    bboard* c2 = CopyBBoard(g, g, c1);
+    ResetStaging();
+    FreeBBoard(c1);
+    EXPECT_EQ(TexCount, 2);
+    FreeBBoard(c2);
+    EXPECT_EQ(TexCount, 1);
+    EXPECT_EQ(TexTable[0], brick);
+    FreeGeom(g);
 }
 
 }  // namespace
