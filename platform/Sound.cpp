@@ -296,7 +296,8 @@ void dxgl_Set3DSound(dxgl_SoundStreamBuffer* b, const int32_t position[3], const
 
 void dxgl_SetSoundPosition(SoundDesc* desc, const int32_t position[3], const int32_t velocity[3], int pitch,
                            int headRelative) {
-    if (!desc || !desc->buffer) return;
+    // A sound that has ended and been freed is not touched through the descriptor's stale pointer.
+    if (!desc || !dxgl_IsSoundValid(desc->buffer)) return;
     int frequency = 0;
     if (!SoundHardware3D && desc->lowFrequency != 0) {
         pitch = std::clamp(pitch, 0, 255);

@@ -9,6 +9,8 @@
 #include "platform/Bitmap.h"
 #include "platform/Dxgl.h"
 #include "platform/InputDevices.h"
+#include "platform/Music.h"
+#include "platform/Sound.h"
 #include "world/Startup.h"
 
 namespace {
@@ -29,7 +31,10 @@ bool WaitForAdvanceKeys(bool down) {
     for (;;) {
         PumpMessages();
         if (host::QuitRequested()) return false;
-        // The music streams and the mouse pointer are kept going here once their modules exist.
+        // The music streams and the background music keep going; the mouse pointer follows here once it
+        // exists.
+        dxgl_UpdateStreams();
+        HandleBgdMusic();
         dxgl_UpdateKeyboardState();
         dxgl_UpdateMouseState();
         if (AdvanceKeyDown() == down) return true;
