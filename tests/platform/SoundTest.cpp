@@ -185,6 +185,42 @@ TEST_F(SoundTest, SoftwareModelSetsVolumeAndPanFromDistanceAndSide) {
     swap_stereo = 0;
 }
 
+TEST_F(SoundTest, HardwarePathPlacesSoundsAndListenerThroughTheDevice) {
+    dxgl_ReleaseAllSounds();
+    use_directsound3d = 1;
+    dxgl_InitDS();
+    ASSERT_EQ(SoundHardware3D, 1);
+    EXPECT_EQ(StreamList[0]->desc.flags, kSoundFlags3D);
+    EXPECT_EQ(StreamList[0]->buffer3d, StreamList[0]->buffer);
+    Wav("hum.wav", 1, kRate, std::vector<int16_t>(kRate, 10000));
+    SoundDesc desc{};
+    snprintf(desc.file, sizeof desc.file, "hum.wav");
+    desc.minDistance = 1000;
+    desc.maxDistance = 10000;
+    ASSERT_NE(PlaySampleFor(&desc, kSoundPositional, 1, 1), nullptr);
+    // Listener at the origin looking along z; the sound at twice the minimum distance ahead. Both are
+    // deferred until the per-tick update commits them.
+    int32_t zero[3] = {0, 0, 0};
+    int32_t identity[3][3] = {{32768, 0, 0}, {0, 32768, 0}, {0, 0, 32768}};
+    int32_t far[3] = {0, 0, 20000};
+    int32_t near[3] = {0, 0, 2000};
+    dxgl_SetListener(zero, zero, identity);
+    dxgl_SetSoundPosition(&desc, far, zero, 0, 0);
+    dxgl_UpdateSoundVolumes(0);
+    host::TakeAudioOutput();
+    Frame();
+    EXPECT_EQ(host::TakeAudioOutput()[100], 0) << "beyond the maximum distance";
+    dxgl_SetSoundPosition(&desc, near, zero, 0, 0);
+    Frame();
+    EXPECT_EQ(host::TakeAudioOutput()[100], 0) << "not committed yet";
+    dxgl_UpdateSoundVolumes(0);
+    Frame();
+    std::vector<int16_t> out = host::TakeAudioOutput();
+    EXPECT_NEAR(out[100], 5000, 2);
+    EXPECT_NEAR(out[101], 5000, 2);
+    use_directsound3d = 0;
+}
+
 TEST_F(SoundTest, PitchPicksTheFrequencyBetweenTheDescriptorsTwo) {
     Wav("engine.wav", 1, kRate, Ramp(kRate));
     struct Case {
