@@ -13,17 +13,20 @@
 ItfcProc ItfcRegistry[kItfcSlotCount] = {};
 
 const char* const ItfcSlotNames[kItfcNamedSlotCount] = {
-    "WayPointer",  "StatCamera",  "SatCamera",   "EMAHarrier", "EMAJeep",     "MultiScenery", "EMALinebacker",
-    "CruiserCannon", "GAMedTank", "GunBoat",     "Scenery",    "BaseElem",    "LBaseElem",    "Lantern",
-    "TransHeli",   "NRGGate",     "MovieCamera", "GAAirBike",  "GAJeep",      "EMAManticor",  "MERCHummer",
-    "FragElem",    "MERCHarrier", "GALgCopter",  "GALauncher", "EMALauncher", "GiantElem",    "SpeedBoat",
-    "Car",         "Car4WD",      "GAMech",      "EMAHover",   "LGateElem",   "EMAHeli",      "GAAmph",
-    "GADTank",     "EMASnowMob",  "GAHaubitze",  "MERCTank",   "GAGrand",     "MultiElem",    "GAViper",
-    "EMACoolJeep", "EMATank",     "EMAHaubitze", "SearchLight", "LiftElem",   "Train",
+    "WayPointer",    "StatCamera",    "SatCamera",   "EMAHarrier",  "EMAJeep",     "MultiScenery",
+    "EMALinebacker", "CruiserCannon", "GAMedTank",   "GunBoat",     "Scenery",     "BaseElem",
+    "LBaseElem",     "Lantern",       "TransHeli",   "NRGGate",     "MovieCamera", "GAAirBike",
+    "GAJeep",        "EMAManticor",   "MERCHummer",  "FragElem",    "MERCHarrier", "GALgCopter",
+    "GALauncher",    "EMALauncher",   "GiantElem",   "SpeedBoat",   "Car",         "Car4WD",
+    "GAMech",        "EMAHover",      "LGateElem",   "EMAHeli",     "GAAmph",      "GADTank",
+    "EMASnowMob",    "GAHaubitze",    "MERCTank",    "GAGrand",     "MultiElem",   "GAViper",
+    "EMACoolJeep",   "EMATank",       "EMAHaubitze", "SearchLight", "LiftElem",    "Train",
 };
 static_assert(std::size(ItfcSlotNames) == kItfcNamedSlotCount);
 
-uintptr_t CallItfc(construct* con, ItfcMethod method, uintptr_t arg) { return con->itfc(con, method, arg); }
+uintptr_t CallItfc(construct* con, ItfcMethod method, uintptr_t arg) {
+    return con->itfc(con, method, arg);
+}
 
 const char* ItfcName(ItfcProc itfc) {
     const char* name = reinterpret_cast<const char*>(itfc(nullptr, ItfcMethod::GETNAME, 0));

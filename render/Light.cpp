@@ -21,7 +21,9 @@ void SetDirLight(DirLight* light, const int32_t dir[3], const int32_t colour[3])
     std::memcpy(light->colour, colour, sizeof light->colour);
 }
 
-void FreeDirLight(DirLight* light) { qzFree(light); }
+void FreeDirLight(DirLight* light) {
+    qzFree(light);
+}
 
 PointLight* CreatePointLight() {
     auto* l = static_cast<PointLight*>(qzAlloc(sizeof(PointLight), "point light"));

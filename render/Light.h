@@ -7,7 +7,7 @@
 struct Plt;
 
 struct DirLight {
-    int32_t dir[3];     // 1.15 unit vector, y up
+    int32_t dir[3];  // 1.15 unit vector, y up
     int32_t colour[3];
 };
 

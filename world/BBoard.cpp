@@ -10,7 +10,9 @@
 namespace {
 
 // The units-file entry's name for messages; the units file is not built yet, so no name is known.
-const char* UnitNameOf(const Unit*) { return nullptr; }
+const char* UnitNameOf(const Unit*) {
+    return nullptr;
+}
 
 void ReleaseDummy(DummyTex* d) {
     if (!d) return;
@@ -70,16 +72,16 @@ bboard* CopyBBoard(const Geom* src, const Geom* copy, const bboard* b) {
         }
     }
     if (b->faceCount > 0 && b->faces) {
-        c->faces = static_cast<uintptr_t*>(
-            qzAlloc(static_cast<int>(sizeof(uintptr_t)) * b->faceCount, "face list"));
+        c->faces =
+            static_cast<uintptr_t*>(qzAlloc(static_cast<int>(sizeof(uintptr_t)) * b->faceCount, "face list"));
         for (int i = 0; i < b->faceCount; ++i) {
             if (b->resolve) {
                 c->faces[i] = b->faces[i];  // still face numbers
                 continue;
             }
             const int n = src ? FaceIndex(src, BBoardFace(b, i)) : -1;
-            c->faces[i] = reinterpret_cast<uintptr_t>(n >= 0 && copy ? NthFace(const_cast<Geom*>(copy), n)
-                                                                    : nullptr);
+            c->faces[i] =
+                reinterpret_cast<uintptr_t>(n >= 0 && copy ? NthFace(const_cast<Geom*>(copy), n) : nullptr);
         }
     }
     c->next = CopyBBoard(src, copy, b->next);
@@ -97,8 +99,7 @@ void ResolveBBoard(Geom* g, bboard* b) {
 
 bboard* FindBBoard(const construct* con, const char* name) {
     for (int i = 0; i < con->bboardCount; ++i)
-        if (con->bboards[i] && std::strcmp(con->bboards[i]->name, name) == 0)
-            return con->bboards[i];
+        if (con->bboards[i] && std::strcmp(con->bboards[i]->name, name) == 0) return con->bboards[i];
     return nullptr;
 }
 

@@ -51,8 +51,8 @@ construct* CreateConstruct(int subCapacity, uint32_t flags) {
     con->byte255 = 255;
     if (subCapacity >= 1) {
         con->subCapacity = subCapacity;
-        con->subs = static_cast<construct**>(qzAlloc(static_cast<int>(sizeof(construct*)) * subCapacity,
-                                                     "SubConstruct list"));
+        con->subs = static_cast<construct**>(
+            qzAlloc(static_cast<int>(sizeof(construct*)) * subCapacity, "SubConstruct list"));
         std::memset(con->subs, 0, sizeof(construct*) * static_cast<size_t>(subCapacity));
     }
     return con;
@@ -106,8 +106,8 @@ construct* CopyConstruct(const construct* src) {
     con->spots = CopyArray(src->spots, src->spotCount, "spt");
     if (src->bboardCount > 0 && src->bboards) {
         con->bboardCount = src->bboardCount;
-        con->bboards = static_cast<bboard**>(
-            qzAlloc(static_cast<int>(sizeof(bboard*)) * src->bboardCount, "bboards"));
+        con->bboards =
+            static_cast<bboard**>(qzAlloc(static_cast<int>(sizeof(bboard*)) * src->bboardCount, "bboards"));
         for (int i = 0; i < src->bboardCount; ++i)
             con->bboards[i] = CopyBBoard(src->lod[0], con->lod[0], src->bboards[i]);
     }
@@ -136,7 +136,9 @@ void SetConstructGeoms(construct* con, Geom* g0, Geom* g1, Geom* g2, Geom* g3) {
     }
 }
 
-void SetConstructShadowGeom(construct* con, Geom* g) { con->shadow = g; }
+void SetConstructShadowGeom(construct* con, Geom* g) {
+    con->shadow = g;
+}
 
 Geom* LODGeomForDistance(const construct* con) {
     int level = con->distance >> 17;

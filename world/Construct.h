@@ -14,11 +14,11 @@ struct Clan;
 
 // Construct flag bits used by the world model.
 enum : uint32_t {
-    kConHittable = 0x1,          // an element that takes hits (kept out of unit collisions)
-    kConActive = 0x4,            // member of "visible"
-    kConBusy = 0x8,              // member of one of the four busy pools
-    kConBusyPool0 = 0x10,        // 0x10 << level: member of "buzy<level>"
-    kConEventPending = 0x100,    // a make-busy event is queued
+    kConHittable = 0x1,        // an element that takes hits (kept out of unit collisions)
+    kConActive = 0x4,          // member of "visible"
+    kConBusy = 0x8,            // member of one of the four busy pools
+    kConBusyPool0 = 0x10,      // 0x10 << level: member of "buzy<level>"
+    kConEventPending = 0x100,  // a make-busy event is queued
     kConInputDriven = 0x40000,
     kConNoHitSlot = 0x2000000,
 };
@@ -45,34 +45,34 @@ struct construct {
     uint8_t sampleCornerCount;  // valid entries of sampleCorners
     uint8_t footprint;          // placed statics: 1 quarter tile, 4 whole tile
     uint8_t byte2;
-    uint8_t collisionClass;     // 0 none, 255 every class, else not its own class
+    uint8_t collisionClass;  // 0 none, 255 every class, else not its own class
     uint32_t typeWord;
-    uint8_t sampleCorners[8];   // box corner numbers used as collision sample points
-    uint16_t drawStamps[2];     // renderer: normal and reflection pass stamps
-    int32_t pos[3];             // 16.16 world units, y up
-    int32_t orient[9];          // 1.15, row by row
-    PlayerCell* playerCell;     // whose control records drive it, or null
-    ItfcProc itfc;              // the type's dispatcher
-    void* itfcData;             // the type data block (owned)
-    Unit* unit;                 // units-file entry, or null
+    uint8_t sampleCorners[8];  // box corner numbers used as collision sample points
+    uint16_t drawStamps[2];    // renderer: normal and reflection pass stamps
+    int32_t pos[3];            // 16.16 world units, y up
+    int32_t orient[9];         // 1.15, row by row
+    PlayerCell* playerCell;    // whose control records drive it, or null
+    ItfcProc itfc;             // the type's dispatcher
+    void* itfcData;            // the type data block (owned)
+    Unit* unit;                // units-file entry, or null
     int32_t subCount;
     int32_t subCapacity;
-    construct** subs;           // "SubConstruct list" (owned, with its members)
-    BoxBlock box;               // from the level-0 Geom
-    SphereRecord sphere;        // bounding sphere; radius 0 until geometry is set
+    construct** subs;     // "SubConstruct list" (owned, with its members)
+    BoxBlock box;         // from the level-0 Geom
+    SphereRecord sphere;  // bounding sphere; radius 0 until geometry is set
     int32_t sphereCount;
-    SphereRecord* spheres;      // "bsphere2"
+    SphereRecord* spheres;  // "bsphere2"
     int32_t bboardCount;
-    bboard** bboards;           // "bboards", each owned
+    bboard** bboards;  // "bboards", each owned
     int32_t spotCount;
-    SpotRecord* spots;          // "spt"
-    hfield* hf;                 // owned, or null
-    int32_t distance;           // to the viewing camera (renderer); selects the level of detail
-    Geom* lod[4];               // slots may share a Geom
-    Geom* shadow;               // owned, or null
-    construct* hits[4];         // collision partners
-    int32_t hitPoints[4][3];    // contact point of each hit slot, world units
-    construct* owner;           // the construct that launched a projectile or effect
+    SpotRecord* spots;        // "spt"
+    hfield* hf;               // owned, or null
+    int32_t distance;         // to the viewing camera (renderer); selects the level of detail
+    Geom* lod[4];             // slots may share a Geom
+    Geom* shadow;             // owned, or null
+    construct* hits[4];       // collision partners
+    int32_t hitPoints[4][3];  // contact point of each hit slot, world units
+    construct* owner;         // the construct that launched a projectile or effect
     // Words of the object types and the renderer.
     int32_t effectPhase;
     uint8_t focusCount;
@@ -80,15 +80,15 @@ struct construct {
     uint8_t opacity;
     uint8_t drawScale;
     int32_t typeWords[8];
-    uint8_t busyLevel;          // 0..3: the busy pool that holds it
+    uint8_t busyLevel;  // 0..3: the busy pool that holds it
     uint8_t bytes2[2];
-    uint8_t kind;               // 8 at creation
+    uint8_t kind;  // 8 at creation
     Clan* clan;
-    uint8_t marker;             // 255 at creation
-    uint8_t shade;              // 255 at creation
-    uint8_t byte255;            // 255 at creation
+    uint8_t marker;   // 255 at creation
+    uint8_t shade;    // 255 at creation
+    uint8_t byte255;  // 255 at creation
     uint8_t byte0;
-    void* cutTrack;             // record/replay track, or null
+    void* cutTrack;  // record/replay track, or null
 };
 
 // A new construct with a sub-construct list of subCapacity entries (none below 1) and the given flags.

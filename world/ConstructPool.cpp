@@ -60,7 +60,9 @@ void DeleteConstructPool(ConstructPool* pool) {
     ConstructPoolTable[ConstructPoolCount] = nullptr;
 }
 
-int AppendToConstructPool(ConstructPool* pool, construct* con) { return Append(pool, con, nullptr); }
+int AppendToConstructPool(ConstructPool* pool, construct* con) {
+    return Append(pool, con, nullptr);
+}
 
 int AppendNamedToConstructPool(ConstructPool* pool, construct* con, const char* name) {
     return Append(pool, con, name);
@@ -121,4 +123,6 @@ ConstructPool* NamedConstructPool(const char* name) {
     return pool;
 }
 
-int32_t NewConstructSerial() { return ++g_serial; }
+int32_t NewConstructSerial() {
+    return ++g_serial;
+}

@@ -9,12 +9,12 @@
 struct construct;
 
 struct ConstructPool {
-    char name[64];          // at most 63 characters
-    int32_t cursor;         // round-robin position of NextFreeInConstructPool
+    char name[64];   // at most 63 characters
+    int32_t cursor;  // round-robin position of NextFreeInConstructPool
     int32_t count;
     int32_t capacity;
-    construct** constructs; // "construct list", null when the capacity is below 1
-    char** names;           // "construct name list": null or an owned copy ("pool con name")
+    construct** constructs;  // "construct list", null when the capacity is below 1
+    char** names;            // "construct name list": null or an owned copy ("pool con name")
 };
 
 constexpr int kMaxConstructPools = 128;

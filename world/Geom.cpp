@@ -36,7 +36,9 @@ Geom* CreateGeom(const char* purpose) {
     return g;
 }
 
-Geom* CreateUnnamedGeom() { return CreateGeom("<uk>"); }
+Geom* CreateUnnamedGeom() {
+    return CreateGeom("<uk>");
+}
 
 Geom* CopyGeom(const Geom* src) {
     if (!src) return nullptr;
@@ -72,7 +74,8 @@ Geom* CopyGeom(const Geom* src) {
             if (sp.pointCount > 0) {
                 dp.points = static_cast<GeomPoint**>(
                     qzAlloc(static_cast<int>(sizeof(GeomPoint*)) * sp.pointCount, "pt list"));
-                for (int k = 0; k < sp.pointCount; ++k) dp.points[k] = g->points + (sp.points[k] - src->points);
+                for (int k = 0; k < sp.pointCount; ++k)
+                    dp.points[k] = g->points + (sp.points[k] - src->points);
             }
             if (sp.faceCount > 0) {
                 dp.faces = static_cast<GeomFace**>(

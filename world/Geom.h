@@ -14,20 +14,20 @@ struct construct;
 
 // A point of a Geom.
 struct GeomPoint {
-    int32_t pos[3];        // quarter world units
-    int32_t normal[3];     // 1.15
-    uint8_t colour[3];     // red, green, blue
-    uint8_t flags;         // 0x40 lit per vertex, 0x80 sphere-mapped (set by the face types)
-    int32_t view[3];       // renderer: camera-space position
-    float screen[3];       // renderer: screen x, y and depth
-    uint8_t lit[4];        // renderer: lit colour
-    uint8_t colourCopy[3]; // the file colour, kept while the lit colour changes
+    int32_t pos[3];         // quarter world units
+    int32_t normal[3];      // 1.15
+    uint8_t colour[3];      // red, green, blue
+    uint8_t flags;          // 0x40 lit per vertex, 0x80 sphere-mapped (set by the face types)
+    int32_t view[3];        // renderer: camera-space position
+    float screen[3];        // renderer: screen x, y and depth
+    uint8_t lit[4];         // renderer: lit colour
+    uint8_t colourCopy[3];  // the file colour, kept while the lit colour changes
     uint8_t pad0;
-    uint8_t clear[3];      // zeroed
-    uint8_t marker;        // 1 for points of faces of type 3 or 7
+    uint8_t clear[3];  // zeroed
+    uint8_t marker;    // 1 for points of faces of type 3 or 7
     uint8_t bytes[4];
-    int32_t words[2];      // zeroed
-    uint16_t stamps[2];    // renderer frame stamps
+    int32_t words[2];    // zeroed
+    uint16_t stamps[2];  // renderer frame stamps
 };
 
 // One vertex of a face.
@@ -39,22 +39,28 @@ struct FaceVertex {
 // A face; its vertexCount FaceVertex records follow it directly in the Geom's face block.
 struct GeomFace {
     uint8_t colour[3];
-    uint8_t type;          // 0..15
+    uint8_t type;  // 0..15
     uint8_t render0[7];
-    uint8_t extra;         // the file's extra byte
-    int32_t normal[3];     // 1.15
+    uint8_t extra;      // the file's extra byte
+    int32_t normal[3];  // 1.15
     uint8_t render1[16];
-    Tex* texture;          // faces of types 4 to 7, else null
+    Tex* texture;  // faces of types 4 to 7, else null
     uint8_t vertexCount;
-    uint8_t flags;         // 1 for types 1 and 5, 2 for the option bit
+    uint8_t flags;  // 1 for types 1 and 5, 2 for the option bit
     uint8_t render2[10];
 };
 static_assert(sizeof(GeomFace) % alignof(FaceVertex) == 0);
 
 // Bytes a face of n vertices takes in a face block.
-constexpr int FaceBytes(int n) { return static_cast<int>(sizeof(GeomFace) + sizeof(FaceVertex) * n); }
-inline FaceVertex* FaceVerts(GeomFace* f) { return reinterpret_cast<FaceVertex*>(f + 1); }
-inline const FaceVertex* FaceVerts(const GeomFace* f) { return reinterpret_cast<const FaceVertex*>(f + 1); }
+constexpr int FaceBytes(int n) {
+    return static_cast<int>(sizeof(GeomFace) + sizeof(FaceVertex) * n);
+}
+inline FaceVertex* FaceVerts(GeomFace* f) {
+    return reinterpret_cast<FaceVertex*>(f + 1);
+}
+inline const FaceVertex* FaceVerts(const GeomFace* f) {
+    return reinterpret_cast<const FaceVertex*>(f + 1);
+}
 inline GeomFace* NextFace(GeomFace* f) {
     return reinterpret_cast<GeomFace*>(reinterpret_cast<uint8_t*>(f) + FaceBytes(f->vertexCount));
 }
@@ -68,10 +74,10 @@ struct BoxBlock {
 
 // A bounding-sphere record ("bsphere2" records, the Geom's and the construct's sphere).
 struct SphereRecord {
-    int32_t stamp;       // tick counter for which the world centre was computed
-    int32_t world[3];    // world centre, world units
-    int32_t centre[3];   // local centre, quarter units
-    int32_t radius;      // world units
+    int32_t stamp;      // tick counter for which the world centre was computed
+    int32_t world[3];   // world centre, world units
+    int32_t centre[3];  // local centre, quarter units
+    int32_t radius;     // world units
 };
 static_assert(sizeof(SphereRecord) == 32);
 
@@ -86,7 +92,7 @@ struct GeomBrick {
 
 // A patch: either a list of faces or a list of points.
 struct GeomPatch {
-    int32_t unset;     // left as the file reader found it (zero)
+    int32_t unset;  // left as the file reader found it (zero)
     int32_t faceCount;
     GeomFace** faces;
     int32_t pointCount;
@@ -97,14 +103,14 @@ constexpr int32_t kOffsetUnset = 2147483647;
 
 struct Geom {
     int32_t pointCount;
-    GeomPoint* points;        // "geom pt list"
+    GeomPoint* points;  // "geom pt list"
     int32_t faceCount;
-    GeomFace* faces;          // "geom face list": variable-size face records one after another
+    GeomFace* faces;  // "geom face list": variable-size face records one after another
     BoxBlock box;
     SphereRecord sphere;
     int32_t brickCount;
-    GeomBrick* bricks;        // "brick list"
-    int32_t brickCapacity;    // entries of the brick list (the count the file declared)
+    GeomBrick* bricks;      // "brick list"
+    int32_t brickCapacity;  // entries of the brick list (the count the file declared)
     int32_t patchCount;
     GeomPatch* patches;       // "patch list"
     int32_t brickPtrCount;    // 0 after reading
@@ -122,30 +128,30 @@ struct DummyTex {
 };
 
 struct bboard {
-    char name[24];            // "<noname>" at creation
-    int32_t pos[3];           // quarter units; 0x80000000 in pos[0] when unset
-    int32_t camPos[3];        // renderer: camera position
-    int32_t dir[3];           // unit direction (1.15); 0x80000000 in dir[0] when none
-    int32_t words[7];         // renderer: camera-space direction, screen point, ...
-    uint8_t colour[8];        // 255 at creation: colour, then the lit colour
-    TexAnim* anim;            // shared, not owned
-    Geom* geom;               // the billboard's own geometry (owned) or null
-    Plt* palette;             // shared
-    int32_t size1, size2;     // world units
-    uint8_t options[3];       // the file's value 1, value 2 and extra byte
-    uint8_t followPhase;      // zero at creation
+    char name[24];                     // "<noname>" at creation
+    int32_t pos[3];                    // quarter units; 0x80000000 in pos[0] when unset
+    int32_t camPos[3];                 // renderer: camera position
+    int32_t dir[3];                    // unit direction (1.15); 0x80000000 in dir[0] when none
+    int32_t words[7];                  // renderer: camera-space direction, screen point, ...
+    uint8_t colour[8];                 // 255 at creation: colour, then the lit colour
+    TexAnim* anim;                     // shared, not owned
+    Geom* geom;                        // the billboard's own geometry (owned) or null
+    Plt* palette;                      // shared
+    int32_t size1, size2;              // world units
+    uint8_t options[3];                // the file's value 1, value 2 and extra byte
+    uint8_t followPhase;               // zero at creation
     uint8_t alpha, shade, fixedFrame;  // 255 at creation
-    uint8_t fixedColour;      // zero
-    int32_t listValue;        // the value read after "PLST"
-    int32_t resolve;          // 1 while the face list holds face numbers
-    int32_t time, lastTime;   // zero at creation
-    DummyTex* dummy;          // shared texture for an animated polygon billboard, or null
+    uint8_t fixedColour;               // zero
+    int32_t listValue;                 // the value read after "PLST"
+    int32_t resolve;                   // 1 while the face list holds face numbers
+    int32_t time, lastTime;            // zero at creation
+    DummyTex* dummy;                   // shared texture for an animated polygon billboard, or null
     int32_t vertexCount;
-    GeomPoint** vertices;     // points of the owning Geom ("vtx list")
+    GeomPoint** vertices;  // points of the owning Geom ("vtx list")
     int32_t faceCount;
-    uintptr_t* faces;         // face numbers until resolved, then GeomFace pointers
-    int32_t drawAlpha;        // 255 at creation
-    bboard* next;             // chained billboard (owned) or null
+    uintptr_t* faces;   // face numbers until resolved, then GeomFace pointers
+    int32_t drawAlpha;  // 255 at creation
+    bboard* next;       // chained billboard (owned) or null
 };
 
 constexpr int32_t kUnsetCoord = static_cast<int32_t>(0x80000000u);
@@ -185,7 +191,9 @@ void ResolveBBoard(Geom* g, bboard* b);
 bboard* FindBBoard(const construct* con, const char* name);
 bboard* NamedBBoard(const construct* con, const char* name);
 // Face i of a resolved billboard.
-inline GeomFace* BBoardFace(const bboard* b, int i) { return reinterpret_cast<GeomFace*>(b->faces[i]); }
+inline GeomFace* BBoardFace(const bboard* b, int i) {
+    return reinterpret_cast<GeomFace*>(b->faces[i]);
+}
 
 // Exchanges the billboard lists / the sphere lists / the spot lists of two constructs.
 void SwapBBoardLists(construct* a, construct* b);

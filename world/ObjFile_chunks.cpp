@@ -35,9 +35,15 @@ void ResetCCADHFields() {
     CCADHFieldCount = 0;
 }
 
-void ResetCCADSpheres() { CCADSphereCount = 0; }
-void ResetCCADSpots() { CCADSpotCount = 0; }
-void ResetCCADPlanes() { CCADPlaneCount = 0; }
+void ResetCCADSpheres() {
+    CCADSphereCount = 0;
+}
+void ResetCCADSpots() {
+    CCADSpotCount = 0;
+}
+void ResetCCADPlanes() {
+    CCADPlaneCount = 0;
+}
 
 void ResetCCADLights() {
     for (int i = 0; i < CCADLightCount; ++i) FreePointLight(CCADLights[i]);
@@ -50,7 +56,9 @@ namespace {
 
 constexpr uint32_t kNameMarker = 0x76453719u;  // 1e33 as a size: a billboard name follows
 
-const int32_t* PointPos(Reader& r, uint32_t index) { return r.g->points[index].pos; }
+const int32_t* PointPos(Reader& r, uint32_t index) {
+    return r.g->points[index].pos;
+}
 
 // Direction from a to b in 1.15, normalised in floating point; out stays as it was for a zero vector.
 void Direction(const int32_t a[3], const int32_t b[3], int32_t out[3]) {
@@ -152,7 +160,8 @@ void ReadBBoard(Reader& r, uint32_t tag, bool section) {
         const uint32_t n = Count(r, 4, "billboard face");
         b->faceCount = static_cast<int32_t>(n);
         if (n > 0) {
-            b->faces = static_cast<uintptr_t*>(qzAlloc(static_cast<int>(sizeof(uintptr_t) * n), "bbd face list"));
+            b->faces =
+                static_cast<uintptr_t*>(qzAlloc(static_cast<int>(sizeof(uintptr_t) * n), "bbd face list"));
             for (uint32_t i = 0; i < n; ++i) b->faces[i] = U32(r);
         }
         b->resolve = 1;
@@ -187,13 +196,15 @@ void ReadBspNode(Reader& r, int depth) {
     const uint32_t n = Count(r, 4, "BSP leaf face");
     GeomBrick* brick = AddGeomBrick(g);
     if (n == 0) return;
-    brick->faces = static_cast<GeomFace**>(qzAlloc(static_cast<int>(sizeof(GeomFace*) * n), "brick face list"));
+    brick->faces =
+        static_cast<GeomFace**>(qzAlloc(static_cast<int>(sizeof(GeomFace*) * n), "brick face list"));
     std::memset(brick->faces, 0, sizeof(GeomFace*) * n);
     brick->faceCount = static_cast<int32_t>(n);
     for (uint32_t i = 0; i < n; ++i) {
         const uint32_t f = U32(r);
-        if (f >= static_cast<uint32_t>(g->faceCount)) Fail(r, "a BSP leaf names face %u of %d", f, g->faceCount);
-        brick->faces[i] = NthFace(g, static_cast<int>(f));
+        if (f >= static_cast<uint32_t>(g->faceCount))
+            Fail(r, "a BSP leaf names face %u of %d", f, g->faceCount);
+        brick->faces[i] = FaceAt(r, f);
     }
 }
 
@@ -204,7 +215,8 @@ void ReadBsp(Reader& r) {
     const uint32_t count = Count(r, 28, "brick");
     Geom* g = r.g;
     if (count > 0) {
-        g->bricks = static_cast<GeomBrick*>(qzAlloc(static_cast<int>(sizeof(GeomBrick) * count), "brick list"));
+        g->bricks =
+            static_cast<GeomBrick*>(qzAlloc(static_cast<int>(sizeof(GeomBrick) * count), "brick list"));
         std::memset(g->bricks, 0, sizeof(GeomBrick) * count);
     }
     g->brickCapacity = static_cast<int32_t>(count);
@@ -231,13 +243,15 @@ void ReadPatches(Reader& r) {
             p.pointCount = static_cast<int32_t>(m);
             for (uint32_t k = 0; k < m; ++k) p.points[k] = &g->points[PointIndexOf(r, U32(r), "a patch")];
         } else {
-            p.faces = static_cast<GeomFace**>(qzAlloc(static_cast<int>(sizeof(GeomFace*) * m), "patch face list"));
+            p.faces =
+                static_cast<GeomFace**>(qzAlloc(static_cast<int>(sizeof(GeomFace*) * m), "patch face list"));
             std::memset(p.faces, 0, sizeof(GeomFace*) * m);
             p.faceCount = static_cast<int32_t>(m);
             for (uint32_t k = 0; k < m; ++k) {
                 const uint32_t f = U32(r);
-                if (f >= static_cast<uint32_t>(g->faceCount)) Fail(r, "a patch names face %u of %d", f, g->faceCount);
-                p.faces[k] = NthFace(g, static_cast<int>(f));
+                if (f >= static_cast<uint32_t>(g->faceCount))
+                    Fail(r, "a patch names face %u of %d", f, g->faceCount);
+                p.faces[k] = FaceAt(r, f);
             }
         }
     }
@@ -269,7 +283,8 @@ void ReadSphere(Reader& r) {
 }
 
 void ReadSpot(Reader& r) {
-    if (CCADSpotCount >= kMaxCCADSpots) FatalErrorF("Error(ReadCCADObj): too many spots (max is %d)", kMaxCCADSpots);
+    if (CCADSpotCount >= kMaxCCADSpots)
+        FatalErrorF("Error(ReadCCADObj): too many spots (max is %d)", kMaxCCADSpots);
     const uint32_t point = PointIndexOf(r, U32(r), "a spot");
     const uint32_t type = U32(r);
     const uint32_t value = U32(r);

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "world/ObjFile.h"
 
@@ -21,15 +22,16 @@ struct Reader {
     const uint8_t* data;
     size_t size;
     size_t pos;
-    const char* name;     // the file, for messages
-    float scale;          // s
-    float q;              // s x 0.25
+    const char* name;  // the file, for messages
+    float scale;       // s
+    float q;           // s x 0.25
     Geom* g;
     int nested;           // 0 for a top-level read
     uint32_t pointCount;  // P from the header
     uint32_t faceCount;   // F from the header
     bboard* current;      // the last billboard made in this file (for "BILL")
     int firstStaged;      // staged billboard count when this file's read began
+    std::vector<GeomFace*> faceIndex;  // the faces by number, once they are read
     bool bspSeen;
     bool patchesSeen;
 };
@@ -37,7 +39,9 @@ struct Reader {
 // Ends the program with "Error(ReadCCADObj): <text> in '<file>'".
 [[noreturn]] void Fail(const Reader& r, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-inline size_t Remaining(const Reader& r) { return r.size - r.pos; }
+inline size_t Remaining(const Reader& r) {
+    return r.size - r.pos;
+}
 void Need(Reader& r, uint64_t bytes);
 uint32_t U32(Reader& r);
 float F32(Reader& r);
@@ -58,6 +62,9 @@ int32_t Trunc(double v);
 
 // Reads one file at a nesting depth (0 for a top-level read).
 void ReadCCADObjNested(const uint8_t* data, size_t size, const char* name, float scale, Geom* g, int nested);
+
+// Face n of the file (n checked against the face count by the caller).
+inline GeomFace* FaceAt(const Reader& r, uint32_t n) { return r.faceIndex[n]; }
 
 // One billboard record; section is true in the billboard section after the points.
 void ReadBBoard(Reader& r, uint32_t tag, bool section);

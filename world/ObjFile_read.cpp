@@ -79,7 +79,8 @@ void Name24(Reader& r, char out[25]) {
 
 uint32_t Count(Reader& r, uint32_t minBytes, const char* what) {
     const uint32_t n = U32(r);
-    if (static_cast<uint64_t>(n) * minBytes > Remaining(r)) Fail(r, "%s count %u does not fit the file", what, n);
+    if (static_cast<uint64_t>(n) * minBytes > Remaining(r))
+        Fail(r, "%s count %u does not fit the file", what, n);
     return n;
 }
 
@@ -102,7 +103,9 @@ using namespace objfile;
 namespace {
 
 // Face types 4 and 10 to 15 have no drawing routine.
-bool DrawableFaceType(int type) { return type <= 9 && type != 4; }
+bool DrawableFaceType(int type) {
+    return type <= 9 && type != 4;
+}
 
 void ReadPoints(Reader& r) {
     const float q = r.q;
@@ -162,8 +165,10 @@ void ReadFaces(Reader& r) {
     if (r.faceCount == 0) return;
     g->faces = static_cast<GeomFace*>(qzAlloc(bytes, "geom face list"));
     std::memset(g->faces, 0, static_cast<size_t>(bytes));
+    r.faceIndex.reserve(r.faceCount);
     GeomFace* f = g->faces;
     for (uint32_t i = 0; i < r.faceCount; ++i, f = NextFace(f)) {
+        r.faceIndex.push_back(f);
         f->vertexCount = static_cast<uint8_t>(U32(r));
         FaceVertex* v = FaceVerts(f);
         for (int k = 0; k < f->vertexCount; ++k) {
@@ -189,7 +194,8 @@ void ReadFaces(Reader& r) {
                 v[k].point->flags |= 0x40;
                 if (f->type == 3 || f->type == 7) v[k].point->marker = 1;
             }
-        f->flags = static_cast<uint8_t>(((f->type == 1 || f->type == 5) ? 1 : 0) | ((typeByte & 0x10) ? 2 : 0));
+        f->flags =
+            static_cast<uint8_t>(((f->type == 1 || f->type == 5) ? 1 : 0) | ((typeByte & 0x10) ? 2 : 0));
     }
     f = g->faces;
     for (uint32_t i = 0; i < r.faceCount; ++i, f = NextFace(f))
@@ -267,7 +273,8 @@ void FinishBBoards(Reader& r, bool resolve) {
 
 }  // namespace
 
-void objfile::ReadCCADObjNested(const uint8_t* data, size_t size, const char* name, float scale, Geom* g, int nested) {
+void objfile::ReadCCADObjNested(const uint8_t* data, size_t size, const char* name, float scale, Geom* g,
+                                int nested) {
     if (!nested) {
         ResetCCADBBoards();
         ResetCCADHFields();

@@ -41,7 +41,9 @@ Tex* ObjDummyTexture(TexAnim* anim, const char* animName) {
     return tex;
 }
 
-void ObjDeleteDummyTexture(Tex* tex) { DeleteTex(tex); }
+void ObjDeleteDummyTexture(Tex* tex) {
+    DeleteTex(tex);
+}
 
 bool ReadObjectFileBytes(const char* path, std::vector<uint8_t>& out) {
     FILE* f = qzpk_fopen(path, "rb");

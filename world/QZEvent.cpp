@@ -32,16 +32,25 @@ void FlushQZEvents() {
                 MakeBuzy(ev.con, ev.kind);
                 ev.con->flags &= ~kConEventPending;
                 break;
-            case 4: UnMakeBuzy(ev.con); break;
-            case 5: DeactivateConstruct(ev.con); break;
-            case 6: FreeConstruct(ev.con); break;
-            default: break;
+            case 4:
+                UnMakeBuzy(ev.con);
+                break;
+            case 5:
+                DeactivateConstruct(ev.con);
+                break;
+            case 6:
+                FreeConstruct(ev.con);
+                break;
+            default:
+                break;
         }
     }
     QZEventCount = 0;
 }
 
-void ClearQZEvents() { QZEventCount = 0; }
+void ClearQZEvents() {
+    QZEventCount = 0;
+}
 
 void ForgetQZEventsOf(const construct* con) {
     for (int i = 0; i < QZEventCount; ++i)

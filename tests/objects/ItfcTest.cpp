@@ -78,7 +78,8 @@ TEST(Itfc, DataBlockCopiesCarryTheTypesPurposeAndSize) {
     EXPECT_EQ(track.Live("itfc data"), 1);
 
     int32_t size = -1;
-    auto* copy = reinterpret_cast<uint8_t*>(CopyItfcDataBlock(block, 40, "EMAJeep", reinterpret_cast<uintptr_t>(&size)));
+    auto* copy = reinterpret_cast<uint8_t*>(
+        CopyItfcDataBlock(block, 40, "EMAJeep", reinterpret_cast<uintptr_t>(&size)));
     EXPECT_EQ(size, 40);
     EXPECT_EQ(std::memcmp(copy, block, 40), 0);
     EXPECT_EQ(track.Live("EMAJeep data block"), 1);

@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "WorldFixtures.h"
 #include "support/Fatal.h"
 #include "support/MemTrack.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "WorldFixtures.h"
 
 namespace {
 
@@ -36,7 +36,8 @@ std::string FatalText(void (*f)()) {
 
 TEST_F(Pools, RegistryHolds128AndFillsGapsWithTheLast) {
     std::vector<ConstructPool*> pools;
-    for (int i = 0; i < kMaxConstructPools; ++i) pools.push_back(CreateConstructPool(1, ("p" + std::to_string(i)).c_str()));
+    for (int i = 0; i < kMaxConstructPools; ++i)
+        pools.push_back(CreateConstructPool(1, ("p" + std::to_string(i)).c_str()));
     EXPECT_EQ(FatalText([] { CreateConstructPool(1, "one too many"); }),
               "Error(CreateConstructPool): Too many construct pools");
     DeleteConstructPool(pools[5]);

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "WorldFixtures.h"
+#include "render/Stamps.h"
 #include "support/Fatal.h"
 #include "support/MemTrack.h"
 #include "world/Construct.h"
 #include "world/TickCounter.h"
-#include "render/Stamps.h"
-#include "WorldFixtures.h"
 
 namespace {
 
@@ -62,8 +62,8 @@ TEST(Construct, LevelOfDetailByDistance) {
     struct Case {
         int32_t distance;
         int slot;
-    } cases[] = {{-1, 0}, {-2000000, 0}, {0, 0},          {131071, 0},     {131072, 1},
-                 {262143, 1}, {262144, 2}, {393215, 2}, {393216, 3}, {0x7fffffff, 3}};
+    } cases[] = {{-1, 0},     {-2000000, 0}, {0, 0},      {131071, 0}, {131072, 1},
+                 {262143, 1}, {262144, 2},   {393215, 2}, {393216, 3}, {0x7fffffff, 3}};
     for (const auto& c : cases) {
         con->distance = c.distance;
         EXPECT_EQ(LODGeomForDistance(con), g[c.slot]) << c.distance;

@@ -2,11 +2,11 @@
 
 #include <cstring>
 
+#include "WorldFixtures.h"
 #include "support/Fatal.h"
 #include "support/MemTrack.h"
 #include "world/Construct.h"
 #include "world/Geom.h"
-#include "WorldFixtures.h"
 
 namespace {
 

@@ -487,7 +487,10 @@ TEST(ObjFile, MalformedFilesAreRefused) {
         std::function<std::vector<uint8_t>()> make;
         std::string message;
     } cases[] = {
-        {"header cut short", [] { return std::vector<uint8_t>{1, 0, 0}; },
+        {"header cut short",
+         [] {
+             return std::vector<uint8_t>{1, 0, 0};
+         },
          "Error(ReadCCADObj): unexpected end of file at byte 0" + in},
         {"point count beyond the file",
          [] {
@@ -684,7 +687,10 @@ TEST(ObjFile, MalformedFilesAreRefused) {
          "Error(ReadCCADObj): a sphere names point 4 of 4" + in},
         {"spot point", [] { return Repeat([](ObjectFile& o) { o.Spot(99, 0, 0); }, 1); },
          "Error(ReadCCADObj): a spot names point 99 of 4" + in},
-        {"light point", [] { return Repeat([](ObjectFile& o) { o.Light(kObjNone, {0, 0, 0}, 0, ""); }, 1); },
+        {"light point",
+         [] {
+             return Repeat([](ObjectFile& o) { o.Light(kObjNone, {0, 0, 0}, 0, ""); }, 1);
+         },
          "Error(ReadCCADObj): a light names point 4294967295 of 4" + in},
         {"spot cut short",
          [] {
@@ -693,7 +699,10 @@ TEST(ObjFile, MalformedFilesAreRefused) {
              return b;
          },
          "Error(ReadCCADObj): unexpected end of file at byte 244" + in},
-        {"height field beyond the file", [] { return Repeat([](ObjectFile& o) { o.HField(9, {1, 2, 3}); }, 1); },
+        {"height field beyond the file",
+         [] {
+             return Repeat([](ObjectFile& o) { o.HField(9, {1, 2, 3}); }, 1);
+         },
          "Error(ReadCCADObj): height field of size 9 does not fit the file" + in},
         {"fifth height field", [] { return Repeat([](ObjectFile& o) { o.HField(1, {1}); }, 5); },
          "Error(ReadCCADObj): too many hfields (max is 4)"},
@@ -701,7 +710,10 @@ TEST(ObjFile, MalformedFilesAreRefused) {
          "Error(ReadCCADObj): too many spots (max is 16)"},
         {"151st sphere", [] { return Repeat([](ObjectFile& o) { o.Sphere(1, 1); }, 151); },
          "Error(ReadCCADObj): too many spheres (max is 150)"},
-        {"201st light", [] { return Repeat([](ObjectFile& o) { o.Light(2, {1, 1, 1}, 4, ""); }, 201); },
+        {"201st light",
+         [] {
+             return Repeat([](ObjectFile& o) { o.Light(2, {1, 1, 1}, 4, ""); }, 201);
+         },
          "Error(ReadCCADObj): too many lights (max is 200)"},
         {"fifth plane", [] { return Repeat([](ObjectFile& o) { o.Plane(0, 1, 0, 0); }, 5); },
          "Error(ReadCCADObj): too many planes (max is 4)"},

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "WorldFixtures.h"
 #include "support/Fatal.h"
 #include "support/MemTrack.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/QZEvent.h"
-#include "WorldFixtures.h"
 
 namespace {
 
@@ -174,8 +174,9 @@ TEST_F(Events, BusyPoolsDoNotChangeWhileTheyAreWalked) {
         EXPECT_EQ(BuzyPools[1]->count, 0);
     }
     // Direct changes while walking are refused.
-    for (auto [what, expected] : {std::pair{0, "Error: MakeBuzy called"}, std::pair{1, "Error: UnMakeBuzy called"},
-                                  std::pair{2, "Error: UnMakeBuzy called"}}) {
+    for (auto [what, expected] :
+         {std::pair{0, "Error: MakeBuzy called"}, std::pair{1, "Error: UnMakeBuzy called"},
+          std::pair{2, "Error: UnMakeBuzy called"}}) {
         try {
             if (what == 0) MakeBuzy(newcomers[0], 2);
             if (what == 1) UnMakeBuzy(members[0]);

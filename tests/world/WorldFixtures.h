@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "core/Memory.h"
 #include "objects/Itfc.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
@@ -46,7 +47,8 @@ inline construct* NewTestBox() {
 inline Geom* MakeGeom(int points, int faces, const char* purpose = "test geom") {
     Geom* g = CreateGeom(purpose);
     g->pointCount = points;
-    g->points = static_cast<GeomPoint*>(qzAlloc(static_cast<int>(sizeof(GeomPoint)) * points, "geom pt list"));
+    g->points =
+        static_cast<GeomPoint*>(qzAlloc(static_cast<int>(sizeof(GeomPoint)) * points, "geom pt list"));
     std::memset(g->points, 0, sizeof(GeomPoint) * static_cast<size_t>(points));
     for (int i = 0; i < points; ++i) {
         g->points[i].pos[0] = i;

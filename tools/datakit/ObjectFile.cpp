@@ -6,7 +6,9 @@ namespace datakit {
 
 namespace {
 
-void Tag(Bytes& out, const char* tag) { out.raw(tag, 4); }
+void Tag(Bytes& out, const char* tag) {
+    out.raw(tag, 4);
+}
 
 void WriteBBoard(Bytes& out, const ObjBBoard& b, bool section) {
     Tag(out, b.chained ? "BILL" : "FBLL");
@@ -95,7 +97,8 @@ void ObjectFile::Spot(uint32_t point, uint32_t type, uint32_t value) {
     for (int i = 0; i < 508; ++i) chunks_.u8(0);
 }
 
-void ObjectFile::Light(uint32_t point, std::array<uint8_t, 3> rgb, uint8_t option, const std::string& palette) {
+void ObjectFile::Light(uint32_t point, std::array<uint8_t, 3> rgb, uint8_t option,
+                       const std::string& palette) {
     Tag(chunks_, "LGHT");
     chunks_.u32(point);
     for (uint8_t c : rgb) chunks_.u8(c);
@@ -110,9 +113,13 @@ void ObjectFile::HField(uint32_t n, const std::vector<float>& heights) {
     for (float h : heights) chunks_.f32(h);
 }
 
-void ObjectFile::ChunkBBoard(const ObjBBoard& b) { WriteBBoard(chunks_, b, false); }
+void ObjectFile::ChunkBBoard(const ObjBBoard& b) {
+    WriteBBoard(chunks_, b, false);
+}
 
-void ObjectFile::Raw(const std::vector<uint8_t>& bytes) { chunks_.raw(bytes.data(), bytes.size()); }
+void ObjectFile::Raw(const std::vector<uint8_t>& bytes) {
+    chunks_.raw(bytes.data(), bytes.size());
+}
 
 std::vector<uint8_t> ObjectFile::Bytes() const {
     datakit::Bytes out;
@@ -146,8 +153,8 @@ std::vector<uint8_t> ObjectFile::Bytes() const {
     return out.data();
 }
 
-void AddBox(ObjectFile& obj, float cx, float cy, float cz, float hx, float hy, float hz, std::array<uint8_t, 3> rgb,
-            uint8_t faceType) {
+void AddBox(ObjectFile& obj, float cx, float cy, float cz, float hx, float hy, float hz,
+            std::array<uint8_t, 3> rgb, uint8_t faceType) {
     const auto base = static_cast<uint32_t>(obj.points.size());
     // Corner i: bit 0 picks +x, bit 1 +y, bit 2 +z.
     for (int i = 0; i < 8; ++i) {

@@ -17,33 +17,33 @@ namespace datakit {
 constexpr uint32_t kObjNone = 0xFFFFFFFFu;
 
 struct ObjPoint {
-    std::array<float, 3> pos{};      // file units (scaled by the reader)
+    std::array<float, 3> pos{};            // file units (scaled by the reader)
     std::array<float, 3> normal{0, 1, 0};  // as the game holds it; the file stores it negated
     std::array<uint8_t, 3> rgb{255, 255, 255};
-    std::vector<uint32_t> skipped;   // words the reader skips
+    std::vector<uint32_t> skipped;  // words the reader skips
 };
 
 struct ObjFace {
     std::vector<uint32_t> points;
     std::vector<std::array<int16_t, 2>> uv;  // per vertex; missing entries are written as 0
     std::array<float, 3> normal{0, 1, 0};
-    uint8_t type = 0;                // 0..15
-    bool option = false;             // bit 0x10 of the type byte
+    uint8_t type = 0;     // 0..15
+    bool option = false;  // bit 0x10 of the type byte
     uint8_t extra = 0;
-    std::string texture;             // written for types 4 to 7 ('.' separates folders)
+    std::string texture;  // written for types 4 to 7 ('.' separates folders)
     std::array<uint8_t, 3> rgb{200, 200, 200};
     std::optional<uint32_t> vertexCount;  // override of the written vertex count
 };
 
 struct ObjBBoard {
-    bool chained = false;            // "BILL" instead of "FBLL"
-    uint32_t a = kObjNone;           // its point
-    uint32_t b = kObjNone;           // the point giving its direction
-    std::string name;                // written behind the 1e33 marker when not empty
+    bool chained = false;   // "BILL" instead of "FBLL"
+    uint32_t a = kObjNone;  // its point
+    uint32_t b = kObjNone;  // the point giving its direction
+    std::string name;       // written behind the 1e33 marker when not empty
     float size1 = 1, size2 = 1;
     std::string anim;
     uint8_t extra = 0;
-    std::string object;              // a billboard object in OBJROOT\billboards
+    std::string object;  // a billboard object in OBJROOT\billboards
     std::string palette;
     uint32_t value1 = 0, value2 = 0;
     // Billboard section only, when a is none and no animation is named: a face list ("PLST") or points.
@@ -56,11 +56,11 @@ struct ObjBspNode {
     std::array<float, 4> plane{0, 1, 0, 0};
     std::unique_ptr<ObjBspNode> front, back;
     bool leaf = false;
-    std::vector<uint32_t> faces;     // leaf faces
+    std::vector<uint32_t> faces;  // leaf faces
 };
 
 struct ObjPatch {
-    uint32_t kind = 0;               // 3: a point list, else a face list
+    uint32_t kind = 0;  // 3: a point list, else a face list
     std::vector<uint32_t> entries;
 };
 
@@ -92,7 +92,7 @@ private:
 // A box from -half to +half on each axis: eight points, six quads of one colour.
 ObjectFile BoxObject(float hx, float hy, float hz, std::array<uint8_t, 3> rgb, uint8_t faceType = 1);
 // Appends a box centred at (cx, cy, cz) to an object.
-void AddBox(ObjectFile& obj, float cx, float cy, float cz, float hx, float hy, float hz, std::array<uint8_t, 3> rgb,
-            uint8_t faceType = 1);
+void AddBox(ObjectFile& obj, float cx, float cy, float cz, float hx, float hy, float hz,
+            std::array<uint8_t, 3> rgb, uint8_t faceType = 1);
 
 }  // namespace datakit
