@@ -48,15 +48,15 @@ enum class PixelFormat : uint8_t {
 // The pixel-format description the platform hands to enumeration callbacks and surface queries.
 struct PixelFormatDesc {
     PixelFormat format;
-    int bitsPerPixel;     // 8, 16 or 32
-    uint32_t alphaMask;   // 0 when there is no alpha
-    uint32_t redMask;     // also the z mask of the z formats
+    int bitsPerPixel;    // 8, 16 or 32
+    uint32_t alphaMask;  // 0 when there is no alpha
+    uint32_t redMask;    // also the z mask of the z formats
     uint32_t greenMask;
     uint32_t blueMask;
-    bool hasRgb;          // colour channels present
-    bool hasAlpha;        // alpha channel present (alpha pixels, or alpha only when !hasRgb)
+    bool hasRgb;    // colour channels present
+    bool hasAlpha;  // alpha channel present (alpha pixels, or alpha only when !hasRgb)
     bool isZBuffer;
-    int zBits;            // z depth of the z formats, else 0
+    int zBits;  // z depth of the z formats, else 0
 };
 
 // Describes one format; Unknown gives an all-zero description.
@@ -149,12 +149,12 @@ struct DeviceInfo {
 int EnumerateDevices(const DeviceInfo** list);
 
 struct ZBufferFormat {
-    int bitsPerPixel;      // 16 or 32
-    int zBits;             // 16 or 24
-    int stencilBits;       // 0 for the plain formats
+    int bitsPerPixel;  // 16 or 32
+    int zBits;         // 16 or 24
+    int stencilBits;   // 0 for the plain formats
     uint32_t zMask;
     uint32_t stencilMask;
-    PixelFormat format;    // Z16 or Z24 (stencil formats are not offered)
+    PixelFormat format;  // Z16 or Z24 (stencil formats are not offered)
 };
 // The z-buffer formats a device kind offers; returns the count.
 int EnumerateZBufferFormats(DeviceKind kind, const ZBufferFormat** list);
@@ -213,10 +213,16 @@ constexpr int kRenderStateCount = 256;  // states are stored by number below thi
 
 // Values of the states above.
 enum : uint32_t {
-    GfxZbFalse = 0, GfxZbTrue = 1,
-    GfxFillPoint = 1, GfxFillWireframe = 2, GfxFillSolid = 3,
-    GfxShadeFlat = 1, GfxShadeGouraud = 2,
-    GfxCullNone = 1, GfxCullCw = 2, GfxCullCcw = 3,
+    GfxZbFalse = 0,
+    GfxZbTrue = 1,
+    GfxFillPoint = 1,
+    GfxFillWireframe = 2,
+    GfxFillSolid = 3,
+    GfxShadeFlat = 1,
+    GfxShadeGouraud = 2,
+    GfxCullNone = 1,
+    GfxCullCw = 2,
+    GfxCullCcw = 3,
 };
 
 enum class BlendFactor : uint32_t {
@@ -353,9 +359,9 @@ enum class PrimitiveType : uint32_t {
 
 // The one vertex format: pre-transformed and lit, 40 bytes.
 struct GfxVertex {
-    float x, y;    // screen pixels, rows from the top
-    float z;       // 0 near .. 1 far
-    float rhw;     // reciprocal of the homogeneous w, for perspective-correct interpolation
+    float x, y;         // screen pixels, rows from the top
+    float z;            // 0 near .. 1 far
+    float rhw;          // reciprocal of the homogeneous w, for perspective-correct interpolation
     uint32_t diffuse;   // 0xAARRGGBB
     uint32_t specular;  // 0xAARRGGBB; alpha is the fog factor (255 clear .. 0 full fog colour)
     float tu0, tv0;
@@ -374,8 +380,8 @@ GfxResult DrawPrimitive(GfxDevice* device, PrimitiveType type, uint32_t vertexFo
 void FinishDrawing(GfxDevice* device);
 
 // Worker threads of the rasterizer (1: draw on the calling thread; 0, the default: one per core). Every
-// pixel is the same whatever the count. Applies to devices created afterwards and to the current ones at their next
-// drawing call.
+// pixel is the same whatever the count. Applies to devices created afterwards and to the current ones at
+// their next drawing call.
 void SetRasterThreads(int threads);
 int RasterThreads();
 

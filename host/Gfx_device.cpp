@@ -251,10 +251,16 @@ bool KnownOp(uint32_t op) {
     return false;
 }
 
-bool KnownArg(uint32_t arg) { return (arg & ~0x3Fu) == 0 && (arg & GfxTaSelectMask) <= GfxTaSpecular; }
+bool KnownArg(uint32_t arg) {
+    return (arg & ~0x3Fu) == 0 && (arg & GfxTaSelectMask) <= GfxTaSpecular;
+}
 
-bool KnownBlend(uint32_t f) { return f >= 1 && f <= 11; }
-bool KnownCompare(uint32_t f) { return f >= 1 && f <= 8; }
+bool KnownBlend(uint32_t f) {
+    return f >= 1 && f <= 11;
+}
+bool KnownCompare(uint32_t f) {
+    return f >= 1 && f <= 8;
+}
 
 // Compiles the states into the pipeline used by the next primitives.
 const Pipeline& CurrentPipeline(GfxDevice* d) {
@@ -434,7 +440,9 @@ void DeleteDevice(GfxDevice* d) {
     delete d;
 }
 
-GfxSurface* DeviceTarget(const GfxDevice* d) { return d ? d->target : nullptr; }
+GfxSurface* DeviceTarget(const GfxDevice* d) {
+    return d ? d->target : nullptr;
+}
 
 GfxResult SetRenderState(GfxDevice* d, RenderState state, uint32_t value) {
     uint32_t i = static_cast<uint32_t>(state);
@@ -511,7 +519,9 @@ GfxResult SetViewport(GfxDevice* d, const GfxViewport& v) {
     return GfxOk;
 }
 
-GfxViewport GetViewport(const GfxDevice* d) { return d ? d->viewport : GfxViewport{}; }
+GfxViewport GetViewport(const GfxDevice* d) {
+    return d ? d->viewport : GfxViewport{};
+}
 
 GfxResult Clear(GfxDevice* d, int count, const GfxRect* rects, uint32_t flags, uint32_t colour, float z,
                 uint32_t) {
@@ -544,24 +554,32 @@ GfxResult Clear(GfxDevice* d, int count, const GfxRect* rects, uint32_t flags, u
                     std::fill_n(reinterpret_cast<uint16_t*>(row) + r.left, std::max(r.right - r.left, 0),
                                 static_cast<uint16_t>(z16));
                 else
-                    std::fill_n(reinterpret_cast<uint32_t*>(row) + r.left, std::max(r.right - r.left, 0), z24);
+                    std::fill_n(reinterpret_cast<uint32_t*>(row) + r.left, std::max(r.right - r.left, 0),
+                                z24);
             }
         }
     }
     return GfxOk;
 }
 
-GfxResult BeginScene(GfxDevice* d) { return d ? GfxOk : GfxErrInvalidParams; }
-GfxResult EndScene(GfxDevice* d) { return d ? GfxOk : GfxErrInvalidParams; }
+GfxResult BeginScene(GfxDevice* d) {
+    return d ? GfxOk : GfxErrInvalidParams;
+}
+GfxResult EndScene(GfxDevice* d) {
+    return d ? GfxOk : GfxErrInvalidParams;
+}
 
-GfxResult DrawPrimitive(GfxDevice* d, PrimitiveType type, uint32_t vertexFormat, const void* vertices, int count) {
+GfxResult DrawPrimitive(GfxDevice* d, PrimitiveType type, uint32_t vertexFormat, const void* vertices,
+                        int count) {
     if (!d || !d->target || vertexFormat != kGfxVertexFormat || count < 0 || (count > 0 && !vertices))
         return GfxErrInvalidParams;
     if (d->target->locked) return GfxErrSurfaceBusy;
     if (count == 0) return GfxOk;
     const Pipeline p = CurrentPipeline(d);
     const uint8_t* src = static_cast<const uint8_t*>(vertices);
-    auto vertex = [&](int i, SetupVertex* out) { ReadVertex(p, src + static_cast<size_t>(i) * sizeof(GfxVertex), out); };
+    auto vertex = [&](int i, SetupVertex* out) {
+        ReadVertex(p, src + static_cast<size_t>(i) * sizeof(GfxVertex), out);
+    };
     SetupVertex a, b, c;
     if (static_cast<uint32_t>(type) < 1 || static_cast<uint32_t>(type) > 6) return GfxErrInvalidParams;
     switch (type) {
@@ -622,6 +640,8 @@ void SetRasterThreads(int threads) {
     g_threadSetting = std::max(threads, 0);
 }
 
-int RasterThreads() { return WantedThreads(); }
+int RasterThreads() {
+    return WantedThreads();
+}
 
 }  // namespace host

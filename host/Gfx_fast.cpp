@@ -30,9 +30,12 @@ inline __m128i Splat16(int v) {
     return _mm_shuffle_epi32(_mm_shufflelo_epi16(_mm_cvtsi32_si128(v), 0), 0);
 }
 
-inline __m128i Unpack1(uint32_t argb) { return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(argb)), _mm_setzero_si128()); }
+inline __m128i Unpack1(uint32_t argb) {
+    return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(argb)), _mm_setzero_si128());
+}
 inline __m128i Unpack2(uint32_t lo, uint32_t hi) {
-    __m128i v = _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(lo)), _mm_cvtsi32_si128(static_cast<int>(hi)));
+    __m128i v =
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(lo)), _mm_cvtsi32_si128(static_cast<int>(hi)));
     return _mm_unpacklo_epi8(v, _mm_setzero_si128());
 }
 
@@ -65,9 +68,11 @@ inline __m128i Sample(const PipelineStage& st, int32_t u, int32_t v) {
     const __m128i zero = _mm_setzero_si128();
     __m128i wu = _mm_shuffle_epi32(_mm_cvtsi32_si128((fu << 16) | (256 - fu)), 0);
     __m128i top = _mm_unpacklo_epi8(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(r0[x0])),
-                                                      _mm_cvtsi32_si128(static_cast<int>(r0[x1]))), zero);
+                                                      _mm_cvtsi32_si128(static_cast<int>(r0[x1]))),
+                                    zero);
     __m128i bot = _mm_unpacklo_epi8(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(r1[x0])),
-                                                      _mm_cvtsi32_si128(static_cast<int>(r1[x1]))), zero);
+                                                      _mm_cvtsi32_si128(static_cast<int>(r1[x1]))),
+                                    zero);
     top = _mm_srli_epi32(_mm_madd_epi16(top, wu), 8);
     bot = _mm_srli_epi32(_mm_madd_epi16(bot, wu), 8);
     // Then the two rows, interleaved the same way.
@@ -80,14 +85,22 @@ inline __m128i Sample(const PipelineStage& st, int32_t u, int32_t v) {
 // Which outcomes of a comparison pass: bit 0 less, bit 1 equal, bit 2 greater.
 unsigned CompareMask(CompareFunc f) {
     switch (f) {
-        case CompareFunc::Never: return 0;
-        case CompareFunc::Less: return 1;
-        case CompareFunc::Equal: return 2;
-        case CompareFunc::LessEqual: return 3;
-        case CompareFunc::Greater: return 4;
-        case CompareFunc::NotEqual: return 5;
-        case CompareFunc::GreaterEqual: return 6;
-        case CompareFunc::Always: return 7;
+        case CompareFunc::Never:
+            return 0;
+        case CompareFunc::Less:
+            return 1;
+        case CompareFunc::Equal:
+            return 2;
+        case CompareFunc::LessEqual:
+            return 3;
+        case CompareFunc::Greater:
+            return 4;
+        case CompareFunc::NotEqual:
+            return 5;
+        case CompareFunc::GreaterEqual:
+            return 6;
+        case CompareFunc::Always:
+            return 7;
     }
     return 7;
 }
@@ -144,7 +157,8 @@ void FastSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
         int sa = _mm_extract_epi16(out, 3);
         if (fog) {
             int f = in.s[3];
-            out = Div255x(_mm_add_epi16(_mm_mullo_epi16(out, Splat16(f)), _mm_mullo_epi16(fogc, Splat16(255 - f))));
+            out = Div255x(
+                _mm_add_epi16(_mm_mullo_epi16(out, Splat16(f)), _mm_mullo_epi16(fogc, Splat16(255 - f))));
         }
         uint32_t* d32 = reinterpret_cast<uint32_t*>(crow) + px;
         uint16_t* d16 = reinterpret_cast<uint16_t*>(crow) + px;
@@ -152,16 +166,21 @@ void FastSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
             __m128i dst = Unpack1(t565 ? UnpackPixel(PixelFormat::RGB565, *d16) : *d32);
             switch (Blend) {
                 case BlendMode::SrcAlpha:
-                    out = Div255x(_mm_add_epi16(_mm_mullo_epi16(out, Splat16(sa)), _mm_mullo_epi16(dst, Splat16(255 - sa))));
+                    out = Div255x(_mm_add_epi16(_mm_mullo_epi16(out, Splat16(sa)),
+                                                _mm_mullo_epi16(dst, Splat16(255 - sa))));
                     break;
-                case BlendMode::Add: out = _mm_adds_epu16(out, dst); break;
+                case BlendMode::Add:
+                    out = _mm_adds_epu16(out, dst);
+                    break;
                 case BlendMode::PremultipliedAlpha:
                     out = _mm_add_epi16(out, Div255x(_mm_mullo_epi16(dst, Splat16(255 - sa))));
                     break;
-                case BlendMode::Off: break;
+                case BlendMode::Off:
+                    break;
             }
         }
-        uint32_t bgra = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(out, out)));  // saturates at 255
+        uint32_t bgra =
+            static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(out, out)));  // saturates at 255
         if (t565)
             *d16 = static_cast<uint16_t>(PackPixel(PixelFormat::RGB565, bgra));
         else
@@ -178,9 +197,12 @@ void FastSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
 template <bool P, TexMode T, BlendMode B>
 Pipeline::SpanFn PickZ(ZMode z) {
     switch (z) {
-        case ZMode::Off: return FastSpan<P, T, B, ZMode::Off>;
-        case ZMode::Test: return FastSpan<P, T, B, ZMode::Test>;
-        case ZMode::TestWrite: return FastSpan<P, T, B, ZMode::TestWrite>;
+        case ZMode::Off:
+            return FastSpan<P, T, B, ZMode::Off>;
+        case ZMode::Test:
+            return FastSpan<P, T, B, ZMode::Test>;
+        case ZMode::TestWrite:
+            return FastSpan<P, T, B, ZMode::TestWrite>;
     }
     return nullptr;
 }
@@ -188,10 +210,14 @@ Pipeline::SpanFn PickZ(ZMode z) {
 template <bool P, TexMode T>
 Pipeline::SpanFn PickBlend(BlendMode b, ZMode z) {
     switch (b) {
-        case BlendMode::Off: return PickZ<P, T, BlendMode::Off>(z);
-        case BlendMode::SrcAlpha: return PickZ<P, T, BlendMode::SrcAlpha>(z);
-        case BlendMode::Add: return PickZ<P, T, BlendMode::Add>(z);
-        case BlendMode::PremultipliedAlpha: return PickZ<P, T, BlendMode::PremultipliedAlpha>(z);
+        case BlendMode::Off:
+            return PickZ<P, T, BlendMode::Off>(z);
+        case BlendMode::SrcAlpha:
+            return PickZ<P, T, BlendMode::SrcAlpha>(z);
+        case BlendMode::Add:
+            return PickZ<P, T, BlendMode::Add>(z);
+        case BlendMode::PremultipliedAlpha:
+            return PickZ<P, T, BlendMode::PremultipliedAlpha>(z);
     }
     return nullptr;
 }
@@ -199,11 +225,16 @@ Pipeline::SpanFn PickBlend(BlendMode b, ZMode z) {
 template <bool P>
 Pipeline::SpanFn PickTex(TexMode t, BlendMode b, ZMode z) {
     switch (t) {
-        case TexMode::None: return PickBlend<P, TexMode::None>(b, z);
-        case TexMode::Point: return PickBlend<P, TexMode::Point>(b, z);
-        case TexMode::Bilinear: return PickBlend<P, TexMode::Bilinear>(b, z);
-        case TexMode::PointWrap: return PickBlend<P, TexMode::PointWrap>(b, z);
-        case TexMode::BilinearWrap: return PickBlend<P, TexMode::BilinearWrap>(b, z);
+        case TexMode::None:
+            return PickBlend<P, TexMode::None>(b, z);
+        case TexMode::Point:
+            return PickBlend<P, TexMode::Point>(b, z);
+        case TexMode::Bilinear:
+            return PickBlend<P, TexMode::Bilinear>(b, z);
+        case TexMode::PointWrap:
+            return PickBlend<P, TexMode::PointWrap>(b, z);
+        case TexMode::BilinearWrap:
+            return PickBlend<P, TexMode::BilinearWrap>(b, z);
     }
     return nullptr;
 }

@@ -45,16 +45,24 @@ struct Rgba {
 };
 
 // Exact rounding of x / 255 for x >= 0.
-inline int Div255(int x) { return static_cast<int>((static_cast<unsigned>(x) + 127u) / 255u); }
-inline int BlendDiv255(int x) { return Div255(x); }
+inline int Div255(int x) {
+    return static_cast<int>((static_cast<unsigned>(x) + 127u) / 255u);
+}
+inline int BlendDiv255(int x) {
+    return Div255(x);
+}
 
 // Bilinear mix of four 0xAARRGGBB texels (t00 at the sample's top-left, t10 right of it, t01 below it)
 // with weights fu, fv in 1/256: each row mixed across, then the two rows mixed down, truncating each time.
 inline uint32_t BilinearBlend(uint32_t t00, uint32_t t10, uint32_t t01, uint32_t t11, int fu, int fv) {
     uint32_t out = 0;
     for (int sh = 0; sh < 32; sh += 8) {
-        int top = (static_cast<int>((t00 >> sh) & 0xFF) * (256 - fu) + static_cast<int>((t10 >> sh) & 0xFF) * fu) >> 8;
-        int bot = (static_cast<int>((t01 >> sh) & 0xFF) * (256 - fu) + static_cast<int>((t11 >> sh) & 0xFF) * fu) >> 8;
+        int top =
+            (static_cast<int>((t00 >> sh) & 0xFF) * (256 - fu) + static_cast<int>((t10 >> sh) & 0xFF) * fu) >>
+            8;
+        int bot =
+            (static_cast<int>((t01 >> sh) & 0xFF) * (256 - fu) + static_cast<int>((t11 >> sh) & 0xFF) * fu) >>
+            8;
         out |= static_cast<uint32_t>((top * (256 - fv) + bot * fv) >> 8) << sh;
     }
     return out;
@@ -121,9 +129,9 @@ using I4 = int32_t __attribute__((vector_size(16)));
 
 // The values of a run of pixels on one row: at its first pixel and their steps per pixel.
 struct SpanSetup {
-    F4 c, cx;  // diffuse b, g, r, a (0..255; times q when perspective)
-    F4 s, sx;  // specular b, g, r, a (a is the fog factor)
-    F4 t, tx;  // texel coordinates x 256: u and v of stage 0, u and v of stage 1
+    F4 c, cx;             // diffuse b, g, r, a (0..255; times q when perspective)
+    F4 s, sx;             // specular b, g, r, a (a is the fog factor)
+    F4 t, tx;             // texel coordinates x 256: u and v of stage 0, u and v of stage 1
     float q = 1, qx = 0;  // rhw, when perspective
     bool perspective = false;
     int64_t z = 0, dz = 0;  // depth x 2^32
@@ -137,11 +145,19 @@ struct PixelIn {
 };
 
 #if defined(__SSE2__)
-inline F4 Min4(F4 a, F4 b) { return _mm_min_ps(a, b); }
-inline F4 Max4(F4 a, F4 b) { return _mm_max_ps(a, b); }
+inline F4 Min4(F4 a, F4 b) {
+    return _mm_min_ps(a, b);
+}
+inline F4 Max4(F4 a, F4 b) {
+    return _mm_max_ps(a, b);
+}
 #else
-inline F4 Min4(F4 a, F4 b) { return a < b ? a : b; }
-inline F4 Max4(F4 a, F4 b) { return a > b ? a : b; }
+inline F4 Min4(F4 a, F4 b) {
+    return a < b ? a : b;
+}
+inline F4 Max4(F4 a, F4 b) {
+    return a > b ? a : b;
+}
 #endif
 
 // Walks the pixels of a span: the values step by one pixel's change at a time.
@@ -191,7 +207,8 @@ void GeneralSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n);
 // A vertex after vertex processing: position, and the values to interpolate.
 struct SetupVertex {
     double x, y, z, q;  // position (pixels), depth, rhw
-    float attr[12];     // diffuse b g r a, specular b g r a (0..255), u v of stage 0, u v of stage 1 (texels x 256)
+    float attr[12];  // diffuse b g r a, specular b g r a (0..255), u v of stage 0, u v of stage 1 (texels x
+                     // 256)
 };
 constexpr int kAttrCount = 12;
 
@@ -204,9 +221,9 @@ struct Primitive {
     int rowTop = 0, rowBottom = 0;  // rows it may touch (bottom exclusive), for the bands of the workers
     union {
         struct {
-            int64_t X[3], Y[3];  // fixed-point corners (1/256 pixel) sorted by row
-            bool longLeft;       // the edge from the top to the bottom corner is the left one
-            double ox, oy;       // plane origin (the first corner)
+            int64_t X[3], Y[3];   // fixed-point corners (1/256 pixel) sorted by row
+            bool longLeft;        // the edge from the top to the bottom corner is the left one
+            double ox, oy;        // plane origin (the first corner)
             F4 c[3], s[3], t[3];  // planes: value at the origin, step per column, step per row
             float q[3];
             double z[3];

@@ -67,8 +67,8 @@ GfxResult Present(GfxSurface* back) {
     }
     if (!g_texture || g_textureW != back->width || g_textureH != back->height) {
         if (g_texture) SDL_DestroyTexture(g_texture);
-        g_texture = SDL_CreateTexture(g_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, back->width,
-                                      back->height);
+        g_texture = SDL_CreateTexture(g_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                      back->width, back->height);
         if (!g_texture) return GfxErrGeneric;
         g_textureW = back->width;
         g_textureH = back->height;
@@ -106,6 +106,8 @@ void ClosePresenter() {
     g_textureW = g_textureH = 0;
 }
 
-int PresentCount() { return g_presents; }
+int PresentCount() {
+    return g_presents;
+}
 
 }  // namespace host

@@ -9,15 +9,18 @@
 namespace host {
 namespace {
 
-constexpr int kSub = 256;            // sub-pixel steps per pixel
-constexpr double kMaxCoord = 2.0e6;  // screen coordinates are clamped to this range, keeping products in 64 bits
+constexpr int kSub = 256;  // sub-pixel steps per pixel
+constexpr double kMaxCoord =
+    2.0e6;  // screen coordinates are clamped to this range, keeping products in 64 bits
 
 int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
     int64_t q = a / b;
     if ((a % b) != 0 && a < 0) --q;
     return q;
 }
-int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
+int64_t CeilDiv(int64_t a, int64_t b) {
+    return -FloorDiv(-a, b);
+}
 
 int64_t Snap(double v) {
     if (!(v > -kMaxCoord)) v = -kMaxCoord;  // also catches NaN
@@ -58,7 +61,9 @@ int64_t ZFixed(double z) {
     return f >= 0 ? static_cast<int64_t>(f + 0.5) : -static_cast<int64_t>(0.5 - f);
 }
 
-F4 Vec(const float* a) { return F4{a[0], a[1], a[2], a[3]}; }
+F4 Vec(const float* a) {
+    return F4{a[0], a[1], a[2], a[3]};
+}
 
 void RasterTriangle(const Pipeline& p, const Primitive& prim, int y0, int y1) {
     const auto& t = prim.tri;
@@ -206,7 +211,8 @@ bool SetupTriangle(const Pipeline& p, const SetupVertex& a, const SetupVertex& b
     };
     plane(t.z, a.z, b.z, c.z);
     double pl[3];
-    double qa = prim.perspective ? a.q : 1.0, qb = prim.perspective ? b.q : 1.0, qc = prim.perspective ? c.q : 1.0;
+    double qa = prim.perspective ? a.q : 1.0, qb = prim.perspective ? b.q : 1.0,
+           qc = prim.perspective ? c.q : 1.0;
     plane(pl, qa, qb, qc);
     for (int k = 0; k < 3; ++k) t.q[k] = static_cast<float>(pl[k]);
     F4* dest[3] = {t.c, t.s, t.t};
@@ -219,10 +225,17 @@ bool SetupTriangle(const Pipeline& p, const SetupVertex& a, const SetupVertex& b
 
 void RasterPrimitive(const Pipeline& p, const Primitive& prim, int y0, int y1) {
     switch (prim.kind) {
-        case 1: RasterPoint(p, prim, y0, y1); break;
-        case 2: RasterLine(p, prim, y0, y1); break;
-        case 3: RasterTriangle(p, prim, y0, y1); break;
-        default: break;
+        case 1:
+            RasterPoint(p, prim, y0, y1);
+            break;
+        case 2:
+            RasterLine(p, prim, y0, y1);
+            break;
+        case 3:
+            RasterTriangle(p, prim, y0, y1);
+            break;
+        default:
+            break;
     }
 }
 

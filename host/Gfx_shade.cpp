@@ -18,67 +18,114 @@ Rgba ArgOf(uint32_t arg, const Rgba& diffuse, const Rgba& current, const Rgba& t
            const Rgba& factor) {
     Rgba v;
     switch (arg & GfxTaSelectMask) {
-        case GfxTaDiffuse: v = diffuse; break;
-        case GfxTaCurrent: v = current; break;
-        case GfxTaTexture: v = texture; break;
-        case GfxTaTFactor: v = factor; break;
-        case GfxTaSpecular: v = specular; break;
-        default: v = current; break;
+        case GfxTaDiffuse:
+            v = diffuse;
+            break;
+        case GfxTaCurrent:
+            v = current;
+            break;
+        case GfxTaTexture:
+            v = texture;
+            break;
+        case GfxTaTFactor:
+            v = factor;
+            break;
+        case GfxTaSpecular:
+            v = specular;
+            break;
+        default:
+            v = current;
+            break;
     }
     if (arg & GfxTaComplement) v = {255 - v.r, 255 - v.g, 255 - v.b, 255 - v.a};
     if (arg & GfxTaAlphaReplicate) v.r = v.g = v.b = v.a;
     return v;
 }
 
-int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+int Clamp255(int v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
 
 // One channel of a texture operation; alphaSrc supplies the blend weights of the BLEND* operations.
-int Combine(TextureOp op, int a1, int a2, int a1Alpha, int diffuseA, int textureA, int currentA, int current) {
+int Combine(TextureOp op, int a1, int a2, int a1Alpha, int diffuseA, int textureA, int currentA,
+            int current) {
     switch (op) {
-        case TextureOp::Disable: return current;
-        case TextureOp::SelectArg1: return a1;
-        case TextureOp::SelectArg2: return a2;
-        case TextureOp::Modulate: return Div255(a1 * a2);
-        case TextureOp::Modulate2x: return std::min(2 * Div255(a1 * a2), 255);
-        case TextureOp::Modulate4x: return std::min(4 * Div255(a1 * a2), 255);
-        case TextureOp::Add: return std::min(a1 + a2, 255);
-        case TextureOp::AddSigned: return Clamp255(a1 + a2 - 128);
-        case TextureOp::Subtract: return std::max(a1 - a2, 0);
-        case TextureOp::BlendDiffuseAlpha: return Div255(a1 * diffuseA + a2 * (255 - diffuseA));
-        case TextureOp::BlendTextureAlpha: return Div255(a1 * textureA + a2 * (255 - textureA));
-        case TextureOp::BlendCurrentAlpha: return Div255(a1 * currentA + a2 * (255 - currentA));
-        case TextureOp::ModulateAlphaAddColor: return std::min(a1 + Div255(a1Alpha * a2), 255);
+        case TextureOp::Disable:
+            return current;
+        case TextureOp::SelectArg1:
+            return a1;
+        case TextureOp::SelectArg2:
+            return a2;
+        case TextureOp::Modulate:
+            return Div255(a1 * a2);
+        case TextureOp::Modulate2x:
+            return std::min(2 * Div255(a1 * a2), 255);
+        case TextureOp::Modulate4x:
+            return std::min(4 * Div255(a1 * a2), 255);
+        case TextureOp::Add:
+            return std::min(a1 + a2, 255);
+        case TextureOp::AddSigned:
+            return Clamp255(a1 + a2 - 128);
+        case TextureOp::Subtract:
+            return std::max(a1 - a2, 0);
+        case TextureOp::BlendDiffuseAlpha:
+            return Div255(a1 * diffuseA + a2 * (255 - diffuseA));
+        case TextureOp::BlendTextureAlpha:
+            return Div255(a1 * textureA + a2 * (255 - textureA));
+        case TextureOp::BlendCurrentAlpha:
+            return Div255(a1 * currentA + a2 * (255 - currentA));
+        case TextureOp::ModulateAlphaAddColor:
+            return std::min(a1 + Div255(a1Alpha * a2), 255);
     }
     return current;
 }
 
 bool Compare(CompareFunc f, uint32_t value, uint32_t stored) {
     switch (f) {
-        case CompareFunc::Never: return false;
-        case CompareFunc::Less: return value < stored;
-        case CompareFunc::Equal: return value == stored;
-        case CompareFunc::LessEqual: return value <= stored;
-        case CompareFunc::Greater: return value > stored;
-        case CompareFunc::NotEqual: return value != stored;
-        case CompareFunc::GreaterEqual: return value >= stored;
-        case CompareFunc::Always: return true;
+        case CompareFunc::Never:
+            return false;
+        case CompareFunc::Less:
+            return value < stored;
+        case CompareFunc::Equal:
+            return value == stored;
+        case CompareFunc::LessEqual:
+            return value <= stored;
+        case CompareFunc::Greater:
+            return value > stored;
+        case CompareFunc::NotEqual:
+            return value != stored;
+        case CompareFunc::GreaterEqual:
+            return value >= stored;
+        case CompareFunc::Always:
+            return true;
     }
     return true;
 }
 
 int BlendFactorOf(BlendFactor f, int src, int srcA, int dst) {
     switch (f) {
-        case BlendFactor::Zero: return 0;
-        case BlendFactor::One: return 255;
-        case BlendFactor::SrcColor: return src;
-        case BlendFactor::InvSrcColor: return 255 - src;
-        case BlendFactor::SrcAlpha: return srcA;
-        case BlendFactor::InvSrcAlpha: return 255 - srcA;
-        case BlendFactor::DestAlpha: return 255;  // the targets carry no alpha: it reads as opaque
-        case BlendFactor::InvDestAlpha: return 0;
-        case BlendFactor::DestColor: return dst;
-        case BlendFactor::InvDestColor: return 255 - dst;
-        case BlendFactor::SrcAlphaSat: return 0;  // min(source alpha, 1 - opaque destination alpha)
+        case BlendFactor::Zero:
+            return 0;
+        case BlendFactor::One:
+            return 255;
+        case BlendFactor::SrcColor:
+            return src;
+        case BlendFactor::InvSrcColor:
+            return 255 - src;
+        case BlendFactor::SrcAlpha:
+            return srcA;
+        case BlendFactor::InvSrcAlpha:
+            return 255 - srcA;
+        case BlendFactor::DestAlpha:
+            return 255;  // the targets carry no alpha: it reads as opaque
+        case BlendFactor::InvDestAlpha:
+            return 0;
+        case BlendFactor::DestColor:
+            return dst;
+        case BlendFactor::InvDestColor:
+            return 255 - dst;
+        case BlendFactor::SrcAlphaSat:
+            return 0;  // min(source alpha, 1 - opaque destination alpha)
     }
     return 255;
 }
@@ -151,7 +198,8 @@ void GeneralSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
             next.a = Combine(aop, a1.a, a2.a, a1.a, diffuse.a, tex.a, cur.a, cur.a);
             cur = next;
         }
-        if (p.alphaTest && !Compare(p.alphaFunc, static_cast<uint32_t>(cur.a), static_cast<uint32_t>(p.alphaRef)))
+        if (p.alphaTest &&
+            !Compare(p.alphaFunc, static_cast<uint32_t>(cur.a), static_cast<uint32_t>(p.alphaRef)))
             continue;
         if (p.specularAdd) {
             cur.r = std::min(cur.r + specular.r, 255);
@@ -183,8 +231,9 @@ void GeneralSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
             reinterpret_cast<uint16_t*>(crow)[x] =
                 static_cast<uint16_t>(((cur.r >> 3) << 11) | ((cur.g >> 2) << 5) | (cur.b >> 3));
         else
-            reinterpret_cast<uint32_t*>(crow)[x] =
-                (static_cast<uint32_t>(cur.r) << 16) | (static_cast<uint32_t>(cur.g) << 8) | static_cast<uint32_t>(cur.b);
+            reinterpret_cast<uint32_t*>(crow)[x] = (static_cast<uint32_t>(cur.r) << 16) |
+                                                   (static_cast<uint32_t>(cur.g) << 8) |
+                                                   static_cast<uint32_t>(cur.b);
         if (zrow && p.zWrite) {
             if (p.depth16)
                 reinterpret_cast<uint16_t*>(zrow)[x] = static_cast<uint16_t>(zval);
@@ -201,7 +250,11 @@ void GeneralSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
         GeneralSpanT<false>(p, a, x, y, n);
 }
 
-void ForceGeneralShader(bool on) { g_forceGeneral = on; }
-bool GeneralShaderForced() { return g_forceGeneral; }
+void ForceGeneralShader(bool on) {
+    g_forceGeneral = on;
+}
+bool GeneralShaderForced() {
+    return g_forceGeneral;
+}
 
 }  // namespace host

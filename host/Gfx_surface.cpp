@@ -37,18 +37,25 @@ static_assert(std::size(kFormats) == static_cast<size_t>(PixelFormat::Z24) + 1);
 // Widens a channel of `bits` bits to 8 by repeating its bits.
 uint32_t Widen(uint32_t v, int bits) {
     switch (bits) {
-        case 1: return v ? 255 : 0;
-        case 4: return v * 17;
-        case 5: return (v << 3) | (v >> 2);
-        case 6: return (v << 2) | (v >> 4);
-        default: return v;
+        case 1:
+            return v ? 255 : 0;
+        case 4:
+            return v * 17;
+        case 5:
+            return (v << 3) | (v >> 2);
+        case 6:
+            return (v << 2) | (v >> 4);
+        default:
+            return v;
     }
 }
 
 bool ValidKind(PixelFormat f, SurfaceKind k) {
     switch (k) {
-        case SurfaceKind::RenderTarget: return f == PixelFormat::RGB565 || f == PixelFormat::XRGB8888;
-        case SurfaceKind::ZBuffer: return f == PixelFormat::Z16 || f == PixelFormat::Z24;
+        case SurfaceKind::RenderTarget:
+            return f == PixelFormat::RGB565 || f == PixelFormat::XRGB8888;
+        case SurfaceKind::ZBuffer:
+            return f == PixelFormat::Z16 || f == PixelFormat::Z24;
         case SurfaceKind::Texture:
         case SurfaceKind::OffscreenPlain:
             return f != PixelFormat::Unknown && f != PixelFormat::Z16 && f != PixelFormat::Z24;
@@ -59,24 +66,37 @@ bool ValidKind(PixelFormat f, SurfaceKind k) {
 uint32_t ReadRaw(const GfxSurface* s, int x, int y) {
     const uint8_t* row = s->pixels + static_cast<ptrdiff_t>(y) * s->pitch;
     switch (BytesPerPixel(s->format)) {
-        case 1: return row[x];
-        case 2: return reinterpret_cast<const uint16_t*>(row)[x];
-        case 4: return reinterpret_cast<const uint32_t*>(row)[x];
-        default: return 0;
+        case 1:
+            return row[x];
+        case 2:
+            return reinterpret_cast<const uint16_t*>(row)[x];
+        case 4:
+            return reinterpret_cast<const uint32_t*>(row)[x];
+        default:
+            return 0;
     }
 }
 
 void WriteRaw(GfxSurface* s, int x, int y, uint32_t v) {
     uint8_t* row = s->pixels + static_cast<ptrdiff_t>(y) * s->pitch;
     switch (BytesPerPixel(s->format)) {
-        case 1: row[x] = static_cast<uint8_t>(v); break;
-        case 2: reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(v); break;
-        case 4: reinterpret_cast<uint32_t*>(row)[x] = v; break;
-        default: break;
+        case 1:
+            row[x] = static_cast<uint8_t>(v);
+            break;
+        case 2:
+            reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(v);
+            break;
+        case 4:
+            reinterpret_cast<uint32_t*>(row)[x] = v;
+            break;
+        default:
+            break;
     }
 }
 
-bool IsPow2(int v) { return v > 0 && (v & (v - 1)) == 0; }
+bool IsPow2(int v) {
+    return v > 0 && (v & (v - 1)) == 0;
+}
 int Log2(int v) {
     int n = 0;
     while ((1 << n) < v) ++n;
@@ -84,13 +104,18 @@ int Log2(int v) {
 }
 
 const DeviceInfo kDevices[] = {
-    {DeviceKind::Software, {0x6B, 0x76, 0x67, 0x66, 0x78, 0x01, 0x00, 0x00, 0x52, 0x47, 0x42, 0x00, 0x00, 0x00, 0x00, 0x01},
-     "Software rasterizer", "Software rasterizer (RGB)"},
-    {DeviceKind::Hardware, {0x6B, 0x76, 0x67, 0x66, 0x78, 0x02, 0x00, 0x00, 0x48, 0x41, 0x4C, 0x00, 0x00, 0x00, 0x00, 0x02},
-     "Accelerated rasterizer", "Accelerated rasterizer (worker threads)"},
+    {DeviceKind::Software,
+     {0x6B, 0x76, 0x67, 0x66, 0x78, 0x01, 0x00, 0x00, 0x52, 0x47, 0x42, 0x00, 0x00, 0x00, 0x00, 0x01},
+     "Software rasterizer",
+     "Software rasterizer (RGB)"},
+    {DeviceKind::Hardware,
+     {0x6B, 0x76, 0x67, 0x66, 0x78, 0x02, 0x00, 0x00, 0x48, 0x41, 0x4C, 0x00, 0x00, 0x00, 0x00, 0x02},
+     "Accelerated rasterizer",
+     "Accelerated rasterizer (worker threads)"},
     {DeviceKind::HardwareTnL,
      {0x6B, 0x76, 0x67, 0x66, 0x78, 0x03, 0x00, 0x00, 0x54, 0x4E, 0x4C, 0x00, 0x00, 0x00, 0x00, 0x03},
-     "Accelerated rasterizer T&L", "Accelerated rasterizer with transform and lighting"},
+     "Accelerated rasterizer T&L",
+     "Accelerated rasterizer with transform and lighting"},
 };
 
 const ZBufferFormat kZFormats[] = {
@@ -131,20 +156,31 @@ PixelFormat FormatFromMasks(int bitsPerPixel, uint32_t alphaMask, uint32_t redMa
     return PixelFormat::Unknown;
 }
 
-int BytesPerPixel(PixelFormat format) { return kFormats[static_cast<int>(format)].bits / 8; }
+int BytesPerPixel(PixelFormat format) {
+    return kFormats[static_cast<int>(format)].bits / 8;
+}
 
 uint32_t PackPixel(PixelFormat format, uint32_t argb) {
     uint32_t a = argb >> 24, r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
     switch (format) {
-        case PixelFormat::Unknown: return 0;
-        case PixelFormat::RGB565: return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
-        case PixelFormat::XRGB8888: return argb & 0xFFFFFF;
-        case PixelFormat::ARGB8888: return argb;
-        case PixelFormat::ARGB4444: return ((a >> 4) << 12) | ((r >> 4) << 8) | ((g >> 4) << 4) | (b >> 4);
-        case PixelFormat::ARGB1555: return ((a >> 7) << 15) | ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
-        case PixelFormat::A8: return a;
-        case PixelFormat::Z16: return (argb & 0xFFFFFF) >> 8;
-        case PixelFormat::Z24: return (argb & 0xFFFFFF) << 8;
+        case PixelFormat::Unknown:
+            return 0;
+        case PixelFormat::RGB565:
+            return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
+        case PixelFormat::XRGB8888:
+            return argb & 0xFFFFFF;
+        case PixelFormat::ARGB8888:
+            return argb;
+        case PixelFormat::ARGB4444:
+            return ((a >> 4) << 12) | ((r >> 4) << 8) | ((g >> 4) << 4) | (b >> 4);
+        case PixelFormat::ARGB1555:
+            return ((a >> 7) << 15) | ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
+        case PixelFormat::A8:
+            return a;
+        case PixelFormat::Z16:
+            return (argb & 0xFFFFFF) >> 8;
+        case PixelFormat::Z24:
+            return (argb & 0xFFFFFF) << 8;
     }
     return 0;
 }
@@ -152,12 +188,15 @@ uint32_t PackPixel(PixelFormat format, uint32_t argb) {
 uint32_t UnpackPixel(PixelFormat format, uint32_t p) {
     uint32_t a = 255, r = 0, g = 0, b = 0;
     switch (format) {
-        case PixelFormat::Unknown: return 0;
+        case PixelFormat::Unknown:
+            return 0;
         case PixelFormat::RGB565:
             r = Widen((p >> 11) & 31, 5), g = Widen((p >> 5) & 63, 6), b = Widen(p & 31, 5);
             break;
-        case PixelFormat::XRGB8888: return 0xFF000000u | (p & 0xFFFFFF);
-        case PixelFormat::ARGB8888: return p;
+        case PixelFormat::XRGB8888:
+            return 0xFF000000u | (p & 0xFFFFFF);
+        case PixelFormat::ARGB8888:
+            return p;
         case PixelFormat::ARGB4444:
             a = Widen((p >> 12) & 15, 4), r = Widen((p >> 8) & 15, 4), g = Widen((p >> 4) & 15, 4),
             b = Widen(p & 15, 4);
@@ -166,15 +205,19 @@ uint32_t UnpackPixel(PixelFormat format, uint32_t p) {
             a = Widen((p >> 15) & 1, 1), r = Widen((p >> 10) & 31, 5), g = Widen((p >> 5) & 31, 5),
             b = Widen(p & 31, 5);
             break;
-        case PixelFormat::A8: return ((p & 0xFF) << 24) | 0xFFFFFF;
-        case PixelFormat::Z16: return (p & 0xFFFF) << 8;
-        case PixelFormat::Z24: return p >> 8;
+        case PixelFormat::A8:
+            return ((p & 0xFF) << 24) | 0xFFFFFF;
+        case PixelFormat::Z16:
+            return (p & 0xFFFF) << 8;
+        case PixelFormat::Z24:
+            return p >> 8;
     }
     return (a << 24) | (r << 16) | (g << 8) | b;
 }
 
 GfxSurface* CreateSurface(int width, int height, PixelFormat format, SurfaceKind kind, bool videoMemory) {
-    if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || !ValidKind(format, kind)) return nullptr;
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || !ValidKind(format, kind))
+        return nullptr;
     int bpp = BytesPerPixel(format);
     int pitch = (width * bpp + 15) & ~15;
     size_t bytes = static_cast<size_t>(pitch) * static_cast<size_t>(height);
@@ -208,10 +251,18 @@ void DeleteSurface(GfxSurface* s) {
     delete s;
 }
 
-int SurfaceWidth(const GfxSurface* s) { return s ? s->width : 0; }
-int SurfaceHeight(const GfxSurface* s) { return s ? s->height : 0; }
-PixelFormat SurfaceFormat(const GfxSurface* s) { return s ? s->format : PixelFormat::Unknown; }
-SurfaceKind SurfaceKindOf(const GfxSurface* s) { return s ? s->kind : SurfaceKind::OffscreenPlain; }
+int SurfaceWidth(const GfxSurface* s) {
+    return s ? s->width : 0;
+}
+int SurfaceHeight(const GfxSurface* s) {
+    return s ? s->height : 0;
+}
+PixelFormat SurfaceFormat(const GfxSurface* s) {
+    return s ? s->format : PixelFormat::Unknown;
+}
+SurfaceKind SurfaceKindOf(const GfxSurface* s) {
+    return s ? s->kind : SurfaceKind::OffscreenPlain;
+}
 
 GfxResult LockSurface(GfxSurface* s, const GfxRect* rect, GfxLock* out) {
     if (!s || !out) return GfxErrInvalidParams;
@@ -254,7 +305,9 @@ void SetColourKey(GfxSurface* s, uint32_t low, uint32_t high) {
 void ClearColourKey(GfxSurface* s) {
     if (s) s->keyed = false;
 }
-bool HasColourKey(const GfxSurface* s) { return s && s->keyed; }
+bool HasColourKey(const GfxSurface* s) {
+    return s && s->keyed;
+}
 
 GfxResult AttachZBuffer(GfxSurface* target, GfxSurface* z) {
     if (!target || target->kind != SurfaceKind::RenderTarget) return GfxErrInvalidParams;
@@ -264,15 +317,18 @@ GfxResult AttachZBuffer(GfxSurface* target, GfxSurface* z) {
     target->zbuffer = z;
     return GfxOk;
 }
-GfxSurface* AttachedZBuffer(const GfxSurface* target) { return target ? target->zbuffer : nullptr; }
+GfxSurface* AttachedZBuffer(const GfxSurface* target) {
+    return target ? target->zbuffer : nullptr;
+}
 
 GfxResult Blt(GfxSurface* dst, const GfxRect* dstRect, GfxSurface* src, const GfxRect* srcRect, bool keyed) {
-    if (!dst || !src || dst->format == PixelFormat::Z16 || dst->format == PixelFormat::Z24) return GfxErrInvalidParams;
+    if (!dst || !src || dst->format == PixelFormat::Z16 || dst->format == PixelFormat::Z24)
+        return GfxErrInvalidParams;
     if (dst->locked || src->locked) return GfxErrSurfaceBusy;
     GfxRect sr = srcRect ? *srcRect : GfxRect{0, 0, src->width, src->height};
     GfxRect dr = dstRect ? *dstRect : GfxRect{0, 0, dst->width, dst->height};
-    if (sr.left < 0 || sr.top < 0 || sr.right > src->width || sr.bottom > src->height || sr.left >= sr.right ||
-        sr.top >= sr.bottom || dr.left >= dr.right || dr.top >= dr.bottom)
+    if (sr.left < 0 || sr.top < 0 || sr.right > src->width || sr.bottom > src->height ||
+        sr.left >= sr.right || sr.top >= sr.bottom || dr.left >= dr.right || dr.top >= dr.bottom)
         return GfxErrInvalidRect;
     FinishAllDevices();
     int sw = sr.right - sr.left, sh = sr.bottom - sr.top, dw = dr.right - dr.left, dh = dr.bottom - dr.top;
@@ -299,7 +355,8 @@ GfxResult BltFast(GfxSurface* dst, int x, int y, GfxSurface* src, const GfxRect*
 }
 
 GfxResult ColourFill(GfxSurface* dst, const GfxRect* rect, uint32_t argb) {
-    if (!dst || dst->format == PixelFormat::Z16 || dst->format == PixelFormat::Z24) return GfxErrInvalidParams;
+    if (!dst || dst->format == PixelFormat::Z16 || dst->format == PixelFormat::Z24)
+        return GfxErrInvalidParams;
     if (dst->locked) return GfxErrSurfaceBusy;
     GfxRect r = rect ? *rect : GfxRect{0, 0, dst->width, dst->height};
     r.left = std::max(r.left, 0), r.top = std::max(r.top, 0);

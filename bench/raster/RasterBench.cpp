@@ -24,7 +24,9 @@ uint32_t R() {
     g_rng ^= g_rng << 5;
     return g_rng;
 }
-double FRand() { return R() / 4294967296.0; }
+double FRand() {
+    return R() / 4294967296.0;
+}
 
 struct Scene {
     GfxSurface* colour;
@@ -121,40 +123,57 @@ double MedianFrameMs(Scene& s, const std::vector<GfxVertex>& v, int frames) {
     for (int f = 0; f < frames + 1; ++f) {
         auto t0 = std::chrono::steady_clock::now();
         Clear(s.device, 0, nullptr, GfxClearTarget | GfxClearZBuffer, 0, 1.0f, 0);
-        DrawPrimitive(s.device, PrimitiveType::TriangleList, kGfxVertexFormat, v.data(), static_cast<int>(v.size()));
+        DrawPrimitive(s.device, PrimitiveType::TriangleList, kGfxVertexFormat, v.data(),
+                      static_cast<int>(v.size()));
         FinishDrawing(s.device);
         auto t1 = std::chrono::steady_clock::now();
-        if (f > 0) times.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());  // first warms up
+        if (f > 0)
+            times.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());  // first warms up
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
 
 int g_frames = 21;  // frames timed per workload ("--frames n" changes it, e.g. for instruction counts)
+const char* g_only = nullptr;  // "--only name" runs one workload
+
+bool Wanted(const char* name) {
+    return !g_only || std::strcmp(g_only, name) == 0;
+}
 
 void RunAll(int threads) {
     SetRasterThreads(threads);
     int shown = RasterThreads();
     Scene s = MakeScene();
-    std::vector<GfxVertex> fill = FillQuads(0xFFFFFFFF);
-    double ms = MedianFrameMs(s, fill, g_frames);
-    std::printf("raster fill: %.2f Mpixels/s (%.3f ms/frame, %d threads)\n", 16 * 480000 / (ms * 1000), ms, shown);
+    double ms = 0;
+    if (Wanted("fill")) {
+        std::vector<GfxVertex> fill = FillQuads(0xFFFFFFFF);
+        ms = MedianFrameMs(s, fill, g_frames);
+        std::printf("raster fill: %.2f Mpixels/s (%.3f ms/frame, %d threads)\n", 16 * 480000 / (ms * 1000),
+                    ms, shown);
+    }
 
     SetRenderState(s.device, RenderState::AlphaBlendEnable, 1);
     SetRenderState(s.device, RenderState::SrcBlend, static_cast<uint32_t>(BlendFactor::SrcAlpha));
     SetRenderState(s.device, RenderState::DestBlend, static_cast<uint32_t>(BlendFactor::InvSrcAlpha));
     SetRenderState(s.device, RenderState::ZWriteEnable, 0);
-    std::vector<GfxVertex> blend = FillQuads(0x80FFFFFF);
-    ms = MedianFrameMs(s, blend, g_frames);
-    std::printf("raster blend: %.2f Mpixels/s (%.3f ms/frame, %d threads)\n", 16 * 480000 / (ms * 1000), ms, shown);
+    if (Wanted("blend")) {
+        std::vector<GfxVertex> blend = FillQuads(0x80FFFFFF);
+        ms = MedianFrameMs(s, blend, g_frames);
+        std::printf("raster blend: %.2f Mpixels/s (%.3f ms/frame, %d threads)\n", 16 * 480000 / (ms * 1000),
+                    ms, shown);
+    }
 
     SetRenderState(s.device, RenderState::AlphaBlendEnable, 0);
     SetRenderState(s.device, RenderState::SrcBlend, static_cast<uint32_t>(BlendFactor::One));
     SetRenderState(s.device, RenderState::DestBlend, static_cast<uint32_t>(BlendFactor::Zero));
     SetRenderState(s.device, RenderState::ZWriteEnable, 1);
-    std::vector<GfxVertex> small = SmallTriangles();
-    ms = MedianFrameMs(s, small, (g_frames + 1) / 2);
-    std::printf("raster small: %.2f Mtriangles/s (%.3f ms/frame, %d threads)\n", 100000 / (ms * 1000), ms, shown);
+    if (Wanted("small")) {
+        std::vector<GfxVertex> small = SmallTriangles();
+        ms = MedianFrameMs(s, small, (g_frames + 1) / 2);
+        std::printf("raster small: %.2f Mtriangles/s (%.3f ms/frame, %d threads)\n", 100000 / (ms * 1000), ms,
+                    shown);
+    }
     std::fflush(stdout);
     FreeScene(s);
 }
@@ -165,7 +184,9 @@ int main(int argc, char** argv) {
     bool singleOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--single") == 0) singleOnly = true;
-        if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) g_frames = std::max(1, std::atoi(argv[++i]));
+        if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc)
+            g_frames = std::max(1, std::atoi(argv[++i]));
+        if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) g_only = argv[++i];
     }
     RunAll(1);
     if (!singleOnly && std::thread::hardware_concurrency() > 1) RunAll(0);

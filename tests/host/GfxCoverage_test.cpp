@@ -46,7 +46,8 @@ TEST(GfxCoverage, AxisAlignedQuadsCoverPixelsWhoseCentresLieInsideTopLeftInclusi
             for (int x = 0; x < 8; ++x) {
                 bool inside = x >= c.px0 && x < c.px1 && y >= c.py0 && y < c.py1;
                 EXPECT_EQ(t.Rgb(x, y), inside ? 0x010101u : 0u)
-                    << "quad " << c.x0 << "," << c.y0 << "-" << c.x1 << "," << c.y1 << " pixel " << x << "," << y;
+                    << "quad " << c.x0 << "," << c.y0 << "-" << c.x1 << "," << c.y1 << " pixel " << x << ","
+                    << y;
             }
     }
 }
@@ -63,7 +64,8 @@ TEST(GfxCoverage, TrianglesSharingEdgesDrawEachPixelOnce) {
     for (int i = 0; i <= n; ++i) {
         double a = 2 * 3.14159265358979 * (i % n) / n;
         float r = 15.0f + 3.0f * static_cast<float>(std::sin(3 * a));
-        fan.push_back(V(cx + r * static_cast<float>(std::cos(a)), cy + r * static_cast<float>(std::sin(a)), 0x010101));
+        fan.push_back(
+            V(cx + r * static_cast<float>(std::cos(a)), cy + r * static_cast<float>(std::sin(a)), 0x010101));
     }
     ASSERT_EQ(Draw(t.device, PrimitiveType::TriangleFan, fan), GfxOk);
     int covered = 0;
@@ -129,7 +131,8 @@ TEST(GfxCoverage, LinesIncludeBothEndsAndPointsRoundToTheNearestCentre) {
     Draw(t.device, PrimitiveType::LineList, {V(1, 1, 0x010101), V(5, 1, 0x010101)});
     for (int x = 0; x < 8; ++x) EXPECT_EQ(t.Rgb(x, 1), (x >= 1 && x <= 5) ? 0x010101u : 0u) << x;
     Draw(t.device, PrimitiveType::LineStrip, {V(6, 2, 0x010101), V(6, 6, 0x010101), V(2, 6, 0x010101)});
-    for (int y = 2; y <= 6; ++y) EXPECT_EQ(t.Rgb(6, y), y == 6 ? 0x020202u : 0x010101u) << y;  // shared corner twice
+    for (int y = 2; y <= 6; ++y)
+        EXPECT_EQ(t.Rgb(6, y), y == 6 ? 0x020202u : 0x010101u) << y;  // shared corner twice
     Draw(t.device, PrimitiveType::PointList, {V(3.4f, 3.6f, 0x010101), V(0.5f, 7.49f, 0x010101)});
     EXPECT_EQ(t.Rgb(3, 4), 0x010101u);
     EXPECT_EQ(t.Rgb(0, 7), 0x010101u);
@@ -144,7 +147,8 @@ TEST(GfxCoverage, BadCallsAreRefusedAndDrawNothing) {
     // NaN and huge coordinates neither crash nor draw outside the target.
     float nan = std::nanf("");
     EXPECT_EQ(Draw(t.device, PrimitiveType::TriangleList, {V(nan, 0), V(3, nan), V(0, 3)}), GfxOk);
-    EXPECT_EQ(Draw(t.device, PrimitiveType::TriangleList, {V(-1e30f, -1e30f), V(1e30f, 0), V(0, 1e30f)}), GfxOk);
+    EXPECT_EQ(Draw(t.device, PrimitiveType::TriangleList, {V(-1e30f, -1e30f), V(1e30f, 0), V(0, 1e30f)}),
+              GfxOk);
     EXPECT_EQ(DrawPrimitive(t.device, PrimitiveType::TriangleList, kGfxVertexFormat, v.data(), 0), GfxOk);
 }
 

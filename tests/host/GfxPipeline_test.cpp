@@ -16,14 +16,16 @@ using gfxtest::V;
 namespace {
 
 std::vector<GfxVertex> Quad(float x0, float y0, float x1, float y1, uint32_t diffuse, float z = 0.5f,
-                            uint32_t specular = 0xFF000000u, float u0 = 0, float v0 = 0, float u1 = 1, float v1 = 1) {
+                            uint32_t specular = 0xFF000000u, float u0 = 0, float v0 = 0, float u1 = 1,
+                            float v1 = 1) {
     return {V(x0, y0, diffuse, z, u0, v0, specular), V(x1, y0, diffuse, z, u1, v0, specular),
             V(x1, y1, diffuse, z, u1, v1, specular), V(x0, y0, diffuse, z, u0, v0, specular),
             V(x1, y1, diffuse, z, u1, v1, specular), V(x0, y1, diffuse, z, u0, v1, specular)};
 }
 
 // A texture of w x h texels in the format, filled from 0xAARRGGBB values row by row.
-GfxSurface* MakeTexture(int w, int h, const std::vector<uint32_t>& argb, PixelFormat fmt = PixelFormat::ARGB8888) {
+GfxSurface* MakeTexture(int w, int h, const std::vector<uint32_t>& argb,
+                        PixelFormat fmt = PixelFormat::ARGB8888) {
     GfxSurface* t = CreateSurface(w, h, fmt, SurfaceKind::Texture, false);
     GfxLock lock;
     EXPECT_EQ(LockSurface(t, nullptr, &lock), GfxOk);
@@ -32,16 +34,23 @@ GfxSurface* MakeTexture(int w, int h, const std::vector<uint32_t>& argb, PixelFo
             uint8_t* row = static_cast<uint8_t*>(lock.bits) + y * lock.pitch;
             uint32_t v = PackPixel(fmt, argb[static_cast<size_t>(y * w + x)]);
             switch (BytesPerPixel(fmt)) {
-                case 1: row[x] = static_cast<uint8_t>(v); break;
-                case 2: reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(v); break;
-                default: reinterpret_cast<uint32_t*>(row)[x] = v; break;
+                case 1:
+                    row[x] = static_cast<uint8_t>(v);
+                    break;
+                case 2:
+                    reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(v);
+                    break;
+                default:
+                    reinterpret_cast<uint32_t*>(row)[x] = v;
+                    break;
             }
         }
     EXPECT_EQ(UnlockSurface(t), GfxOk);
     return t;
 }
 
-void Stage(GfxDevice* d, int s, TextureOp cop, uint32_t c1, uint32_t c2, TextureOp aop, uint32_t a1, uint32_t a2) {
+void Stage(GfxDevice* d, int s, TextureOp cop, uint32_t c1, uint32_t c2, TextureOp aop, uint32_t a1,
+           uint32_t a2) {
     SetTextureStageState(d, s, StageState::ColorOp, static_cast<uint32_t>(cop));
     SetTextureStageState(d, s, StageState::ColorArg1, c1);
     SetTextureStageState(d, s, StageState::ColorArg2, c2);
@@ -63,12 +72,18 @@ TEST(GfxPipeline, DepthCompareAndWriteEnable) {
         float stored, incoming;
         bool drawn;
     } cases[] = {
-        {CompareFunc::LessEqual, true, 0.5f, 0.25f, true},   {CompareFunc::LessEqual, true, 0.5f, 0.5f, true},
-        {CompareFunc::LessEqual, true, 0.5f, 0.75f, false},  {CompareFunc::Greater, false, 0.5f, 0.75f, true},
-        {CompareFunc::Greater, false, 0.5f, 0.5f, false},    {CompareFunc::Less, true, 0.5f, 0.5f, false},
-        {CompareFunc::Equal, true, 0.5f, 0.5f, true},        {CompareFunc::Always, true, 0.0f, 1.0f, true},
-        {CompareFunc::Never, true, 1.0f, 0.0f, false},       {CompareFunc::GreaterEqual, true, 0.5f, 0.5f, true},
-        {CompareFunc::NotEqual, true, 0.5f, 0.5f, false},    {CompareFunc::LessEqual, false, 0.5f, 0.25f, true},
+        {CompareFunc::LessEqual, true, 0.5f, 0.25f, true},
+        {CompareFunc::LessEqual, true, 0.5f, 0.5f, true},
+        {CompareFunc::LessEqual, true, 0.5f, 0.75f, false},
+        {CompareFunc::Greater, false, 0.5f, 0.75f, true},
+        {CompareFunc::Greater, false, 0.5f, 0.5f, false},
+        {CompareFunc::Less, true, 0.5f, 0.5f, false},
+        {CompareFunc::Equal, true, 0.5f, 0.5f, true},
+        {CompareFunc::Always, true, 0.0f, 1.0f, true},
+        {CompareFunc::Never, true, 1.0f, 0.0f, false},
+        {CompareFunc::GreaterEqual, true, 0.5f, 0.5f, true},
+        {CompareFunc::NotEqual, true, 0.5f, 0.5f, false},
+        {CompareFunc::LessEqual, false, 0.5f, 0.25f, true},
     };
     for (PixelFormat zf : {PixelFormat::Z16, PixelFormat::Z24}) {
         for (const Case& c : cases) {
@@ -78,8 +93,8 @@ TEST(GfxPipeline, DepthCompareAndWriteEnable) {
             SetRenderState(t.device, RenderState::ZFunc, static_cast<uint32_t>(c.func));
             SetRenderState(t.device, RenderState::ZWriteEnable, c.write ? 1 : 0);
             Draw(t.device, PrimitiveType::TriangleList, Quad(0, 0, 4, 4, 0xFF102030, c.incoming));
-            SCOPED_TRACE(testing::Message() << "func " << static_cast<int>(c.func) << " write " << c.write << " z"
-                                            << (zf == PixelFormat::Z16 ? 16 : 24));
+            SCOPED_TRACE(testing::Message() << "func " << static_cast<int>(c.func) << " write " << c.write
+                                            << " z" << (zf == PixelFormat::Z16 ? 16 : 24));
             EXPECT_EQ(t.Rgb(1, 2), c.drawn ? 0x102030u : 0u);
             float expectDepth = (c.drawn && c.write) ? c.incoming : c.stored;
             EXPECT_NEAR(ReadDepth(t.depth, 1, 2), expectDepth, 1.0 / 65536);
@@ -113,7 +128,8 @@ TEST(GfxPipeline, BlendPairs) {
         {BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha, 0x80FF0080, 0xB02050},
         {BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha, 0xFF123456, 0x123456},
         {BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha, 0x00123456, 0x604020},
-        // ONE/INVSRCALPHA: s + d*(255-a)/255; alpha 0x40: d * 191/255: 0x60 -> 71.9 -> 72, 0x40 -> 47.9 -> 48,
+        // ONE/INVSRCALPHA: s + d*(255-a)/255; alpha 0x40: d * 191/255: 0x60 -> 71.9 -> 72, 0x40 -> 47.9 ->
+        // 48,
         // 0x20 -> 23.97 -> 24; plus 0x10 each
         {BlendFactor::One, BlendFactor::InvSrcAlpha, 0x40101010, 0x584028},
         {BlendFactor::One, BlendFactor::Zero, 0x40101010, 0x101010},
@@ -144,8 +160,8 @@ TEST(GfxPipeline, VertexFogMixesTowardTheFogColour) {
     } cases[] = {
         {255, 0x204060, 0xFFFFFF, 0x204060},  // no fog
         {0, 0x204060, 0xC08040, 0xC08040},    // all fog
-        // f = 0x80: c*128/255 + fog*127/255: red 0x20*128 + 0xC0*127 = 4096 + 24384 = 28480 / 255 = 111.7 -> 112
-        // green 0x40*128 + 0x80*127 = 8192 + 16256 = 24448 / 255 = 95.9 -> 96; blue 0x60*128 + 0x40*127
+        // f = 0x80: c*128/255 + fog*127/255: red 0x20*128 + 0xC0*127 = 4096 + 24384 = 28480 / 255 = 111.7 ->
+        // 112 green 0x40*128 + 0x80*127 = 8192 + 16256 = 24448 / 255 = 95.9 -> 96; blue 0x60*128 + 0x40*127
         // = 12288 + 8128 = 20416 / 255 = 80.06 -> 80
         {0x80, 0x204060, 0xC08040, 0x706050},
     };
@@ -153,7 +169,8 @@ TEST(GfxPipeline, VertexFogMixesTowardTheFogColour) {
         Target t(4, 4);
         SetRenderState(t.device, RenderState::FogEnable, 1);
         SetRenderState(t.device, RenderState::FogColor, c.fog);
-        Draw(t.device, PrimitiveType::TriangleList, Quad(0, 0, 4, 4, 0xFF000000u | c.colour, 0.5f, c.fogFactor << 24));
+        Draw(t.device, PrimitiveType::TriangleList,
+             Quad(0, 0, 4, 4, 0xFF000000u | c.colour, 0.5f, c.fogFactor << 24));
         EXPECT_EQ(t.Rgb(1, 1), c.expected) << std::hex << c.fogFactor;
     }
     // Fog off: the factor is ignored.
@@ -167,9 +184,10 @@ TEST(GfxPipeline, FogFactorIsInterpolatedAcrossThePrimitive) {
     Target t(9, 1);
     SetRenderState(t.device, RenderState::FogEnable, 1);
     SetRenderState(t.device, RenderState::FogColor, 0x000000);
-    std::vector<GfxVertex> q = {V(0, 0, 0xFFFFFFFF, 0.5f, 0, 0, 0xFF000000u), V(8, 0, 0xFFFFFFFF, 0.5f, 0, 0, 0x00000000u),
-                                V(8, 1, 0xFFFFFFFF, 0.5f, 0, 0, 0x00000000u), V(0, 0, 0xFFFFFFFF, 0.5f, 0, 0, 0xFF000000u),
-                                V(8, 1, 0xFFFFFFFF, 0.5f, 0, 0, 0x00000000u), V(0, 1, 0xFFFFFFFF, 0.5f, 0, 0, 0xFF000000u)};
+    std::vector<GfxVertex> q = {
+        V(0, 0, 0xFFFFFFFF, 0.5f, 0, 0, 0xFF000000u), V(8, 0, 0xFFFFFFFF, 0.5f, 0, 0, 0x00000000u),
+        V(8, 1, 0xFFFFFFFF, 0.5f, 0, 0, 0x00000000u), V(0, 0, 0xFFFFFFFF, 0.5f, 0, 0, 0xFF000000u),
+        V(8, 1, 0xFFFFFFFF, 0.5f, 0, 0, 0x00000000u), V(0, 1, 0xFFFFFFFF, 0.5f, 0, 0, 0xFF000000u)};
     Draw(t.device, PrimitiveType::TriangleList, q);
     // Pixel x has factor 255 * (8 - x) / 8 rounded; white fogged toward black keeps that value.
     for (int x = 0; x < 8; ++x) {
@@ -189,24 +207,25 @@ TEST(GfxPipeline, TextureStageOperations) {
         bool blendByAlpha;  // draw with SRCALPHA/INVSRCALPHA over black to expose the alpha
         uint32_t expected;
     } cases[] = {
-        {"modulate", TextureOp::Modulate, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0, false,
+        {"modulate", TextureOp::Modulate, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0,
+         false,
          // c0*ff/255 = c0, 80*80/255 = 64.25 -> 0x40, 40*20/255 = 8.03 -> 8
          0xC04008},
-        {"select texture", TextureOp::SelectArg1, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0,
-         false, 0xC08040},
-        {"select diffuse", TextureOp::SelectArg2, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0,
-         false, 0xFF8020},
-        {"add saturates", TextureOp::Add, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0, false,
-         0xFFFF60},
-        {"specular argument", TextureOp::Modulate, GfxTaTexture, GfxTaSpecular, TextureOp::SelectArg1, GfxTaTexture, 0,
-         false,
+        {"select texture", TextureOp::SelectArg1, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1,
+         GfxTaTexture, 0, false, 0xC08040},
+        {"select diffuse", TextureOp::SelectArg2, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1,
+         GfxTaTexture, 0, false, 0xFF8020},
+        {"add saturates", TextureOp::Add, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0,
+         false, 0xFFFF60},
+        {"specular argument", TextureOp::Modulate, GfxTaTexture, GfxTaSpecular, TextureOp::SelectArg1,
+         GfxTaTexture, 0, false,
          // c0*10/255 = 12.05 -> 0x0C, 80*20/255 = 16.06 -> 0x10, 40*30/255 = 12.05 -> 0x0C
          0x0C100C},
-        {"disable passes diffuse", TextureOp::Disable, GfxTaTexture, GfxTaDiffuse, TextureOp::Disable, 0, 0, false,
-         0xFF8020},
+        {"disable passes diffuse", TextureOp::Disable, GfxTaTexture, GfxTaDiffuse, TextureOp::Disable, 0, 0,
+         false, 0xFF8020},
         // alpha through blending over black: colour * alpha / 255
-        {"alpha modulate", TextureOp::SelectArg2, GfxTaTexture, GfxTaDiffuse, TextureOp::Modulate, GfxTaTexture,
-         GfxTaDiffuse, true,
+        {"alpha modulate", TextureOp::SelectArg2, GfxTaTexture, GfxTaDiffuse, TextureOp::Modulate,
+         GfxTaTexture, GfxTaDiffuse, true,
          // alpha 80*40/255 = 20.08 -> 0x20; ff*20/255 = 32 -> 0x20, 80*20/255 -> 0x10, 20*20/255 = 4.01 -> 4
          0x201004},
         {"alpha select diffuse", TextureOp::SelectArg2, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1,
@@ -237,9 +256,10 @@ TEST(GfxPipeline, TwoStageSetupsOfTheRenderer) {
         Target t(2, 2);
         SetTexture(t.device, 0, first);
         SetTexture(t.device, 1, second);
-        Stage(t.device, 0, TextureOp::Modulate, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0);
-        Stage(t.device, 1, TextureOp::ModulateAlphaAddColor, GfxTaCurrent, GfxTaTexture, TextureOp::SelectArg1,
-              GfxTaDiffuse, 0);
+        Stage(t.device, 0, TextureOp::Modulate, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1,
+              GfxTaTexture, 0);
+        Stage(t.device, 1, TextureOp::ModulateAlphaAddColor, GfxTaCurrent, GfxTaTexture,
+              TextureOp::SelectArg1, GfxTaDiffuse, 0);
         EXPECT_EQ(ValidateDevice(t.device, nullptr), GfxOk);
         Draw(t.device, PrimitiveType::TriangleList, Quad(0, 0, 2, 2, 0xFFFFFFFF));
         // stage 0: 0x204060 alpha 0x80; stage 1: + 0x80*0x80/255 = 64.25 -> 0x40 per channel
@@ -250,8 +270,10 @@ TEST(GfxPipeline, TwoStageSetupsOfTheRenderer) {
         Target t(2, 2);
         SetTexture(t.device, 0, second);
         SetTexture(t.device, 1, first);
-        Stage(t.device, 0, TextureOp::Modulate, GfxTaTexture, GfxTaSpecular, TextureOp::SelectArg1, GfxTaDiffuse, 0);
-        Stage(t.device, 1, TextureOp::Add, GfxTaCurrent, GfxTaDiffuse, TextureOp::Modulate, GfxTaCurrent, GfxTaTexture);
+        Stage(t.device, 0, TextureOp::Modulate, GfxTaTexture, GfxTaSpecular, TextureOp::SelectArg1,
+              GfxTaDiffuse, 0);
+        Stage(t.device, 1, TextureOp::Add, GfxTaCurrent, GfxTaDiffuse, TextureOp::Modulate, GfxTaCurrent,
+              GfxTaTexture);
         Draw(t.device, PrimitiveType::TriangleList, Quad(0, 0, 2, 2, 0xFF101010, 0.5f, 0xFF204080));
         // 0x80 * (0x20, 0x40, 0x80) / 255 = (16.06, 32.1, 64.25) -> (0x10, 0x20, 0x40), + 0x10
         EXPECT_EQ(t.Rgb(1, 1), 0x203050u);
@@ -268,7 +290,8 @@ TEST(GfxPipeline, TwoStageSetupsOfTheRenderer) {
 
 TEST(GfxPipeline, StageWithoutTextureReadsOpaqueWhite) {
     Target t(2, 2);
-    Stage(t.device, 0, TextureOp::Modulate, GfxTaTexture, GfxTaDiffuse, TextureOp::Modulate, GfxTaTexture, GfxTaDiffuse);
+    Stage(t.device, 0, TextureOp::Modulate, GfxTaTexture, GfxTaDiffuse, TextureOp::Modulate, GfxTaTexture,
+          GfxTaDiffuse);
     Blend(t.device, BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha);
     Draw(t.device, PrimitiveType::TriangleList, Quad(0, 0, 2, 2, 0xFF336699));
     EXPECT_EQ(t.Rgb(0, 1), 0x336699u);
@@ -288,10 +311,12 @@ TEST(GfxPipeline, WrapRepeatsAndClampStretchesTheEdgeTexels) {
     for (const Case& c : cases) {
         Target t(8, 1);
         SetTexture(t.device, 0, tex);
-        Stage(t.device, 0, TextureOp::SelectArg1, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0);
+        Stage(t.device, 0, TextureOp::SelectArg1, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1,
+              GfxTaTexture, 0);
         SetTextureStageState(t.device, 0, StageState::Address, c.address);
         // u = -1 + x * 0.5 at pixel x: texel coordinate -2 + x
-        Draw(t.device, PrimitiveType::TriangleList, Quad(0, 0, 8, 1, 0xFFFFFFFF, 0.5f, 0xFF000000u, -1, 0, 3, 1));
+        Draw(t.device, PrimitiveType::TriangleList,
+             Quad(0, 0, 8, 1, 0xFFFFFFFF, 0.5f, 0xFF000000u, -1, 0, 3, 1));
         std::vector<uint32_t> row;
         for (int x = 0; x < 8; ++x) row.push_back(t.Rgb(x, 0));
         EXPECT_EQ(row, c.expected) << c.address;
@@ -305,12 +330,14 @@ TEST(GfxPipeline, PointSampledQuadAtIntegerPositionsMapsTexelsToPixels) {
     GfxSurface* tex = MakeTexture(4, 4, texels);
     Target t(8, 8);
     SetTexture(t.device, 0, tex);
-    Stage(t.device, 0, TextureOp::SelectArg1, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0);
+    Stage(t.device, 0, TextureOp::SelectArg1, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture,
+          0);
     Draw(t.device, PrimitiveType::TriangleFan,
          {V(2, 3, 0xFFFFFFFF, 0.5f, 0, 0), V(6, 3, 0xFFFFFFFF, 0.5f, 1, 0), V(6, 7, 0xFFFFFFFF, 0.5f, 1, 1),
           V(2, 7, 0xFFFFFFFF, 0.5f, 0, 1)});
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(t.Rgb(2 + x, 3 + y), texels[y * 4 + x] & 0xFFFFFF) << x << "," << y;
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(t.Rgb(2 + x, 3 + y), texels[y * 4 + x] & 0xFFFFFF) << x << "," << y;
     EXPECT_EQ(t.Rgb(1, 3), 0u);
     EXPECT_EQ(t.Rgb(6, 3), 0u);
     DeleteSurface(tex);
@@ -326,11 +353,13 @@ TEST(GfxPipeline, BilinearFilteringMixesTheNearestTexels) {
     for (const Case& c : cases) {
         Target t(1, 1);
         SetTexture(t.device, 0, tex);
-        Stage(t.device, 0, TextureOp::SelectArg1, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0);
+        Stage(t.device, 0, TextureOp::SelectArg1, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1,
+              GfxTaTexture, 0);
         SetTextureStageState(t.device, 0, StageState::MagFilter, GfxFilterLinear);
         SetTextureStageState(t.device, 0, StageState::MinFilter, GfxFilterLinear);
         SetTextureStageState(t.device, 0, StageState::Address, GfxAddressClamp);
-        Draw(t.device, PrimitiveType::TriangleList, Quad(-1, -1, 2, 2, 0xFFFFFFFF, 0.5f, 0xFF000000u, c.u, 0, c.u, 1));
+        Draw(t.device, PrimitiveType::TriangleList,
+             Quad(-1, -1, 2, 2, 0xFFFFFFFF, 0.5f, 0xFF000000u, c.u, 0, c.u, 1));
         EXPECT_EQ(static_cast<int>(t.Rgb(0, 0) & 0xFF), c.expected) << c.u;
     }
     DeleteSurface(tex);
@@ -352,11 +381,13 @@ TEST(GfxPipeline, TextureFormatsReadAsTheirWidenedColours) {
         GfxSurface* tex = MakeTexture(1, 1, {c.written}, c.format);
         SetTexture(t.device, 0, tex);
         // colour straight from the texture, then alpha through blending over white
-        Stage(t.device, 0, TextureOp::SelectArg1, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0);
+        Stage(t.device, 0, TextureOp::SelectArg1, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1,
+              GfxTaTexture, 0);
         Draw(t.device, PrimitiveType::TriangleList, Quad(-1, -1, 2, 2, 0xFFFFFFFF));
         EXPECT_EQ(t.Rgb(0, 0), c.sampled & 0xFFFFFF) << static_cast<int>(c.format);
         ColourFill(t.colour, nullptr, 0);
-        Stage(t.device, 0, TextureOp::SelectArg2, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0);
+        Stage(t.device, 0, TextureOp::SelectArg2, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1,
+              GfxTaTexture, 0);
         Blend(t.device, BlendFactor::SrcAlpha, BlendFactor::Zero);
         Draw(t.device, PrimitiveType::TriangleList, Quad(-1, -1, 2, 2, 0xFFFFFFFF));
         EXPECT_EQ(t.Rgb(0, 0) & 0xFF, c.sampled >> 24) << static_cast<int>(c.format);
@@ -373,7 +404,8 @@ TEST(GfxPipeline, PerspectiveCorrectTexturing) {
     GfxSurface* tex = MakeTexture(64, 1, texels);
     Target t(64, 1);
     SetTexture(t.device, 0, tex);
-    Stage(t.device, 0, TextureOp::SelectArg1, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0);
+    Stage(t.device, 0, TextureOp::SelectArg1, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture,
+          0);
     std::vector<GfxVertex> q = {V(0, -1, 0xFFFFFFFF, 0.5f, 0, 0, 0xFF000000u, 1.0f),
                                 V(64, -1, 0xFFFFFFFF, 0.5f, 1, 0, 0xFF000000u, 0.25f),
                                 V(64, 2, 0xFFFFFFFF, 0.5f, 1, 1, 0xFF000000u, 0.25f),
@@ -423,10 +455,20 @@ std::vector<uint32_t> RandomScene(int setup, PixelFormat fmt, PixelFormat zfmt) 
                    static_cast<uint32_t>((setup & 64) ? CompareFunc::Greater : CompareFunc::LessEqual));
     if (setup & 64) Clear(d, 0, nullptr, GfxClearZBuffer, 0, 0.0f, 0);
     switch ((setup >> 7) & 3) {
-        case 0: Stage(d, 0, TextureOp::Modulate, GfxTaTexture, GfxTaDiffuse, TextureOp::Modulate, GfxTaTexture, GfxTaDiffuse); break;
-        case 1: Stage(d, 0, TextureOp::SelectArg1, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0); break;
-        case 2: Stage(d, 0, TextureOp::SelectArg1, GfxTaDiffuse, 0, TextureOp::SelectArg1, GfxTaDiffuse, 0); break;
-        default: SetTexture(d, 0, nullptr); break;
+        case 0:
+            Stage(d, 0, TextureOp::Modulate, GfxTaTexture, GfxTaDiffuse, TextureOp::Modulate, GfxTaTexture,
+                  GfxTaDiffuse);
+            break;
+        case 1:
+            Stage(d, 0, TextureOp::SelectArg1, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1,
+                  GfxTaTexture, 0);
+            break;
+        case 2:
+            Stage(d, 0, TextureOp::SelectArg1, GfxTaDiffuse, 0, TextureOp::SelectArg1, GfxTaDiffuse, 0);
+            break;
+        default:
+            SetTexture(d, 0, nullptr);
+            break;
     }
     std::vector<GfxVertex> v;
     for (int i = 0; i < 60; ++i) {
@@ -435,8 +477,8 @@ std::vector<uint32_t> RandomScene(int setup, PixelFormat fmt, PixelFormat zfmt) 
         for (int k = 0; k < 3; ++k) {
             float z = frand();
             float rhw = (setup & 256) ? 1.0f : 1.0f / (1.0f + 3.0f * z);
-            v.push_back(V(cx + (frand() - 0.5f) * size, cy + (frand() - 0.5f) * size, rnd(), z, frand() * 3 - 1,
-                          frand() * 3 - 1, rnd(), rhw));
+            v.push_back(V(cx + (frand() - 0.5f) * size, cy + (frand() - 0.5f) * size, rnd(), z,
+                          frand() * 3 - 1, frand() * 3 - 1, rnd(), rhw));
         }
     }
     Draw(d, PrimitiveType::TriangleList, v);

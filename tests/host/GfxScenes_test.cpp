@@ -38,7 +38,9 @@ GfxSurface* PatternTexture() {
     return t;
 }
 
-void Draw(GfxDevice* d, PrimitiveType t, const std::vector<GfxVertex>& v) { gfxtest::Draw(d, t, v); }
+void Draw(GfxDevice* d, PrimitiveType t, const std::vector<GfxVertex>& v) {
+    gfxtest::Draw(d, t, v);
+}
 
 void SetModulate(GfxDevice* d) {
     SetTextureStageState(d, 0, StageState::ColorOp, static_cast<uint32_t>(TextureOp::Modulate));
@@ -62,8 +64,10 @@ void SceneTextured(Target& t, GfxSurface* tex) {
     Bilinear(d, true);
     const float nearW = 1.0f, farW = 0.2f;
     Draw(d, PrimitiveType::TriangleFan,
-         {V(36, 10, 0xFFFFFFFF, 0.9f, 0, 0, 0xFF000000u, farW), V(60, 10, 0xFFFFFFFF, 0.9f, 4, 0, 0xFF000000u, farW),
-          V(96, 72, 0xFFFFC0C0, 0.1f, 4, 4, 0xFF000000u, nearW), V(0, 72, 0xFFC0C0FF, 0.1f, 0, 4, 0xFF000000u, nearW)});
+         {V(36, 10, 0xFFFFFFFF, 0.9f, 0, 0, 0xFF000000u, farW),
+          V(60, 10, 0xFFFFFFFF, 0.9f, 4, 0, 0xFF000000u, farW),
+          V(96, 72, 0xFFFFC0C0, 0.1f, 4, 4, 0xFF000000u, nearW),
+          V(0, 72, 0xFFC0C0FF, 0.1f, 0, 4, 0xFF000000u, nearW)});
     Bilinear(d, false);
     SetRenderState(d, RenderState::ZEnable, 0);
     Draw(d, PrimitiveType::TriangleFan,
@@ -83,7 +87,9 @@ void SceneFogged(Target& t, GfxSurface* tex) {
     struct Wall {
         float x0, y0, x1, y1, z;
         uint32_t fogNear, fogFar;
-    } walls[] = {{2, 20, 50, 70, 0.3f, 0xFF, 0xC0}, {30, 8, 80, 50, 0.6f, 0xA0, 0x60}, {56, 2, 94, 30, 0.8f, 0x40, 0x00}};
+    } walls[] = {{2, 20, 50, 70, 0.3f, 0xFF, 0xC0},
+                 {30, 8, 80, 50, 0.6f, 0xA0, 0x60},
+                 {56, 2, 94, 30, 0.8f, 0x40, 0x00}};
     for (const Wall& w : walls) {
         uint32_t a = w.fogNear << 24, b = w.fogFar << 24;
         Draw(d, PrimitiveType::TriangleStrip,
@@ -96,7 +102,8 @@ std::vector<GfxVertex> Disc(float cx, float cy, float r, uint32_t centre, uint32
     std::vector<GfxVertex> v = {V(cx, cy, centre)};
     for (int i = 0; i <= 16; ++i) {
         double a = 2 * 3.14159265358979 * (i % 16) / 16;
-        v.push_back(V(cx + r * static_cast<float>(std::cos(a)), cy + r * static_cast<float>(std::sin(a)), rim));
+        v.push_back(
+            V(cx + r * static_cast<float>(std::cos(a)), cy + r * static_cast<float>(std::sin(a)), rim));
     }
     return v;
 }
@@ -128,7 +135,8 @@ void SceneOverlapping(Target& t) {
           V(20, 2, 0xFFFFFF00, 0.95f), V(80, 2, 0xFFFFFF00, 0.95f), V(50, 70, 0xFFFF00FF, 0.95f)});
     Draw(d, PrimitiveType::LineStrip,
          {V(2, 70, 0xFFFFFFFF, 0.0f), V(48, 40, 0xFF000000, 0.0f), V(94, 70, 0xFFFFFFFF, 0.0f)});
-    Draw(d, PrimitiveType::PointList, {V(48, 4, 0xFFFFFFFF, 0.0f), V(50, 4, 0xFFFFFFFF, 0.0f), V(52, 4, 0xFFFFFFFF, 0.0f)});
+    Draw(d, PrimitiveType::PointList,
+         {V(48, 4, 0xFFFFFFFF, 0.0f), V(50, 4, 0xFFFFFFFF, 0.0f), V(52, 4, 0xFFFFFFFF, 0.0f)});
 }
 
 struct Image {
@@ -180,10 +188,11 @@ void Compare(const std::string& name, const std::vector<uint32_t>& pixels) {
     int bad = 0;
     for (size_t i = 0; i < pixels.size(); ++i)
         for (int sh = 0; sh < 24; sh += 8) {
-            int a = static_cast<int>((pixels[i] >> sh) & 0xFF), b = static_cast<int>((ref.rgb[i] >> sh) & 0xFF);
+            int a = static_cast<int>((pixels[i] >> sh) & 0xFF),
+                b = static_cast<int>((ref.rgb[i] >> sh) & 0xFF);
             if (std::abs(a - b) > 2 && bad++ < 5)
-                ADD_FAILURE() << name << " pixel " << i % kW << "," << i / kW << std::hex << " got " << pixels[i]
-                              << " reference " << ref.rgb[i];
+                ADD_FAILURE() << name << " pixel " << i % kW << "," << i / kW << std::hex << " got "
+                              << pixels[i] << " reference " << ref.rgb[i];
         }
     EXPECT_EQ(bad, 0) << name;
 }

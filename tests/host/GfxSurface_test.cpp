@@ -25,9 +25,15 @@ void Poke(GfxSurface* s, int x, int y, uint32_t raw) {
     ASSERT_EQ(LockSurface(s, nullptr, &lock), GfxOk);
     uint8_t* row = static_cast<uint8_t*>(lock.bits) + y * lock.pitch;
     switch (BytesPerPixel(lock.format)) {
-        case 1: row[x] = static_cast<uint8_t>(raw); break;
-        case 2: reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(raw); break;
-        default: reinterpret_cast<uint32_t*>(row)[x] = raw; break;
+        case 1:
+            row[x] = static_cast<uint8_t>(raw);
+            break;
+        case 2:
+            reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(raw);
+            break;
+        default:
+            reinterpret_cast<uint32_t*>(row)[x] = raw;
+            break;
     }
     ASSERT_EQ(UnlockSurface(s), GfxOk);
 }
@@ -37,7 +43,7 @@ TEST(GfxSurface, PackAndUnpackPerFormat) {
         PixelFormat format;
         uint32_t argb, packed, unpacked;
     } cases[] = {
-        {PixelFormat::RGB565, 0xFF102030, 0x1106, 0xFF102031},      // 5/6/5 bits, widened by replication
+        {PixelFormat::RGB565, 0xFF102030, 0x1106, 0xFF102031},  // 5/6/5 bits, widened by replication
         {PixelFormat::RGB565, 0x00FFFFFF, 0xFFFF, 0xFFFFFFFF},
         {PixelFormat::XRGB8888, 0x7F102030, 0x102030, 0xFF102030},
         {PixelFormat::ARGB8888, 0x7F102030, 0x7F102030, 0x7F102030},
@@ -50,9 +56,11 @@ TEST(GfxSurface, PackAndUnpackPerFormat) {
         EXPECT_EQ(PackPixel(c.format, c.argb), c.packed) << static_cast<int>(c.format);
         EXPECT_EQ(UnpackPixel(c.format, c.packed), c.unpacked) << static_cast<int>(c.format);
         PixelFormatDesc d = DescribeFormat(c.format);
-        EXPECT_EQ(FormatFromMasks(d.bitsPerPixel, d.alphaMask, d.redMask, d.greenMask, d.blueMask, false), c.format);
+        EXPECT_EQ(FormatFromMasks(d.bitsPerPixel, d.alphaMask, d.redMask, d.greenMask, d.blueMask, false),
+                  c.format);
     }
-    EXPECT_EQ(FormatFromMasks(16, 0, 0x7C00, 0x03E0, 0x001F, false), PixelFormat::Unknown);  // 555 is not offered
+    EXPECT_EQ(FormatFromMasks(16, 0, 0x7C00, 0x03E0, 0x001F, false),
+              PixelFormat::Unknown);  // 555 is not offered
     EXPECT_EQ(FormatFromMasks(32, 0, 0xFFFFFF00u, 0, 0, true), PixelFormat::Z24);
 }
 
@@ -91,8 +99,8 @@ TEST(GfxSurface, ReadBackIn565And8888) {
         uint32_t raw;
         uint32_t expected;
     } cases[] = {
-        {PixelFormat::RGB565, 0xF800, 0xFFFF0000}, {PixelFormat::RGB565, 0x07E0, 0xFF00FF00},
-        {PixelFormat::RGB565, 0x001F, 0xFF0000FF}, {PixelFormat::RGB565, 0x8410, 0xFF848284},
+        {PixelFormat::RGB565, 0xF800, 0xFFFF0000},       {PixelFormat::RGB565, 0x07E0, 0xFF00FF00},
+        {PixelFormat::RGB565, 0x001F, 0xFF0000FF},       {PixelFormat::RGB565, 0x8410, 0xFF848284},
         {PixelFormat::XRGB8888, 0x00123456, 0xFF123456},
     };
     for (const Case& c : cases) {
@@ -110,7 +118,8 @@ TEST(GfxSurface, DepthReadBackAndClear) {
         GfxRect r{1, 1, 3, 2};
         Clear(t.device, 1, &r, GfxClearZBuffer, 0, 0.25f, 0);
         EXPECT_FLOAT_EQ(ReadDepth(t.depth, 1, 1), 0.25f);
-        EXPECT_FLOAT_EQ(ReadDepth(t.depth, 3, 1), zf == PixelFormat::Z16 ? 65535 / 65536.0f : 16777215 / 16777216.0f);
+        EXPECT_FLOAT_EQ(ReadDepth(t.depth, 3, 1),
+                        zf == PixelFormat::Z16 ? 65535 / 65536.0f : 16777215 / 16777216.0f);
         EXPECT_FLOAT_EQ(ReadDepth(t.depth, 4, 0), 1.0f);  // outside
         GfxLock lock;
         ASSERT_EQ(LockSurface(t.depth, nullptr, &lock), GfxOk);
@@ -210,7 +219,8 @@ TEST(GfxSurface, VideoMemoryCountsVideoSurfaces) {
 
 TEST(GfxSurface, GammaRampRoundTripsAndHeadlessPresentDrawsNothing) {
     uint16_t r[256], g[256], b[256];
-    for (int i = 0; i < 256; ++i) r[i] = static_cast<uint16_t>(i * 100), g[i] = static_cast<uint16_t>(i), b[i] = 7;
+    for (int i = 0; i < 256; ++i)
+        r[i] = static_cast<uint16_t>(i * 100), g[i] = static_cast<uint16_t>(i), b[i] = 7;
     SetGammaRamp(r, g, b);
     uint16_t r2[256], g2[256], b2[256];
     GetGammaRamp(r2, g2, b2);

@@ -48,12 +48,13 @@ struct Target {
     }
 };
 
-inline host::GfxVertex V(float x, float y, uint32_t diffuse = 0xFFFFFFFF, float z = 0.5f, float u = 0, float v = 0,
-                         uint32_t specular = 0xFF000000u, float rhw = 1.0f) {
+inline host::GfxVertex V(float x, float y, uint32_t diffuse = 0xFFFFFFFF, float z = 0.5f, float u = 0,
+                         float v = 0, uint32_t specular = 0xFF000000u, float rhw = 1.0f) {
     return host::GfxVertex{x, y, z, rhw, diffuse, specular, u, v, u, v};
 }
 
-inline host::GfxResult Draw(host::GfxDevice* d, host::PrimitiveType t, const std::vector<host::GfxVertex>& v) {
+inline host::GfxResult Draw(host::GfxDevice* d, host::PrimitiveType t,
+                            const std::vector<host::GfxVertex>& v) {
     return host::DrawPrimitive(d, t, host::kGfxVertexFormat, v.data(), static_cast<int>(v.size()));
 }
 
