@@ -38,6 +38,8 @@ extern SpotRecord CCADSpots[kMaxCCADSpots];
 extern int CCADSpotCount;
 extern PointLight* CCADLights[kMaxCCADLights];
 extern int CCADLightCount;
+// 1 once a file read brought a light (the last staged one); cleared by ResetCCADLights and by a taker.
+extern int CCADLightFlag;
 extern CCADHField CCADHFields[kMaxCCADHFields];
 extern int CCADHFieldCount;
 

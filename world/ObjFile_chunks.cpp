@@ -22,6 +22,7 @@ SpotRecord CCADSpots[kMaxCCADSpots];
 int CCADSpotCount = 0;
 PointLight* CCADLights[kMaxCCADLights];
 int CCADLightCount = 0;
+int CCADLightFlag = 0;
 CCADHField CCADHFields[kMaxCCADHFields];
 int CCADHFieldCount = 0;
 
@@ -48,6 +49,7 @@ void ResetCCADPlanes() {
 void ResetCCADLights() {
     for (int i = 0; i < CCADLightCount; ++i) FreePointLight(CCADLights[i]);
     CCADLightCount = 0;
+    CCADLightFlag = 0;
 }
 
 namespace objfile {
@@ -309,6 +311,7 @@ void ReadLight(Reader& r) {
     Name24(r, palette);
     PointLight* light = CreatePointLight();
     CCADLights[CCADLightCount++] = light;
+    CCADLightFlag = 1;
     std::memcpy(light->objPos, PointPos(r, point), sizeof light->objPos);
     for (int k = 0; k < 3; ++k) light->colour[k] = rgb[k] * 16;
     light->rangeShift = option;

@@ -289,6 +289,7 @@ TEST(ObjFile, EveryPartOfAFileReadsBack) {
     EXPECT_EQ(CCADSpots[2].value, 3);
     EXPECT_EQ(CCADSpots[0].offset[0], -32);
     ASSERT_EQ(CCADLightCount, 1);
+    EXPECT_EQ(CCADLightFlag, 1);
     EXPECT_EQ(CCADLights[0]->objPos[1], 16);
     EXPECT_EQ(CCADLights[0]->colour[2], 48);
     EXPECT_EQ(CCADLights[0]->rangeShift, 11);
@@ -340,6 +341,7 @@ TEST(ObjFile, AnEmptyFileGivesAnEmptyGeom) {
     EXPECT_EQ(g->pointCount, 0);
     EXPECT_EQ(g->faceCount, 0);
     EXPECT_EQ(g->sphere.radius, 0);
+    EXPECT_EQ(CCADLightFlag, 0);
     FreeGeom(g);
 }
 
@@ -361,9 +363,14 @@ TEST(ObjFile, TopLevelReadResetsTheStagingTables) {
     EXPECT_EQ(CCADSphereCount, 1);
     EXPECT_EQ(track.Live("bboard"), 1) << "the first read's billboard was freed";
     EXPECT_EQ(track.Live("point light"), 1);
+    EXPECT_EQ(CCADLightFlag, 1);
+    Geom* g3 = Read(ObjectFile().Bytes());
+    EXPECT_EQ(CCADLightFlag, 0) << "a file without a light leaves no light behind";
+    EXPECT_EQ(CCADLightCount, 0);
     ResetStaging();
     FreeGeom(g1);
     FreeGeom(g2);
+    FreeGeom(g3);
     EXPECT_EQ(track.Live(), 0);
 }
 
