@@ -44,26 +44,42 @@ inline int Wrap(int i, int size, int mask, bool wrap) {
     return i < 0 ? 0 : (i >= size ? size - 1 : i);
 }
 
+// A stage's texture as the loops read it, copied into locals so that stores to the target (which may
+// alias anything) do not force it to be reloaded for every pixel.
+struct TexView {
+    const uint32_t* texels;
+    int w, h, mw, mh;
+    bool wrapU, wrapV;
+    explicit TexView(const PipelineStage& st)
+        : texels(st.texels),
+          w(st.texW),
+          h(st.texH),
+          mw(st.texW - 1),
+          mh(st.texH - 1),
+          wrapU(st.wrapU),
+          wrapV(st.wrapV) {}
+};
+
 template <TexMode Tex>
-inline __m128i Sample(const PipelineStage& st, int32_t u, int32_t v) {
+inline __m128i Sample(const TexView& st, int32_t u, int32_t v) {
     constexpr bool wrapped = Tex == TexMode::PointWrap || Tex == TexMode::BilinearWrap;
     int iu = u >> 8, iv = v >> 8;
-    int mw = st.texW - 1, mh = st.texH - 1;
+    const int mw = st.mw, mh = st.mh;
     if (Tex == TexMode::Point || Tex == TexMode::PointWrap) {
-        int x = wrapped ? iu & mw : Wrap(iu, st.texW, mw, st.wrapU);
-        int y = wrapped ? iv & mh : Wrap(iv, st.texH, mh, st.wrapV);
-        return Unpack1(st.texels[y * st.texW + x]);
+        int x = wrapped ? iu & mw : Wrap(iu, st.w, mw, st.wrapU);
+        int y = wrapped ? iv & mh : Wrap(iv, st.h, mh, st.wrapV);
+        return Unpack1(st.texels[y * st.w + x]);
     }
     int fu = u & 0xFF, fv = v & 0xFF;
     int x0, x1, y0, y1;
     if (wrapped) {
         x0 = iu & mw, x1 = (iu + 1) & mw, y0 = iv & mh, y1 = (iv + 1) & mh;
     } else {
-        x0 = Wrap(iu, st.texW, mw, st.wrapU), x1 = Wrap(iu + 1, st.texW, mw, st.wrapU);
-        y0 = Wrap(iv, st.texH, mh, st.wrapV), y1 = Wrap(iv + 1, st.texH, mh, st.wrapV);
+        x0 = Wrap(iu, st.w, mw, st.wrapU), x1 = Wrap(iu + 1, st.w, mw, st.wrapU);
+        y0 = Wrap(iv, st.h, mh, st.wrapV), y1 = Wrap(iv + 1, st.h, mh, st.wrapV);
     }
-    const uint32_t* r0 = st.texels + y0 * st.texW;
-    const uint32_t* r1 = st.texels + y1 * st.texW;
+    const uint32_t* r0 = st.texels + y0 * st.w;
+    const uint32_t* r1 = st.texels + y1 * st.w;
     // Each row: left and right texels interleaved channel by channel, mixed with one multiply-add.
     const __m128i zero = _mm_setzero_si128();
     __m128i wu = _mm_shuffle_epi32(_mm_cvtsi32_si128((fu << 16) | (256 - fu)), 0);
@@ -114,7 +130,7 @@ template <bool Perspective, TexMode Tex, BlendMode Blend, ZMode Z>
 void FastSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
     uint8_t* crow = p.colour + static_cast<ptrdiff_t>(y) * p.colourPitch;
     uint8_t* zrow = Z != ZMode::Off ? p.depth + static_cast<ptrdiff_t>(y) * p.depthPitch : nullptr;
-    const PipelineStage& st = p.stage[0];
+    const TexView st(p.stage[0]);
     // The colour (lanes 0-2) and alpha (lane 3) are texture x diffuse, with either side forced to white
     // where only the other one is selected (x * 255 / 255 is x).
     const __m128i texWhite = _mm_setr_epi16(p.fastColour == ColourMode::SelectDiffuse ? 255 : 0,

@@ -166,6 +166,9 @@ struct SpanWalker {
     F4 c, s, t;
     float q;
     int64_t z;
+    // clamping limits, kept here so that the loops keep them in registers
+    const F4 lo = {0, 0, 0, 0}, hi = {255.5f, 255.5f, 255.5f, 255.5f}, half = {0.5f, 0.5f, 0.5f, 0.5f};
+    const F4 tlo = {-1.0e9f, -1.0e9f, -1.0e9f, -1.0e9f}, thi = {1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f};
     explicit SpanWalker(const SpanSetup& a) : c(a.c), s(a.s), t(a.t), q(a.q), z(a.z) {}
     void Next(const SpanSetup& a) {
         c += a.cx;
@@ -182,8 +185,6 @@ struct SpanWalker {
             vs *= w;
             vt *= w;
         }
-        const F4 lo = {0, 0, 0, 0}, hi = {255.5f, 255.5f, 255.5f, 255.5f}, half = {0.5f, 0.5f, 0.5f, 0.5f};
-        const F4 tlo = {-1.0e9f, -1.0e9f, -1.0e9f, -1.0e9f}, thi = {1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f};
         vc = Min4(Max4(vc + half, lo), hi);
         vs = Min4(Max4(vs + half, lo), hi);
         vt = Min4(Max4(vt, tlo), thi);
