@@ -31,10 +31,11 @@ int ShowMessageBox(const char* text, const char* caption, DialogKind kind) {
         fprintf(stderr, "[%s] %s\n", g_lastCaption.c_str(), g_lastText.c_str());
         fflush(stderr);
     }
-    if (g_headless || !HasWindow()) {
+    if (g_headless) {
         if (kind == DialogKind::YesNo) return g_answerYes ? kDialogYes : kDialogNo;
         return kDialogOk;
     }
+    // A box may come before the window exists (the first-run question does): SDL shows it unowned then.
     SDL_Window* window = static_cast<SDL_Window*>(NativeWindow());
     if (kind != DialogKind::YesNo) {
         Uint32 flags = kind == DialogKind::Error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
