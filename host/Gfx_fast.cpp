@@ -26,13 +26,6 @@ inline __m128i Div255x(__m128i x) {
     return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
 }
 
-inline __m128i Splat16(int v) {
-    return _mm_shuffle_epi32(_mm_shufflelo_epi16(_mm_cvtsi32_si128(v), 0), 0);
-}
-
-inline __m128i Unpack1(uint32_t argb) {
-    return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(argb)), _mm_setzero_si128());
-}
 inline __m128i Unpack2(uint32_t lo, uint32_t hi) {
     __m128i v =
         _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(lo)), _mm_cvtsi32_si128(static_cast<int>(hi)));
@@ -60,17 +53,25 @@ struct TexView {
           wrapV(st.wrapV) {}
 };
 
+// Pixels are shaded in pairs: lanes 0-3 hold pixel A's b, g, r, a and lanes 4-7 pixel B's, so that every
+// 16-bit multiply works on two pixels at once.
+
+// From a in 32-bit lanes 0-1 and b in lanes 2-3 (each 0..255): a in 16-bit lanes 0-3, b in lanes 4-7.
+inline __m128i Splat16x2(__m128i ab32) {
+    __m128i v = _mm_packs_epi32(ab32, ab32);  // a a b b a a b b
+    return _mm_unpacklo_epi32(v, v);          // a a a a b b b b
+}
+
+// The four texels around one sample point, and where the point lies between them.
+struct Quad {
+    uint32_t t00, t10, t01, t11;
+};
+
 template <TexMode Tex>
-inline __m128i Sample(const TexView& st, int32_t u, int32_t v) {
-    constexpr bool wrapped = Tex == TexMode::PointWrap || Tex == TexMode::BilinearWrap;
+inline Quad Fetch(const TexView& st, int32_t u, int32_t v) {
+    constexpr bool wrapped = Tex == TexMode::BilinearWrap;
     int iu = u >> 8, iv = v >> 8;
     const int mw = st.mw, mh = st.mh;
-    if (Tex == TexMode::Point || Tex == TexMode::PointWrap) {
-        int x = wrapped ? iu & mw : Wrap(iu, st.w, mw, st.wrapU);
-        int y = wrapped ? iv & mh : Wrap(iv, st.h, mh, st.wrapV);
-        return Unpack1(st.texels[y * st.w + x]);
-    }
-    int fu = u & 0xFF, fv = v & 0xFF;
     int x0, x1, y0, y1;
     if (wrapped) {
         x0 = iu & mw, x1 = (iu + 1) & mw, y0 = iv & mh, y1 = (iv + 1) & mh;
@@ -80,23 +81,89 @@ inline __m128i Sample(const TexView& st, int32_t u, int32_t v) {
     }
     const uint32_t* r0 = st.texels + y0 * st.w;
     const uint32_t* r1 = st.texels + y1 * st.w;
-    // Each row: left and right texels interleaved channel by channel, mixed with one multiply-add.
-    const __m128i zero = _mm_setzero_si128();
-    __m128i wu = _mm_shuffle_epi32(_mm_cvtsi32_si128((fu << 16) | (256 - fu)), 0);
-    __m128i top = _mm_unpacklo_epi8(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(r0[x0])),
-                                                      _mm_cvtsi32_si128(static_cast<int>(r0[x1]))),
-                                    zero);
-    __m128i bot = _mm_unpacklo_epi8(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(r1[x0])),
-                                                      _mm_cvtsi32_si128(static_cast<int>(r1[x1]))),
-                                    zero);
-    top = _mm_srli_epi32(_mm_madd_epi16(top, wu), 8);
-    bot = _mm_srli_epi32(_mm_madd_epi16(bot, wu), 8);
-    // Then the two rows, interleaved the same way.
-    __m128i wv = _mm_shuffle_epi32(_mm_cvtsi32_si128((fv << 16) | (256 - fv)), 0);
-    __m128i col = _mm_unpacklo_epi16(_mm_packs_epi32(top, top), _mm_packs_epi32(bot, bot));
-    __m128i res = _mm_srli_epi32(_mm_madd_epi16(col, wv), 8);
-    return _mm_packs_epi32(res, res);
+    return {r0[x0], r0[x1], r1[x0], r1[x1]};
 }
+
+template <TexMode Tex>
+inline uint32_t FetchPoint(const TexView& st, int32_t u, int32_t v) {
+    constexpr bool wrapped = Tex == TexMode::PointWrap;
+    int iu = u >> 8, iv = v >> 8;
+    int x = wrapped ? iu & st.mw : Wrap(iu, st.w, st.mw, st.wrapU);
+    int y = wrapped ? iv & st.mh : Wrap(iv, st.h, st.mh, st.wrapV);
+    return st.texels[y * st.w + x];
+}
+
+// Samples the texture for a pair of pixels; uv holds u and v of A, then u and v of B (texels x 256).
+// Bilinear filtering mixes each row across, then the two rows down, truncating each time, as
+// BilinearBlend does: a * (256 - f) + b * f is at most 255 * 256, so 16-bit lanes hold it exactly.
+template <TexMode Tex>
+inline __m128i Sample2(const TexView& st, __m128i uv) {
+    int32_t uA = _mm_cvtsi128_si32(uv), vA = _mm_cvtsi128_si32(_mm_shuffle_epi32(uv, 1));
+    int32_t uB = _mm_cvtsi128_si32(_mm_shuffle_epi32(uv, 2)),
+            vB = _mm_cvtsi128_si32(_mm_shuffle_epi32(uv, 3));
+    if (Tex == TexMode::Point || Tex == TexMode::PointWrap)
+        return Unpack2(FetchPoint<Tex>(st, uA, vA), FetchPoint<Tex>(st, uB, vB));
+    Quad a = Fetch<Tex>(st, uA, vA), b = Fetch<Tex>(st, uB, vB);
+    // Weights: the fractions of u and v, fu of A in lanes 0-3 and of B in lanes 4-7 (the same for fv).
+    __m128i f = _mm_and_si128(uv, _mm_set1_epi32(0xFF));
+    f = _mm_packs_epi32(f, f);  // fuA fvA fuB fvB (twice)
+    f = _mm_unpacklo_epi16(f, f);
+    const __m128i fu = _mm_shuffle_epi32(f, _MM_SHUFFLE(2, 2, 0, 0));
+    const __m128i fv = _mm_shuffle_epi32(f, _MM_SHUFFLE(3, 3, 1, 1));
+    const __m128i k256 = _mm_set1_epi16(256);
+    const __m128i gu = _mm_sub_epi16(k256, fu), gv = _mm_sub_epi16(k256, fv);
+    __m128i top =
+        _mm_add_epi16(_mm_mullo_epi16(Unpack2(a.t00, b.t00), gu), _mm_mullo_epi16(Unpack2(a.t10, b.t10), fu));
+    __m128i bot =
+        _mm_add_epi16(_mm_mullo_epi16(Unpack2(a.t01, b.t01), gu), _mm_mullo_epi16(Unpack2(a.t11, b.t11), fu));
+    top = _mm_srli_epi16(top, 8);
+    bot = _mm_srli_epi16(bot, 8);
+    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(top, gv), _mm_mullo_epi16(bot, fv)), 8);
+}
+
+// Steps the values a fast span needs through the span: the diffuse colour, and u and v of stage 0 with
+// the fog factor (the specular alpha) in one vector. Every lane takes exactly the float operations that
+// SpanWalker applies to it, so the pixels match the general shader's bit for bit.
+template <bool Perspective>
+struct FastWalker {
+    F4 c, cx;
+    F4 x, xx;  // u0, v0, fog, fog
+    float q, qx;
+    int64_t z, dz;
+    explicit FastWalker(const SpanSetup& a)
+        : c(a.c),
+          cx(a.cx),
+          x(__builtin_shuffle(a.t, a.s, I4{0, 1, 7, 7})),
+          xx(__builtin_shuffle(a.tx, a.sx, I4{0, 1, 7, 7})),
+          q(a.q),
+          qx(a.qx),
+          z(a.z),
+          dz(a.dz) {}
+    void Next() {
+        c += cx;
+        x += xx;
+        z += dz;
+        if (Perspective) q += qx;
+    }
+    // The current pixel's diffuse colour (rounded, 0..255) and u, v, fog (u and v truncated and clamped
+    // to +-1e9, the fog factor rounded to 0..255).
+    void Values(__m128i* ci, __m128i* xi) const {
+        const F4 lo = {0, 0, 0, 0}, hi = {255.5f, 255.5f, 255.5f, 255.5f}, half = {0.5f, 0.5f, 0.5f, 0.5f};
+        const F4 xlo = {-1.0e9f, -1.0e9f, 0, 0}, xhi = {1.0e9f, 1.0e9f, 255.5f, 255.5f};
+        const F4 xhalf = {0, 0, 0.5f, 0.5f};  // adding 0 leaves u and v as they are
+        F4 vc = c, vx = x;
+        if (Perspective) {
+            float w = q > 1e-20f ? 1.0f / q : 1e20f;
+            vc *= w;
+            vx *= w;
+        }
+        vc = Min4(Max4(vc + half, lo), hi);
+        vx = Min4(Max4(vx + xhalf, xlo), xhi);
+        I4 ic = __builtin_convertvector(vc, I4), ix = __builtin_convertvector(vx, I4);
+        std::memcpy(ci, &ic, sizeof *ci);
+        std::memcpy(xi, &ix, sizeof *xi);
+    }
+};
 
 // Which outcomes of a comparison pass: bit 0 less, bit 1 equal, bit 2 greater.
 unsigned CompareMask(CompareFunc f) {
@@ -130,82 +197,110 @@ template <bool Perspective, TexMode Tex, BlendMode Blend, ZMode Z>
 void FastSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
     uint8_t* crow = p.colour + static_cast<ptrdiff_t>(y) * p.colourPitch;
     uint8_t* zrow = Z != ZMode::Off ? p.depth + static_cast<ptrdiff_t>(y) * p.depthPitch : nullptr;
+    uint32_t* c32 = reinterpret_cast<uint32_t*>(crow);
+    uint16_t* c16 = reinterpret_cast<uint16_t*>(crow);
     const TexView st(p.stage[0]);
     // The colour (lanes 0-2) and alpha (lane 3) are texture x diffuse, with either side forced to white
     // where only the other one is selected (x * 255 / 255 is x).
-    const __m128i texWhite = _mm_setr_epi16(p.fastColour == ColourMode::SelectDiffuse ? 255 : 0,
-                                            p.fastColour == ColourMode::SelectDiffuse ? 255 : 0,
-                                            p.fastColour == ColourMode::SelectDiffuse ? 255 : 0,
-                                            p.fastAlpha == AlphaMode::Diffuse ? 255 : 0, 0, 0, 0, 0);
-    const __m128i difWhite = _mm_setr_epi16(p.fastColour == ColourMode::SelectTexture ? 255 : 0,
-                                            p.fastColour == ColourMode::SelectTexture ? 255 : 0,
-                                            p.fastColour == ColourMode::SelectTexture ? 255 : 0,
-                                            p.fastAlpha == AlphaMode::Texture ? 255 : 0, 0, 0, 0, 0);
+    const short tc = p.fastColour == ColourMode::SelectDiffuse ? 255 : 0;
+    const short ta = p.fastAlpha == AlphaMode::Diffuse ? 255 : 0;
+    const short dc = p.fastColour == ColourMode::SelectTexture ? 255 : 0;
+    const short da = p.fastAlpha == AlphaMode::Texture ? 255 : 0;
+    const __m128i texWhite = _mm_setr_epi16(tc, tc, tc, ta, tc, tc, tc, ta);
+    const __m128i difWhite = _mm_setr_epi16(dc, dc, dc, da, dc, dc, dc, da);
     const bool fog = p.fog, t565 = p.target565, z16 = p.depth16;
     const unsigned zf = CompareMask(p.zFunc);
-    const __m128i fogc = _mm_setr_epi16(static_cast<short>(p.fogB), static_cast<short>(p.fogG),
-                                        static_cast<short>(p.fogR), 0, 0, 0, 0, 0);
+    const short fb = static_cast<short>(p.fogB), fg = static_cast<short>(p.fogG),
+                fr = static_cast<short>(p.fogR);
+    const __m128i fogc = _mm_setr_epi16(fb, fg, fr, 0, fb, fg, fr, 0);
     const __m128i white = _mm_set1_epi16(255);
-    SpanWalker<Perspective> w(a);
-    for (int i = 0; i < n; ++i, w.Next(a)) {
-        int px = x + i;
-        uint32_t zval = 0;
-        if (Z != ZMode::Off) {
-            int64_t z = w.z;
-            if (z16) {
-                int64_t zc = z >> 16;
-                zval = static_cast<uint32_t>(zc < 0 ? 0 : (zc > 0xFFFF ? 0xFFFF : zc));
-                if (!ZPass(zf, zval, reinterpret_cast<uint16_t*>(zrow)[px])) continue;
-            } else {
-                int64_t zc = z >> 8;
-                zval = static_cast<uint32_t>(zc < 0 ? 0 : (zc > 0xFFFFFF ? 0xFFFFFF : zc));
-                if (!ZPass(zf, zval, reinterpret_cast<uint32_t*>(zrow)[px] >> 8)) continue;
-            }
+    const __m128i rgbMask = _mm_set1_epi32(0xFFFFFF);
+    // The depth test of one pixel; on a pass, *zval is the value to store.
+    auto depthPass = [&](int64_t z, int px, uint32_t* zval) {
+        if (Z == ZMode::Off) return true;
+        if (z16) {
+            int64_t zc = z >> 16;
+            *zval = static_cast<uint32_t>(zc < 0 ? 0 : (zc > 0xFFFF ? 0xFFFF : zc));
+            return ZPass(zf, *zval, reinterpret_cast<uint16_t*>(zrow)[px]);
         }
-        PixelIn in;
-        w.Values(&in);
-        __m128i ci;
-        std::memcpy(&ci, &in.c, sizeof ci);
-        __m128i c = _mm_packs_epi32(ci, ci);
+        int64_t zc = z >> 8;
+        *zval = static_cast<uint32_t>(zc < 0 ? 0 : (zc > 0xFFFFFF ? 0xFFFFFF : zc));
+        return ZPass(zf, *zval, reinterpret_cast<uint32_t*>(zrow)[px] >> 8);
+    };
+    auto depthWrite = [&](int px, uint32_t zval) {
+        if (z16)
+            reinterpret_cast<uint16_t*>(zrow)[px] = static_cast<uint16_t>(zval);
+        else
+            reinterpret_cast<uint32_t*>(zrow)[px] = zval << 8;
+    };
+    FastWalker<Perspective> w(a);
+    for (int i = 0; i < n; i += 2) {
+        // Pixel A at column pa, pixel B right of it; at the end of an odd span B stands on A's column and
+        // is neither tested nor written.
+        const bool hasB = i + 1 < n;
+        const int pa = x + i, pb = hasB ? pa + 1 : pa;
+        uint32_t zA = 0, zB = 0;
+        const bool passA = depthPass(w.z, pa, &zA);
+        const bool passB = hasB && depthPass(w.z + w.dz, pb, &zB);
+        if (!passA && !passB) {
+            w.Next();
+            w.Next();
+            continue;
+        }
+        __m128i cA, xA, cB, xB;
+        w.Values(&cA, &xA);
+        w.Next();
+        w.Values(&cB, &xB);
+        w.Next();
+        // Texture x diffuse for both pixels.
+        __m128i c = _mm_packs_epi32(cA, cB);
         __m128i tex = white;
-        if (Tex != TexMode::None) tex = Sample<Tex>(st, in.t[0], in.t[1]);
+        if (Tex != TexMode::None) tex = Sample2<Tex>(st, _mm_unpacklo_epi64(xA, xB));
         __m128i out = Div255x(_mm_mullo_epi16(_mm_or_si128(tex, texWhite), _mm_or_si128(c, difWhite)));
-        int sa = _mm_extract_epi16(out, 3);
+        // The source alpha of each pixel in all four of its lanes, for blending (taken before fog).
+        const __m128i sa = _mm_shufflehi_epi16(_mm_shufflelo_epi16(out, 0xFF), 0xFF);
         if (fog) {
-            int f = in.s[3];
+            __m128i f = Splat16x2(_mm_unpackhi_epi64(xA, xB));
             out = Div255x(
-                _mm_add_epi16(_mm_mullo_epi16(out, Splat16(f)), _mm_mullo_epi16(fogc, Splat16(255 - f))));
+                _mm_add_epi16(_mm_mullo_epi16(out, f), _mm_mullo_epi16(fogc, _mm_sub_epi16(white, f))));
         }
-        uint32_t* d32 = reinterpret_cast<uint32_t*>(crow) + px;
-        uint16_t* d16 = reinterpret_cast<uint16_t*>(crow) + px;
         if (Blend != BlendMode::Off) {
-            __m128i dst = Unpack1(t565 ? UnpackPixel(PixelFormat::RGB565, *d16) : *d32);
+            __m128i dst = t565 ? Unpack2(UnpackPixel(PixelFormat::RGB565, c16[pa]),
+                                         UnpackPixel(PixelFormat::RGB565, c16[pb]))
+                               : Unpack2(c32[pa], c32[pb]);
             switch (Blend) {
                 case BlendMode::SrcAlpha:
-                    out = Div255x(_mm_add_epi16(_mm_mullo_epi16(out, Splat16(sa)),
-                                                _mm_mullo_epi16(dst, Splat16(255 - sa))));
+                    out = Div255x(_mm_add_epi16(_mm_mullo_epi16(out, sa),
+                                                _mm_mullo_epi16(dst, _mm_sub_epi16(white, sa))));
                     break;
                 case BlendMode::Add:
                     out = _mm_adds_epu16(out, dst);
                     break;
                 case BlendMode::PremultipliedAlpha:
-                    out = _mm_add_epi16(out, Div255x(_mm_mullo_epi16(dst, Splat16(255 - sa))));
+                    out = _mm_add_epi16(out, Div255x(_mm_mullo_epi16(dst, _mm_sub_epi16(white, sa))));
                     break;
                 case BlendMode::Off:
                     break;
             }
         }
-        uint32_t bgra =
-            static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(out, out)));  // saturates at 255
-        if (t565)
-            *d16 = static_cast<uint16_t>(PackPixel(PixelFormat::RGB565, bgra));
-        else
-            *d32 = bgra & 0xFFFFFF;
+        // b, g, r of A then of B, saturated at 255, the unused top byte cleared.
+        const __m128i bgra = _mm_and_si128(_mm_packus_epi16(out, out), rgbMask);
+        if (t565) {
+            if (passA)
+                c16[pa] = static_cast<uint16_t>(PackPixel(PixelFormat::RGB565, _mm_cvtsi128_si32(bgra)));
+            if (passB)
+                c16[pb] = static_cast<uint16_t>(
+                    PackPixel(PixelFormat::RGB565, _mm_cvtsi128_si32(_mm_srli_si128(bgra, 4))));
+        } else if (passA && passB) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(c32 + pa), bgra);
+        } else if (passA) {
+            c32[pa] = static_cast<uint32_t>(_mm_cvtsi128_si32(bgra));
+        } else {
+            c32[pb] = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bgra, 4)));
+        }
         if (Z == ZMode::TestWrite) {
-            if (z16)
-                reinterpret_cast<uint16_t*>(zrow)[px] = static_cast<uint16_t>(zval);
-            else
-                reinterpret_cast<uint32_t*>(zrow)[px] = zval << 8;
+            if (passA) depthWrite(pa, zA);
+            if (passB) depthWrite(pb, zB);
         }
     }
 }
