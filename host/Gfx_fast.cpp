@@ -43,6 +43,8 @@ struct TexView {
     const uint32_t* texels;
     int w, h, mw, mh;
     bool wrapU, wrapV;
+    __m128i mask;   // mw, mh, mw, mh: wraps u and v of a pixel pair
+    __m128i log2w;  // the shift that multiplies a row number by the width (the fast paths need powers of two)
     explicit TexView(const PipelineStage& st)
         : texels(st.texels),
           w(st.texW),
@@ -50,7 +52,9 @@ struct TexView {
           mw(st.texW - 1),
           mh(st.texH - 1),
           wrapU(st.wrapU),
-          wrapV(st.wrapV) {}
+          wrapV(st.wrapV),
+          mask(_mm_setr_epi32(mw, mh, mw, mh)),
+          log2w(_mm_cvtsi32_si128(st.texW > 0 ? __builtin_ctz(static_cast<unsigned>(st.texW)) : 0)) {}
 };
 
 // Pixels are shaded in pairs: lanes 0-3 hold pixel A's b, g, r, a and lanes 4-7 pixel B's, so that every
@@ -93,18 +97,12 @@ inline uint32_t FetchPoint(const TexView& st, int32_t u, int32_t v) {
     return st.texels[y * st.w + x];
 }
 
-// Samples the texture for a pair of pixels; uv holds u and v of A, then u and v of B (texels x 256).
-// Bilinear filtering mixes each row across, then the two rows down, truncating each time, as
-// BilinearBlend does: a * (256 - f) + b * f is at most 255 * 256, so 16-bit lanes hold it exactly.
-template <TexMode Tex>
-inline __m128i Sample2(const TexView& st, __m128i uv) {
-    int32_t uA = _mm_cvtsi128_si32(uv), vA = _mm_cvtsi128_si32(_mm_shuffle_epi32(uv, 1));
-    int32_t uB = _mm_cvtsi128_si32(_mm_shuffle_epi32(uv, 2)),
-            vB = _mm_cvtsi128_si32(_mm_shuffle_epi32(uv, 3));
-    if (Tex == TexMode::Point || Tex == TexMode::PointWrap)
-        return Unpack2(FetchPoint<Tex>(st, uA, vA), FetchPoint<Tex>(st, uB, vB));
-    Quad a = Fetch<Tex>(st, uA, vA), b = Fetch<Tex>(st, uB, vB);
-    // Weights: the fractions of u and v, fu of A in lanes 0-3 and of B in lanes 4-7 (the same for fv).
+// Mixes the four texels around the sample points of a pixel pair (t00 of A and B in one vector, and so on)
+// with the fractions of u and v in uv (u and v of A, then of B, texels x 256). Each row is mixed across,
+// then the two rows down, truncating each time, as BilinearBlend does: a * (256 - f) + b * f is at most
+// 255 * 256, so 16-bit lanes hold it exactly.
+inline __m128i Bilerp2(__m128i uv, __m128i t00, __m128i t10, __m128i t01, __m128i t11) {
+    // Weights: fu of A in lanes 0-3 and of B in lanes 4-7, the same for fv.
     __m128i f = _mm_and_si128(uv, _mm_set1_epi32(0xFF));
     f = _mm_packs_epi32(f, f);  // fuA fvA fuB fvB (twice)
     f = _mm_unpacklo_epi16(f, f);
@@ -112,13 +110,49 @@ inline __m128i Sample2(const TexView& st, __m128i uv) {
     const __m128i fv = _mm_shuffle_epi32(f, _MM_SHUFFLE(3, 3, 1, 1));
     const __m128i k256 = _mm_set1_epi16(256);
     const __m128i gu = _mm_sub_epi16(k256, fu), gv = _mm_sub_epi16(k256, fv);
-    __m128i top =
-        _mm_add_epi16(_mm_mullo_epi16(Unpack2(a.t00, b.t00), gu), _mm_mullo_epi16(Unpack2(a.t10, b.t10), fu));
-    __m128i bot =
-        _mm_add_epi16(_mm_mullo_epi16(Unpack2(a.t01, b.t01), gu), _mm_mullo_epi16(Unpack2(a.t11, b.t11), fu));
+    __m128i top = _mm_add_epi16(_mm_mullo_epi16(t00, gu), _mm_mullo_epi16(t10, fu));
+    __m128i bot = _mm_add_epi16(_mm_mullo_epi16(t01, gu), _mm_mullo_epi16(t11, fu));
     top = _mm_srli_epi16(top, 8);
     bot = _mm_srli_epi16(bot, 8);
     return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(top, gv), _mm_mullo_epi16(bot, fv)), 8);
+}
+
+// Bilinear sampling of a pixel pair with both axes wrapping on a power-of-two texture: the eight texel
+// indices are worked out together in one vector, then read one by one.
+inline __m128i SampleWrap2(const TexView& st, __m128i uv) {
+    const __m128i iuv = _mm_srai_epi32(uv, 8);
+    const __m128i i0 = _mm_and_si128(iuv, st.mask);                                    // x0A y0A x0B y0B
+    const __m128i i1 = _mm_and_si128(_mm_add_epi32(iuv, _mm_set1_epi32(1)), st.mask);  // x1A y1A x1B y1B
+    const __m128i lo = _mm_unpacklo_epi32(i0, i1);                                     // x0A x1A y0A y1A
+    const __m128i hi = _mm_unpackhi_epi32(i0, i1);                                     // x0B x1B y0B y1B
+    const __m128i cols = _mm_unpacklo_epi64(lo, hi);                                   // x0A x1A x0B x1B
+    const __m128i rows = _mm_sll_epi32(_mm_unpackhi_epi64(lo, hi), st.log2w);          // y0A y1A y0B y1B x w
+    // Indices of the upper texels (left and right of A, then of B) and of the lower ones.
+    const __m128i top = _mm_add_epi32(cols, _mm_shuffle_epi32(rows, _MM_SHUFFLE(2, 2, 0, 0)));
+    const __m128i bot = _mm_add_epi32(cols, _mm_shuffle_epi32(rows, _MM_SHUFFLE(3, 3, 1, 1)));
+    const uint64_t topA = static_cast<uint64_t>(_mm_cvtsi128_si64(top));
+    const uint64_t topB = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(top, top)));
+    const uint64_t botA = static_cast<uint64_t>(_mm_cvtsi128_si64(bot));
+    const uint64_t botB = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(bot, bot)));
+    const uint32_t* t = st.texels;
+    auto lowIdx = [](uint64_t v) { return static_cast<uint32_t>(v); };
+    auto highIdx = [](uint64_t v) { return static_cast<uint32_t>(v >> 32); };
+    return Bilerp2(uv, Unpack2(t[lowIdx(topA)], t[lowIdx(topB)]), Unpack2(t[highIdx(topA)], t[highIdx(topB)]),
+                   Unpack2(t[lowIdx(botA)], t[lowIdx(botB)]), Unpack2(t[highIdx(botA)], t[highIdx(botB)]));
+}
+
+// Samples the texture for a pair of pixels; uv holds u and v of A, then u and v of B (texels x 256).
+template <TexMode Tex>
+inline __m128i Sample2(const TexView& st, __m128i uv) {
+    if constexpr (Tex == TexMode::BilinearWrap) return SampleWrap2(st, uv);
+    int32_t uA = _mm_cvtsi128_si32(uv), vA = _mm_cvtsi128_si32(_mm_shuffle_epi32(uv, 1));
+    int32_t uB = _mm_cvtsi128_si32(_mm_shuffle_epi32(uv, 2)),
+            vB = _mm_cvtsi128_si32(_mm_shuffle_epi32(uv, 3));
+    if (Tex == TexMode::Point || Tex == TexMode::PointWrap)
+        return Unpack2(FetchPoint<Tex>(st, uA, vA), FetchPoint<Tex>(st, uB, vB));
+    Quad a = Fetch<Tex>(st, uA, vA), b = Fetch<Tex>(st, uB, vB);
+    return Bilerp2(uv, Unpack2(a.t00, b.t00), Unpack2(a.t10, b.t10), Unpack2(a.t01, b.t01),
+                   Unpack2(a.t11, b.t11));
 }
 
 // Steps the values a fast span needs through the span: the diffuse colour, and u and v of stage 0 with
