@@ -5,6 +5,7 @@
 #include <emmintrin.h>
 
 #include <cstring>
+#include <type_traits>
 
 #include "host/Gfx_local.h"
 
@@ -249,16 +250,20 @@ void FastSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
     const __m128i fogc = _mm_setr_epi16(fb, fg, fr, 0, fb, fg, fr, 0);
     const __m128i white = _mm_set1_epi16(255);
     const __m128i rgbMask = _mm_set1_epi32(0xFFFFFF);
+    // When the depth of the span's first and last pixels fits the buffer's range, so does every depth
+    // between them (it steps linearly), and the per-pixel clamp is left out.
+    const int zShift = z16 ? 16 : 8;
+    const int64_t zMax = z16 ? 0xFFFF : 0xFFFFFF;
+    const __int128 zLast = static_cast<__int128>(a.z) + static_cast<__int128>(a.dz) * (n - 1);
+    const bool zInRange = (a.z >> zShift) >= 0 && (a.z >> zShift) <= zMax && (zLast >> zShift) >= 0 &&
+                          (zLast >> zShift) <= zMax;
     // The depth test of one pixel; on a pass, *zval is the value to store.
     auto depthPass = [&](int64_t z, int px, uint32_t* zval) {
         if (Z == ZMode::Off) return true;
-        if (z16) {
-            int64_t zc = z >> 16;
-            *zval = static_cast<uint32_t>(zc < 0 ? 0 : (zc > 0xFFFF ? 0xFFFF : zc));
-            return ZPass(zf, *zval, reinterpret_cast<uint16_t*>(zrow)[px]);
-        }
-        int64_t zc = z >> 8;
-        *zval = static_cast<uint32_t>(zc < 0 ? 0 : (zc > 0xFFFFFF ? 0xFFFFFF : zc));
+        int64_t zc = z >> zShift;
+        if (!zInRange) zc = zc < 0 ? 0 : (zc > zMax ? zMax : zc);
+        *zval = static_cast<uint32_t>(zc);
+        if (z16) return ZPass(zf, *zval, reinterpret_cast<uint16_t*>(zrow)[px]);
         return ZPass(zf, *zval, reinterpret_cast<uint32_t*>(zrow)[px] >> 8);
     };
     auto depthWrite = [&](int px, uint32_t zval) {
@@ -268,18 +273,18 @@ void FastSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
             reinterpret_cast<uint32_t*>(zrow)[px] = zval << 8;
     };
     FastWalker<Perspective> w(a);
-    for (int i = 0; i < n; i += 2) {
-        // Pixel A at column pa, pixel B right of it; at the end of an odd span B stands on A's column and
-        // is neither tested nor written.
-        const bool hasB = i + 1 < n;
-        const int pa = x + i, pb = hasB ? pa + 1 : pa;
+    // Shades pixel A at column pa and pixel B right of it; at the end of an odd span (hasB false) B stands
+    // on A's column and is neither tested nor written.
+    auto shadePair = [&](int pa, auto hasBTag) {
+        constexpr bool hasB = decltype(hasBTag)::value;
+        const int pb = hasB ? pa + 1 : pa;
         uint32_t zA = 0, zB = 0;
         const bool passA = depthPass(w.z, pa, &zA);
         const bool passB = hasB && depthPass(w.z + w.dz, pb, &zB);
         if (!passA && !passB) {
             w.Next();
             w.Next();
-            continue;
+            return;
         }
         __m128i cA, xA, cB, xB;
         w.Values(&cA, &xA);
@@ -336,7 +341,10 @@ void FastSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
             if (passA) depthWrite(pa, zA);
             if (passB) depthWrite(pb, zB);
         }
-    }
+    };
+    int i = 0;
+    for (; i + 1 < n; i += 2) shadePair(x + i, std::true_type{});
+    if (i < n) shadePair(x + i, std::false_type{});
 }
 
 template <bool P, TexMode T, BlendMode B>
