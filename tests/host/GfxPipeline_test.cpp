@@ -102,6 +102,35 @@ TEST(GfxPipeline, DepthCompareAndWriteEnable) {
     }
 }
 
+TEST(GfxPipeline, DepthBeyondTheBufferRangeIsClampedOnEveryPath) {
+    // Depth runs from -0.5 at the left edge to 1.5 at the right across an odd width: the ends are clamped
+    // to the buffer's range, the middle is stored as it is, and the fast paths agree with the general one.
+    for (PixelFormat zf : {PixelFormat::Z16, PixelFormat::Z24}) {
+        std::vector<float> depths[2];
+        std::vector<uint32_t> images[2];
+        for (int general = 0; general < 2; ++general) {
+            ForceGeneralShader(general == 1);
+            Target t(39, 3, PixelFormat::XRGB8888, zf);
+            SetRenderState(t.device, RenderState::ZEnable, 1);
+            SetRenderState(t.device, RenderState::ZFunc, static_cast<uint32_t>(CompareFunc::LessEqual));
+            SetRenderState(t.device, RenderState::ZWriteEnable, 1);
+            std::vector<GfxVertex> q = {V(0, 0, 0xFF102030, -0.5f), V(39, 0, 0xFF102030, 1.5f),
+                                        V(39, 3, 0xFF102030, 1.5f), V(0, 3, 0xFF102030, -0.5f)};
+            Draw(t.device, PrimitiveType::TriangleFan, q);
+            images[general] = t.Pixels();
+            for (int x = 0; x < 39; ++x) depths[general].push_back(ReadDepth(t.depth, x, 1));
+        }
+        ForceGeneralShader(false);
+        SCOPED_TRACE(zf == PixelFormat::Z16 ? "z16" : "z24");
+        EXPECT_EQ(images[0], images[1]);
+        EXPECT_EQ(depths[0], depths[1]);
+        EXPECT_EQ(images[0][38], 0x102030u);  // clamped to the far end, still passes LESSEQUAL
+        EXPECT_EQ(depths[0][0], 0.0f);
+        EXPECT_NEAR(depths[0][38], 1.0f, 1.0 / 65536);
+        EXPECT_NEAR(depths[0][19], -0.5 + 2.0 * 19 / 39, 1.0 / 4096);  // sampled at the pixel's column
+    }
+}
+
 TEST(GfxPipeline, DepthOffIgnoresAndKeepsTheBuffer) {
     Target t(4, 4);
     Clear(t.device, 0, nullptr, GfxClearZBuffer, 0, 0.0f, 0);
