@@ -289,7 +289,10 @@ void FastSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
         __m128i cA, xA, cB, xB;
         w.Values(&cA, &xA);
         w.Next();
-        w.Values(&cB, &xB);
+        if (hasB)
+            w.Values(&cB, &xB);
+        else
+            cB = cA, xB = xA;  // never written: spares a perspective divide
         w.Next();
         // Texture x diffuse for both pixels.
         __m128i c = _mm_packs_epi32(cA, cB);
