@@ -1,7 +1,7 @@
 // Span shaders specialised for the state combinations the game draws most: one texture stage (or none)
 // combining the texture with the diffuse colour, vertex fog, the usual blend pairs, z compare and write.
-// Each computes exactly what the general shader computes for the same states, with the four channels of
-// a pixel in the lanes of one vector.
+// Each computes exactly what the general shader computes for the same states, two pixels at a time with
+// the four channels of both in the lanes of one vector.
 #include <emmintrin.h>
 
 #include <cstring>
@@ -18,8 +18,8 @@ enum class BlendMode { Off, SrcAlpha, Add, PremultipliedAlpha };  // off, SA/ISA
 enum class ZMode { Off, Test, TestWrite };
 enum class TexMode { None, Point, Bilinear, PointWrap, BilinearWrap };  // ...Wrap: both axes wrap
 
-// The pixel's channels live in 16-bit lanes: b, g, r, a in lanes 0-3 (lanes 4-7 carry a second row of
-// texels while filtering). Every product below stays under 65536, so 16-bit multiplies are exact.
+// The channels live in 16-bit lanes: b, g, r, a of one pixel in lanes 0-3, of the pixel right of it in
+// lanes 4-7. Every product below stays under 65536, so 16-bit multiplies are exact.
 
 // Exact rounding of x / 255 lane by lane, for 0 <= x <= 65025.
 inline __m128i Div255x(__m128i x) {
@@ -57,9 +57,6 @@ struct TexView {
           mask(_mm_setr_epi32(mw, mh, mw, mh)),
           log2w(_mm_cvtsi32_si128(st.texW > 0 ? __builtin_ctz(static_cast<unsigned>(st.texW)) : 0)) {}
 };
-
-// Pixels are shaded in pairs: lanes 0-3 hold pixel A's b, g, r, a and lanes 4-7 pixel B's, so that every
-// 16-bit multiply works on two pixels at once.
 
 // From a in 32-bit lanes 0-1 and b in lanes 2-3 (each 0..255): a in 16-bit lanes 0-3, b in lanes 4-7.
 inline __m128i Splat16x2(__m128i ab32) {
