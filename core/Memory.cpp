@@ -33,20 +33,22 @@ void DebugPrintf(const char* format, ...) {
     g_debugSink(buf);
 }
 
-void FatalError(const char* text) {
-    // A fatal error raised while closing the devices of an earlier one must not recurse.
+void EndWithFatalBox(const char* lead, const char* message) {
+    // A fatal error raised while closing the devices of an earlier one must not close them again.
     if (!g_inFatal) {
         g_inFatal = true;
         CloseDevices();
         g_inFatal = false;
     }
     char box[512];
-    snprintf(box, sizeof box,
-             "Karvonel has been terminated prematurely. Please consult the game manual. The engine "
-             "reported:\n\"%s\"",
-             text ? text : "");
+    snprintf(box, sizeof box, "%s\n\"%s\"", lead, message ? message : "");
     host::ShowMessageBox(box, "Karvonel", host::DialogKind::Error);
-    RunFatalExit(text);
+    RunFatalExit(message);
+}
+
+void FatalError(const char* text) {
+    EndWithFatalBox(
+        "Karvonel has been terminated prematurely. Please consult the game manual. The engine reported:", text);
 }
 
 void RunFatalExit(const char* message) {

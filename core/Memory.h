@@ -60,3 +60,6 @@ void SetFatalHook(FatalHook hook);
 // The last step of every fatal road (this one and the graphics fatal exit): runs the hook with the
 // message, then ends the process with exit code 1.
 [[noreturn]] void RunFatalExit(const char* message);
+// Closes the devices (once, even when a fatal error is raised while closing), shows the box with its
+// lead line and the message in double quotes, and ends the program.
+[[noreturn]] void EndWithFatalBox(const char* lead, const char* message);

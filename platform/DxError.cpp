@@ -226,7 +226,6 @@ constexpr DDErrorEntry kTable[] = {
     {Dd(2102), "D3DERR_NOTINBEGINSTATEBLOCK"},
 };
 
-bool g_inDxFatal = false;
 
 }  // namespace
 
@@ -265,20 +264,10 @@ void dxgl_Fatal(const char* format, ...) {
     vsnprintf(text, sizeof text, format, ap);
     va_end(ap);
     // Input, D3DX, sound, the graphics device and DirectShow are released in the device-closing order;
-    // each release skips a device that was never opened. A failure raised while closing must not
-    // close again.
-    if (!g_inDxFatal) {
-        g_inDxFatal = true;
-        CloseDevices();
-        g_inDxFatal = false;
-    }
-    char box[512];
-    snprintf(box, sizeof box,
-             "Karvonel wird vorzeitig terminiert. Konsultieren Sie bitte das Handbuch. Der DirectX Core "
-             "meldete:\n\"%s\"",
-             text);
-    host::ShowMessageBox(box, "Karvonel", host::DialogKind::Error);
-    RunFatalExit(text);
+    // each release skips a device that was never opened.
+    EndWithFatalBox(
+        "Karvonel wird vorzeitig terminiert. Konsultieren Sie bitte das Handbuch. Der DirectX Core meldete:",
+        text);
 }
 
 int ReportDDError(HRESULT hr) {

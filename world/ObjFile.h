@@ -50,6 +50,8 @@ void ResetCCADSpheres();
 void ResetCCADSpots();
 void ResetCCADPlanes();
 void ResetCCADLights();
+// Empties all six staging tables (each file read that is not nested starts with them empty).
+void ResetCCADStaging();
 
 // Reads the object file at path into g with the scale; a file that cannot be opened is fatal.
 void LoadCCADObj(const char* path, float scale, Geom* g);

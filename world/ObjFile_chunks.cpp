@@ -46,6 +46,15 @@ void ResetCCADPlanes() {
     CCADPlaneCount = 0;
 }
 
+void ResetCCADStaging() {
+    ResetCCADBBoards();
+    ResetCCADHFields();
+    ResetCCADSpheres();
+    ResetCCADSpots();
+    ResetCCADPlanes();
+    ResetCCADLights();
+}
+
 void ResetCCADLights() {
     for (int i = 0; i < CCADLightCount; ++i) FreePointLight(CCADLights[i]);
     CCADLightCount = 0;

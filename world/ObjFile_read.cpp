@@ -275,14 +275,7 @@ void FinishBBoards(Reader& r, bool resolve) {
 
 void objfile::ReadCCADObjNested(const uint8_t* data, size_t size, const char* name, float scale, Geom* g,
                                 int nested) {
-    if (!nested) {
-        ResetCCADBBoards();
-        ResetCCADHFields();
-        ResetCCADSpheres();
-        ResetCCADSpots();
-        ResetCCADPlanes();
-        ResetCCADLights();
-    }
+    if (!nested) ResetCCADStaging();
     Reader r{};
     r.data = data;
     r.size = size;

@@ -29,14 +29,7 @@ using datakit::ObjectFile;
 using datakit::ObjFace;
 using datakit::ObjPoint;
 
-void ResetStaging() {
-    ResetCCADBBoards();
-    ResetCCADHFields();
-    ResetCCADSpheres();
-    ResetCCADSpots();
-    ResetCCADPlanes();
-    ResetCCADLights();
-}
+void ResetStaging() { ResetCCADStaging(); }
 
 // Reads object bytes into a fresh Geom.
 Geom* Read(const std::vector<uint8_t>& bytes, float scale = 4.0f, const char* name = "test") {
