@@ -7,6 +7,8 @@ PACKAGES := cmake ninja-build g++ make pkg-config libsdl2-dev libenet-dev \
 	libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core python3
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+# A compiler cache speeds up rebuilds where one is installed; the build does not need it.
+LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
 .PHONY: run test bench deps release testbuild demo clean
 
@@ -18,7 +20,7 @@ deps:
 	fi
 
 release: deps
-	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_TESTS=OFF
+	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_TESTS=OFF $(LAUNCHER)
 	cmake --build build/release -j $(JOBS)
 
 demo: release
@@ -33,7 +35,7 @@ run: demo
 	fi
 
 testbuild: deps
-	cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON -DCMAKE_CXX_FLAGS="-O1 -g"
+	cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON -DCMAKE_CXX_FLAGS="-O1 -g" $(LAUNCHER)
 	cmake --build build/test -j $(JOBS)
 
 test: testbuild
