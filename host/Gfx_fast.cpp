@@ -165,8 +165,8 @@ struct FastWalker {
     explicit FastWalker(const SpanSetup& a)
         : c(a.c),
           cx(a.cx),
-          x(__builtin_shuffle(a.t, a.s, I4{0, 1, 7, 7})),
-          xx(__builtin_shuffle(a.tx, a.sx, I4{0, 1, 7, 7})),
+          x(_mm_shuffle_ps(a.t, a.s, _MM_SHUFFLE(3, 3, 1, 0))),
+          xx(_mm_shuffle_ps(a.tx, a.sx, _MM_SHUFFLE(3, 3, 1, 0))),
           q(a.q),
           qx(a.qx),
           z(a.z),
