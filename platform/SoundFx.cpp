@@ -73,19 +73,25 @@ int LookupSound(SoundDesc* desc, const char* format, ...) {
     return FillFromRule(desc, FindRule(name));
 }
 
+int LookupRuleSoundV(const char* unitName, const char* rulePrefix, SoundDesc* desc, const char* format,
+                     va_list args) {
+    const Rule* rule;
+    if (unitName) {
+        rule = FindUnitRuleV(unitName, rulePrefix, format, args);
+    } else {
+        char name[256];
+        vsnprintf(name, sizeof name, format, args);
+        rule = FindRule(name);
+    }
+    return FillFromRule(desc, rule);
+}
+
 int LookupRuleSound(const char* unitName, const char* rulePrefix, SoundDesc* desc, const char* format, ...) {
     va_list ap;
     va_start(ap, format);
-    const Rule* rule;
-    if (unitName) {
-        rule = FindUnitRuleV(unitName, rulePrefix, format, ap);
-    } else {
-        char name[256];
-        vsnprintf(name, sizeof name, format, ap);
-        rule = FindRule(name);
-    }
+    const int found = LookupRuleSoundV(unitName, rulePrefix, desc, format, ap);
     va_end(ap);
-    return FillFromRule(desc, rule);
+    return found;
 }
 
 void InitFXSounds() {

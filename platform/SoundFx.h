@@ -3,6 +3,7 @@
 // fade with distance.
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 
 #include "platform/Sound.h"
@@ -31,6 +32,8 @@ int LookupSound(SoundDesc* desc, const char* format, ...) __attribute__((format(
 // in the global rules.
 int LookupRuleSound(const char* unitName, const char* rulePrefix, SoundDesc* desc, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
+int LookupRuleSoundV(const char* unitName, const char* rulePrefix, SoundDesc* desc, const char* format,
+                     va_list args);
 
 // Looks up the FX sounds in table order; called when a level is built.
 void InitFXSounds();

@@ -3,15 +3,16 @@
 #include <cstring>
 
 #include "core/Memory.h"
+#include "objects/Units.h"
 #include "world/Construct.h"
 #include "world/Geom.h"
 #include "world/ObjResources.h"
 
 namespace {
 
-// The units-file entry's name for messages; the units file is not built yet, so no name is known.
-const char* UnitNameOf(const Unit*) {
-    return nullptr;
+// The units-file entry's name for messages.
+const char* UnitNameOf(const Unit* unit) {
+    return unit->name;
 }
 
 void ReleaseDummy(DummyTex* d) {

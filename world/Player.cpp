@@ -9,7 +9,9 @@
 #include "core/Files.h"
 #include "core/Keys.h"
 #include "core/Memory.h"
+#include "core/Rules.h"
 #include "objects/Itfc.h"
+#include "objects/Units.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 
@@ -192,7 +194,14 @@ void SetInputConstruct(construct* con, PlayerCell* cell) {
         for (ControlInput* in : {&cell->unitBefore, &cell->unitNow}) memset(in->axes, 0, sizeof in->axes);
         for (AxisBinding& b : AxisBindings) b.scale = 256;
     }
-    // A unit's own key multipliers (its unit rule "KeyMultipliers") apply here once the units file exists.
+    // A unit's own key multipliers: the rule's values in 8.8 fixed point; a rule of fewer than six values
+    // sets only the multipliers it has.
+    if (con && con->unit) {
+        if (const Rule* rule = FindUnitRule(con->unit, "KeyMultipliers")) {
+            const int n = std::min(rule->count, static_cast<int>(std::size(AxisBindings)));
+            for (int i = 0; i < n; ++i) AxisBindings[i].scale = TruncateToInt32(rule->values[i] * 256.0);
+        }
+    }
 }
 
 void SwitchCameraObjects(construct* unit) {

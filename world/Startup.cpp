@@ -14,6 +14,7 @@
 #include "host/Gfx.h"
 #include "host/Media.h"
 #include "host/Window.h"
+#include "objects/Units.h"
 #include "platform/Dxgl.h"
 #include "platform/Font.h"
 #include "platform/InputDevices.h"
@@ -224,7 +225,8 @@ void CloseDevices() {
 
 void InitGameData() {
     LoadFPTables();
-    // The units file, the widget arrays and the cursor come next as their modules are built.
+    ReadUnitsFile("app/units");
+    // The widget arrays and the cursor come next as their modules are built.
     // The render mode for the current screen size, and the draw routines of detail level 0.
     InitRenderMode();
     InstallRenderRoutines(0);
@@ -245,8 +247,9 @@ void FreeGameData() {
     // Player cells: always the first, until none is left.
     while (PlayerCount > 0) DeletePlayer(PlayerTable[0]);
     OwnPlayer = nullptr;
-    // Team entries and unit types are freed here, in that order, as their modules are built; then the
-    // fixed-point tables.
+    // Team entries are freed here as their module is built; then the units-file entries, always the
+    // first until none is left, and the fixed-point tables.
+    while (UnitCount > 0) FreeUnit(UnitTable[0]);
     FreeFPTables();
 }
 

@@ -10,6 +10,7 @@
 #include "tools/datakit/ConfigFile.h"
 #include "tools/datakit/Package.h"
 #include "tools/datakit/RulesText.h"
+#include "tools/datakit/UnitsFile.h"
 #include "tools/mkdemo/Demo.h"
 
 namespace mkdemo {
@@ -69,7 +70,8 @@ bool BuildCoreFiles(const Context& ctx) {
     if (!datakit::WriteRulesText(ctx.Path("app/rules"), rules)) return false;
     for (const char* rel : {"app/rules_unit.txt", "app/rules_weapon.txt", "app/text/Ingame.txt", "app/text/Menu.txt"})
         if (!CopyText(ctx, rel)) return false;
-    return true;
+    std::string units;
+    return ReadSource(ctx, "app/units", units) && datakit::WriteUnitsText(ctx.Path("app/units"), units);
 }
 
 bool PackDemo(const Context& ctx) {
