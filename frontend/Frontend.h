@@ -1,11 +1,16 @@
-// The front end's entry points that the outer loop calls.
+// The front end's entry points that the outer loop and the level's frame loop call.
 #pragma once
 
-extern int CurrentScreen;  // the current menu screen number
+#include <cstdint>
 
-// One frame of the menus: 0 while the menus continue, -1 quit, 1 start the chosen map, any other value
-// when a level was already built from a saved game.
+#include "frontend/Widgets.h"
+
+extern int32_t MenuScreen;  // the current menu screen number
+
+// One frame of the menus: 0 while the menus continue, -1 quit, 1 start the map named in MissionName,
+// 2 a saved game or the restart point was loaded, 3 the running game was saved, 4 a tutorial was left.
 int MenuFrame();
-void BuildScreen(int screen);
-void FreeWidgets();
+// Discards the widgets of the screen before and builds screen n.
+void BuildScreen(int n);
+// Records a won mission in the campaign progress file.
 void WriteCampaignProgress();

@@ -1,6 +1,12 @@
 // Levels are not built yet: these do nothing, and the menus never start one.
 #include "world/Level.h"
 
+int InGame = 0;
+int MissionWon = 0;
+int MissionLost = 0;
+int MultiplayerOn = 0;
+int IsHost = 0;
+
 void InitLevel(int loadingSavedGame) { (void)loadingSavedGame; }
 int RunGame() { return 0; }
 void TeardownLevel() {}

@@ -9,3 +9,10 @@ int RunGame();
 void TeardownLevel();
 // Saves, loads or restarts through the saved-game files.
 int GameFileCommand(const char* name, int command);
+
+// State of the running level that the menus read.
+extern int InGame;         // non-zero while a level runs (the menus are then the in-game menu)
+extern int MissionWon;     // set when the mission has been won
+extern int MissionLost;    // set when the mission has been lost (screen 12 is up)
+extern int MultiplayerOn;  // non-zero while a networked game runs
+extern int IsHost;         // non-zero while this machine hosts it

@@ -8,6 +8,8 @@
 #include "core/Rules.h"
 #include "frontend/Frontend.h"
 #include "host/Window.h"
+#include "hud/Icons.h"
+#include "hud/MousePtr.h"
 #include "platform/Font.h"
 #include "platform/InputDevices.h"
 #include "platform/Music.h"
@@ -33,9 +35,12 @@ const char* OrdinalSuffix(int n) {
     }
 }
 
-// Per-pass work of modules that are built later: the pointer, the device updates
-// of the menu frame, the music and sound switches. Each does nothing until its module exists.
-void ShowMenuPointer() {}
+// Before each menu pass: the pointer is shown in its normal shape, clipped to the screen and centred.
+void ShowMenuPointer() {
+    ShowMousePtr();
+    SetMousePtrShape(0, 0, 0);
+    CenterMousePtr();
+}
 // Per menu frame: the keyboard, then the music streams, the background music and the sound volumes,
 // the joystick while one is open, the mouse; then the mouse pointer follows the mouse.
 void UpdateMenuDevices() {
@@ -45,6 +50,8 @@ void UpdateMenuDevices() {
     dxgl_UpdateSoundVolumes(0);
     if (dxgl_JoyOpen()) dxgl_UpdateJoyState();
     dxgl_UpdateMouseState();
+    // The mouse counts y downward; the pointer counts it upward from the bottom edge.
+    MoveMousePtr(MouseState.lX, -MouseState.lY, MouseState.lZ);
 }
 void FreeBriefingSpeech() {
     if (BriefingSpeech) dxgl_FreeSound(&BriefingSpeech);
@@ -60,7 +67,8 @@ void StopBackgroundMusic() { StopBgdMusic(); }
 // A campaign's closing movie: the devices are closed around it and opened again, the movie plays in a
 // media graph of its own, and what lived on the old display is made again.
 void PlayClosingMovie(int campaign) {
-    // The mouse pointer and the icons are released here once they exist.
+    DeleteMousePtr();
+    IconsFree();
     CloseDevices();
     InitDirectShow();
     const char* movie = campaign == 1 ? "Movies\\VX2" : "Movies\\VX3";
@@ -68,7 +76,9 @@ void PlayClosingMovie(int campaign) {
     ReleaseDirectShow();
     OpenDisplay();
     InitRenderMode();
-    // The icons and the mouse pointer are made again here once they exist.
+    IconsInit();
+    CreateMousePtr();
+    CenterMousePtr();
     LoadFont();
     if (use_bgdmusic) {
         char path[512];
@@ -113,7 +123,7 @@ void MenuAndLevelLoop() {
         ShowMenuPointer();
         ReadMenuTexts();
         if (LastEndCode == 3) WriteCampaignProgress();
-        BuildScreen(CurrentScreen);
+        BuildScreen(MenuScreen);
 
         int result = 0;
         while (result == 0) {
@@ -143,12 +153,12 @@ void MenuAndLevelLoop() {
         SetSoundOutput(false);
 
         int closingMovie = 0;
-        CurrentScreen = NextScreenForEndCode(LastEndCode, MissionName, CurrentScreen, &closingMovie);
+        MenuScreen = NextScreenForEndCode(LastEndCode, MissionName, MenuScreen, &closingMovie);
         TeardownLevel();
         SetSoundOutput(true);
         if (closingMovie) {
             PlayClosingMovie(closingMovie);
-            CurrentScreen = 20;
+            MenuScreen = 20;
         } else {
             RestartIntroMusic();
         }

@@ -10,6 +10,7 @@
 #include "core/Keys.h"
 #include "core/Memory.h"
 #include "core/Rules.h"
+#include "hud/MousePtr.h"
 #include "objects/Itfc.h"
 #include "objects/Units.h"
 #include "world/Construct.h"
@@ -190,7 +191,7 @@ bool ReplayRemoteInput(PlayerCell* cell) {
 void SetInputConstruct(construct* con, PlayerCell* cell) {
     if (con) con->playerCell = cell;
     if (cell) {
-        // The mouse pointer goes to (0, 0) here once the pointer exists.
+        SetMousePtrPos(0, 0);
         for (ControlInput* in : {&cell->unitBefore, &cell->unitNow}) memset(in->axes, 0, sizeof in->axes);
         for (AxisBinding& b : AxisBindings) b.scale = 256;
     }

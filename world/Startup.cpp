@@ -10,10 +10,13 @@
 #include "core/Memory.h"
 #include "core/Package.h"
 #include "core/Rules.h"
+#include "frontend/Widgets.h"
 #include "host/Dialog.h"
 #include "host/Gfx.h"
 #include "host/Media.h"
 #include "host/Window.h"
+#include "hud/Icons.h"
+#include "hud/MousePtr.h"
 #include "objects/Units.h"
 #include "platform/Dxgl.h"
 #include "platform/Font.h"
@@ -226,7 +229,7 @@ void CloseDevices() {
 void InitGameData() {
     LoadFPTables();
     ReadUnitsFile("app/units");
-    // The widget arrays and the cursor come next as their modules are built.
+    ResetWidgets();
     // The render mode for the current screen size, and the draw routines of detail level 0.
     InitRenderMode();
     InstallRenderRoutines(0);
@@ -235,11 +238,13 @@ void InitGameData() {
     OwnPlayer = CreatePlayer(Playername);
     InitKeyNames();
     ReadKeyBindings();
-    // The icons and the mouse pointer follow here, in that order, as their modules are built.
+    IconsInit();
+    CreateMousePtr();
 }
 
 void FreeGameData() {
-    // The mouse pointer and the icons are freed here as their modules are built.
+    DeleteMousePtr();
+    IconsFree();
     // The font texture is released with the rest of the long-lived data, before the device closes.
     FreeFont();
     FreeRules();

@@ -13,6 +13,7 @@ bool BuildDemo(const Context& ctx) {
     if (!BuildFPTables(ctx)) return false;
     if (!BuildObjects(ctx)) return false;
     if (!BuildSound(ctx)) return false;
+    if (!BuildMenuPictures(ctx)) return false;
     // Last, so that the package holds every file written above.
     if (ctx.pack && !PackDemo(ctx)) return false;
     return true;

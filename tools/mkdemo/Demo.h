@@ -30,6 +30,9 @@ bool BuildObjects(const Context& ctx);
 // The sound effects, the music pieces and the movies.
 bool BuildSound(const Context& ctx);
 
+// Bitmaps/ and Icons/: the menu backgrounds, the title pictures and the mouse pointer shapes.
+bool BuildMenuPictures(const Context& ctx);
+
 // Writes the whole tree; false when a file cannot be written.
 bool BuildDemo(const Context& ctx);
 

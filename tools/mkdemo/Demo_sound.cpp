@@ -194,6 +194,11 @@ bool BuildSound(const Context& ctx) {
               Wave(ctx, "engine_hover.wav", Hum(80, 160, 0.6, 20), 0.5) &&
               Wave(ctx, "surf.wav", Burst(3.0, 0.9, 0, 21), 0.4) && Wave(ctx, "wind.wav", Burst(3.0, 0.98, 0, 22), 0.6);
     if (!ok) return false;
+    // The menus: the click of a button, list or image, and the two swooshes around a screen change.
+    ok = Wave(ctx, "mclick.wav", Mix(Burst(0.02, 0.1, 200, 31), Tone(0.04, 2400, 2000, 60)), 0.5) &&
+         Wave(ctx, "swoosh_out.wav", Burst(0.35, 0.9, 6, 32), 0.4) &&
+         Wave(ctx, "swoosh_in.wav", Burst(0.35, 0.95, 6, 33), 0.4);
+    if (!ok) return false;
 
     std::vector<int16_t> intro = Piece({60, 64, 67, 72, 0, 67, 64, 60, 62, 65, 69, 74, 0, 69, 65, 62}, {36, 41}, 0.25);
     std::vector<int16_t> battle = Piece({57, 0, 57, 60, 0, 62, 64, 0, 57, 0, 57, 55, 0, 52, 55, 0}, {33, 33, 31, 28}, 0.2);
