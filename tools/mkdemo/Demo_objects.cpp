@@ -76,6 +76,105 @@ ObjectFile Marker() {
     return obj;
 }
 
+// A small projectile or effect: a box of the given half size and colour, with a billboard at its top for
+// each name given and a point light when asked for (the types that take a light from their file).
+ObjectFile Effect(float half, Rgb3 rgb, std::initializer_list<const char*> boards = {}, bool light = false) {
+    ObjectFile obj = datakit::BoxObject(half, half, half, rgb);
+    if (boards.size() > 0 || light) {
+        datakit::ObjPoint tip;
+        tip.pos = {0, half * 1.5f, 0};
+        obj.points.push_back(tip);
+    }
+    for (const char* name : boards) {
+        datakit::ObjBBoard b;
+        b.a = 8;
+        b.name = name;
+        b.size1 = b.size2 = half * 3;
+        obj.bboards.push_back(b);
+    }
+    if (light) obj.Light(8, {255, 200, 120}, 0, "");
+    return obj;
+}
+
+// What the level preloads and the shared pools copy: one file per projectile and effect kind under the
+// weapons folder (some kinds are made from a file named as their folder), the dust in "misc", two
+// fragment pieces per fragment folder and the four firs.
+bool BuildWeaponObjects(const Context& ctx) {
+    const Rgb3 metal{150, 150, 160}, fire{255, 160, 40}, smoke{90, 90, 90}, white{240, 240, 255};
+    const Rgb3 red{255, 60, 40}, blue{60, 120, 255}, green{60, 200, 90};
+    struct Kind {
+        const char* file;
+        ObjectFile obj;
+    };
+    const Kind kinds[] = {
+        {"bullet", Effect(0.05f, metal)},
+        {"shell", Effect(0.1f, metal)},
+        {"bullsplash", Effect(0.1f, white, {"splash"})},
+        {"shellsplsh", Effect(0.2f, white, {"splash"})},
+        {"grensplash", Effect(0.2f, white, {"splash"})},
+        {"shellexpl", Effect(0.3f, fire, {"ex"})},
+        {"sparkle", Effect(0.05f, white, {"spark"})},
+        {"shieldhit3", Effect(0.2f, blue, {"shield"})},
+        {"cgrenade", Effect(0.15f, green)},
+        {"projectile", Effect(0.15f, metal)},
+        {"grenade", Effect(0.1f, green)},
+        {"amcapsule", Effect(0.2f, green, {}, true)},
+        {"nshock", Effect(0.5f, white, {"shock"})},
+        {"shellflare", Effect(0.1f, fire, {"flare", "ex"})},
+        {"fragment1", Effect(0.1f, metal)},
+        {"fragment2", Effect(0.12f, metal)},
+        {"fragment3", Effect(0.08f, smoke)},
+        {"fragment4", Effect(0.1f, smoke)},
+        {"shrapnel", Effect(0.1f, metal)},
+        {"firetail", Effect(0.05f, fire, {"tail"})},
+        {"missile", Effect(0.2f, metal, {"flame"}, true)},
+        {"rocket", Effect(0.15f, metal, {"flame"}, true)},
+        {"MSmoke", Effect(0.2f, smoke, {"smoke"})},
+        {"HVBullet", Effect(0.1f, white, {"glow"})},
+        {"sensor", Effect(0.1f, green, {"beam"})},
+        {"sensorint", Effect(0.1f, red, {"beam"})},
+        {"eye", Effect(0.1f, green)},
+        {"trail", Effect(0.1f, smoke, {"trail"})},
+        {"explode2", Effect(0.5f, fire, {"ex"})},
+        {"shkwave", Effect(0.5f, white, {"wave"}, true)},
+        {"mexplode", Effect(0.4f, fire, {"ex"})},
+        {"smoky1", Effect(0.2f, smoke, {"smoke"})},
+        {"smoky2", Effect(0.25f, smoke, {"smoke"})},
+        {"smoky3", Effect(0.3f, smoke, {"smoke"})},
+        {"smoky4", Effect(0.2f, smoke, {"smoke"})},
+        {"smoky5", Effect(0.25f, smoke, {"smoke"})},
+        {"fire1", Effect(0.3f, fire, {"fire"})},
+        {"vapour1", Effect(0.1f, white, {"vapour"})},
+        {"shellcase", Effect(0.05f, Rgb3{200, 170, 60})},
+        {"rlaserseg", Effect(0.05f, red, {"beam"})},
+        {"rlasersegs", Effect(0.05f, red, {"beam"})},
+        {"blaserseg", Effect(0.05f, blue, {"beam"})},
+        {"blasersegs", Effect(0.05f, blue, {"beam"})},
+        {"lightningseg", Effect(0.05f, white, {"bolt"})},
+        {"lightningsegs", Effect(0.05f, white, {"bolt"})},
+        {"plasmabolt", Effect(0.15f, red, {"bolt"}, true)},
+        {"bplasmabolt", Effect(0.15f, blue, {"bolt"}, true)},
+        {"plasplash", Effect(0.2f, red, {"splash"})},
+        {"bplasplash", Effect(0.2f, blue, {"splash"})},
+    };
+    for (const Kind& k : kinds)
+        if (!Write(ctx, std::string("weapons/") + k.file, k.obj)) return false;
+    if (!Write(ctx, "misc/dust", Effect(0.2f, Rgb3{160, 140, 110}, {"dust"}))) return false;
+
+    const char* const fragDirs[] = {"ema",    "ga",    "merc",  "e1post", "e9fir", "eurotree", "g4bush",
+                                    "g4stree", "g4tree", "metal", "phone", "stone", "wheel",    "wood"};
+    for (const char* dir : fragDirs) {
+        for (int n = 1; n <= 2; ++n) {
+            ObjectFile piece = datakit::BoxObject(0.3f, 0.15f, 0.2f * static_cast<float>(n), Rgb3{110, 100, 90});
+            piece.Anchor(0.3f * static_cast<float>(n), 0.2f, 0);
+            if (!Write(ctx, std::string("frags/") + dir + "/frag" + std::to_string(n), piece)) return false;
+        }
+    }
+    for (int n = 1; n <= 4; ++n)
+        if (!Write(ctx, "scenery/e9fir" + std::to_string(n), Tree())) return false;
+    return true;
+}
+
 }  // namespace
 
 bool BuildObjects(const Context& ctx) {
@@ -89,7 +188,8 @@ bool BuildObjects(const Context& ctx) {
     if (!Write(ctx, "demo/bunker", Building(4, 1.5f, 4, Rgb3{150, 150, 140}))) return false;
     if (!Write(ctx, "demo/tower", Building(1.5f, 5, 1.5f, Rgb3{170, 160, 150}))) return false;
     if (!Write(ctx, "demo/crate", datakit::BoxObject(0.6f, 0.6f, 0.6f, Rgb3{140, 100, 50}))) return false;
-    return Write(ctx, "demo/tree", Tree());
+    if (!Write(ctx, "demo/tree", Tree())) return false;
+    return BuildWeaponObjects(ctx);
 }
 
 }  // namespace mkdemo
