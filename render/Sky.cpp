@@ -1,0 +1,13 @@
+// The sky cell. Not built yet: the world file reader keeps the sky chunk's body for it.
+#include "render/Sky.h"
+
+SkyCell* WorldSkyCell = nullptr;
+
+SkyCell* CreateSkyCell() { return nullptr; }
+
+void BuildSky(FILE* stream, SkyCell* sky) {
+    (void)stream;
+    (void)sky;
+}
+
+void FreeSkyCell(SkyCell* sky) { (void)sky; }
