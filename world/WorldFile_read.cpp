@@ -8,6 +8,7 @@
 #include "core/Files.h"
 #include "core/Memory.h"
 #include "core/Package.h"
+#include "host/Fs.h"
 #include "platform/Sound.h"
 #include "world/Startup.h"
 #include "world/Terrain.h"
@@ -152,6 +153,8 @@ void WriteChunk_TileDefPool(FILE* stream, const matrix* m) {
 void WriteTileDefPoolFile(const matrix* m) {
     char path[256];
     std::snprintf(path, sizeof path, "chunks%c%s_TileDefPool", kPathSeparator, MissionName);
+    // The folder is made when the data tree lacks it, so that the debug menu's save never fails for that.
+    if (!qzpk_isdir("chunks")) host::MakeDirectory("chunks");
     FILE* f = qzpk_fopen(path, "wb");
     if (!f) FatalErrorF("Error(WriteTileDefPoolFile): can't create '%s'", path);
     WriteU32(f, kCHNKMagic);
