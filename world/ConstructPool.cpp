@@ -30,8 +30,11 @@ int Append(ConstructPool* pool, construct* con, const char* name) {
 }  // namespace
 
 ConstructPool* CreateConstructPool(int capacity, const char* name) {
+    // The table is full: the pool is refused, naming it, before anything is written (weapons make pools
+    // of their own per number, so a level with many weapons meets this limit).
     if (ConstructPoolCount >= kMaxConstructPools)
-        FatalError("Error(CreateConstructPool): Too many construct pools");
+        FatalErrorF("Error(CreateConstructPool): Too many construct pools (max is %d) for '%s'", kMaxConstructPools,
+                    name);
     if (FindConstructPool(name)) FatalErrorF("Error(CreateConstructPool): ambiguous pool name '%s'", name);
     auto* pool = static_cast<ConstructPool*>(qzAlloc(sizeof(ConstructPool), "Construct Pool Cell"));
     std::memset(pool, 0, sizeof *pool);

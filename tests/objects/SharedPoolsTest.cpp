@@ -261,7 +261,7 @@ TEST_F(SharedPoolsTest, PoolsNamedPerWeaponStopAtTheTableLimit) {
         CreateConstructPool(4, "trails x");
         ADD_FAILURE() << "no fatal error";
     } catch (const kvtest::FatalExit& e) {
-        EXPECT_STREQ(e.what(), "Error(CreateConstructPool): Too many construct pools");
+        EXPECT_STREQ(e.what(), "Error(CreateConstructPool): Too many construct pools (max is 128) for 'trails x'");
     }
     EXPECT_EQ(ConstructPoolCount, kMaxConstructPools);
     EXPECT_EQ(FindConstructPool("trails x"), nullptr);

@@ -39,7 +39,7 @@ TEST_F(Pools, RegistryHolds128AndFillsGapsWithTheLast) {
     for (int i = 0; i < kMaxConstructPools; ++i)
         pools.push_back(CreateConstructPool(1, ("p" + std::to_string(i)).c_str()));
     EXPECT_EQ(FatalText([] { CreateConstructPool(1, "one too many"); }),
-              "Error(CreateConstructPool): Too many construct pools");
+              "Error(CreateConstructPool): Too many construct pools (max is 128) for 'one too many'");
     DeleteConstructPool(pools[5]);
     EXPECT_EQ(ConstructPoolCount, 127);
     EXPECT_EQ(ConstructPoolTable[5], pools[127]) << "the last pool takes the deleted one's place";
