@@ -9,6 +9,7 @@
 #include "core/FixMath.h"
 #include "core/Memory.h"
 #include "core/Package.h"
+#include "core/Rules.h"
 #include "objects/ConstructRes.h"
 #include "objects/SharedPools.h"
 #include "platform/Sound.h"
@@ -122,7 +123,8 @@ void LaunchOne(construct* owner, construct* part, float factor, const float spin
     const int32_t d[3] = {dir.x, dir.y, dir.z};
     for (int k = 0; k < 3; ++k) {
         const double v = static_cast<double>(factor) * d[k];
-        piece->velocity[k] = v > kLaunchSpeedLimit ? kLaunchSpeedLimit : static_cast<int32_t>(v);
+        // Only the upper limit belongs to the launch; far below it the value is held to the word's range.
+        piece->velocity[k] = v > kLaunchSpeedLimit ? kLaunchSpeedLimit : TruncateToInt32(v);
         piece->spin[k] = spin ? spin[k] : 0.0f;
     }
     piece->resting = 0;

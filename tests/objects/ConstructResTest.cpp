@@ -3,6 +3,8 @@
 // placement relative to an owner and focus.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -280,6 +282,18 @@ TEST_F(ConstructResTest, LaunchedPartsFlyAlongTheirAnchorsWithAnUpperSpeedLimit)
     EXPECT_EQ(QZEventCount, 2);
     EXPECT_NE(parts[0]->flags & kConActive, 0u);
     EXPECT_EQ(parts[2]->flags & kConActive, 0u);
+    // Far anchors: the upper limit holds, and far below it the speed stays within the word.
+    ClearQZEvents();
+    for (construct* p : parts) {
+        DeactivateConstruct(p);
+        p->flags &= ~(kConBusy | kConEventPending);
+    }
+    parts[0]->lod[0]->anchor[0] = 2000000000;
+    parts[1]->lod[0]->anchor[0] = -2000000000;
+    LaunchParts(owner, 2, parts, 200.0f, spin);
+    const int32_t fa = a->velocity[0] + a->velocity[2], fb = b->velocity[0] + b->velocity[2];
+    EXPECT_EQ(std::max(fa, fb), 100000);
+    EXPECT_EQ(std::min(fa, fb), INT32_MIN);
     ClearQZEvents();
     for (construct* p : parts) {
         DeactivateConstruct(p);
