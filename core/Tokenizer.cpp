@@ -9,13 +9,12 @@
 namespace {
 
 // Ends the program the way a reader that cannot go on does: exit code 1 and no box. The reason goes to
-// the debug print and, so that a user can find the file at fault, to stderr.
+// the debug print and, so that a user can find the file at fault, to stderr; the exit itself is the
+// last step of the fatal road, so a test or a fuzz harness can catch it there.
 [[noreturn]] void EndProgram(const char* text) {
     DebugPrintf("%s", text);
     fputs(text, stderr);
-    fflush(stdout);
-    fflush(stderr);
-    std::_Exit(1);
+    RunFatalExit(text);
 }
 
 [[noreturn]] void WordOverflow(const InputStream* s) {
@@ -104,8 +103,14 @@ void CloseInputStream(FILE* file, InputStream* s) {
 
 bool AtEndOfStream(const InputStream* s) { return AtEnd(s); }
 
-char GetChar(InputStream* s) {
+namespace {
+
+// GetChar, also telling where the character handed back began (the opening quote of a string; the
+// character itself after comments and backslash pairs) and the line there.
+char ReadChar(InputStream* s, char** start, int32_t* startLine) {
     for (;;) {
+        *start = s->cursor;
+        *startLine = s->line;
         if (AtEnd(s)) return 0;
         char c = *s->cursor++;
         switch (c) {
@@ -132,12 +137,22 @@ char GetChar(InputStream* s) {
                     if (AtEnd(s)) return 0;
                     c = *s->cursor++;
                 }
+                *start = s->cursor - 1;
+                *startLine = s->line;
                 if (c == '\n') s->line++;
                 return c;
             default:
                 return c;
         }
     }
+}
+
+}  // namespace
+
+char GetChar(InputStream* s) {
+    char* start;
+    int32_t line;
+    return ReadChar(s, &start, &line);
 }
 
 char UngetChar(InputStream* s) {
@@ -230,7 +245,13 @@ int ReadToken(InputStream* s, char* word, int size, int* length, char* delimiter
         } else if (IsBlankChar(stop)) {
             delim = stop;
             for (;;) {
-                char t = GetChar(s);
+                // A word that starts here is left for the next call by going back to exactly where its
+                // first character began. (Stepping back with UngetChar guesses what the read passed over:
+                // after a stray quote, or a "*/" whose "*" a backslash pair took, it went back before the
+                // word, so the same text was read again for ever.)
+                char* before;
+                int32_t lineBefore;
+                char t = ReadChar(s, &before, &lineBefore);
                 if (t == 0 && AtEnd(s)) break;  // the text ended: the last blank read is handed back
                 if (IsBlankChar(t)) {
                     delim = t;
@@ -239,7 +260,8 @@ int ReadToken(InputStream* s, char* word, int size, int* length, char* delimiter
                 if (IsDelimiterChar(t)) {
                     delim = t;
                 } else {
-                    UngetChar(s);
+                    s->cursor = before;
+                    s->line = lineBefore;
                     delim = ' ';
                 }
                 break;

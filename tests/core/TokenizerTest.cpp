@@ -61,6 +61,7 @@ TEST_F(TokenizerTest, WordsAndDelimiters) {
         {"line feed inside a string", "\"line\none\" z;", {{"\"line\none\"", ' '}, {"z", ';'}}, 2},
         {"comment between words", "one /* c\nc\n */ two;", {{"one", ' '}, {"two", ';'}}, 3},
         {"two comments in a row", "a /*1*//*2*/ b;", {{"a", ' '}, {"b", ';'}}, 1},
+        {"a comment right before a word", "a /*c\n*/b;", {{"a", ' '}, {"b", ';'}}, 2},
         {"slash inside a word", "a/b;", {{"a/b", ';'}}, 1},
         {"backslash joins the next line", "ab\\\ncd;", {{"ab\\\ncd", ';'}}, 2},
         {"tabs separate", "name\t\t1.0\tLEFT_KEY;", {{"name", ' '}, {"1.0", ' '}, {"LEFT_KEY", ';'}}, 1},
@@ -128,6 +129,43 @@ TEST_F(TokenizerTest, GetCharAndUngetCharStepOverWholeStringsAndComments) {
     CloseInputStream(f, &s);
 }
 
+// Texts that once made the reader go back before a word it had read and read it again for ever: a
+// stray quote (at the end of the text, or one that a backslash pair hands back) and a "*/" whose "*" a
+// backslash pair took. Each must be read to its end in a few calls, with the words seen once.
+TEST_F(TokenizerTest, EveryTextEndsAfterStrayQuotesAndHalfComments) {
+    const std::vector<TokenCase> cases = {
+        {"stray quote at the end of the text", "a \"", {{"a", ' '}, {"\"", 0}}, 1},
+        {"stray quote at the end of a line", "a b \"\n", {{"a", ' '}, {"b", ' '}, {"\"\n", 0}}, 2},
+        // The pair is passed over as before a plain character; the quote then opens a string.
+        {"quote after a backslash pair", "a \\x\"b;", {{"a", ' '}, {"\"b;", 0}}, 1},
+        {"slash of a star-slash after a backslash pair", "a \\*/b;", {{"a", ' '}, {"/b", ';'}}, 1},
+        {"half comment at the end", "x y \\*/", {{"x", ' '}, {"y", ' '}, {"/", 0}}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string path = tmp.Write("stray.txt", c.text);
+        FILE* f = nullptr;
+        InputStream s;
+        OpenInputStream(path.c_str(), &f, &s);
+        std::vector<Token> got;
+        char word[kTokenSize];
+        // A bound well above the number of words: the old reader never got to the end.
+        for (int calls = 0; calls < 50 && !AtEndOfStream(&s); ++calls) {
+            char delim = 'X';
+            ReadToken(&s, word, sizeof word, nullptr, &delim);
+            got.push_back({word, delim});
+        }
+        EXPECT_TRUE(AtEndOfStream(&s));
+        ASSERT_EQ(got.size(), c.tokens.size());
+        for (size_t i = 0; i < c.tokens.size(); ++i) {
+            EXPECT_EQ(got[i].word, c.tokens[i].word) << "token " << i;
+            EXPECT_EQ(got[i].delimiter, c.tokens[i].delimiter) << "token " << i;
+        }
+        EXPECT_EQ(s.line, c.lineAfter);
+        CloseInputStream(f, &s);
+    }
+}
+
 TEST_F(TokenizerTest, WordLimitIs254Characters) {
     std::string fits(254, 'w');
     int line = 0;
@@ -137,6 +175,7 @@ TEST_F(TokenizerTest, WordLimitIs254Characters) {
     std::string longWord = tmp.Write("long.txt", "first;\n" + std::string(255, 'w') + ";\n");
     EXPECT_EXIT(
         {
+            SetFatalHook(nullptr);  // the plain exit, not the test's throw
             int l = 0;
             ReadAll(longWord, 2, &l);
         },
@@ -147,6 +186,7 @@ TEST_F(TokenizerTest, MissingFileEndsTheProgramNamingIt) {
     std::string missing = tmp / "nowhere.txt";
     EXPECT_EXIT(
         {
+            SetFatalHook(nullptr);
             FILE* f = nullptr;
             InputStream s;
             OpenInputStream(missing.c_str(), &f, &s);
