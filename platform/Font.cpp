@@ -1,8 +1,10 @@
 #include "platform/Font.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
+#include "core/Rules.h"
 #include "core/Tokenizer.h"
 #include "host/Gfx.h"
 #include "platform/Dxgl.h"
@@ -21,9 +23,14 @@ uint8_t DrawnCode(char ch) {
     return FontWidths[c] ? c : uint8_t('?');
 }
 
+// The pen after a glyph, truncated to a whole pixel; saturated at the limits of a 32-bit position.
 double Advance(double pen, uint8_t code) {
-    return double(int32_t(pen + double(FontWidths[code]) * double(FontSize) * 0.0625 + 1.0));
+    return double(TruncateToInt32(pen + double(FontWidths[code]) * double(FontSize) * 0.0625 + 1.0));
 }
+
+// A glyph is at most this wide in the width file's units (sixteenths of the font size), either sign:
+// far more than any glyph, and small enough that a line of text stays a 32-bit position.
+constexpr long kMaxFontWidth = 1024;
 
 }  // namespace
 
@@ -41,7 +48,8 @@ int LoadFontWidths(const char* path) {
             continue;  // a delimiter between numbers
         }
         if (!strcmp(word, "end")) break;
-        if (code < kFontCodes) FontWidths[code++] = int32_t(strtol(word, nullptr, 10));
+        if (code < kFontCodes)
+            FontWidths[code++] = int32_t(std::clamp(strtol(word, nullptr, 10), -kMaxFontWidth, kMaxFontWidth));
     }
     CloseInputStream(f, &s);
     return 0;
@@ -65,12 +73,12 @@ int32_t TextWidth(const char* text) {
     if (!text) return 0;
     double width = 0;
     for (const char* p = text; *p; ++p) width = Advance(width, DrawnCode(*p));
-    return int32_t(width);
+    return TruncateToInt32(width);
 }
 
 int32_t AlignTextX(int32_t x, int32_t width, int32_t alignment) {
-    if (alignment == 2) return x - width;
-    if (alignment == 3) return x - width / 2;
+    if (alignment == 2) return TruncateToInt32(double(x) - double(width));
+    if (alignment == 3) return TruncateToInt32(double(x) - double(width / 2));
     return x;
 }
 

@@ -126,6 +126,9 @@ TEST_F(FontWidthsFixture, WidthFileRoundTripAndItsEnd) {
         {"1,2;3\n4", {1, 2, 3, 4}},              // delimiters separate like blanks
         {"/* a comment */ 9 10", {9, 10, 0}},
         {"", {0, 0}},
+        // Widths near the 32-bit limits are bounded to what a glyph can be, so no text measures past
+        // a 32-bit position.
+        {"2147483647 -2147483648 99999999999999 1024 -1025", {1024, -1024, 1024, 1024, -1024}},
     };
     for (const Case& c : cases) {
         memset(FontWidths, 0, sizeof FontWidths);
@@ -139,6 +142,14 @@ TEST_F(FontWidthsFixture, WidthFileRoundTripAndItsEnd) {
     tmp.Write("many", many);
     LoadFontWidths((tmp / "many").c_str());
     EXPECT_EQ(FontWidths[255], 256);
+
+    // A long text of the widest glyphs at a large size: the width saturates instead of wrapping.
+    tmp.Write("wide", "0 2147483647 2147483647");
+    LoadFontWidths((tmp / "wide").c_str());
+    FontSize = 1 << 20;
+    std::string text(300, '\x01');
+    EXPECT_EQ(TextWidth(text.c_str()), INT32_MAX);
+    EXPECT_EQ(AlignTextX(-100, INT32_MAX, 2), INT32_MIN);
 }
 
 }  // namespace
