@@ -7,6 +7,7 @@
 
 #include "core/Config.h"
 #include "core/Memory.h"
+#include "core/Rules.h"
 #include "host/Clock.h"
 #include "host/Fs.h"
 
@@ -127,10 +128,13 @@ double TimerNow() { return host::NowCentiseconds(); }
 void GetJoystickAxes(int32_t* x, int32_t* y, int32_t* throttle, int32_t* rudder, int32_t* hat) {
     const JoystickSample& s = JoystickAxesSample;
     int32_t* acc = JoystickAccumulators;
-    acc[0] = static_cast<int32_t>(std::trunc(s.x * static_cast<double>(joystick_step[0]) + acc[0]));
-    acc[1] = static_cast<int32_t>(std::trunc(acc[1] - s.y * static_cast<double>(joystick_step[1])));
-    acc[2] = static_cast<int32_t>(std::trunc(s.z * static_cast<double>(joystick_step[2]) + acc[2]));
-    acc[3] = static_cast<int32_t>(std::trunc(s.rz * static_cast<double>(joystick_step[3]) + acc[3]));
+    // Each accumulator integrates its axis for as long as the stick is held over: it stops at the
+    // 32-bit limits instead of wrapping (and a step that is not a number adds nothing).
+    auto add = [](int32_t a, double d) { return TruncateToInt32(std::isnan(d) ? double(a) : double(a) + d); };
+    acc[0] = add(acc[0], s.x * static_cast<double>(joystick_step[0]));
+    acc[1] = add(acc[1], -(s.y * static_cast<double>(joystick_step[1])));
+    acc[2] = add(acc[2], s.z * static_cast<double>(joystick_step[2]));
+    acc[3] = add(acc[3], s.rz * static_cast<double>(joystick_step[3]));
     if (x) *x = acc[0];
     if (y) *y = acc[1];
     if (throttle) *throttle = acc[2];

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -138,6 +139,22 @@ TEST(Files, JoystickAccumulatorsScaleAndInvertY) {
     EXPECT_EQ(y, -500);  // y is inverted
     EXPECT_EQ(t, -100);  // -50.000000745 truncates toward zero each step
     EXPECT_EQ(r, -600);
+
+    // A stick held over for long with a large step (from the configuration) stops at the 32-bit limits,
+    // and a step that is not a number leaves its accumulator as it is.
+    JoystickAxesSample = {10000, 10000, 10000, 10000, -1};
+    joystick_step[0] = 3.0e38f;
+    joystick_step[1] = 1.0e6f;
+    joystick_step[2] = std::nanf("");
+    joystick_step[3] = 1.0e6f;
+    for (int i = 0; i < 300; ++i) GetJoystickAxes(&x, &y, &t, &r, &hat);
+    EXPECT_EQ(x, INT32_MAX);
+    EXPECT_EQ(y, INT32_MIN);
+    EXPECT_EQ(t, -100);
+    EXPECT_EQ(r, INT32_MAX);
+    JoystickAxesSample = {-10000, 0, 0, -10, -1};
+    GetJoystickAxes(&x, &y, &t, &r, &hat);
+    EXPECT_EQ(r, INT32_MAX - 10000000);  // it comes back at once
     memcpy(joystick_step, saved, sizeof saved);
     for (auto& a : JoystickAccumulators) a = 0;
 }
