@@ -10,7 +10,17 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # A compiler cache speeds up rebuilds where one is installed; the build does not need it.
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
-.PHONY: run test bench deps release testbuild demo clean
+FUZZ_SECONDS ?= 60
+FUZZ_RUNS ?= 3000
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+# Absolute: the harnesses work in a data folder of their own.
+FUZZ_DIR := $(CURDIR)/build/fuzz
+# Harness options: a slow input counts as a hang after 10 s; the fatal path of a reader leaves what it
+# had read to the process exit, so leaks are not reported by the fuzz runs (the unit tests check them).
+FUZZ_ENV := ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+FUZZ_FLAGS := -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
+
+.PHONY: run test bench deps release testbuild demo clean fuzzbuild fuzz fuzzci
 
 deps:
 	@missing=""; for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
@@ -46,6 +56,42 @@ bench: deps
 	cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_TESTS=OFF -DKV_BENCH=ON
 	cmake --build build/bench -j $(JOBS)
 	@for b in build/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# The libFuzzer harnesses of fuzz/, built with clang in a folder of their own, and their seed corpus.
+fuzzbuild: deps
+	@missing=""; for p in $(FUZZ_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKV_FUZZ=ON -DKV_TESTS=OFF \
+	  -DCMAKE_CXX_FLAGS="-O1 -g" $(LAUNCHER)
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	rm -rf $(FUZZ_DIR)/seeds && $(FUZZ_DIR)/fuzz_seeds --out $(FUZZ_DIR)/seeds
+
+# Each harness for FUZZ_SECONDS, growing its corpus in build/fuzz/corpus/<name>; a crash, hang or
+# sanitizer report is saved as build/fuzz/crashes/<name>-* and fails the run.
+fuzz: fuzzbuild
+	@failed=""; for h in $$(cat $(FUZZ_DIR)/fuzz_harnesses.txt | tr ';' ' '); do \
+	  mkdir -p $(FUZZ_DIR)/corpus/$$h $(FUZZ_DIR)/crashes; \
+	  echo "== fuzz_$$h for $(FUZZ_SECONDS) s"; \
+	  $(FUZZ_ENV) $(FUZZ_DIR)/fuzz_$$h $(FUZZ_FLAGS) -max_total_time=$(FUZZ_SECONDS) \
+	    -artifact_prefix=$(FUZZ_DIR)/crashes/$$h- $(FUZZ_DIR)/corpus/$$h $(FUZZ_DIR)/seeds/$$h \
+	    > $(FUZZ_DIR)/fuzz_$$h.log 2>&1 || failed="$$failed $$h"; \
+	  grep -E "^stat::number_of_executed_units|^Done" $(FUZZ_DIR)/fuzz_$$h.log | tail -1; \
+	done; \
+	if [ -n "$$failed" ]; then echo "fuzz: failed:$$failed (logs in $(FUZZ_DIR)/fuzz_*.log)"; exit 1; fi
+
+# CI: each harness for FUZZ_RUNS inputs from its seeds (a fresh corpus every time, so the time is bounded).
+fuzzci: fuzzbuild
+	@failed=""; for h in $$(cat $(FUZZ_DIR)/fuzz_harnesses.txt | tr ';' ' '); do \
+	  rm -rf $(FUZZ_DIR)/ci/$$h && mkdir -p $(FUZZ_DIR)/ci/$$h $(FUZZ_DIR)/crashes; \
+	  $(FUZZ_ENV) timeout 300 $(FUZZ_DIR)/fuzz_$$h $(FUZZ_FLAGS) -runs=$(FUZZ_RUNS) -seed=1 \
+	    -artifact_prefix=$(FUZZ_DIR)/crashes/$$h- $(FUZZ_DIR)/ci/$$h $(FUZZ_DIR)/seeds/$$h \
+	    > $(FUZZ_DIR)/fuzzci_$$h.log 2>&1 && echo "fuzz_$$h: $(FUZZ_RUNS) runs clean" \
+	    || { failed="$$failed $$h"; tail -30 $(FUZZ_DIR)/fuzzci_$$h.log; }; \
+	done; \
+	if [ -n "$$failed" ]; then echo "fuzzci: failed:$$failed"; exit 1; fi
 
 clean:
 	rm -rf build

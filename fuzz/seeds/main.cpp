@@ -1,0 +1,205 @@
+// Writes the seed corpus of the fuzz harnesses: one good file of every kind the harnesses read, made by
+// datakit (and the demo data's own text files), into <out>/<harness>/.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tools/datakit/Bytes.h"
+#include "tools/datakit/ConfigFile.h"
+#include "tools/datakit/Font.h"
+#include "tools/datakit/ObjectFile.h"
+#include "tools/datakit/Package.h"
+#include "tools/datakit/RulesText.h"
+#include "tools/datakit/Texture.h"
+#include "tools/datakit/Wav.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::string g_out;
+int g_written = 0;
+
+void Seed(const std::string& harness, const std::string& name, const Bytes& bytes) {
+    if (!datakit::WriteFile(g_out + "/" + harness + "/" + name, bytes)) {
+        fprintf(stderr, "fuzz_seeds: cannot write %s/%s\n", harness.c_str(), name.c_str());
+        std::exit(1);
+    }
+    ++g_written;
+}
+
+void SeedText(const std::string& harness, const std::string& name, const std::string& text) {
+    Seed(harness, name, Bytes(text.begin(), text.end()));
+}
+
+// A file of the source tree, or nothing when it is missing.
+std::string SourceFile(const std::string& rel) {
+    std::ifstream in(std::string(KV_SOURCE_DIR) + "/" + rel, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<datakit::Rgb> Colours() {
+    std::vector<datakit::Rgb> c;
+    for (int i = 0; i < 16; ++i) c.push_back({uint8_t(i * 16), uint8_t(255 - i * 16), uint8_t(i * 7)});
+    return c;
+}
+
+Bytes Ramp(size_t n) {
+    Bytes v(n);
+    for (size_t i = 0; i < n; ++i) v[i] = uint8_t(i * 37);
+    return v;
+}
+
+// A texture seed: the case byte, then the files, each but the last led by its 16-bit length.
+Bytes TexSeed(uint8_t pick, const std::vector<Bytes>& files, const std::vector<int>& alphaFlags = {}) {
+    Bytes out{pick};
+    for (size_t i = 0; i < files.size(); ++i) {
+        bool last = i + 1 == files.size() && alphaFlags.empty();
+        if (!last) {
+            out.push_back(uint8_t(files[i].size()));
+            out.push_back(uint8_t(files[i].size() >> 8));
+        }
+        out.insert(out.end(), files[i].begin(), files[i].end());
+        if (i < alphaFlags.size()) out.push_back(uint8_t(alphaFlags[i]));
+    }
+    return out;
+}
+
+void Package() {
+    datakit::ConfigFile config;
+    std::string cfg = config.text();
+    Seed("package", "demo.qzp",
+         datakit::BuildPackage({{"Vexa.cfg", Bytes(cfg.begin(), cfg.end()), 0x01d0000000000000ull},
+                                {"app/rules", Bytes{'a', ' ', '1', ';', '\n'}, 0},
+                                {"app/font/fontset", Bytes{'8', ' ', 'e', 'n', 'd', '\n'}, 0},
+                                {"textures/set/wall", datakit::EngineTexture(2, 2, Ramp(16)), 0}}));
+    Seed("package", "one.qzp", datakit::BuildPackage({{"a", Bytes{1, 2, 3}, 0}}));
+    Seed("package", "empty.qzp", datakit::BuildPackage({}));
+}
+
+void TextFiles() {
+    using datakit::Num;
+    using datakit::RuleLine;
+    std::string rules = SourceFile("data/app/rules");
+    if (!rules.empty()) SeedText("rules", "demo_rules", rules);
+    for (const char* f : {"data/app/rules_unit.txt", "data/app/rules_weapon.txt", "data/app/text/Ingame.txt"}) {
+        std::string text = SourceFile(f);
+        if (!text.empty()) SeedText("rules", std::strrchr(f, '/') + 1, text);
+    }
+    SeedText("rules", "small",
+             RuleLine("speed", {Num(3.5)}) + RuleLine("angle", {datakit::Deg(45)}) +
+                 RuleLine("share", {datakit::Pct(20)}) + RuleLine("mask", {datakit::Hex(0xff00)}) +
+                 RuleLine("title", {datakit::Info("A \"quoted\" name")}) +
+                 "/* a comment */\nlist 1, 2, 3;\njoined\\\nline 4;\nend\n");
+
+    datakit::ConfigFile config;
+    SeedText("config", "Vexa.cfg", config.text());
+    SeedText("keybindings", "default.qzk", datakit::DefaultBindingsText(config));
+    SeedText("keybindings", "config_bindings", config.bindingRules() + datakit::OtherBindingRules() + "end\n");
+    SeedText("paths", "paths", datakit::PathsText({{"QZWDROOT", "app\\worlds"},
+                                                    {"OBJROOT", "app\\objects"},
+                                                    {"TEXROOT", "app\\textures"},
+                                                    {"PALETTEROOT", "app\\palettes"}}));
+
+    std::array<int32_t, 256> widths{};
+    for (int i = 32; i < 127; ++i) widths[size_t(i)] = 6 + i % 9;
+    SeedText("fontwidths", "Fontset", datakit::FontsetText(widths));
+
+    for (const char* f : {"tests/e2e/input_smoke.txt", "tests/e2e/input_unknown_key.txt"}) {
+        std::string text = SourceFile(f);
+        if (!text.empty()) SeedText("inputscript", std::strrchr(f, '/') + 1, text);
+    }
+    SeedText("inputscript", "every_event",
+             "# one of each\n0 down SPACE_KEY\n1 up SPACE_KEY\n2 move 5 -3 120\n3 axis x -32768\n"
+             "3 axis slider1 32767\n4 hat 9000\n5 hat -1\n6 down 264\n7 up 264\n8 down LBUTTON_KEY\n");
+}
+
+void Images() {
+    std::vector<uint32_t> rgb;
+    for (int i = 0; i < 8 * 4; ++i) rgb.push_back(uint32_t(i) * 0x050301u);
+    Bytes idx = Ramp(8 * 4);
+    for (uint8_t& b : idx) b &= 15;
+    Bytes bmp8 = datakit::Bmp8(8, 4, idx, Colours());
+    Bytes bmp24 = datakit::Bmp24(8, 4, rgb);
+    Bytes alpha = datakit::BmpAlphaMap(8, 4, Ramp(32));
+    Seed("bitmap", "bmp8", bmp8);
+    Seed("bitmap", "bmp8_topdown", datakit::Bmp8(8, 4, idx, Colours(), true));
+    Seed("bitmap", "bmp24", bmp24);
+    Seed("bitmap", "bmp24_odd", datakit::Bmp24(3, 5, std::vector<uint32_t>(15, 0x123456), true));
+    Seed("bitmap", "bmp_alpha", alpha);
+
+    std::vector<datakit::Rgb> pal = Colours();
+    Bytes eng = datakit::EngineTexture(3, 2, idx, &pal);
+    Bytes grey = datakit::EngineTexture(2, 3, Ramp(32));
+    Bytes engAlpha = datakit::EngineAlphaMap(3, 2, Ramp(32));
+    Seed("texture", "engine", TexSeed(0, {eng}));
+    Seed("texture", "engine_grey_mip1", TexSeed(0x40, {grey}));
+    Seed("texture", "engine_black", TexSeed(8, {eng}));
+    Seed("texture", "alpha_alone", TexSeed(1, {engAlpha}));
+    Seed("texture", "engine_and_alpha", TexSeed(2, {eng, engAlpha}));
+    Seed("texture", "bmp24", TexSeed(0, {bmp24}));
+    Seed("texture", "bmp8_and_alpha", TexSeed(2, {bmp8, alpha}));
+    Seed("texture", "anim", TexSeed(3, {eng, grey}, {0, 0}));
+    Seed("texture", "anim_alpha", TexSeed(3, {eng, engAlpha, bmp24}, {1, 0, 0}));
+
+    Seed("palette", "palette", datakit::PaletteFile(Colours()));
+    Seed("palette", "palette_empty", datakit::PaletteFile({}));
+}
+
+void Sounds() {
+    Bytes pcm16 = datakit::PcmBytes({0, 1000, -1000, 32767, -32768, 5, 6, 7});
+    Bytes pcm8 = Ramp(64);
+    Seed("wave", "mono16", datakit::BuildWav({1, 1, 22050, 16, {}}, pcm16));
+    Seed("wave", "stereo16_44k", datakit::BuildWav({1, 2, 44100, 16, {}}, pcm16));
+    Seed("wave", "mono8_11k", datakit::BuildWav({1, 1, 11025, 8, {}}, pcm8));
+    Seed("wave", "junk_chunks", datakit::BuildWav({1, 1, 22050, 16, {}}, pcm16, {true, true}));
+    Seed("wave", "adpcm", datakit::BuildWav({2, 1, 22050, 4, {0xf4, 0x01}}, pcm8));
+}
+
+void Objects() {
+    Seed("object", "box", datakit::BoxObject(1, 2, 3, {10, 20, 30}).Bytes());
+    datakit::ObjectFile obj = datakit::BoxObject(1, 1, 1, {9, 9, 9}, 0);
+    datakit::AddBox(obj, 3, 0, 0, 1, 1, 1, {1, 2, 3});
+    obj.Anchor(0, 1, 0);
+    obj.Plane(0, 1, 0, 2);
+    obj.Sphere(0, 2.5f);
+    obj.Spot(1, 2, 3);
+    obj.HField(2, {0, 1, 2, 3});
+    obj.Patches({{3, {0, 1, 2}}, {0, {0, 1}}});
+    datakit::ObjBspNode root;
+    root.front = std::make_unique<datakit::ObjBspNode>();
+    root.front->leaf = true;
+    root.front->faces = {0, 1, 2};
+    root.back = std::make_unique<datakit::ObjBspNode>();
+    root.back->leaf = true;
+    root.back->faces = {3, 4, 5};
+    obj.Bsp(2, root);
+    Seed("object", "chunks", obj.Bytes());
+    datakit::ObjectFile bb = datakit::BoxObject(1, 1, 1, {9, 9, 9});
+    datakit::ObjBBoard b;
+    b.a = 0;
+    b.b = 1;
+    b.name = "flag";
+    bb.bboards.push_back(b);
+    Seed("object", "bboard", bb.Bytes());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (!std::strcmp(argv[i], "--out")) g_out = argv[i + 1];
+    if (g_out.empty()) {
+        fprintf(stderr, "usage: fuzz_seeds --out FOLDER\n");
+        return 2;
+    }
+    Package();
+    TextFiles();
+    Images();
+    Sounds();
+    Objects();
+    printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
+    return 0;
+}
