@@ -76,12 +76,12 @@ const FlagName* FindFlag(const FlagName (&table)[N], const char* name) {
     return nullptr;
 }
 
-// The game name without its quotes. The tokenizer keeps a quoted string's quotes in the word; a word of
-// a single quote has nothing between them and gives an empty name.
+// The game name without its quotes. The tokenizer keeps a quoted string's quotes in the word; a string
+// that the file ends before closing has only its opening quote, and a word of a single quote gives an
+// empty name.
 const char* UnquotedGameName(char* word, int length) {
     if (length < 1 || word[0] != '"') return word;
-    if (length < 2) return "";
-    word[length - 1] = 0;
+    if (length >= 2 && word[length - 1] == '"') word[length - 1] = 0;
     return word + 1;
 }
 

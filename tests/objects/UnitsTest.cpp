@@ -202,12 +202,21 @@ TEST_F(UnitsTest, MalformedFilesAreRefused) {
     }
 }
 
-TEST_F(UnitsTest, LoneQuoteAsGameNameGivesAnEmptyName) {
-    // The tokenizer hands a quote that opens no string out as a word of its own; the rest of this line is
-    // then no entry, but the name itself is empty rather than read from around the word.
-    EXPECT_EQ(FatalText([&] { ReadText("A EMAJeep \"(d)()();"); }), "Error(ReadUnitsFile): expected a '('");
-    ASSERT_EQ(UnitCount, 1);
-    EXPECT_STREQ(UnitTable[0]->gameName, "");
+TEST_F(UnitsTest, UnclosedQuoteAsGameNameRunsToTheEndOfTheFile) {
+    // A quote that the file ends before closing takes the rest of the text into the name (without
+    // losing its last character); a quote at the very end gives an empty name. Either way the entry
+    // then lacks its flag lists.
+    const struct {
+        const char* text;
+        const char* name;
+    } cases[] = {{"A EMAJeep \"(d)()();", "(d)()();"}, {"A EMAJeep \"", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(FatalText([&] { ReadText(c.text); }), "Error(ReadUnitsFile): expected a '('");
+        ASSERT_EQ(UnitCount, 1);
+        EXPECT_STREQ(UnitTable[0]->gameName, c.name);
+        while (UnitCount > 0) FreeUnit(UnitTable[0]);
+    }
 }
 
 TEST_F(UnitsTest, TableHoldsAtMost1024Entries) {
