@@ -1,8 +1,10 @@
 // The demo tree's object geometry: the objects that start-up and level building load by name, and simple
 // shapes built from boxes for the units, buildings and scenery of the demo missions.
+#include <algorithm>
 #include <array>
 #include <string>
 
+#include "tools/datakit/HField.h"
 #include "tools/datakit/ObjectFile.h"
 #include "tools/mkdemo/Demo.h"
 
@@ -175,6 +177,25 @@ bool BuildWeaponObjects(const Context& ctx) {
     return true;
 }
 
+// The scenery height fields "scenhf1".."scenhf4" that scenery of the klasses SCENHF1..SCENHF4 stands on:
+// 9 x 9 mounds, each higher than the one before, highest in the middle.
+bool BuildSceneryHFields(const Context& ctx) {
+    for (int k = 1; k <= 4; ++k) {
+        datakit::HFieldFile hf;
+        hf.n = 9;
+        for (int x = 0; x < 9; ++x)
+            for (int z = 0; z < 9; ++z) {
+                const int edge = std::min(std::min(x, 8 - x), std::min(z, 8 - z));
+                hf.heights.push_back(static_cast<float>(edge * 8 * k));
+            }
+        hf.low[1] = 0;
+        hf.high[0] = hf.high[2] = 8;
+        hf.high[1] = static_cast<float>(32 * k);
+        if (!datakit::WriteHField(ctx.Path("app/hfields/scenhf" + std::to_string(k)), hf)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool BuildObjects(const Context& ctx) {
@@ -189,6 +210,7 @@ bool BuildObjects(const Context& ctx) {
     if (!Write(ctx, "demo/tower", Building(1.5f, 5, 1.5f, Rgb3{170, 160, 150}))) return false;
     if (!Write(ctx, "demo/crate", datakit::BoxObject(0.6f, 0.6f, 0.6f, Rgb3{140, 100, 50}))) return false;
     if (!Write(ctx, "demo/tree", Tree())) return false;
+    if (!BuildSceneryHFields(ctx)) return false;
     return BuildWeaponObjects(ctx);
 }
 
