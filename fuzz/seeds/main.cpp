@@ -9,6 +9,7 @@
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/ConfigFile.h"
 #include "tools/datakit/Font.h"
+#include "tools/datakit/HField.h"
 #include "tools/datakit/ObjectFile.h"
 #include "tools/datakit/Package.h"
 #include "tools/datakit/RulesText.h"
@@ -146,6 +147,13 @@ void Images() {
 
     Seed("palette", "palette", datakit::PaletteFile(Colours()));
     Seed("palette", "palette_empty", datakit::PaletteFile({}));
+
+    datakit::HFieldFile hf;
+    hf.n = 3;
+    hf.heights = {0, 1, 2, -1, 0.5f, 100, 3, 2, 1};
+    Seed("hfield", "hfield3", datakit::HFieldBytes(hf));
+    hf.rawN = 4;
+    Seed("hfield", "hfield_short", datakit::HFieldBytes(hf));
 }
 
 void Sounds() {
