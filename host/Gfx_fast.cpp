@@ -14,9 +14,9 @@ namespace {
 
 using ColourMode = FastColour;
 using AlphaMode = FastAlpha;
-enum class BlendMode { Off, SrcAlpha, Add, PremultipliedAlpha };  // off, SA/ISA, ONE/ONE, ONE/ISA
-enum class ZMode { Off, Test, TestWrite };
-enum class TexMode { None, Point, Bilinear, PointWrap, BilinearWrap };  // ...Wrap: both axes wrap
+using BlendMode = FastBlend;
+using ZMode = FastZ;
+using TexMode = FastTex;
 
 // The channels live in 16-bit lanes: b, g, r, a of one pixel in lanes 0-3, of the pixel right of it in
 // lanes 4-7. Every product below stays under 65536, so 16-bit multiplies are exact.
@@ -153,14 +153,16 @@ inline __m128i Sample2(const TexView& st, __m128i uv) {
                    Unpack2(a.t11, b.t11));
 }
 
-// Steps the values a fast span needs through the span: the diffuse colour, and u and v of stage 0 with
+// Walks the values a fast span needs through the span: the diffuse colour, and u and v of stage 0 with
 // the fog factor (the specular alpha) in one vector. Every lane takes exactly the float operations that
-// SpanWalker applies to it, so the pixels match the general shader's bit for bit.
+// SpanWalker applies to it (value + step * k for pixel k), so the pixels match the general shader's bit
+// for bit.
 template <bool Perspective>
 struct FastWalker {
     F4 c, cx;
     F4 x, xx;  // u0, v0, fog, fog
     float q, qx;
+    float k = 0;  // the pixel's index in the span
     int64_t z, dz;
     explicit FastWalker(const SpanSetup& a)
         : c(a.c),
@@ -172,10 +174,8 @@ struct FastWalker {
           z(a.z),
           dz(a.dz) {}
     void Next() {
-        c += cx;
-        x += xx;
+        k += 1.0f;
         z += dz;
-        if (Perspective) q += qx;
     }
     // The current pixel's diffuse colour (rounded, 0..255) and u, v, fog (u and v truncated and clamped
     // to +-1e9, the fog factor rounded to 0..255).
@@ -183,9 +183,10 @@ struct FastWalker {
         const F4 lo = {0, 0, 0, 0}, hi = {255.5f, 255.5f, 255.5f, 255.5f}, half = {0.5f, 0.5f, 0.5f, 0.5f};
         const F4 xlo = {-1.0e9f, -1.0e9f, 0, 0}, xhi = {1.0e9f, 1.0e9f, 255.5f, 255.5f};
         const F4 xhalf = {0, 0, 0.5f, 0.5f};  // adding 0 leaves u and v as they are
-        F4 vc = c, vx = x;
+        F4 vc = c + cx * k, vx = x + xx * k;
         if (Perspective) {
-            float w = q > 1e-20f ? 1.0f / q : 1e20f;
+            const float qk = q + qx * k;
+            float w = qk > 1e-20f ? 1.0f / qk : 1e20f;
             vc *= w;
             vx *= w;
         }
@@ -392,7 +393,13 @@ Pipeline::SpanFn PickTex(TexMode t, BlendMode b, ZMode z) {
     return nullptr;
 }
 
+bool g_forcePairs = false;
+
 }  // namespace
+
+void ForcePairSpans(bool on) {
+    g_forcePairs = on;
+}
 
 void ChooseSpanShader(Pipeline* p) {
     p->span = GeneralSpan;
@@ -452,6 +459,17 @@ void ChooseSpanShader(Pipeline* p) {
     p->fastAlpha = am;
     p->spanAffine = PickTex<false>(tm, bm, zm);
     p->spanPerspective = PickTex<true>(tm, bm, zm);
+    // Eight pixels at a time where the processor can (32-bit colour; 24-bit depth or none).
+    if (!g_forcePairs && !p->target565 && !(p->depth && p->depth16)) {
+        Pipeline::SpanFn wideAffine = WideSpanShader(false, tm, bm, zm);
+        Pipeline::SpanFn widePerspective = WideSpanShader(true, tm, bm, zm);
+        if (wideAffine && widePerspective) {
+            p->spanPairAffine = p->spanAffine;
+            p->spanPairPerspective = p->spanPerspective;
+            p->spanAffine = wideAffine;
+            p->spanPerspective = widePerspective;
+        }
+    }
     p->span = [](const Pipeline& pl, const SpanSetup& s, int x, int y, int n) {
         (s.perspective ? pl.spanPerspective : pl.spanAffine)(pl, s, x, y, n);
     };

@@ -85,6 +85,10 @@ struct PipelineStage {
 // What the fast span shaders compute from the texture and the diffuse colour.
 enum class FastColour : uint8_t { Modulate, SelectTexture, SelectDiffuse };
 enum class FastAlpha : uint8_t { Modulate, Texture, Diffuse };
+// The blend pairs, depth states and texture sampling the fast span shaders are specialised for.
+enum class FastBlend : uint8_t { Off, SrcAlpha, Add, PremultipliedAlpha };  // off, SA/ISA, ONE/ONE, ONE/ISA
+enum class FastZ : uint8_t { Off, Test, TestWrite };
+enum class FastTex : uint8_t { None, Point, Bilinear, PointWrap, BilinearWrap };  // ...Wrap: both axes wrap
 
 // One pixel pipeline compiled from the device states at a draw call.
 struct Pipeline {
@@ -120,6 +124,9 @@ struct Pipeline {
     SpanFn span = nullptr;
     // fast paths: the shaders for spans without and with perspective, and their colour and alpha
     SpanFn spanAffine = nullptr, spanPerspective = nullptr;
+    // the two-pixel shaders for the same states, where eight-pixel ones are in use (for the spans those
+    // leave to them)
+    SpanFn spanPairAffine = nullptr, spanPairPerspective = nullptr;
     FastColour fastColour = FastColour::Modulate;
     FastAlpha fastAlpha = FastAlpha::Modulate;
 };
@@ -160,26 +167,26 @@ inline F4 Max4(F4 a, F4 b) {
 }
 #endif
 
-// Walks the pixels of a span: the values step by one pixel's change at a time.
+// Walks the pixels of a span. The values of pixel k are computed from the span's first pixel as
+// value + step * k (one multiply and one add per lane, never accumulated from pixel to pixel), so that
+// shaders working on several pixels at once compute each pixel exactly as this walker does.
 template <bool Perspective>
 struct SpanWalker {
-    F4 c, s, t;
-    float q;
-    int64_t z;
+    const SpanSetup& a;
+    float k = 0;  // the pixel's index in the span
+    int64_t z;    // depth steps exactly (integers)
     // clamping limits, kept here so that the loops keep them in registers
     const F4 lo = {0, 0, 0, 0}, hi = {255.5f, 255.5f, 255.5f, 255.5f}, half = {0.5f, 0.5f, 0.5f, 0.5f};
     const F4 tlo = {-1.0e9f, -1.0e9f, -1.0e9f, -1.0e9f}, thi = {1.0e9f, 1.0e9f, 1.0e9f, 1.0e9f};
-    explicit SpanWalker(const SpanSetup& a) : c(a.c), s(a.s), t(a.t), q(a.q), z(a.z) {}
-    void Next(const SpanSetup& a) {
-        c += a.cx;
-        s += a.sx;
-        t += a.tx;
+    explicit SpanWalker(const SpanSetup& setup) : a(setup), z(setup.z) {}
+    void Next() {
+        k += 1.0f;
         z += a.dz;
-        if (Perspective) q += a.qx;
     }
     void Values(PixelIn* out) const {
-        F4 vc = c, vs = s, vt = t;
+        F4 vc = a.c + a.cx * k, vs = a.s + a.sx * k, vt = a.t + a.tx * k;
         if (Perspective) {
+            const float q = a.q + a.qx * k;
             float w = q > 1e-20f ? 1.0f / q : 1e20f;
             vc *= w;
             vs *= w;
@@ -202,6 +209,12 @@ bool GeneralShaderForced();
 void ChooseSpanShader(Pipeline* p);
 // Forces the general span shader for every pipeline (tests compare it with the fast paths).
 void ForceGeneralShader(bool on);
+// Keeps the fast paths to their two-pixel shaders even where the processor runs the eight-pixel ones
+// (tests compare both with the general shader).
+void ForcePairSpans(bool on);
+// The eight-pixel span shader for the states (null where the processor lacks 256-bit integer vectors or
+// the states are not covered).
+Pipeline::SpanFn WideSpanShader(bool perspective, FastTex tex, FastBlend blend, FastZ z);
 // The general span shader.
 void GeneralSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n);
 

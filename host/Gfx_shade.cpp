@@ -161,7 +161,7 @@ void GeneralSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
     uint8_t* zrow = p.depth ? p.depth + static_cast<ptrdiff_t>(y) * p.depthPitch : nullptr;
     const Rgba factor = Unpack8888(p.textureFactor);
     SpanWalker<Perspective> w(a);
-    for (int i = 0; i < n; ++i, ++x, w.Next(a)) {
+    for (int i = 0; i < n; ++i, ++x, w.Next()) {
         int64_t z = w.z;
         // depth
         uint32_t zval = 0;

@@ -518,19 +518,25 @@ std::vector<uint32_t> RandomScene(int setup, PixelFormat fmt, PixelFormat zfmt) 
 }
 
 TEST(GfxPipeline, FastSpanShadersEqualTheGeneralShader) {
-    for (int setup = 0; setup < 512; setup += 7) {
-        for (auto [fmt, zfmt] : {std::pair{PixelFormat::XRGB8888, PixelFormat::Z24},
-                                 std::pair{PixelFormat::RGB565, PixelFormat::Z16}}) {
-            std::vector<uint32_t> fast = RandomScene(setup, fmt, zfmt);
-            ForceGeneralShader(true);
-            std::vector<uint32_t> general = RandomScene(setup, fmt, zfmt);
-            ForceGeneralShader(false);
-            ASSERT_EQ(fast, general) << "setup " << setup;
-            int lit = 0;
-            for (uint32_t p : fast) lit += p != 0;
-            EXPECT_GT(lit, 100) << "setup " << setup;
+    // The two-pixel shaders, and the eight-pixel ones where the processor runs them.
+    for (bool pairs : {true, false}) {
+        ForcePairSpans(pairs);
+        for (int setup = 0; setup < 512; setup += 7) {
+            for (auto [fmt, zfmt] : {std::pair{PixelFormat::XRGB8888, PixelFormat::Z24},
+                                     std::pair{PixelFormat::RGB565, PixelFormat::Z16},
+                                     std::pair{PixelFormat::XRGB8888, PixelFormat::Unknown}}) {
+                std::vector<uint32_t> fast = RandomScene(setup, fmt, zfmt);
+                ForceGeneralShader(true);
+                std::vector<uint32_t> general = RandomScene(setup, fmt, zfmt);
+                ForceGeneralShader(false);
+                ASSERT_EQ(fast, general) << "setup " << setup << (pairs ? " pairs" : " wide");
+                int lit = 0;
+                for (uint32_t p : fast) lit += p != 0;
+                EXPECT_GT(lit, 100) << "setup " << setup;
+            }
         }
     }
+    ForcePairSpans(false);
 }
 
 TEST(GfxPipeline, ThreadedDrawingEqualsOneThread) {
