@@ -18,10 +18,10 @@
 namespace host {
 namespace {
 
-// Exact rounding of x / 255 in every 16-bit half, for 0 <= x <= 65025.
+// Exact rounding of x / 255 in every 16-bit half, for 0 <= x <= 65025: (x + 128) * 257 >> 16, the same
+// as ((x + 128) + ((x + 128) >> 8)) >> 8.
 KV_AVX2 inline __m256i Div255(__m256i x) {
-    x = _mm256_add_epi16(x, _mm256_set1_epi16(128));
-    return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
+    return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
 }
 
 // A 0..255 value of each lane in both 16-bit halves.
@@ -32,6 +32,13 @@ KV_AVX2 inline __m256i Both(__m256i v) {
 // Value + step * k for the eight pixels k of the group.
 KV_AVX2 inline __m256 At(__m256 value, __m256 step, __m256 k) {
     return _mm256_add_ps(value, _mm256_mul_ps(step, k));
+}
+
+// Value + step * k, times w (1 / q) when perspective.
+template <bool Perspective>
+KV_AVX2 inline __m256 Value(__m256 value, __m256 step, __m256 k, __m256 w) {
+    const __m256 v = At(value, step, k);
+    return Perspective ? _mm256_mul_ps(v, w) : v;
 }
 
 // A colour value rounded and clamped to 0..255, as SpanWalker rounds it.
@@ -91,17 +98,21 @@ KV_AVX2 inline __m256i Load(const int* p) {
 // their left columns lie within eight of the first one's (a span magnifying the texture, or drawn at about
 // one texel per pixel, on one row of texels): four row loads picked from by lane, instead of gathers. False
 // where the points do not fit.
-KV_AVX2 inline bool FetchRow(const WideTex& t, __m256i live, __m256i x0, __m256i x1, __m256i y0, __m256i y1,
-                             __m256i* t00, __m256i* t10, __m256i* t01, __m256i* t11) {
+// Wrapping both axes, a left column at most the next-to-last one has its right neighbour next to it, so
+// only clamped textures check that; a span whose v does not change (flatRows) is on one pair of rows.
+template <bool Wrapped>
+KV_AVX2 inline bool FetchRow(const WideTex& t, bool flatRows, __m256i live, __m256i x0, __m256i x1, __m256i y0,
+                             __m256i y1, __m256i* t00, __m256i* t10, __m256i* t01, __m256i* t11) {
     const int bx = _mm256_cvtsi256_si32(x0);
     if (bx < 0 || bx + 8 > t.lastColumn) return false;
     const int by0 = _mm256_cvtsi256_si32(y0), by1 = _mm256_cvtsi256_si32(y1);
     const __m256i seven = _mm256_set1_epi32(7);
     const __m256i d = _mm256_sub_epi32(x0, _mm256_set1_epi32(bx));
-    __m256i ok = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_max_epu32(d, seven), seven),
-                                  _mm256_cmpeq_epi32(x1, _mm256_add_epi32(x0, _mm256_set1_epi32(1))));
-    ok = _mm256_and_si256(ok, _mm256_and_si256(_mm256_cmpeq_epi32(y0, _mm256_set1_epi32(by0)),
-                                               _mm256_cmpeq_epi32(y1, _mm256_set1_epi32(by1))));
+    __m256i ok = _mm256_cmpeq_epi32(_mm256_max_epu32(d, seven), seven);
+    if (!Wrapped) ok = _mm256_and_si256(ok, _mm256_cmpeq_epi32(x1, _mm256_add_epi32(x0, _mm256_set1_epi32(1))));
+    if (!flatRows)
+        ok = _mm256_and_si256(ok, _mm256_and_si256(_mm256_cmpeq_epi32(y0, _mm256_set1_epi32(by0)),
+                                                   _mm256_cmpeq_epi32(y1, _mm256_set1_epi32(by1))));
     ok = _mm256_or_si256(ok, _mm256_xor_si256(live, _mm256_set1_epi32(-1)));  // lanes past the span: any
     if (_mm256_movemask_epi8(ok) != -1) return false;
     const int* r0 = t.texels + (static_cast<ptrdiff_t>(by0) << t.shift) + bx;
@@ -114,7 +125,7 @@ KV_AVX2 inline bool FetchRow(const WideTex& t, __m256i live, __m256i x0, __m256i
 }
 
 template <FastTex Tex>
-KV_AVX2 inline Halves Sample(const WideTex& t, __m256i live, __m256i u, __m256i v) {
+KV_AVX2 inline Halves Sample(const WideTex& t, bool flatRows, __m256i live, __m256i u, __m256i v) {
     const __m256i iu = _mm256_srai_epi32(u, 8), iv = _mm256_srai_epi32(v, 8);
     constexpr bool bothWrap = Tex == FastTex::PointWrap || Tex == FastTex::BilinearWrap;
     if constexpr (Tex == FastTex::Point || Tex == FastTex::PointWrap) {
@@ -133,7 +144,7 @@ KV_AVX2 inline Halves Sample(const WideTex& t, __m256i live, __m256i u, __m256i 
             y0 = Address(iv, t.mh, t.wrapV), y1 = Address(iv1, t.mh, t.wrapV);
         }
         __m256i p00, p10, p01, p11;
-        if (!FetchRow(t, live, x0, x1, y0, y1, &p00, &p10, &p01, &p11)) {
+        if (!FetchRow<bothWrap>(t, flatRows, live, x0, x1, y0, y1, &p00, &p10, &p01, &p11)) {
             const __m256i r0 = _mm256_sll_epi32(y0, t.log2w), r1 = _mm256_sll_epi32(y1, t.log2w);
             p00 = Gather(t, _mm256_add_epi32(r0, x0));
             p10 = Gather(t, _mm256_add_epi32(r0, x1));
@@ -240,19 +251,31 @@ KV_AVX2 void WideSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n
         tex.lastColumn = st.texW - 1;
     }
 
-    // Depth: x 2^32 in 64-bit lanes (pixels 0-3 and 4-7 of the group), stepping exactly.
+    // Depth x 2^32: with both ends of the span in the buffer's range every depth of it lies in 0..2^32 - 1,
+    // so 32-bit lanes stepping modulo 2^32 hold each exactly (lanes past the span's end hold anything).
     ZCompare zc{};
-    __m256i zLo = _mm256_setzero_si256(), zHi = zLo, zStep = zLo;
+    __m256i zLanes = _mm256_setzero_si256(), zStep = zLanes;
     if constexpr (Z != FastZ::Off) {
         zc = MakeZCompare(p.zFunc);
-        // Lanes past the end of a one-pixel span may wrap round (they are never used): unsigned steps.
-        const uint64_t z0 = static_cast<uint64_t>(a.z), dz = static_cast<uint64_t>(a.dz);
-        auto lane64 = [&](uint64_t k) { return static_cast<long long>(z0 + dz * k); };
-        zLo = _mm256_setr_epi64x(lane64(0), lane64(1), lane64(2), lane64(3));
-        zHi = _mm256_setr_epi64x(lane64(4), lane64(5), lane64(6), lane64(7));
-        zStep = _mm256_set1_epi64x(static_cast<long long>(dz * 8));
+        const uint32_t z0 = static_cast<uint32_t>(a.z), dz = static_cast<uint32_t>(a.dz);
+        zLanes = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(z0)),
+                                  _mm256_mullo_epi32(_mm256_set1_epi32(static_cast<int>(dz)), laneIndex));
+        zStep = _mm256_set1_epi32(static_cast<int>(dz * 8u));
     }
-    const __m256i pickLow = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+    const bool lessEqual = p.zFunc == CompareFunc::LessEqual;
+
+    // Values constant over an affine span (flat or unlit faces, texture rows along the span) are
+    // computed once; where the diffuse side of a product is white the multiply is left out.
+    const bool flatDiffuse = !Perspective && a.cx[0] == 0 && a.cx[1] == 0 && a.cx[2] == 0 && a.cx[3] == 0;
+    __m256i dBrFlat = _mm256_setzero_si256(), dGaFlat = dBrFlat;
+    if (flatDiffuse) {
+        dBrFlat = _mm256_or_si256(_mm256_or_si256(Colour(cb), _mm256_slli_epi32(Colour(cr), 16)), difWhiteBr);
+        dGaFlat = _mm256_or_si256(_mm256_or_si256(Colour(cg), _mm256_slli_epi32(Colour(ca), 16)), difWhiteGa);
+    }
+    const bool whiteBr = flatDiffuse && _mm256_cvtsi256_si32(dBrFlat) == 0x00FF00FF;
+    const bool whiteGa = flatDiffuse && _mm256_cvtsi256_si32(dGaFlat) == 0x00FF00FF;
+    const bool flatV = !Perspective && a.tx[1] == 0;
+    const __m256i vFlat = Coord(tv);
 
     for (int i = 0; i < n; i += 8) {
         const int left = n - i;
@@ -261,47 +284,52 @@ KV_AVX2 void WideSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n
         __m256i pass = live;
         __m256i zval = _mm256_setzero_si256(), zOld = zval;
         if constexpr (Z != FastZ::Off) {
-            // Depth >> 8 of the eight pixels (in range, so the low 32 bits hold it).
-            const __m256i lo = _mm256_permutevar8x32_epi32(_mm256_srli_epi64(zLo, 8), pickLow);
-            const __m256i hi = _mm256_permutevar8x32_epi32(_mm256_srli_epi64(zHi, 8), pickLow);
-            zval = _mm256_permute2x128_si256(lo, hi, 0x20);
-            zLo = _mm256_add_epi64(zLo, zStep);
-            zHi = _mm256_add_epi64(zHi, zStep);
+            // The depth values (24 bits) of the eight pixels.
+            zval = _mm256_srli_epi32(zLanes, 8);
+            zLanes = _mm256_add_epi32(zLanes, zStep);
             zOld = full ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(depth + i))
                         : _mm256_maskload_epi32(reinterpret_cast<const int*>(depth + i), live);
             const __m256i stored = _mm256_srli_epi32(zOld, 8);
-            const __m256i lt = _mm256_cmpgt_epi32(stored, zval), gt = _mm256_cmpgt_epi32(zval, stored);
-            const __m256i eq = _mm256_cmpeq_epi32(zval, stored);
-            const __m256i ok = _mm256_or_si256(
-                _mm256_or_si256(_mm256_and_si256(lt, zc.less), _mm256_and_si256(eq, zc.equal)),
-                _mm256_and_si256(gt, zc.greater));
-            pass = _mm256_and_si256(pass, ok);
+            const __m256i gt = _mm256_cmpgt_epi32(zval, stored);
+            if (lessEqual) {
+                pass = _mm256_andnot_si256(gt, pass);
+            } else {
+                const __m256i lt = _mm256_cmpgt_epi32(stored, zval), eq = _mm256_cmpeq_epi32(zval, stored);
+                const __m256i ok = _mm256_or_si256(
+                    _mm256_or_si256(_mm256_and_si256(lt, zc.less), _mm256_and_si256(eq, zc.equal)),
+                    _mm256_and_si256(gt, zc.greater));
+                pass = _mm256_and_si256(pass, ok);
+            }
             if (_mm256_testz_si256(pass, pass)) continue;
         }
 
         const __m256 k = _mm256_add_ps(lane, _mm256_set1_ps(static_cast<float>(i)));
-        __m256 vb = At(cb, cbx, k), vg = At(cg, cgx, k), vr = At(cr, crx, k), va = At(ca, cax, k);
-        __m256 vu = At(tu, tux, k), vv = At(tv, tvx, k), vf = At(fo, fox, k);
+        __m256 w = _mm256_set1_ps(1.0f);
         if constexpr (Perspective) {
             const __m256 qk = At(q, qx, k);
-            const __m256 w = _mm256_blendv_ps(_mm256_set1_ps(1e20f), _mm256_div_ps(_mm256_set1_ps(1.0f), qk),
-                                              _mm256_cmp_ps(qk, _mm256_set1_ps(1e-20f), _CMP_GT_OQ));
-            vb = _mm256_mul_ps(vb, w), vg = _mm256_mul_ps(vg, w), vr = _mm256_mul_ps(vr, w);
-            va = _mm256_mul_ps(va, w), vu = _mm256_mul_ps(vu, w), vv = _mm256_mul_ps(vv, w);
-            vf = _mm256_mul_ps(vf, w);
+            w = _mm256_blendv_ps(_mm256_set1_ps(1e20f), _mm256_div_ps(_mm256_set1_ps(1.0f), qk),
+                                 _mm256_cmp_ps(qk, _mm256_set1_ps(1e-20f), _CMP_GT_OQ));
         }
-        const __m256i dBr = _mm256_or_si256(_mm256_or_si256(Colour(vb), _mm256_slli_epi32(Colour(vr), 16)),
-                                            difWhiteBr);
-        const __m256i dGa = _mm256_or_si256(_mm256_or_si256(Colour(vg), _mm256_slli_epi32(Colour(va), 16)),
-                                            difWhiteGa);
+        __m256i dBr = dBrFlat, dGa = dGaFlat;
+        if (!flatDiffuse) {
+            dBr = _mm256_or_si256(
+                _mm256_or_si256(Colour(Value<Perspective>(cb, cbx, k, w)), _mm256_slli_epi32(Colour(Value<Perspective>(cr, crx, k, w)), 16)),
+                difWhiteBr);
+            dGa = _mm256_or_si256(
+                _mm256_or_si256(Colour(Value<Perspective>(cg, cgx, k, w)), _mm256_slli_epi32(Colour(Value<Perspective>(ca, cax, k, w)), 16)),
+                difWhiteGa);
+        }
         Halves t{white, white};
-        if constexpr (Tex != FastTex::None) t = Sample<Tex>(tex, live, Coord(vu), Coord(vv));
-        __m256i br = Div255(_mm256_mullo_epi16(_mm256_or_si256(t.br, texWhiteBr), dBr));
-        __m256i ga = Div255(_mm256_mullo_epi16(_mm256_or_si256(t.ga, texWhiteGa), dGa));
+        if constexpr (Tex != FastTex::None)
+            t = Sample<Tex>(tex, flatV, live, Coord(Value<Perspective>(tu, tux, k, w)), flatV ? vFlat : Coord(Value<Perspective>(tv, tvx, k, w)));
+        // Texture x diffuse; a white diffuse side leaves the texture as it is (x * 255 / 255 is x).
+        __m256i br = _mm256_or_si256(t.br, texWhiteBr), ga = _mm256_or_si256(t.ga, texWhiteGa);
+        if (!whiteBr) br = Div255(_mm256_mullo_epi16(br, dBr));
+        if (!whiteGa) ga = Div255(_mm256_mullo_epi16(ga, dGa));
         // The source alpha in both halves, for blending (taken before fog).
         const __m256i sa = Both(_mm256_srli_epi32(ga, 16));
         if (fog) {
-            const __m256i f = Both(Colour(vf)), g = _mm256_sub_epi16(white, f);
+            const __m256i f = Both(Colour(Value<Perspective>(fo, fox, k, w))), g = _mm256_sub_epi16(white, f);
             br = Div255(_mm256_add_epi16(_mm256_mullo_epi16(br, f), _mm256_mullo_epi16(fogBr, g)));
             ga = Div255(_mm256_add_epi16(_mm256_mullo_epi16(ga, f), _mm256_mullo_epi16(fogGa, g)));
         }
