@@ -30,6 +30,7 @@ struct GfxDevice {
     std::vector<Pipeline> pipelines;
     std::vector<Primitive> batch;
     std::vector<RawTriangle> raw;  // triangles of the batch still to be set up
+    std::vector<std::vector<uint32_t>> bins;  // per band of rows: the batch's primitives reaching it, in order
 };
 
 namespace {
@@ -177,15 +178,26 @@ void DrawBatch(GfxDevice* d) {
     }
     int height = d->target ? d->target->height : 0;
     int bands = (height + kBandRows - 1) / kBandRows;
+    // Each band's primitives are listed once, so that a band reads only the primitives that reach it.
+    if (d->bins.size() < static_cast<size_t>(bands)) d->bins.resize(static_cast<size_t>(bands));
+    for (int b = 0; b < bands; ++b) d->bins[static_cast<size_t>(b)].clear();
+    for (size_t i = 0; i < prims.size(); ++i) {
+        const Primitive& prim = prims[i];
+        if (prim.kind == 0 || prim.rowBottom <= 0 || prim.rowTop >= height) continue;
+        const int first = std::max(prim.rowTop, 0) / kBandRows;
+        const int last = (std::min(prim.rowBottom, height) - 1) / kBandRows;
+        for (int b = first; b <= last; ++b) d->bins[static_cast<size_t>(b)].push_back(static_cast<uint32_t>(i));
+    }
     std::atomic<int> next{0};
     Pool().Run([&](int, int) {
         for (;;) {
             int band = next.fetch_add(1);
             if (band >= bands) break;
             int y0 = band * kBandRows, y1 = y0 + kBandRows;
-            for (const Primitive& prim : prims)
-                if (prim.kind != 0 && prim.rowTop < y1 && prim.rowBottom > y0)
-                    RasterPrimitive(pipes[prim.pipeline], prim, y0, y1);
+            for (uint32_t i : d->bins[static_cast<size_t>(band)]) {
+                const Primitive& prim = prims[i];
+                RasterPrimitive(pipes[prim.pipeline], prim, y0, y1);
+            }
         }
     });
     d->batch.clear();
@@ -523,23 +535,13 @@ GfxViewport GetViewport(const GfxDevice* d) {
     return d ? d->viewport : GfxViewport{};
 }
 
-GfxResult Clear(GfxDevice* d, int count, const GfxRect* rects, uint32_t flags, uint32_t colour, float z,
-                uint32_t) {
-    if (!d || !d->target || count < 0 || (count > 0 && !rects)) return GfxErrInvalidParams;
+namespace {
+
+// Clears the rows of a rectangle (already inside the viewport); large ones in bands on the workers.
+void ClearRows(GfxDevice* d, const GfxRect& r, uint32_t flags, uint32_t c, uint32_t z16, uint32_t z24) {
     GfxSurface* zb = d->target->zbuffer;
-    if ((flags & GfxClearZBuffer) && !zb) return GfxErrInvalidParams;
-    DrawBatch(d);
-    const GfxViewport& vp = d->viewport;
-    GfxRect whole{vp.x, vp.y, vp.x + vp.width, vp.y + vp.height};
-    double zc = std::clamp(static_cast<double>(z), 0.0, 1.0);
-    uint32_t z16 = static_cast<uint32_t>(std::min(std::floor(zc * 65536.0), 65535.0));
-    uint32_t z24 = static_cast<uint32_t>(std::min(std::floor(zc * 16777216.0), 16777215.0)) << 8;
-    uint32_t c = PackPixel(d->target->format, colour);
-    for (int i = 0; i < std::max(count, 1); ++i) {
-        GfxRect r = count ? rects[i] : whole;
-        r.left = std::max(r.left, whole.left), r.top = std::max(r.top, whole.top);
-        r.right = std::min(r.right, whole.right), r.bottom = std::min(r.bottom, whole.bottom);
-        for (int y = r.top; y < r.bottom; ++y) {
+    auto rows = [&](int top, int bottom) {
+        for (int y = top; y < bottom; ++y) {
             if (flags & GfxClearTarget) {
                 uint8_t* row = d->target->pixels + static_cast<ptrdiff_t>(y) * d->target->pitch;
                 if (d->target->format == PixelFormat::RGB565)
@@ -558,6 +560,40 @@ GfxResult Clear(GfxDevice* d, int count, const GfxRect* rects, uint32_t flags, u
                                 z24);
             }
         }
+    };
+    const int height = r.bottom - r.top;
+    if (WantedThreads() <= 1 || static_cast<int64_t>(height) * std::max(r.right - r.left, 0) < 65536) {
+        rows(r.top, r.bottom);
+        return;
+    }
+    Pool().Resize(WantedThreads());
+    const int bands = (height + kBandRows - 1) / kBandRows;
+    std::atomic<int> next{0};
+    Pool().Run([&](int, int) {
+        for (int band; (band = next.fetch_add(1)) < bands;)
+            rows(r.top + band * kBandRows, std::min(r.top + (band + 1) * kBandRows, r.bottom));
+    });
+}
+
+}  // namespace
+
+GfxResult Clear(GfxDevice* d, int count, const GfxRect* rects, uint32_t flags, uint32_t colour, float z,
+                uint32_t) {
+    if (!d || !d->target || count < 0 || (count > 0 && !rects)) return GfxErrInvalidParams;
+    GfxSurface* zb = d->target->zbuffer;
+    if ((flags & GfxClearZBuffer) && !zb) return GfxErrInvalidParams;
+    DrawBatch(d);
+    const GfxViewport& vp = d->viewport;
+    GfxRect whole{vp.x, vp.y, vp.x + vp.width, vp.y + vp.height};
+    double zc = std::clamp(static_cast<double>(z), 0.0, 1.0);
+    uint32_t z16 = static_cast<uint32_t>(std::min(std::floor(zc * 65536.0), 65535.0));
+    uint32_t z24 = static_cast<uint32_t>(std::min(std::floor(zc * 16777216.0), 16777215.0)) << 8;
+    uint32_t c = PackPixel(d->target->format, colour);
+    for (int i = 0; i < std::max(count, 1); ++i) {
+        GfxRect r = count ? rects[i] : whole;
+        r.left = std::max(r.left, whole.left), r.top = std::max(r.top, whole.top);
+        r.right = std::min(r.right, whole.right), r.bottom = std::min(r.bottom, whole.bottom);
+        ClearRows(d, r, flags, c, z16, z24);
     }
     return GfxOk;
 }
