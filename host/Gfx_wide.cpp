@@ -201,6 +201,11 @@ KV_AVX2 inline ZCompare MakeZCompare(CompareFunc f) {
 
 template <bool Perspective, FastTex Tex, FastBlend Blend, FastZ Z>
 KV_AVX2 void WideSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
+    // Spans shorter than a vector (small triangles) go as fast two pixels at a time.
+    if (n < 8) {
+        (Perspective ? p.spanPairPerspective : p.spanPairAffine)(p, a, x, y, n);
+        return;
+    }
     // The depths of the span lie between those of its ends; where an end falls outside the buffer's
     // range the two-pixel shader, which clamps pixel by pixel, draws the span.
     if constexpr (Z != FastZ::Off) {
