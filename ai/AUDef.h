@@ -1,43 +1,67 @@
-// Action units: named groups of units that the world file defines and the mission places, removes and
-// commands together. Until the action units are built, the world file reader's calls land on the empty
-// functions here and the definitions' chunk bodies are kept by the reader (world/WorldFile.h).
+// Action units: named groups of units that the mission places, removes and commands together. The world
+// file defines each against an abstract clan 0-2 with one list of units per level clan; the level maps the
+// abstract clans to its clans and activates the action units.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
-struct Unit;
-struct ConstructPool;
+#include "objects/Itfc.h"
 
-// One clan's list of units of an action unit; every array has count entries.
+struct construct;
+struct ConstructPool;
+struct Clan;
+struct Unit;
+
+constexpr int kMaxAUDefs = 99;
+
+enum : int32_t {
+    kActionNone = 0, kActionDataScan = 1, kActionObjectScan = 2, kActionObjectCapture = 3,
+    kActionUnitCapture = 4, kActionEnterData = 5, kActionDone = 99,
+};
+
+
+// One list of units: five parallel arrays of count entries (null when count is 0).
 struct AUUnitList {
     int32_t count;
-    Unit** types;           // "unit list"
-    int32_t* percentages;   // "unit percentage"
-    int32_t (*coords)[6];   // "unit coord": place records, six words each
-    void** data;            // "unit data": per unit a data block or null
-    int32_t* dataSizes;     // "unit data size"
+    Unit** units;          // "unit list"
+    int32_t* percentages;  // "unit percentage"
+    int32_t (*places)[6];  // "unit coord": x, y, z, two words, heading
+    void** data;           // "unit data": a block or null
+    int32_t* dataSizes;    // "unit data size"
 };
 
 struct AUDef {
-    char name[32];         // "noname" at creation
-    int32_t abstractClan;  // 0..2, -1 at creation
+    char name[32];          // "noname" at creation
+    int32_t abstractClan;   // 0-2, -1 at creation
     int32_t headerWord;
-    int32_t readerWord;    // the chunk type the world file reader passes along
-    int32_t chunkSize;     // the chunk size the world file reader passes along
-    AUUnitList lists[3];   // per level clan index
-    int32_t action;
+    int32_t readerWord;     // the chunk type the world-file reader passes along
+    int32_t chunkSize;
+    AUUnitList lists[3];    // per level clan index
+    int32_t action;         // kActionNone .. kActionEnterData, kActionDone
     int32_t actionValues[4];
-    int32_t placed;
-    ConstructPool* pool;
+    int32_t placed;         // 1 while its units are in the world
+    ConstructPool* pool;    // "audef %s pool", null until created
 };
 
-constexpr int kMaxAUDefs = 99;
 extern AUDef* AUDefTable[kMaxAUDefs];
 extern int32_t AUDefCount;
 
-// A new action unit appended to AUDefTable. Not built yet: returns null.
+// A new empty action unit appended to the table; fatal past 99.
 AUDef* CreateAUDef();
-// Reads a definition chunk's body from the stream (standing behind the chunk header). Not built yet:
-// does nothing.
-void ReadAUDef(AUDef* def, int32_t type, int32_t size, FILE* stream);
+// Reads one definition from the stream, which stands at the body of a world-file action-unit chunk of
+// type readerWord and chunkSize bytes (its 8-byte header included); the definition must lie within the
+// body, and the stream is left just behind it.
+void ReadAUDef(AUDef* def, int readerWord, int chunkSize, FILE* stream);
+// The same from a body in memory (fileName names the file in messages); returns the bytes it took.
+size_t ReadAUDefBody(AUDef* def, int readerWord, const uint8_t* body, size_t size, const char* fileName);
+AUDef* NamedAUDef(const char* name);
+// The first action unit whose pool holds the construct, with its position there; null when none.
+AUDef* FindAUOfUnit(const construct* con, int* index);
+// The place record of the construct in the mapped clan's list, with its index; null when not found.
+int32_t* AUDef_FindUnitSlot(AUDef* au, const construct* con, int* index);
+// CREATE makes the pool and the units, PLACE places them, UNPLACE takes them out of the world, DESTROY
+// frees them and the pool; other methods are ignored. Returns 0.
+uintptr_t AUDef_itfc(AUDef* au, ItfcMethod method, uintptr_t arg = 0);
+// Removes it from the table, takes its units out of the world, destroys them and frees it; null ignored.
+void DeleteAUDef(AUDef* au);

@@ -1,0 +1,49 @@
+// The AI bridge: keeps every unit's per-clan AI records, runs each clan's AI once per world-tick call
+// over the clan's message queue, applies the returned orders and empties the queue. It also serves the
+// AI a line-of-sight test, the terrain vertex test by access type and the saved form of a unit reference.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "ai/AIRecords.h"
+
+struct AIMessage;
+struct Clan;
+class HL_hilogic;
+
+// The high-level AI of the three clans, or null.
+extern HL_hilogic* HiLogic;
+
+// One clan's message queue: head and the place of the last next field.
+struct AIQueue {
+    AIMessage* head;
+    AIMessage** tail;
+};
+extern AIQueue AIQueues[3];
+
+// Creates the high-level AI and the nine damage variables; the three clans must exist.
+void aistubs_Init();
+// Frees every queued message and the high-level AI.
+void aistubs_Shutdown();
+// The AI step of one world-tick call.
+void aistubs_Tick(int ticks);
+// Fills a new record of view rec for the unit.
+void aistubs_CreateAIUnit(AIUnitRecord* rec, construct* unit);
+void aistubs_UpdateAIUnit(AIUnitRecord* rec, uint8_t captureFlag);
+// The variable "<a>_DAMAGE_FROM_<b>" found or created and set to value.
+void CreateDamageVar(int a, int b, int value);
+// Copies the moving parts of a record when a unit record is copied.
+void CopyAIUnitRecord(AIUnitRecord* dst, const AIUnitRecord* src);
+// Saved form of a unit reference: u32 0 for none, else u32 1, the action unit's 32-byte name and the
+// unit's u32 index in its pool. The bytes written are added to *size.
+void aistubs_WriteAIUnit(FILE* file, const AIUnitRecord* rec, uint32_t* size);
+AIUnitRecord* aistubs_ReadAIUnit(FILE* stream, int view);
+// 1 when the line between the two units is obstructed, 0 when clear; *computed 1 when worked out now.
+int aistubs_InLineOfSight(AIUnitRecord* a, AIUnitRecord* b, int* computed);
+// The game name of the unit's units-file entry ("" without one).
+const char* aistubs_UnitTypeInfo(const AIUnitRecord* rec);
+int aistubs_IsPlayerClan(int clanIndex);
+int aistubs_KnownToOtherClan(construct* unit);
+uint32_t GetFrameCounter();
+

@@ -1,0 +1,53 @@
+// The AI's reading of units-file entries and a few geometric helpers shared by the AI's files.
+#include <cmath>
+
+#include "ai/AI_local.h"
+#include "core/Memory.h"
+#include "objects/Itfc.h"
+#include "objects/Units.h"
+#include "world/Construct.h"
+
+namespace ai {
+
+uint32_t KlassOf(const construct* con) {
+    return con && con->unit ? con->unit->klass : 0;
+}
+
+const char* UnitNameOf(const construct* con) {
+    return con && con->unit && con->unit->name ? con->unit->name : "";
+}
+
+const char* UnitGameNameOf(const construct* con) {
+    return con && con->unit && con->unit->gameName ? con->unit->gameName : "";
+}
+
+int32_t Length3(const int32_t v[3]) {
+    double x = v[0], y = v[1], z = v[2];
+    double l = std::sqrt(x * x + y * y + z * z);
+    return l >= 2147483647.0 ? INT32_MAX : int32_t(l);
+}
+
+void Normalise32768(const int32_t v[3], int32_t out[3]) {
+    double x = v[0], y = v[1], z = v[2];
+    double l = std::sqrt(x * x + y * y + z * z);
+    if (l <= 0) {
+        out[0] = out[1] = out[2] = 0;
+        return;
+    }
+    for (int k = 0; k < 3; ++k) out[k] = int32_t(double(v[k]) * 32768.0 / l);
+}
+
+bool StructureOf(construct* con, int32_t* structure) {
+    auto* state = reinterpret_cast<StateRecord*>(CallItfc(con, ItfcMethod::GETSTATE));
+    if (!state) return false;
+    *structure = state->structure;
+    return true;
+}
+
+// Without a terrain matrix there is nothing between two points.
+int PointObstructed(const int32_t p[3]) {
+    (void)p;
+    return 0;
+}
+
+}  // namespace ai
