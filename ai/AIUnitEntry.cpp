@@ -6,8 +6,13 @@
 #include "objects/Itfc.h"
 #include "objects/Units.h"
 #include "world/Construct.h"
+#include "world/Terrain.h"
 
 namespace ai {
+
+namespace {
+constexpr uint32_t kSeeThrough = 0x800;
+}
 
 uint32_t KlassOf(const construct* con) {
     return con && con->unit ? con->unit->klass : 0;
@@ -44,10 +49,15 @@ bool StructureOf(construct* con, int32_t* structure) {
     return true;
 }
 
-// Without a terrain matrix there is nothing between two points.
+// Without a terrain matrix there is nothing between two points. A stacked construct that can be seen
+// through (construct flag 0x800) does not block the line.
 int PointObstructed(const int32_t p[3]) {
-    (void)p;
-    return 0;
+    if (!CurrentMatrix) return 0;
+    construct* stacked = nullptr;
+    const int c = CheckMatrixPosition(CurrentMatrix, p, &stacked, WaterLevelAt(p[0], p[2]));
+    if (c == 0) return 0;
+    if (c == 3 && stacked && (stacked->flags & kSeeThrough)) return 0;
+    return 1;
 }
 
 }  // namespace ai

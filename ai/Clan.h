@@ -54,11 +54,10 @@ extern int32_t ClanCount;
 extern Clan* AbstractClanMap[4];
 extern Clan* PlayerClan;  // the local player's clan, or null
 
-// Level status written by UpdateClanStatus and read by the in-game interface and the level's end.
+// Level status written by UpdateClanStatus and read by the in-game interface and the level's end (the
+// won and lost flags are the level's, world/Level.h).
 extern int32_t WinCountdown;   // ticks; 0 when not running
 extern int32_t LoseCountdown;
-extern int32_t MissionWon;
-extern int32_t MissionLost;
 extern AUDef* ActionTargetAU;  // the action unit within action range of the player's unit, or null
 extern construct* NearestRadioactive;
 extern int32_t NearestRadioactiveDistance;

@@ -7,11 +7,10 @@
 #include "ai/Clan.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
+#include "world/Level.h"
 
 int32_t WinCountdown = 0;
 int32_t LoseCountdown = 0;
-int32_t MissionWon = 0;
-int32_t MissionLost = 0;
 AUDef* ActionTargetAU = nullptr;
 construct* NearestRadioactive = nullptr;
 int32_t NearestRadioactiveDistance = INT32_MAX;

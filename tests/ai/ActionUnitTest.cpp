@@ -7,7 +7,7 @@
 #include "core/Config.h"
 #include "objects/Units.h"
 #include "support/MemTrack.h"
-#include "tools/datakit/ActionUnit.h"
+#include "tools/datakit/WorldFile.h"
 #include "tools/datakit/UnitsFile.h"
 
 namespace aitest {
@@ -34,8 +34,8 @@ protected:
         while (UnitCount > 0) FreeUnit(UnitTable[0]);
         std::memcpy(ItfcRegistry, savedSlots_, sizeof savedSlots_);
     }
-    static datakit::ActionUnitEntry Entry(const char* type, int32_t x, int32_t z, int32_t percentage = 100) {
-        datakit::ActionUnitEntry e;
+    static datakit::WorldAUUnit Entry(const char* type, int32_t x, int32_t z, int32_t percentage = 100) {
+        datakit::WorldAUUnit e;
         e.type = type;
         e.percentage = percentage;
         e.place = {x, 0, z, 0, 0, 4096};
@@ -48,8 +48,8 @@ protected:
     }
     // The outpost: GA's list (level clan 1) holds two jeeps (the second with data and not placed) and a
     // hut; EMA's list one jeep.
-    static datakit::ActionUnitDef Outpost() {
-        datakit::ActionUnitDef def;
+    static datakit::WorldAUDef Outpost() {
+        datakit::WorldAUDef def;
         def.name = "outpost";
         def.abstractClan = 1;
         def.headerWord = 42;
@@ -64,7 +64,7 @@ private:
 };
 
 TEST_F(ActionUnits, ADefinitionIsReadWithItsListsAndDataBlocks) {
-    AUDef* au = Read(datakit::ActionUnitBody(Outpost()));
+    AUDef* au = Read(datakit::AUDefBody(Outpost()));
     EXPECT_STREQ(au->name, "outpost");
     EXPECT_EQ(au->abstractClan, 1);
     EXPECT_EQ(au->headerWord, 42);
@@ -87,7 +87,7 @@ TEST_F(ActionUnits, ADefinitionIsReadWithItsListsAndDataBlocks) {
 }
 
 TEST_F(ActionUnits, ReadingFromTheStreamLeavesItAtTheEndOfTheChunk) {
-    std::vector<uint8_t> body = datakit::ActionUnitBody(Outpost());
+    std::vector<uint8_t> body = datakit::AUDefBody(Outpost());
     std::string path = dir_ / "chunk.bin";
     FILE* f = std::fopen(path.c_str(), "wb");
     std::fwrite(body.data(), 1, body.size(), f);
@@ -108,12 +108,12 @@ TEST_F(ActionUnits, ReadingFromTheStreamLeavesItAtTheEndOfTheChunk) {
 
 TEST_F(ActionUnits, MalformedDefinitionsAreRefused) {
     kvtest::MemTrack mem;
-    auto entryBody = [](const std::function<void(datakit::ActionUnitDef&)>& edit) {
-        datakit::ActionUnitDef def;
+    auto entryBody = [](const std::function<void(datakit::WorldAUDef&)>& edit) {
+        datakit::WorldAUDef def;
         def.name = "bad";
         def.lists[0] = {Entry("Jeep", 0, 0)};
         edit(def);
-        return datakit::ActionUnitBody(def);
+        return datakit::AUDefBody(def);
     };
     std::vector<uint8_t> unterminated = entryBody([](auto&) {});
     std::memset(unterminated.data() + 44, 'J', 32);  // the entry's type name without its terminator
@@ -149,7 +149,7 @@ TEST_F(ActionUnits, MalformedDefinitionsAreRefused) {
 TEST_F(ActionUnits, UnitsAreCreatedPlacedRemovedAndDestroyed) {
     Rules("outpost_Action UNITCAPTURE 5 6 7;");
     ConstructPool* captured = CreateConstructPool(32, "tobecaptured");
-    AUDef* au = Read(datakit::ActionUnitBody(Outpost()));
+    AUDef* au = Read(datakit::AUDefBody(Outpost()));
     EXPECT_EQ(FatalText([&] { AUDef_itfc(au, ItfcMethod::CREATE); }), "Error(AUDef): This AU's abstract clan is not mapped");
     AbstractClanMap[1] = ga();
     SetPlayerClan(ga());
@@ -198,7 +198,7 @@ TEST_F(ActionUnits, UnitsAreCreatedPlacedRemovedAndDestroyed) {
 TEST_F(ActionUnits, DeleteTakesPlacedUnitsOutAndFreesEverything) {
     kvtest::MemTrack mem;
     AbstractClanMap[1] = ga();
-    AUDef* au = Read(datakit::ActionUnitBody(Outpost()));
+    AUDef* au = Read(datakit::AUDefBody(Outpost()));
     AUDef_itfc(au, ItfcMethod::CREATE);
     AUDef_itfc(au, ItfcMethod::PLACE);
     DeleteAUDef(au);

@@ -2,6 +2,7 @@
 // from action units, and threat detection and ageing on a hand-made scene.
 #include "AIFixtures.h"
 #include "support/MemTrack.h"
+#include "world/TerrainFixtures.h"
 
 namespace aitest {
 namespace {
@@ -199,6 +200,38 @@ TEST_F(Threats, HostilityDecidesWhoDetectsWhom) {
         RemoveFromConstructPool(ga()->pool, b);
         ema()->threatCount = 0;
     }
+}
+
+TEST_F(Threats, AHillBetweenHidesFromEyesButNotFromRadar) {
+    kvtest::HandMatrix terrain(4, 4);
+    CurrentMatrix = terrain.m;
+    for (int32_t X = 30; X < 34; ++X)
+        for (int32_t Z = 0; Z < 64; ++Z) terrain.At(X, Z).height = 10000;  // a ridge across the map
+    construct* a = Unit(ema(), kTile / 2, 20000, 2 * kTile, 10 * kTile);
+    construct* b = Unit(ga(), 3 * kTile + kTile / 2, 20000, 2 * kTile);
+    DetectThreats();
+    ThreatEntry* e = EntryFor(a, b);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->flags, kThreatRadar | kThreatObstructed);
+    int computed = 0;
+    AIUnitRecord* ra = &Block(a)->share.ai[0];
+    AIUnitRecord* rb = &Block(b)->share.ai[0];
+    EXPECT_EQ(aistubs_InLineOfSight(ra, rb, &computed), 1);  // from the threat list
+    EXPECT_EQ(computed, 0);
+    EXPECT_EQ(aistubs_InLineOfSight(rb, ra, &computed), 1);  // probed now
+    EXPECT_EQ(computed, 1);
+
+    Block(a)->share.sightType = kSightEye;
+    Block(a)->share.insideOrient[6] = 32768;  // looking along +x, toward b
+    Block(a)->share.insideOrient[8] = 0;
+    DetectThreats();
+    EXPECT_EQ(EntryFor(a, b), nullptr);
+    for (int32_t X = 30; X < 34; ++X)
+        for (int32_t Z = 0; Z < 64; ++Z) terrain.At(X, Z).height = 0;
+    DetectThreats();
+    ASSERT_NE(EntryFor(a, b), nullptr);
+    EXPECT_EQ(EntryFor(a, b)->flags, kThreatSight);
+    CurrentMatrix = nullptr;
 }
 
 TEST_F(Threats, StealthHidesFromRadarButNotFromEyes) {

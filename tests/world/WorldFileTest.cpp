@@ -8,6 +8,9 @@
 #include <functional>
 #include <string>
 
+#include "ai/AUDef.h"
+#include "core/Memory.h"
+#include "objects/Units.h"
 #include "core/Package.h"
 #include "host/Fs.h"
 #include "platform/Texture.h"
@@ -61,6 +64,7 @@ protected:
         offmatrixclone_idx = 0;
         filteraccessiblemap = 0;
         FreeQZWDKeptChunks();
+        while (AUDefCount > 0) DeleteAUDef(AUDefTable[0]);
         while (TexCount) DeleteTex(TexTable[TexCount - 1]);
         ResetMatrixGlobals();
     }
@@ -133,6 +137,8 @@ TEST_F(WorldFileTest, Version102IsReadBackChunkByChunk) {
     w.TileDefPool(Definitions(2));
     w.Textures(TwoTextures());
     w.Sky(Sky());
+    Unit* jeep = CreateUnit();  // the action unit names it; its type is not needed to read the definition
+    jeep->name = qzStrDup("EMAJeep", "unit name");
     datakit::WorldAUDef au;
     au.name = "EMA_Group";
     au.lists[0].push_back({"EMAJeep", 100, {1, 2, 3, 4, 5, 6}, std::vector<uint8_t>{9, 9}});
@@ -181,11 +187,22 @@ TEST_F(WorldFileTest, Version102IsReadBackChunkByChunk) {
     ASSERT_NE(def, nullptr);
     EXPECT_EQ(std::vector<uint8_t>(def->body, def->body + def->bodySize), datakit::AUDefBody(au));
     EXPECT_NE(FindQZWDChunk(kChunkUnitData, 0), nullptr);
+    // The action unit is read, and the unit-data chunk has replaced its unit's data block.
+    ASSERT_EQ(AUDefCount, 1);
+    const AUDef* read = AUDefTable[0];
+    EXPECT_STREQ(read->name, "EMA_Group");
+    EXPECT_EQ(read->readerWord, 7);
+    ASSERT_EQ(read->lists[0].count, 1);
+    EXPECT_EQ(read->lists[0].units[0], jeep);
+    EXPECT_EQ(read->lists[0].places[0][5], 6);
+    EXPECT_EQ(read->lists[0].dataSizes[0], 3);
+    EXPECT_EQ(static_cast<const uint8_t*>(read->lists[0].data[0])[2], 3);
     // A position on the map reads the definition through the loaded matrix.
     const int32_t pos[3] = {65536 + 3 * 4096, 0, 2 * 65536 + 4096};
     EXPECT_EQ(GroundHeight(m, pos, 0, 0, nullptr), (1000 * ((1 * 3 + 2) % 2) + 16 + 3) * 8);
 
     Clear();
+    FreeUnit(jeep);
     EXPECT_EQ(track.Live(), 0);
 }
 
