@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "ai/AIRecords.h"
+#include "objects/ConstructRes.h"
 
 struct construct;
 struct AUDef;
@@ -68,8 +69,7 @@ struct UnitShare {
     float aimDivergence;
     float aimWobble;
     int32_t wobbleCountdown;
-    int32_t ownedCount;
-    construct** owned;
+    OwnedConstructs owned;      // fragments made by the type; destroyed with the unit
     int32_t displayWord;        // threat display: 2 known to the player's clan, -1 lost from its list
     int32_t hitFlag;
     void* crosshair;

@@ -19,3 +19,5 @@ int PointOutsideFrustum(const FixVec* p) {
     if (y > halfH || -y > halfH) return 1;
     return 0;
 }
+
+void DrawSegment3D(const int32_t* /*from*/, const int32_t* /*to*/) {}

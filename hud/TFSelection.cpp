@@ -1,0 +1,3 @@
+#include "hud/TFSelection.h"
+
+void UpdateTFSelection(TFView* /*view*/) {}
