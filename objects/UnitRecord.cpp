@@ -175,8 +175,7 @@ void InitUnitShare(construct* con, UnitShare* rec, float scale) {
     rec->target = nullptr;
     rec->targetParam = 0;
     // 8. Threat lists for a unit that sees.
-    rec->threats = rec->prevThreats = nullptr;
-    rec->threatCapacity = rec->threatCount = rec->prevThreatCount = 0;
+    FreeUnitThreatLists(rec);  // a record placed again without its release gives its old lists back
     if (rec->sightType != 0 || rec->sightRange != 0) AllocUnitThreatLists(rec, kUnitThreatCapacity);
     // 9. Alert, velocity, the give-way bytes, action units.
     rec->alertCountdown = 0;
@@ -187,6 +186,7 @@ void InitUnitShare(construct* con, UnitShare* rec, float scale) {
     rec->crosshair = nullptr;
     rec->sideStepping = rec->waiting = 0;
     rec->actionAUCount = 0;
+    qzFree(rec->actionAUs);
     rec->actionAUs = nullptr;
     // 10. Action units named by "ActionAU_0".."ActionAU_9".
     if (FindUnitRule(unit, "ActionAU_0")) {
