@@ -452,4 +452,66 @@ TEST_F(UnitRecordTest, AUnitThatLeavesIsNeverReadThroughAStalePointer) {
     DeleteConstructPool(shells);
 }
 
+TEST_F(UnitRecordTest, AutopilotBringsThePlayerBack16000InsideAndWobbleFlipsAndShrinks) {
+    construct* me = Make(ema(), 0, 0);
+    UnitShare& r = TB(me)->share;
+    r.area[0] = -100000, r.area[1] = -100000, r.area[2] = 100000, r.area[3] = 100000;
+    ControlInput none{};
+    TickUnitShare(me, &r, 0, none, none);
+    EXPECT_EQ(r.autopilot, 0);  // not the player's unit
+    me->pos[0] = 100001;
+    TickUnitShare(me, &r, 0, none, none);
+    EXPECT_EQ(r.autopilot, 0);
+    PlayerUnit = me;
+    TickUnitShare(me, &r, 0, none, none);
+    EXPECT_EQ(r.autopilot, 1);
+    EXPECT_EQ(r.autopilotDir[0], -32768);
+    for (int32_t x : {99000, 84000}) {
+        me->pos[0] = x;
+        TickUnitShare(me, &r, 0, none, none);
+        EXPECT_EQ(r.autopilot, 1) << x;
+    }
+    me->pos[0] = 83999;
+    TickUnitShare(me, &r, 0, none, none);
+    EXPECT_EQ(r.autopilot, 0);
+    PlayerUnit = nullptr;
+
+    // The wobble flips every 110 ticks and shrinks by 0.9 only while above an eighth of the divergence.
+    construct* foe = Make(ga());
+    r.target = foe;
+    r.aimDivergence = 800;
+    r.aimWobble = 800;
+    r.wobbleCountdown = 110;
+    const float expected[] = {-720, 648, -583.2f, 524.88f};
+    for (float e : expected) {
+        for (int i = 0; i < 55; ++i) TickUnitShare(me, &r, 1, none, none);  // 55 TICKs of 2 ticks
+        EXPECT_NEAR(r.aimWobble, e, 0.01f);
+    }
+    r.aimWobble = 100;  // at most an eighth: only the sign changes
+    r.wobbleCountdown = 1;
+    TickUnitShare(me, &r, 0, none, none);
+    EXPECT_FLOAT_EQ(r.aimWobble, -100);
+}
+
+TEST_F(UnitRecordTest, CopiedStateNeverCarriesTargets) {
+    construct* a = Make(ema());
+    construct* b = Make(ema());
+    construct* foe = Make(ga());
+    UnitShare& ra = TB(a)->share;
+    ra.lockTarget = foe;
+    ra.target = foe;
+    ra.targetedBy = 2;
+    ra.killCount = 3;
+    ra.aimPoint[0] = 77;
+    ra.giveWayCountdown = 40;
+    CopyUnitState(&TB(b)->share, &ra);
+    const UnitShare& rb = TB(b)->share;
+    EXPECT_EQ(rb.lockTarget, nullptr);
+    EXPECT_EQ(rb.target, nullptr);
+    EXPECT_EQ(rb.targetedBy, 0);
+    EXPECT_EQ(rb.killCount, 3);
+    EXPECT_EQ(rb.aimPoint[0], 77);
+    EXPECT_EQ(rb.giveWayCountdown, 40);
+}
+
 }  // namespace
