@@ -378,8 +378,9 @@ void ForgetUnitReferences(construct* gone) {
             if (c->owner == gone) c->owner = nullptr;
             for (construct*& hit : c->hits)
                 if (hit == gone) hit = nullptr;
-            // Units and buildings (constructs of a units-file entry) carry a record.
-            if (c->unit && c->itfc)
+            // Units and buildings (constructs of a units-file entry) carry a record; scenery and
+            // lanterns never do and are not asked.
+            if (c->unit && c->itfc && !(c->unit->klass & (kKlassScenery | kKlassLantern)))
                 if (UnitShare* rec = GetUnitShare(c)) ForgetInRecord(rec, gone);
         }
     }
