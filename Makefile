@@ -55,6 +55,7 @@ test: testbuild
 bench: deps
 	cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_TESTS=OFF -DKV_BENCH=ON
 	cmake --build build/bench -j $(JOBS)
+	build/bench/mkdemo --out build/bench/demo >/dev/null
 	@for b in build/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
 # The libFuzzer harnesses of fuzz/, built with clang in a folder of their own, and their seed corpus.

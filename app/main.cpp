@@ -5,9 +5,11 @@
 #include <string>
 
 #include "host/Fs.h"
+#include "host/Gfx.h"
 #include "host/InputScript.h"
 #include "host/Window.h"
 #include "world/Startup.h"
+#include "world/WorldHash.h"
 
 namespace {
 
@@ -17,7 +19,10 @@ void Usage() {
             "  --data DIR     run in the data tree DIR (default: the current directory)\n"
             "  --headless     no window, no sound device; the clock advances by a fixed step per frame\n"
             "  --frames N     headless: stop after N frames\n"
-            "  --input FILE   headless: scripted input (see README)\n");
+            "  --input FILE   headless: scripted input (see README)\n"
+            "  --memcheck     track every allocation; exit code 3 when any is left at exit\n"
+            "  --world-hash   print a fingerprint of the world state when each level ends\n"
+            "  --raster-threads N  worker threads of the software rasterizer (0: one per core)\n");
 }
 
 }  // namespace
@@ -48,6 +53,12 @@ int main(int argc, char** argv) {
             frames = atoi(value("--frames"));
         } else if (a == "--input") {
             HeadlessInputScript = value("--input");
+        } else if (a == "--memcheck") {
+            MemCheckFromStart = 1;
+        } else if (a == "--world-hash") {
+            ReportWorldHash = 1;
+        } else if (a == "--raster-threads") {
+            host::SetRasterThreads(atoi(value("--raster-threads")));
         } else if (a == "--help" || a == "-h") {
             Usage();
             return 0;
@@ -72,5 +83,5 @@ int main(int argc, char** argv) {
     host::SetHeadless(headless);
     host::SetFrameLimit(headless ? frames : 0);
     GameMain();
-    return 0;
+    return TrackedBlocksAtExit > 0 ? 3 : 0;
 }

@@ -17,3 +17,15 @@ int MenuFrame() {
 }
 void BuildScreen(int n) { (void)n; }
 void WriteCampaignProgress() {}
+
+// Widgets, backgrounds and teams are not built yet.
+TeamEntry* TeamTable[kMaxTeams];
+int32_t TeamCount = 0;
+
+void LoadScreenBackground(int slot, const char* name) { (void)slot, (void)name; }
+void FreeScreenBackground(int slot) { (void)slot; }
+int ReadTeamFlags(const char* path) {
+    (void)path;
+    return 0;
+}
+void DeleteTeam(TeamEntry* team) { (void)team; }

@@ -14,3 +14,17 @@ int MenuFrame();
 void BuildScreen(int n);
 // Records a won mission in the campaign progress file.
 void WriteCampaignProgress();
+
+struct TeamEntry;
+
+// Loads a screen background image into a slot, and frees it.
+void LoadScreenBackground(int slot, const char* name);
+void FreeScreenBackground(int slot);
+// Reads the task-force defaults of a mission script before a saved game switches missions.
+int ReadTeamFlags(const char* path);
+// The front end's team table (the list of teams).
+constexpr int kMaxTeams = 64;
+extern TeamEntry* TeamTable[kMaxTeams];
+extern int32_t TeamCount;
+// Removes a team record (the later entries move down) and frees it.
+void DeleteTeam(TeamEntry* team);

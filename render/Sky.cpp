@@ -11,3 +11,10 @@ void BuildSky(FILE* stream, SkyCell* sky) {
 }
 
 void FreeSkyCell(SkyCell* sky) { (void)sky; }
+
+void SetGameClock(float seconds) { (void)seconds; }
+void SetGameTime(int day, int hour, int minute, int second) { (void)day, (void)hour, (void)minute, (void)second; }
+void AdvanceClouds(int ticks) { (void)ticks; }
+void AdvanceSkyFade(int ticks) { (void)ticks; }
+void LoadFlareTextures() {}
+void FreeFlareTextures() {}

@@ -17,3 +17,14 @@ SkyCell* CreateSkyCell();
 void BuildSky(FILE* stream, SkyCell* sky);
 // Frees a sky record; null is ignored. Not built yet: does nothing.
 void FreeSkyCell(SkyCell* sky);
+
+// The game clock and the sun: stores the game time in seconds (and the day, hour and minute that follow)
+// and aims the sun; sets the time from its parts. Not built yet: do nothing.
+void SetGameClock(float seconds);
+void SetGameTime(int day, int hour, int minute, int second);
+// Moves the clouds and the sky fade by their rates per tick. Not built yet: do nothing.
+void AdvanceClouds(int ticks);
+void AdvanceSkyFade(int ticks);
+// Loads and frees the numbered flare textures. Not built yet: do nothing.
+void LoadFlareTextures();
+void FreeFlareTextures();

@@ -21,3 +21,7 @@ int PointOutsideFrustum(const FixVec* p) {
 }
 
 void DrawSegment3D(const int32_t* /*from*/, const int32_t* /*to*/) {}
+
+// View drawing and the scape boards are not built yet: nothing is drawn.
+void RenderAllViews() {}
+void UpdateAllScapeBoards() {}

@@ -24,3 +24,8 @@ int PointOutsideFrustum(const FixVec* p);
 // Draws a 3D line between two world points (16.16) in the current view. Not drawn yet: the view loop's
 // line drawing is not built.
 void DrawSegment3D(const int32_t from[3], const int32_t to[3]);
+
+// Draws every active camera's view of the frame, with the overlays of the main view.
+void RenderAllViews();
+// Refreshes every scape board from the terrain (after the terrain or the water levels changed).
+void UpdateAllScapeBoards();

@@ -1,18 +1,91 @@
 // Level building, the frame loop, teardown and the saved-game commands.
 #pragma once
 
-// Builds the level of MissionName behind the loading screen.
-void InitLevel(int loadingSavedGame);
+#include <cstdint>
+
+struct CommMenu;
+struct construct;
+struct Geom;
+struct TFView;
+
+// Builds the level of MissionName behind the loading screen; a nonzero argument gives the player the
+// other side than the mission's "ourclan".
+void InitLevel(int swapSides);
 // Runs the level frame by frame; returns its end code (0, 1, 3 or 4).
 int RunGame();
-// Tears the level down.
+// Tears the level down: rules and configuration read again, a fresh OwnPlayer, no mission.
 void TeardownLevel();
-// Saves, loads or restarts through the saved-game files.
-int GameFileCommand(const char* name, int command);
+// Around the reading of a saved game into the running level.
+int BeforeRestoreGame();
+void AfterRestoreGame(construct* unit);
+// Saved-game commands: 6 load (switching missions when needed), 7 save, 8 forced load, 9 load only
+// into the running mission. A null name keeps the previous one.
+void GameFileCommand(const char* name, int command);
+// The saved-game file's writer and reader that the commands use (tests replace them; null restores the
+// saved-game module's own).
+using GameFileSaver = int (*)(const char* name);
+using GameFileLoader = int (*)(const char* name, int force, char* otherMission);
+void SetGameFileHandlers(GameFileSaver save, GameFileLoader load);
+// The player's side gets its default task force ("tf_default_%d") at "friendposition1".
+void RedefineTF();
 
-// State of the running level that the menus read.
-extern int InGame;         // non-zero while a level runs (the menus are then the in-game menu)
-extern int MissionWon;     // set when the mission has been won
-extern int MissionLost;    // set when the mission has been lost (screen 12 is up)
-extern int MultiplayerOn;  // non-zero while a networked game runs
-extern int IsHost;         // non-zero while this machine hosts it
+// Draws the loading screen for one step of building or teardown: the background, the progress of step
+// index out of count and the caption (printf style). A null caption only retires the current caption.
+void ShowBuzyScreen(int first, int background, int index, int count, const char* format, ...)
+    __attribute__((format(printf, 5, 6)));
+// Receives every caption shown (tests and the debug print); null for none.
+using BuzyCaptionSink = void (*)(const char* caption);
+void SetBuzyCaptionSink(BuzyCaptionSink sink);
+
+// State of the level and its loops.
+extern int BuildingLevel;        // 1 while InitLevel runs
+extern int TearingDown;          // 1 while TeardownLevel runs
+extern int RestoringGame;        // 1 between BeforeRestoreGame and AfterRestoreGame
+extern int ResyncTicks;          // the next frame gets no ticks
+extern int InGame;               // 1 while the frame loop runs (the menus are then the in-game menu)
+extern int InGameMenuOpen;
+extern int DebugOverlay;
+extern int EscapeWasDown;
+extern int RecordReplayExport;
+extern int RecordReplayTicksPerFrame;
+extern int WinFlag;              // set when the mission has been won
+extern int LoseFlag;             // set when the mission has been lost (screen 12 is up)
+extern int MultiplayerOn;        // non-zero while a networked game runs
+extern int IsHost;               // non-zero while this machine hosts it
+extern int32_t NearPlaneDistance;  // the debug overlay's near-plane distance (500)
+extern float FieldOfView;          // degrees
+
+// The level's objects (null between levels).
+extern TFView* PlayerTFView;
+extern CommMenu* PlayerCommMenu;
+extern construct* SatCamera;
+extern construct* StatCamera;
+extern construct* WatchCamera;
+extern construct* WayPointer;
+extern Geom* DummyGeom;
+
+// Saved-game state.
+extern char GameFileName[256];
+extern int32_t SavedNoticeTicks;
+extern int32_t LoadedNoticeTicks;
+extern char GameFileQuestion[128];
+extern char TFDefaultNames[10][32];
+extern int32_t TFDefaultCount;
+
+// The restart point saved right after a level is built.
+constexpr const char* kMissionStartName = "__mission_start";
+
+// Frame timing: the scaled time of the previous frame, the carried tick fraction and the frame rate.
+struct TickClock {
+    double previous;  // centiseconds x game_speed
+    double carry;     // the fraction of a tick carried to the next frame
+    double frames;
+    double timeSum;
+    double rate;  // frames per centisecond
+};
+// A frame never counts more ticks than this: one second of game time, more when the game runs faster.
+int MaxFrameTicks(double speed);
+void StartTickClock(TickClock* clock, double nowCentiseconds, double speed);
+// The ticks of a frame ending at nowCentiseconds; with *resync set the frame gets none (the fraction is
+// kept) and the flag is cleared.
+int FrameTicks(TickClock* clock, double nowCentiseconds, double speed, int* resync);

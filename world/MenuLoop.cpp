@@ -10,13 +10,16 @@
 #include "host/Window.h"
 #include "hud/Icons.h"
 #include "hud/MousePtr.h"
+#include "platform/Dxgl.h"
 #include "platform/Font.h"
 #include "platform/InputDevices.h"
 #include "platform/Music.h"
 #include "platform/Sound.h"
 #include "render/RenderTables.h"
 #include "world/Level.h"
+#include "world/TickCounter.h"
 #include "world/Startup.h"
+#include "world/WorldHash.h"
 
 int LastEndCode = -1;
 int LevelsPlayed = 0;
@@ -97,6 +100,18 @@ void ReadMenuTexts() {
 
 void RereadRules() { ReadRules("app/rules"); }
 
+// Until the menus can start a map, the first menu pass starts the mission named by the configuration's
+// "lastmap" when it is set, so that a level can be reached.
+bool StartLastMap() {
+    static bool started = false;
+    // A name too long for a mission name cannot name a mission: the menus stay.
+    const size_t length = strlen(lastmap);
+    if (started || length == 0 || length >= sizeof MissionName) return false;
+    started = true;
+    memcpy(MissionName, lastmap, length + 1);
+    return true;
+}
+
 }  // namespace
 
 int NextScreenForEndCode(int endCode, const char* missionName, int currentScreen, int* closingMovie) {
@@ -125,7 +140,7 @@ void MenuAndLevelLoop() {
         if (LastEndCode == 3) WriteCampaignProgress();
         BuildScreen(MenuScreen);
 
-        int result = 0;
+        int result = StartLastMap() ? 1 : 0;
         while (result == 0) {
             PumpMessages();
             // Closing the window, or the end of a headless run, quits as the menu's quit does.
@@ -149,6 +164,13 @@ void MenuAndLevelLoop() {
         }
         StartSoundtrack();
         LastEndCode = RunGame();
+        if (ReportWorldHash) {
+            int constructs = 0;
+            const uint64_t hash = WorldStateHash(&constructs);
+            printf("world state %016llx (%s, %d constructs, tick %u)\n", static_cast<unsigned long long>(hash),
+                   MissionName, constructs, static_cast<unsigned>(FrameCounter));
+            fflush(stdout);
+        }
         StopBackgroundMusic();
         SetSoundOutput(false);
 

@@ -7,6 +7,10 @@ extern int DisplayOK;   // 0 after the window had to be repainted; the frame loo
 
 // The program: start-up, the menu and level loop, shutdown. Returns 1 after shutdown.
 int GameMain();
+// Set by the command line before GameMain: the allocation tracker records from the start, and the
+// tracked blocks still live at exit are reported on stderr and counted here.
+extern int MemCheckFromStart;
+extern int TrackedBlocksAtExit;
 
 // Opens every device and sets the initial render state; returns the graphics device's result.
 int OpenDisplay();

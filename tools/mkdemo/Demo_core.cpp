@@ -59,6 +59,8 @@ bool BuildCoreFiles(const Context& ctx) {
     // written at shutdown then says first_run 0.
     datakit::ConfigFile config;
     config.set("fullscreen", {datakit::Num(0)}).set("first_run", {datakit::Num(1)});
+    // The mission the game starts with until the menus can choose one.
+    config.setText("lastmap", "Ema01");
     if (!config.write(ctx.Path("Vexa.cfg"))) return false;
     // The bindings the key screen restores.
     if (!datakit::WriteTextFile(ctx.Path("default.qzk"), datakit::DefaultBindingsText(datakit::ConfigFile())))
@@ -68,7 +70,8 @@ bool BuildCoreFiles(const Context& ctx) {
     if (!ReadSource(ctx, "app/rules", rules)) return false;
     rules += datakit::OtherBindingRules() + "end\n";
     if (!datakit::WriteRulesText(ctx.Path("app/rules"), rules)) return false;
-    for (const char* rel : {"app/rules_unit.txt", "app/rules_weapon.txt", "app/text/Ingame.txt", "app/text/Menu.txt"})
+    for (const char* rel : {"app/rules_unit.txt", "app/rules_weapon.txt", "app/text/Ingame.txt", "app/text/Menu.txt",
+                            "app/text/Text_Ema01.txt", "Scripts/Ema01.txt"})
         if (!CopyText(ctx, rel)) return false;
     std::string units;
     return ReadSource(ctx, "app/units", units) && datakit::WriteUnitsText(ctx.Path("app/units"), units);

@@ -86,6 +86,27 @@ bool WriteWater(const Context& ctx) {
     return datakit::WriteTexAnimFolder(ctx.Path("TexAnims/water1"), frames, alphas);
 }
 
+bool WriteWaterSpecular(const Context& ctx) {
+    // Four frames of drifting highlights for the water's second texture stage: bright glints on grey.
+    constexpr int kSize = 64, kFrames = 4;
+    std::vector<std::vector<uint8_t>> frames, alphas;
+    std::vector<Rgb> pal(256);
+    for (int i = 0; i < 256; ++i) pal[size_t(i)] = Rgb{uint8_t(i), uint8_t(i), uint8_t(i)};
+    for (int f = 0; f < kFrames; ++f) {
+        std::vector<uint8_t> idx(kSize * kSize);
+        double phase = 2.0 * M_PI * f / kFrames;
+        for (int y = 0; y < kSize; ++y)
+            for (int x = 0; x < kSize; ++x) {
+                double u = 2.0 * M_PI * x / kSize, v = 2.0 * M_PI * y / kSize;
+                double w = std::pow(0.5 + 0.5 * std::sin(3 * u + phase) * std::sin(2 * v - phase), 4.0);
+                idx[size_t(y) * kSize + x] = uint8_t(std::lround(w * 255.0));
+            }
+        frames.push_back(datakit::EngineTexture(6, 6, idx, &pal));
+        alphas.push_back({});
+    }
+    return datakit::WriteTexAnimFolder(ctx.Path("TexAnims/waterspecular1"), frames, alphas);
+}
+
 // A round sprite: white, its alpha falling off from the centre (an engine texture with its alpha map).
 bool WriteFlare(const Context& ctx, const std::string& rel, int log2Size, double sharpness) {
     int size = 1 << log2Size;
@@ -143,6 +164,7 @@ bool BuildTextures(const Context& ctx) {
                                 NoiseTexture(7, g.from, g.to, g.seed)))
             return false;
     if (!WriteWater(ctx)) return false;
+    if (!WriteWaterSpecular(ctx)) return false;
     if (!WriteSkyAndFlares(ctx)) return false;
     std::vector<Rgb> grey(256);
     for (int i = 0; i < 256; ++i) grey[size_t(i)] = Rgb{uint8_t(i), uint8_t(i), uint8_t(i)};

@@ -1,0 +1,16 @@
+// The task-force view is not built yet: none is made and the player never drives a unit.
+#include "hud/TFView.h"
+
+construct* PlayerUnit = nullptr;
+
+TFView* CreateTFView() { return nullptr; }
+void DeleteTFView(TFView* view) { (void)view; }
+void DeleteTaskButton(TFView* view, TaskButton* button) { (void)view, (void)button; }
+CommMenu* CreateCommMenu() { return nullptr; }
+void DeleteCommMenu(CommMenu* menu) { (void)menu; }
+void TacticalMapFrame(TFView* view, PlayerCell* player, int ticks) { (void)view, (void)player, (void)ticks; }
+void PlayerViewInput(TFView* view, PlayerCell* player, int ticks) { (void)view, (void)player, (void)ticks; }
+void UpdateTFSelection(TFView* view) { (void)view; }
+void LeaveUnitView(TFView* view) { (void)view; }
+void EnterUnitView(TFView* view, construct* unit, int flag) { (void)view, (void)unit, (void)flag; }
+void UpdateStandStillTimer(int ticks) { (void)ticks; }

@@ -1,0 +1,5 @@
+// Weather is not built yet: these do nothing.
+#include "render/Weather.h"
+
+void StopPrecipitation() {}
+void MoveDrops(int ticks) { (void)ticks; }

@@ -1,0 +1,48 @@
+// What the level's build, teardown and saved-game files share.
+#pragma once
+
+#include <cstdint>
+
+namespace host {
+struct GfxSurface;
+}
+struct DirLight;
+struct Tex;
+
+// The rules of the running level that no other module keeps yet.
+struct LevelSettings {
+    float eyesightRange, eyesightAperture, beamsightRange, beamsightRadius;
+    float cloudSpeed;  // the rule's value x 0.00001
+    int32_t cloudAlpha, starAlpha;
+    int32_t sceneryLighting;
+    float sunDarkeningBias;
+    float windVector[3];
+    int32_t allHostilesVisible, showUnitPaths, showUnitNames, hiLogicTrace, hiLogicInfo, showDayEvents,
+        showUnitBounding, showUnitBSphere;
+    float dustEmission;
+    int32_t dustScale;
+    uint8_t dustColour[3];
+    int32_t cockpitOnly;
+    float targetAcquireDelay;
+    uint8_t waterColour[3];
+    uint8_t waterSpecularBias[3];
+    int32_t waterTransparent;
+    uint8_t ambientLighting[3];
+    uint8_t caveFogColour[3];
+    int32_t specularWater;  // two-texture water while the device can draw it
+    int32_t sphereMapping;
+    float earthAxisPitch;
+    int32_t extViewPorts;  // "ExtViewPort_MaxNo"
+};
+extern LevelSettings CurrentLevel;
+
+// Buffers and textures the level owns.
+extern uint8_t* ClusterCells[64];  // "cluster cell", 4 bytes each
+extern uint8_t* TmpFaces[2];       // "tmp face", 452 bytes each
+extern Tex* SphereMapTex;
+extern Tex* NoiseTex;
+extern host::GfxSurface* CrosshairBitmaps[3];
+extern DirLight* SunLight;
+
+// The loading screen's background slot.
+constexpr int kLoadingBackgroundSlot = 0;
