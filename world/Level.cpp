@@ -122,6 +122,7 @@ void ResetLevelState() {
     CurrentLevel.sphereMapping = 1;
     for (uint8_t& c : CurrentLevel.waterSpecularBias) c = 20;
     for (uint8_t& c : CurrentLevel.caveFogColour) c = 64;
+    SceneryLightingRate = 0;
     WaterAnim = WaterAnim2 = nullptr;
     WaterTex = WaterTex2 = nullptr;
     WaterFrame = WaterFrame2 = 0;
