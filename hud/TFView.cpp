@@ -1,8 +1,6 @@
 // The task-force view is not built yet: none is made and the player never drives a unit.
 #include "hud/TFView.h"
 
-construct* PlayerUnit = nullptr;
-
 TFView* CreateTFView() { return nullptr; }
 void DeleteTFView(TFView* view) { (void)view; }
 void DeleteTaskButton(TFView* view, TaskButton* button) { (void)view, (void)button; }

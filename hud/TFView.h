@@ -25,7 +25,7 @@ struct CommMenu {
     int32_t open;  // 0 while closed
 };
 
-// The unit the player drives, or null on the tactical map.
+// The unit the player drives, or null on the tactical map (defined with the clans' status).
 extern construct* PlayerUnit;
 
 TFView* CreateTFView();

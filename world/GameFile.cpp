@@ -119,24 +119,24 @@ void Load(int command, bool mayRebuild) {
 
 // Replaces one clan's unit list of an action unit by the given unit types (no places, no data).
 void ReplaceUnitList(AUUnitList* list, Unit* const* units, int count) {
-    qzFree(list->types);
+    qzFree(list->units);
     qzFree(list->percentages);
-    qzFree(list->coords);
+    qzFree(list->places);
     for (int i = 0; i < list->count; ++i)
         if (list->data) qzFree(list->data[i]);
     qzFree(list->data);
     qzFree(list->dataSizes);
     *list = AUUnitList{};
     if (count <= 0) return;
-    list->types = static_cast<Unit**>(qzAlloc(count * static_cast<int>(sizeof(Unit*)), "unit list"));
+    list->units = static_cast<Unit**>(qzAlloc(count * static_cast<int>(sizeof(Unit*)), "unit list"));
     list->percentages = static_cast<int32_t*>(qzAlloc(count * 4, "unit percentage"));
-    list->coords = static_cast<int32_t(*)[6]>(qzAlloc(count * 24, "unit coord"));
+    list->places = static_cast<int32_t(*)[6]>(qzAlloc(count * 24, "unit coord"));
     list->data = static_cast<void**>(qzAlloc(count * static_cast<int>(sizeof(void*)), "unit data"));
     list->dataSizes = static_cast<int32_t*>(qzAlloc(count * 4, "unit data size"));
     for (int i = 0; i < count; ++i) {
-        list->types[i] = units[i];
+        list->units[i] = units[i];
         list->percentages[i] = 100;
-        memset(list->coords[i], 0, sizeof list->coords[i]);
+        memset(list->places[i], 0, sizeof list->places[i]);
         list->data[i] = nullptr;
         list->dataSizes[i] = 0;
     }

@@ -223,6 +223,11 @@ void SetUpSides(int swap) {
         if (const Rule* r = FindRulef("%s_beam_lighting", clan->name); r && r->count > 0)
             clan->searchLight = static_cast<uint8_t>(TruncateToInt32(r->values[0]));
     }
+    // The world file's abstract clans: 0 the mission's own side, 1 the other side, 2 "ARAB"; a swap
+    // changes only the side the player takes.
+    AbstractClanMap[0] = NamedClan(ours);
+    AbstractClanMap[1] = NamedClan(other);
+    AbstractClanMap[2] = NamedClan("ARAB");
     SetPlayerClan(NamedClan(swap ? other : ours));
 }
 

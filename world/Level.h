@@ -50,6 +50,9 @@ extern int RecordReplayExport;
 extern int RecordReplayTicksPerFrame;
 extern int WinFlag;              // set when the mission has been won
 extern int LoseFlag;             // set when the mission has been lost (screen 12 is up)
+// The same two flags under the names the mission logic uses.
+inline int& MissionWon = WinFlag;
+inline int& MissionLost = LoseFlag;
 extern int MultiplayerOn;        // non-zero while a networked game runs
 extern int IsHost;               // non-zero while this machine hosts it
 extern int32_t NearPlaneDistance;  // the debug overlay's near-plane distance (500)
