@@ -8,7 +8,6 @@ CommMenu* CreateCommMenu() { return nullptr; }
 void DeleteCommMenu(CommMenu* menu) { (void)menu; }
 void TacticalMapFrame(TFView* view, PlayerCell* player, int ticks) { (void)view, (void)player, (void)ticks; }
 void PlayerViewInput(TFView* view, PlayerCell* player, int ticks) { (void)view, (void)player, (void)ticks; }
-void UpdateTFSelection(TFView* view) { (void)view; }
 void LeaveUnitView(TFView* view) { (void)view; }
 void EnterUnitView(TFView* view, construct* unit, int flag) { (void)view, (void)unit, (void)flag; }
 void UpdateStandStillTimer(int ticks) { (void)ticks; }

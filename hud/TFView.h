@@ -37,8 +37,8 @@ void DeleteCommMenu(CommMenu* menu);
 void TacticalMapFrame(TFView* view, PlayerCell* player, int ticks);
 // The keys of the player's 3D view for one world-tick call.
 void PlayerViewInput(TFView* view, PlayerCell* player, int ticks);
-// Rebuilds the current group's selection and its task buttons.
-void UpdateTFSelection(TFView* view);
+// Rebuilds the current group's selection and its task buttons (hud/TFSelection.h).
+#include "hud/TFSelection.h"
 // Returns from a unit's view to the tactical map; takes manual control of a unit.
 void LeaveUnitView(TFView* view);
 void EnterUnitView(TFView* view, construct* unit, int flag);

@@ -14,6 +14,8 @@ bool BuildDemo(const Context& ctx) {
     if (!BuildObjects(ctx)) return false;
     if (!BuildSound(ctx)) return false;
     if (!BuildMenuPictures(ctx)) return false;
+    // The configuration names the first mission once its world file is in the tree.
+    if (!BuildCoreFiles(ctx)) return false;
     // Last, so that the package holds every file written above.
     if (ctx.pack && !PackDemo(ctx)) return false;
     return true;

@@ -59,8 +59,9 @@ bool BuildCoreFiles(const Context& ctx) {
     // written at shutdown then says first_run 0.
     datakit::ConfigFile config;
     config.set("fullscreen", {datakit::Num(0)}).set("first_run", {datakit::Num(1)});
-    // The mission the game starts with until the menus can choose one.
-    config.setText("lastmap", "Ema01");
+    // The mission the game starts with until the menus can choose one; it can be built only once the
+    // tree holds its world file.
+    if (std::filesystem::exists(ctx.Path("Maps/Ema01"))) config.setText("lastmap", "Ema01");
     if (!config.write(ctx.Path("Vexa.cfg"))) return false;
     // The bindings the key screen restores.
     if (!datakit::WriteTextFile(ctx.Path("default.qzk"), datakit::DefaultBindingsText(datakit::ConfigFile())))
