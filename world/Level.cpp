@@ -15,3 +15,7 @@ int GameFileCommand(const char* name, int command) {
     (void)command;
     return 0;
 }
+void ReadQZGMHeader(const char* path, char* name) {
+    (void)path;
+    if (name) name[0] = 0;
+}

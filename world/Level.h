@@ -9,6 +9,9 @@ int RunGame();
 void TeardownLevel();
 // Saves, loads or restarts through the saved-game files.
 int GameFileCommand(const char* name, int command);
+// Copies the 64-character mission name stored in a saved game into name (empty when the file cannot be
+// opened, is not a saved game or has another version).
+void ReadQZGMHeader(const char* path, char* name);
 
 // State of the running level that the menus read.
 extern int InGame;         // non-zero while a level runs (the menus are then the in-game menu)
