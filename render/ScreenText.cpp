@@ -46,7 +46,11 @@ void SetTextColor(const uint8_t* rgba) {
     CurrentColour = uint32_t(rgba[3]) << 24 | uint32_t(rgba[0]) << 16 | uint32_t(rgba[1]) << 8 | rgba[2];
 }
 
-void SetTextFont(int32_t n) { TextFont = n; }
+void SetTextFont(int32_t n) {
+    TextFont = n;
+    // The number is the glyph height in pixels that the text is drawn at.
+    if (n > 0) FontSize = n;
+}
 int32_t GetTextFont() { return TextFont; }
 
 int SetMenuLineColor(int32_t y, int32_t selected) {

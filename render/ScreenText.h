@@ -24,6 +24,7 @@ void DrawTextGridf(int32_t column, int32_t row, const char* format, ...) __attri
 
 // The text colour from four bytes red, green, blue, alpha.
 void SetTextColor(const uint8_t* rgba);
+// The text size: a glyph height in pixels (the font's FontSize), until the next call.
 void SetTextFont(int32_t n);
 int32_t GetTextFont();
 // Colours the text row at y (counted from the bottom) of a text menu: the highlight colour and 1 when

@@ -156,7 +156,7 @@ void RequiredBytes(const char* name, uint8_t* out, int n) {
 }
 
 void LoadingScreenStart() {
-    LoadScreenBackground(kLoadingBackgroundSlot, "ui_7");
+    LoadScreenBackground(&ScreenBackground, "ui_7");
     CurrentCaption[0] = PreviousCaption[0] = 0;
     BuildStart = StepStart = TimerNow();
 }
@@ -570,6 +570,10 @@ void InitLevel(int swapSides) {
     SetSceneryLightingLevel(CurrentLevel.sceneryLighting);
     UpdateAllScapeBoards();
     InitRenderMode();
-    FreeScreenBackground(kLoadingBackgroundSlot);
+    FreeScreenBackground(&ScreenBackground);
     BuildingLevel = 0;
+}
+void ReadQZGMHeader(const char* path, char* name) {
+    (void)path;
+    if (name) name[0] = 0;
 }

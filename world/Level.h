@@ -28,6 +28,9 @@ using GameFileLoader = int (*)(const char* name, int force, char* otherMission);
 void SetGameFileHandlers(GameFileSaver save, GameFileLoader load);
 // The player's side gets its default task force ("tf_default_%d") at "friendposition1".
 void RedefineTF();
+// Copies the 64-character mission name stored in a saved game into name (empty when the file cannot be
+// opened, is not a saved game or has another version).
+void ReadQZGMHeader(const char* path, char* name);
 
 // Draws the loading screen for one step of building or teardown: the background, the progress of step
 // index out of count and the caption (printf style). A null caption only retires the current caption.

@@ -45,4 +45,3 @@ extern host::GfxSurface* CrosshairBitmaps[3];
 extern DirLight* SunLight;
 
 // The loading screen's background slot.
-constexpr int kLoadingBackgroundSlot = 0;

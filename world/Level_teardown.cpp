@@ -180,7 +180,7 @@ void DeleteLevelPools() {
 void TeardownLevel() {
     TearingDown = 1;
     dxgl_PauseAllSounds();
-    LoadScreenBackground(kLoadingBackgroundSlot, "ui_7");
+    LoadScreenBackground(&ScreenBackground, "ui_7");
     ShowBuzyScreen(1, 1, 0, kTeardownSteps, "remove AUs");
     RemoveAUs();
     ShowBuzyScreen(0, 1, 1, kTeardownSteps, "delete events");
@@ -205,7 +205,7 @@ void TeardownLevel() {
     DeleteLevelPools();
     ShowBuzyScreen(0, 1, 10, kTeardownSteps, "evict textures");
     dxgl_EvictManagedTextures();
-    FreeScreenBackground(kLoadingBackgroundSlot);
+    FreeScreenBackground(&ScreenBackground);
     TearingDown = 0;
     MissionName[0] = 0;
 }

@@ -55,6 +55,8 @@ TEST(ScreenText, TextColourAndMenuLines) {
     }
     SetTextFont(3);
     EXPECT_EQ(GetTextFont(), 3);
+    EXPECT_EQ(FontSize, 3) << "the number is the glyph height";
+    SetTextFont(13);
 }
 
 }  // namespace
