@@ -7,9 +7,7 @@ int32_t StatusCountdown = 0;
 int32_t MultiplayerPhase = 3;
 uint32_t MPDeferredFlags = 0;
 int32_t MPEndCounter[2] = {0, 0};
-float buytime = 0;
-float roundtime = 0;
-float winmsgtime = 0;
+float winmsgtime = 0;  // buytime and roundtime are the multiplayer settings (net/Session.cpp)
 
 void ProcessMPFlags() {}
 void StartRound() {}
