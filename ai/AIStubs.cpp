@@ -49,10 +49,9 @@ void RefreshViews(construct* con, int ownView, uint8_t captureFlag) {
 
 void aistubs_Init() {
     HiLogic = new (std::nothrow) HL_hilogic(kMaxClans);
-    for (AIQueue& q : AIQueues) {
-        q.head = nullptr;
-        q.tail = &q.head;
-    }
+    // Messages posted before the bridge starts (a hostility set early) stay queued instead of being lost.
+    for (AIQueue& q : AIQueues)
+        if (!q.head) q.tail = &q.head;
     for (int a = 0; a < kMaxClans; ++a)
         for (int b = 0; b < kMaxClans; ++b) CreateDamageVar(a, b, 0);
 }

@@ -50,6 +50,15 @@ TEST_F(AIBridge, InitCreatesNineDamageVariablesAndEmptyQueues) {
     for (const AIQueue& q : AIQueues) EXPECT_EQ(q.head, nullptr);
 }
 
+TEST_F(AIBridge, MessagesPostedBeforeTheBridgeStartsAreKept) {
+    aistubs_Shutdown();
+    SetClanHostility(ema(), ga(), kHostile);
+    aistubs_Init();
+    aistubs_Tick(1);
+    EXPECT_EQ(g_seen.perClan[2], (std::vector<int>{4}));
+    EXPECT_EQ(MDVarCount, 9);
+}
+
 TEST_F(AIBridge, EachClanGetsItsQueueInOrderAndMessagesOfEarlierTurnsArriveTheSameStep) {
     kvtest::MemTrack mem;
     PostAIMessage(ga(), NewClanMessage(4, 2, ema(), ga()));
