@@ -147,8 +147,7 @@ void DrawWaterPolygon(TerrainCornerRef* const* corners, int n, bool dark) {
         v[i].rhw = 1.0f;
         uint32_t fog = static_cast<uint32_t>(dxgl_DepthFogAlpha(depth));
         v[i].diffuse = dark ? fog << 24 : fog << 24 | Rgb(bv->colour[0], bv->colour[1], bv->colour[2]);
-        v[i].specular = dark ? FogSpecular & 0xFF000000u
-                             : 0xFF000000u | Rgb(bv->specular[0], bv->specular[1], bv->specular[2]);
+        v[i].specular = dark ? fog << 24 : fog << 24 | Rgb(bv->specular[0], bv->specular[1], bv->specular[2]);
         v[i].tu0 = static_cast<float>(c->u) * 0.12499f;
         v[i].tv0 = static_cast<float>(c->v) * 0.12499f;
         v[i].tu1 = v[i].tv1 = 0.0f;
