@@ -11,7 +11,7 @@
 #include "render/Stamps.h"
 #include "render/Terrain.h"
 #include "render/View.h"
-#include "render/ViewPort.h"
+#include "render/Viewport.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "render/Sky.h"
 #include "render/Stamps.h"
 #include "render/Terrain.h"
-#include "render/ViewPort.h"
+#include "render/Viewport.h"
 
 using namespace render_local;
 using host::RenderState;
@@ -67,10 +67,10 @@ namespace {
 
 // The main view's camera position for the sound effects; false while no main view is drawn.
 bool MainCameraPosition(int32_t position[3]) {
-    if (!MainViewPort || !MainViewPort->followed) return false;
-    position[0] = MainViewPort->eye.x;
-    position[1] = MainViewPort->eye.y;
-    position[2] = MainViewPort->eye.z;
+    if (!MainViewPort || !MainViewPort->follows) return false;
+    position[0] = MainViewPort->cameraPos.x;
+    position[1] = MainViewPort->cameraPos.y;
+    position[2] = MainViewPort->cameraPos.z;
     return true;
 }
 
@@ -90,7 +90,7 @@ void SetCurrentView(ViewPort* vp) {
     ViewEdgeEvents = vp->edgeEvents;
     CurrentViewPort = vp;
     FogScale = vp->boardRadius > 0 ? 1152 / vp->boardRadius : 0;
-    ViewMatrix = vp->matrix;
+    ViewMatrix = vp->view;
     FocalX = FocalY = vp->focal[0];
     vp->focal[1] = vp->focal[0];
     ProjMatrix = ViewMatrix;
@@ -98,8 +98,8 @@ void SetCurrentView(ViewPort* vp) {
         ProjMatrix.m[c] = static_cast<int32_t>((int64_t(ViewMatrix.m[c]) * FocalX) >> 10);
         ProjMatrix.m[3 + c] = static_cast<int32_t>((int64_t(ViewMatrix.m[3 + c]) * FocalY) >> 10);
     }
-    ViewTarget = vp->followed;
-    EyePos = vp->eye;
+    ViewTarget = vp->follows;
+    EyePos = vp->cameraPos;
     ViewSkyCell = vp->sky;
 }
 
@@ -323,14 +323,14 @@ void RenderAllViews(int32_t kind) {
     AdvanceCellStamp(ViewTickCounter());
     for (int i = 0; i < ViewPortCount; ++i) {
         ViewPort* vp = ViewPortTable[i];
-        if (!vp || !vp->followed) continue;
+        if (!vp || !vp->follows) continue;
         AdvanceViewStamp();
         if (!vp->active) ActivateViewPort(vp);
         if (!vp->hidden) {
             RenderView(vp, kind);
             if (vp != MainViewPort) DrawViewCaption(vp);
         }
-        if (vp != MainViewPort && !(vp->followed->flags & 0x8)) {
+        if (vp != MainViewPort && !(vp->follows->flags & 0x8)) {
             DetachViewPort(vp);
             break;
         }

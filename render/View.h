@@ -63,7 +63,7 @@ using BoardCellRoutine = void (*)(ScapeBoard* board, ScapeBoard* other, int32_t 
                                   int32_t reflection);
 
 // Draws every active camera's view (kind 0), once per frame.
-void RenderAllViews(int32_t kind);
+void RenderAllViews(int32_t kind = 0);
 // Draws one view.
 void RenderView(ViewPort* vp, int32_t kind);
 // Sets each cell's eye-space origin for the current view (and the top board's alike).

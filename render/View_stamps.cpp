@@ -4,7 +4,7 @@
 
 #include "render/ScreenText.h"
 #include "render/View.h"
-#include "render/ViewPort.h"
+#include "render/Viewport.h"
 #include "render/View_local.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
@@ -48,7 +48,7 @@ void DrawViewCaption(ViewPort* vp) {
     char text[kScreenTextBufferSize];
     text[0] = 0;
     if (!vp->sharesMainBoards) {
-        snprintf(text, sizeof text, "remote view: %s", UnitDisplayName(vp->followed));
+        snprintf(text, sizeof text, "remote view: %s", UnitDisplayName(vp->follows));
     } else {
         switch (vp->cameraKind) {
             case 0: snprintf(text, sizeof text, "local weapon view"); break;

@@ -16,7 +16,7 @@
 #include "render/Stamps.h"
 #include "render/Terrain.h"
 #include "render/View.h"
-#include "render/ViewPort.h"
+#include "render/Viewport.h"
 
 namespace kvtest {
 
@@ -99,7 +99,7 @@ public:
         vp_.colour[0] = vp_.colour[1] = vp_.colour[2] = 20;
         vp_.sharesMainBoards = 1;  // the board is filled by hand, not scrolled over a terrain
         vp_.board = board_;
-        vp_.followed = nullptr;
+        vp_.follows = nullptr;
         const int32_t lod[4] = {300000, 150000, 90000, 60000};
         std::memcpy(vp_.lod, lod, sizeof lod);
         std::memcpy(vp_.morph, lod, sizeof lod);
@@ -126,8 +126,8 @@ public:
         std::memcpy(ViewPortTable, savedTable_, sizeof savedTable_);
     }
     void SetCamera(FixVec eye, FixMatrix m) {
-        vp_.eye = eye;
-        vp_.matrix = m;
+        vp_.cameraPos = eye;
+        vp_.view = m;
     }
     // Clears the target and the depth and draws the view.
     void Draw() {

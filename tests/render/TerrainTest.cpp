@@ -15,7 +15,7 @@
 #include "render/Stamps.h"
 #include "render/Terrain.h"
 #include "render/View.h"
-#include "render/ViewPort.h"
+#include "render/Viewport.h"
 #include "support/Fatal.h"
 #include "TerrainScene.h"
 #include "tools/datakit/Bytes.h"

@@ -1,7 +1,7 @@
 // What view rendering calls of the viewport, sky and units modules. The viewport table lives here; the
 // operations below belong to the viewport and sky modules, which fill them in.
 #include "render/Sky.h"
-#include "render/ViewPort.h"
+#include "render/Viewport.h"
 #include "render/View_local.h"
 
 ViewPort* ViewPortTable[kMaxViewPorts];

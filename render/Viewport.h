@@ -32,10 +32,10 @@ struct ViewPort {
     int32_t focal[2];                  // focal length, both written by RenderView
     int32_t centreX, centreY;          // screen centre, the projection's parameters
     int32_t boardRadius, viewRadius;
-    construct* followed;
+    construct* follows;                // the construct the camera follows, or null
     ViewNoise* noise;
-    FixVec eye;                        // camera position, 16.16 world units
-    FixMatrix matrix;                  // camera orientation, 1.15
+    FixVec cameraPos;                  // camera position of this frame, 16.16 world units
+    FixMatrix view;                    // camera orientation of this frame, 1.15
     ScapeBoard* board;
     ScapeBoard* topBoard;
     SkyCell* sky;
