@@ -224,7 +224,7 @@ void SetBoardTile(ScapeBoard* b, int32_t column, int32_t row, TileCell* cell, co
         cell->flat = 0;
         for (int j = 0; j < kCellSide; ++j)
             for (int i = 0; i < kCellSide; ++i) ShadeVertex(b, column, row, i, j);
-    } else if (flat->height == -1) {
+    } else if (flat->head.height == -1) {
         cell->hole = 1;
         cell->flat = 1;
         for (int k = 0; k < kCellVertices; ++k) {
@@ -233,7 +233,10 @@ void SetBoardTile(ScapeBoard* b, int32_t column, int32_t row, TileCell* cell, co
         }
     } else {
         cell->flat = 1;
-        int32_t h = flat->height == 1 ? 0 : flat->height;
+        int32_t h = flat->head.height == 1 ? 0 : flat->head.height;
+        // Colour byte 0: red in bits 0..3, green in 4..7; colour byte 1: blue in bits 0..3.
+        const uint8_t colour0 = static_cast<uint8_t>(flat->head.flags & 0xFF);
+        const uint8_t colour1 = static_cast<uint8_t>(flat->head.flags >> 8);
         auto noise = [](int width) {
             int32_t r = Random();
             return std::abs(width ? r >> (32 - width) : r >> 31);
@@ -245,9 +248,9 @@ void SetBoardTile(ScapeBoard* b, int32_t column, int32_t row, TileCell* cell, co
             v->normal[2] = 0;
             v->height = static_cast<int16_t>(sign * h);
             v->flags = kVertexSurface;
-            v->baseRed = static_cast<uint8_t>(((flat->colour0 & 15) << 4) + noise(flat->noise[0]));
-            v->baseGreen = static_cast<uint8_t>((flat->colour0 & 0xf0) + noise(flat->noise[1]));
-            v->baseBlue = static_cast<uint8_t>(((flat->colour1 & 15) << 4) + noise(flat->noise[2]));
+            v->baseRed = static_cast<uint8_t>(((colour0 & 15) << 4) + noise(flat->noise[0]));
+            v->baseGreen = static_cast<uint8_t>((colour0 & 0xf0) + noise(flat->noise[1]));
+            v->baseBlue = static_cast<uint8_t>(((colour1 & 15) << 4) + noise(flat->noise[2]));
             v->landStamp = v->waterStamp = static_cast<uint16_t>(ViewStamp - 1);
             v->cellStamp = static_cast<uint8_t>(CellStamp - 1);
         }

@@ -15,6 +15,7 @@ struct Tex;
 struct matrix;
 struct PointLight;
 struct StatLink;
+struct FlatTile;
 
 constexpr int kMaxBoardSize = 64;
 constexpr int kCellSide = 16;                          // vertex steps per cell side
@@ -111,16 +112,6 @@ struct ScapeBoard {
     int32_t topField;                 // 1 for a board built from the top tile field
     TileCell** cells;                 // (width + 1) x (height + 1), index (width + 1) x row + column
     int32_t vertexStride;             // 36, or 56 with full water reflection
-};
-
-// Flat tile as the board reads it from the matrix (10 bytes there).
-struct FlatTile {
-    int16_t height;  // -1 hole
-    uint8_t colour0; // bits 0..3 red, 4..7 green
-    uint8_t colour1; // bits 0..3 blue
-    uint8_t unused[2];
-    uint8_t noise[3];  // noise widths red, green, blue
-    uint8_t unused2;
 };
 
 inline TileCell* BoardCell(const ScapeBoard* b, int column, int row) {

@@ -5,9 +5,8 @@
 
 #include "render/ScapeBoard.h"
 #include "world/Construct.h"
+#include "world/Terrain.h"
 
-// Set while the terrain has a top tile field.
-extern int32_t TopTileFieldPresent;
 
 // The vertex at grid (i, j), 0..16, of the cell at (column, row): index 16 reads the right, lower or
 // lower-right neighbour's first column, row or vertex.

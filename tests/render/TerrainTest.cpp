@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <set>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "core/Memory.h"
 #include "render/CellRoutines.h"
 #include "render/Light.h"
 #include "render/ScapeBoard.h"
@@ -17,6 +19,8 @@
 #include "render/View.h"
 #include "render/Viewport.h"
 #include "support/Fatal.h"
+#include "world/Construct.h"
+#include "world/Terrain.h"
 #include "TerrainScene.h"
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/Texture.h"
@@ -230,9 +234,9 @@ TEST(ScapeBoard, SizeAndPaddingLimits) {
 
 TEST(ScapeBoard, FlatTilesHolesAndEdgeCopies) {
     ScapeBoard* b = CreateScapeBoard(3, 3, 1, 0, 0);
-    FlatTile hole{-1, 0, 0, {0, 0}, {0, 0, 0}, 0};
-    FlatTile one{1, 0x21, 0x03, {0, 0}, {0, 0, 0}, 0};
-    FlatTile high{40, 0x21, 0x03, {0, 0}, {0, 0, 0}, 0};
+    FlatTile hole{{-1, 0, 0, 0}, {0, 0, 0}, 0};
+    FlatTile one{{1, 0x8321, 0, 0}, {0, 0, 0}, 0};
+    FlatTile high{{40, 0x8321, 0, 0}, {0, 0, 0}, 0};
     SetBoardTile(b, 0, 0, BoardCell(b, 0, 0), &hole);
     SetBoardTile(b, 1, 0, BoardCell(b, 1, 0), &one);
     SetBoardTile(b, 2, 2, BoardCell(b, 2, 2), &high);
@@ -486,3 +490,98 @@ TEST(TerrainView, HillsAndLakeMatchTheirReferencePictures) {
 }
 
 }  // namespace
+
+// ---- Boards over a terrain matrix ----------------------------------------------------------------
+
+namespace {
+
+// A matrix of n x n tiles, each its own definition whose sub-points all hold the tile's code
+// 1000 + 20 x tile x + tile z; tile (0, 0) is flat tile 1 (height 50). Edge mode MIRROR.
+matrix* CodedMatrix(int n) {
+    matrix* m = CreateMatrix();
+    m->width = m->height = n;
+    m->tileField = static_cast<TileFieldEntry*>(qzAlloc(int(sizeof(TileFieldEntry)) * n * n, "matrix tile field"));
+    std::memset(static_cast<void*>(m->tileField), 0, sizeof(TileFieldEntry) * size_t(n * n));
+    m->tileDefPoolSize = n * n * kTileSubPoints * kSubPointBytes;
+    m->tileDefPool = static_cast<SubPoint*>(qzAlloc(m->tileDefPoolSize, "tile def pool"));
+    for (int x = 0; x < n; ++x)
+        for (int z = 0; z < n; ++z) {
+            TileFieldEntry& e = m->tileField[x * n + z];
+            int def = x * n + z;
+            e.def = def * kTileSubPoints * kSubPointBytes;
+            for (auto& t : e.tex) t = kNoTexture;
+            for (int k = 0; k < kTileSubPoints; ++k)
+                m->tileDefPool[def * kTileSubPoints + k] = {static_cast<int16_t>(1000 + 20 * x + z), 0x8000 | 0x0F0, 0, 0};
+        }
+    m->flat[0] = {{50, 0x8321, 0, 0}, {0, 0, 0}, 0};
+    m->flatCount = 1;
+    m->tileField[0].def = -1;
+    for (int32_t& mode : MatrixAddressModes) mode = kAddressMirror;
+    return m;
+}
+
+int CodeOf(const ScapeBoard* b, int column, int row) { return BoardCell(b, column, row)->vertices[17].height; }
+
+}  // namespace
+
+TEST(ScapeBoard, ScrollsWithTheCameraRefillingOnlyWhatEnters) {
+    matrix* m = CodedMatrix(12);
+    construct* cam = CreateConstruct(1, 0);
+    ScapeBoard* b = CreateScapeBoard(5, 5, 2, 0, 0);
+    b->followed = cam;
+    cam->pos[0] = 5 * 65536 + 100;
+    cam->pos[2] = 6 * 65536 + 100;
+    UpdateScapeBoard(b, m);
+    EXPECT_EQ(b->originColumn, 3);
+    EXPECT_EQ(b->originRow, 4);
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 5; ++c) EXPECT_EQ(CodeOf(b, c, r), 1000 + 20 * (3 + c) + (4 + r));
+    EXPECT_EQ(BoardCell(b, 0, 0)->vertices[0].baseGreen, 0xF0);
+    auto mark = [&] {
+        for (int r = 0; r < 5; ++r)
+            for (int c = 0; c < 5; ++c) BoardCell(b, c, r)->vertices[17].landStamp = 12345;
+    };
+    auto refilled = [&] {
+        int n = 0;
+        for (int r = 0; r < 5; ++r)
+            for (int c = 0; c < 5; ++c) n += BoardCell(b, c, r)->vertices[17].landStamp != 12345;
+        return n;
+    };
+    struct Step {
+        int dx, dz;         // tiles the camera moves
+        int originColumn, originRow;
+        int refilled;
+    } steps[] = {{1, 0, 4, 4, 5}, {0, -1, 4, 3, 5}, {-1, 1, 3, 4, 9}, {0, 0, 3, 4, 0}, {7, 0, 10, 4, 25}};
+    for (const Step& s : steps) {
+        mark();
+        cam->pos[0] += s.dx * 65536;
+        cam->pos[2] += s.dz * 65536;
+        ScrollScapeBoard(b, m);
+        EXPECT_EQ(b->originColumn, s.originColumn);
+        EXPECT_EQ(b->originRow, s.originRow);
+        EXPECT_EQ(refilled(), s.refilled) << s.dx << "," << s.dz;
+        for (int r = 0; r < 5; ++r)
+            for (int c = 0; c < 5; ++c) {
+                int tx = b->originColumn + c, tz = b->originRow + r;
+                int mx = tx >= 12 ? 23 - tx : tx, mz = tz >= 12 ? 23 - tz : tz;  // mirrored beyond the end
+                if (mx == 0 && mz == 0) continue;
+                EXPECT_EQ(CodeOf(b, c, r), 1000 + 20 * mx + mz) << c << "," << r;
+            }
+        // The edge cells hold the last inner column and row.
+        EXPECT_EQ(BoardCell(b, 5, 2)->vertices[2].height, BoardCell(b, 4, 2)->vertices[2 * 16 + 15].height);
+        EXPECT_EQ(BoardCell(b, 2, 5)->vertices[3].height, BoardCell(b, 2, 4)->vertices[240 + 3].height);
+    }
+    // The flat tile at (0, 0) and a hole.
+    cam->pos[0] = 2 * 65536;
+    cam->pos[2] = 2 * 65536;
+    UpdateScapeBoard(b, m);
+    EXPECT_EQ(BoardCell(b, 0, 0)->vertices[5].height, 50);
+    EXPECT_EQ(BoardCell(b, 0, 0)->flat, 1);
+    m->flat[0].head.height = -1;
+    RefreshBoardRegion(b, m, 0, 0, 100, 100);
+    EXPECT_EQ(BoardCell(b, 0, 0)->hole, 1);
+    FreeScapeBoard(b);
+    FreeConstruct(cam);
+    FreeMatrix(m);
+    ResetMatrixGlobals();
+}
