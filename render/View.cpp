@@ -18,6 +18,10 @@
 #include "render/Stamps.h"
 #include "render/Terrain.h"
 #include "render/Viewport.h"
+#include "render/ConstructDraw.h"
+#include "world/ConstructPool.h"
+#include "world/Geom.h"
+#include "world/QZEvent.h"
 
 using namespace render_local;
 using host::RenderState;
@@ -48,6 +52,7 @@ int32_t MainPassFlag = 0;
 int32_t ReflectPassFlag = 0;
 int32_t ConstructOverflow = 0;
 int32_t CollectCount = 0;
+ConstructPool* DirectDrawPool = nullptr;
 
 int PointOutsideFrustum(const FixVec* p) {
     if (p->z < NearPlane) return 1;
@@ -201,11 +206,12 @@ void TraverseBoard(ScapeBoard* board, ScapeBoard* other, int32_t reflection, Boa
     }
 }
 
-void CollectBoardConstructs(ScapeBoard* board, int32_t) {
-    CollectCount = 0;
-    if (!board) return;
-    // Every quarter starts this view with an empty entry list; the constructs are linked by the
-    // construct drawing once it exists.
+namespace {
+
+ConstructEntry EntryStore[kConstructEntryStore];
+
+// Clears every quarter's entry list of the board.
+void ClearBoardEntries(ScapeBoard* board) {
     for (int r = 0; r < board->height; ++r)
         for (int c = 0; c < board->width; ++c) {
             TileCell* cell = BoardCell(board, c, r);
@@ -213,7 +219,92 @@ void CollectBoardConstructs(ScapeBoard* board, int32_t) {
         }
 }
 
-void ScheduleConstructDraw(construct*, int32_t, int32_t) {}
+}  // namespace
+
+int AnchorConstruct(ScapeBoard* board, construct* con) {
+    con->anchorQuarters = 0;
+    const int count = con->sampleCornerCount > 8 ? 8 : con->sampleCornerCount;
+    const Geom* g = con->lod[0];
+    for (int i = 0; i < count; ++i) {
+        const int index = con->sampleCorners[i];
+        FixVec local;
+        if (con->subCount > 0) {
+            if (index >= 8) continue;
+            local = {con->box.corners[index][0], con->box.corners[index][1], con->box.corners[index][2]};
+        } else {
+            if (!g || index >= g->pointCount) continue;
+            local = {g->points[index].pos[0], g->points[index].pos[1], g->points[index].pos[2]};
+        }
+        FixVec p;
+        FixMatrix m;
+        for (int k = 0; k < 9; ++k) m.m[k] = con->orient[k];
+        RotateVecT13(&p, &m, &local);
+        p = {p.x + con->pos[0], p.y + con->pos[1], p.z + con->pos[2]};
+        const int32_t column = (p.x >> 16) - board->originColumn, row = (p.z >> 16) - board->originRow;
+        if (column < 0 || row < 0 || column >= board->width || row >= board->height) continue;
+        TileCell* cell = BoardCell(board, column, row);
+        if (cell->hole) continue;
+        // The store is fixed: an anchor that finds it full is dropped, never written past its end.
+        if (CollectCount >= kConstructEntryStore) {
+            ConstructOverflow = 1;
+            break;
+        }
+        ConstructEntry* e = &EntryStore[CollectCount++];
+        e->con = con;
+        e->next = nullptr;
+        cell->hasConstructs = 1;
+        CellQuarter& q = cell->quarters[((p.x >> 15) & 1) + 2 * ((p.z >> 15) & 1)];
+        if (q.tail) q.tail->next = e;
+        else q.entries = e;
+        q.tail = e;
+        ++con->anchorQuarters;
+    }
+    con->drawnQuarters = 128;
+    return con->anchorQuarters;
+}
+
+void CollectBoardConstructs(ScapeBoard* board, int32_t reflect) {
+    CollectCount = 0;
+    if (!board) return;
+    ClearBoardEntries(board);
+    if (!VisiblePool || !VisiblePool->constructs) return;
+    for (int i = 0; i < VisiblePool->count; ++i) {
+        construct* con = VisiblePool->constructs[i];
+        if (!con) continue;
+        const int32_t column = (con->pos[0] >> 16) - board->originColumn;
+        const int32_t row = (con->pos[2] >> 16) - board->originRow;
+        if (column < 2 || column >= board->width - 2 || row < 2 || row >= board->height - 2) {
+            if (ViewEdgeEvents && (con->flags & 0x400000)) CreateQZEvent(QZEventKind::Deactivate, con);
+            if (!(con->flags & 0x8000000)) continue;
+        }
+        if (!TransformConstruct(con, reflect, 0)) continue;
+        if (CollectCount > kConstructEntryLimit) {
+            ConstructOverflow = 1;
+            break;
+        }
+        con->anchorQuarters = 0;
+        if (con->flags & 0x8000000) {
+            if (DirectDrawPool) AppendToConstructPoolIfRoom(DirectDrawPool, con);
+            con->drawnQuarters = 128;
+            continue;
+        }
+        AnchorConstruct(board, con);
+    }
+}
+
+void ScheduleConstructDraw(construct* con, int32_t reflect, int32_t terrainDrawn) {
+    if (!con) return;
+    const int pass = reflect ? 1 : 0;
+    if ((con->flags & 0x1) && con->drawStamps[pass] == ViewStamp) return;
+    if (con->anchorQuarters) --con->anchorQuarters;
+    if (terrainDrawn && con->drawnQuarters) --con->drawnQuarters;
+    if (con->anchorQuarters) return;
+    if (!reflect && con->shadow && shadows_and_marks && con->distance < ViewShadowRange && con->drawnQuarters < 128)
+        CollectShadowFaces(con);
+    if ((con->drawStamps[pass] == ViewStamp && (con->flags & 0x400)) || TransformConstruct(con, reflect, 0) == 1)
+        DrawConstruct(con, reflect, 0);
+    con->anchorQuarters = static_cast<uint8_t>(con->sampleCornerCount > 8 ? 8 : con->sampleCornerCount);
+}
 
 namespace {
 
@@ -256,6 +347,7 @@ void RenderView(ViewPort* vp, int32_t) {
         if (vp->topBoard) ScrollScapeBoard(vp->topBoard, BoardMatrix());
     }
     InstallRenderRoutines(TopTileFieldPresent);
+    if (DirectDrawPool) DirectDrawPool->count = 0;  // its entries carry no names
     SetCurrentView(vp);
     DrawSky(ViewSkyCell);
     const int k = RoutineTableIndex();
@@ -302,6 +394,8 @@ void RenderView(ViewPort* vp, int32_t) {
     MainPassFlag = 1;
     ConstructOverflow = 0;
     CollectBoardConstructs(primary, 0);
+    if (DirectDrawPool)
+        for (int i = 0; i < DirectDrawPool->count; ++i) DrawConstruct(DirectDrawPool->constructs[i], 0, 0);
     if (TopTileFieldPresent) TraverseBoard(primary, secondary, reflection, DrawCellVariant3);
     else TraverseBoard(primary, secondary, reflection, DrawCellMain);
     SetRS(RenderState::FogEnable, 0);

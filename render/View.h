@@ -57,6 +57,9 @@ extern int32_t ConstructOverflow;
 constexpr int kConstructEntryStore = 1024;
 constexpr int kConstructEntryLimit = 1014;
 extern int32_t CollectCount;
+// The constructs flagged 0x8000000, drawn directly rather than with the terrain (made by level building).
+struct ConstructPool;
+extern ConstructPool* DirectDrawPool;
 
 // A board cell routine of the traversal.
 using BoardCellRoutine = void (*)(ScapeBoard* board, ScapeBoard* other, int32_t column, int32_t row,
@@ -72,6 +75,9 @@ void SetBoardEyeTransform(ScapeBoard* board, ScapeBoard* topBoard);
 void TraverseBoard(ScapeBoard* board, ScapeBoard* other, int32_t reflection, BoardCellRoutine routine);
 // Links the visible constructs into the board's cell quarters.
 void CollectBoardConstructs(ScapeBoard* board, int32_t reflect);
+// Links a construct into the board's quarters under its anchor points; returns the quarters it got.
+// The entry store is fixed: when it is full the anchor is dropped and ConstructOverflow is set.
+int AnchorConstruct(ScapeBoard* board, construct* con);
 // Draws a construct when the last quarter it is anchored in has been finished.
 void ScheduleConstructDraw(construct* con, int32_t reflect, int32_t terrainDrawn);
 // Clear every stored copy of CellStamp, ViewStamp, and the two stamps of a point list.

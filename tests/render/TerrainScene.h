@@ -143,6 +143,12 @@ public:
         return p;
     }
     ScapeBoard* board() { return board_; }
+    // Draws this board instead of the hills (the scene frees it).
+    void UseBoard(ScapeBoard* b) {
+        FreeScapeBoard(board_);
+        board_ = b;
+        vp_.board = b;
+    }
     ViewPort* viewport() { return &vp_; }
     host::GfxDevice* device() { return device_; }
 

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -18,8 +21,14 @@
 #include "render/Terrain.h"
 #include "render/View.h"
 #include "render/Viewport.h"
+#include "host/Fs.h"
 #include "support/Fatal.h"
+#include "support/TempDir.h"
+#include "tools/datakit/WorldFile.h"
+#include "world/Startup.h"
+#include "world/WorldFile.h"
 #include "world/Construct.h"
+#include "world/Geom.h"
 #include "world/Terrain.h"
 #include "TerrainScene.h"
 #include "tools/datakit/Bytes.h"
@@ -584,4 +593,113 @@ TEST(ScapeBoard, ScrollsWithTheCameraRefillingOnlyWhatEnters) {
     FreeConstruct(cam);
     FreeMatrix(m);
     ResetMatrixGlobals();
+}
+
+// An island of 8 x 8 tiles written as a world file by datakit and read by the game, drawn from a fixed
+// camera over the sea. Sand near the water, grass, rock on the top; the sea is the clone tile outside.
+TEST(TerrainView, DatakitIslandMatchesItsReferencePicture) {
+    kvtest::TempDir dir;
+    std::string old = std::filesystem::current_path().string();
+    host::SetWorkingDirectory(dir.path().c_str());
+    char savedMission[64];
+    std::snprintf(savedMission, sizeof savedMission, "%s", MissionName);
+    std::snprintf(MissionName, sizeof MissionName, "Isle");
+    ResetMatrixGlobals();
+    datakit::WorldFile w(102);
+    w.TileClone({-30, 0x8000 | 0x2000 | 0x0321, 0, {0, 0, 0}});
+    const int n = 8;
+    datakit::WorldTileLayer layer;
+    layer.width = layer.height = n;
+    std::vector<datakit::WorldSubPoint> points;
+    for (int x = 0; x < n; ++x)
+        for (int z = 0; z < n; ++z) {
+            datakit::WorldTile t;
+            t.def = static_cast<uint32_t>(x * n + z);
+            layer.tiles.push_back(t);
+            for (int k = 0; k < 256; ++k) {
+                double gx = x * 16 + (k & 15), gz = z * 16 + (k >> 4), c = n * 8.0;
+                double d = std::sqrt((gx - c) * (gx - c) + (gz - c) * (gz - c)) / (n * 8.0);
+                double h = 3200.0 * (1.0 - d * 1.25) + 300.0 * std::sin(gx * 0.4) * std::cos(gz * 0.3);
+                int16_t height = static_cast<int16_t>(h < -400 ? -400 : h);
+                uint16_t colour = height < 150 ? 0xACE : height > 2300 ? 0x999 : 0x3A4;  // sand, rock, grass
+                points.push_back({height, static_cast<uint16_t>(0x8000 | colour), 0});
+            }
+        }
+    w.TileField(layer);
+    w.TileDefPool(points);
+    const std::vector<uint8_t> bytes = w.Bytes();
+    dir.Write("Maps/Isle", std::string(bytes.begin(), bytes.end()));
+    host::FlushDirectoryCache();
+    LoadQZWD("Maps\\Isle");
+    ASSERT_NE(CurrentMatrix, nullptr);
+    {
+        kvtest::TerrainScene scene(160, 120, 9);
+        LevelWaterColour[0] = 40, LevelWaterColour[1] = 90, LevelWaterColour[2] = 160;
+        construct* cam = CreateConstruct(1, 0);
+        cam->pos[0] = 4 * 65536;
+        cam->pos[2] = 2 * 65536;
+        ScapeBoard* b = CreateScapeBoard(17, 17, 8, 0, 0);
+        b->followed = cam;
+        UpdateScapeBoard(b, CurrentMatrix);
+        scene.UseBoard(b);
+        scene.viewport()->boardRadius = 8;
+        scene.SetCamera({4 * 65536, 4200 * 8, -65536}, kvtest::PitchedDown(0.25));
+        scene.Draw();
+        CompareWithReference("terrain_island_world", 160, 120, scene.Pixels());
+        FreeConstruct(cam);
+        LevelWaterColour[0] = LevelWaterColour[1] = LevelWaterColour[2] = 0;
+    }
+    FreeMatrix(CurrentMatrix);
+    CurrentMatrix = nullptr;
+    FreeQZWDKeptChunks();
+    ResetMatrixGlobals();
+    std::snprintf(MissionName, sizeof MissionName, "%s", savedMission);
+    host::SetWorkingDirectory(old.c_str());
+    host::FlushDirectoryCache();
+}
+
+TEST(CollectBoardConstructs, TheEntryStoreIsNeverOverrun) {
+    ScapeBoard* b = CreateScapeBoard(5, 5, 2, 0, 0);
+    GeomPoint pts[2]{};
+    pts[1].pos[0] = pts[1].pos[2] = 8000;  // 32000 world units from the first, in the same tile
+    Geom g{};
+    g.pointCount = 2;
+    g.points = pts;
+    std::vector<construct*> cons;
+    CollectCount = 0;
+    ConstructOverflow = 0;
+    int linked = 0;
+    for (int i = 0; i < 600; ++i) {
+        construct* c = CreateConstruct(1, 0);
+        c->pos[0] = 2 * 65536 + 100;
+        c->pos[2] = 3 * 65536 + 100;
+        c->lod[0] = &g;
+        c->sampleCornerCount = 2;
+        c->sampleCorners[0] = 0;
+        c->sampleCorners[1] = 1;
+        linked += AnchorConstruct(b, c);
+        cons.push_back(c);
+    }
+    EXPECT_EQ(CollectCount, kConstructEntryStore);
+    EXPECT_EQ(linked, kConstructEntryStore);
+    EXPECT_EQ(ConstructOverflow, 1);
+    int listed = 0;
+    for (int q = 0; q < 4; ++q)
+        for (ConstructEntry* e = BoardCell(b, 2, 3)->quarters[q].entries; e; e = e->next) ++listed;
+    EXPECT_EQ(listed, kConstructEntryStore);
+    EXPECT_EQ(BoardCell(b, 2, 3)->hasConstructs, 1);
+    EXPECT_EQ(cons.back()->anchorQuarters, 0);
+    // A construct is finished when its last quarter is: the counters count down and start again.
+    construct* c = cons.front();
+    EXPECT_EQ(c->anchorQuarters, 2);
+    ScheduleConstructDraw(c, 0, 1);
+    EXPECT_EQ(c->anchorQuarters, 1);
+    EXPECT_EQ(c->drawnQuarters, 127);
+    ScheduleConstructDraw(c, 0, 0);
+    EXPECT_EQ(c->anchorQuarters, 2);
+    ScheduleConstructDraw(nullptr, 0, 1);
+    for (construct* k : cons) FreeConstruct(k);
+    FreeScapeBoard(b);
+    CollectCount = 0;
+    ConstructOverflow = 0;
 }
