@@ -698,7 +698,10 @@ TEST(CollectBoardConstructs, TheEntryStoreIsNeverOverrun) {
     ScheduleConstructDraw(c, 0, 0);
     EXPECT_EQ(c->anchorQuarters, 2);
     ScheduleConstructDraw(nullptr, 0, 1);
-    for (construct* k : cons) FreeConstruct(k);
+    for (construct* k : cons) {
+        k->lod[0] = nullptr;  // the geom is the test's own
+        FreeConstruct(k);
+    }
     FreeScapeBoard(b);
     CollectCount = 0;
     ConstructOverflow = 0;
