@@ -129,6 +129,7 @@ void Run(int threads, int frames) {
     host::SetRasterThreads(threads);
     Scene s;
     MakeScene(s);
+    TriangleCount = 0;
     double ms = MedianFrameMs(s, frames);
     std::printf("view terrain: %.1f frames/s (%.3f ms/frame, %d threads, %.0f triangles/frame)\n", 1000.0 / ms, ms,
                 host::RasterThreads(), TriangleCount / (frames + 1));
