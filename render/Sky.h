@@ -1,8 +1,10 @@
-// The sky cell of a level: built from the world file's sky chunk. Until the sky is built, the world file
-// reader's calls land on the empty functions here and the chunk's body is kept by the reader
-// (world/WorldFile.h).
+// The sky of a level and the records the sky routines draw from. The sky cell is built from the world
+// file's sky chunk; until the sky is built, the world file reader's calls land on the empty functions
+// of render/Sky.cpp and the chunk's body is kept by the reader (world/WorldFile.h). The sky module owns
+// the records below and extends them; the sky routines read only the fields given.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 struct SkyCell;
@@ -28,3 +30,31 @@ void AdvanceSkyFade(int ticks);
 // Loads and frees the numbered flare textures. Not built yet: do nothing.
 void LoadFlareTextures();
 void FreeFlareTextures();
+struct Tex;
+
+// A projected vertex of the sky dome: screen x, y (from the bottom), depth and its colour.
+struct SkyVertex {
+    float x, y, z;
+    uint8_t red, green, blue;
+    uint8_t pad;
+    uint16_t stamp;
+};
+
+// A projected corner of a textured sky layer: screen x, y (from the bottom), depth and a colour of four
+// bytes red, green, blue, alpha.
+struct SkyCorner {
+    float x, y, z;
+    uint8_t red, green, blue, alpha;
+};
+
+// A textured layer of the sky.
+struct SkyLayer {
+    Tex* texture;
+};
+
+// Draws the current view's sky; and the sun's lens flares.
+void DrawSky(SkyCell* sky);
+void DrawFlares(SkyCell* sky);
+
+// Red, green, blue of the sky, kept by the time of day: the fog colour of every view.
+extern uint8_t SkyColour[3];

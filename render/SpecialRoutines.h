@@ -4,6 +4,17 @@
 
 #include "render/RenderTables.h"
 
+// An off-screen bitmap: its size and its surface.
+struct Bitmap {
+    int32_t width, height;
+    host::GfxSurface* surface;
+};
+
+// Bracket lines and group key labels: red, green, blue, alpha.
+extern const uint8_t BracketColour[4];
+// The colour of the threat count at a bracket (set by level building).
+extern uint8_t ThreatCountColour[4];
+
 void DrawFilledDisc(const float* centre, int32_t radius, const uint8_t* rgb);
 void DrawFlareQuad(int32_t x, int32_t y, int32_t half, int32_t unused, const uint8_t* rgb,
                    host::GfxSurface* texture);

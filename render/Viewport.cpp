@@ -1,9 +1,13 @@
-// Viewports are not built yet: no viewport is made, so every call on one has nothing to act on.
 #include "render/Viewport.h"
 
 #include <cstring>
 
 #include "core/Memory.h"
+// What view rendering calls of the viewport, sky and units modules. The viewport table lives here; the
+// operations below belong to the viewport and sky modules, which fill them in.
+#include "render/Sky.h"
+#include "render/Viewport.h"
+#include "render/View_local.h"
 
 ViewPort* ViewPortTable[kMaxViewPorts];
 int32_t ViewPortCount = 0;
@@ -31,3 +35,9 @@ int NamedReflectionType(const char* name) {
     FatalErrorF("Error(NamedReflectionType): uk reflection type '%s'", name ? name : "");
     return 0;
 }
+// The sky colour, kept by the time of day; the fog colour of every view.
+uint8_t SkyColour[3] = {0, 0, 0};
+
+void DrawSky(SkyCell*) {}
+void DrawFlares(SkyCell*) {}
+const char* UnitDisplayName(const construct*) { return ""; }

@@ -89,6 +89,10 @@ struct construct {
     uint8_t byte255;  // 255 at creation
     uint8_t byte0;
     void* cutTrack;  // record/replay track, or null
+    // Renderer: the quarters of the board the construct is anchored in this view, counted down as they
+    // are drawn, and 128 less one for each of those whose terrain was drawn.
+    uint8_t anchorQuarters;
+    uint8_t drawnQuarters;
 };
 
 // A new construct with a sub-construct list of subCapacity entries (none below 1) and the given flags.
