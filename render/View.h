@@ -65,6 +65,8 @@ extern ConstructPool* DirectDrawPool;
 using BoardCellRoutine = void (*)(ScapeBoard* board, ScapeBoard* other, int32_t column, int32_t row,
                                   int32_t reflection);
 
+// Refreshes every scape board from the terrain (after the terrain or the water levels changed).
+void UpdateAllScapeBoards();
 // Draws every active camera's view (kind 0), once per frame.
 void RenderAllViews(int32_t kind = 0);
 // Draws one view.

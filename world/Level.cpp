@@ -71,7 +71,6 @@ uint8_t* TmpFaces[2];
 Tex* SphereMapTex = nullptr;
 Tex* NoiseTex = nullptr;
 host::GfxSurface* CrosshairBitmaps[3];
-DirLight* SunLight = nullptr;
 
 namespace {
 
