@@ -12,7 +12,9 @@
 #include "support/FPTables.h"
 #include "support/Fatal.h"
 #include "world/Construct.h"
+#include "world/Collide.h"
 #include "world/Statics.h"
+#include "world/TickCounter.h"
 
 namespace {
 
@@ -219,6 +221,82 @@ TEST_F(Statics, AlignedStaticStampsAroundItsPositionAndUnstamps) {
     EXPECT_EQ(h.At(8, 8).flags & 0xF000, kSubSolid);
     EXPECT_EQ(MatrixQuarterList(h.m, 0, 0), nullptr);
     FreeConstruct(s);
+}
+
+}  // namespace
+
+namespace {
+
+int g_groundChanged = 0;
+uintptr_t GroundListener_itfc(construct*, ItfcMethod method, uintptr_t) {
+    if (method == ItfcMethod::GROUNDCHANGED) ++g_groundChanged;
+    return 0;
+}
+
+TEST_F(Statics, GateStampLeavesHalfLowAndLiftLowersTheSurface) {
+    HandMatrix h(1, 1);
+    // Every sample raised: the first half (j below 4) stays low.
+    std::vector<std::array<int, 3>> all;
+    for (int r = 0; r < 9; ++r)
+        for (int c = 0; c < 9; ++c) all.push_back({r, c, 50});
+    construct* gate = MakeStatic(9, all);
+    const StaticPlacement at{0, 0, 0, 0, 0};
+    PutStaticOnTile(h.m, gate, &at, 0, 10, 0, 0, 0);
+    StampStaticHField(h.m, gate, &at, 10, 0, 1, 0);
+    const int32_t y = gate->pos[1];
+    EXPECT_EQ(h.At(3, 3).flags, kSubSolid | 0xFFF);
+    EXPECT_EQ(h.At(3, 5).flags & 0xF000, kSubSolid | kSubSecond | kSubBlocked);
+    EXPECT_EQ(SecondSurfaceHeight(&h.At(3, 5)), (((y >> 3) + 50) >> 4) * 128);
+    EXPECT_EQ(h.At(3, 3).height, (y + 100) >> 3);
+    FreeConstruct(gate);
+
+    // A lift: its surface comes down to the given height, and what stands on it is told.
+    HandMatrix g(1, 1);
+    construct* lift = MakeStatic(3, {{0, 0, 30}, {0, 1, 30}, {0, 2, 30}, {1, 0, 30}, {1, 1, 30},
+                                     {1, 2, 30}, {2, 0, 30}, {2, 1, 30}, {2, 2, 30}});
+    const StaticPlacement spot{8 * 4096, 0, 8 * 4096, 0, 0};
+    AlignStaticToTerrain(g.m, lift, &spot, 0, 10, 1, 1, 0, 0);
+    construct* rider = CreateConstruct(0, 0);
+    rider->itfc = GroundListener_itfc;
+    CollideNode node{rider, nullptr};
+    TileFieldEntry* tile = MatrixEntry(g.m, 0, 0, 0);
+    tile->stamps[QuarterIndex(1, 1)] = FrameCounter;
+    tile->collide[QuarterIndex(1, 1)] = &node;
+    g_groundChanged = 0;
+    LowerSurfaceUnderStatic(g.m, lift, &spot, 100, 0);
+    EXPECT_EQ(SecondSurfaceHeight(&g.At(8, 8)), ((lift->pos[1] >> 3) >> 4) * 128);
+    EXPECT_EQ(g_groundChanged, 4);  // the footprint's sub-points (8..9) x (8..9) on quarter (1, 1)
+    tile->collide[QuarterIndex(1, 1)] = nullptr;
+    UnstampStaticFootprint(g.m, lift, 1, 0, 0);
+    FreeConstruct(lift);
+    FreeConstruct(rider);
+}
+
+TEST_F(Statics, AnchoringAndShade) {
+    construct* c = CreateConstruct(1, 0);
+    Geom* g = CreateGeom("geom: anchor");
+    g->pointCount = 1;
+    g->points = static_cast<GeomPoint*>(qzAlloc(int(sizeof(GeomPoint)), "geom pt list"));
+    std::memset(g->points, 0, sizeof(GeomPoint));
+    g->points[0].pos[0] = 500;
+    g->box.corners[0][0] = 200;
+    g->sphere.centre[0] = 300;
+    g->sphere.radius = 77;
+    g->anchor[0] = 400;  // world units: 100 quarter units
+    c->lod[0] = c->lod[1] = g;
+    AnchorConstructGeoms(c);
+    EXPECT_EQ(g->points[0].pos[0], 400);  // shifted once, though two slots share the Geom
+    EXPECT_EQ(c->box.corners[0][0], 100);
+    EXPECT_EQ(c->sphere.centre[0], 200);
+    EXPECT_EQ(c->sphere.radius, 77);
+    construct* sub = CreateConstruct(0, 0);
+    c->subs[0] = sub;
+    c->subCount = 1;
+    SetConstructShade(c, 40);
+    EXPECT_EQ(c->shade, 40);
+    EXPECT_EQ(sub->shade, 40);
+    c->lod[1] = nullptr;
+    FreeConstruct(c);
 }
 
 }  // namespace
