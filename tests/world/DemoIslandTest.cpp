@@ -5,7 +5,10 @@
 #include <filesystem>
 #include <string>
 
+#include "ai/AUDef.h"
+#include "core/Memory.h"
 #include "host/Fs.h"
+#include "objects/Units.h"
 #include "platform/Texture.h"
 #include "support/Fatal.h"
 #include "support/TempDir.h"
@@ -29,6 +32,10 @@ TEST(DemoIsland, TheIslandReadsBackWithItsPlaces) {
     std::snprintf(mission, sizeof mission, "%s", MissionName);
     std::snprintf(MissionName, sizeof MissionName, "Ema01");
     ResetMatrixGlobals();
+    // The action units name these entries; their types are not needed to read the definitions.
+    Unit* jeeps[2] = {CreateUnit(), CreateUnit()};
+    jeeps[0]->name = qzStrDup("EMAJeep", "unit name");
+    jeeps[1]->name = qzStrDup("GAJeep", "unit name");
     LoadQZWD("Maps\\Ema01");
 
     matrix* m = CurrentMatrix;
@@ -40,6 +47,9 @@ TEST(DemoIsland, TheIslandReadsBackWithItsPlaces) {
     EXPECT_STREQ(TexTable[4]->name, "concrete");
     ASSERT_NE(FindQZWDChunk(kChunkSky, 0), nullptr);
     EXPECT_NE(FindQZWDChunk(kChunkAUDef7, 1), nullptr);
+    ASSERT_EQ(AUDefCount, 2);
+    EXPECT_NE(NamedAUDef("EMA_TaskForce"), nullptr);
+    EXPECT_NE(NamedAUDef("GA_Outpost"), nullptr);
 
     auto ground = [&](int32_t x, int32_t z) {
         const int32_t pos[3] = {x, 0, z};
@@ -78,6 +88,9 @@ TEST(DemoIsland, TheIslandReadsBackWithItsPlaces) {
     FreeMatrix(CurrentMatrix);
     CurrentMatrix = nullptr;
     FreeQZWDKeptChunks();
+    while (AUDefCount > 0) DeleteAUDef(AUDefTable[0]);
+    FreeUnit(jeeps[0]);
+    FreeUnit(jeeps[1]);
     while (TexCount) DeleteTex(TexTable[TexCount - 1]);
     offmatrixclone_idx = 0;
     std::snprintf(MissionName, sizeof MissionName, "%s", mission);
