@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace mkdemo {
 
@@ -15,6 +16,21 @@ struct Context {
 
 // The font, the textures, the texture animations and the palettes.
 bool BuildTextures(const Context& ctx);
+// A ground texture of the demo ("grass", "rock", "sand", "snow", "concrete"): the engine texture that
+// Textures/terrain holds under that name.
+std::vector<uint8_t> GroundTexture(const std::string& name);
+
+// Maps/: the demo island "Ema01" (64 x 64 tiles) with its textures, sky and action units.
+constexpr int kDemoIslandTiles = 64;
+std::vector<uint8_t> DemoIslandWorld();
+// A place of the island in world units (16.16 x and z of its centre, radius): "ema_base", "ga_outpost",
+// "camp" (the flat sites), "lake", "ford" (the river's shallows, crossed by the road), "hill" (the snowy
+// top). Heights (units of 8 world units): the sites are flat at 800, 900 and 700; the water lies at 4.
+struct DemoPlace {
+    int32_t x, z, radius;
+};
+DemoPlace DemoIslandPlace(const std::string& name);
+bool BuildWorlds(const Context& ctx);
 
 // app/fptables: the fixed-point tables.
 bool BuildFPTables(const Context& ctx);

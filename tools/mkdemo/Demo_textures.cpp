@@ -146,22 +146,32 @@ bool WriteSkyAndFlares(const Context& ctx) {
 
 }  // namespace
 
+namespace {
+
+const struct {
+    const char* name;
+    Rgb from, to;
+    uint32_t seed;
+} kGround[] = {
+    {"grass", {30, 70, 20}, {110, 160, 60}, 11},
+    {"rock", {70, 68, 64}, {170, 165, 158}, 23},
+    {"sand", {160, 140, 90}, {235, 220, 170}, 37},
+    {"snow", {200, 205, 215}, {252, 252, 255}, 41},
+    {"concrete", {105, 105, 100}, {165, 163, 158}, 53},
+};
+
+}  // namespace
+
+std::vector<uint8_t> GroundTexture(const std::string& name) {
+    for (const auto& g : kGround)
+        if (name == g.name) return NoiseTexture(7, g.from, g.to, g.seed);
+    return {};
+}
+
 bool BuildTextures(const Context& ctx) {
     if (!datakit::WriteFont(ctx.Path("app/Font"), datakit::RenderFontAtlas())) return false;
-    struct {
-        const char* name;
-        Rgb from, to;
-        uint32_t seed;
-    } ground[] = {
-        {"grass", {30, 70, 20}, {110, 160, 60}, 11},
-        {"rock", {70, 68, 64}, {170, 165, 158}, 23},
-        {"sand", {160, 140, 90}, {235, 220, 170}, 37},
-        {"snow", {200, 205, 215}, {252, 252, 255}, 41},
-        {"concrete", {105, 105, 100}, {165, 163, 158}, 53},
-    };
-    for (const auto& g : ground)
-        if (!datakit::WriteFile(ctx.Path(std::string("Textures/terrain/") + g.name),
-                                NoiseTexture(7, g.from, g.to, g.seed)))
+    for (const auto& g : kGround)
+        if (!datakit::WriteFile(ctx.Path(std::string("Textures/terrain/") + g.name), GroundTexture(g.name)))
             return false;
     if (!WriteWater(ctx)) return false;
     if (!WriteWaterSpecular(ctx)) return false;

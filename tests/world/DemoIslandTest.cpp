@@ -1,0 +1,101 @@
+// The demo island's world file, read by the game's reader: its size, textures, sea, lake, ford, flat
+// sites and hill are where the demo's scripts expect them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "ai/AUDef.h"
+#include "core/Memory.h"
+#include "host/Fs.h"
+#include "objects/Units.h"
+#include "platform/Texture.h"
+#include "support/Fatal.h"
+#include "support/TempDir.h"
+#include "tools/datakit/Bytes.h"
+#include "tools/mkdemo/Demo.h"
+#include "world/Startup.h"
+#include "world/Terrain.h"
+#include "world/WorldFile.h"
+
+namespace {
+
+TEST(DemoIsland, TheIslandReadsBackWithItsPlaces) {
+    kvtest::FatalCatcher fatal;
+    kvtest::TempDir dir;
+    const std::vector<uint8_t> bytes = mkdemo::DemoIslandWorld();
+    ASSERT_TRUE(datakit::WriteFile(dir / "Maps/Ema01", bytes));
+    const std::string old = std::filesystem::current_path().string();
+    host::SetWorkingDirectory(dir.path().c_str());
+    host::FlushDirectoryCache();
+    char mission[64];
+    std::snprintf(mission, sizeof mission, "%s", MissionName);
+    std::snprintf(MissionName, sizeof MissionName, "Ema01");
+    ResetMatrixGlobals();
+    // The action units name these entries; their types are not needed to read the definitions.
+    Unit* jeeps[2] = {CreateUnit(), CreateUnit()};
+    jeeps[0]->name = qzStrDup("EMAJeep", "unit name");
+    jeeps[1]->name = qzStrDup("GAJeep", "unit name");
+    LoadQZWD("Maps\\Ema01");
+
+    matrix* m = CurrentMatrix;
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->width, 64);
+    EXPECT_EQ(m->height, 64);
+    ASSERT_EQ(TexCount, 5);
+    EXPECT_STREQ(TexTable[0]->name, "grass");
+    EXPECT_STREQ(TexTable[4]->name, "concrete");
+    ASSERT_NE(FindQZWDChunk(kChunkSky, 0), nullptr);
+    EXPECT_NE(FindQZWDChunk(kChunkAUDef7, 1), nullptr);
+    ASSERT_EQ(AUDefCount, 2);
+    EXPECT_NE(NamedAUDef("EMA_TaskForce"), nullptr);
+    EXPECT_NE(NamedAUDef("GA_Outpost"), nullptr);
+
+    auto ground = [&](int32_t x, int32_t z) {
+        const int32_t pos[3] = {x, 0, z};
+        return GroundHeight(m, pos, 0, 0, nullptr) / 8;
+    };
+    const int32_t water = 4;
+    // The sea around the island and outside the grid.
+    EXPECT_LT(ground(65536, 65536), water);
+    EXPECT_EQ(ground(-65536, 20 * 65536), -2000);
+    // The lake and the ford: under water, the ford only just.
+    const mkdemo::DemoPlace lake = mkdemo::DemoIslandPlace("lake"), ford = mkdemo::DemoIslandPlace("ford");
+    EXPECT_LT(ground(lake.x, lake.z), -300);
+    EXPECT_LT(ground(ford.x, ford.z), water);
+    EXPECT_GT(ground(ford.x, ford.z), -50);
+    // The flat sites: level within half their radius.
+    const struct {
+        const char* name;
+        int32_t height;
+    } sites[] = {{"ema_base", 800}, {"ga_outpost", 900}, {"camp", 700}};
+    for (const auto& s : sites) {
+        const mkdemo::DemoPlace p = mkdemo::DemoIslandPlace(s.name);
+        for (int32_t dx = -p.radius / 2; dx <= p.radius / 2; dx += 4096)
+            for (int32_t dz = -p.radius / 2; dz <= p.radius / 2; dz += 4096)
+                if (int64_t(dx) * dx + int64_t(dz) * dz <= int64_t(p.radius / 2) * (p.radius / 2)) {
+                    ASSERT_EQ(ground(p.x + dx, p.z + dz), s.height) << s.name;
+                }
+    }
+    const mkdemo::DemoPlace hill = mkdemo::DemoIslandPlace("hill");
+    EXPECT_GT(ground(hill.x, hill.z), 10000);
+    // The ground textures: every one is used somewhere.
+    int used[5] = {};
+    for (int32_t k = 0; k < 64 * 64; ++k)
+        for (uint16_t t : m->tileField[k].tex) ++used[t];
+    for (int t = 0; t < 5; ++t) EXPECT_GT(used[t], 0) << t;
+
+    FreeMatrix(CurrentMatrix);
+    CurrentMatrix = nullptr;
+    FreeQZWDKeptChunks();
+    while (AUDefCount > 0) DeleteAUDef(AUDefTable[0]);
+    FreeUnit(jeeps[0]);
+    FreeUnit(jeeps[1]);
+    while (TexCount) DeleteTex(TexTable[TexCount - 1]);
+    offmatrixclone_idx = 0;
+    std::snprintf(MissionName, sizeof MissionName, "%s", mission);
+    host::SetWorkingDirectory(old.c_str());
+    host::FlushDirectoryCache();
+}
+
+}  // namespace

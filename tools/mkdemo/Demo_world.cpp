@@ -1,0 +1,312 @@
+// The demo island "Maps/Ema01": 64 x 64 tiles of terrain made from a deterministic height function —
+// a sea floor around an island with hills (snow on the highest), a lake, a river from the lake to the
+// east coast with a ford of shallows, flat sites for the E.M.A. base, the G.A. outpost and a camp, and a
+// road from the base over the ford to the outpost — with its ground textures, a sky and the two action
+// units of the first mission.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tools/datakit/WorldFile.h"
+#include "tools/mkdemo/Demo.h"
+
+namespace mkdemo {
+
+namespace {
+
+constexpr int kTiles = kDemoIslandTiles;
+constexpr int kSubs = kTiles * 16;  // sub-points along each axis
+
+// Texture slots of the world file's textures chunk.
+enum Ground : uint16_t { kGrass = 0, kRock = 1, kSand = 2, kSnow = 3, kConcrete = 4 };
+constexpr const char* kGroundNames[] = {"grass", "rock", "sand", "snow", "concrete"};
+
+struct P {
+    double u, v;  // 0..1 across the island: u along x, v along z
+};
+
+double Hash(int x, int y, uint32_t seed) {
+    uint32_t h = uint32_t(x) * 0x8da6b343u ^ uint32_t(y) * 0xd8163841u ^ seed * 0xcb1ab31fu;
+    h ^= h >> 13;
+    h *= 0x5bd1e995u;
+    h ^= h >> 15;
+    return double(h & 0xffffff) / double(0xffffff);
+}
+
+double ValueNoise(double x, double y, uint32_t seed) {
+    const int x0 = int(std::floor(x)), y0 = int(std::floor(y));
+    const double fx = x - x0, fy = y - y0;
+    const double sx = fx * fx * (3 - 2 * fx), sy = fy * fy * (3 - 2 * fy);
+    const double a = Hash(x0, y0, seed) + (Hash(x0 + 1, y0, seed) - Hash(x0, y0, seed)) * sx;
+    const double b = Hash(x0, y0 + 1, seed) + (Hash(x0 + 1, y0 + 1, seed) - Hash(x0, y0 + 1, seed)) * sx;
+    return a + (b - a) * sy;
+}
+
+// Four octaves of value noise, 0..1.
+double Fbm(double u, double v, uint32_t seed) {
+    double sum = 0, amp = 0.5, total = 0, f = 5;
+    for (int o = 0; o < 4; ++o, f *= 2, amp *= 0.5) {
+        sum += amp * ValueNoise(u * f, v * f, seed + uint32_t(o));
+        total += amp;
+    }
+    return sum / total;
+}
+
+double Smoothstep(double e0, double e1, double x) {
+    const double t = std::clamp((x - e0) / (e1 - e0), 0.0, 1.0);
+    return t * t * (3 - 2 * t);
+}
+
+double Lerp(double a, double b, double t) { return a + (b - a) * t; }
+
+double Dist(P a, P b) { return std::hypot(a.u - b.u, a.v - b.v); }
+
+// A polyline with its segment lengths.
+struct Line {
+    std::vector<P> pts;
+    std::vector<double> lengths;
+    double total = 0;
+    explicit Line(std::vector<P> points) : pts(std::move(points)) {
+        for (size_t i = 1; i < pts.size(); ++i) {
+            lengths.push_back(Dist(pts[i - 1], pts[i]));
+            total += lengths.back();
+        }
+    }
+};
+
+// Distance from p to a polyline, with the parameter (0..1 along the whole line) of the nearest point.
+double PolyDist(const Line& line, P p, double* along, P* nearest) {
+    double best = 1e9, bestAt = 0, walked = 0;
+    for (size_t i = 1; i < line.pts.size(); ++i) {
+        const P a = line.pts[i - 1], b = line.pts[i];
+        const double du = b.u - a.u, dv = b.v - a.v, len2 = du * du + dv * dv;
+        const double t = std::clamp(((p.u - a.u) * du + (p.v - a.v) * dv) / len2, 0.0, 1.0);
+        const P q{a.u + du * t, a.v + dv * t};
+        const double d = Dist(p, q);
+        if (d < best) {
+            best = d;
+            bestAt = (walked + line.lengths[i - 1] * t) / line.total;
+            if (nearest) *nearest = q;
+        }
+        walked += line.lengths[i - 1];
+    }
+    if (along) *along = bestAt;
+    return best;
+}
+
+// The island's features, in island coordinates.
+const P kLake{0.62, 0.40};
+constexpr double kLakeRadius = 0.06;
+const Line kRiver({{0.62, 0.40}, {0.68, 0.50}, {0.72, 0.60}, {0.82, 0.68}, {0.92, 0.73}, {1.02, 0.76}});
+constexpr double kRiverWidth = 0.012;
+constexpr double kFordFrom = 0.22, kFordTo = 0.36;  // the shallows, along the river
+struct Site {
+    P at;
+    double radius;
+    double height;
+};
+const Site kSites[] = {
+    {{0.25, 0.75}, 0.07, 800},   // the E.M.A. base
+    {{0.80, 0.30}, 0.06, 900},   // the G.A. outpost, across the river
+    {{0.45, 0.55}, 0.035, 700},  // a camp on the road
+};
+const Line kRoad({{0.25, 0.75}, {0.45, 0.55}, {0.60, 0.545}, {0.70, 0.545}, {0.80, 0.30}});
+constexpr double kRoadWidth = 0.005;
+
+// The ground height (units of 8 world units) without the road.
+double Terrain(P p) {
+    // The coast: a perturbed circle; outside it the sea floor.
+    const double r = Dist(p, {0.5, 0.5}) / 0.43 + 0.12 * (Fbm(p.u, p.v, 7) - 0.5);
+    const double land = Smoothstep(1.0, 0.82, r);
+    double h = 300 + 2200 * Fbm(p.u, p.v, 3);
+    // Hills: a high one in the north-west (x low, z low) and a ridge to the south.
+    h += 11000 * std::exp(-std::pow(Dist(p, {0.30, 0.28}) / 0.12, 2));
+    h += 4000 * std::exp(-std::pow(Dist(p, {0.45, 0.22}) / 0.08, 2));
+    const double ridge = std::exp(-std::pow(Dist(p, {0.60, 0.82}) / 0.10, 2));
+    if (ridge > 1e-4) h += 3500 * ridge * Fbm(p.u * 2, p.v * 2, 5);
+    h = Lerp(-2000, h, land);
+    for (const Site& s : kSites) h = Lerp(s.height, h, Smoothstep(s.radius, s.radius * 1.7, Dist(p, s.at)));
+    // The lake: a bowl well below the water.
+    h = Lerp(-600, h, Smoothstep(kLakeRadius * 0.6, kLakeRadius * 1.15, Dist(p, kLake)));
+    // The river: a deep bed, and a shallow one at the ford.
+    double along = 0;
+    const double d = PolyDist(kRiver, p, &along, nullptr);
+    const double shallow = Smoothstep(kFordFrom - 0.04, kFordFrom, along) * (1 - Smoothstep(kFordTo, kFordTo + 0.04, along));
+    const double bed = Lerp(-500, -20, shallow);
+    h = Lerp(bed, h, Smoothstep(kRiverWidth, kRiverWidth * 2.5, d));
+    return h;
+}
+
+struct Island {
+    std::vector<int16_t> height;  // [X * kSubs + Z]
+    std::vector<uint8_t> road;    // 1 on the road
+};
+
+Island MakeIsland() {
+    Island isl;
+    isl.height.resize(size_t(kSubs) * kSubs);
+    isl.road.resize(size_t(kSubs) * kSubs);
+    for (int X = 0; X < kSubs; ++X)
+        for (int Z = 0; Z < kSubs; ++Z) {
+            const P p{(X + 0.5) / kSubs, (Z + 0.5) / kSubs};
+            double h = Terrain(p);
+            // The road is level across: it takes the height of its centre line.
+            P centre{};
+            const double d = PolyDist(kRoad, p, nullptr, &centre);
+            if (d < kRoadWidth * 2.5) h = Lerp(Terrain(centre), h, Smoothstep(kRoadWidth, kRoadWidth * 2.5, d));
+            isl.road[size_t(X) * kSubs + Z] = d < kRoadWidth ? 1 : 0;
+            isl.height[size_t(X) * kSubs + Z] = int16_t(std::lround(std::clamp(h, -30000.0, 30000.0)));
+        }
+    return isl;
+}
+
+// The ground texture of a quarter tile from its sub-points.
+uint16_t QuarterGround(const Island& isl, int X0, int Z0) {
+    double sum = 0;
+    int roads = 0, steep = 0;
+    for (int X = X0; X < X0 + 8; ++X)
+        for (int Z = Z0; Z < Z0 + 8; ++Z) {
+            const int16_t h = isl.height[size_t(X) * kSubs + Z];
+            sum += h;
+            roads += isl.road[size_t(X) * kSubs + Z];
+            if (X + 1 < kSubs && std::abs(isl.height[size_t(X + 1) * kSubs + Z] - h) > 120) ++steep;
+            if (Z + 1 < kSubs && std::abs(isl.height[size_t(X) * kSubs + Z + 1] - h) > 120) ++steep;
+        }
+    const double mean = sum / 64;
+    const P centre{(X0 + 4.0) / kSubs, (Z0 + 4.0) / kSubs};
+    if (roads >= 12) return kConcrete;
+    // The middle of the base and of the outpost is paved.
+    for (int s = 0; s < 2; ++s)
+        if (Dist(centre, kSites[s].at) < kSites[s].radius * 0.5) return kConcrete;
+    if (mean < 200) return kSand;
+    if (mean > 10000) return kSnow;
+    if (steep >= 24) return kRock;
+    return kGrass;
+}
+
+datakit::WorldSky DemoSky() {
+    datakit::WorldSky sky;
+    // Colour keys around the sun's circle: night, dawn, morning, day, day, afternoon, dusk, evening, night.
+    const std::array<std::array<uint8_t, 4>, 9> keys{{{{10, 12, 30, 0}},
+                                                      {{200, 120, 80, 0}},
+                                                      {{150, 180, 220, 0}},
+                                                      {{110, 160, 230, 0}},
+                                                      {{100, 150, 230, 0}},
+                                                      {{120, 160, 220, 0}},
+                                                      {{220, 130, 70, 0}},
+                                                      {{60, 40, 70, 0}},
+                                                      {{10, 12, 30, 0}}}};
+    for (int k = 0; k < 9; ++k) {
+        sky.keyAngles[size_t(k)] = k * (411774 / 8);
+        sky.keyColours[size_t(k)] = keys[size_t(k)];
+    }
+    // Three laterals from the zenith down to the horizon, each a little lighter than the last.
+    for (int l = 0; l < 3; ++l) {
+        datakit::WorldSkyLateral lat;
+        lat.value = l;
+        for (int k = 0; k < 9; ++k)
+            for (int c = 0; c < 3; ++c)
+                lat.colours[size_t(k)][size_t(c)] = uint8_t(std::min(255, keys[size_t(k)][size_t(c)] + 25 * l));
+        sky.laterals.push_back(lat);
+    }
+    sky.starCount = 200;
+    sky.flare = "misc.dummy";
+    sky.moon = "misc.dummy";
+    sky.tilt = 20000;
+    return sky;
+}
+
+// The first mission's action units: the player's task force of two E.M.A. jeeps at the base and a G.A.
+// group at the outpost. Place records hold z, y, x, two spare words and the heading.
+void AddActionUnits(datakit::WorldFile& w) {
+    auto place = [](P at, double du, double dv) {
+        const int32_t x = int32_t(std::lround((at.u + du) * kTiles * 65536));
+        const int32_t z = int32_t(std::lround((at.v + dv) * kTiles * 65536));
+        return std::array<int32_t, 6>{z, 0, x, 0, 0, 0};
+    };
+    datakit::WorldAUDef ema;
+    ema.name = "EMA_TaskForce";
+    ema.abstractClan = 0;
+    ema.lists[0] = {{"EMAJeep", 100, place(kSites[0].at, 0.0, 0.0), std::nullopt},
+                    {"EMAJeep", 100, place(kSites[0].at, 0.01, 0.0), std::nullopt}};
+    w.AUDef(ema, 7);
+    datakit::WorldAUDef ga;
+    ga.name = "GA_Outpost";
+    ga.abstractClan = 1;
+    ga.lists[1] = {{"GAJeep", 100, place(kSites[1].at, 0.0, 0.0), std::nullopt},
+                   {"GAJeep", 100, place(kSites[1].at, 0.0, 0.01), std::nullopt}};
+    w.AUDef(ga, 7);
+}
+
+// The point at a parameter along a polyline.
+P PointAlong(const Line& line, double along) {
+    double left = along * line.total;
+    for (size_t i = 1; i < line.pts.size(); ++i) {
+        const double l = line.lengths[i - 1];
+        if (left <= l) return {Lerp(line.pts[i - 1].u, line.pts[i].u, left / l), Lerp(line.pts[i - 1].v, line.pts[i].v, left / l)};
+        left -= l;
+    }
+    return line.pts.back();
+}
+
+DemoPlace ToWorld(P p, double radius) {
+    const double scale = double(kTiles) * 65536;
+    return {int32_t(std::lround(p.u * scale)), int32_t(std::lround(p.v * scale)), int32_t(std::lround(radius * scale))};
+}
+
+}  // namespace
+
+DemoPlace DemoIslandPlace(const std::string& name) {
+    if (name == "ema_base") return ToWorld(kSites[0].at, kSites[0].radius);
+    if (name == "ga_outpost") return ToWorld(kSites[1].at, kSites[1].radius);
+    if (name == "camp") return ToWorld(kSites[2].at, kSites[2].radius);
+    if (name == "lake") return ToWorld(kLake, kLakeRadius);
+    if (name == "ford") return ToWorld(PointAlong(kRiver, (kFordFrom + kFordTo) / 2), kRiverWidth);
+    if (name == "hill") return ToWorld({0.30, 0.28}, 0.03);
+    return {0, 0, 0};
+}
+
+std::vector<uint8_t> DemoIslandWorld() {
+    const Island isl = MakeIsland();
+    datakit::WorldFile w(102);
+    // Outside the grid: a flat sea floor (the clone tile).
+    w.TileClone({-2000, 0x8000 | 0x2000 | 0x0248, 0, {6, 6, 10}});
+
+    datakit::WorldTileLayer layer;
+    layer.width = kTiles;
+    layer.height = kTiles;
+    std::vector<datakit::WorldSubPoint> pool;
+    std::map<std::vector<int16_t>, uint32_t> defs;  // identical tiles share one definition
+    for (int xt = 0; xt < kTiles; ++xt)
+        for (int zt = 0; zt < kTiles; ++zt) {
+            std::vector<int16_t> def(256);
+            for (int zi = 0; zi < 16; ++zi)
+                for (int xi = 0; xi < 16; ++xi)
+                    def[size_t(zi * 16 + xi)] = isl.height[size_t(xt * 16 + xi) * kSubs + size_t(zt * 16 + zi)];
+            auto [it, added] = defs.emplace(def, uint32_t(defs.size()));
+            if (added)
+                for (int16_t h : def) pool.push_back({h, 0x8000, 0});
+            datakit::WorldTile t;
+            t.def = it->second;
+            for (int q = 0; q < 4; ++q) t.tex[size_t(q)] = QuarterGround(isl, xt * 16 + (q & 1) * 8, zt * 16 + (q >> 1) * 8);
+            layer.tiles.push_back(t);
+        }
+    w.TileField(layer);
+    w.TileDefPool(pool, 0);
+    std::vector<datakit::WorldTexture> textures;
+    for (const char* name : kGroundNames) textures.push_back({name, GroundTexture(name)});
+    w.Textures(textures);
+    w.Sky(DemoSky());
+    AddActionUnits(w);
+    return w.Bytes();
+}
+
+bool BuildWorlds(const Context& ctx) {
+    return datakit::WriteFile(ctx.Path("Maps/Ema01"), DemoIslandWorld());
+}
+
+}  // namespace mkdemo
