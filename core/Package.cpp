@@ -1,6 +1,7 @@
 #include "core/Package.h"
 
 #include <cstring>
+#include <vector>
 
 #include "core/Memory.h"
 #include "host/Fs.h"
@@ -38,11 +39,30 @@ bool IsUnderNormalised(const QZPKTag* tag, const char* folder, size_t len) {
     return tag && tag->name && strncmp(tag->name, folder, len) == 0 && tag->name[len] == '\\';
 }
 
+// Streams still open when their package was closed: detached from it (no tag; they read nothing) and
+// kept until their own qzpk_fclose, so that the handle never reaches freed memory or the file layer.
+std::vector<QZPKStream*> g_detached;
+
 QZPKStream* AsStream(FILE* f) {
-    if (!QZPK || !f) return nullptr;
-    for (int i = 0; i < QZPK->streamCount; ++i)
-        if (reinterpret_cast<FILE*>(QZPK->streams[i]) == f) return QZPK->streams[i];
+    if (!f) return nullptr;
+    if (QZPK)
+        for (int i = 0; i < QZPK->streamCount; ++i)
+            if (reinterpret_cast<FILE*>(QZPK->streams[i]) == f) return QZPK->streams[i];
+    for (QZPKStream* s : g_detached)
+        if (reinterpret_cast<FILE*>(s) == f) return s;
     return nullptr;
+}
+
+// Frees a detached stream; false when s is not one.
+bool FreeDetached(QZPKStream* s) {
+    for (size_t i = 0; i < g_detached.size(); ++i) {
+        if (g_detached[i] != s) continue;
+        qzFree(s);
+        g_detached[i] = g_detached.back();
+        g_detached.pop_back();
+        return true;
+    }
+    return false;
 }
 
 // Positions the shared package file for a stream's next read.
@@ -157,7 +177,11 @@ int qzpk_init(const char* path) {
 void qzpk_close() {
     if (!QZPK) return;
     if (QZPK->file) fclose(QZPK->file);
-    for (int i = 0; i < QZPK->streamCount; ++i) qzFree(QZPK->streams[i]);
+    for (int i = 0; i < QZPK->streamCount; ++i) {
+        QZPKStream* stream = QZPK->streams[i];
+        stream->tag = nullptr;
+        g_detached.push_back(stream);
+    }
     for (int i = 0; i < QZPK->tagCount; ++i) FreeTag(QZPK->tags[i]);
     qzFree(QZPK->tags);
     qzFree(QZPK);
@@ -210,7 +234,7 @@ QZPKStream* CreateQZPKStream(QZPKTag* tag, int textFlag) {
 }
 
 int qzpk_closestream(QZPKStream* stream) {
-    if (!QZPK) return 1;
+    if (FreeDetached(stream) || !QZPK) return 1;
     for (int i = 0; i < QZPK->streamCount; ++i) {
         if (QZPK->streams[i] != stream) continue;
         if (QZPK->positionOwner == stream) QZPK->positionOwner = nullptr;
@@ -241,6 +265,7 @@ int qzpk_fclose(FILE* f) {
 size_t qzpk_fread(void* buffer, size_t size, size_t count, FILE* f) {
     QZPKStream* s = AsStream(f);
     if (!s) return f ? fread(buffer, size, count, f) : 0;
+    if (!s->tag) return 0;
     int64_t left = static_cast<int64_t>(s->tag->size) - s->position;
     if (left <= 0 || size == 0 || count == 0) return 0;
     size_t n = count > static_cast<size_t>(left) / size ? static_cast<size_t>(left) : size * count;
@@ -253,6 +278,7 @@ size_t qzpk_fread(void* buffer, size_t size, size_t count, FILE* f) {
 int qzpk_fseek(FILE* f, long offset, int whence) {
     QZPKStream* s = AsStream(f);
     if (!s) return f ? fseek(f, offset, whence) : -1;
+    if (!s->tag) return 0;
     int64_t at = s->position;
     switch (whence) {
         case SEEK_SET: at = offset; break;
@@ -274,14 +300,14 @@ long qzpk_ftell(FILE* f) {
 }
 
 int qzpk_feof(FILE* f) {
-    if (QZPKStream* s = AsStream(f)) return s->position >= s->tag->size ? 1 : 0;
+    if (QZPKStream* s = AsStream(f)) return !s->tag || s->position >= s->tag->size ? 1 : 0;
     return f ? feof(f) : 1;
 }
 
 int qzpk_fgetc(FILE* f) {
     QZPKStream* s = AsStream(f);
     if (!s) return f ? fgetc(f) : EOF;
-    if (s->position < 0 || s->position >= s->tag->size || !SeekForRead(s)) return 0;
+    if (!s->tag || s->position < 0 || s->position >= s->tag->size || !SeekForRead(s)) return 0;
     int c = fgetc(QZPK->file);
     if (c == EOF) return 0;
     s->position++;

@@ -77,7 +77,8 @@ QZIcon* FindQZIcon(const char* format, ...) {
     char name[256];
     va_list args;
     va_start(args, format);
-    vsnprintf(name, sizeof name, format ? format : "", args);
+    name[0] = 0;
+    if (format) vsnprintf(name, sizeof name, format, args);
     va_end(args);
     return FindByName(name);
 }
@@ -86,7 +87,8 @@ QZIcon* NamedQZIcon(const char* format, ...) {
     char name[256];
     va_list args;
     va_start(args, format);
-    vsnprintf(name, sizeof name, format ? format : "", args);
+    name[0] = 0;
+    if (format) vsnprintf(name, sizeof name, format, args);
     va_end(args);
     QZIcon* icon = FindByName(name);
     if (!icon) FatalErrorF("Error(NamedQZIcon): icon '%s' missing", name);

@@ -122,6 +122,9 @@ bool PlayablePcm(const WaveFormatEx* f) {
 }
 
 // A buffer record and its device buffer of two seconds of `format` (which the record takes over).
+// The last serial handed out (0 is never one, so a descriptor that played nothing matches no sound).
+uint32_t g_soundSerial = 0;
+
 dxgl_SoundStreamBuffer* NewBuffer(WaveFormatEx* format) {
     // A header whose sizes do not agree would ask for any amount of memory: such a file is refused.
     if (!PlayablePcm(format)) return nullptr;
@@ -145,6 +148,7 @@ dxgl_SoundStreamBuffer* NewBuffer(WaveFormatEx* format) {
     b->bitsPerSample = format->bitsPerSample;
     for (int i = 0; i < 3; ++i) b->position[i] = kUnsetPosition;
     b->volumeFactor = 1.0f;
+    b->serial = ++g_soundSerial;
     return b;
 }
 
@@ -225,6 +229,7 @@ dxgl_SoundStreamBuffer* dxgl_PlaySample(const char* name, int mode, int loop, in
         if (!(host::AudioBufferStatus(StreamList[i]->buffer) & host::kAudioPlaying)) b = StreamList[i];
     if (!b) return nullptr;
     CloseWave(b);
+    b->serial = ++g_soundSerial;  // descriptors of the sound this buffer played before no longer reach it
     WaveFormatEx* fileFormat = nullptr;
     if (WaveOpen(path, &b->file, &fileFormat, &b->riffChunk) != 0) return nullptr;
     if (WaveFindData(&b->file, &b->dataChunk, &b->riffChunk) != 0) {
@@ -262,6 +267,12 @@ dxgl_SoundStreamBuffer* dxgl_PlaySample(const char* name, int mode, int loop, in
 dxgl_SoundStreamBuffer* PlaySampleForEx(SoundDesc* desc, int mode, int loop, int deferred, int keep) {
     if (!desc) return nullptr;
     desc->buffer = dxgl_PlaySample(desc->file, mode, loop, deferred, keep);
+    desc->serial = desc->buffer ? desc->buffer->serial : 0;
+    return desc->buffer;
+}
+
+dxgl_SoundStreamBuffer* dxgl_DescSound(const SoundDesc* desc) {
+    if (!desc || !dxgl_IsSoundValid(desc->buffer) || desc->buffer->serial != desc->serial) return nullptr;
     return desc->buffer;
 }
 
@@ -297,7 +308,7 @@ void dxgl_Set3DSound(dxgl_SoundStreamBuffer* b, const int32_t position[3], const
 void dxgl_SetSoundPosition(SoundDesc* desc, const int32_t position[3], const int32_t velocity[3], int pitch,
                            int headRelative) {
     // A sound that has ended and been freed is not touched through the descriptor's stale pointer.
-    if (!desc || !dxgl_IsSoundValid(desc->buffer)) return;
+    if (!dxgl_DescSound(desc)) return;
     int frequency = 0;
     if (!SoundHardware3D && desc->lowFrequency != 0) {
         pitch = std::clamp(pitch, 0, 255);

@@ -60,6 +60,7 @@ struct dxgl_SoundStreamBuffer {
     int32_t frequency;    // Hz; 0 = the buffer's own
     float volumeFactor;   // 1.0 when played
     WaveFormatEx* fileFormat;  // a one-shot's file format when it differs from the buffer's (converted)
+    uint32_t serial;           // new each time the record is made or handed out for another sound
 };
 
 // A sound named by a sound rule (filled by LookupSound), kept by its owner.
@@ -71,7 +72,12 @@ struct SoundDesc {
     int32_t highFrequency;
     int32_t unused;
     dxgl_SoundStreamBuffer* buffer;  // the sound playing it, set by PlaySampleFor
+    uint32_t serial;                 // the buffer's serial when PlaySampleFor set it
 };
+
+// The sound a descriptor played, while it is still that sound: null once the sound was freed, even when
+// a newer sound now lives at the same address or in the same reused streaming buffer.
+dxgl_SoundStreamBuffer* dxgl_DescSound(const SoundDesc* desc);
 
 // Device state.
 extern int SoundReady;    // the device and all streaming buffers exist

@@ -126,7 +126,7 @@ void PlayMissionEndSound(int kind) {
 
 void PlayMessageSound(const char* file) {
     SoundDesc* desc = FX(FXSound::Message);
-    if (dxgl_IsSoundValid(desc->buffer)) dxgl_FreeSound(&desc->buffer);
+    if (dxgl_DescSound(desc)) dxgl_FreeSound(&desc->buffer);
     LookupSound(desc, "FX_Message");
     // The name is copied as it is: a '%' in a file name is part of the name, not a format.
     snprintf(desc->file, sizeof desc->file, "%s", file ? file : "");

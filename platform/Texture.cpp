@@ -273,6 +273,24 @@ host::GfxSurface* LoadBitmapTexture(const char* path) {
 
 // ---- Texture animations --------------------------------------------------------------------------------
 
+namespace {
+
+// Deletes an animation's frames and its frame list. A texture record that borrows a frame (the dummy
+// texture of an animated billboard) loses it here, so whichever of the two teardown frees first, no
+// record is left pointing at a deleted surface.
+void ReleaseTexAnimFrames(TexAnim* anim) {
+    for (int32_t f = 0; f < anim->frameCount; ++f) {
+        for (int32_t i = 0; i < TexCount; ++i)
+            if (TexTable[i]->shared && TexTable[i]->surface == anim->frames[f]) TexTable[i]->surface = nullptr;
+        host::DeleteSurface(anim->frames[f]);
+    }
+    qzFree(anim->frames);
+    anim->frames = nullptr;
+    anim->frameCount = 0;
+}
+
+}  // namespace
+
 TexAnim* CreateTexAnim() {
     if (TexAnimCount >= kMaxTexAnims) FatalError("Error(CreateTexAnim): Too many TexAnims");
     TexAnim* anim = static_cast<TexAnim*>(qzAlloc(int(sizeof(TexAnim)), "TexAnim"));
@@ -290,8 +308,7 @@ void DeleteTexAnim(TexAnim* anim) {
         TexAnimTable[TexAnimCount] = nullptr;
         break;
     }
-    for (int32_t f = 0; f < anim->frameCount; ++f) host::DeleteSurface(anim->frames[f]);
-    qzFree(anim->frames);
+    ReleaseTexAnimFrames(anim);
     qzFree(anim);
 }
 
@@ -303,6 +320,8 @@ TexAnim* NamedTexAnim(const char* name) {
 }
 
 void LoadTexAnim(TexAnim* anim, const char* name) {
+    // A record loaded before gives its frames back first.
+    ReleaseTexAnimFrames(anim);
     const std::string base = std::string(TEXANIMROOT) + '\\' + name;
     CopyName(anim->name, name);
     if (!qzpk_exists((base + "\\00").c_str())) FatalErrorF("failed to load tex anim '%s'\n", name);

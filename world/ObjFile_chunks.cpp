@@ -172,7 +172,7 @@ void ReadBBoard(Reader& r, uint32_t tag, bool section) {
         b->faceCount = static_cast<int32_t>(n);
         if (n > 0) {
             b->faces =
-                static_cast<uintptr_t*>(qzAlloc(static_cast<int>(sizeof(uintptr_t) * n), "bbd face list"));
+                static_cast<uintptr_t*>(AllocBlock(r, sizeof(uintptr_t), n, "bbd face list"));
             for (uint32_t i = 0; i < n; ++i) b->faces[i] = U32(r);
         }
         b->resolve = 1;
@@ -181,7 +181,7 @@ void ReadBBoard(Reader& r, uint32_t tag, bool section) {
     r.pos -= 4;
     const uint32_t n = Count(r, 4, "billboard point");
     if (n == 0) return;
-    b->vertices = static_cast<GeomPoint**>(qzAlloc(static_cast<int>(sizeof(GeomPoint*) * n), "vtx list"));
+    b->vertices = static_cast<GeomPoint**>(AllocBlock(r, sizeof(GeomPoint*), n, "vtx list"));
     std::memset(b->vertices, 0, sizeof(GeomPoint*) * n);
     b->vertexCount = static_cast<int32_t>(n);
     for (uint32_t i = 0; i < n; ++i) b->vertices[i] = &r.g->points[PointIndexOf(r, U32(r), "a billboard")];
@@ -208,7 +208,7 @@ void ReadBspNode(Reader& r, int depth) {
     GeomBrick* brick = AddGeomBrick(g);
     if (n == 0) return;
     brick->faces =
-        static_cast<GeomFace**>(qzAlloc(static_cast<int>(sizeof(GeomFace*) * n), "brick face list"));
+        static_cast<GeomFace**>(AllocBlock(r, sizeof(GeomFace*), n, "brick face list"));
     std::memset(brick->faces, 0, sizeof(GeomFace*) * n);
     brick->faceCount = static_cast<int32_t>(n);
     for (uint32_t i = 0; i < n; ++i) {
@@ -227,7 +227,7 @@ void ReadBsp(Reader& r) {
     Geom* g = r.g;
     if (count > 0) {
         g->bricks =
-            static_cast<GeomBrick*>(qzAlloc(static_cast<int>(sizeof(GeomBrick) * count), "brick list"));
+            static_cast<GeomBrick*>(AllocBlock(r, sizeof(GeomBrick), count, "brick list"));
         std::memset(g->bricks, 0, sizeof(GeomBrick) * count);
     }
     g->brickCapacity = static_cast<int32_t>(count);
@@ -240,7 +240,7 @@ void ReadPatches(Reader& r) {
     const uint32_t count = Count(r, 8, "patch");
     Geom* g = r.g;
     if (count == 0) return;
-    g->patches = static_cast<GeomPatch*>(qzAlloc(static_cast<int>(sizeof(GeomPatch) * count), "patch list"));
+    g->patches = static_cast<GeomPatch*>(AllocBlock(r, sizeof(GeomPatch), count, "patch list"));
     std::memset(g->patches, 0, sizeof(GeomPatch) * count);
     g->patchCount = static_cast<int32_t>(count);
     for (uint32_t i = 0; i < count; ++i) {
@@ -249,13 +249,13 @@ void ReadPatches(Reader& r) {
         const uint32_t m = Count(r, 4, "patch entry");
         if (m == 0) continue;
         if (kind == 3) {
-            p.points = static_cast<GeomPoint**>(qzAlloc(static_cast<int>(sizeof(GeomPoint*) * m), "pt list"));
+            p.points = static_cast<GeomPoint**>(AllocBlock(r, sizeof(GeomPoint*), m, "pt list"));
             std::memset(p.points, 0, sizeof(GeomPoint*) * m);
             p.pointCount = static_cast<int32_t>(m);
             for (uint32_t k = 0; k < m; ++k) p.points[k] = &g->points[PointIndexOf(r, U32(r), "a patch")];
         } else {
             p.faces =
-                static_cast<GeomFace**>(qzAlloc(static_cast<int>(sizeof(GeomFace*) * m), "patch face list"));
+                static_cast<GeomFace**>(AllocBlock(r, sizeof(GeomFace*), m, "patch face list"));
             std::memset(p.faces, 0, sizeof(GeomFace*) * m);
             p.faceCount = static_cast<int32_t>(m);
             for (uint32_t k = 0; k < m; ++k) {
@@ -338,7 +338,7 @@ void ReadHField(Reader& r) {
     h.n = static_cast<int32_t>(n);
     h.heights = nullptr;
     if (n == 0) return;
-    h.heights = static_cast<uint16_t*>(qzAlloc(static_cast<int>(n * n * 2), "hfield heights"));
+    h.heights = static_cast<uint16_t*>(AllocBlock(r, 2, static_cast<uint64_t>(n) * n, "hfield heights"));
     for (uint32_t i = 0; i < n * n; ++i) h.heights[i] = static_cast<uint16_t>(Trunc(F32(r) * r.q / 8.0f));
 }
 

@@ -54,6 +54,9 @@ uint32_t PeekTag(const Reader& r);
 void Name24(Reader& r, char out[25]);
 // A count of records of at least minBytes each that must fit in what remains.
 uint32_t Count(Reader& r, uint32_t minBytes, const char* what);
+// A tracked block of count elements of elemBytes each; a block past the allocator's 32-bit size limit is
+// refused (fatal) rather than wrapped into a small one that would then be written past.
+void* AllocBlock(const Reader& r, size_t elemBytes, uint64_t count, const char* purpose);
 // A point index below the header's point count.
 uint32_t PointIndexOf(Reader& r, uint32_t index, const char* what);
 

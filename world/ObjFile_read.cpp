@@ -84,6 +84,12 @@ uint32_t Count(Reader& r, uint32_t minBytes, const char* what) {
     return n;
 }
 
+void* AllocBlock(const Reader& r, size_t elemBytes, uint64_t count, const char* purpose) {
+    if (count > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()) / elemBytes)
+        Fail(r, "%s of %llu entries is too large", purpose, static_cast<unsigned long long>(count));
+    return qzAlloc(static_cast<int>(elemBytes * count), purpose);
+}
+
 uint32_t PointIndexOf(Reader& r, uint32_t index, const char* what) {
     if (index >= r.pointCount) Fail(r, "%s names point %u of %u", what, index, r.pointCount);
     return index;
@@ -112,7 +118,7 @@ void ReadPoints(Reader& r) {
     Geom* g = r.g;
     if (r.pointCount > 0) {
         g->points = static_cast<GeomPoint*>(
-            qzAlloc(static_cast<int>(sizeof(GeomPoint) * r.pointCount), "geom pt list"));
+            AllocBlock(r, sizeof(GeomPoint), r.pointCount, "geom pt list"));
         std::memset(g->points, 0, sizeof(GeomPoint) * r.pointCount);
     }
     g->pointCount = static_cast<int32_t>(r.pointCount);
@@ -303,7 +309,7 @@ void objfile::ReadCCADObjNested(const uint8_t* data, size_t size, const char* na
     FinishBBoards(r, false);
     if (g->brickCount > 0) {
         g->brickPtrs = static_cast<GeomBrick**>(
-            qzAlloc(static_cast<int>(sizeof(GeomBrick*)) * g->brickCount, "brick list"));
+            AllocBlock(r, sizeof(GeomBrick*), static_cast<uint64_t>(g->brickCount), "brick list"));
         std::memset(g->brickPtrs, 0, sizeof(GeomBrick*) * static_cast<size_t>(g->brickCount));
         g->brickPtrCount = 0;
         if (!nested) AssignBricks(g);

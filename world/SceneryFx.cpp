@@ -69,7 +69,7 @@ void DeleteSceneryFx(SceneryFx* fx) {
         SceneryFxTable[i] = SceneryFxTable[--SceneryFxCount];
         SceneryFxTable[SceneryFxCount] = nullptr;
         // A one-shot sound that has ended was freed with it: only a live buffer is released.
-        if (dxgl_IsSoundValid(fx->sound.buffer)) dxgl_FreeSound(&fx->sound.buffer);
+        if (dxgl_DescSound(&fx->sound)) dxgl_FreeSound(&fx->sound.buffer);
         qzFree(fx);
         return;
     }

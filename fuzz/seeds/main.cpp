@@ -14,6 +14,8 @@
 #include "tools/datakit/Package.h"
 #include "tools/datakit/RulesText.h"
 #include "tools/datakit/Texture.h"
+#include "tools/datakit/UnitsFile.h"
+#include "tools/datakit/WorldFile.h"
 #include "tools/datakit/Wav.h"
 
 namespace {
@@ -194,6 +196,66 @@ void Objects() {
     Seed("object", "bboard", bb.Bytes());
 }
 
+// A world seed: the case byte, then the world file alone or led by its length with the chunk file after.
+Bytes WorldSeed(const Bytes& world, const Bytes* chunks = nullptr) {
+    Bytes out{uint8_t(chunks ? 1 : 0)};
+    if (chunks)
+        for (int i = 0; i < 4; ++i) out.push_back(uint8_t(world.size() >> (8 * i)));
+    out.insert(out.end(), world.begin(), world.end());
+    if (chunks) out.insert(out.end(), chunks->begin(), chunks->end());
+    return out;
+}
+
+void Worlds() {
+    using namespace datakit;
+    std::vector<WorldSubPoint> defs(2 * 256);
+    for (size_t i = 0; i < defs.size(); ++i) defs[i] = {int16_t(i % 300), 0x9000, 0x0f};
+    WorldTileLayer layer;
+    layer.width = 3;
+    layer.height = 2;
+    for (int k = 0; k < 6; ++k) {
+        WorldTile t;
+        t.def = uint32_t(k % 2);
+        t.tex = {uint16_t(k % 2), 0xFFFF, 0xFFFF, 0xFFFF};
+        layer.tiles.push_back(t);
+    }
+    std::vector<uint8_t> idx(16, 90);
+    std::vector<WorldTexture> textures{{"grass", EngineTexture(2, 2, idx)}, {"{water", EngineTexture(2, 2, idx)}};
+    WorldSky sky;
+    sky.laterals.resize(2);
+    sky.starCount = 5;
+    sky.flare = "flares.sun";
+    sky.moon = "flares.moon";
+    WorldAUDef au;
+    au.name = "EMA_Group";
+    au.lists[0].push_back({"EMAJeep", 100, {1, 2, 3, 4, 5, 6}, std::vector<uint8_t>{9, 9}});
+    for (uint32_t version : {101u, 102u}) {
+        WorldFile w(version);
+        w.TileClone({20, 0x8000 | 0x2000 | 0x0123, 0x33, {1, 2, 3}});
+        w.TileField(layer);
+        w.TopTileField(layer);
+        w.TileDefPool(defs);
+        w.Textures(textures);
+        w.Sky(sky);
+        w.AUDef(au, 7);
+        w.UnitData(0, 0, 0, {1, 2, 3});
+        w.Raw(9, {1, 2, 3, 4});
+        Seed("world", "world" + std::to_string(version), WorldSeed(w.Bytes()));
+    }
+    WorldFile bare(102);
+    bare.TileField(layer);
+    Bytes chunkFile = TileDefPoolChunkFile(defs);
+    Seed("world", "world102_chunkfile", WorldSeed(bare.Bytes(), &chunkFile));
+}
+
+void Units() {
+    std::string demo = SourceFile("data/app/units");
+    if (!demo.empty()) SeedText("units", "demo_units", demo);
+    SeedText("units", "small",
+             datakit::UnitsFileText({{"Scout", "EMAJeep", "Scout car", "ema\\jeep", {"DARKENED"}, {"LARGE"}, "a comment"},
+                                     {"Bare", "EMAJeep", "", "ema\\bare", {}, {}, ""}}));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -208,6 +270,8 @@ int main(int argc, char** argv) {
     Images();
     Sounds();
     Objects();
+    Worlds();
+    Units();
     printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
     return 0;
 }

@@ -1,5 +1,8 @@
 // The configuration file's round trip and required keys, and the paths file.
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "CoreTestEnv.h"
@@ -99,6 +102,24 @@ TEST_F(ConfigTest, DatakitConfigurationReadsCompletely) {
     EXPECT_EQ(PilotKeyCode(PilotKey::FIRE1), 256);
     EXPECT_EQ(PilotKeyCode(PilotKey::UNIT10), 11);
     EXPECT_EQ(AxisBindings[static_cast<int>(TurnAxis::CAMERA_INOUT)].axis, 2);
+}
+
+// The stored file's exact text (section order, tabs, the fixed lines) for datakit's default
+// configuration, pinned by tests/core/data/Vexa.cfg. KV_UPDATE_GOLDEN=1 rewrites the file after an
+// intended change of the text.
+TEST_F(ConfigTest, WrittenTextMatchesTheGoldenFile) {
+    ASSERT_TRUE(datakit::ConfigFile().write(tmp / "start.cfg"));
+    ReadConfigAndBindings(tmp / "start.cfg");
+    ASSERT_EQ(WriteConfigFileTo((tmp / "out.cfg").c_str()), 1);
+    const std::string got = tmp.Read("out.cfg");
+    const std::string golden = std::string(KV_SOURCE_DIR) + "/tests/core/data/Vexa.cfg";
+    if (const char* update = std::getenv("KV_UPDATE_GOLDEN"); update && *update == '1') {
+        std::ofstream(golden, std::ios::binary) << got;
+    }
+    std::ifstream in(golden, std::ios::binary);
+    ASSERT_TRUE(in) << golden;
+    const std::string want((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(got, want);
 }
 
 TEST_F(ConfigTest, DefaultBindingsBindEveryControl) {

@@ -94,6 +94,30 @@ TEST_F(PackageTest, StreamsReadTheirOwnBytesAlternately) {
     EXPECT_EQ(QZPK->streamCount, 0);
 }
 
+// A stream left open when its package closes reads nothing and is freed by its own close, also after
+// another package has opened (before, the close passed freed memory to the file layer).
+TEST_F(PackageTest, ClosingThePackageLeavesNoStreamDangling) {
+    Open({{"a.bin", Bytes("0123"), 0}});
+    FILE* f = qzpk_fopen("a.bin", "rb");
+    ASSERT_TRUE(qzpk_ispackstream(f));
+    qzpk_close();
+    char buf[4];
+    EXPECT_TRUE(qzpk_ispackstream(f));
+    EXPECT_EQ(qzpk_fread(buf, 1, 4, f), 0u);
+    EXPECT_EQ(qzpk_fgetc(f), 0);
+    EXPECT_EQ(qzpk_fseek(f, 1, SEEK_SET), 0);
+    EXPECT_TRUE(qzpk_feof(f));
+
+    Open({{"b.bin", Bytes("wxyz"), 0}});
+    FILE* g = qzpk_fopen("b.bin", "rb");
+    EXPECT_EQ(qzpk_fclose(f), 1);
+    EXPECT_FALSE(qzpk_ispackstream(f));
+    EXPECT_EQ(QZPK->streamCount, 1);
+    EXPECT_EQ(qzpk_fread(buf, 1, 4, g), 4u);
+    EXPECT_EQ(std::string(buf, 4), "wxyz");
+    EXPECT_EQ(qzpk_fclose(g), 1);
+}
+
 TEST_F(PackageTest, ReadCountsBytesAndSeekKeepsInsideTheFile) {
     Open({{"pad.bin", Bytes("xxxx"), 0}, {"data.bin", Bytes("0123456789ABCDEFGHIJ"), 0}});
     FILE* f = qzpk_fopen("data.bin", "rb");

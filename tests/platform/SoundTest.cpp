@@ -316,6 +316,41 @@ TEST_F(SoundTest, OneShotInAnotherFormatIsConvertedOrRefused) {
     EXPECT_EQ(dxgl_PlaySample("adpcm.wav", kSoundPlain, 0, 0, 0), nullptr);
 }
 
+// A descriptor reaches only the sound it played. The one-shot streaming buffers are reused in place, and
+// a freed record's address can be handed out again by the heap (which the sanitizer's quarantine hides):
+// in both cases the old descriptor must neither move nor free the newer sound.
+TEST_F(SoundTest, AnOldDescriptorNeverReachesANewerSoundAtTheSameAddress) {
+    Wav("a.wav", 1, kRate, Ramp(kRate));
+    SoundDesc first{}, second{};
+    snprintf(first.file, sizeof first.file, "a.wav");
+    snprintf(second.file, sizeof second.file, "a.wav");
+    first.lowFrequency = second.lowFrequency = 11025;
+    first.highFrequency = second.highFrequency = 44100;
+
+    // The same streaming buffer, handed out again once the first one-shot stopped.
+    ASSERT_NE(PlaySampleFor(&first, kSoundOneShot, 0, 0), nullptr);
+    EXPECT_EQ(dxgl_DescSound(&first), first.buffer);
+    host::StopAudioBuffer(first.buffer->buffer);
+    ASSERT_EQ(PlaySampleFor(&second, kSoundOneShot, 0, 0), first.buffer);
+    EXPECT_EQ(dxgl_DescSound(&first), nullptr);
+    EXPECT_EQ(dxgl_DescSound(&second), second.buffer);
+    const int frequency = host::GetAudioFrequency(second.buffer->buffer);
+    int32_t pos[3] = {0, 0, 100}, vel[3] = {0, 0, 0};
+    dxgl_SetSoundPosition(&first, pos, vel, 255, 0);
+    EXPECT_EQ(host::GetAudioFrequency(second.buffer->buffer), frequency) << "moved through the old descriptor";
+    EXPECT_EQ(second.buffer->position[2], static_cast<int32_t>(0x80000000u));  // still unset
+
+    // A plain sound freed, and a newer one at its address: the old descriptor's handle is stale.
+    ASSERT_NE(PlaySampleFor(&first, kSoundPlain, 0, 0), nullptr);
+    dxgl_FreeSound(&first.buffer);
+    ASSERT_NE(PlaySampleFor(&second, kSoundPlain, 0, 0), nullptr);
+    first.buffer = second.buffer;  // what the heap may do by itself
+    EXPECT_EQ(dxgl_DescSound(&first), nullptr);
+    EXPECT_EQ(dxgl_DescSound(&second), second.buffer);
+    dxgl_SetSoundPosition(&first, pos, vel, 255, 0);
+    EXPECT_EQ(second.buffer->position[2], static_cast<int32_t>(0x80000000u));  // still unset
+}
+
 TEST_F(SoundTest, PauseStopsEverythingAndFreesWhatIsNotKept) {
     Wav("a.wav", 1, kRate, Ramp(kRate));
     dxgl_SoundStreamBuffer* once = dxgl_PlaySample("a.wav", kSoundOneShot, 0, 0, 0);

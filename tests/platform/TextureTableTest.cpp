@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "TexFixture.h"
+#include "support/MemTrack.h"
 #include "platform/Font.h"
 #include "platform/Texture.h"
 #include "tools/datakit/Font.h"
@@ -247,6 +248,44 @@ TEST_F(TextureTable, AnimationFramesWithAndWithoutAlphaMaps) {
     EXPECT_EQ(NamedTexAnim("water"), water) << "the oldest of equal names wins";
     DeleteTexAnim(water);
     EXPECT_EQ(NamedTexAnim("water"), second);
+}
+
+// Loading a record again releases the frames of its earlier load; a texture that borrows a frame (as
+// the dummy texture of an animated billboard does) loses it with the animation, in either teardown order.
+TEST_F(TextureTable, AnimationReloadAndBorrowedFrames) {
+    std::vector<std::vector<uint8_t>> frames(3, SmallTexture());
+    ASSERT_TRUE(datakit::WriteTexAnimFolder(tmp / "anims/water", frames));
+    ASSERT_TRUE(datakit::WriteTexAnimFolder(tmp / "anims/fire", std::vector<std::vector<uint8_t>>(2, SmallTexture())));
+    host::FlushDirectoryCache();
+    kvtest::MemTrack track;
+    TexAnim* a = CreateTexAnim();
+    LoadTexAnim(a, "water");
+    const int live = track.Live();
+    LoadTexAnim(a, "water");
+    EXPECT_EQ(track.Live(), live) << "the first load's frame list is freed";
+    LoadTexAnim(a, "fire");
+    EXPECT_EQ(a->frameCount, 2);
+    EXPECT_EQ(track.Live("TexAnim frames"), 1);
+
+    for (bool animFirst : {true, false}) {
+        SCOPED_TRACE(animFirst);
+        TexAnim* anim = CreateTexAnim();
+        LoadTexAnim(anim, "water");
+        Tex* dummy = CreateTex();
+        dummy->surface = anim->frames[0];
+        dummy->shared = 1;
+        if (animFirst) {
+            DeleteTexAnim(anim);
+            EXPECT_EQ(dummy->surface, nullptr);
+            DeleteTex(dummy);
+        } else {
+            DeleteTex(dummy);
+            EXPECT_EQ(host::SurfaceWidth(anim->frames[0]), 4);
+            DeleteTexAnim(anim);
+        }
+    }
+    DeleteTexAnim(a);
+    EXPECT_EQ(track.Live(), 0);
 }
 
 TEST_F(TextureTable, AnimationFailures) {

@@ -19,6 +19,7 @@
 #include "tools/datakit/ObjectFile.h"
 #include "tools/datakit/Texture.h"
 #include "world/ObjFile.h"
+#include "world/ObjFile_local.h"
 
 namespace {
 
@@ -882,6 +883,39 @@ TEST(ObjFile, FaceTexturesAndTheSharedDummyTextureOfAnAnimatedBillboard) {
     EXPECT_EQ(TexCount, 1);
     EXPECT_EQ(TexTable[0], brick);
     FreeGeom(g);
+}
+
+}  // namespace
+
+namespace {
+
+// Every block the reader sizes from a count in the file goes through one check: a product of element
+// size and count past the allocator's 32-bit limit is refused instead of wrapping to a tiny block (a
+// count of 2^28 eight-byte pointers once gave a 1-byte block that the list was then written into).
+TEST(ObjFile, BlockSizesPastTheLimitAreRefused) {
+    kvtest::FatalCatcher fatal;
+    objfile::Reader r{};
+    r.name = "big";
+    const struct {
+        size_t elem;
+        uint64_t count;
+        bool fits;
+    } cases[] = {{8, 0x10000000u, false},
+                 {2, uint64_t(0x10000) * 0x10000, false},
+                 {sizeof(GeomPoint), 0xFFFFFFFFu, false},
+                 {8, 16, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        try {
+            void* block = objfile::AllocBlock(r, c.elem, c.count, "vtx list");
+            EXPECT_TRUE(c.fits);
+            qzFree(block);
+        } catch (const kvtest::FatalExit& e) {
+            EXPECT_FALSE(c.fits);
+            EXPECT_EQ(std::string(e.what()),
+                      "Error(ReadCCADObj): vtx list of " + std::to_string(c.count) + " entries is too large in 'big'");
+        }
+    }
 }
 
 }  // namespace
