@@ -100,18 +100,6 @@ void ReadMenuTexts() {
 
 void RereadRules() { ReadRules("app/rules"); }
 
-// Until the menus can start a map, the first menu pass starts the mission named by the configuration's
-// "lastmap" when it is set, so that a level can be reached.
-bool StartLastMap() {
-    static bool started = false;
-    // A name too long for a mission name cannot name a mission: the menus stay.
-    const size_t length = strlen(lastmap);
-    if (started || length == 0 || length >= sizeof MissionName) return false;
-    started = true;
-    memcpy(MissionName, lastmap, length + 1);
-    return true;
-}
-
 }  // namespace
 
 int NextScreenForEndCode(int endCode, const char* missionName, int currentScreen, int* closingMovie) {
@@ -140,7 +128,7 @@ void MenuAndLevelLoop() {
         if (LastEndCode == 3) WriteCampaignProgress();
         BuildScreen(MenuScreen);
 
-        int result = StartLastMap() ? 1 : 0;
+        int result = 0;
         while (result == 0) {
             PumpMessages();
             // Closing the window, or the end of a headless run, quits as the menu's quit does.

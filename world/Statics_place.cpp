@@ -8,7 +8,7 @@
 #include "core/Memory.h"
 #include "core/Rules.h"
 #include "objects/Units.h"
-#include "render/BoardRefresh.h"
+#include "render/ScapeBoard.h"
 #include "world/Collide.h"
 #include "world/Construct.h"
 #include "world/Statics.h"
