@@ -116,7 +116,10 @@ void CollideConstruct(matrix* m, construct* con) {
         FixVec w;
         RotateVecT13(&w, &o, &local);
         int64_t x = static_cast<int64_t>(w.x) + con->pos[0], z = static_cast<int64_t>(w.z) + con->pos[2];
-        const bool wrapped = Wrap(&x, extentX) | Wrap(&z, extentZ);
+        // Both coordinates are wrapped, whichever of them moved.
+        const bool wrappedX = Wrap(&x, extentX);
+        const bool wrappedZ = Wrap(&z, extentZ);
+        const bool wrapped = wrappedX || wrappedZ;
         TileFieldEntry* tile = MatrixEntry(m, 0, static_cast<int32_t>(x >> 16), static_cast<int32_t>(z >> 16));
         if (!tile) continue;
         const int q = static_cast<int>(((x >> 15) & 1) + 2 * ((z >> 15) & 1));
