@@ -2,6 +2,7 @@
 // viewports, cameras, rules, world file, water, shared pools, day events and action units are made, and
 // two world ticks without day events settle the world.
 #include "world/Level.h"
+#include "world/Statics.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -488,6 +489,7 @@ void ShowBuzyScreen(int first, int background, int index, int count, const char*
 
 void InitLevel(int swapSides) {
     BuildingLevel = 1;
+    LevelBuildingFlag = 1;  // statics placed while building leave the access passes to the build's end
     LoadingScreenStart();
     ShowBuzyScreen(1, 1, 0, kBuildSteps, "init structures");
     dxgl_UpdateStreams();
@@ -571,6 +573,7 @@ void InitLevel(int swapSides) {
     InitRenderMode();
     FreeScreenBackground(&ScreenBackground);
     BuildingLevel = 0;
+    LevelBuildingFlag = 0;
 }
 void ReadQZGMHeader(const char* path, char* name) {
     (void)path;

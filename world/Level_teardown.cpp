@@ -28,6 +28,7 @@
 #include "world/ConstructPool.h"
 #include "world/Geom.h"
 #include "world/Level.h"
+#include "world/Statics.h"
 #include "world/Level_local.h"
 #include "world/ObjFile.h"
 #include "world/Player.h"
@@ -105,6 +106,7 @@ void DeleteMatrixAndViews() {
     FreeSkyCell(WorldSkyCell);
     WorldSkyCell = nullptr;
     FreeQZWDKeptChunks();
+    ResetStatLinks();
     FreeDirLight(SunLight);
     SunLight = nullptr;
     StopPrecipitation();
@@ -179,6 +181,7 @@ void DeleteLevelPools() {
 
 void TeardownLevel() {
     TearingDown = 1;
+    LevelTeardownFlag = 1;  // statics removed while tearing down leave the tiles as they are
     dxgl_PauseAllSounds();
     LoadScreenBackground(&ScreenBackground, "ui_7");
     ShowBuzyScreen(1, 1, 0, kTeardownSteps, "remove AUs");
@@ -207,6 +210,7 @@ void TeardownLevel() {
     dxgl_EvictManagedTextures();
     FreeScreenBackground(&ScreenBackground);
     TearingDown = 0;
+    LevelTeardownFlag = 0;
     MissionName[0] = 0;
 }
 
