@@ -77,7 +77,8 @@ AIMessage* NewPathMessage(Clan* receiver, int type, intptr_t param, const Patrol
     msg->units = UnitsOf(patrol->au->pool, ClanIndex(receiver));
     AIPath* path = static_cast<AIPath*>(qzAlloc(sizeof(AIPath), "ai path"));
     std::memset(path, 0, sizeof *path);
-    std::strncpy(path->auName, patrol->au->name, sizeof path->auName - 1);
+    const size_t nameLength = strnlen(patrol->au->name, sizeof path->auName - 1);
+    std::memcpy(path->auName, patrol->au->name, nameLength);  // the record is zeroed: the name ends
     // The message keeps its own copy of the points: the patrol tables are rebuilt while it waits.
     const wpl* src = patrol->points;
     path->points = CreateWayPointList(src ? src->capacity : 0, "ai path wpl");

@@ -209,7 +209,7 @@ void aistubs_WriteAIUnit(FILE* file, const AIUnitRecord* rec, uint32_t* size) {
         FatalErrorF("Error(aistubs_WriteAIUnit): au %s not found", name ? name : "?");
     }
     char field[32] = {};
-    std::strncpy(field, au->name, sizeof field - 1);
+    std::memcpy(field, au->name, strnlen(au->name, sizeof field - 1));  // zero-filled: the name ends
     aistream::PutBytes(file, field, sizeof field);
     *size += 32;
     aistream::PutU32(file, uint32_t(index));

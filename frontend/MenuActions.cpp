@@ -53,8 +53,11 @@ void StopBriefing() {
     if (BriefingSpeech) dxgl_FreeSound(&BriefingSpeech);
 }
 
+// A name longer than a mission name is cut to fit.
 void CopyMission(const char* name) {
-    snprintf(MissionName, sizeof MissionName, "%s", name ? name : "");
+    const size_t length = name ? strnlen(name, sizeof MissionName - 1) : 0;
+    if (length) memcpy(MissionName, name, length);
+    MissionName[length] = 0;
 }
 
 bool Selectable(int list) { return list >= 0 && list < Listboxes.count; }

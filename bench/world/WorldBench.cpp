@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "ai/AUDef.h"
+#include "core/Memory.h"
 #include "host/Fs.h"
+#include "objects/Units.h"
 #include "platform/Texture.h"
 #include "tests/support/TempDir.h"
 #include "tools/datakit/Bytes.h"
@@ -28,6 +31,8 @@ struct DemoTree {
         host::SetWorkingDirectory(dir.path().c_str());
         host::FlushDirectoryCache();
         std::snprintf(MissionName, sizeof MissionName, "Ema01");
+        // The island's action units name these entries; their types are not needed to read them.
+        for (const char* name : {"EMAJeep", "GAJeep"}) CreateUnit()->name = qzStrDup(name, "unit name");
     }
 };
 
@@ -40,6 +45,7 @@ void Unload() {
     FreeMatrix(CurrentMatrix);
     CurrentMatrix = nullptr;
     FreeQZWDKeptChunks();
+    while (AUDefCount > 0) DeleteAUDef(AUDefTable[0]);
     while (TexCount) DeleteTex(TexTable[TexCount - 1]);
     offmatrixclone_idx = 0;
 }
