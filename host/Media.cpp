@@ -154,7 +154,8 @@ bool OpenAudioDecoder(MediaSource& s) {
         return false;
     }
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    AVChannelLayout in;
+    // Zeroed first: copying into a layout releases what the destination held before.
+    AVChannelLayout in{};
     if (s.audio.codec->ch_layout.nb_channels > 0)
         av_channel_layout_copy(&in, &s.audio.codec->ch_layout);
     else
