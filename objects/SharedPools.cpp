@@ -25,7 +25,7 @@ const char* const PoolTypeNames[kPoolTypeCount] = {
 };
 static_assert(std::size(PoolTypeNames) == kPoolTypeCount);
 
-const SharedPoolSpec SharedPoolSpecs[kSharedPoolCount] = {
+const SharedPoolDef SharedPoolDefs[kSharedPoolCount] = {
     {"Bullet", PoolType::Bullet, 20, PoolDir::Weapons, nullptr},
     {"BulletSplash", PoolType::BulletSplash, 20, PoolDir::Weapons, nullptr},
     {"Shell", PoolType::Shell, 24, PoolDir::Weapons, nullptr},
@@ -67,7 +67,7 @@ const SharedPoolSpec SharedPoolSpecs[kSharedPoolCount] = {
     {"BluePlasmaBolt", PoolType::PlasmaBolt, 35, PoolDir::WeaponsSub, "bplasmabolt"},
     {"BluePlasmaSplash", PoolType::PlasmaSplash, 35, PoolDir::WeaponsSub, "bplasplash"},
 };
-static_assert(std::size(SharedPoolSpecs) == kSharedPoolCount);
+static_assert(std::size(SharedPoolDefs) == kSharedPoolCount);
 
 const SharedPoolId SavedSharedPools[kSavedSharedPoolCount] = {
     SharedPoolId::Bullet,     SharedPoolId::Shell,          SharedPoolId::PlasmaBolt, SharedPoolId::BluePlasmaBolt,
@@ -95,13 +95,13 @@ void SubPath(char* out, const char* folder, const char* name) {
     std::snprintf(out, kPathSize, "%s%c%s%c%s", OBJROOT, kPathSeparator, folder, kPathSeparator, name);
 }
 
-void PoolArgument(char* out, const SharedPoolSpec& spec) {
-    switch (spec.dir) {
+void PoolArgument(char* out, const SharedPoolDef& def) {
+    switch (def.dir) {
         case PoolDir::Weapons:
             RootPath(out, "weapons");
             return;
         case PoolDir::WeaponsSub:
-            SubPath(out, "weapons", spec.sub);
+            SubPath(out, "weapons", def.sub);
             return;
         case PoolDir::Misc:
             RootPath(out, "misc");
@@ -168,7 +168,7 @@ void PreloadWeapons() {
     };
     for (const Own& own : kOwn) {
         char path[kPathSize];
-        PoolArgument(path, SharedPoolSpec{"", own.type, 0, own.dir, own.sub});
+        PoolArgument(path, SharedPoolDef{"", own.type, 0, own.dir, own.sub});
         Preload(own.type, path);
     }
 
@@ -231,10 +231,10 @@ ConstructPool* CreateSharedPool(int count, const char* name, ItfcProc itfc, cons
 
 void CreateSharedPools() {
     for (int i = 0; i < kSharedPoolCount; ++i) {
-        const SharedPoolSpec& spec = SharedPoolSpecs[i];
+        const SharedPoolDef& def = SharedPoolDefs[i];
         char argument[kPathSize];
-        PoolArgument(argument, spec);
-        SharedPools[i] = CreateSharedPool(spec.capacity, spec.name, PoolTypeItfc(spec.type), argument);
+        PoolArgument(argument, def);
+        SharedPools[i] = CreateSharedPool(def.capacity, def.name, PoolTypeItfc(def.type), argument);
     }
     FragPool = CreateConstructPool(kFragPoolCapacity, "frag");
 }

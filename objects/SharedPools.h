@@ -44,7 +44,7 @@ constexpr int kSharedPoolCount = static_cast<int>(SharedPoolId::Count);
 // subfolders, or the object root's folder "misc".
 enum class PoolDir : int { Weapons, WeaponsSub, Misc };
 
-struct SharedPoolSpec {
+struct SharedPoolDef {
     const char* name;    // the pool's name
     PoolType type;       // the type of its instances
     int32_t capacity;    // instances made
@@ -52,7 +52,7 @@ struct SharedPoolSpec {
     const char* sub;     // the weapons subfolder for PoolDir::WeaponsSub, else null
 };
 // The table of the shared pools, in the order of creation.
-extern const SharedPoolSpec SharedPoolSpecs[kSharedPoolCount];
+extern const SharedPoolDef SharedPoolDefs[kSharedPoolCount];
 
 // The pools of a level; every one is null outside a level.
 extern ConstructPool* SharedPools[kSharedPoolCount];

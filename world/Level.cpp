@@ -78,11 +78,11 @@ namespace {
 constexpr int kBuildSteps = 15;
 
 // The level's construct pools and their capacities, in the order they are made.
-struct PoolSpec {
+struct PoolDef {
     const char* name;
     int capacity;
 };
-constexpr PoolSpec kLevelPools[] = {
+constexpr PoolDef kLevelPools[] = {
     {"visible", 2048},  {"buzy0", 1024},      {"buzy1", 256},  {"buzy2", 256},
     {"buzy3", 256},     {"highlighted", 90},  {"pickable", 90}, {"scenery lighting", 140},
     {"distant", 64},    {"radioactive", 32},  {"target", 32},   {"tobecaptured", 32},
@@ -162,7 +162,7 @@ void LoadingScreenStart() {
 }
 
 void CreateLevelPools() {
-    for (const PoolSpec& spec : kLevelPools) CreateConstructPool(spec.capacity, spec.name);
+    for (const PoolDef& def : kLevelPools) CreateConstructPool(def.capacity, def.name);
     VisiblePool = NamedConstructPool("visible");
     for (int i = 0; i < 4; ++i) {
         char name[16];

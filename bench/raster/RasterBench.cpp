@@ -14,20 +14,11 @@
 
 using namespace host;
 
+#include "bench/raster/RasterWorkload.h"
+
 namespace {
 
-constexpr int kW = 800, kH = 600;
-
-uint32_t g_rng = 0x12345678;
-uint32_t R() {
-    g_rng ^= g_rng << 13;
-    g_rng ^= g_rng >> 17;
-    g_rng ^= g_rng << 5;
-    return g_rng;
-}
-double FRand() {
-    return R() / 4294967296.0;
-}
+using namespace rasterbench;
 
 struct Scene {
     GfxSurface* colour;
@@ -117,18 +108,6 @@ std::vector<GfxVertex> SmallTriangles() {
         }
     }
     return v;
-}
-
-// The clock frames are timed by: wall time, or with "--cpu" the calling thread's processor time (on
-// one thread, a figure that a busy shared machine disturbs less).
-bool g_cpuTime = false;
-double NowMs() {
-    if (g_cpuTime) {
-        timespec ts;
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-        return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-    }
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 double MedianFrameMs(Scene& s, const std::vector<GfxVertex>& v, int frames) {

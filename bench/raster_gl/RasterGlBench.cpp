@@ -19,20 +19,11 @@
 #include <thread>
 #include <vector>
 
+#include "../raster/RasterWorkload.h"
+
 namespace {
 
-constexpr int kW = 800, kH = 600;
-
-uint32_t g_rng = 0x12345678;
-uint32_t R() {
-    g_rng ^= g_rng << 13;
-    g_rng ^= g_rng >> 17;
-    g_rng ^= g_rng << 5;
-    return g_rng;
-}
-double FRand() {
-    return R() / 4294967296.0;
-}
+using namespace rasterbench;
 
 // A pre-transformed vertex: screen position, depth and rhw, the diffuse colour as bytes r g b a, the
 // fog factor (0..1) and the texture coordinates.
@@ -223,18 +214,6 @@ GLuint Upload(const std::vector<Vertex>& v) {
     glEnableVertexAttribArray(3);
     glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(offsetof(Vertex, u)));
     return vbo;
-}
-
-// The clock frames are timed by: wall time, or with "--cpu" the calling thread's processor time (on
-// one thread, a figure that a busy shared machine disturbs less).
-bool g_cpuTime = false;
-double NowMs() {
-    if (g_cpuTime) {
-        timespec ts;
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-        return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-    }
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 // Times frames drawn with the given depth write state (the clear always writes depth: GL clears only

@@ -99,7 +99,7 @@ TEST_F(SharedPoolsTest, BuildStepMakesEveryPoolInOrderWithItsCapacity) {
         EXPECT_EQ(pool->capacity, expected[i].capacity) << expected[i].name;
     }
     for (int i = 0; i < kSharedPoolCount; ++i)
-        EXPECT_EQ(SharedPools[i], ConstructPoolTable[before + 2 + i]) << SharedPoolSpecs[i].name;
+        EXPECT_EQ(SharedPools[i], ConstructPoolTable[before + 2 + i]) << SharedPoolDefs[i].name;
     EXPECT_STREQ(FragPool->name, "frag");
     EXPECT_EQ(FragPool->count, 0);
     EXPECT_EQ(DeadBodyPool->count, 0);
