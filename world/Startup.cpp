@@ -27,6 +27,7 @@
 #include "platform/Sound.h"
 #include "render/RenderTables.h"
 #include "render/ScreenText.h"
+#include "vehicles/types/VehicleFrame.h"
 #include "world/Player.h"
 
 int StartingUp = 1;
@@ -248,6 +249,7 @@ void CloseDevices() {
 
 void InitGameData() {
     LoadFPTables();
+    RegisterVehicleTypes();
     ReadUnitsFile("app/units");
     ResetWidgets();
     // The render mode for the current screen size, and the draw routines of detail level 0.

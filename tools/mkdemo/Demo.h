@@ -43,6 +43,8 @@ bool PackDemo(const Context& ctx);
 constexpr uint64_t kDemoFileTime = 134116992000000000ULL;
 // Objects/: the object geometry files.
 bool BuildObjects(const Context& ctx);
+// Objects/<side>/<vehicle>: each vehicle type's body, shadow, parts, cockpit model, fragments and wreck.
+bool BuildVehicleObjects(const Context& ctx);
 // The sound effects, the music pieces and the movies.
 bool BuildSound(const Context& ctx);
 

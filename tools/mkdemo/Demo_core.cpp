@@ -69,6 +69,10 @@ bool BuildCoreFiles(const Context& ctx) {
 
     std::string rules;
     if (!ReadSource(ctx, "app/rules", rules)) return false;
+    // The vehicle types' unit rules are kept in a source of their own.
+    std::string vehicles;
+    if (!ReadSource(ctx, "app/rules_vehicles", vehicles)) return false;
+    rules += vehicles;
     rules += datakit::OtherBindingRules() + "end\n";
     if (!datakit::WriteRulesText(ctx.Path("app/rules"), rules)) return false;
     for (const char* rel : {"app/rules_unit.txt", "app/rules_weapon.txt", "app/text/Ingame.txt", "app/text/Menu.txt",

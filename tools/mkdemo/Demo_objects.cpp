@@ -211,6 +211,7 @@ bool BuildObjects(const Context& ctx) {
     if (!Write(ctx, "demo/crate", datakit::BoxObject(0.6f, 0.6f, 0.6f, Rgb3{140, 100, 50}))) return false;
     if (!Write(ctx, "demo/tree", Tree())) return false;
     if (!BuildSceneryHFields(ctx)) return false;
+    if (!BuildVehicleObjects(ctx)) return false;
     return BuildWeaponObjects(ctx);
 }
 

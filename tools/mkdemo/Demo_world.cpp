@@ -221,7 +221,7 @@ datakit::WorldSky DemoSky() {
 }
 
 // The first mission's action units: the player's task force of two E.M.A. jeeps at the base and a G.A.
-// group at the outpost. Place records hold z, y, x, two spare words and the heading.
+// group at the outpost, which drives captured E.M.A. jeeps until G.A. vehicles of their own exist. Place records hold z, y, x, two spare words and the heading.
 void AddActionUnits(datakit::WorldFile& w) {
     auto place = [](P at, double du, double dv) {
         const int32_t x = int32_t(std::lround((at.u + du) * kTiles * 65536));
@@ -237,8 +237,8 @@ void AddActionUnits(datakit::WorldFile& w) {
     datakit::WorldAUDef ga;
     ga.name = "GA_Outpost";
     ga.abstractClan = 1;
-    ga.lists[1] = {{"GAJeep", 100, place(kSites[1].at, 0.0, 0.0), std::nullopt},
-                   {"GAJeep", 100, place(kSites[1].at, 0.0, 0.01), std::nullopt}};
+    ga.lists[1] = {{"EMAJeep", 100, place(kSites[1].at, 0.0, 0.0), std::nullopt},
+                   {"EMAJeep", 100, place(kSites[1].at, 0.0, 0.01), std::nullopt}};
     w.AUDef(ga, 7);
 }
 

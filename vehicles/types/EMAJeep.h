@@ -1,0 +1,19 @@
+// EMAJeep: the E.M.A.'s four-wheeled jeep with one gun on a turret. Its body "base" carries the turret
+// part "top" and the two front wheels "frwheel" and "flwheel" that steer; it drives on wheels, fires one
+// projectile thrower, lights its way, shows the player's sensor beam, and leaves a wreck when it dies.
+#pragma once
+
+#include <cstdint>
+
+#include "objects/Itfc.h"
+#include "vehicles/types/VehicleFrame.h"
+
+struct construct;
+
+// The jeep's type data block: the common head, the modules, the object directory last.
+struct EMAJeepBlock {
+    VehicleHead head;
+    char directory[kVehicleDirectorySize];
+};
+
+uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg);

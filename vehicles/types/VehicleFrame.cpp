@@ -1,0 +1,349 @@
+// The steps that every vehicle type runs the same way (see VehicleFrame.h).
+#include "vehicles/types/VehicleFrame.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "ai/Clan.h"
+#include "ai/RecordReplay.h"
+#include "core/Config.h"
+#include "core/Fix3D.h"
+#include "core/FixMath.h"
+#include "core/Memory.h"
+#include "core/Package.h"
+#include "core/Rules.h"
+#include "objects/ConstructRes.h"
+#include "objects/SharedPools.h"
+#include "objects/UnitRecord.h"
+#include "objects/UnitServices.h"
+#include "objects/UnitTick.h"
+#include "objects/Units.h"
+#include "platform/DxError.h"
+#include "vehicles/types/EMAJeep.h"
+#include "world/Construct.h"
+#include "world/ConstructPool.h"
+#include "world/Geom.h"
+#include "world/Level.h"
+#include "world/QZEvent.h"
+#include "world/Terrain.h"
+#include "world/TickCounter.h"
+
+namespace {
+
+float RuleValue(const Rule* r, int i) { return r && i < r->count ? r->values[i] : 0.0f; }
+
+const char* UnitName(const construct* con) { return con->unit && con->unit->name ? con->unit->name : "?"; }
+
+// "<directory>\deadbody": the wreck of the units of that directory.
+void WreckPath(char* out, size_t size, const char* directory) {
+    std::snprintf(out, size, "%s%cdeadbody", directory, kPathSeparator);
+}
+
+}  // namespace
+
+ItfcProc WreckItfc() { return nullptr; }
+
+int32_t* BBoardLevelWord(bboard* board) { return board ? &board->time : nullptr; }
+
+int32_t* NamedBBoardLevel(const construct* con, const char* name) { return BBoardLevelWord(NamedBBoard(con, name)); }
+
+construct* VehicleCreateConstruct(Unit* entry, ItfcProc itfc, int subSlots, uint32_t flags) {
+    construct* con = CreateConstruct(subSlots, flags);
+    con->unit = entry;
+    con->itfc = itfc;
+    return con;
+}
+
+void* VehicleAllocBlock(construct* con, int size, const char* directory) {
+    auto* block = static_cast<char*>(AllocItfcData(con, size));
+    std::snprintf(block + size - kVehicleDirectorySize, kVehicleDirectorySize, "%s", directory ? directory : "");
+    return block;
+}
+
+const char* VehicleDirectory(const construct* con, int size) {
+    return static_cast<const char*>(con->itfcData) + size - kVehicleDirectorySize;
+}
+
+void VehicleLoadBody(construct* con, float scale, const char* directory, const char* bodyName, bool shadow) {
+    Geom* body = LoadGeom(scale, directory, bodyName, nullptr);
+    AllocBSpheres(con);
+    AllocBBoards(con, 0);
+    AllocSpots(con);
+    SetConstructGeoms(con, body, body, body, body);
+    if (shadow) SetConstructShadowGeom(con, LoadGeom(scale, directory, "shad", nullptr));
+}
+
+construct* VehicleLoadPart(construct* body, float scale, const char* directory, const char* name, int followPhase) {
+    Geom* g = LoadGeom(scale, directory, name, nullptr);
+    construct* part = CreateConstruct(0, 2);
+    AllocBBoards(part, followPhase);
+    SetConstructGeoms(part, g, g, g, g);
+    AppendSubConstruct(body, nullptr, nullptr, part, kPartJoint);
+    return part;
+}
+
+construct* VehicleLoadCockpit(construct* con) {
+    const Rule* r = NamedUnitRule(con->unit, "CockpitModel");
+    if (!r->info[0]) FatalErrorF("Error(%s_itfc): rule CockpitModel names no model", UnitName(con));
+    Geom* g = LoadGeom(RuleValue(r, 0), r->info[0], "", nullptr);
+    construct* cockpit = CreateConstruct(0, 2);
+    AllocBBoards(cockpit, 0);
+    SetConstructGeoms(cockpit, g, g, g, g);
+    return cockpit;
+}
+
+void VehicleSetBox(construct* con, float scale) {
+    const Rule* r = NamedUnitRule(con->unit, "bcube");
+    int32_t c[6];
+    for (int i = 0; i < 6; ++i) c[i] = TruncateToInt32(RuleValue(r, i) * scale * 0.25f);
+    // Corners 0..7 from (x1, y1, z1) and (x2, y2, z2): the lower four are 0, 3, 4 and 7.
+    const int32_t xs[8] = {c[0], c[0], c[3], c[3], c[0], c[0], c[3], c[3]};
+    const int32_t ys[8] = {c[1], c[4], c[4], c[1], c[1], c[4], c[4], c[1]};
+    const int32_t zs[8] = {c[2], c[2], c[2], c[2], c[5], c[5], c[5], c[5]};
+    for (int i = 0; i < 8; ++i) {
+        con->box.corners[i][0] = xs[i];
+        con->box.corners[i][1] = ys[i];
+        con->box.corners[i][2] = zs[i];
+    }
+    for (int k = 0; k < 3; ++k) con->sphere.centre[k] = (c[k] + c[k + 3]) >> 1;
+    con->sphere.radius = TruncateToInt32(RuleValue(NamedUnitRule(con->unit, "BsphereRadius"), 0));
+    con->sampleCornerCount = 4;
+    const uint8_t probes[4] = {0, 3, 4, 7};
+    std::memcpy(con->sampleCorners, probes, sizeof probes);
+}
+
+void VehiclePreloadWreck(construct* con, const char* directory) {
+    char path[300];
+    WreckPath(path, sizeof path, directory);
+    ItfcProc wreck = WreckItfc();
+    if (!wreck || !PreloadedPool || !qzpk_exists(path)) return;
+    if (NamedConstructInPool(PreloadedPool, wreck, directory)) return;
+    auto* made = reinterpret_cast<construct*>(wreck(reinterpret_cast<construct*>(con->unit), ItfcMethod::CREATE,
+                                                    reinterpret_cast<uintptr_t>(directory)));
+    if (made) AppendNamedToConstructPool(PreloadedPool, made, directory);
+}
+
+void VehicleBeginPlace(construct* con, uintptr_t arg) {
+    (void)arg;
+    if (con->flags & kConstructPlaced)
+        CallItfc(con, ItfcMethod::UNPLACE, reinterpret_cast<uintptr_t>(con->pos));
+    con->flags |= kConstructPlaced;
+}
+
+void VehiclePlaceBody(construct* con, const PlacementRecord* place, bool onGround) {
+    con->pos[0] = place->x;
+    con->pos[1] = place->y;
+    con->pos[2] = place->z;
+    if (onGround && CurrentMatrix) con->pos[1] = GroundHeight(CurrentMatrix, con->pos, 0, 0, nullptr);
+    const int32_t angles[3] = {kQuarterTurn, place->heading, 0};
+    FixMatrix m;
+    MatrixFromEuler(&m, angles);
+    std::memcpy(con->orient, m.m, sizeof m.m);
+    con->collisionClass = 255;
+}
+
+void VehicleCheckImpact(const construct* con) {
+    // The push of every hit divides by the physical impact byte: a rule that gives no byte above 0
+    // (0, a fraction, a negative value, or 256 and more, which a byte would wrap) is refused.
+    const float physical = RuleValue(NamedUnitRule(con->unit, "impactphysical"), 0);
+    const int32_t value = TruncateToInt32(physical);
+    if (value < 1 || value > 255)
+        FatalErrorF("Error(%s_itfc): unit '%s' has impactphysical %g; it must lie within 1..255",
+                    ItfcName(con->itfc), UnitName(con), static_cast<double>(physical));
+}
+
+void VehicleReadCombatRules(construct* con, VehicleHead* head, const PlacementRecord* place) {
+    VehicleCheckImpact(con);
+    head->impact.physical =
+        static_cast<uint8_t>(TruncateToInt32(RuleValue(NamedUnitRule(con->unit, "impactphysical"), 0)));
+    head->impact.shield = static_cast<uint8_t>(TruncateToInt32(RuleValue(NamedUnitRule(con->unit, "impactshield"), 0)));
+    head->impact.structure =
+        static_cast<uint8_t>(TruncateToInt32(RuleValue(NamedUnitRule(con->unit, "impactstructure"), 0)));
+    const float strength = static_cast<float>(place->strength);
+    head->state.shield = TruncateToInt32(RuleValue(NamedUnitRule(con->unit, "shield"), 0) * strength * 0.01f);
+    head->state.energy = TruncateToInt32(RuleValue(NamedUnitRule(con->unit, "energy"), 0) * strength * 0.01f);
+    head->state.structure = TruncateToInt32(RuleValue(NamedUnitRule(con->unit, "structure"), 0));
+    head->maxima = {head->state.shield, head->state.structure, head->state.energy};
+    head->recovery[0] = 3;
+    head->recovery[1] = 0;
+    head->recovery[2] = 0;
+}
+
+void VehicleFindWarnings(VehicleHead* head) {
+    head->missileWarning = NamedBBoardLevel(head->cockpit, "warn_missile");
+    head->lockWarning = NamedBBoardLevel(head->cockpit, "warn_lock");
+}
+
+int VehicleBusyLevel(const construct* con) {
+    (void)con;
+    return RecordReplayActive || MultiplayerOn ? 0 : 1;
+}
+
+void VehicleMakeBusy(construct* con) {
+    CreateQZEvent(VehicleBusyLevel(con), con);
+    ActivateConstruct(con);
+}
+
+void VehicleEndUnplace(construct* con) {
+    RemoveFromTypePools(con);
+    CreateQZEvent(QZEventKind::UnBuzy, con);
+    DeactivateConstruct(con);
+    con->flags &= ~kConstructPlaced;
+}
+
+void VehicleDestroy(construct* con, VehicleHead* head) {
+    if (con->flags & kConstructPlaced) FatalError("remove first");
+    FreeConstruct(head->cockpit);
+    head->cockpit = nullptr;
+    DestroySubConstructs(&head->unit.owned);
+    ForgetQZEventsOf(con);
+    FreeConstruct(con);
+}
+
+int VehicleApplyHits(construct* con, VehicleHead* head) {
+    UnitShare* rec = &head->unit;
+    const int k = con->busyLevel;
+    int jolts = 0;
+    for (int slot = 0; slot < 4 && con->hits[slot]; ++slot) {
+        construct* h = con->hits[slot];
+        const int32_t* p = con->hitPoints[slot];
+        static const DamageRecord kNoDamage{};
+        const auto* d = reinterpret_cast<const DamageRecord*>(CallItfc(h, ItfcMethod::GETDAMAGE));
+        if (!d) d = &kNoDamage;
+        const auto* s = reinterpret_cast<const StateRecord*>(CallItfc(h, ItfcMethod::GETSTATE));
+        SpawnPooledEffect(con, &head->state, s, p);
+
+        // Pushed away from the hit point, horizontally, by the hitter's physical impact over the own one.
+        const FixVec away{con->pos[0] - p[0], con->pos[1] - p[1], con->pos[2] - p[2]};
+        FixVec dir{0, 0, 0};
+        NormaliseF(&dir, &away);
+        const int32_t q =
+            head->impact.physical ? (static_cast<int32_t>(d->physical) * 256) / head->impact.physical : 0;
+        con->pos[0] += static_cast<int32_t>((static_cast<int64_t>(q) * dir.x) >> 12);
+        con->pos[2] += static_cast<int32_t>((static_cast<int64_t>(q) * dir.z) >> 12);
+        if (d->physical > 5) ++jolts;
+
+        if (h->clan != con->clan) {
+            if (!RecordReplayActive && q - 30 > 0) rec->status = (q - 30) >> k;
+            const int32_t r = ApplyHitToUnit(con, slot, &head->state, d);
+            const int32_t push[3] = {dir.x, dir.y, dir.z};
+            if (r != 0) SpawnDebris(con, slot, &head->state, push, r, 0);
+        } else if (UnitShare* other = GetUnitShare(h)) {
+            GiveWayBetweenUnits(con, rec, h, other);
+        }
+        if (h->flags & kConHittable) CallItfc(h, ItfcMethod::HIT, reinterpret_cast<uintptr_t>(con));
+        con->hits[slot] = nullptr;
+    }
+    return jolts;
+}
+
+void VehicleCountdowns(VehicleHead* head, int k) {
+    UnitShare* rec = &head->unit;
+    if (rec->status != 0) --rec->status;
+    if (rec->giveWayCountdown != 0) {
+        rec->giveWayCountdown -= 1 << k;
+        if (rec->giveWayCountdown < 0) rec->giveWayCountdown = 0;
+    }
+}
+
+void VehicleRecover(VehicleHead* head) {
+    if ((FrameCounter & 127) != 0) return;
+    AddVecClamped(nullptr, &head->state.shield, &head->maxima.shield, head->recovery);
+}
+
+bool VehicleStealthToggle(construct* con, VehicleHead* head, const TickInput* in, int throttleHeld) {
+    const bool pressed =
+        InputKeyDown(in->records[1], kKeyStealth) && !InputKeyDown(in->records[0], kKeyStealth);
+    if (!pressed && !(head->stealthMode && throttleHeld)) return false;
+    head->stealthMode = head->stealthMode ? 0 : 1;
+    SetUnitDriveMode(con, static_cast<uint8_t>(head->stealthMode));
+    return true;
+}
+
+void VehicleDieDebris(construct* con, VehicleHead* head) {
+    UnitShare* rec = &head->unit;
+    if (rec->lockTarget) {
+        ReleaseUnitRef(rec->lockTarget);
+        rec->lockTarget = nullptr;
+        rec->lockEntry = nullptr;
+    }
+    const float spin[3] = {static_cast<float>(Random() >> 21), static_cast<float>(Random() >> 21),
+                           static_cast<float>(Random() >> 21)};
+    LaunchParts(con, rec->owned.count, rec->owned.list, 1.0f, spin);
+    if (const Rule* frags = FindUnitRule(con->unit, "frags"))
+        SpawnFrags(con, frags->info[0], TruncateToInt32(RuleValue(frags, 0)), TruncateToInt32(RuleValue(frags, 1)),
+                   RuleValue(frags, 2), spin);
+    NotifyUnitDestroyed(con, rec);
+    CreateQZEvent(QZEventKind::UnBuzy, con);
+    DeactivateConstruct(con);
+}
+
+void VehicleLeaveWreck(construct* con, const char* directory) {
+    char path[300];
+    WreckPath(path, sizeof path, directory);
+    ItfcProc wreck = WreckItfc();
+    if (!wreck || !qzpk_exists(path)) {
+        // No wreck for this directory: the unit itself burns where it stands.
+        ResetSpots(con);
+        UpdateSpotEffects(con);
+        return;
+    }
+    if (!DeadBodyPool || DeadBodyPool->count >= DeadBodyPool->capacity) return;
+    auto* w = reinterpret_cast<construct*>(wreck(reinterpret_cast<construct*>(con->unit), ItfcMethod::CREATE,
+                                                 reinterpret_cast<uintptr_t>(directory)));
+    if (!w) return;
+    wreck(w, ItfcMethod::PLACE, 0);
+    AppendToConstructPool(DeadBodyPool, w);
+    ResetSpots(w);
+    std::memcpy(w->pos, con->pos, sizeof w->pos);
+    std::memcpy(w->orient, con->orient, sizeof w->orient);
+}
+
+void VehiclePlacePart(const construct* body, construct* part, int32_t yaw, int32_t pitch) {
+    const FixMatrix* bodyM = reinterpret_cast<const FixMatrix*>(body->orient);
+    FixMatrix turn;
+    MatrixFromYawPitch(&turn, yaw, pitch);
+    FixMatrix m;
+    MulMatrix(&m, &turn, bodyM);
+    std::memcpy(part->orient, m.m, sizeof m.m);
+    const Geom* g = part->lod[0];
+    const FixVec anchor{g ? g->anchor[0] : 0, g ? g->anchor[1] : 0, g ? g->anchor[2] : 0};
+    FixVec offset;
+    RotateVecT(&offset, bodyM, &anchor);
+    part->pos[0] = body->pos[0] + offset.x;
+    part->pos[1] = body->pos[1] + offset.y;
+    part->pos[2] = body->pos[2] + offset.z;
+}
+
+void VehicleSetViews(const construct* body, VehicleHead* head, const int32_t eyeOrient[9]) {
+    UnitShare* rec = &head->unit;
+    const FixMatrix* bodyM = reinterpret_cast<const FixMatrix*>(body->orient);
+    FixVec tip{rec->viewTip[0], rec->viewTip[1], rec->viewTip[2]};
+    FixVec off;
+    RotateVecT(&off, bodyM, &tip);
+    rec->insidePos[0] = body->pos[0] + off.x;
+    rec->insidePos[1] = body->pos[1] + off.y;
+    rec->insidePos[2] = body->pos[2] + off.z;
+    std::memcpy(rec->insideOrient, eyeOrient, sizeof rec->insideOrient);
+    tip = {rec->rearTip[0], rec->rearTip[1], rec->rearTip[2]};
+    RotateVecT(&off, bodyM, &tip);
+    rec->outsidePos[0] = body->pos[0] + off.x;
+    rec->outsidePos[1] = body->pos[1] + off.y;
+    rec->outsidePos[2] = body->pos[2] + off.z;
+    // Turned half a turn about the vertical: the first and third rows negated.
+    for (int i = 0; i < 9; ++i) rec->outsideOrient[i] = (i / 3 == 1) ? body->orient[i] : -body->orient[i];
+}
+
+uintptr_t VehicleUnknownMethod(const char* typeName, ItfcMethod method) {
+    return ItfcUnknownMethod(typeName, method);
+}
+
+void RegisterVehicleTypes() {
+    const struct {
+        const char* name;
+        ItfcProc itfc;
+    } types[] = {{"EMAJeep", EMAJeep_itfc}};
+    for (const auto& t : types)
+        for (int i = 0; i < kItfcNamedSlotCount; ++i)
+            if (std::strcmp(ItfcSlotNames[i], t.name) == 0) ItfcRegistry[i] = t.itfc;
+}

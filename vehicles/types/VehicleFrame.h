@@ -1,0 +1,147 @@
+// The frame every vehicle type is built on: the common head of the type data block (unit record, look
+// values, impact, state, maxima, recovery step, stealth mode, cockpit model and its warning lights), and
+// the steps that every type runs the same way: building the body, its parts, the cockpit model, the box
+// and the wreck template at CREATE; placing and reading the combat rules at PLACE; the hits and
+// countdowns at the head of TICK; the death with its debris, fragments and wreck; the part matrices and
+// the two views. Each type's dispatcher calls these steps and its own modules in its own order.
+#pragma once
+
+#include <cstdint>
+
+#include "core/Keys.h"
+#include "objects/Itfc.h"
+#include "objects/UnitShare.h"
+#include "world/Player.h"
+
+struct construct;
+struct Unit;
+struct bboard;
+
+// A quarter turn in 16.16 radians: the pitch of a level orientation.
+constexpr int32_t kQuarterTurn = 102943;
+// The object directory at the end of every type data block.
+constexpr int kVehicleDirectorySize = 256;
+// Initial construct flags of ground units (input-driven, 0x40000, among them), of flying and gliding
+// units, and of boats, stationary units and the train.
+constexpr uint32_t kGroundUnitFlags = 0x840002;
+constexpr uint32_t kFlyingUnitFlags = 0x844002;
+constexpr uint32_t kFixedUnitFlags = 0x40002;
+// Joint kind of a vehicle's parts on its body.
+constexpr int kPartJoint = 7;
+
+// Key bits of the control record that the vehicle types read (the bit is the pilot binding's index).
+constexpr int kKeyThrust1 = static_cast<int>(PilotKey::THRUST1);
+constexpr int kKeyAscend = static_cast<int>(PilotKey::ASCEND);
+constexpr int kKeyFire1 = static_cast<int>(PilotKey::FIRE1);
+constexpr int kKeyFire2 = static_cast<int>(PilotKey::FIRE2);
+constexpr int kKeyLight = static_cast<int>(PilotKey::LIGHT);
+constexpr int kKeyCenterTorso = static_cast<int>(PilotKey::CENTERTORSO);
+constexpr int kKeyStealth = static_cast<int>(PilotKey::STEALTH);
+constexpr int kKeySelfDestruct = static_cast<int>(PilotKey::SELFDESTRUCT);
+static_assert(kKeyFire1 == 18 && kKeyLight == 20 && kKeyCenterTorso == 21 && kKeyStealth == 24 &&
+              kKeySelfDestruct == 50);
+// Axes of the control record: steering, turret yaw, turret pitch.
+constexpr int kAxisSteer = 0;
+constexpr int kAxisYaw = 1;
+constexpr int kAxisPitch = 2;
+
+// The head of every vehicle type's data block, in this order; the type's module records follow and the
+// object directory (kVehicleDirectorySize characters) ends the block.
+struct VehicleHead {
+    UnitShare unit;          // GETUNIT returns the block itself
+    int32_t look[3];         // smoothed turret yaw, turret pitch and steering axes
+    DamageRecord impact;     // what the unit deals when it rams: GETDAMAGE
+    StateRecord state;       // GETSTATE; alive while structure is above 0
+    MaximaRecord maxima;     // the state at placement: GETMAXIMA
+    int32_t recovery[3];     // added to the state every 128 ticks: 3, 0, 0
+    uint32_t stealthMode;    // the unit's wish, toggled by the stealth key
+    construct* cockpit;      // a free construct drawn by DRAWOVERLAY
+    int32_t* missileWarning; // level word of the cockpit's "warn_missile"
+    int32_t* lockWarning;    // level word of the cockpit's "warn_lock"
+    uint32_t dead;           // set by the death, which runs once
+};
+
+// The wreck type's dispatcher; null while there is no wreck type (no wreck is preloaded or left).
+ItfcProc WreckItfc();
+
+// The level word of a billboard (light or halo intensity, or an animation counter).
+int32_t* BBoardLevelWord(bboard* board);
+// The level word of the construct's billboard of that name; fatal when missing.
+int32_t* NamedBBoardLevel(const construct* con, const char* name);
+
+// CREATE, step by step.
+// The unit's construct with its flags, entry and dispatcher.
+construct* VehicleCreateConstruct(Unit* entry, ItfcProc itfc, int subSlots, uint32_t flags);
+// The type data block of size bytes ("itfc data") with the object directory in its last 256 characters.
+void* VehicleAllocBlock(construct* con, int size, const char* directory);
+// The object directory of a block of size bytes.
+const char* VehicleDirectory(const construct* con, int size);
+// The body geometry of that name with its spheres, billboards and spots, and the shadow "shad".
+void VehicleLoadBody(construct* con, float scale, const char* directory, const char* bodyName, bool shadow);
+// A part: geometry by name, a construct of its own taking the geometry's billboards (follow the part's
+// effect phase when followPhase is set), appended to the body with the vehicles' joint kind.
+construct* VehicleLoadPart(construct* body, float scale, const char* directory, const char* name,
+                           int followPhase);
+// The free cockpit model of the unit rule "CockpitModel" (scale, then its geometry path).
+construct* VehicleLoadCockpit(construct* con);
+// The box of "bcube" (times scale times 0.25), the sphere about its middle with the radius of
+// "BsphereRadius", and the four lower corners as probe points.
+void VehicleSetBox(construct* con, float scale);
+// Preloads the wreck of the directory once (when "<directory>\deadbody" exists).
+void VehiclePreloadWreck(construct* con, const char* directory);
+
+// PLACE, step by step.
+// Unplaces first when placed, then sets the flag "placed".
+void VehicleBeginPlace(construct* con, uintptr_t arg);
+// Position from the record (on the ground when asked), orientation from the heading, collision class 255.
+void VehiclePlaceBody(construct* con, const PlacementRecord* place, bool onGround);
+// Fatal, naming the unit, when its "impactphysical" gives no byte above 0: the push of every hit divides
+// by it. PLACE checks it before it changes anything.
+void VehicleCheckImpact(const construct* con);
+// Impact bytes, state, maxima and recovery step from the unit rules; the strength scales shield and
+// energy.
+void VehicleReadCombatRules(construct* con, VehicleHead* head, const PlacementRecord* place);
+// The warning lights of the cockpit model.
+void VehicleFindWarnings(VehicleHead* head);
+// Queues the unit busy at the unit busy level of its clan and activates it.
+void VehicleMakeBusy(construct* con);
+// The busy level of units: 1 (every second tick) in a single-player level, 0 while recording or
+// replaying and in a networked game.
+int VehicleBusyLevel(const construct* con);
+
+// UNPLACE and DESTROY, the steps common to every type.
+// The end of UNPLACE: type pools left, busy pool left, inactive, flag cleared.
+void VehicleEndUnplace(construct* con);
+// DESTROY: fatal "remove first" while placed; frees the cockpit model, the owned fragments and the unit.
+void VehicleDestroy(construct* con, VehicleHead* head);
+
+// TICK, the steps common to every type.
+// The hits of the four slots, stopping at the first empty one. Returns how many hits should jolt the
+// drive (physical impact above 5).
+int VehicleApplyHits(construct* con, VehicleHead* head);
+// The status word counts down by 1, the give-way countdown by 2^k.
+void VehicleCountdowns(VehicleHead* head, int k);
+// Every 128th world tick the state gains the recovery step, each component held at its maximum.
+void VehicleRecover(VehicleHead* head);
+// The stealth key toggles the unit's wish (an edge, or the drive's throttle while in stealth); returns
+// true when it changed. The unit record's drive-mode byte follows.
+bool VehicleStealthToggle(construct* con, VehicleHead* head, const TickInput* in, int throttleHeld);
+// The first half of the death: lock target released, owned fragments thrown, "frags" spawned, the AI
+// told, the unit out of the busy and active pools.
+void VehicleDieDebris(construct* con, VehicleHead* head);
+// The wreck: with "<directory>\deadbody" and room in the dead-body pool a wreck takes the unit's place;
+// without the file the unit burns where it stands; with a full pool nothing happens.
+void VehicleLeaveWreck(construct* con, const char* directory);
+// A part at the body's position plus its geometry anchor turned by the body's orientation, with the
+// body's orientation times MatrixFromYawPitch(yaw, pitch).
+void VehiclePlacePart(const construct* body, construct* part, int32_t yaw, int32_t pitch);
+// The inside view at the view tip (orientation: the eye's), the outside view at the rear tip behind the
+// body (the body's orientation turned half a turn).
+void VehicleSetViews(const construct* body, VehicleHead* head, const int32_t eyeOrient[9]);
+
+// Writes the type's name and the method number to the debug print and answers 0.
+uintptr_t VehicleUnknownMethod(const char* typeName, ItfcMethod method);
+
+// Fills the registry slots of the vehicle types that exist (called once at start-up, before the units
+// file is read).
+void RegisterVehicleTypes();
