@@ -1,5 +1,7 @@
-// Object polygon routines: each draws one lit and projected object face; grouped into the routine sets
-// of the render routine tables, one routine per face type.
+// Object polygon routines: each draws one lit and projected object face as a fan of screen vertices;
+// grouped into the routine sets of the render routine tables, one routine per face type. A face with a
+// corner before the near plane goes through the clipper, which hands the clipped face back to the same
+// routine.
 #pragma once
 
 #include "render/RenderTables.h"
@@ -22,3 +24,7 @@ void DrawPolyTexFlatLitAlpha(ObjectFace* face);
 void DrawPolyTexGouraudAlpha(ObjectFace* face);
 void DrawPolyTexVertexColourAlpha(ObjectFace* face);
 void DrawPolyGlowAlpha(ObjectFace* face);
+
+// Draws count screen vertices as a triangle fan (or a line strip), in pieces of at most 127 vertices
+// that share the first vertex (the strip: the last one), so that no vertex is left out.
+void DrawFanSplit(int32_t primitive, const ScreenVertex* v, int count);

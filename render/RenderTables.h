@@ -67,7 +67,8 @@ struct TerrainCornerRef;  // a terrain corner: board vertex, eye-space position,
 struct SkyVertex;         // a projected vertex of the sky dome
 struct SkyCorner;         // a projected corner of a textured sky layer
 struct SkyLayer;          // a textured sky layer
-struct ObjectFace;        // a lit and projected object face
+struct GeomFace;          // a lit and projected object face (world/Geom.h)
+using ObjectFace = GeomFace;
 struct Construct;         // a placed object
 struct Tex;               // an entry of the texture table
 struct Bitmap;            // an off-screen bitmap with its surface

@@ -19,6 +19,7 @@
 #include "render/Terrain.h"
 #include "render/Viewport.h"
 #include "render/ConstructDraw.h"
+#include "render/Deferred.h"
 #include "world/ConstructPool.h"
 #include "world/Geom.h"
 #include "world/QZEvent.h"
@@ -348,6 +349,7 @@ void RenderView(ViewPort* vp, int32_t) {
     }
     InstallRenderRoutines(TopTileFieldPresent);
     if (DirectDrawPool) DirectDrawPool->count = 0;  // its entries carry no names
+    ClearFlareList();
     SetCurrentView(vp);
     DrawSky(ViewSkyCell);
     const int k = RoutineTableIndex();
@@ -392,6 +394,7 @@ void RenderView(ViewPort* vp, int32_t) {
     }
     WaterSurfacePass(vp->board, vp->topBoard, reflection);
     MainPassFlag = 1;
+    ClearDeferredLists();
     ConstructOverflow = 0;
     CollectBoardConstructs(primary, 0);
     if (DirectDrawPool)
@@ -402,7 +405,9 @@ void RenderView(ViewPort* vp, int32_t) {
     if (!TopTileFieldPresent) DrawFlares(ViewSkyCell);
     SetRS(RenderState::FogEnable, 1);
     MainPassFlag = 0;
+    DrawDeferredLists();
     SetRS(RenderState::FogEnable, 0);
+    DrawFlareList();
 }
 
 void RenderAllViews(int32_t kind) {

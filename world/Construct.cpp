@@ -49,6 +49,8 @@ construct* CreateConstruct(int subCapacity, uint32_t flags) {
     con->marker = 255;
     con->shade = 255;
     con->byte255 = 255;
+    con->opacity = 255;
+    con->shadowOpacity = 255;
     if (subCapacity >= 1) {
         con->subCapacity = subCapacity;
         con->subs = static_cast<construct**>(

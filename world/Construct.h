@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "core/Fix3D.h"
 #include "objects/Itfc.h"
 #include "world/Geom.h"
 
@@ -37,6 +38,19 @@ static_assert(sizeof(SpotRecord) == 36);
 struct hfield {
     int32_t n;
     uint16_t* heights;  // "hfield heights"
+};
+
+// The lights that reach a construct in the current view: the sun and up to six point lights, their
+// directions in object space and their colours (point lights already scaled by their falloff).
+constexpr int kConstructPointLights = 6;
+struct ConstructLights {
+    int32_t dirLight[3];  // 1.15
+    int32_t dirColour[3];
+    int32_t pointCount;
+    struct {
+        int32_t dir[3];  // 1.15
+        int32_t colour[3];
+    } points[kConstructPointLights];
 };
 
 struct construct {
@@ -93,6 +107,15 @@ struct construct {
     // are drawn, and 128 less one for each of those whose terrain was drawn.
     uint8_t anchorQuarters;
     uint8_t drawnQuarters;
+    // Renderer: what construct drawing keeps of the current view and pass.
+    uint8_t shadowOpacity;   // 255 at creation; the shadow is drawn with the lower of it and opacity
+    int32_t middleDepth;     // mean camera z of box corners 0 and 6
+    int32_t camBox[8][4];    // box corners in camera space: x, y, z and a scratch word
+    FixMatrix camMatrix;     // orientation times the projection matrix
+    FixVec camOrigin;        // position in camera space
+    FixMatrix normalMatrix;  // orientation times the view matrix
+    FixVec eyeObj;           // the eye in object units (quarter world units)
+    ConstructLights lights;  // the lights that reach it, in object space
 };
 
 // A new construct with a sub-construct list of subCapacity entries (none below 1) and the given flags.

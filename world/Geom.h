@@ -18,16 +18,14 @@ struct GeomPoint {
     int32_t normal[3];      // 1.15
     uint8_t colour[3];      // red, green, blue
     uint8_t flags;          // 0x40 lit per vertex, 0x80 sphere-mapped (set by the face types)
-    int32_t view[3];        // renderer: camera-space position
-    float screen[3];        // renderer: screen x, y and depth
-    uint8_t lit[4];         // renderer: lit colour
-    uint8_t colourCopy[3];  // the file colour, kept while the lit colour changes
-    uint8_t pad0;
-    uint8_t clear[3];  // zeroed
-    uint8_t marker;    // 1 for points of faces of type 3 or 7
-    uint8_t bytes[4];
-    int32_t words[2];    // zeroed
-    uint16_t stamps[2];  // renderer frame stamps
+    int32_t view[3];     // renderer: camera-space position (world units)
+    float screen[4];     // renderer: screen x, y (from the bottom), depth and reciprocal depth
+    uint8_t lit[4];      // lit colour R, G, B, A; the loader puts the file colour here
+    uint8_t clear[3];    // zeroed
+    uint8_t marker;      // own-colour byte: 1 for points of faces of type 3 or 7
+    uint8_t lightSum[4]; // renderer: the light that reaches the point, R, G, B (>> 8, at most 255)
+    float sphere[2];     // renderer: sphere-map u and v
+    uint16_t stamps[2];  // renderer frame stamps: normal pass, reflection pass
 };
 
 // One vertex of a face.
@@ -40,14 +38,17 @@ struct FaceVertex {
 struct GeomFace {
     uint8_t colour[3];
     uint8_t type;  // 0..15
-    uint8_t render0[7];
-    uint8_t extra;      // the file's extra byte
+    uint8_t lit[4];     // renderer: lit face colour R, G, B, A
+    uint8_t spare[3];   // copied with the face by the clipper
+    uint8_t extra;      // the file's extra byte (12 a sprite face, 9 a glow face drawn without depth test)
     int32_t normal[3];  // 1.15
     uint8_t render1[16];
     Tex* texture;  // faces of types 4 to 7, else null
     uint8_t vertexCount;
-    uint8_t flags;  // 1 for types 1 and 5, 2 for the option bit
-    uint8_t render2[10];
+    uint8_t flags;  // 1 for types 1 and 5 (flat lit), 2 for the option bit (second texture stage)
+    uint8_t alpha;  // renderer: the alpha the face is drawn with
+    uint8_t spare2;
+    int32_t nearZ, farZ;  // renderer: nearest and farthest camera z of the corners
 };
 static_assert(sizeof(GeomFace) % alignof(FaceVertex) == 0);
 

@@ -129,7 +129,7 @@ void ReadPoints(Reader& r) {
         Skip(r, 4ull * k);
         for (int32_t& c : p.pos) c = Trunc(F32(r) * q);
         for (int32_t& n : p.normal) n = Trunc(F32(r) * -32768.0f);
-        for (int c = 0; c < 3; ++c) p.colour[c] = p.colourCopy[c] = U8(r);
+        for (int c = 0; c < 3; ++c) p.colour[c] = p.lit[c] = U8(r);
         U8(r);
         p.stamps[0] = p.stamps[1] = stamp;
     }

@@ -192,7 +192,7 @@ TEST(ObjFile, EveryPartOfAFileReadsBack) {
     EXPECT_EQ(g->points[0].normal[0], 16384);
     EXPECT_EQ(g->points[0].normal[2], -8192);
     EXPECT_EQ(g->points[0].colour[1], 20);
-    EXPECT_EQ(g->points[0].colourCopy[2], 30);
+    EXPECT_EQ(g->points[0].lit[2], 30);
 
     ASSERT_EQ(g->faceCount, 9);
     GeomFace* f0 = NthFace(g, 0);
