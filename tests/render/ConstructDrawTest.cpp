@@ -37,7 +37,7 @@ class ViewFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         saved_ = {D3DDevice, BackBuffer, ZBufferSurface, SurfaceWidth, SurfaceHeight, ScreenHeightF, SunLight,
-                  ViewStamp, MainPassFlag, ReflectPassFlag, ObjectRoutines, ObjectRoutinesB, DetailLevel, RenderMode};
+                  ViewStamp, MainPassFlag, ReflectPassFlag, ObjectRoutines, ObjectRoutinesB, DetailLevel, RenderMode, ZBufferBits};
         target_ = host::CreateSurface(kW, kH, host::PixelFormat::XRGB8888, host::SurfaceKind::RenderTarget, false);
         z_ = host::CreateSurface(kW, kH, host::PixelFormat::Z24, host::SurfaceKind::ZBuffer, false);
         host::AttachZBuffer(target_, z_);
@@ -82,6 +82,7 @@ protected:
         ObjectRoutinesB = saved_.b;
         DetailLevel = saved_.detail;
         RenderMode = saved_.mode;
+        ZBufferBits = saved_.zbits;
         ClearDeferredLists();
         ClearFlareList();
         ViewTarget = nullptr;
@@ -137,7 +138,7 @@ protected:
         uint16_t stamp;
         int32_t main, reflect;
         const ObjectRoutineSet *a, *b;
-        int32_t detail, mode;
+        int32_t detail, mode, zbits;
     } saved_{};
     host::GfxSurface *target_ = nullptr, *z_ = nullptr;
     host::GfxDevice* device_ = nullptr;
