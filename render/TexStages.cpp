@@ -9,7 +9,9 @@ using namespace render_local;
 using host::StageState;
 using host::TextureOp;
 
-uint32_t TwoStageBlendOp = static_cast<uint32_t>(TextureOp::ModulateAlphaAddColor);
+uint32_t TwoStageBlendOp = kTwoStageBlendOn;
+static_assert(kTwoStageBlendOn == static_cast<uint32_t>(TextureOp::ModulateAlphaAddColor));
+static_assert(kTwoStageBlendOff == static_cast<uint32_t>(TextureOp::Disable));
 Tex* SecondStageTexture = nullptr;
 
 namespace {

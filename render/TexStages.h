@@ -9,6 +9,8 @@ struct Tex;
 // Colour operation of stage 1 in the two-stage blend: MODULATEALPHA_ADDCOLOR (18), or DISABLE (1) when
 // the device cannot draw it (level building decides).
 extern uint32_t TwoStageBlendOp;
+constexpr uint32_t kTwoStageBlendOn = 18;   // the device's MODULATEALPHA_ADDCOLOR
+constexpr uint32_t kTwoStageBlendOff = 1;   // the device's DISABLE
 // The level's second-stage texture of the textured object routines (the sphere map); null without one.
 extern Tex* SecondStageTexture;
 

@@ -22,6 +22,8 @@ void ClearConstructStamps(construct* c) {
     c->drawStamps[0] = c->drawStamps[1] = 0;
     for (Geom* g : c->lod) ClearGeomStamps(g);
     ClearGeomStamps(c->shadow);
+    for (int i = 0; i < c->bboardCount && c->bboards; ++i)
+        for (bboard* b = c->bboards[i]; b; b = b->next) ClearGeomStamps(b->geom);
 }
 
 }  // namespace

@@ -38,6 +38,7 @@
 #include "render/Light.h"
 #include "render/RenderTables.h"
 #include "render/ScreenText.h"
+#include "render/TexStages.h"
 #include "render/Sky.h"
 #include "render/View.h"
 #include "render/Viewport.h"
@@ -374,7 +375,16 @@ void LoadWaterFx() {
     SphereMapTex = CreateTex();
     snprintf(path, sizeof path, "flares%csky", kPathSeparator);
     LoadTex(SphereMapTex, path, 0);
-    if (dxgl_ValidateDevice() != 0) CurrentLevel.sphereMapping = 0;
+    // The textured object routines blend the sphere map on a second stage where the device can draw it.
+    TwoStageBlendOp = kTwoStageBlendOn;
+    SetTwoStageBlend(SphereMapTex, SphereMapTex);
+    if (dxgl_ValidateDevice() != 0) {
+        CurrentLevel.sphereMapping = 0;
+        TwoStageBlendOp = kTwoStageBlendOff;
+        DebugPrintf("warning(InitLevel): system weakness - disabling sphere mapping\n");
+    }
+    ResetTextureStages();
+    SecondStageTexture = SphereMapTex;
     NoiseTex = CreateTex();
     snprintf(path, sizeof path, "specials%cnoise", kPathSeparator);
     LoadTex(NoiseTex, path, 0);

@@ -21,6 +21,7 @@
 #include "platform/Texture.h"
 #include "render/Light.h"
 #include "render/Sky.h"
+#include "render/TexStages.h"
 #include "render/View.h"
 #include "render/Viewport.h"
 #include "render/Weather.h"
@@ -197,6 +198,7 @@ void TeardownLevel() {
     ShowBuzyScreen(0, 1, 5, kTeardownSteps, "delete textures");
     while (TexCount > 0) DeleteTex(TexTable[TexCount - 1]);
     SphereMapTex = NoiseTex = nullptr;
+    SecondStageTexture = nullptr;
     dxgl_UpdateStreams();
     ShowBuzyScreen(0, 1, 6, kTeardownSteps, "delete matrix");
     DeleteMatrixAndViews();
