@@ -19,6 +19,14 @@ struct TFView {
     construct* current;  // the tactical map's current construct, or null
     int32_t buttonCount;
     TaskButton** buttons;
+    // The player's look and aim, written by the turret of the player's unit each tick, read by the HUD.
+    int32_t lookYaw, lookPitch;  // 16.16 radians; look yaw 0 is ahead of the unit, look pitch 102943 level
+    int32_t lookMatrix[9];       // 1.15; its third row is the look forward axis
+    int32_t aimDir[3];           // 1.15
+    int32_t aimPoint[3];         // world position the look meets
+    uint8_t aimOnTarget;         // the turret's on-target flag
+    uint8_t cameraHit;           // the camera's own line met a construct
+    uint32_t aimTick;            // FrameCounter of the last aim update
 };
 
 struct CommMenu {
