@@ -204,14 +204,15 @@ void Turret_aim(WeaponTurret* t, int32_t wantedYawAxis, int32_t wantedPitchAxis,
         }
     }
 
-    // 5. The yaw stays in 0..514717.
+    // 5. The yaw stays in 0..514717; the turn sound hears the turn, not the wrap.
+    const int32_t yawChange = t->yaw - oldYaw, pitchChange = t->pitch - oldPitch;
     while (t->yaw < 0) t->yaw += kTurn;
     while (t->yaw > kTurretYawTop) t->yaw -= kTurn;
     t->lastYawAxis = wantedYawAxis;
     t->lastPitchAxis = wantedPitchAxis;
 
     // 6. The turn sound.
-    UpdateTurnSound(t, t->yaw - oldYaw, t->pitch - oldPitch, rec, shift);
+    UpdateTurnSound(t, yawChange, pitchChange, rec, shift);
 }
 
 void Turret_trackPoint(WeaponTurret* t, int32_t* yawAxis, int32_t* pitchAxis, int shift, const FixVec* dir,
