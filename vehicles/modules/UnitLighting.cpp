@@ -14,13 +14,13 @@
 #include "objects/Units.h"
 #include "platform/SoundFx.h"
 #include "render/Light.h"
+#include "vehicles/modules/VehicleModule.h"
 #include "world/Construct.h"
 #include "world/Player.h"
 #include "world/Terrain.h"
 
 namespace {
 
-constexpr int kLightKeyBit = 20;  // PM_LIGHT_KEY
 constexpr int32_t kProbeStep = 4096;
 
 // The light directions of "LightType", before normalising.
@@ -204,13 +204,13 @@ void UnitLighting_fade(UnitLighting* l, int32_t) {
 void UnitLighting_update(UnitLighting* l, const ControlInput& current, const ControlInput& previous,
                          UnitShare* rec, int shift) {
     // 1. The light key toggles once per press.
-    if (InputKeyPressed(previous, current, kLightKeyBit) && !l->forced) {
+    if (InputKeyPressed(previous, current, kInputLight) && !l->forced) {
         if (l->con == PlayerUnit) PlayToggleLightSound();
         l->step = l->ramp > 0 ? -kLightRampStep : kLightRampStep;
     }
 
     // 2. The ramp.
-    l->ramp += l->step * (1 << shift);
+    l->ramp += StepScale(l->step, shift);
     if (l->ramp > kLightRampFull) {
         l->ramp = kLightRampFull;
         l->step = 0;

@@ -18,6 +18,7 @@
 #include "objects/UnitShare.h"
 #include "objects/Units.h"
 #include "platform/SoundFx.h"
+#include "vehicles/modules/VehicleModule.h"
 #include "vehicles/modules/WeaponTurret_local.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
@@ -311,10 +312,10 @@ void Turret_aimAtUnit(WeaponTurret* t, ControlInput* ctl, UnitShare* rec, int sh
     FixVec gun{t->gun->pos[0], t->gun->pos[1], t->gun->pos[2]};
     FixVec centre{sphere.world[0], sphere.world[1], sphere.world[2]};
     const int32_t distance = Distance3F(&gun, &centre);
-    int32_t yawAxis = ctl->axes[1], pitchAxis = ctl->axes[2];
+    int32_t yawAxis = ctl->axes[kAxisTorsoYaw], pitchAxis = ctl->axes[kAxisTorsoPitch];
     Turret_trackPoint(t, &yawAxis, &pitchAxis, shift, nullptr, sphere.world, sphere.radius, distance, divergence);
-    ctl->axes[1] = Wrap16(yawAxis);
-    ctl->axes[2] = Wrap16(pitchAxis);
+    ctl->axes[kAxisTorsoYaw] = Wrap16(yawAxis);
+    ctl->axes[kAxisTorsoPitch] = Wrap16(pitchAxis);
 }
 
 void Turret_aimAtPoint(WeaponTurret* t, ControlInput* ctl, UnitShare* rec, int shift) {
@@ -325,10 +326,10 @@ void Turret_aimAtPoint(WeaponTurret* t, ControlInput* ctl, UnitShare* rec, int s
     const int32_t distance = Distance3F(&own, &p);
     if (distance >= 10000) {
         if (CurrentMatrix) point[1] = InterpGroundHeight(CurrentMatrix, point, nullptr);
-        int32_t yawAxis = ctl->axes[1], pitchAxis = ctl->axes[2];
+        int32_t yawAxis = ctl->axes[kAxisTorsoYaw], pitchAxis = ctl->axes[kAxisTorsoPitch];
         Turret_trackPoint(t, &yawAxis, &pitchAxis, shift, nullptr, point, 5000, distance, 0.0f);
-        ctl->axes[1] = Wrap16(yawAxis);
-        ctl->axes[2] = Wrap16(pitchAxis);
+        ctl->axes[kAxisTorsoYaw] = Wrap16(yawAxis);
+        ctl->axes[kAxisTorsoPitch] = Wrap16(pitchAxis);
     } else {
         t->onTarget = 1;
     }

@@ -12,6 +12,7 @@
 #include "objects/UnitShare.h"
 #include "render/Viewport.h"
 #include "vehicles/modules/SensorTip.h"
+#include "vehicles/modules/VehicleModule.h"
 #include "vehicles/modules/WeaponTurret.h"
 #include "vehicles/modules/WeaponTurret_local.h"
 #include "world/Construct.h"
@@ -23,8 +24,6 @@
 
 namespace {
 
-constexpr int kCenterTorsoBit = 21;  // PM_CENTERTORSO_KEY
-constexpr int kThrust1Bit = 14;      // PM_THRUST1_KEY
 constexpr int32_t kLookReach = 300000;
 constexpr int32_t kCameraReach = 600000;
 constexpr int32_t kMaxShotSteps = 10000;
@@ -154,7 +153,7 @@ void Turret_playerAim(WeaponTurret* t, TFView* view, SensorTip* sensor, const Co
     construct* con = t->con;
     if (!view) {
         // Without a player view record the turret follows the control record's own axes.
-        Turret_aim(t, current.axes[1], current.axes[2], yawAxis, pitchAxis, rec, shift);
+        Turret_aim(t, current.axes[kAxisTorsoYaw], current.axes[kAxisTorsoPitch], yawAxis, pitchAxis, rec, shift);
         return;
     }
     int32_t angles[3];
@@ -162,19 +161,19 @@ void Turret_playerAim(WeaponTurret* t, TFView* view, SensorTip* sensor, const Co
     const int32_t heading = angles[2];
 
     // 1. The look angles follow axes 1 and 2.
-    view->lookYaw += 50 * (previous.axes[1] - current.axes[1]);
-    const int32_t pitchMove = 50 * (previous.axes[2] - current.axes[2]);
+    view->lookYaw += 50 * (previous.axes[kAxisTorsoYaw] - current.axes[kAxisTorsoYaw]);
+    const int32_t pitchMove = 50 * (previous.axes[kAxisTorsoPitch] - current.axes[kAxisTorsoPitch]);
     view->lookPitch += mouse_invert_torso ? -pitchMove : pitchMove;
     if (view->lookYaw < 0) view->lookYaw += kFixFullTurn;
     else if (view->lookYaw > kFixFullTurn) view->lookYaw -= kFixFullTurn;
     if (view->lookPitch < 0) view->lookPitch += kFixFullTurn;
 
     // 2. Centring.
-    const bool centre = InputKeyDown(current, kCenterTorsoBit) ||
-                        (auto_look_forward && InputKeyDown(current, kThrust1Bit));
+    const bool centre = InputKeyDown(current, kInputCenterTorso) ||
+                        (auto_look_forward && InputKeyDown(current, kInputThrust1));
     if (centre) {
         view->lookYaw = !free_torso_look || ViewFollows(con) ? 0 : heading;
-        if (InputKeyDown(current, kCenterTorsoBit)) view->lookPitch = kTurretPitchLevel - angles[1];
+        if (InputKeyDown(current, kInputCenterTorso)) view->lookPitch = kTurretPitchLevel - angles[1];
     }
 
     // 3. The look matrix.
@@ -246,8 +245,8 @@ void Turret_probeShot(WeaponTurret* t, const TurretShot* shot, ControlInput* ctl
 
     const int32_t e = t->impactDistance - t->aimDistance + 5000;
     const int32_t move = 1 << (shift + 7);
-    if (e > 4000) ctl->axes[2] = static_cast<int16_t>(ctl->axes[2] - move);
-    else if (e < -4000) ctl->axes[2] = static_cast<int16_t>(ctl->axes[2] + move);
+    if (e > 4000) ctl->axes[kAxisTorsoPitch] = static_cast<int16_t>(ctl->axes[kAxisTorsoPitch] - move);
+    else if (e < -4000) ctl->axes[kAxisTorsoPitch] = static_cast<int16_t>(ctl->axes[kAxisTorsoPitch] + move);
     // At the highest elevation with the shot still short the target is out of reach.
     TurretReport& low = t->report[static_cast<int>(TurretLimit::PitchLow)];
     low.flag = t->pitch <= kTurretPitchLevel - turret::PitchLimits(t)[1] && e < 0;
