@@ -1,4 +1,4 @@
-// The wreck physics is not built yet: these do nothing until it is.
+// The wreck physics is not built yet: these do nothing until it is (the dead-body physics fills them in).
 #include "vehicles/modules/DeadBodyPhysics.h"
 
 void DeadBody_physInit(DeadBodyPhys* d, construct* con) { (void)d, (void)con; }
