@@ -3,12 +3,15 @@
 // sound's timer and fade, copy and status, the search light's aim point, and a missing turn sound.
 #include <cmath>
 
+#include "core/Config.h"
 #include "core/Fix3D.h"
+#include "hud/TFView.h"
 #include "core/FixMath.h"
 #include "objects/UnitShare.h"
 #include "support/Fatal.h"
 #include "vehicles/modules/ModuleScene.h"
 #include "vehicles/modules/WeaponTurret.h"
+#include "world/TickCounter.h"
 
 namespace {
 
@@ -258,6 +261,43 @@ TEST_F(WeaponTurretTest, TheSearchLightDropsAnAimPointItStandsOn) {
     // Without a point nothing moves.
     Turret_aimAtPoint(&t_, &ctl, &rec_, 0);
     EXPECT_EQ(ctl.axes[1], 0);
+}
+
+TEST_F(WeaponTurretTest, ThePlayersTurretFollowsTheLookAndPushesItBackInsideTheLimits) {
+    FlatTerrain(800);
+    gun_ = CreateConstruct(0, 0);
+    std::memcpy(gun_->pos, con_->pos, sizeof gun_->pos);
+    const int savedFree = free_torso_look;
+    free_torso_look = 0;
+    Init();
+    TFView view{};
+    ControlInput before{}, now{};
+    SetInputKey(&now, 21, true);  // centre the look first
+    Turret_playerAim(&t_, &view, nullptr, before, now, &yawAxis_, &pitchAxis_, &rec_, 0);
+    EXPECT_EQ(view.lookYaw, 0);
+    EXPECT_NEAR(view.lookMatrix[8], 32768, 2);  // looking straight ahead of the unit
+    EXPECT_EQ(view.aimPoint[2], gun_->pos[2] + 74 * 4096);  // nothing met: steps until 300000 is covered
+    EXPECT_EQ(view.aimTick, FrameCounter);
+
+    // The mouse turns the look by 50 per axis unit; the turret follows it.
+    before = ControlInput{};
+    now = ControlInput{};
+    now.axes[1] = -100;
+    Turret_playerAim(&t_, &view, nullptr, before, now, &yawAxis_, &pitchAxis_, &rec_, 0);
+    EXPECT_EQ(view.lookYaw, 5000);
+    for (int i = 0; i < 100; ++i) {
+        PoseGun(gun_);
+        Turret_playerAim(&t_, &view, nullptr, now, now, &yawAxis_, &pitchAxis_, &rec_, 0);
+    }
+    EXPECT_NEAR(t_.yaw, kTurretYawAhead + 5000, 400);
+
+    // Looking 60 degrees aside, past the 45-degree limit: the look is pushed back toward the limit.
+    before = now;
+    now.axes[1] = static_cast<int16_t>(-100 - (Deg(55) / 50));
+    Turret_playerAim(&t_, &view, nullptr, before, now, &yawAxis_, &pitchAxis_, &rec_, 0);
+    EXPECT_LT(view.lookYaw, Deg(60));
+    free_torso_look = savedFree;
+    FreeConstruct(gun_);
 }
 
 TEST_F(WeaponTurretTest, AMissingTurnSoundIsFatal) {
