@@ -74,6 +74,17 @@ extern char SAVEDGAMESROOT[kRootSize];
 constexpr int kConfigKeyCount = 45;
 const char* ConfigKeyName(int index);
 
+// The sound layer keeps the master volume and the Doppler factor: the program installs its functions at
+// start-up, so that reading the configuration hands the two values over and writing it asks for them.
+// Without a link (null, the default) the writer writes fx_volume and DopplerFactor as read.
+struct ConfigSoundLink {
+    void (*setMasterVolume)(float current, float target);
+    float (*masterVolume)();
+    void (*setDopplerFactor)(float factor);
+    float (*dopplerFactor)();
+};
+void SetConfigSoundLink(const ConfigSoundLink* link);
+
 // Reads the configuration (a rules file) into RuleList and takes every key from it; a missing key is
 // fatal. Called with "Vexa.cfg".
 void ReadConfigFile(const char* path);

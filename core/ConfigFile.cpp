@@ -9,9 +9,10 @@
 #include "core/Package.h"
 #include "core/Rules.h"
 #include "core/Tokenizer.h"
-#include "platform/Sound.h"
 
 namespace {
+
+const ConfigSoundLink* g_soundLink = nullptr;
 
 enum class KeyType { Int, Float, Double, Text, Float4 };
 
@@ -175,8 +176,8 @@ void WriteSettings(FILE* f) {
     fprintf(f, "swap_stereo\t\t\t%d;\n", swap_stereo);
     fprintf(f, "msg_mode\t\t\t%d;\n", msg_mode);
     fprintf(f, "music_volume\t\t\t%f;\n", music_volume);
-    fprintf(f, "fx_volume\t\t\t%f;\n\n", dxgl_GetMasterVolume());
-    fprintf(f, "DopplerFactor\t\t\t%f;\n\n\n", dxgl_GetSoundFactor());
+    fprintf(f, "fx_volume\t\t\t%f;\n\n", g_soundLink ? g_soundLink->masterVolume() : fx_volume);
+    fprintf(f, "DopplerFactor\t\t\t%f;\n\n\n", g_soundLink ? g_soundLink->dopplerFactor() : DopplerFactor);
 
     fputs(kSeparator, f);
     fputs("/* user input preferences */\n\n", f);
@@ -259,6 +260,8 @@ void WriteBindings(FILE* f) {
 
 }  // namespace
 
+void SetConfigSoundLink(const ConfigSoundLink* link) { g_soundLink = link; }
+
 const char* ConfigKeyName(int index) {
     return index >= 0 && index < kConfigKeyCount ? kConfigKeys[index].name : nullptr;
 }
@@ -267,8 +270,10 @@ void ReadConfigFile(const char* path) {
     ReadRules(path);
     for (const ConfigKey& key : kConfigKeys) ReadKey(key);
     // The sound layer keeps the master volume and the Doppler factor; the writer asks it for them.
-    dxgl_SetMasterVolume(fx_volume, fx_volume);
-    dxgl_SetSoundFactor(DopplerFactor);
+    if (g_soundLink) {
+        g_soundLink->setMasterVolume(fx_volume, fx_volume);
+        g_soundLink->setDopplerFactor(DopplerFactor);
+    }
 }
 
 int WriteConfigFileTo(const char* path) {

@@ -10,7 +10,6 @@
 #include <cstdint>
 
 #include "core/FixMath.h"
-#include "render/View.h"
 
 float DepthScale = 0.0000005f;
 
@@ -198,16 +197,28 @@ void ProjectToScreenRhw(ScreenPointRhw* out, const FixVec* v, float cx, float cy
     out->rhw = 0.08f / p.depth;
 }
 
+namespace {
+ProjectionEye g_eye{};
+bool g_hasEye = false;
+}  // namespace
+
+void SetProjectionEye(const ProjectionEye* eye) {
+    g_hasEye = eye != nullptr;
+    g_eye = eye ? *eye : ProjectionEye{};
+}
+
 int ProjectWorldPoint(ScreenPointF* out, const FixVec* p) {
     // Differences of two world positions fit 32 bits for any world the game builds; the subtraction
     // wraps rather than overflow for anything else.
     auto diff = [](int32_t a, int32_t b) {
         return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
     };
-    FixVec v = {diff(p->x, EyePos.x), diff(p->y, EyePos.y), diff(p->z, EyePos.z)};
-    RotateVecSafe(&v, &ViewMatrix, &v);
-    if (PointOutsideFrustum(&v)) return 0;
-    ProjectToScreen(out, &v, ViewCentreXF, ViewCentreYF);
+    if (!g_hasEye) return 0;
+    const FixVec& eye = *g_eye.position;
+    FixVec v = {diff(p->x, eye.x), diff(p->y, eye.y), diff(p->z, eye.z)};
+    RotateVecSafe(&v, g_eye.orientation, &v);
+    if (g_eye.outsideFrustum(&v)) return 0;
+    ProjectToScreen(out, &v, *g_eye.centreX, *g_eye.centreY);
     return 1;
 }
 

@@ -77,8 +77,19 @@ void ProjectToScreen16(ScreenPoint16* out, const FixVec* v, float cx, float cy);
 void ProjectToScreen(ScreenPointF* out, const FixVec* v, float cx, float cy);
 // As ProjectToScreen, with rhw = 0.08 / (DepthScale z).
 void ProjectToScreenRhw(ScreenPointRhw* out, const FixVec* v, float cx, float cy);
-// Projects a world point for the current eye (the view's EyePos, ViewMatrix and screen centre). Returns 0
-// and leaves out untouched when the point lies outside the view frustum, else 1.
+// The eye that ProjectWorldPoint looks through: the renderer installs its current view's position,
+// orientation, screen centre and frustum test (InstallProjectionEye) when it sets its render mode.
+struct ProjectionEye {
+    const FixVec* position;
+    const FixMatrix* orientation;
+    const float* centreX;
+    const float* centreY;
+    int (*outsideFrustum)(const FixVec* eyeSpacePoint);
+};
+// Null removes the eye: then no point is in view.
+void SetProjectionEye(const ProjectionEye* eye);
+// Projects a world point for the current eye. Returns 0 and leaves out untouched when no eye is installed
+// or the point lies outside the view frustum, else 1.
 int ProjectWorldPoint(ScreenPointF* out, const FixVec* p);
 
 // Integer lengths: floor of the Euclidean length (exact for every int32 component).

@@ -118,6 +118,8 @@ int32_t BoundCode(const Rule* r) { return r->info[0] ? KeyIndexByName(r->info[0]
 
 }  // namespace
 
+uint8_t KeyStates[kKeyCodeCount];
+
 uint8_t KeyStateByte(int code) { return code >= 0 && code < kKeyCodeCount ? KeyStates[code] : 0; }
 
 bool ScrollLockOn() { return host::ScrollLockOn(); }

@@ -7,7 +7,11 @@
 
 #include <cstdint>
 
-#include "platform/InputDevices.h"
+// One byte per key code 0..276, non-zero while down: the keyboard's scan codes 0..255 carry 0x80, the
+// mouse buttons (256..259), hat directions (260..263), joystick buttons (264..273) and either-side Alt,
+// Ctrl and Shift (274..276) carry 1. The input devices fill it on every poll.
+constexpr int kKeyCodeCount = 277;
+extern uint8_t KeyStates[kKeyCodeCount];
 
 constexpr int kKeyNameRows = 512;
 constexpr int kKeyTableSize = 64;

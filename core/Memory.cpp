@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "host/Dialog.h"
-#include "world/Startup.h"
 
 MemCheckState* MemCheck = nullptr;
 char FatalMessageBuffer[256];
@@ -14,6 +13,7 @@ char FatalMessageBuffer[256];
 namespace {
 DebugSink g_debugSink = nullptr;
 FatalHook g_fatalHook = nullptr;
+CloseDevicesHook g_closeDevices = nullptr;
 bool g_inFatal = false;
 
 // Size of one table entry in the original's 32-bit layout, used by the private-space report.
@@ -22,6 +22,7 @@ constexpr int kEntryBytes = 12;
 
 void SetDebugPrintSink(DebugSink sink) { g_debugSink = sink; }
 void SetFatalHook(FatalHook hook) { g_fatalHook = hook; }
+void SetCloseDevicesHook(CloseDevicesHook hook) { g_closeDevices = hook; }
 
 void DebugPrintf(const char* format, ...) {
     if (!g_debugSink || !format) return;
@@ -35,9 +36,9 @@ void DebugPrintf(const char* format, ...) {
 
 void EndWithFatalBox(const char* lead, const char* message) {
     // A fatal error raised while closing the devices of an earlier one must not close them again.
-    if (!g_inFatal) {
+    if (!g_inFatal && g_closeDevices) {
         g_inFatal = true;
-        CloseDevices();
+        g_closeDevices();
         g_inFatal = false;
     }
     char box[512];

@@ -60,6 +60,10 @@ void SetFatalHook(FatalHook hook);
 // The last step of every fatal road (this one and the graphics fatal exit): runs the hook with the
 // message, then ends the process with exit code 1.
 [[noreturn]] void RunFatalExit(const char* message);
-// Closes the devices (once, even when a fatal error is raised while closing), shows the box with its
-// lead line and the message in double quotes, and ends the program.
+// The program's device shutdown, installed at start-up by the layer that opens the devices, so that the
+// fatal path closes them without this layer knowing them. Null (the default) closes nothing.
+using CloseDevicesHook = void (*)();
+void SetCloseDevicesHook(CloseDevicesHook hook);
+// Closes the devices through the installed hook (once, even when a fatal error is raised while closing),
+// shows the box with its lead line and the message in double quotes, and ends the program.
 [[noreturn]] void EndWithFatalBox(const char* lead, const char* message);

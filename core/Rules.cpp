@@ -7,13 +7,14 @@
 
 #include "core/Memory.h"
 #include "core/Tokenizer.h"
-#include "platform/Sound.h"
 
 Rule* RuleList = nullptr;
 Objective PrimaryObjectives[5];
 Objective SecondaryObjectives[5];
 
 namespace {
+
+RulesReadPump g_readPump = nullptr;
 
 constexpr unsigned char kDegreeSign = 0xB0;
 
@@ -131,6 +132,8 @@ Rule* FindRuleIn(Rule* list, const char* name) {
     return nullptr;
 }
 
+void SetRulesReadPump(RulesReadPump pump) { g_readPump = pump; }
+
 void ReadRulesFile(Rule** list, const char* path) {
     FILE* file = nullptr;
     InputStream s;
@@ -140,7 +143,7 @@ void ReadRulesFile(Rule** list, const char* path) {
     float numbers[kRuleMaxValues];
     while (!AtEndOfStream(&s)) {
         // Streamed sound keeps playing while a long file is read.
-        dxgl_UpdateStreams();
+        if (g_readPump) g_readPump();
         int len = ReadToken(&s, word, sizeof word, nullptr, &delim);
         // Blanks after the last rule are not a rule of an empty name.
         if (len == 0 && AtEndOfStream(&s)) break;

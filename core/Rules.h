@@ -24,6 +24,10 @@ struct Rule {
 extern Rule* RuleList;
 
 void ReadRules(const char* path);
+// Called once per rule while a rules file is read, so that streamed sound keeps playing through a long
+// file; the sound layer installs it when it starts. Null (the default) does nothing.
+using RulesReadPump = void (*)();
+void SetRulesReadPump(RulesReadPump pump);
 // Reads one rules file into a list: new names are appended, names already there are filled anew in place.
 void ReadRulesFile(Rule** list, const char* path);
 void FreeRules();

@@ -6,7 +6,6 @@
 
 #include "core/Memory.h"
 #include "host/Dialog.h"
-#include "world/Startup.h"
 
 namespace {
 

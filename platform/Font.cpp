@@ -8,8 +8,8 @@
 #include "core/Tokenizer.h"
 #include "host/Gfx.h"
 #include "platform/Dxgl.h"
+#include "platform/ScreenVertex.h"
 #include "platform/Texture.h"
-#include "render/RenderTables.h"
 
 int32_t FontWidths[kFontCodes];
 int32_t FontSize = 13;

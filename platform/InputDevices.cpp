@@ -10,7 +10,6 @@
 #include "host/InputScript.h"
 #include "platform/DxError.h"
 
-uint8_t KeyStates[kKeyCodeCount];
 MouseStateRecord MouseState;
 int MouseHasWheel = 0;
 JoyStateRecord JoyState;

@@ -5,11 +5,8 @@
 
 #include <cstdint>
 
-// One byte per key code 0..276, non-zero while down: the keyboard's scan codes 0..255 carry 0x80, the
-// mouse buttons (256..259), hat directions (260..263), joystick buttons (264..273) and either-side Alt,
-// Ctrl and Shift (274..276) carry 1.
-constexpr int kKeyCodeCount = 277;
-extern uint8_t KeyStates[kKeyCodeCount];
+// The devices fill the key-state array of core/Keys.h (KeyStates) on every poll.
+#include "core/Keys.h"
 
 // The mouse state of the last read (16 bytes): movement since the read before, four buttons (0x80 down).
 struct MouseStateRecord {

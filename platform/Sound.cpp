@@ -8,6 +8,7 @@
 
 #include "core/Config.h"
 #include "core/Memory.h"
+#include "core/Rules.h"
 #include "host/Audio.h"
 #include "host/Dialog.h"
 
@@ -179,6 +180,7 @@ void dxgl_InitDS() {
     for (int i = 0; i < kMaxStreamBuffers; ++i)
         if (!dxgl_CreatePCMBuffer(g_streamChannels, g_streamRate, g_streamBits))
             FatalError("Error(dxgl_InitDS): failed to create SSB");
+    SetRulesReadPump(dxgl_UpdateStreams);
     SoundReady = 1;
 }
 
@@ -561,5 +563,6 @@ void dxgl_ReleaseAllSounds() {
         dxgl_FreeSound(&b);
     }
     host::CloseAudio();
+    SetRulesReadPump(nullptr);
     SoundReady = 0;
 }

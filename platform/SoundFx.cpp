@@ -7,7 +7,6 @@
 #include <iterator>
 
 #include "core/Rules.h"
-#include "world/Construct.h"
 
 SoundDesc FXSounds[kFXSoundCount];
 
@@ -96,11 +95,6 @@ int LookupRuleSound(const char* unitName, const char* rulePrefix, SoundDesc* des
 
 void InitFXSounds() {
     for (int i = 0; i < kFXSoundCount; ++i) LookupSound(&FXSounds[i], "%s", FXSoundRuleNames[i]);
-}
-
-void PlayUnitSoundAt(const construct* c, SoundDesc* holder) {
-    if (!c || !PlaySampleFor(holder, kSoundPositional, 0, 0)) return;
-    dxgl_SetSoundPosition(holder, c->pos, kZero, 0, 0);
 }
 
 void PlayActionFailedSound() { PlayPositionalFX(FXSound::ActionFailed); }

@@ -8,8 +8,6 @@
 
 #include "platform/Sound.h"
 
-struct construct;
-
 // The interface and event sounds, in the order they are looked up.
 enum class FXSound {
     ShieldHit, StructureHit, WaterHit, ToggleTarget, MissileWarn, FocusWarn, LockTarget, TargetLocked,
@@ -37,9 +35,6 @@ int LookupRuleSoundV(const char* unitName, const char* rulePrefix, SoundDesc* de
 
 // Looks up the FX sounds in table order; called when a level is built.
 void InitFXSounds();
-
-// Plays a descriptor as a positional sound at a construct's position.
-void PlayUnitSoundAt(const construct* c, SoundDesc* holder);
 
 // Positional sounds at the main view's camera.
 void PlayActionFailedSound();

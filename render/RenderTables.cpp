@@ -10,6 +10,7 @@
 #include "render/ObjectPoly.h"
 #include "render/SkyRoutines.h"
 #include "render/SpecialRoutines.h"
+#include "render/View.h"
 
 // The device reads ScratchVertices as its own vertex records.
 static_assert(sizeof(ScreenVertex) == sizeof(host::GfxVertex));
@@ -20,15 +21,12 @@ static_assert(kScreenVertexFvf == host::kGfxVertexFormat);
 
 ScreenVertex CurrentVertex;
 ScreenVertex ScratchVertices[kScratchVertexCount];
-uint32_t CurrentColour = 0;
 int32_t LastPrimitiveType = 0;
 int32_t LastVertexCount = 0;
 
 int32_t RenderMode = 0;
 int32_t DetailLevel = 0;
 
-int32_t ScreenWidth = 0;
-int32_t ScreenHeight = 0;
 int32_t DisplayWidth = 0;
 int32_t DisplayHeight = 0;
 
@@ -117,6 +115,7 @@ int InitRenderMode() {
     DisplayWidth = SurfaceWidth;
     DisplayHeight = SurfaceHeight;
     RenderMode = kRenderModeD3D;
+    InstallProjectionEye();
     return 1;
 }
 

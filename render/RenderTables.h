@@ -8,29 +8,7 @@
 #include <cstdint>
 
 #include "platform/Dxgl.h"
-
-// The one vertex format of the renderer: pre-transformed and pre-lit, 40 bytes.
-struct ScreenVertex {
-    float x;            // screen column, pixels
-    float y;            // screen row, pixels from the top (routines store ScreenHeightF - caller's y)
-    float z;            // depth for the z-buffer
-    float rhw;          // reciprocal w; 1.0 unless a routine takes it from its input
-    uint32_t diffuse;   // 0xAARRGGBB vertex colour
-    uint32_t specular;  // alpha = fog factor (255 none, 0 full fog colour); red, green, blue 0
-    float tu0, tv0;     // first texture coordinate pair
-    float tu1, tv1;     // second texture coordinate pair
-};
-static_assert(sizeof(ScreenVertex) == 40);
-static_assert(offsetof(ScreenVertex, diffuse) == 16 && offsetof(ScreenVertex, specular) == 20);
-static_assert(offsetof(ScreenVertex, tu0) == 24 && offsetof(ScreenVertex, tv1) == 36);
-
-// Flexible vertex format of ScreenVertex: position with rhw, diffuse, specular, two coordinate pairs.
-constexpr uint32_t kFvfXyzRhw = 0x004;
-constexpr uint32_t kFvfDiffuse = 0x040;
-constexpr uint32_t kFvfSpecular = 0x080;
-constexpr uint32_t kFvfTex2 = 0x200;
-constexpr uint32_t kScreenVertexFvf = kFvfXyzRhw | kFvfDiffuse | kFvfSpecular | kFvfTex2;
-static_assert(kScreenVertexFvf == 0x2c4);
+#include "platform/ScreenVertex.h"
 
 // Primitive kinds, valued as the device numbers them.
 constexpr int32_t kPrimPointList = 1;
@@ -44,7 +22,6 @@ constexpr int32_t kPrimTriangleFan = 6;
 constexpr int kScratchVertexCount = 128;  // routines that append stop at 127
 extern ScreenVertex CurrentVertex;        // template a routine fills and copies into the scratch
 extern ScreenVertex ScratchVertices[kScratchVertexCount];
-extern uint32_t CurrentColour;     // last diffuse colour composed (also the text colour)
 extern int32_t LastPrimitiveType;  // primitive kind of the list being built
 extern int32_t LastVertexCount;    // vertices in the list being built
 
@@ -55,10 +32,7 @@ constexpr int32_t kRenderModeD3D = 5;
 extern int32_t RenderMode;
 extern int32_t DetailLevel;
 
-// The screen size the renderer draws for (set by InitRenderMode), and the copy the tactical map and the
-// start-up code read.
-extern int32_t ScreenWidth;
-extern int32_t ScreenHeight;
+// The copy of the screen size (ScreenWidth, ScreenHeight) that the tactical map and the start-up code read.
 extern int32_t DisplayWidth;
 extern int32_t DisplayHeight;
 

@@ -67,6 +67,11 @@ int PointOutsideFrustum(const FixVec* p) {
     return 0;
 }
 
+void InstallProjectionEye() {
+    static const ProjectionEye eye{&EyePos, &ViewMatrix, &ViewCentreXF, &ViewCentreYF, PointOutsideFrustum};
+    SetProjectionEye(&eye);
+}
+
 void DrawSegment3D(const int32_t* /*from*/, const int32_t* /*to*/) {}
 
 namespace {

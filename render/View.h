@@ -20,6 +20,8 @@ extern int32_t NearPlane;
 // 1 when a camera-space point lies outside the view frustum (before the near plane or beyond the side,
 // top or bottom planes of a focal length of 1024), else 0.
 int PointOutsideFrustum(const FixVec* p);
+// Installs this view state as the eye that ProjectWorldPoint looks through.
+void InstallProjectionEye();
 
 // Draws a 3D line between two world points (16.16) in the current view. Not drawn yet: the view loop's
 // line drawing is not built.

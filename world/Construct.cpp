@@ -5,6 +5,7 @@
 
 #include "core/Fix3D.h"
 #include "core/Memory.h"
+#include "platform/Sound.h"
 #include "render/Stamps.h"
 #include "world/QZEvent.h"
 #include "world/TickCounter.h"
@@ -175,4 +176,10 @@ void AppendSubConstruct(construct* parent, construct* receiver, const int32_t* a
     const FixVec selected{(axisMask & 1) ? g->parentOffset[0] : 0, (axisMask & 2) ? g->parentOffset[1] : 0,
                           (axisMask & 4) ? g->parentOffset[2] : 0};
     if (receiver && receiver->lod[0]) receiver->lod[0]->attachRadius = Length3(&selected);
+}
+
+void PlayUnitSoundAt(const construct* c, SoundDesc* holder) {
+    static const int32_t kStill[3] = {0, 0, 0};
+    if (!c || !PlaySampleFor(holder, kSoundPositional, 0, 0)) return;
+    dxgl_SetSoundPosition(holder, c->pos, kStill, 0, 0);
 }

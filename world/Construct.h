@@ -132,3 +132,7 @@ Geom* LODGeomForDistance(const construct* con);
 // Attaches sub to parent and re-bases the sub's geometry on its anchor.
 void AppendSubConstruct(construct* parent, construct* receiver, const int32_t* anchor, construct* sub,
                         int axisMask);
+
+struct SoundDesc;
+// Plays a descriptor as a positional sound at a construct's position, with zero velocity.
+void PlayUnitSoundAt(const construct* c, SoundDesc* holder);

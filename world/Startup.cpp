@@ -279,6 +279,15 @@ void FreeGameData() {
     FreeFPTables();
 }
 
+void InstallLayerHooks() {
+    // The fatal path of the lower layers closes the devices; the configuration hands the master volume
+    // and the Doppler factor to the sound layer and asks it for them when it is written.
+    static const ConfigSoundLink kSoundLink{dxgl_SetMasterVolume, dxgl_GetMasterVolume, dxgl_SetSoundFactor,
+                                            dxgl_GetSoundFactor};
+    SetCloseDevicesHook(CloseDevices);
+    SetConfigSoundLink(&kSoundLink);
+}
+
 int GameMain() {
     StartingUp = 1;
     DisplayOK = 1;
@@ -289,6 +298,7 @@ int GameMain() {
     else
         MemCheck_init(0, 0);
     host::SetMovieKeyHandler(WindowKeyDown);
+    InstallLayerHooks();
     OpenCoreFiles();
     if (first_run) FirstRunQuestion();
     CreateWindowFromConfig();

@@ -7,6 +7,9 @@ extern int DisplayOK;   // 0 after the window had to be repainted; the frame loo
 
 // The program: start-up, the menu and level loop, shutdown. Returns 1 after shutdown.
 int GameMain();
+// Installs the hooks through which the lower layers reach the program (closing the devices on the fatal
+// path, the sound settings of the configuration). GameMain calls it first.
+void InstallLayerHooks();
 // Set by the command line before GameMain: the allocation tracker records from the start, and the
 // tracked blocks still live at exit are reported on stderr and counted here.
 extern int MemCheckFromStart;

@@ -104,6 +104,7 @@ void BM_ProjectWorldPoint(benchmark::State& state) {
     ViewHeight = 480;
     ViewCentreXF = 320.0f;
     ViewCentreYF = 240.0f;
+    InstallProjectionEye();
     ScreenPointF out{};
     for (auto _ : state) {
         int inView = 0;

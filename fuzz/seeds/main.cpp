@@ -15,6 +15,7 @@
 #include "tools/datakit/RulesText.h"
 #include "tools/datakit/Texture.h"
 #include "tools/datakit/UnitsFile.h"
+#include "tools/datakit/WayPoints.h"
 #include "tools/datakit/WorldFile.h"
 #include "tools/datakit/Wav.h"
 
@@ -248,6 +249,30 @@ void Worlds() {
     Seed("world", "world102_chunkfile", WorldSeed(bare.Bytes(), &chunkFile));
 }
 
+void ActionUnits() {
+    using namespace datakit;
+    WorldAUDef au;
+    au.name = "EMA_Group";
+    au.abstractClan = 1;
+    au.lists[0].push_back({"EMAJeep", 100, {1, 2, 3, 4, 5, 6}, std::vector<uint8_t>{9, 9}});
+    au.lists[0].push_back({"EMAJeep", 50, {7, 8, 9, 10, 11, 12}, std::nullopt});
+    au.lists[2].push_back({"GABunker", 100, {0, 0, 0, 0, 0, 0}, std::nullopt});
+    Seed("actionunits", "three_units", AUDefBody(au));
+    Seed("actionunits", "empty_lists", AUDefBody(WorldAUDef{"Nobody", 0, 0, {}}));
+}
+
+void WayPoints() {
+    using datakit::WayPointListRecord;
+    std::vector<uint8_t> lists;
+    for (const auto& r : {std::optional<WayPointListRecord>(WayPointListRecord{{{1, 2, 3}, {4, 5, 6}}, 8, {}}),
+                          std::optional<WayPointListRecord>(),
+                          std::optional<WayPointListRecord>(WayPointListRecord{{{7, 8, 9}, {1, 1, 1}}, 1, {}})}) {
+        std::vector<uint8_t> one = datakit::WayPointListBytes(r);
+        lists.insert(lists.end(), one.begin(), one.end());
+    }
+    Seed("waypoints", "three_lists", lists);
+}
+
 void Units() {
     std::string demo = SourceFile("data/app/units");
     if (!demo.empty()) SeedText("units", "demo_units", demo);
@@ -272,6 +297,8 @@ int main(int argc, char** argv) {
     Objects();
     Worlds();
     Units();
+    ActionUnits();
+    WayPoints();
     printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
     return 0;
 }

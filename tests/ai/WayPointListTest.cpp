@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "ai/WayPointList.h"
 #include "core/Memory.h"
@@ -11,6 +12,7 @@
 #include "support/Fatal.h"
 #include "support/MemTrack.h"
 #include "support/TempDir.h"
+#include "tools/datakit/WayPoints.h"
 
 namespace {
 
@@ -124,6 +126,28 @@ TEST_F(WayPointStream, RoundTripKeepsCountCapacityAndPoints) {
     FreeWayPointList(back);
     FreeWayPointList(list);
     EXPECT_EQ(mem.Live(), 0);
+}
+
+// The test data writer and the game write the same bytes, so files made by either read back alike.
+TEST_F(WayPointStream, DatakitWritesTheGamesForm) {
+    wpl* list = ListOf(7, 3);
+    FILE* f = std::fopen(path_.c_str(), "wb");
+    uint32_t size = 0;
+    WriteWayPointList(f, nullptr, &size);
+    WriteWayPointList(f, list, &size);
+    std::fclose(f);
+    datakit::WayPointListRecord r;
+    r.capacity = 7;
+    for (int i = 0; i < 3; ++i) r.points.push_back({list->points[i][0], list->points[i][1], list->points[i][2]});
+    std::vector<uint8_t> expected = datakit::WayPointListBytes(std::nullopt);
+    std::vector<uint8_t> second = datakit::WayPointListBytes(r);
+    expected.insert(expected.end(), second.begin(), second.end());
+    std::vector<uint8_t> written(expected.size() + 1);
+    f = std::fopen(path_.c_str(), "rb");
+    written.resize(std::fread(written.data(), 1, written.size(), f));
+    std::fclose(f);
+    EXPECT_EQ(written, expected);
+    FreeWayPointList(list);
 }
 
 TEST_F(WayPointStream, PointsBeyondTheCapacityAreDropped) {

@@ -52,14 +52,20 @@ void Restore(const Settings& s) {
     for (size_t i = 0; i < std::size(kTexts); ++i) memcpy(kTexts[i], s.texts[i], kConfigTextSize);
 }
 
+// The link the program installs at start-up between the configuration and the sound layer.
+const ConfigSoundLink kSoundLink{dxgl_SetMasterVolume, dxgl_GetMasterVolume, dxgl_SetSoundFactor,
+                                 dxgl_GetSoundFactor};
+
 class ConfigTest : public CoreTest {
 protected:
     void SetUp() override {
         CoreTest::SetUp();
         saved_ = Save();
         InitKeyNames();
+        SetConfigSoundLink(&kSoundLink);
     }
     void TearDown() override {
+        SetConfigSoundLink(nullptr);
         Restore(saved_);
         CoreTest::TearDown();
     }
@@ -88,6 +94,13 @@ TEST_F(ConfigTest, SoundSettingsReachTheSoundLayer) {
     ASSERT_EQ(WriteConfigFileTo((tmp / "out.cfg").c_str()), 1);
     EXPECT_NE(tmp.Read("out.cfg").find("fx_volume\t\t\t0.750000;"), std::string::npos);
     dxgl_SetMasterVolume(1.0f, 1.0f);
+    // Without the link the configuration keeps the values as read and the sound layer is not touched.
+    SetConfigSoundLink(nullptr);
+    ReadConfigAndBindings(tmp / "Vexa.cfg");
+    EXPECT_EQ(dxgl_GetMasterVolume(), 1.0f);
+    ASSERT_EQ(WriteConfigFileTo((tmp / "out.cfg").c_str()), 1);
+    EXPECT_NE(tmp.Read("out.cfg").find("fx_volume\t\t\t0.250000;"), std::string::npos);
+    EXPECT_NE(tmp.Read("out.cfg").find("DopplerFactor\t\t\t2.500000;"), std::string::npos);
 }
 
 TEST_F(ConfigTest, DatakitConfigurationReadsCompletely) {

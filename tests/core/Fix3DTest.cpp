@@ -390,6 +390,7 @@ TEST_F(Fix3DTest, ProjectWorldPointLooksThroughTheCurrentEye) {
     ViewWidth = 640;
     ViewHeight = 480;
     NearPlane = 500;
+    InstallProjectionEye();
     auto along = [](int32_t row, int64_t distance) {
         const int32_t* r = ViewMatrix.m + 3 * row;
         return FixVec{int32_t(EyePos.x + r[0] * distance / kOne), int32_t(EyePos.y + r[1] * distance / kOne),
@@ -419,6 +420,12 @@ TEST_F(Fix3DTest, ProjectWorldPointLooksThroughTheCurrentEye) {
         EXPECT_EQ(out.x, -7.0f);
         EXPECT_EQ(out.depth, -7.0f);
     }
+    // Without an installed eye nothing is in view.
+    SetProjectionEye(nullptr);
+    FixVec ahead = along(2, 30000);
+    EXPECT_EQ(ProjectWorldPoint(&out, &ahead), 0);
+    InstallProjectionEye();
+    EXPECT_EQ(ProjectWorldPoint(&out, &ahead), 1);
 }
 
 TEST(Fix3DLength, IntegerAndFloatLengths) {

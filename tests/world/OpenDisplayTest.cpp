@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/Config.h"
+#include "core/Memory.h"
 #include "core/Rules.h"
 #include "frontend/Frontend.h"
 #include "host/Gfx.h"
@@ -96,13 +97,24 @@ TEST_F(OpenDisplayTest, WithoutADisplayModeNothingIsDrawn) {
 }
 
 // The graphics fatal exit closes the devices before its box.
-TEST_F(OpenDisplayTest, DxFatalReleasesTheDevices) {
-    ASSERT_EQ(OpenDisplay(), 1);
+// The graphics layer's fatal exit reaches the program's device shutdown only through the hook that the
+// start-up installs.
+TEST_F(OpenDisplayTest, DxFatalReleasesTheDevicesThroughTheInstalledHook) {
     kvtest::FatalCatcher catcher;
+    SetCloseDevicesHook(nullptr);
+    ASSERT_EQ(OpenDisplay(), 1);
+    EXPECT_THROW(dxgl_Fatal("Error(dxgl_SwapBuffers): Failed to flip"), kvtest::FatalExit);
+    EXPECT_NE(D3DDevice, nullptr);
+    CloseDevices();
+
+    InstallLayerHooks();
+    ASSERT_EQ(OpenDisplay(), 1);
     EXPECT_THROW(dxgl_Fatal("Error(dxgl_SwapBuffers): Failed to flip"), kvtest::FatalExit);
     EXPECT_EQ(D3DDevice, nullptr);
     EXPECT_EQ(BackBuffer, nullptr);
     EXPECT_EQ(D3DDriverCount, 0);
+    SetCloseDevicesHook(nullptr);
+    SetConfigSoundLink(nullptr);
 }
 
 // The rule "perspective_textures" switches perspective-correct texturing; without it the device keeps
