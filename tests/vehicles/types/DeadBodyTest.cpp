@@ -42,7 +42,9 @@ protected:
         kvtest::EnsureFPTables();
         old_ = std::filesystem::current_path().string();
         host::SetWorkingDirectory(dir_.path().c_str());
-        const std::vector<uint8_t> body = datakit::BoxObject(1, 1, 1, {90, 90, 90}).Bytes();
+        datakit::ObjectFile wreck = datakit::BoxObject(1, 1, 1, {90, 90, 90});
+        wreck.Spot(0, 0, 40);  // a black-smoke spot
+        const std::vector<uint8_t> body = wreck.Bytes();
         dir_.Write("Objects/units/tank/deadbody", std::string(body.begin(), body.end()));
         dir_.Write("Objects/units/bare/body", std::string(body.begin(), body.end()));
         host::FlushDirectoryCache();
@@ -197,6 +199,28 @@ TEST_F(DeadBodyTest, CountdownsRunByTheBusyLevel) {
     for (int i = 0; i < 99; ++i) DeadBody_itfc(w, ItfcMethod::TICK, 0);
     EXPECT_EQ(Data(w)->sink, 1);
     EXPECT_EQ(Data(w)->smoke, -100);  // counts on below 0
+}
+
+TEST_F(DeadBodyTest, SpotsBurnWhileTheSmokeTimeLastsEvenWhileSinking) {
+    struct Case {
+        const char* name;
+        const char* rules;
+        bool burning;
+    } cases[] = {
+        {"no smoke time: no smoke at all", "deadbody_lifetime 0; deadbody_smoketime 0;", false},
+        {"smoke longer than the lifetime: burns while sinking", "deadbody_lifetime 0; deadbody_smoketime 10;", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rules(c.rules);
+        construct* w = Wreck();
+        ASSERT_EQ(w->spotCount, 1);
+        const int32_t armed = w->spots[0].value;
+        ASSERT_EQ(w->spots[0].countdown, armed);  // the hand-over re-arms the spots
+        for (int i = 0; i < 10; ++i) DeadBody_itfc(w, ItfcMethod::TICK, 0);
+        EXPECT_GT(Data(w)->sink, 1);
+        EXPECT_EQ(w->spots[0].countdown != armed, c.burning);
+    }
 }
 
 TEST_F(DeadBodyTest, ShovesAndCrashSounds) {
