@@ -1,0 +1,345 @@
+// The tracked drive on hand-made flat and sloped terrain: scripted control records checked on the
+// position, heading and pitch after a number of ticks; rest; the stealth engine run-down; the water
+// line; the AI's steering to a destination and toward a point to face; copying; missing rules.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ai/AIRecords.h"
+#include "core/Fix3D.h"
+#include "vehicles/modules/ChainDrive.h"
+#include "vehicles/modules/GroundDriveFixtures.h"
+#include "world/Terrain.h"
+
+namespace {
+
+using drivetest::DriveScene;
+using drivetest::Phase;
+
+class ChainDriveTest : public DriveScene {
+protected:
+    construct* Tank(int32_t x = 4 * 65536, int32_t z = 65536) {
+        con_ = Hull("tank", x, z);
+        std::memset(&d_, 0, sizeof d_);
+        ChainDrive_init(&d_, con_, 0, &power_, "tank");
+        return con_;
+    }
+    // Runs the phases at time shift k (ticks / 2^k updates each).
+    void Run(const std::vector<Phase>& phases, int k = 0) {
+        for (const Phase& p : phases)
+            for (int n = 0; n < p.ticks >> k; ++n) {
+                ControlInput in{};
+                SetInputKey(&in, kInputThrust1, p.thrust1);
+                SetInputKey(&in, kInputThrust2, p.thrust2);
+                axis_ = int16_t(axis_ + (p.axisRate << k));
+                in.axes[kAxisChassis] = axis_;
+                ChainDrive_update(&d_, axis_, &steer_, &rec_, k, &in);
+                lastInput_ = in;
+            }
+    }
+    ChainDrive d_{};
+    construct* con_ = nullptr;
+    int32_t power_ = -1;
+    int16_t axis_ = 0;
+    ControlInput lastInput_{};
+};
+
+// Each script starts on the ground at rest, facing +z.
+struct ChainCase {
+    const char* name;
+    bool slope;
+    std::vector<Phase> script;
+    int32_t minDz, maxDz;        // travel along z
+    double minTurn, maxTurn;     // heading change, degrees
+    int32_t speed;               // speed at the end
+};
+
+TEST_F(ChainDriveTest, ScriptedControlsOnFlatAndSlopedGround) {
+    const ChainCase cases[] = {
+        // Throttle 0.02 per tick up to 1 in 50 ticks, then 3000 per tick: 73500 + 51 x 3000.
+        {"full throttle on flat ground", false, {{true, false, 0, 100}}, 226000, 227000, -0.5, 0.5, 3000},
+        // The same along the slope: the travel is along the tilted hull (cos 7.1 degrees).
+        {"full throttle up the slope", true, {{true, false, 0, 100}}, 223000, 226000, -0.5, 0.5, 3000},
+        // A steady sweep of the chassis axis holds the differential near 1: the tank turns on the spot.
+        {"turning left under throttle", false, {{true, false, -100, 100}}, 500, 8000, -16.0, -10.0, 60},
+        {"turning right up the slope", true, {{true, false, 100, 100}}, 500, 8000, 10.0, 16.0, 60},
+        // Braking runs the throttle past 0 into reverse (-1 x 1500).
+        {"braking into reverse", false, {{true, false, 0, 60}, {false, true, 0, 60}}, 80000, 100000, -0.5, 0.5,
+         -1500},
+        // Released, the throttle returns by 0.01 per tick and the tank stops.
+        {"rolling out", false, {{true, false, 0, 50}, {false, false, 0, 120}}, 215000, 235000, -0.5, 0.5, 0},
+    };
+    for (const ChainCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.slope) Slope();
+        else Flat();
+        Tank();
+        axis_ = steer_ = 0;
+        const int32_t z0 = con_->pos[2];
+        Run(c.script);
+        const int32_t dz = con_->pos[2] - z0;
+        EXPECT_GE(dz, c.minDz);
+        EXPECT_LE(dz, c.maxDz);
+        EXPECT_GE(Heading(con_), c.minTurn);
+        EXPECT_LE(Heading(con_), c.maxTurn);
+        EXPECT_NEAR(d_.speed, c.speed, 1);
+        EXPECT_LT(std::abs(WorstCornerGap(con_)), 1200) << "the hull follows the ground";
+        const double pitch = c.slope ? drivetest::kSlope : 0.0;
+        EXPECT_NEAR(Pitch(con_), pitch, 0.02) << "the hull lies along the ground";
+    }
+}
+
+TEST_F(ChainDriveTest, OneUpdateAtBusyLevelThreeCoversEightTicks) {
+    Tank();
+    Run({{true, false, 0, 80}});  // full speed
+    const int32_t start[3] = {con_->pos[0], con_->pos[1], con_->pos[2]};
+    ChainDrive saved = d_;
+    Run({{true, false, 0, 160}}, 0);
+    const int32_t dz0 = con_->pos[2] - start[2];
+    std::memcpy(con_->pos, start, sizeof start);
+    d_ = saved;
+    Run({{true, false, 0, 160}}, 3);
+    const int32_t dz3 = con_->pos[2] - start[2];
+    EXPECT_NEAR(dz0, 160 * 3000, 500);
+    EXPECT_NEAR(dz3, dz0, dz0 / 100);
+}
+
+TEST_F(ChainDriveTest, StandingTankComesToRestAndStaysUntilWoken) {
+    Tank();
+    Run({{false, false, 0, 60}});
+    EXPECT_EQ(d_.g.rest, 1);
+    EXPECT_EQ(d_.contacts, 4);
+    const int32_t at[3] = {con_->pos[0], con_->pos[1], con_->pos[2]};
+    int32_t orient[9];
+    std::memcpy(orient, con_->orient, sizeof orient);
+    Run({{false, false, 0, 30}});
+    EXPECT_EQ(0, std::memcmp(at, con_->pos, sizeof at)) << "a resting hull is not integrated";
+    EXPECT_EQ(0, std::memcmp(orient, con_->orient, sizeof orient));
+
+    WheelDrive_wake(&d_.g);
+    Run({{false, false, 0, 1}});
+    EXPECT_EQ(d_.g.wake, 0) << "the wake is consumed";
+    EXPECT_NE(at[1], con_->pos[1]) << "the woken hull sinks under gravity for one update";
+    Run({{false, false, 0, 10}});
+    EXPECT_EQ(d_.g.rest, 1);
+
+    WheelDrive_jolt(&d_.g);
+    Run({{false, false, 0, 1}});
+    EXPECT_EQ(d_.g.jolt, 0);
+    Run({{true, false, 0, 5}});
+    EXPECT_EQ(d_.g.rest, 0) << "throttle ends the rest";
+}
+
+TEST_F(ChainDriveTest, StealthRunsTheEngineDownByPointNinePerTickAndBrakes) {
+    Tank();
+    Run({{true, false, 0, 80}});
+    ASSERT_EQ(d_.speed, 3000);
+    EXPECT_EQ(power_, 100);
+    WheelDrive_setMode(&d_.g, 1);
+    Run({{true, false, 0, 5}});  // 100 - 5 x 0.9
+    EXPECT_EQ(power_, 95);
+    EXPECT_FALSE(InputKeyDown(lastInput_, kInputThrust1)) << "the throttle key is taken away";
+    EXPECT_TRUE(InputKeyDown(lastInput_, kInputThrust2)) << "and the unit brakes";
+    EXPECT_NEAR(d_.throttle, 0.75f, 0.001f);
+    Run({{true, false, 0, 20}});  // 100 - 25 x 0.9
+    EXPECT_EQ(power_, 77);
+    EXPECT_FALSE(InputKeyDown(lastInput_, kInputThrust2)) << "no braking once the throttle is at 0";
+    EXPECT_EQ(d_.speed, 0);
+    Run({{true, false, 0, 95}});
+    EXPECT_EQ(power_, 0);
+    EXPECT_EQ(d_.g.engineOff, 1);
+    EXPECT_LE(d_.speed, 0);
+    const int32_t z = con_->pos[2];
+    Run({{true, false, 0, 40}});
+    EXPECT_EQ(d_.g.engineOff, 1) << "the throttle does not restart a stopped engine";
+    EXPECT_LE(con_->pos[2], z);
+
+    WheelDrive_setMode(&d_.g, 0);
+    Run({{false, false, 0, 25}});  // 0 + 25 x 0.9
+    EXPECT_EQ(power_, 22);
+    EXPECT_EQ(d_.g.engineOff, 1) << "off until the power is full again";
+    Run({{false, false, 0, 90}});
+    EXPECT_EQ(power_, 100);
+    Run({{false, false, 0, 1}});
+    EXPECT_EQ(d_.g.engineOff, 0);
+    Run({{true, false, 0, 60}});
+    EXPECT_EQ(d_.speed, 3000);
+}
+
+TEST_F(ChainDriveTest, StealthRunDownScalesWithTheBusyLevel) {
+    Tank();
+    WheelDrive_setMode(&d_.g, 1);
+    Run({{false, false, 0, 22}}, 1);  // eleven updates of 1.8
+    EXPECT_EQ(power_, 80);
+}
+
+TEST_F(ChainDriveTest, CornersCrossingTheWaterLineFlipTheirDiveStates) {
+    Tank();
+    Run({{false, false, 0, 20}});
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(d_.g.ones[i], 1);
+    // Water 2000 above the corners: the line (8 x level - 1000) lies above them.
+    for (int32_t& level : WaterLevel) level = (drivetest::kGround + 3000) / 8;
+    WheelDrive_wake(&d_.g);
+    Run({{false, false, 0, 1}});
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(d_.g.ones[i], 0);
+    for (int32_t& level : WaterLevel) level = kNoWaterLevel;
+    Run({{false, false, 0, 1}});
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(d_.g.ones[i], 1) << "a quadrant without water holds no corner under";
+}
+
+TEST_F(ChainDriveTest, CreepingOntoBlockedTerrainIsHeldBack) {
+    Tank();
+    // A band of terrain that LAND0 may not enter, 20000 ahead.
+    const int32_t band = (con_->pos[2] + 20000) / 4096;
+    for (int32_t x = 0; x < drivetest::kSubPoints; ++x)
+        for (int32_t z = band; z < band + 4; ++z) terrain_.At(x, z).access = 2;
+    // A slow creep: throttle held briefly, then released into a steady 60 per tick.
+    Run({{true, false, 0, 2}, {false, false, 0, 0}});
+    d_.throttleInc[1] = 0.0f;
+    d_.throttle = 0.02f;
+    for (int n = 0; n < 2000; ++n) {
+        ControlInput in{};
+        d_.throttle = 0.02f;
+        ChainDrive_update(&d_, 0, &steer_, &rec_, 0, &in);
+    }
+    EXPECT_LT(con_->pos[2] + drivetest::kHalfLength * 4, (band + 1) * 4096) << "the front stays out of the band";
+}
+
+TEST_F(ChainDriveTest, ReachingTheDestinationIsHeardOnceByTheClan) {
+    Tank();
+    DrainQueues();
+    rec_.aimPointSet = 1;
+    std::memcpy(rec_.aimPoint, con_->pos, sizeof rec_.aimPoint);
+    rec_.aimPoint[0] += 1000;  // inside the bounding radius
+    ControlInput in{};
+    ChainDrive_steerAI(&d_, &in, &rec_, 0, &rec_.detect, nullptr);
+    ChainDrive_steerAI(&d_, &in, &rec_, 0, &rec_.detect, nullptr);
+    EXPECT_EQ(rec_.aimPointSet, 0);
+    EXPECT_EQ(Queued(0), std::vector<int>{10});
+}
+
+// The AI steers: keys and axis each tick from steerAI, then the update, until the clan hears of arrival.
+TEST_F(ChainDriveTest, AIDrivesToADestinationForwardOrInReverse) {
+    struct Case {
+        const char* name;
+        bool slope;
+        int32_t dx, dz;
+        uint8_t reverse;
+    } cases[] = {
+        {"ahead and to the right", false, 60000, 150000, 0},
+        {"to the left up the slope", true, -80000, 120000, 0},
+        {"behind, backing up", false, 20000, -90000, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.slope) Slope();
+        else Flat();
+        Tank(4 * 65536, 3 * 65536);
+        DrainQueues();
+        std::memset(&rec_, 0, sizeof rec_);
+        rec_.aimPointSet = 1;
+        rec_.aimPointFlag = c.reverse;
+        rec_.aimPoint[0] = con_->pos[0] + c.dx;
+        rec_.aimPoint[2] = con_->pos[2] + c.dz;
+        ControlInput in{};
+        int ticks = 0;
+        for (; ticks < 1500 && rec_.aimPointSet; ++ticks) {
+            std::memset(in.keys, 0, sizeof in.keys);
+            ChainDrive_steerAI(&d_, &in, &rec_, 0, &rec_.detect, nullptr);
+            ChainDrive_update(&d_, in.axes[kAxisChassis], &steer_, &rec_, 0, &in);
+        }
+        EXPECT_EQ(rec_.aimPointSet, 0) << "not there after " << ticks << " ticks";
+        EXPECT_EQ(Queued(0), std::vector<int>{10});
+        if (c.reverse) {
+            EXPECT_LT(d_.throttle, 0.0f) << "it backed up to the point";
+        }
+    }
+}
+
+TEST_F(ChainDriveTest, AIOfAFacingTypeTurnsTheHullToItsTargetAndRaisesAligned) {
+    Tank();
+    d_.g.classWord = 1;
+    construct* other = Hull("tank", con_->pos[0] + 100000, con_->pos[2]);  // due +x: 90 degrees right
+    rec_.target = other;
+    rec_.detect.flags = 0;
+    std::memcpy(rec_.detect.pos, other->pos, sizeof rec_.detect.pos);
+    ControlInput in{};
+    int ticks = 0;
+    for (; ticks < 1500 && !d_.aligned; ++ticks) {
+        std::memset(in.keys, 0, sizeof in.keys);
+        ChainDrive_steerAI(&d_, &in, &rec_, 0, &rec_.detect, nullptr);
+        ChainDrive_update(&d_, in.axes[kAxisChassis], &steer_, &rec_, 0, &in);
+    }
+    EXPECT_EQ(d_.aligned, 1);
+    const double bearing =
+        std::atan2(double(other->pos[0] - con_->pos[0]), double(other->pos[2] - con_->pos[2])) * 180.0 / M_PI;
+    EXPECT_GT(bearing, 45.0) << "the target lies well to the right";
+    EXPECT_NEAR(Heading(con_), bearing, 6.0) << "the hull faces it";
+
+    // Flag 0x20 on the aim record: the target is not faced, nothing is wanted.
+    rec_.detect.flags = 0x20;
+    ChainDrive_steerAI(&d_, &in, &rec_, 0, &rec_.detect, nullptr);
+    EXPECT_EQ(d_.wantedThrottle, 0.0f);
+    EXPECT_EQ(d_.wantedDifferential, 0.0f);
+    EXPECT_EQ(d_.aligned, 0);
+}
+
+TEST_F(ChainDriveTest, GivingWayHoldsTheThrottle) {
+    Tank();
+    rec_.aimPointSet = 1;
+    rec_.aimPoint[2] = con_->pos[2] + 200000;
+    rec_.aimPoint[0] = con_->pos[0];
+    rec_.giveWayCountdown = 20;
+    rec_.waiting = 1;
+    ControlInput in{};
+    ChainDrive_steerAI(&d_, &in, &rec_, 0, &rec_.detect, nullptr);
+    EXPECT_EQ(d_.wantedThrottle, 0.0f);
+    rec_.waiting = 0;
+    ChainDrive_steerAI(&d_, &in, &rec_, 0, &rec_.detect, nullptr);
+    EXPECT_EQ(d_.wantedThrottle, 1.0f);
+}
+
+TEST_F(ChainDriveTest, CopyTakesTheStateAndSilencesWhenTheSourceIsSilent) {
+    Tank();
+    Run({{true, false, 0, 70}});
+    ChainDrive other{};
+    construct* second = Hull("tank", con_->pos[0] + 50000, con_->pos[2]);
+    ChainDrive_init(&other, second, 1, nullptr, "tank");
+    ChainDrive_copy(&other, &d_);
+    EXPECT_EQ(other.g.con, second) << "the own construct stays";
+    EXPECT_EQ(other.speed, d_.speed);
+    EXPECT_EQ(other.throttle, d_.throttle);
+    EXPECT_EQ(other.g.classWord, 0);
+    EXPECT_EQ(other.g.engine.soundOn, 1);
+    WheelDrive_stopSound(&d_.g);
+    ChainDrive_copy(&other, &d_);
+    EXPECT_EQ(other.g.engine.soundOn, 0);
+    ChainDrive_release(&other);
+    ChainDrive_release(&other);  // a second release does nothing
+    EXPECT_EQ(other.g.ready, 0);
+}
+
+TEST_F(ChainDriveTest, StatusReportsTheForwardLimitAndTheClassWord) {
+    Tank();
+    d_.g.classWord = 1;
+    AIUnitRecord ai{};
+    ai.driveWord = 7;
+    ChainDrive_status(&d_.g, &ai);
+    EXPECT_EQ(ai.driveValue, 3000);
+    EXPECT_EQ(ai.driveWord, 0);
+    EXPECT_EQ(ai.driveByte, 1);
+}
+
+TEST_F(ChainDriveTest, MissingRulesAndUnknownAccessTypesAreFatal) {
+    construct* bare = Hull("bare", 65536, 65536);
+    ChainDrive d{};
+    EXPECT_EQ(FatalText([&] { ChainDrive_init(&d, bare, 0, nullptr, "bare"); }),
+              "Error(NamedUnitRule): Rule 'bare_SpeedConstraint' not found");
+    Rules("odd_TurnRate 1; odd_LockRecenterRate 1; odd_ThrottleInc 1 1; odd_SpeedConstraint 1 1;"
+          "odd_AccessType WATER; odd_ChainAnimScale 1;");
+    construct* odd = Hull("odd", 65536, 65536);
+    EXPECT_EQ(FatalText([&] { ChainDrive_init(&d, odd, 0, nullptr, "odd"); }),
+              "Error(NamedAccessType): unknown access type 'WATER'");
+}
+
+}  // namespace
