@@ -82,11 +82,12 @@ void DeadBody_physUpdate(DeadBodyPhys* d, int k) {
         const int32_t support = hull::FloatingSupport(ground, p[0], p[2]);
         const int32_t dy = Narrow(int64_t{p[1]} - support);
         if (dy < hull::kContactDepth) ++d->contacts;
-        if (!rest && dy < 0) {
+        if (dy < 0) {
             if (dy < deepest) deepest = dy;
-            hull::AddCornerTorque(con->orient, con->box.corners[corner], dy, t);
+            if (!rest) hull::AddCornerTorque(con->orient, con->box.corners[corner], dy, t);
         }
     }
+    // A resting wreck is lifted too (without tilting), out of the sinking of its last moving update.
     con->pos[1] -= deepest;
 
     if (!rest) {

@@ -99,11 +99,13 @@ void TouchGround(WheelDrive* d, int32_t t[3]) {
             if (above != d->g.ones[i]) PlaySplash(d, p);
             d->g.ones[i] = above;
         }
-        if (!d->g.rest && dy < 0) {
+        if (dy < 0) {
             if (dy < deepest) deepest = dy;
-            hull::AddCornerTorque(con->orient, con->box.corners[corner], dy, t);
+            if (!d->g.rest) hull::AddCornerTorque(con->orient, con->box.corners[corner], dy, t);
         }
     }
+    // A resting hull is lifted too (without tilting): the last moving update sank it by its vertical
+    // velocity, up to 2^k times 485 units, and it would otherwise stay sunk in the ground while it rests.
     con->pos[1] -= deepest;
 }
 

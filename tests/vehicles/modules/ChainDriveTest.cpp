@@ -130,6 +130,18 @@ TEST_F(ChainDriveTest, StandingTankComesToRestAndStaysUntilWoken) {
     EXPECT_EQ(d_.g.rest, 0) << "throttle ends the rest";
 }
 
+TEST_F(ChainDriveTest, AHullRestingAtBusyLevelThreeStandsOnItsCorners) {
+    for (bool slope : {false, true}) {
+        SCOPED_TRACE(slope ? "slope" : "flat");
+        if (slope) Slope();
+        else Flat();
+        Tank();
+        Run({{true, false, 0, 80}, {false, false, 0, 800}}, 3);
+        EXPECT_EQ(d_.g.rest, 1);
+        EXPECT_LT(std::abs(WorstCornerGap(con_)), 600) << "not sunk into the ground";
+    }
+}
+
 TEST_F(ChainDriveTest, StealthRunsTheEngineDownByPointNinePerTickAndBrakes) {
     Tank();
     Run({{true, false, 0, 80}});
