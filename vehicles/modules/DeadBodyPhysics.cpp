@@ -80,7 +80,7 @@ void DeadBody_physUpdate(DeadBodyPhys* d, int k) {
         const int32_t* p = points[i];
         const int32_t ground = InterpGroundHeight(CurrentMatrix, p, nullptr);
         const int32_t support = hull::FloatingSupport(ground, p[0], p[2]);
-        const int32_t dy = Narrow(int64_t{p[1]} - support);
+        const int32_t dy = hull::Depth(p[1], support);
         if (dy < hull::kContactDepth) ++d->contacts;
         if (dy < 0) {
             if (dy < deepest) deepest = dy;
@@ -88,7 +88,7 @@ void DeadBody_physUpdate(DeadBodyPhys* d, int k) {
         }
     }
     // A resting wreck is lifted too (without tilting), out of the sinking of its last moving update.
-    con->pos[1] -= deepest;
+    con->pos[1] = hull::Lift(con->pos[1], deepest);
 
     if (!rest) {
         d->verticalVelocity = hull::VerticalVelocity(d->verticalVelocity, d->contacts != 0, k);

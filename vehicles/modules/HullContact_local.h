@@ -23,6 +23,17 @@ constexpr int32_t kWaterLineMargin = 1000;  // a corner is above the water line 
 inline int32_t Sign(int32_t v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 inline int32_t Abs(int32_t v) { return v < 0 ? -v : v; }
 
+// Height of a point above its support, held to +-0x7fffffff (so that lifting by it never overflows).
+inline int32_t Depth(int32_t y, int32_t support) {
+    const int64_t d = int64_t{y} - support;
+    return d > INT32_MAX ? INT32_MAX : (d < -INT32_MAX ? -INT32_MAX : static_cast<int32_t>(d));
+}
+// A height raised by -depth (depth 0 or below), held to the 32-bit range.
+inline int32_t Lift(int32_t y, int32_t depth) {
+    const int64_t h = int64_t{y} - depth;
+    return h > INT32_MAX ? INT32_MAX : static_cast<int32_t>(h);
+}
+
 // The world point of box corner `corner` (0..7) of the construct: its local corner (quarter units)
 // turned by the orientation into world units and moved by the position. A corner number out of range
 // gives the position.

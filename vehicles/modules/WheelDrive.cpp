@@ -91,8 +91,7 @@ void TouchGround(WheelDrive* d, int32_t t[3]) {
             con->pos[0] -= (p[0] - con->pos[0]) >> 4;
             con->pos[2] -= (p[2] - con->pos[2]) >> 4;
         }
-        const int64_t dy64 = int64_t{p[1]} - ground;
-        const int32_t dy = dy64 < INT32_MIN ? INT32_MIN : (dy64 > INT32_MAX ? INT32_MAX : static_cast<int32_t>(dy64));
+        const int32_t dy = hull::Depth(p[1], ground);
         if (dy < hull::kContactDepth) ++d->contacts;
         if (i < 4) {
             const int above = hull::AboveWaterLine(p[0], p[1], p[2]);
@@ -106,7 +105,7 @@ void TouchGround(WheelDrive* d, int32_t t[3]) {
     }
     // A resting hull is lifted too (without tilting): the last moving update sank it by its vertical
     // velocity, up to 2^k times 485 units, and it would otherwise stay sunk in the ground while it rests.
-    con->pos[1] -= deepest;
+    con->pos[1] = hull::Lift(con->pos[1], deepest);
 }
 
 }  // namespace
