@@ -78,7 +78,7 @@ void DeadBody_physUpdate(DeadBodyPhys* d, int k) {
         const int corner = hull::ContactCorner(con, i);
         if (corner < 0) continue;
         const int32_t* p = points[i];
-        const int32_t ground = InterpGroundHeight(CurrentMatrix, p, nullptr);
+        const int32_t ground = hull::GroundUnder(p, nullptr);
         const int32_t support = hull::FloatingSupport(ground, p[0], p[2]);
         const int32_t dy = hull::Depth(p[1], support);
         if (dy < hull::kContactDepth) ++d->contacts;

@@ -98,6 +98,14 @@ int32_t VerticalVelocity(int32_t vy, int contact, int k) {
     return Narrow(v);
 }
 
+int32_t GroundUnder(const int32_t p[3], uint32_t* flags) {
+    if (!CurrentMatrix) {
+        if (flags) *flags = 0;
+        return INT32_MIN;
+    }
+    return InterpGroundHeight(CurrentMatrix, p, flags);
+}
+
 int AboveWaterLine(int32_t x, int32_t y, int32_t z) {
     const int32_t level = WaterLevelAt(x, z);
     // A quadrant without water holds the marker word; taken as a level it would overflow the line.

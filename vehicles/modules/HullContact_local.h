@@ -62,6 +62,10 @@ void TurnHull(int32_t orient[9], const int32_t t[3]);
 // with contact (vy + 8 gravity) x 980 >> 10.
 int32_t VerticalVelocity(int32_t vy, int contact, int k);
 
+// The interpolated ground height under a world point with its terrain flags; without a terrain matrix
+// there is no ground (the lowest height, no flags).
+int32_t GroundUnder(const int32_t p[3], uint32_t* flags);
+
 // 1 when a point at height y lies above the water line of its map quadrant (8 x the water level - 1000);
 // a quadrant without water keeps every point above it.
 int AboveWaterLine(int32_t x, int32_t y, int32_t z);

@@ -86,7 +86,7 @@ void TouchGround(WheelDrive* d, int32_t t[3]) {
         if (corner < 0) continue;
         const int32_t* p = points[i];
         uint32_t flags = 0;
-        const int32_t ground = InterpGroundHeight(CurrentMatrix, p, &flags);
+        const int32_t ground = hull::GroundUnder(p, &flags);
         if (d->blockTest && (flags & d->blockedMask)) {
             con->pos[0] -= (p[0] - con->pos[0]) >> 4;
             con->pos[2] -= (p[2] - con->pos[2]) >> 4;

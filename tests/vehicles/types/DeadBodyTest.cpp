@@ -175,11 +175,12 @@ TEST_F(DeadBodyTest, TheWreckLiesSinksForThreeHundredTicksAndRemovesItself) {
     const int before = track.Live();
     construct* w = Wreck();
     const int32_t y = w->pos[1];
-    DeadBody_itfc(w, ItfcMethod::TICK, 0);  // the first TICK lies
+    DeadBody_itfc(w, ItfcMethod::TICK, 0);  // the first TICK lies (only the wreck's physics moves it)
     EXPECT_EQ(Data(w)->sink, 1);
-    EXPECT_EQ(w->pos[1], y);
+    const int32_t lying = w->pos[1];
+    EXPECT_NEAR(lying, y, 100);
     for (int i = 1; i <= 42; ++i) DeadBody_itfc(w, ItfcMethod::TICK, 0);
-    EXPECT_EQ(w->pos[1], y - 42 * 100);
+    EXPECT_EQ(w->pos[1], lying - 42 * 100);
     EXPECT_EQ(w->opacity, 3);
     for (int i = 43; i < 300; ++i) DeadBody_itfc(w, ItfcMethod::TICK, 0);
     ASSERT_TRUE(IsInConstructPool(w, DeadBodyPool));
@@ -244,9 +245,14 @@ TEST_F(DeadBodyTest, ShovesAndCrashSounds) {
         FrameCounter = c.tick;
         g_hitterDamage.physical = c.physical;
         const int32_t x = w->pos[0], z = w->pos[2];
+        // A blow above 5 also sets the wreck sliding: its impact joins the velocity (>> 10), which moves
+        // it by velocity >> 7 at busy level 1. The slide of earlier blows is stopped first.
+        std::memset(Data(w)->phys.velocity, 0, sizeof Data(w)->phys.velocity);
+        const int32_t slide = c.physical > 5 ? ((int32_t{c.physical} * 256 / 50 * 32768) >> 10) >> 7 : 0;
         Strike(w, Hitter(c.unit), p);
         DeadBody_itfc(w, ItfcMethod::TICK, 0);
-        EXPECT_EQ(w->pos[0] - x, c.moved);
+        // The wreck falls a little meanwhile, which turns the shove's direction by a hair: a unit either way.
+        EXPECT_NEAR(w->pos[0] - x, c.moved + slide, 1);
         EXPECT_EQ(w->pos[2], z);
         EXPECT_EQ(Data(w)->lastCrash, c.lastCrash);
         EXPECT_EQ(w->hits[0], nullptr);
