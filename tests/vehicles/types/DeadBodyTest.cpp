@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/Fix3D.h"
 #include "core/Rules.h"
 #include "host/Fs.h"
 #include "objects/ObjectFixtures.h"
@@ -18,6 +19,7 @@
 #include "tools/datakit/ObjectFile.h"
 #include "tools/datakit/RulesText.h"
 #include "vehicles/types/DeadBody.h"
+#include "world/TerrainFixtures.h"
 #include "world/TickCounter.h"
 
 namespace {
@@ -336,6 +338,64 @@ TEST_F(DeadBodyTest, UnplaceAndDestroyDropWhatIsQueuedForTheWreck) {
     EXPECT_FALSE(v->flags & kConActive);
     ASSERT_EQ(QZEventCount, 2);
     FlushQZEvents();
+}
+
+// With the wreck physics: a wreck left in the air falls, comes to rest on the ground and stays there.
+TEST_F(DeadBodyTest, AWreckLeftInTheAirFallsAndSettles) {
+    Rules("Tank_scale 4096; deadbody_lifetime 100;");
+    kvtest::HandMatrix ground(16, 16);
+    for (int32_t X = 0; X < 256; ++X)
+        for (int32_t Z = 0; Z < 256; ++Z) ground.At(X, Z).height = 100;  // 800 world units
+    for (int32_t& w : WaterLevel) w = kNoWaterLevel;
+    CurrentMatrix = ground.m;
+    construct* w = Wreck();
+    w->pos[1] = 60000;
+    int32_t settled = 0;
+    for (int i = 0; i < 600; ++i) {
+        const int32_t y = w->pos[1];
+        DeadBody_itfc(w, ItfcMethod::TICK, 0);
+        settled = w->pos[1] == y ? settled + 1 : 0;
+    }
+    EXPECT_LT(w->pos[1], 60000);
+    EXPECT_GT(settled, 50);  // at rest for the last updates
+    EXPECT_EQ(Data(w)->phys.contacts, 4);
+    // Its lower corners stand on the ground, within the contact band.
+    for (int k : {0, 3, 4, 7}) {
+        FixVec local{w->box.corners[k][0], w->box.corners[k][1], w->box.corners[k][2]};
+        FixVec world;
+        RotateVecT13(&world, reinterpret_cast<const FixMatrix*>(w->orient), &local);
+        EXPECT_NEAR(w->pos[1] + world.y, 800, 500) << k;
+    }
+    CurrentMatrix = nullptr;
+}
+
+// The stored record carries the motion: a falling wreck restored elsewhere writes the same bytes, and
+// keeps its own spin decay.
+TEST_F(DeadBodyTest, TheStoredRecordCarriesTheMotion) {
+    construct* w = Wreck();
+    DeadBodyData* d = Data(w);
+    d->phys.velocity[0] = -1234;
+    d->phys.spin[1] = 77;
+    d->phys.verticalVelocity = -56000;
+    d->phys.impactPending = 1;
+    d->phys.impact[2] = 999;
+    d->phys.damping = 0.5f;
+    auto* rec = reinterpret_cast<uint8_t*>(DeadBody_itfc(w, ItfcMethod::GETITFCDATA, 0));
+    construct* fresh = Wreck();
+    Data(fresh)->phys.spinDecay = 800;
+    DeadBody_itfc(fresh, ItfcMethod::SETITFCDATA, reinterpret_cast<uintptr_t>(rec));
+    EXPECT_EQ(Data(fresh)->phys.velocity[0], -1234);
+    EXPECT_EQ(Data(fresh)->phys.spin[1], 77);
+    EXPECT_EQ(Data(fresh)->phys.verticalVelocity, -56000);
+    EXPECT_EQ(Data(fresh)->phys.impact[2], 999);
+    EXPECT_FLOAT_EQ(Data(fresh)->phys.damping, 0.5f);
+    EXPECT_EQ(Data(fresh)->phys.spinDecay, 800);
+    EXPECT_EQ(Data(fresh)->phys.con, fresh);
+    Data(fresh)->phys.spinDecay = d->phys.spinDecay;
+    auto* again = reinterpret_cast<uint8_t*>(DeadBody_itfc(fresh, ItfcMethod::GETITFCDATA, 0));
+    EXPECT_EQ(std::memcmp(rec, again, kDeadBodyRecordSize), 0);
+    qzFree(again);
+    qzFree(rec);
 }
 
 }  // namespace
