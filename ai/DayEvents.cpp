@@ -11,3 +11,7 @@ int FindActivateAUEvent(DayEvent** list, const char* name, int count) {
     (void)list, (void)name, (void)count;
     return 0;
 }
+DayEvent* FindEquivalentDayEvent(DayEvent** list, const DayEvent* record, int count) {
+    (void)list, (void)record, (void)count;
+    return nullptr;
+}

@@ -3,7 +3,17 @@
 
 #include <cstdint>
 
-struct DayEvent;
+// A day event. The saved game stores and restores the fields below; the day events add their own.
+struct DayEvent {
+    int32_t type;
+    int32_t state;     // a state word of the event
+    int32_t delay;
+    float gameTime;
+    float values[4];
+    char attribute1[128];
+    char attribute2[128];
+    char expression[64];  // the event's mission-description expression
+};
 
 // The five lists, in the order timed, daily, span, triggered, repeat, with their counts.
 constexpr int kDayEventLists = 5;
@@ -17,3 +27,6 @@ void FreeDayEvents();
 void DayEventScheduler();
 // 1 when the list holds an "ACTIVATEAU" event for the action unit of that name, else 0.
 int FindActivateAUEvent(DayEvent** list, const char* name, int count);
+// The event of the list equal to the record in kind, parameters and names, or null. Not built yet: the
+// lists are empty, so there is none.
+DayEvent* FindEquivalentDayEvent(DayEvent** list, const DayEvent* record, int count);

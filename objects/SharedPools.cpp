@@ -14,6 +14,7 @@
 #include "world/ConstructPool.h"
 
 ItfcProc PoolTypeItfcs[kPoolTypeCount] = {};
+ItfcProc DeadBodyItfc = nullptr;
 
 const char* const PoolTypeNames[kPoolTypeCount] = {
     "Bullet",        "BulletSplash", "Shell",        "ShellSplash",  "ShellExpl",      "ShellFlare",

@@ -61,6 +61,11 @@ extern ConstructPool* PreloadedPool;  // "preloaded", 300
 extern ConstructPool* DeadBodyPool;   // "deadbody", 40
 inline ConstructPool* SharedPool(SharedPoolId id) { return SharedPools[static_cast<int>(id)]; }
 
+// The wreck type's dispatcher ("DeadBody"): the wreck type fills it when it is built; null until then.
+// CREATE takes the units-file entry as its construct argument and the entry's path as its argument and
+// answers a new wreck; PLACE (argument 0) places it. A saved game makes its wrecks through it.
+extern ItfcProc DeadBodyItfc;
+
 constexpr int kPreloadedCapacity = 300;
 constexpr int kFragPoolCapacity = 200;
 constexpr int kDeadBodyPoolCapacity = 40;

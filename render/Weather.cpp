@@ -2,4 +2,5 @@
 #include "render/Weather.h"
 
 void StopPrecipitation() {}
+void StartPrecipitation(int kind) { (void)kind; }
 void MoveDrops(int ticks) { (void)ticks; }

@@ -31,6 +31,13 @@ GameFileLoader LoadGameFile = LoadQZGM;
 
 enum GameFileCommandCode { kLoad = 6, kSave = 7, kForcedLoad = 8, kLoadSameMission = 9 };
 
+// A saved game that is damaged or does not fit the running level was refused; the level is unchanged.
+void ShowRefusal() {
+    char text[128];
+    snprintf(text, sizeof text, "failed, damaged QZGM: %s", SavedGameRefusal());
+    ShowSystemMessage(text);
+}
+
 bool NoName() { return GameFileName[0] == 0 || GameFileName[0] == '\n'; }
 
 void Save() {
@@ -39,7 +46,14 @@ void Save() {
     if (NoName()) return;
     const bool restartPoint = strcmp(GameFileName, kMissionStartName) == 0;
     if (!SaveGameFile(GameFileName)) {
-        ShowSystemMessage("failed to open");
+        // The old file stays as it was; say why when the writer told.
+        if (SavedGameRefusal()[0]) {
+            char text[128];
+            snprintf(text, sizeof text, "failed, %s", SavedGameRefusal());
+            ShowSystemMessage(text);
+        } else {
+            ShowSystemMessage("failed to open");
+        }
     } else {
         SavedNoticeTicks = 100;
         InGameMenuOpen = 0;
@@ -59,6 +73,7 @@ void ForcedLoad() {
         }
         case 5: ShowSystemMessage("failed to open"); break;
         case 6: ShowSystemMessage("failed, not an QZGM"); break;
+        case kQZGMRefused: ShowRefusal(); break;
         default: break;
     }
     InGameMenuOpen = 0;
@@ -112,6 +127,7 @@ void Load(int command, bool mayRebuild) {
         case 4: snprintf(GameFileQuestion, sizeof GameFileQuestion, "QZGM version obsolete. attempt anyway?"); break;
         case 5: ShowSystemMessage("failed to open"); break;
         case 6: ShowSystemMessage("failed, not an QZGM"); break;
+        case kQZGMRefused: ShowRefusal(); break;
         default: break;
     }
     InGameMenuOpen = 0;

@@ -44,6 +44,7 @@
 #include "render/Viewport.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
+#include "world/SavedGame.h"
 #include "world/Geom.h"
 #include "world/Level_local.h"
 #include "world/ObjFile.h"
@@ -100,6 +101,7 @@ double BuildStart = 0;
 void ResetLevelState() {
     SecondsPerTick = 5.0f;
     GameClockSeconds = 0.0f;
+    ResetSavedWorldWords();
     FrameCounter = 1;
     HalfTick = 0;
     ResyncTicks = WinFlag = LoseFlag = InGameMenuOpen = 0;
@@ -584,8 +586,4 @@ void InitLevel(int swapSides) {
     FreeScreenBackground(&ScreenBackground);
     BuildingLevel = 0;
     LevelBuildingFlag = 0;
-}
-void ReadQZGMHeader(const char* path, char* name) {
-    (void)path;
-    if (name) name[0] = 0;
 }
