@@ -115,22 +115,35 @@ TEST_F(DemoLevel, MethodsAnswerAsTheFrameSaysAndOthersAreUnknown) {
     }
 }
 
-TEST_F(DemoLevel, GetAndSetItfcDataCopyTheStateButKeepTheOwnCockpit) {
+TEST_F(DemoLevel, GetAndSetItfcDataCarryTheStateInAPointerFreeFormAndKeepTheOwnCockpit) {
     construct* a = UnitsOf("EMA_TaskForce")[0];
     construct* b = UnitsOf("EMA_TaskForce")[1];
     JB(a)->head.state.shield = 17;
     JB(a)->head.look[1] = 555;
     JB(a)->head.stealthMode = 1;
+    JB(a)->head.unit.killCount = 3;
     int32_t size = 0;
-    auto* copy = reinterpret_cast<EMAJeepBlock*>(CallItfc(a, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size)));
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(size, static_cast<int32_t>(sizeof(EMAJeepBlock)));
+    auto* saved = reinterpret_cast<uint8_t*>(CallItfc(a, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size)));
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(size, static_cast<int32_t>(kVehicleSavedSize));
+    // No address is part of the form: another cockpit and target give the same bytes.
+    construct* ownCockpit = JB(a)->head.cockpit;
+    JB(a)->head.cockpit = nullptr;
+    JB(a)->head.unit.target = b;
+    int32_t size2 = 0;
+    auto* again = reinterpret_cast<uint8_t*>(CallItfc(a, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size2)));
+    ASSERT_EQ(size2, size);
+    EXPECT_EQ(std::memcmp(saved, again, size_t(size)), 0);
+    qzFree(again);
+    JB(a)->head.unit.target = nullptr;
+    JB(a)->head.cockpit = ownCockpit;
     construct* cockpit = JB(b)->head.cockpit;
-    CallItfc(b, ItfcMethod::SETITFCDATA, reinterpret_cast<uintptr_t>(copy));
-    qzFree(copy);
+    CallItfc(b, ItfcMethod::SETITFCDATA, reinterpret_cast<uintptr_t>(saved));
+    qzFree(saved);
     EXPECT_EQ(JB(b)->head.state.shield, 17);
     EXPECT_EQ(JB(b)->head.look[1], 555);
     EXPECT_EQ(JB(b)->head.stealthMode, 1u);
+    EXPECT_EQ(JB(b)->head.unit.killCount, 3);
     EXPECT_EQ(JB(b)->head.cockpit, cockpit);
 }
 

@@ -111,17 +111,6 @@ void Tick(construct* con, const TickInput* in) {
         Die(con);
 }
 
-void CopyFrom(construct* con, const EMAJeepBlock* src) {
-    EMAJeepBlock* b = Block(con);
-    CopyUnitState(&b->head.unit, &src->head.unit);
-    std::memcpy(b->head.look, src->head.look, sizeof b->head.look);
-    b->head.impact = src->head.impact;
-    b->head.state = src->head.state;
-    b->head.maxima = src->head.maxima;
-    std::memcpy(b->head.recovery, src->head.recovery, sizeof b->head.recovery);
-    b->head.stealthMode = src->head.stealthMode;
-}
-
 }  // namespace
 
 uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
@@ -165,9 +154,9 @@ uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
         case ItfcMethod::GETGAUGES2:
             return 0;
         case ItfcMethod::GETITFCDATA:
-            return CopyItfcDataBlock(con->itfcData, kBlockSize, kName, arg);
+            return VehicleSavedBlock(&Block(con)->head, kName, arg);
         case ItfcMethod::SETITFCDATA:
-            CopyFrom(con, reinterpret_cast<const EMAJeepBlock*>(arg));
+            VehicleRestoreSaved(&Block(con)->head, reinterpret_cast<const void*>(arg));
             return 0;
         case ItfcMethod::UPDATEAIUNIT: {
             auto* ai = reinterpret_cast<AIUnitRecord*>(arg);

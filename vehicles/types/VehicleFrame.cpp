@@ -347,3 +347,43 @@ void RegisterVehicleTypes() {
         for (int i = 0; i < kItfcNamedSlotCount; ++i)
             if (std::strcmp(ItfcSlotNames[i], t.name) == 0) ItfcRegistry[i] = t.itfc;
 }
+
+namespace {
+
+void WalkSavedHead(SavedWords& w, VehicleHead* h) {
+    w.I32s(h->look, 3);
+    uint8_t impact[4] = {h->impact.physical, h->impact.shield, h->impact.structure, 0};
+    for (uint8_t& b : impact) w.U8(&b);
+    h->impact = DamageRecord{impact[0], impact[1], impact[2]};
+    w.I32(&h->state.shield);
+    w.I32(&h->state.structure);
+    w.I32(&h->state.energy);
+    w.I32(&h->maxima.shield);
+    w.I32(&h->maxima.structure);
+    w.I32(&h->maxima.energy);
+    w.I32s(h->recovery, 3);
+    w.U32(&h->stealthMode);
+    w.U32(&h->dead);
+}
+
+}  // namespace
+
+uintptr_t VehicleSavedBlock(const VehicleHead* head, const char* typeName, uintptr_t sizeOut) {
+    char purpose[256];
+    std::snprintf(purpose, sizeof purpose, "%s data block", typeName);
+    auto* block = static_cast<uint8_t*>(qzAlloc(static_cast<int>(kVehicleSavedSize), purpose));
+    PutUnitSaved(block, &head->unit);
+    VehicleHead copy = *head;
+    SavedWords w{block, nullptr, kUnitSavedSize};
+    WalkSavedHead(w, &copy);
+    if (w.pos != kVehicleSavedSize) FatalError("Error(VehicleSavedBlock): the saved form's size is not kVehicleSavedSize");
+    if (sizeOut) *reinterpret_cast<int32_t*>(sizeOut) = static_cast<int32_t>(kVehicleSavedSize);
+    return reinterpret_cast<uintptr_t>(block);
+}
+
+void VehicleRestoreSaved(VehicleHead* head, const void* block) {
+    const auto* in = static_cast<const uint8_t*>(block);
+    GetUnitSaved(&head->unit, in);
+    SavedWords w{nullptr, in, kUnitSavedSize};
+    WalkSavedHead(w, head);
+}

@@ -10,6 +10,7 @@
 
 #include "core/Keys.h"
 #include "objects/Itfc.h"
+#include "objects/UnitSaved.h"
 #include "objects/UnitShare.h"
 #include "world/Player.h"
 
@@ -60,6 +61,16 @@ struct VehicleHead {
     int32_t* lockWarning;    // level word of the cockpit's "warn_lock"
     uint32_t dead;           // set by the death, which runs once
 };
+
+// The saved form of the head that GETITFCDATA hands out and SETITFCDATA takes back (a saved game stores
+// it): the unit record's saved form, then the look axes, the impact bytes, state, maxima, recovery, the
+// stealth wish and the death flag, little-endian with no pointer.
+constexpr size_t kVehicleSavedSize = kUnitSavedSize + 60;
+// GETITFCDATA: a tracked block ("<type> data block") holding the head's saved form; its size goes
+// through sizeOut when that is not 0.
+uintptr_t VehicleSavedBlock(const VehicleHead* head, const char* typeName, uintptr_t sizeOut);
+// SETITFCDATA: the head takes a saved form over as a state copy does.
+void VehicleRestoreSaved(VehicleHead* head, const void* block);
 
 // The wreck type's dispatcher; null while there is no wreck type (no wreck is preloaded or left).
 ItfcProc WreckItfc();

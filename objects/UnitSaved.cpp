@@ -1,0 +1,103 @@
+// The unit record's saved form.
+#include "objects/UnitSaved.h"
+
+#include <cstring>
+
+#include "core/Memory.h"
+#include "objects/UnitRecord.h"
+#include "objects/UnitShare.h"
+
+void SavedWords::U8(uint8_t* v) {
+    if (out) out[pos] = *v;
+    if (in) *v = in[pos];
+    pos += 1;
+}
+
+void SavedWords::U32(uint32_t* v) {
+    if (out)
+        for (int k = 0; k < 4; ++k) out[pos + size_t(k)] = uint8_t(*v >> (8 * k));
+    if (in) *v = uint32_t(in[pos]) | uint32_t(in[pos + 1]) << 8 | uint32_t(in[pos + 2]) << 16 | uint32_t(in[pos + 3]) << 24;
+    pos += 4;
+}
+
+void SavedWords::F32(float* v) {
+    uint32_t u;
+    std::memcpy(&u, v, 4);
+    U32(&u);
+    if (in) std::memcpy(v, &u, 4);
+}
+
+namespace {
+
+// One walk over the fields for both directions; the bytes of a field group are padded to whole words.
+void Walk(SavedWords& w, UnitShare* r) {
+    for (AIUnitRecord& a : r->ai) {
+        w.I32s(a.pos, 3);
+        w.I32s(a.orient, 9);
+        w.I32(&a.speed);
+        w.I32(&a.unitNumber);
+        uint8_t bytes[8] = {uint8_t(a.callSign), a.captureCandidate, a.aimPointSet, a.stealthEngaged, a.stealthWanted,
+                            a.standBy, 0, 0};
+        for (uint8_t& b : bytes) w.U8(&b);
+        a.callSign = char(bytes[0]);
+        a.captureCandidate = bytes[1];
+        a.aimPointSet = bytes[2];
+        a.stealthEngaged = bytes[3];
+        a.stealthWanted = bytes[4];
+        a.standBy = bytes[5];
+        w.I32(&a.shield);
+        w.I32(&a.structure);
+        for (auto& group : a.weapon) {
+            for (int k = 8; k <= 12; ++k) w.U32(&group[k]);
+            w.U32(&group[20]);
+            w.U32(&group[21]);
+        }
+    }
+    uint8_t bytes[8] = {r->aimPointSet, r->aimPointFlag, r->sideStepping, r->waiting, r->stateFlag, r->driveMode,
+                        r->beamFlag, 0};
+    for (uint8_t& b : bytes) w.U8(&b);
+    r->aimPointSet = bytes[0];
+    r->aimPointFlag = bytes[1];
+    r->sideStepping = bytes[2];
+    r->waiting = bytes[3];
+    r->stateFlag = bytes[4];
+    r->driveMode = bytes[5];
+    r->beamFlag = bytes[6];
+    w.I32s(r->aimPoint, 3);
+    w.I32s(r->velocity, 3);
+    w.I32s(r->lastPos, 3);
+    w.I32(&r->giveWayCountdown);
+    w.I32(&r->lockToggleDelay);
+    w.I32(&r->lockCountdown);
+    w.I32(&r->locked);
+    w.I32s(r->area, 4);
+    w.I32(&r->status);
+    w.I32(&r->shadeRate);
+    w.I32(&r->fadeRate);
+    w.I32(&r->targetParam);
+    w.I32(&r->noiseRange);
+    w.F32(&r->aimDivergence);
+    w.F32(&r->aimWobble);
+    w.I32(&r->wobbleCountdown);
+    w.I32(&r->alertCountdown);
+    w.I32s(r->alertPoint, 3);
+    w.I32(&r->hitFlag);
+    w.I32(&r->killCount);
+}
+
+}  // namespace
+
+void PutUnitSaved(uint8_t* out, const UnitShare* rec) {
+    std::memset(out, 0, kUnitSavedSize);
+    UnitShare copy = *rec;  // the walk reads through a mutable record
+    SavedWords w{out, nullptr, 0};
+    Walk(w, &copy);
+    if (w.pos != kUnitSavedSize) FatalError("Error(PutUnitSaved): the saved form's size is not kUnitSavedSize");
+}
+
+void GetUnitSaved(UnitShare* rec, const uint8_t* in) {
+    UnitShare src = *rec;
+    SavedWords w{nullptr, in, 0};
+    Walk(w, &src);
+    CopyUnitState(rec, &src);
+}

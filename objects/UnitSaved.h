@@ -1,0 +1,31 @@
+// The saved form of a unit record: the words that a state copy carries, written field by field,
+// little-endian, with no pointer in it, so that a type's saved data block does not depend on addresses or
+// pointer size. The unit's targets and lock are not part of it (a saved game names those itself).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct UnitShare;
+
+// Bytes of the saved form.
+constexpr size_t kUnitSavedSize = 516;
+
+// Helpers for the types' own saved forms: little-endian words at a cursor.
+struct SavedWords {
+    uint8_t* out;        // writing, or null
+    const uint8_t* in;   // reading, or null
+    size_t pos;
+    void U8(uint8_t* v);
+    void U32(uint32_t* v);
+    void I32(int32_t* v) { U32(reinterpret_cast<uint32_t*>(v)); }
+    void F32(float* v);
+    void I32s(int32_t* v, int n) {
+        for (int i = 0; i < n; ++i) I32(&v[i]);
+    }
+};
+
+// Writes the record's saved form (kUnitSavedSize bytes).
+void PutUnitSaved(uint8_t* out, const UnitShare* rec);
+// Takes a saved form over as a state copy does (targets, lock and the recent hitter cleared).
+void GetUnitSaved(UnitShare* rec, const uint8_t* in);
