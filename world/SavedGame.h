@@ -27,6 +27,8 @@ enum : int {
 };
 // Reads a saved game into the running level. otherMission receives 64 characters.
 int LoadQZGM(const char* name, int force, char* otherMission);
+// As LoadQZGM without changing the level: the answer a load would give, kQZGMLoaded when it would load.
+int CheckQZGM(const char* name, int force, char* otherMission);
 // Why the last save failed or the last load was refused ("" after a success).
 const char* SavedGameRefusal();
 

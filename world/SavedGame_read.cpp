@@ -629,19 +629,22 @@ bool NewerThan(const char* path, uint32_t low, uint32_t high) {
 
 }  // namespace
 
-int LoadQZGM(const char* name, int force, char* otherMission) {
+namespace {
+
+// Everything of a load up to the point where it changes the level: the header's answers, then the whole
+// file read and checked into the plan. kQZGMLoaded when the plan may be applied.
+int PrepareLoad(const char* name, int force, char* otherMission, std::vector<uint8_t>* bytes, qzgm::LoadPlan* plan) {
     using namespace qzgm;
     Refusal.clear();
     char path[512];
     SavedGamePath(name, path, sizeof path);
-    std::vector<uint8_t> bytes;
     bool tooLarge = false;
-    if (!ReadSavedGameFile(path, &bytes, &tooLarge)) return kQZGMCannotOpen;
+    if (!ReadSavedGameFile(path, bytes, &tooLarge)) return kQZGMCannotOpen;
     if (tooLarge) {
         Refusal = "the file is too large";
         return kQZGMRefused;
     }
-    In in(bytes.data(), bytes.size());
+    In in(bytes->data(), bytes->size());
     if (in.U32() != kMagic || !in.ok()) return kQZGMNotASavedGame;
     if (in.U32() != kVersion && !force) return kQZGMObsolete;
     char mission[64];
@@ -661,17 +664,31 @@ int LoadQZGM(const char* name, int force, char* otherMission) {
     if (!force && NewerThan(path, worldLow, worldHigh)) return kQZGMWorldNewer;
     snprintf(path, sizeof path, "%s%c%s.txt", SCRIPTROOT, kPathSeparator, MissionName);
     if (!force && NewerThan(path, scriptLow, scriptHigh)) return kQZGMScriptNewer;
-
-    LoadPlan plan;
-    if (!PlanLoad(in, &plan)) {
+    if (!PlanLoad(in, plan)) {
         Refusal = in.error();
         DebugPrintf("LoadQZGM: '%s' refused: %s\n", name, Refusal.c_str());
         return kQZGMRefused;
     }
+    return kQZGMLoaded;
+}
+
+}  // namespace
+
+int LoadQZGM(const char* name, int force, char* otherMission) {
+    std::vector<uint8_t> bytes;
+    qzgm::LoadPlan plan;
+    const int result = PrepareLoad(name, force, otherMission, &bytes, &plan);
+    if (result != kQZGMLoaded) return result;
     BeforeRestoreGame();
-    construct* player = ApplyLoad(plan);
+    construct* player = qzgm::ApplyLoad(plan);
     AfterRestoreGame(player);
     return kQZGMLoaded;
+}
+
+int CheckQZGM(const char* name, int force, char* otherMission) {
+    std::vector<uint8_t> bytes;
+    qzgm::LoadPlan plan;
+    return PrepareLoad(name, force, otherMission, &bytes, &plan);
 }
 
 void ReadQZGMHeader(const char* path, char* name) {

@@ -13,6 +13,7 @@
 #include "tools/datakit/ObjectFile.h"
 #include "tools/datakit/Package.h"
 #include "tools/datakit/RulesText.h"
+#include "tools/datakit/SavedGame.h"
 #include "tools/datakit/Texture.h"
 #include "tools/datakit/UnitsFile.h"
 #include "tools/datakit/WayPoints.h"
@@ -283,6 +284,42 @@ void Units() {
 
 }  // namespace
 
+// Saved games of the harness's level (mission "Fuzz": the action unit "convoy" of two units with an
+// 8-byte saved block and one spot, the pool "Bullet" of one, one clan, 2 x 2 tiles of one definition).
+void SavedGames() {
+    datakit::SavedGame g;
+    g.mission = "Fuzz";
+    datakit::SavedWorldStateBody w;
+    w.player = datakit::SavedUnitRef{"convoy", 1};
+    w.variables = {{"damage_ema_ga", 3.0f}};
+    g.chunks.push_back({15, datakit::SavedWorldStateChunkBody(w), {}});
+    datakit::SavedConRecord unit;
+    unit.itfcData.assign(8, 1);
+    unit.spots = {{5, 6}};
+    unit.flags = 0x54;
+    datakit::SavedAUBody au;
+    au.name = "convoy";
+    au.units = {{unit, datakit::SavedUnitRef{"convoy", 0}}, {unit, std::nullopt}};
+    g.chunks.push_back({12, datakit::SavedAUChunkBody(au), {}});
+    g.chunks.push_back({13, datakit::SavedSharedPoolChunkBody("Bullet", {unit}), {}});
+    g.chunks.push_back({14, datakit::SavedDeadBodyPoolChunkBody({}), {}});
+    g.chunks.push_back({16, datakit::SavedClanChunkBody({0, {0, 0, 1, 1}, {0, 65536, 0, 65536}, {1, 0, 0}}), {}});
+    datakit::Bytes tiles;
+    tiles.u32(5);
+    for (int i = 0; i < 256; ++i) tiles.raw(std::vector<uint8_t>{uint8_t(i), 0, 0, 0x80, 0, 0, 0, 0}.data(), 8);
+    g.chunks.push_back({2, tiles.data(), {}});
+    std::vector<std::vector<datakit::SavedUnitRef>> lists(16);
+    lists[3] = {{"convoy", 0}, {"convoy", 1}};
+    g.chunks.push_back({17, datakit::SavedTileFieldChunkBody(lists), {}});
+    g.chunks.push_back({18, datakit::SavedHLClanChunkBody(0, {}), {}});
+    Seed("savedgame", "level", g.Bytes());
+    datakit::SavedGame cut = g;
+    cut.chunks.resize(3);
+    Seed("savedgame", "cut", cut.Bytes());
+    g.version = 117;
+    Seed("savedgame", "obsolete", g.Bytes());
+}
+
 int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (!std::strcmp(argv[i], "--out")) g_out = argv[i + 1];
@@ -299,6 +336,7 @@ int main(int argc, char** argv) {
     Units();
     ActionUnits();
     WayPoints();
+    SavedGames();
     printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
     return 0;
 }
