@@ -47,7 +47,7 @@ void Save() {
     const bool restartPoint = strcmp(GameFileName, kMissionStartName) == 0;
     if (!SaveGameFile(GameFileName)) {
         // The old file stays as it was; say why when the writer told.
-        if (SavedGameRefusal()[0]) {
+        if (SaveGameFile == SaveQZGM && SavedGameRefusal()[0]) {
             char text[128];
             snprintf(text, sizeof text, "failed, %s", SavedGameRefusal());
             ShowSystemMessage(text);

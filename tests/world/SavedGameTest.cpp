@@ -12,6 +12,7 @@
 #include "core/Memory.h"
 #include "objects/SharedPools.h"
 #include "objects/UnitShare.h"
+#include "support/DebugCapture.h"
 #include "support/Fatal.h"
 #include "tools/datakit/SavedGame.h"
 #include "world/Construct.h"
@@ -496,6 +497,27 @@ TEST_F(SavedGameLevel, ASaveThatFailsWhileWritingLeavesTheOldFile) {
     EXPECT_NE(SavedBytes("slot"), old);
     // A save that cannot open its file.
     EXPECT_EQ(SaveQZGM("no\\such\\folder\\slot"), 0);
+}
+
+TEST_F(SavedGameLevel, TheCommandsSaveAndLoadThroughTheFileAndReportARefusal) {
+    DebugCapture debug;
+    GameFileCommand("quicksave", 7);
+    EXPECT_EQ(SavedNoticeTicks, 100);
+    const std::vector<uint8_t> bytes = SavedBytes("quicksave");
+    ASSERT_GT(bytes.size(), 600u);
+    const int32_t x = Unit("convoy", 0)->pos[0];
+    Unit("convoy", 0)->pos[0] = x + 65536;
+    LoadedNoticeTicks = 0;
+    GameFileCommand("quicksave", 6);
+    EXPECT_EQ(LoadedNoticeTicks, 100);
+    EXPECT_EQ(Unit("convoy", 0)->pos[0], x);
+
+    WriteSaved("quicksave", std::vector<uint8_t>(bytes.begin(), bytes.end() - 4));
+    Unit("convoy", 0)->pos[0] = x + 65536;
+    GameFileCommand("quicksave", 9);
+    EXPECT_NE(debug.text().find("system: failed, damaged QZGM: "), std::string::npos) << debug.text();
+    EXPECT_EQ(Unit("convoy", 0)->pos[0], x + 65536);
+    GameFileName[0] = 0;
 }
 
 }  // namespace
