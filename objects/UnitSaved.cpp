@@ -8,12 +8,18 @@
 #include "objects/UnitShare.h"
 
 void SavedWords::U8(uint8_t* v) {
-    if (out) out[pos] = *v;
-    if (in) *v = in[pos];
+    if (pos < size) {
+        if (out) out[pos] = *v;
+        if (in) *v = in[pos];
+    }
     pos += 1;
 }
 
 void SavedWords::U32(uint32_t* v) {
+    if (pos + 4 > size) {
+        pos += 4;
+        return;
+    }
     if (out)
         for (int k = 0; k < 4; ++k) out[pos + size_t(k)] = uint8_t(*v >> (8 * k));
     if (in) *v = uint32_t(in[pos]) | uint32_t(in[pos + 1]) << 8 | uint32_t(in[pos + 2]) << 16 | uint32_t(in[pos + 3]) << 24;
@@ -90,14 +96,14 @@ void Walk(SavedWords& w, UnitShare* r) {
 void PutUnitSaved(uint8_t* out, const UnitShare* rec) {
     std::memset(out, 0, kUnitSavedSize);
     UnitShare copy = *rec;  // the walk reads through a mutable record
-    SavedWords w{out, nullptr, 0};
+    SavedWords w{out, nullptr, 0, kUnitSavedSize};
     Walk(w, &copy);
     if (w.pos != kUnitSavedSize) FatalError("Error(PutUnitSaved): the saved form's size is not kUnitSavedSize");
 }
 
 void GetUnitSaved(UnitShare* rec, const uint8_t* in) {
     UnitShare src = *rec;
-    SavedWords w{nullptr, in, 0};
+    SavedWords w{nullptr, in, 0, kUnitSavedSize};
     Walk(w, &src);
     CopyUnitState(rec, &src);
 }

@@ -16,6 +16,7 @@ struct SavedWords {
     uint8_t* out;        // writing, or null
     const uint8_t* in;   // reading, or null
     size_t pos;
+    size_t size;         // bytes of the block; nothing is read or written past it
     void U8(uint8_t* v);
     void U32(uint32_t* v);
     void I32(int32_t* v) { U32(reinterpret_cast<uint32_t*>(v)); }

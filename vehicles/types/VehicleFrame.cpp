@@ -374,7 +374,7 @@ uintptr_t VehicleSavedBlock(const VehicleHead* head, const char* typeName, uintp
     auto* block = static_cast<uint8_t*>(qzAlloc(static_cast<int>(kVehicleSavedSize), purpose));
     PutUnitSaved(block, &head->unit);
     VehicleHead copy = *head;
-    SavedWords w{block, nullptr, kUnitSavedSize};
+    SavedWords w{block, nullptr, kUnitSavedSize, kVehicleSavedSize};
     WalkSavedHead(w, &copy);
     if (w.pos != kVehicleSavedSize) FatalError("Error(VehicleSavedBlock): the saved form's size is not kVehicleSavedSize");
     if (sizeOut) *reinterpret_cast<int32_t*>(sizeOut) = static_cast<int32_t>(kVehicleSavedSize);
@@ -384,6 +384,6 @@ uintptr_t VehicleSavedBlock(const VehicleHead* head, const char* typeName, uintp
 void VehicleRestoreSaved(VehicleHead* head, const void* block) {
     const auto* in = static_cast<const uint8_t*>(block);
     GetUnitSaved(&head->unit, in);
-    SavedWords w{nullptr, in, kUnitSavedSize};
+    SavedWords w{nullptr, in, kUnitSavedSize, kVehicleSavedSize};
     WalkSavedHead(w, head);
 }
