@@ -19,6 +19,7 @@
 #include "objects/UnitTick.h"
 #include "objects/Units.h"
 #include "platform/DxError.h"
+#include "vehicles/types/DeadBody.h"
 #include "vehicles/types/EMAJeep.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
@@ -346,6 +347,8 @@ void RegisterVehicleTypes() {
     for (const auto& t : types)
         for (int i = 0; i < kItfcNamedSlotCount; ++i)
             if (std::strcmp(ItfcSlotNames[i], t.name) == 0) ItfcRegistry[i] = t.itfc;
+    // The wreck is not in the registry; the saved game makes its wrecks through this slot.
+    DeadBodyItfc = DeadBody_itfc;
 }
 
 namespace {
