@@ -18,6 +18,7 @@
 #include "render/Stamps.h"
 #include "render/Terrain.h"
 #include "render/Viewport.h"
+#include "render/Weather.h"
 #include "render/ConstructDraw.h"
 #include "render/Deferred.h"
 #include "world/ConstructPool.h"
@@ -129,7 +130,7 @@ void SetWaterColour() {
 
 void SetFogColour() {
     SetRS(RenderState::FogEnable, 1);
-    SetRS(RenderState::FogColor, Rgb(SkyColour[0], SkyColour[1], SkyColour[2]));
+    SetRS(RenderState::FogColor, Rgb(SkyFogColour[0], SkyFogColour[1], SkyFogColour[2]));
 }
 
 void WaterSurfacePass(ScapeBoard* board, ScapeBoard* top, int32_t reflection) {
@@ -407,6 +408,7 @@ void RenderView(ViewPort* vp, int32_t) {
     if (TopTileFieldPresent) TraverseBoard(primary, secondary, reflection, DrawCellVariant3);
     else TraverseBoard(primary, secondary, reflection, DrawCellMain);
     SetRS(RenderState::FogEnable, 0);
+    if (weather_effects) DrawWeather(&ViewMatrix, &EyePos, vp);
     if (!TopTileFieldPresent) DrawFlares(ViewSkyCell);
     SetRS(RenderState::FogEnable, 1);
     MainPassFlag = 0;
@@ -418,7 +420,7 @@ void RenderView(ViewPort* vp, int32_t) {
 void RenderAllViews(int32_t kind) {
     static bool hooked = false;
     if (!hooked) {
-        SetSoundViewHooks(MainCameraPosition, nullptr);
+        SetSoundViewHooks(MainCameraPosition, ShakeMainViewPort);
         hooked = true;
     }
     if (DetailLevel == 0 || DetailLevel == 1) {

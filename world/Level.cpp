@@ -42,6 +42,7 @@
 #include "render/Sky.h"
 #include "render/View.h"
 #include "render/Viewport.h"
+#include "render/Weather.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/SavedGame.h"
@@ -269,6 +270,17 @@ void ReadLevelSettings() {
     dxgl_SetMasterVolume(dxgl_GetMasterVolume(), dxgl_GetMasterVolume());
 }
 
+// The sky's share of the level settings: clouds, stars, the sun's darkening; no precipitation yet.
+void HandSkySettings() {
+    ResetSkyState();
+    CloudCover = CurrentLevel.cloudAlpha;
+    SkyFade = CurrentLevel.starAlpha;
+    CloudSpeed = CurrentLevel.cloudSpeed;
+    SunDarkeningBias = static_cast<int32_t>(CurrentLevel.sunDarkeningBias);
+    LastLightAngle = 0x7fffffff;
+    StartPrecipitation(0);
+}
+
 // Step 7: the main viewport over the whole screen and three external ones.
 void CreateLevelViewPorts() {
     int mainReflection = 0;
@@ -278,7 +290,8 @@ void CreateLevelViewPorts() {
         if (const Rule* r = FindRule("RecommendedReflection"); r && r->info[0])
             mainReflection = NamedReflectionType(r->info[0]);
     }
-    MainViewPort = CreateViewPort(0, 0, SurfaceWidth, SurfaceHeight, FieldOfView);
+    MainViewPort = CreateViewPort(0, 0, SurfaceWidth, SurfaceHeight);
+    MainViewPort->main = 1;
     int32_t depth = 0;
     OptionalInt("MainViewPort_MaxShadowDepth", &depth);
     SetViewPortShadowDepth(MainViewPort, depth);
@@ -295,7 +308,7 @@ void CreateLevelViewPorts() {
         const int32_t right = static_cast<int32_t>(SurfaceWidth * rect[1] / 100.0f);
         const int32_t top = static_cast<int32_t>(SurfaceHeight * rect[2] / 100.0f);
         const int32_t bottom = static_cast<int32_t>(SurfaceHeight * rect[3] / 100.0f);
-        ViewPort* vp = CreateViewPort(left, top, right - left, bottom - top, FieldOfView);
+        ViewPort* vp = CreateViewPort(left, top, right, bottom);
         SetViewPortShadowDepth(vp, extDepth);
         SetViewPortReflection(vp, extReflection);
     }
@@ -400,7 +413,7 @@ void LoadWaterFx() {
 // Step 13: the main view on the terrain, the way pointer, the clans' map size, the tactical map.
 void OpenViewPorts() {
     if (MainViewPort) {
-        SetViewPortScapeNoOverlay(MainViewPort, 0, CurrentMatrix, 0, SatCamera, 9);
+        SetViewPortScapeNoOverlay(MainViewPort, 0, nullptr, 9, SatCamera, static_cast<int>(ItfcMethod::VIEWINSIDE));
         const Rule* lod = MainViewPort_ScapeDetail[0] ? FindRule(MainViewPort_ScapeDetail) : nullptr;
         const Rule* morph =
             MainViewPort_MirroredScapeDetail[0] ? FindRule(MainViewPort_MirroredScapeDetail) : nullptr;
@@ -408,6 +421,7 @@ void OpenViewPorts() {
                        morph && morph->count >= 4 ? morph->values : nullptr);
     }
     OptionalBytes("CaveFogColour", CurrentLevel.caveFogColour, 3);
+    for (int c = 0; c < 3; ++c) CaveFogColour[c] = CurrentLevel.caveFogColour[c];
     char path[512];
     snprintf(path, sizeof path, "%s%cmisc", OBJROOT, kPathSeparator);
     WayPointer = CreateAndPlace(WayPointer_itfc, path);
@@ -511,6 +525,7 @@ void InitLevel(int swapSides) {
     SetUpSides(swapSides);
     ReadLevelSettings();
     CreateLevelViewPorts();
+    HandSkySettings();
     PlayerTFView = CreateTFView();
     PlayerCommMenu = CreateCommMenu();
     InitFXSounds();
@@ -583,6 +598,8 @@ void InitLevel(int swapSides) {
     SetSceneryLightingLevel(CurrentLevel.sceneryLighting);
     UpdateAllScapeBoards();
     InitRenderMode();
+    // Every level is drawn at the full detail: shaded and textured.
+    DetailLevel = 3;
     FreeScreenBackground(&ScreenBackground);
     BuildingLevel = 0;
     LevelBuildingFlag = 0;

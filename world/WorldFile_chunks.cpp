@@ -311,10 +311,9 @@ void qzwd::ReadChunkBody(FILE* stream, uint32_t type, uint32_t size, int version
         case kChunkSky:
             if (FindQZWDChunk(kChunkSky, 0) || WorldSkyCell) FatalErrorF("Error(%s): Redundant sky found", fn);
             KeepChunk(b, size);
-            HandToOwner(stream, start, b, "sky", [&] {
-                WorldSkyCell = CreateSkyCell();
-                BuildSky(stream, WorldSkyCell);
-            });
+            // The sky is built from the body already read, so its reader cannot run past the chunk.
+            WorldSkyCell = CreateSkyCell();
+            BuildSkyFromChunk(b.data, b.size, file, WorldSkyCell);
             break;
         case kChunkAUDef7:
         case kChunkAUDef8:

@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
     const int32_t dir[3] = {12000, 28000, 11000}, colour[3] = {1100, 1050, 950};
     SunLight = CreateDirLight(0, 0, 0);
     SetDirLight(SunLight, dir, colour);
-    SkyColour[0] = 64, SkyColour[1] = 80, SkyColour[2] = 112;
+    SkyFogColour[0] = 64, SkyFogColour[1] = 80, SkyFogColour[2] = 112;
     LevelWaterColour[0] = 40, LevelWaterColour[1] = 90, LevelWaterColour[2] = 160;
     Run(1, frames);
     if (!singleOnly && std::thread::hardware_concurrency() > 1) Run(0, frames);

@@ -85,8 +85,8 @@ public:
         sun_ = CreateDirLight(0, 0, 0);
         SetDirLight(sun_, dir, colour);
         SunLight = sun_;
-        std::memcpy(savedSky_, SkyColour, 3);
-        SkyColour[0] = 64, SkyColour[1] = 80, SkyColour[2] = 112;
+        std::memcpy(savedSky_, SkyFogColour, 3);
+        SkyFogColour[0] = 64, SkyFogColour[1] = 80, SkyFogColour[2] = 112;
         board_ = CreateScapeBoard(boardSize, boardSize, boardSize / 2, 0, 0);
         FillHillBoard(board_);
         std::memset(&vp_, 0, sizeof vp_);
@@ -118,7 +118,7 @@ public:
         SurfaceHeight = saved_.h;
         ScreenHeightF = saved_.hf;
         SunLight = saved_.sun;
-        std::memcpy(SkyColour, savedSky_, 3);
+        std::memcpy(SkyFogColour, savedSky_, 3);
         ViewPortCount = saved_.count;
         MainViewPort = saved_.main;
         ViewStamp = saved_.stamp;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ai/AUDef.h"
+#include "core/Config.h"
 #include "core/Memory.h"
 #include "objects/Units.h"
 #include "core/Package.h"
@@ -18,6 +19,7 @@
 #include "support/Fatal.h"
 #include "support/MemTrack.h"
 #include "support/TempDir.h"
+#include "tools/datakit/Sky.h"
 #include "tools/datakit/Texture.h"
 #include "tools/datakit/WorldFile.h"
 #include "world/Startup.h"
@@ -49,11 +51,20 @@ protected:
         host::SetWorkingDirectory(dir_.path().c_str());
         std::snprintf(savedMission_, sizeof savedMission_, "%s", MissionName);
         std::snprintf(MissionName, sizeof MissionName, "Test");
+        std::snprintf(savedObjRoot_, sizeof savedObjRoot_, "%s", OBJROOT);
+        std::snprintf(OBJROOT, sizeof OBJROOT, "Objects");
+        // The geometries a sky chunk loads.
+        Put("Objects/sky/halo", datakit::HaloObject().Bytes());
+        Put("Objects/sky/moon", datakit::MoonObject().Bytes());
+        datakit::ObjectFile bare = datakit::MoonObject();
+        bare.faces.clear();
+        Put("Objects/sky/bare", bare.Bytes());
         Clear();
     }
     void TearDown() override {
         Clear();
         std::snprintf(MissionName, sizeof MissionName, "%s", savedMission_);
+        std::snprintf(OBJROOT, sizeof OBJROOT, "%s", savedObjRoot_);
         host::SetWorkingDirectory(old_.c_str());
         host::FlushDirectoryCache();
     }
@@ -64,6 +75,8 @@ protected:
         offmatrixclone_idx = 0;
         filteraccessiblemap = 0;
         FreeQZWDKeptChunks();
+        FreeSkyCell(WorldSkyCell);
+        WorldSkyCell = nullptr;
         while (AUDefCount > 0) DeleteAUDef(AUDefTable[0]);
         while (TexCount) DeleteTex(TexTable[TexCount - 1]);
         ResetMatrixGlobals();
@@ -86,6 +99,7 @@ protected:
 private:
     std::string old_;
     char savedMission_[64];
+    char savedObjRoot_[kRootSize];
 };
 
 // n definitions whose sub-point i of definition d has height d x 1000 + i, flags 0x9000 and access 0xff.
@@ -120,11 +134,7 @@ std::vector<datakit::WorldTexture> TwoTextures() {
 }
 
 datakit::WorldSky Sky() {
-    datakit::WorldSky s;
-    s.laterals.resize(2);
-    s.starCount = 5;
-    s.flare = "flares.sun";
-    s.moon = "flares.moon";
+    datakit::WorldSky s = datakit::DaySky("sky.halo", "sky.moon", 5);
     s.tilt = 1234;
     return s;
 }
@@ -181,7 +191,7 @@ TEST_F(WorldFileTest, Version102IsReadBackChunkByChunk) {
     ASSERT_EQ(QZWDKeptChunkCount, 3);
     const QZWDChunk* sky = FindQZWDChunk(kChunkSky, 0);
     ASSERT_NE(sky, nullptr);
-    EXPECT_EQ(sky->bodySize, 132 + 40 * 2);
+    EXPECT_EQ(sky->bodySize, 132 + 40 * 7);
     EXPECT_EQ(std::vector<uint8_t>(sky->body, sky->body + sky->bodySize), datakit::SkyBody(Sky()));
     const QZWDChunk* def = FindQZWDChunk(kChunkAUDef7, 0);
     ASSERT_NE(def, nullptr);
@@ -468,6 +478,78 @@ TEST_F(WorldFileTest, MalformedFilesAreRefused) {
              return w.Bytes();
          },
          "Error(ReadChunk_102): Redundant sky found"},
+        {"sky of two laterals: the drawing's 45-degree lateral would not exist",
+         [] {
+             WorldFile w = Base();
+             datakit::WorldSky sky = Sky();
+             sky.laterals.resize(2);
+             w.Sky(sky);
+             return w.Bytes();
+         },
+         "Error(BuildSky): Maps\\Bad: the sky has 2 laterals, the sky drawing needs 7"},
+        {"sky of a huge lateral count",
+         [] {
+             WorldFile w = Base();
+             auto body = datakit::SkyBody(Sky());
+             body[36] = 0xff, body[37] = 0xff, body[38] = 0xff, body[39] = 0x7f;
+             w.Raw(5, body);
+             return w.Bytes();
+         },
+         "Error(BuildSky): Maps\\Bad: the sky has 2147483647 laterals, the sky drawing needs 7"},
+        {"sky chunk cut inside its laterals",
+         [] {
+             WorldFile w = Base();
+             auto body = datakit::SkyBody(Sky());
+             body.resize(100);
+             w.Raw(5, body);
+             return w.Bytes();
+         },
+         "Error(BuildSky): Maps\\Bad: the sky chunk ends inside its laterals (100 bytes)"},
+        {"sky chunk without its tilt",
+         [] {
+             WorldFile w = Base();
+             auto body = datakit::SkyBody(Sky());
+             body.resize(body.size() - 2);
+             w.Raw(5, body);
+             return w.Bytes();
+         },
+         "Error(BuildSky): Maps\\Bad: the sky chunk ends inside its tilt (410 bytes)"},
+        {"sky of a broken star count",
+         [] {
+             WorldFile w = Base();
+             datakit::WorldSky sky = Sky();
+             sky.starCount = 0x40000000;
+             w.Sky(sky);
+             return w.Bytes();
+         },
+         "Error(BuildSky): Maps\\Bad: 1073741824 stars in the sky chunk"},
+        {"moon of four points and no face",
+         [] {
+             WorldFile w = Base();
+             datakit::WorldSky sky = Sky();
+             sky.moon = "sky.bare";
+             w.Sky(sky);
+             return w.Bytes();
+         },
+         "Error(BuildSky): Maps\\Bad: the moon geometry needs four vertices and a face (it has 4 and 0)"},
+        {"missing flare geometry",
+         [] {
+             WorldFile w = Base();
+             datakit::WorldSky sky = Sky();
+             sky.flare = "sky.none";
+             w.Sky(sky);
+             return w.Bytes();
+         },
+         "Can't open flare geom file"},
+        {"missing moon geometry",
+         [] {
+             WorldFile w = Base();
+             datakit::WorldSky sky = Sky();
+             sky.moon = "sky.none";
+             w.Sky(sky);
+             return w.Bytes();
+         },
+         "Can't open moon geom file"},
         {"unit data without its indexes",
          [] {
              WorldFile w = Base();

@@ -6,6 +6,7 @@
 
 #include "tools/datakit/HField.h"
 #include "tools/datakit/ObjectFile.h"
+#include "tools/datakit/Sky.h"
 #include "tools/mkdemo/Demo.h"
 
 namespace mkdemo {
@@ -202,6 +203,10 @@ bool BuildObjects(const Context& ctx) {
     // Loaded by level building: the dummy geometry and the way-point marker ("camera" in "misc").
     if (!Write(ctx, "misc/dummy", datakit::BoxObject(0.5f, 0.5f, 0.5f, Rgb3{128, 128, 128}))) return false;
     if (!Write(ctx, "misc/camera", Marker())) return false;
+    // The sky's sun halo, its moon (the round glow sprite) and its cloud dome (rule "sky_dome").
+    if (!Write(ctx, "sky/halo", datakit::HaloObject())) return false;
+    if (!Write(ctx, "sky/moon", datakit::MoonObject("flares.glow"))) return false;
+    if (!Write(ctx, "clouds/dome", datakit::CloudDomeObject("clouds.cloud"))) return false;
     // Box-shaped units of both sides, buildings and scenery.
     if (!Write(ctx, "demo/ema_vehicle", Vehicle(Rgb3{70, 100, 60}, Rgb3{90, 120, 70}))) return false;
     if (!Write(ctx, "demo/ga_vehicle", Vehicle(Rgb3{150, 120, 70}, Rgb3{170, 140, 90}))) return false;

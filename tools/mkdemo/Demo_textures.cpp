@@ -121,6 +121,19 @@ bool WriteFlare(const Context& ctx, const std::string& rel, int log2Size, double
            datakit::WriteFile(ctx.Path(rel + "_"), datakit::EngineAlphaMap(log2Size, log2Size, alpha));
 }
 
+// Clouds for the sky dome: white with soft noisy alpha.
+bool WriteClouds(const Context& ctx) {
+    constexpr int kSize = 64;
+    std::vector<uint8_t> white(kSize * kSize, 255), alpha(kSize * kSize);
+    for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x) {
+            const double n = Fractal(x, y, kSize, 71);
+            alpha[size_t(y) * kSize + x] = uint8_t(std::lround(std::fmin(1.0, std::fmax(0.0, n - 0.5) / 0.3) * 255.0));
+        }
+    return datakit::WriteFile(ctx.Path("Textures/clouds/cloud"), datakit::EngineTexture(6, 6, white)) &&
+           datakit::WriteFile(ctx.Path("Textures/clouds/cloud_"), datakit::EngineAlphaMap(6, 6, alpha));
+}
+
 // The sky's sphere map (a vertical gradient from the horizon's haze to the zenith's blue), two flare
 // sprites and the noise texture.
 bool WriteSkyAndFlares(const Context& ctx) {
@@ -136,8 +149,12 @@ bool WriteSkyAndFlares(const Context& ctx) {
             idx[size_t(y) * kSize + x] = uint8_t(std::lround((1.0 - r) * 255.0));
         }
     if (!datakit::WriteFile(ctx.Path("Textures/flares/sky"), datakit::EngineTexture(6, 6, idx, &pal))) return false;
-    if (!WriteFlare(ctx, "Textures/flares/flare1", 6, 2.0) || !WriteFlare(ctx, "Textures/flares/glow", 5, 1.0))
-        return false;
+    if (!WriteFlare(ctx, "Textures/flares/glow", 5, 1.0)) return false;
+    // The six lens-flare sprites (the sun's flares, the snow flakes): rings and discs of several softness.
+    static const double kFlareSharpness[6] = {2.0, 0.6, 3.0, 1.2, 0.4, 4.0};
+    for (int n = 1; n <= 6; ++n)
+        if (!WriteFlare(ctx, "Textures/flares/flare" + std::to_string(n), 6, kFlareSharpness[n - 1])) return false;
+    if (!WriteClouds(ctx)) return false;
     std::vector<uint8_t> noise(kSize * kSize);
     for (int y = 0; y < kSize; ++y)
         for (int x = 0; x < kSize; ++x) noise[size_t(y) * kSize + x] = uint8_t(Hash(x, y, 99) * 255.0);

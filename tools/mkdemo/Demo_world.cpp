@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/datakit/Sky.h"
 #include "tools/datakit/WorldFile.h"
 #include "tools/mkdemo/Demo.h"
 
@@ -188,37 +189,8 @@ uint16_t QuarterGround(const Island& isl, int X0, int Z0) {
     return kGrass;
 }
 
-datakit::WorldSky DemoSky() {
-    datakit::WorldSky sky;
-    // Colour keys around the sun's circle: night, dawn, morning, day, day, afternoon, dusk, evening, night.
-    const std::array<std::array<uint8_t, 4>, 9> keys{{{{10, 12, 30, 0}},
-                                                      {{200, 120, 80, 0}},
-                                                      {{150, 180, 220, 0}},
-                                                      {{110, 160, 230, 0}},
-                                                      {{100, 150, 230, 0}},
-                                                      {{120, 160, 220, 0}},
-                                                      {{220, 130, 70, 0}},
-                                                      {{60, 40, 70, 0}},
-                                                      {{10, 12, 30, 0}}}};
-    for (int k = 0; k < 9; ++k) {
-        sky.keyAngles[size_t(k)] = k * (411774 / 8);
-        sky.keyColours[size_t(k)] = keys[size_t(k)];
-    }
-    // Three laterals from the zenith down to the horizon, each a little lighter than the last.
-    for (int l = 0; l < 3; ++l) {
-        datakit::WorldSkyLateral lat;
-        lat.value = l;
-        for (int k = 0; k < 9; ++k)
-            for (int c = 0; c < 3; ++c)
-                lat.colours[size_t(k)][size_t(c)] = uint8_t(std::min(255, keys[size_t(k)][size_t(c)] + 25 * l));
-        sky.laterals.push_back(lat);
-    }
-    sky.starCount = 200;
-    sky.flare = "misc.dummy";
-    sky.moon = "misc.dummy";
-    sky.tilt = 20000;
-    return sky;
-}
+// A whole day's sky of seven laterals; its halo and moon are the objects "sky\halo" and "sky\moon".
+datakit::WorldSky DemoSky() { return datakit::DaySky("sky.halo", "sky.moon"); }
 
 // The first mission's action units: the player's task force of two E.M.A. jeeps at the base and a G.A.
 // group at the outpost, which drives captured E.M.A. jeeps until G.A. vehicles of their own exist. Place records hold z, y, x, two spare words and the heading.
@@ -289,7 +261,8 @@ std::vector<uint8_t> DemoIslandWorld() {
                     def[size_t(zi * 16 + xi)] = isl.height[size_t(xt * 16 + xi) * kSubs + size_t(zt * 16 + zi)];
             auto [it, added] = defs.emplace(def, uint32_t(defs.size()));
             if (added)
-                for (int16_t h : def) pool.push_back({h, 0x8000, 0});
+                // Solid, with a light grey tile colour (240 in each channel) that the sun light scales.
+                for (int16_t h : def) pool.push_back({h, 0x8000 | 0x0FFF, 0});
             datakit::WorldTile t;
             t.def = it->second;
             for (int q = 0; q < 4; ++q) t.tex[size_t(q)] = QuarterGround(isl, xt * 16 + (q & 1) * 8, zt * 16 + (q >> 1) * 8);
