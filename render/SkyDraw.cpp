@@ -135,6 +135,11 @@ void DrawClouds(SkyCell* sky, bool mirrored, int32_t k2) {
         Project(s, v, kCloudDepth);
         c.x = s[0], c.y = s[1], c.z = s[2];
     }
+    // A cloud's alpha is its texture's alpha times its vertices' alpha.
+    using host::StageState;
+    SetTSS(0, StageState::AlphaOp, Op(host::TextureOp::Modulate));
+    SetTSS(0, StageState::AlphaArg1, host::GfxTaTexture);
+    SetTSS(0, StageState::AlphaArg2, host::GfxTaDiffuse);
     GeomFace* f = dome->faces;
     for (int i = 0; i < dome->faceCount; ++i, f = NextFace(f)) {
         if (f->vertexCount < 3) continue;
@@ -156,6 +161,8 @@ void DrawClouds(SkyCell* sky, bool mirrored, int32_t k2) {
         SkyLayer layer{f->texture};
         SkyTextureQuadRoutine(&layer, quad, uv);
     }
+    SetTSS(0, StageState::AlphaOp, Op(host::TextureOp::SelectArg1));
+    SetTSS(0, StageState::AlphaArg2, host::GfxTaCurrent);
 }
 
 // Colour of the 45-degree lateral and of the ground below the horizon.
@@ -170,6 +177,16 @@ void Lateral45Colour(SkyCell* sky, int pairUpper) {
     const int32_t t = FixDiv((l45->elevation - lower.elevation) >> 2, (upper.elevation - lower.elevation) >> 2);
     for (int c = 0; c < 3; ++c)
         l45->colour[c] = static_cast<uint8_t>(lower.colour[c] + ((int64_t(upper.colour[c] - lower.colour[c]) * t) >> 15));
+}
+
+// Stage 0 as the device starts: texture times diffuse, no texture bound, so that the untextured sky
+// quads show their own colours whatever the last view left.
+void DefaultStage() {
+    using host::StageState;
+    SetTex(0, nullptr);
+    SetTSS(0, StageState::ColorOp, Op(host::TextureOp::Modulate));
+    SetTSS(0, StageState::ColorArg1, host::GfxTaTexture);
+    SetTSS(0, StageState::ColorArg2, host::GfxTaDiffuse);
 }
 
 }  // namespace
@@ -230,6 +247,7 @@ void DrawStarsMirrored(SkyCell* sky) { StarsPass(sky, ((255 - sky->colour[0]) * 
 
 void DrawSky(SkyCell* sky) {
     SetRS(RenderState::FogEnable, 0);
+    DefaultStage();
     // A sky without the eleven laterals (or before CreateMeridians sized its lists) has nothing to draw.
     if (!sky || sky->lateralCount <= kLateral45 || !sky->vertices || !sky->meridians || sky->starCount < 2) return;
     const int32_t H = EyePos.y;
