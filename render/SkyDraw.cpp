@@ -92,11 +92,8 @@ void DrawSkyPolygon(const GeomFace* face) {
         v.tv0 = fv[i].v;
         v.tu1 = v.tv1 = 0.0f;
     }
-    using host::StageState;
+    // Stage 0 multiplies texture and colour (DrawSky starts from that state).
     SetTex(0, face->texture && face->texture->surface ? face->texture->surface : nullptr);
-    SetTSS(0, StageState::ColorOp, Op(host::TextureOp::Modulate));
-    SetTSS(0, StageState::ColorArg1, host::GfxTaTexture);
-    SetTSS(0, StageState::ColorArg2, host::GfxTaDiffuse);
     SetRS(RenderState::SrcBlend, Blend(host::BlendFactor::SrcAlpha));
     SetRS(RenderState::DestBlend, Blend(host::BlendFactor::InvSrcAlpha));
     SetRS(RenderState::AlphaBlendEnable, 1);
@@ -104,10 +101,10 @@ void DrawSkyPolygon(const GeomFace* face) {
     EmitPrimitive(kPrimTriangleFan, ScratchVertices, n);
     SetRS(RenderState::ZEnable, z);
     SetTex(0, nullptr);
-    SetTSS(0, StageState::ColorOp, Op(host::TextureOp::SelectArg1));
     SetRS(RenderState::AlphaBlendEnable, 0);
     SetRS(RenderState::SrcBlend, Blend(host::BlendFactor::One));
     SetRS(RenderState::DestBlend, Blend(host::BlendFactor::One));
+    SetRS(RenderState::FogEnable, 1);
 }
 
 // The cloud dome, straight or mirrored below the horizon, its alpha from each point's intensity.

@@ -58,7 +58,8 @@ ViewPort* CreateViewPort(int32_t left, int32_t top, int32_t right, int32_t botto
     vp->centreY = top + (bottom - top) / 2;
     vp->cameraKind = 255;
     const int fov = static_cast<int>(FieldOfView);
-    vp->focal[0] = TruncInt((right - left) / (2.0 * std::tan(fov * 3.1415927 / 180.0 * 0.5)));
+    vp->focal[0] = static_cast<int32_t>(static_cast<float>(right - left) /
+                                        (2.0f * std::tan(static_cast<float>(fov) * 3.1415927f / 180.0f * 0.5f)));
     vp->focal[1] = vp->focal[0];
     SetCameraShake(vp, 0, 0, 0.0f, 0.0f, 0.0f, 0.0f);
     const Rule* lod = NamedRulef("%s", "lod_high");

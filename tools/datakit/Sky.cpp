@@ -63,7 +63,7 @@ WorldSky DaySky(const std::string& flare, const std::string& moon, int32_t starC
     }
     // Keys ascend around the circle: sunset at 0, the evening key last.
     // Chunk lateral 0 colours everything up to the horizon; laterals 1 to 6 climb toward the zenith.
-    const std::array<int32_t, 7> values{-1, 0, 1500, 3500, 6000, 9000, 14000};
+    const std::array<int32_t, 7> values{-1, 0, 2000, 5000, 9000, 16000, 40000};
     const std::array<double, 7> climb{0.0, 0.0, 0.15, 0.35, 0.55, 0.75, 1.0};
     for (size_t l = 0; l < values.size(); ++l) {
         WorldSkyLateral lat;
@@ -145,8 +145,10 @@ ObjectFile CloudDomeObject(const std::string& texture) {
                         uint32_t((r + 1) * kSegments + s)};
             const int16_t u0 = int16_t(s * 2730), u1 = int16_t((s + 1) * 2730), v0 = int16_t(r * 10922), v1 = int16_t((r + 1) * 10922);
             f.uv = {{{u0, v0}}, {{u1, v0}}, {{u1, v1}}, {{u0, v1}}};
-            f.type = 5;
-            f.texture = texture;
+            if (!texture.empty()) {
+                f.type = 5;
+                f.texture = texture;
+            }
             f.normal = {0, -1, 0};
             obj.faces.push_back(f);
         }
