@@ -177,7 +177,7 @@ void Lateral45Colour(SkyCell* sky, int pairUpper) {
 }
 
 // Stage 0 as the device starts: texture times diffuse, no texture bound, so that the untextured sky
-// quads show their own colours whatever the last view left.
+// quads show their own colours whatever the last view left, and the scene is drawn lit after the sky.
 void DefaultStage() {
     using host::StageState;
     SetTex(0, nullptr);
@@ -377,5 +377,7 @@ void DrawSky(SkyCell* sky) {
     if (sky->dome && CloudCover > 0 && weather_effects) DrawClouds(sky, false, 0);
     const int32_t k2 = (255 - std::clamp((H - 65536) >> 8, 0, 255)) >> 1;
     if (sky->dome && k2 > 0 && CloudCover > 0 && weather_effects) DrawClouds(sky, true, k2);
+    // The scene after the sky starts from the same stage whether or not clouds were drawn.
+    DefaultStage();
     CaptureFlareSamples(sky);
 }

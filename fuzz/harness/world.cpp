@@ -1,11 +1,15 @@
 // The world file of the mission "Fuzz" ("Maps\Fuzz"), alone (first byte even) or with a newer
 // tile-definition chunk file "Chunks\Fuzz_TileDefPool" (first byte odd; the world file then leads with
-// its length, 32 bits little-endian, and the chunk file is the rest).
+// its length, 32 bits little-endian, and the chunk file is the rest). The sky's halo and moon objects
+// lie beside it.
 #include <algorithm>
 
 #include "fuzz/FuzzSupport.h"
 #include "platform/Dxgl.h"
+#include "core/Config.h"
 #include "platform/Texture.h"
+#include "render/Sky.h"
+#include "tools/datakit/Sky.h"
 #include "world/Startup.h"
 #include "world/Terrain.h"
 #include "world/WorldFile.h"
@@ -16,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         DisplayBits = 32;
         AlphaBits = 8;
         snprintf(MissionName, sizeof MissionName, "%s", "Fuzz");
+        snprintf(OBJROOT, sizeof OBJROOT, "%s", "Objects");
         return true;
     }();
     (void)once;
@@ -31,7 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         at += 4;
         left -= 4;
     }
-    std::vector<datakit::PackEntry> files{{"Maps/Fuzz", std::vector<uint8_t>(at, at + worldSize), 1}};
+    // The geometries a sky chunk names ("sky.halo", "sky.moon") are there to be loaded.
+    static const std::vector<uint8_t> halo = datakit::HaloObject().Bytes(), moon = datakit::MoonObject().Bytes();
+    std::vector<datakit::PackEntry> files{{"Maps/Fuzz", std::vector<uint8_t>(at, at + worldSize), 1},
+                                          {"Objects/sky/halo", halo, 3},
+                                          {"Objects/sky/moon", moon, 4}};
     if (withChunks)
         files.push_back({"Chunks/Fuzz_TileDefPool", std::vector<uint8_t>(at + worldSize, at + left), 2});
     kvfuzz::MountFiles(files);
@@ -42,6 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     offmatrixclone_idx = 0;
     filteraccessiblemap = 0;
     FreeQZWDKeptChunks();
+    FreeSkyCell(WorldSkyCell);
+    WorldSkyCell = nullptr;
     while (TexCount) DeleteTex(TexTable[TexCount - 1]);
     ResetMatrixGlobals();
     qzpk_close();

@@ -14,6 +14,7 @@
 #include "tools/datakit/Package.h"
 #include "tools/datakit/RulesText.h"
 #include "tools/datakit/SavedGame.h"
+#include "tools/datakit/Sky.h"
 #include "tools/datakit/Texture.h"
 #include "tools/datakit/UnitsFile.h"
 #include "tools/datakit/WayPoints.h"
@@ -223,11 +224,8 @@ void Worlds() {
     }
     std::vector<uint8_t> idx(16, 90);
     std::vector<WorldTexture> textures{{"grass", EngineTexture(2, 2, idx)}, {"{water", EngineTexture(2, 2, idx)}};
-    WorldSky sky;
-    sky.laterals.resize(2);
-    sky.starCount = 5;
-    sky.flare = "flares.sun";
-    sky.moon = "flares.moon";
+    // The sky of seven laterals that the sky drawing reads, its halo and moon beside the world file.
+    WorldSky sky = DaySky("sky.halo", "sky.moon", 5);
     WorldAUDef au;
     au.name = "EMA_Group";
     au.lists[0].push_back({"EMAJeep", 100, {1, 2, 3, 4, 5, 6}, std::vector<uint8_t>{9, 9}});
@@ -244,6 +242,11 @@ void Worlds() {
         w.Raw(9, {1, 2, 3, 4});
         Seed("world", "world" + std::to_string(version), WorldSeed(w.Bytes()));
     }
+    WorldFile skyOnly(102);
+    skyOnly.TileField(layer);
+    skyOnly.TileDefPool(defs);
+    skyOnly.Sky(sky);
+    Seed("world", "world102_sky", WorldSeed(skyOnly.Bytes()));
     WorldFile bare(102);
     bare.TileField(layer);
     Bytes chunkFile = TileDefPoolChunkFile(defs);

@@ -6,13 +6,16 @@
 #include <string>
 
 #include "ai/AUDef.h"
+#include "core/Config.h"
 #include "core/Memory.h"
+#include "render/Sky.h"
 #include "host/Fs.h"
 #include "objects/Units.h"
 #include "platform/Texture.h"
 #include "support/Fatal.h"
 #include "support/TempDir.h"
 #include "tools/datakit/Bytes.h"
+#include "tools/datakit/Sky.h"
 #include "tools/mkdemo/Demo.h"
 #include "world/Startup.h"
 #include "world/Terrain.h"
@@ -25,6 +28,12 @@ TEST(DemoIsland, TheIslandReadsBackWithItsPlaces) {
     kvtest::TempDir dir;
     const std::vector<uint8_t> bytes = mkdemo::DemoIslandWorld();
     ASSERT_TRUE(datakit::WriteFile(dir / "Maps/Ema01", bytes));
+    // The objects the island's sky loads (the demo's moon is textured; an untextured one reads alike).
+    ASSERT_TRUE(datakit::WriteFile(dir / "Objects/sky/halo", datakit::HaloObject().Bytes()));
+    ASSERT_TRUE(datakit::WriteFile(dir / "Objects/sky/moon", datakit::MoonObject().Bytes()));
+    char objRoot[kRootSize];
+    std::snprintf(objRoot, sizeof objRoot, "%s", OBJROOT);
+    std::snprintf(OBJROOT, sizeof OBJROOT, "Objects");
     const std::string old = std::filesystem::current_path().string();
     host::SetWorkingDirectory(dir.path().c_str());
     host::FlushDirectoryCache();
@@ -46,6 +55,9 @@ TEST(DemoIsland, TheIslandReadsBackWithItsPlaces) {
     EXPECT_STREQ(TexTable[0]->name, "grass");
     EXPECT_STREQ(TexTable[4]->name, "concrete");
     ASSERT_NE(FindQZWDChunk(kChunkSky, 0), nullptr);
+    // The sky has the eleven laterals the sky drawing reads.
+    ASSERT_NE(WorldSkyCell, nullptr);
+    EXPECT_EQ(WorldSkyCell->lateralCount, 11);
     EXPECT_NE(FindQZWDChunk(kChunkAUDef7, 1), nullptr);
     ASSERT_EQ(AUDefCount, 2);
     EXPECT_NE(NamedAUDef("EMA_TaskForce"), nullptr);
@@ -88,6 +100,9 @@ TEST(DemoIsland, TheIslandReadsBackWithItsPlaces) {
     FreeMatrix(CurrentMatrix);
     CurrentMatrix = nullptr;
     FreeQZWDKeptChunks();
+    FreeSkyCell(WorldSkyCell);
+    WorldSkyCell = nullptr;
+    std::snprintf(OBJROOT, sizeof OBJROOT, "%s", objRoot);
     while (AUDefCount > 0) DeleteAUDef(AUDefTable[0]);
     FreeUnit(jeeps[0]);
     FreeUnit(jeeps[1]);

@@ -61,7 +61,9 @@ public:
         datakit::MakeDirs(dir_ / "app/text");
         datakit::WritePathsFile(dir_ / "app/paths", roots);
         datakit::ConfigFile().write(dir_ / "Vexa.cfg");
-        datakit::WriteRulesText(dir_ / "app/rules", "perspective_textures 1;\nend\n");
+        // The viewports' level of detail comes from "lod_high".
+        datakit::WriteRulesText(dir_ / "app/rules",
+                                "perspective_textures 1;\nlod_high 300000 150000 90000 60000;\nend\n");
         for (const char* rel : {"app/rules_unit.txt", "app/rules_weapon.txt"}) {
             std::ifstream in(std::string(KV_SOURCE_DIR) + "/data/" + rel, std::ios::binary);
             std::string text(std::istreambuf_iterator<char>(in), {});
@@ -91,6 +93,8 @@ public:
         datakit::MakeDirs(dir_ / "Textures/flares");
         datakit::MakeDirs(dir_ / "Textures/specials");
         datakit::WriteFile(dir_ / "Textures/flares/sky", texture);
+        // The six lens-flare textures the level loads.
+        for (int n = 1; n <= 6; ++n) datakit::WriteFile(dir_ / ("Textures/flares/flare" + std::to_string(n)), texture);
         datakit::WriteFile(dir_ / "Textures/specials/noise", texture);
     }
     const TempDir& dir() const { return dir_; }
