@@ -25,7 +25,6 @@ uint8_t CaveFogColour[3] = {64, 64, 64};
 
 namespace {
 
-constexpr int32_t kTurn = 411774;
 constexpr int32_t kMeridianStep = 22876;
 constexpr int32_t kMeridianEnd = 411274;
 constexpr float kBandDepth = 0.99f;
