@@ -436,7 +436,10 @@ void CollectShadowFaces(construct* con) {
     const ObjectRoutineSet* set = RoutineSetFor(con->opacity == 255);
     ObjectPolyRoutine shadow = set ? set->routine[8] : nullptr;
     if (!shadow) return;
-    for (int i = 0; i < FaceCount; ++i) shadow(FaceList[i]);
+    for (int i = 0; i < FaceCount; ++i) {
+        FaceList[i]->alpha = CurrentOpacity;
+        shadow(FaceList[i]);
+    }
 }
 
 int32_t ProjectConstruct(construct* con, const SphereRecord* sphere, int16_t out[3]) {

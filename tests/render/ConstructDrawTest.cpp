@@ -25,6 +25,7 @@
 #include "render/TexStages.h"
 #include "render/Terrain.h"
 #include "render/View.h"
+#include "world/Terrain.h"
 #include "support/MemTrack.h"
 
 namespace {
@@ -617,6 +618,37 @@ TEST_F(ViewFixture, FaceAndBillboardLimitsDropWholeConstructs) {
         EXPECT_EQ(c->bboards[0]->camPos[2] == 3000, n < 32) << n;
         FreeConstruct(c);
     }
+}
+
+TEST_F(ViewFixture, ShadowsLieOnTheGroundWithTheLowerOpacity) {
+    kvtest::MemTrack mem;
+    const ObjectRoutineSet a = RecordingSet(RecordOpaque), b = RecordingSet(RecordTranslucent);
+    ObjectRoutines = &a;
+    ObjectRoutinesB = &b;
+    // Camera 20000 units up looking straight down; no terrain: the ground is at 0 (or the water).
+    SetView({0, 20000, 0}, {{32768, 0, 0, 0, 0, 32767, 0, -32767, 0}});
+    construct* c = kvtest::MakeObject(kvtest::MakeBox(100, 100, 100, 1, {1, 1, 1}), 0, 8000, 0);
+    SetConstructShadowGeom(c, kvtest::MakeGeom({kvtest::Point(-500, 0, -500), kvtest::Point(500, 0, -500),
+                                                kvtest::Point(500, 0, 500), kvtest::Point(-500, 0, 500)},
+                                               {FaceSpec{{0, 1, 2, 3}, 8, {200, 0, 0}, {0, 32767, 0}, nullptr, 0, false, {}}}));
+    struct {
+        uint8_t opacity, shadow, alpha;
+        char set;
+    } cases[] = {{255, 100, 100, 'A'}, {120, 200, 120, 'B'}, {120, 60, 60, 'B'}};
+    for (auto k : cases) {
+        c->opacity = k.opacity;
+        c->shadowOpacity = k.shadow;
+        AdvanceViewStamp();
+        Drawn.clear();
+        CollectShadowFaces(c);
+        ASSERT_EQ(Drawn.size(), 1u);
+        EXPECT_EQ(Drawn[0].first, k.set);
+        EXPECT_EQ(Drawn[0].second->alpha, k.alpha);
+        // Laid on the ground: 20000 units below the eye, whatever the construct's height.
+        EXPECT_NEAR(FaceVerts(Drawn[0].second)[0].point->view[2], 20000 - std::max(0, WaterLevelAt(0, 0) * 8), 2)
+            << "raised to the water";
+    }
+    FreeConstruct(c);
 }
 
 // ---- Billboards --------------------------------------------------------------------------------------
