@@ -73,8 +73,6 @@ void InstallProjectionEye() {
     SetProjectionEye(&eye);
 }
 
-void DrawSegment3D(const int32_t* /*from*/, const int32_t* /*to*/) {}
-
 namespace {
 
 // The main view's camera position for the sound effects; false while no main view is drawn.

@@ -23,8 +23,8 @@ int PointOutsideFrustum(const FixVec* p);
 // Installs this view state as the eye that ProjectWorldPoint looks through.
 void InstallProjectionEye();
 
-// Draws a 3D line between two world points (16.16) in the current view. Not drawn yet: the view loop's
-// line drawing is not built.
+// Draws a ribbon 3000 units wide between two world points (16.16) in the current view, clipped at the
+// near plane: dark blue along the points, grey along the far edge.
 void DrawSegment3D(const int32_t from[3], const int32_t to[3]);
 
 // ---- The rest of the current view, set by RenderView for each view ----------------------------------

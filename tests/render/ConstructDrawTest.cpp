@@ -870,6 +870,30 @@ TEST_F(ViewFixture, PolygonEmittersClipOnlyWhatCrossesTheNearPlane) {
     DrawCallCount = 0;
 }
 
+TEST_F(ViewFixture, SegmentsAreRibbonsAcrossTheirLongerAxis) {
+    // Mostly along z: the ribbon is 3000 units wide along x; mostly along x: along z.
+    SetView({0, 10000, 0}, {{32768, 0, 0, 0, 0, 32767, 0, -32767, 0}});  // looking straight down
+    const int32_t a[3] = {0, 0, -5000}, alongZ[3] = {1000, 0, 5000}, alongX[3] = {6000, 0, -4000};
+    Clear();
+    DrawCallCount = 0;
+    DrawSegment3D(a, alongZ);
+    EXPECT_EQ(DrawCallCount, 1.0f);
+    EXPECT_EQ(TmpFace2()->vertexCount, 4);
+    const GeomPoint* p0 = FaceVerts(TmpFace2())[0].point;
+    const GeomPoint* p1 = FaceVerts(TmpFace2())[1].point;
+    EXPECT_NEAR(p1->view[0] - p0->view[0], 3000 * FocalX / 1024, 2) << "offset along x";
+    EXPECT_NEAR(p1->view[1] - p0->view[1], 0, 2);
+    EXPECT_EQ(p0->lit[2], 64);
+    EXPECT_EQ(p1->lit[2], 32);
+    DrawSegment3D(a, alongX);
+    p0 = FaceVerts(TmpFace2())[0].point;
+    p1 = FaceVerts(TmpFace2())[1].point;
+    EXPECT_NEAR(p1->view[0] - p0->view[0], 0, 2);
+    EXPECT_NEAR(std::abs(p1->view[1] - p0->view[1]), 3000 * FocalY / 1024, 2) << "offset along z";
+    EXPECT_NE(LitPixels(), 0);
+    DrawCallCount = 0;
+}
+
 TEST_F(ViewFixture, TextureStagePresets) {
     Tex a{}, b{};
     a.surface = kvtest::CheckerSurface(8, 0xFFFFFFFF, 0xFF000000);
