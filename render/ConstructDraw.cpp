@@ -14,12 +14,18 @@
 #include "render/Terrain.h"
 #include "render/View.h"
 #include "render/Viewport.h"
+#include "ai/Clan.h"
+#include "hud/TFView.h"
+#include "objects/Units.h"
 #include "world/Construct.h"
+#include "world/ConstructPool.h"
+#include "world/Level.h"
 #include "world/Geom.h"
 #include "world/Terrain.h"
 
 uint8_t CurrentOpacity = 255;
 uint8_t ViewReflectionTint = 0;
+ConstructPool* VisibleUnitsPool = nullptr;
 
 namespace {
 
@@ -366,6 +372,10 @@ void DrawConstruct(construct* con, int32_t reflect, int32_t skipSubs) {
     if (BBoardCount > 1) SortBBoardsByDepth(BBoardList, 0, BBoardCount - 1);
     if (opaque) DrawFaceListOpaque(FaceList, FaceCount, BBoardList, BBoardCount);
     else DrawFaceListTranslucent(FaceList, FaceCount, BBoardList, BBoardCount);
+    // The tactical map lists the units it can see in the main view.
+    if (!skipSubs && VisibleUnitsPool && CurrentViewPort && CurrentViewPort == MainViewPort && !PlayerUnit && con->unit &&
+        !(PlayerTFView && con == PlayerTFView->current) && !(con->unit->klass & 0x2E0))
+        AppendToConstructPoolIfRoom(VisibleUnitsPool, con);
 }
 
 GeomFace* const* LastFaceList(int* count) {

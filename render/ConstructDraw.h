@@ -11,6 +11,7 @@ struct construct;
 struct GeomFace;
 struct bboard;
 struct SphereRecord;
+struct ConstructPool;
 
 // Draw-time limits: faces and billboards of one construct (with its sub-constructs).
 constexpr int kFaceListLimit = 3000;
@@ -18,6 +19,9 @@ constexpr int kBBoardListLimit = 32;
 
 // The opacity of what is being drawn (255 opaque, 1..254 translucent); the alpha routines read it.
 extern uint8_t CurrentOpacity;
+// The units drawn in the main view while the player drives no unit, for the tactical map (which makes
+// the pool; null until then). The view renderer empties it every frame.
+extern ConstructPool* VisibleUnitsPool;
 // The reflection tint byte of the current view's sky (blue added to reflected opaque constructs); 0
 // while the sky provides none.
 extern uint8_t ViewReflectionTint;

@@ -354,6 +354,7 @@ void RenderView(ViewPort* vp, int32_t) {
     InstallRenderRoutines(TopTileFieldPresent);
     if (DirectDrawPool) DirectDrawPool->count = 0;  // its entries carry no names
     ClearFlareList();
+    if (vp == MainViewPort && VisibleUnitsPool) VisibleUnitsPool->count = 0;  // its entries carry no names
     SetCurrentView(vp);
     DrawSky(ViewSkyCell);
     const int k = RoutineTableIndex();

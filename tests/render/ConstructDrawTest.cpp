@@ -26,6 +26,10 @@
 #include "render/Terrain.h"
 #include "render/View.h"
 #include "world/Terrain.h"
+#include "ai/Clan.h"
+#include "objects/Units.h"
+#include "render/Viewport.h"
+#include "world/ConstructPool.h"
 #include "support/MemTrack.h"
 
 namespace {
@@ -533,6 +537,42 @@ TEST_F(ViewFixture, ConstructsAreCulledLitCollectedAndDrawnBackToFront) {
     EXPECT_EQ(TransformConstruct(c, 0, 0), 1);
     ViewTarget = nullptr;
     FreeConstruct(c);
+}
+
+TEST_F(ViewFixture, TheMainViewListsTheUnitsItDrawsForTheTacticalMap) {
+    kvtest::MemTrack mem;
+    ConstructPool* pool = CreateConstructPool(8, "visible units test");
+    ConstructPool* savedPool = VisibleUnitsPool;
+    ViewPort* savedMain = MainViewPort;
+    ViewPort* savedCurrent = CurrentViewPort;
+    construct* savedPlayer = PlayerUnit;
+    ViewPort vp{};
+    VisibleUnitsPool = pool;
+    MainViewPort = CurrentViewPort = &vp;
+    PlayerUnit = nullptr;
+    Unit unit{};
+    construct* c = kvtest::MakeObject(kvtest::MakeBox(250, 250, 250, 1, {1, 1, 1}), 0, 0, 6000);
+    struct {
+        uint32_t klass;
+        bool skipSubs, mainView, listed;
+    } cases[] = {{0x4, false, true, true}, {0x20, false, true, false}, {0x200, false, true, false},
+                 {0x4, true, true, false}, {0x4, false, false, false}};
+    for (auto k : cases) {
+        pool->count = 0;
+        unit.klass = k.klass;
+        c->unit = &unit;
+        CurrentViewPort = k.mainView ? &vp : nullptr;
+        TransformConstruct(c, 0, 0);
+        DrawConstruct(c, 0, k.skipSubs ? 1 : 0);
+        EXPECT_EQ(pool->count, k.listed ? 1 : 0) << std::hex << k.klass;
+    }
+    c->unit = nullptr;
+    FreeConstruct(c);
+    VisibleUnitsPool = savedPool;
+    MainViewPort = savedMain;
+    CurrentViewPort = savedCurrent;
+    PlayerUnit = savedPlayer;
+    DeleteConstructPool(pool);
 }
 
 TEST_F(ViewFixture, BoxesAtOrBeforeTheNearPlaneAreCulled) {
