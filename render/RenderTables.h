@@ -43,7 +43,7 @@ struct SkyCorner;         // a projected corner of a textured sky layer
 struct SkyLayer;          // a textured sky layer
 struct GeomFace;          // a lit and projected object face (world/Geom.h)
 using ObjectFace = GeomFace;
-struct Construct;         // a placed object
+struct construct;         // a placed object
 struct Tex;               // an entry of the texture table
 struct Bitmap;            // an off-screen bitmap with its surface
 
@@ -57,7 +57,7 @@ using FlareFn = void (*)(int32_t x, int32_t y, int32_t half, int32_t unused, con
                          host::GfxSurface* texture);
 using StarFn = void (*)(const float* position, int32_t brightness);
 using FillRectFn = void (*)(const uint8_t* rgba, int32_t x0, int32_t y0, int32_t x1, int32_t y1);
-using UnitBracketFn = void (*)(Construct* unit, int16_t x, int16_t y, int32_t half);
+using UnitBracketFn = void (*)(construct* unit, int16_t x, int16_t y, int32_t half);
 using ThreatMarkerFn = void (*)(Tex* texture, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t s1,
                                 int32_t t1, int32_t s0, int32_t t0);
 using RadarMarkerFn = void (*)(Tex* texture, const uint8_t* rgba, const int16_t* corners);

@@ -106,7 +106,7 @@ void DrawFilledRect(const uint8_t* rgba, int32_t x0, int32_t y0, int32_t x1, int
     SetRS(RenderState::ZEnable, z);
 }
 
-void DrawUnitBrackets(Construct*, int16_t x, int16_t y, int32_t h) {
+void DrawUnitBrackets(construct*, int16_t x, int16_t y, int32_t h) {
     uint32_t z = ZOff();
     float L = float(x - h), B = float(y - h), R = float(x + h), T = float(y + h);
     float arm = float(h >> 1), tick = float(h >> 3);

@@ -20,7 +20,7 @@ void DrawFlareQuad(int32_t x, int32_t y, int32_t half, int32_t unused, const uin
                    host::GfxSurface* texture);
 void DrawStarPoint(const float* position, int32_t brightness);
 void DrawFilledRect(const uint8_t* rgba, int32_t x0, int32_t y0, int32_t x1, int32_t y1);
-void DrawUnitBrackets(Construct* unit, int16_t x, int16_t y, int32_t half);
+void DrawUnitBrackets(construct* unit, int16_t x, int16_t y, int32_t half);
 void DrawThreatMarker(Tex* texture, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t s1, int32_t t1,
                       int32_t s0, int32_t t0);
 void DrawRadarMarker(Tex* texture, const uint8_t* rgba, const int16_t* corners);

@@ -21,6 +21,10 @@
 #include "render/Weather.h"
 #include "render/ConstructDraw.h"
 #include "render/Deferred.h"
+#include "ai/Clan.h"
+#include "hud/TFView.h"
+#include "objects/UnitRecord.h"
+#include "world/Level.h"
 #include "world/ConstructPool.h"
 #include "world/Geom.h"
 #include "world/QZEvent.h"
@@ -124,6 +128,25 @@ void SetWaterColour() {
         if (e > 0) v += static_cast<int32_t>((int64_t(SunLight->colour[c]) * LevelWaterColour[c] * e) >> 16);
         ViewWaterColour[c] = static_cast<uint8_t>(v >= 255 ? 255 : v);
     }
+}
+
+// On the tactical map's 3D view (no player unit): brackets over the tactical units in view and, when
+// switched on, their aim lines.
+void DrawTacticalBrackets() {
+    if (PlayerUnit || !PlayerTFView || PlayerTFView->tacticalMap) return;
+    ConstructPool* pool = PlayerTFView->tacticalPool;
+    if (!pool || !pool->constructs) return;
+    for (int i = 0; i < pool->count; ++i) {
+        construct* c = pool->constructs[i];
+        if (!c || !(c->flags & 0x400)) continue;
+        int16_t at[3];
+        ProjectConstruct(c, &c->sphere, at);
+        if (UnitBracketRoutine) UnitBracketRoutine(c, at[0], at[1], at[2]);
+        c->flags &= ~0x400u;
+    }
+    if (PlayerTFView->aimLine)
+        for (int i = 0; i < pool->count; ++i)
+            if (pool->constructs[i]) DrawAimPointLine(pool->constructs[i]);
 }
 
 void SetFogColour() {
@@ -407,6 +430,7 @@ void RenderView(ViewPort* vp, int32_t) {
     if (TopTileFieldPresent) TraverseBoard(primary, secondary, reflection, DrawCellVariant3);
     else TraverseBoard(primary, secondary, reflection, DrawCellMain);
     SetRS(RenderState::FogEnable, 0);
+    DrawTacticalBrackets();
     if (weather_effects) DrawWeather(&ViewMatrix, &EyePos, vp);
     if (!TopTileFieldPresent) DrawFlares(ViewSkyCell);
     SetRS(RenderState::FogEnable, 1);

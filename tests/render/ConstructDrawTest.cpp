@@ -575,6 +575,27 @@ TEST_F(ViewFixture, TheMainViewListsTheUnitsItDrawsForTheTacticalMap) {
     DeleteConstructPool(pool);
 }
 
+TEST_F(ViewFixture, BoundingSpheresProjectToAPointAndASize) {
+    kvtest::MemTrack mem;
+    ViewPort* savedMain = MainViewPort;
+    MainViewPort = nullptr;  // the current view stands in for the main view
+    construct* c = kvtest::MakeObject(kvtest::MakeBox(10, 10, 10, 1, {1, 1, 1}), 4000, 0, 10000);
+    SphereRecord s{};
+    s.radius = 2000;
+    s.centre[1] = 500;  // 2000 world units up
+    int16_t out[3];
+    const int32_t size = ProjectConstruct(c, &s, out);
+    // x: 4000 * 80 / 10000 = 32 right of the centre; y: 2000 * 80 / 10000 = 16 up; size 2000 * 80 / 10000.
+    EXPECT_NEAR(out[0], 80 + 32, 1);
+    EXPECT_NEAR(out[1], 60 + 16, 1);
+    EXPECT_NEAR(size, 16, 1);
+    EXPECT_EQ(out[2], size);
+    c->pos[2] = 100000;  // beyond 32768 the other division form gives the same scale
+    EXPECT_NEAR(ProjectConstruct(c, &s, out), 2000 * 80 / 100000, 1);
+    FreeConstruct(c);
+    MainViewPort = savedMain;
+}
+
 TEST_F(ViewFixture, BoxesAtOrBeforeTheNearPlaneAreCulled) {
     kvtest::MemTrack mem;
     Geom* g = kvtest::MakeBox(10, 10, 10, 1, {200, 100, 50});

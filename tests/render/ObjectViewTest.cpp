@@ -11,6 +11,9 @@
 #include "render/ConstructDraw.h"
 #include "render/Deferred.h"
 #include "support/MemTrack.h"
+#include "ai/Clan.h"
+#include "hud/TFView.h"
+#include "world/Level.h"
 #include "world/ConstructPool.h"
 #include "world/QZEvent.h"
 
@@ -123,6 +126,32 @@ TEST(ObjectView, TranslucencyAndBillboardsMatchTheirReferencePicture) {
     v.scene.Draw();
     kvtest::ComparePicture("objects_blend_billboards", 160, 120, v.scene.Pixels());
     host::DeleteSurface(red);
+}
+
+TEST(ObjectView, TheTacticalViewBracketsItsUnitsInView) {
+    kvtest::MemTrack mem;
+    ObjectView v;
+    construct* near = v.Place(kvtest::MakeBox(1500, 1500, 1500, 1, {200, 200, 200}), 4.3, 3.5);
+    construct* far = v.Place(kvtest::MakeBox(1500, 1500, 1500, 1, {200, 200, 200}), 4.6, 3.5);
+    ConstructPool* tactical = CreateConstructPool(4, "tactical test");
+    AppendToConstructPool(tactical, near);
+    TFView view{};
+    view.tacticalPool = tactical;
+    TFView* savedView = PlayerTFView;
+    construct* savedPlayer = PlayerUnit;
+    PlayerTFView = &view;
+    PlayerUnit = nullptr;
+    v.scene.Draw();
+    // The bracketed unit's in-view flag is used up by its bracket; the other keeps it.
+    EXPECT_EQ(near->flags & 0x400, 0u);
+    EXPECT_NE(far->flags & 0x400, 0u);
+    // While the tactical map itself is shown, no brackets.
+    view.tacticalMap = 1;
+    v.scene.Draw();
+    EXPECT_NE(near->flags & 0x400, 0u);
+    PlayerTFView = savedView;
+    PlayerUnit = savedPlayer;
+    DeleteConstructPool(tactical);
 }
 
 }  // namespace
