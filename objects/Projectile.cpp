@@ -40,6 +40,12 @@ float FirstValue(const char* name) {
 construct* CreateProjectile(const ProjectileKind& kind, const char* directory) {
     // 1. A copy of the preloaded instance made from the same directory.
     if (construct* copy = ClonePreloaded(kind.itfc, directory)) return copy;
+    // The rules first: a missing one ends the program before anything is made.
+    char rule[64];
+    std::snprintf(rule, sizeof rule, "%s_scale", kind.name);
+    const float scale = FirstValue(rule);
+    std::snprintf(rule, sizeof rule, "%s_BSphereRadius", kind.name);
+    const float radius = FirstValue(rule);
     // 2.
     construct* con = CreateConstruct(0, 0);
     con->itfc = kind.itfc;
@@ -50,16 +56,11 @@ construct* CreateProjectile(const ProjectileKind& kind, const char* directory) {
     con->sampleCornerCount = 1;
     con->sampleCorners[0] = 0;
     // 4.
-    char rule[64];
-    std::snprintf(rule, sizeof rule, "%s_scale", kind.name);
-    const float scale = FirstValue(rule);
     Geom* g = LoadGeom(scale, directory ? directory : "", kind.geomName, nullptr);
     AllocBBoards(con, 1, 1);
     SetConstructGeoms(con, g, g, g, g);
     // 5.
     con->effectPhase = kProjectilePhase;
-    std::snprintf(rule, sizeof rule, "%s_BSphereRadius", kind.name);
-    const float radius = FirstValue(rule);
     std::memset(con->sphere.centre, 0, sizeof con->sphere.centre);
     con->sphere.radius = TruncateToInt32(radius);
     con->collisionClass = kProjectileCollisionClass;
