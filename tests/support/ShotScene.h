@@ -106,7 +106,7 @@ public:
         previous_ = std::filesystem::current_path().string();
         mkdemo::Context ctx{dir_.path(), sourceDir + "/data", false};
         datakit::WriteFile(dir_ / "Maps/Ema01", mkdemo::DemoIslandWorld());
-        ok_ = mkdemo::BuildCoreFiles(ctx) && mkdemo::BuildObjects(ctx) &&
+        ok_ = mkdemo::BuildCoreFiles(ctx) && mkdemo::BuildObjects(ctx) && mkdemo::BuildTextures(ctx) &&
               datakit::WriteRulesText(dir_ / "shotunit.txt", ShotUnitRules());
         host::SetWorkingDirectory(dir_.path().c_str());
         host::FlushDirectoryCache();
