@@ -8,12 +8,18 @@
 #include "core/Config.h"
 #include "core/Memory.h"
 #include "core/Package.h"
+#include "objects/Projectile.h"
 #include "objects/Units.h"
 #include "platform/Sound.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 
-ItfcProc PoolTypeItfcs[kPoolTypeCount] = {};
+// The types built so far, in PoolType order; the others stay null until their type exists.
+ItfcProc PoolTypeItfcs[kPoolTypeCount] = {
+    Bullet_itfc,  // Bullet
+    nullptr,      // BulletSplash
+    Shell_itfc,   // Shell
+};
 ItfcProc DeadBodyItfc = nullptr;
 
 const char* const PoolTypeNames[kPoolTypeCount] = {

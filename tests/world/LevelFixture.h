@@ -61,9 +61,12 @@ public:
         datakit::MakeDirs(dir_ / "app/text");
         datakit::WritePathsFile(dir_ / "app/paths", roots);
         datakit::ConfigFile().write(dir_ / "Vexa.cfg");
-        // The viewports' level of detail comes from "lod_high".
+        // The viewports' level of detail comes from "lod_high"; the projectiles of the shared pools need
+        // their rules.
         datakit::WriteRulesText(dir_ / "app/rules",
-                                "perspective_textures 1;\nlod_high 300000 150000 90000 60000;\nend\n");
+                                "perspective_textures 1;\nlod_high 300000 150000 90000 60000;\n"
+                                "Bullet_scale 8192;\nBullet_BSphereRadius 2000;\n"
+                                "Shell_scale 8192;\nShell_BSphereRadius 3000;\nend\n");
         for (const char* rel : {"app/rules_unit.txt", "app/rules_weapon.txt"}) {
             std::ifstream in(std::string(KV_SOURCE_DIR) + "/data/" + rel, std::ios::binary);
             std::string text(std::istreambuf_iterator<char>(in), {});
@@ -86,6 +89,11 @@ public:
         datakit::MakeDirs(dir_ / "Objects/misc");
         datakit::WriteFile(dir_ / "Objects/misc/dummy",
                            datakit::BoxObject(0.5f, 0.5f, 0.5f, {128, 128, 128}).Bytes());
+        // The projectiles the shared pools make.
+        datakit::MakeDirs(dir_ / "Objects/weapons");
+        for (const char* name : {"bullet", "shell"})
+            datakit::WriteFile(dir_ / ("Objects/weapons/" + std::string(name)),
+                               datakit::BoxObject(0.05f, 0.05f, 0.05f, {150, 150, 160}).Bytes());
         const std::vector<uint8_t> texture = Texture();
         datakit::WriteTexAnimFolder(dir_ / "TexAnims/water1", {texture, texture});
         datakit::WriteTexAnimFolder(dir_ / "TexAnims/waterspecular1", {texture});

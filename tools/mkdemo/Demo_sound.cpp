@@ -194,6 +194,12 @@ bool BuildSound(const Context& ctx) {
               Wave(ctx, "engine_hover.wav", Hum(80, 160, 0.6, 20), 0.5) &&
               Wave(ctx, "surf.wav", Burst(3.0, 0.9, 0, 21), 0.4) && Wave(ctx, "wind.wav", Burst(3.0, 0.98, 0, 22), 0.6);
     if (!ok) return false;
+    // Guns and the strike of their rounds: a short crack, a heavy boom, a ricochet and a dull thud.
+    ok = Wave(ctx, "gunfire.wav", Burst(0.12, 0.5, 60, 41), 0.7) &&
+         Wave(ctx, "cannon.wav", Mix(Burst(0.5, 0.9, 10, 42), Tone(0.3, 90, 50, 5)), 0.9) &&
+         Wave(ctx, "ricochet.wav", Mix(Burst(0.06, 0.2, 80, 43), Tone(0.25, 2600, 1400, 4, 0.4)), 0.5) &&
+         Wave(ctx, "thud.wav", Mix(Burst(0.3, 0.8, 12, 44), Tone(0.2, 120, 60, 5)), 0.7);
+    if (!ok) return false;
     // The menus: the click of a button, list or image, and the two swooshes around a screen change.
     ok = Wave(ctx, "mclick.wav", Mix(Burst(0.02, 0.1, 200, 31), Tone(0.04, 2400, 2000, 60)), 0.5) &&
          Wave(ctx, "swoosh_out.wav", Burst(0.35, 0.9, 6, 32), 0.4) &&

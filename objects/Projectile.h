@@ -1,0 +1,75 @@
+// The projectile family: the frame that projectiles (bullets, shells, grenades, capsules) and the
+// short-lived effects they leave share, and its two plainest members, Bullet and Shell.
+//
+// Members live in the shared pools (objects/SharedPools.h), made once per level. A launcher or spawner
+// takes a free one (NextFreeInConstructPool), queues it busy at level 0, activates and places it; a
+// weapon then calls LAUNCH with a LaunchRecord (vehicles/modules/PjtThrower.h). Its TICK moves it, tests
+// terrain, water and what the collision pass put into its first hit slot, classifies the hit, plays the
+// hit sound, spawns the impact effect and returns the construct to its pool. Nothing is allocated or
+// freed while a level runs. All projectiles share collision class 1, so they never strike each other,
+// and the collision pass never pairs one with its owner.
+//
+// A struck unit reads the projectile through GETDAMAGE (the impact bytes) and GETSTATE (0: a projectile
+// keeps no state) in its own TICK and applies the damage through ApplyHitToUnit (objects/UnitTick.h).
+#pragma once
+
+#include <cstdint>
+
+#include "objects/Itfc.h"
+#include "objects/SharedPools.h"
+#include "platform/Sound.h"
+
+struct construct;
+
+// Hit kinds of one tick's hit test.
+enum : int {
+    kHitNone = 0,
+    kHitStructure = 1,  // a struck construct without shield (or one that keeps no state)
+    kHitShield = 2,     // a struck construct whose shield word is not 0
+    kHitGround = 3,     // the terrain test found ground and no construct
+    kHitWater = 4,      // the terrain test found the point under water
+};
+
+constexpr uint8_t kProjectileCollisionClass = 1;
+constexpr int32_t kProjectilePhase = 255;
+
+// The type data block of Bullet and Shell.
+struct ProjectileBlock {
+    DamageRecord impact;  // physical, shield, structure (GETDAMAGE), from the LaunchRecord
+    uint8_t pad;
+    int32_t speed;      // world units per tick along the forward row
+    int32_t range;      // distance after which it expires
+    int32_t travelled;  // since LAUNCH
+    SoundDesc groundSound;     // "<type>_FX_HitGround"
+    SoundDesc waterSound;      // "<type>_FX_HitWater"
+    SoundDesc structureSound;  // "<type>_FX_HitStructure"
+};
+
+// The dispatchers (their GETNAME: "Bullet", "Shell").
+uintptr_t Bullet_itfc(construct* con, ItfcMethod method, uintptr_t arg);
+uintptr_t Shell_itfc(construct* con, ItfcMethod method, uintptr_t arg);
+
+// What one tick's hit test found.
+struct ProjectileHit {
+    int kind;      // kHitNone .. kHitWater
+    int expired;   // a hit ends the flight
+    int shake;     // a construct was named by the terrain test, the ground was struck, or the slot held an
+                   // element that takes hits
+};
+
+// The hit test of the frame, terrain part then hit-slot part: terrain and water at the position (a static
+// found there gets HIT), then the first hit slot (an element with flag 0x1 gets HIT; the slot is
+// cleared). A struck construct is classified by its GETSTATE shield word; one whose GETSTATE answers 0 is
+// a structure hit.
+ProjectileHit ProjectileHitTest(construct* con);
+// Plays a hit sound once at the construct's position (a zero descriptor plays nothing).
+void PlayProjectileHitSound(const construct* con, SoundDesc* desc);
+// Spawning an effect: a free construct of the pool, queued busy at level 0, activated and placed at the
+// spawner with its orientation; null when the pool is missing or has none free. The caller writes the
+// countdown and phase.
+construct* SpawnEffect(const construct* spawner, SharedPoolId pool);
+// The return to the pool: leaves its busy pool at the next event flush and is deactivated at once.
+void ReturnToPool(construct* con);
+// The count of a projectile's step toward its range: its speed, at least 1, so a projectile that moves
+// nothing still runs out of range.
+int32_t ProjectileRangeStep(int32_t speed);
