@@ -115,6 +115,29 @@ TEST_F(DemoLevel, MethodsAnswerAsTheFrameSaysAndOthersAreUnknown) {
     }
 }
 
+// The cockpit model is drawn at the inside view with the body's orientation; its warning lights show
+// the unit record's targeted-by and missile counts.
+TEST_F(DemoLevel, TheOverlaySetsTheCockpitWarningsFromTheUnitRecord) {
+    construct* c = UnitsOf("EMA_TaskForce")[0];
+    EMAJeepBlock* b = JB(c);
+    const struct {
+        int32_t targetedBy, missiles;
+        uint32_t tick;
+        int32_t lock, missile;
+    } cases[] = {{0, 0, 5, 0, 0}, {1, 0, 0, 248, 0}, {2, 0, 40, 64, 0}, {0, 3, 7, 0, 255}};
+    for (const auto& k : cases) {
+        b->head.unit.targetedBy = k.targetedBy;
+        b->head.unit.missileCount = k.missiles;
+        FrameCounter = k.tick;
+        EXPECT_EQ(CallItfc(c, ItfcMethod::DRAWOVERLAY, 0), 0u);
+        EXPECT_EQ(*b->head.lockWarning, k.lock) << k.tick;
+        EXPECT_EQ(*b->head.missileWarning, k.missile) << k.tick;
+        EXPECT_EQ(std::memcmp(b->head.cockpit->pos, b->head.unit.insidePos, sizeof b->head.unit.insidePos), 0);
+        EXPECT_EQ(std::memcmp(b->head.cockpit->orient, c->orient, sizeof c->orient), 0);
+    }
+    b->head.unit.targetedBy = b->head.unit.missileCount = 0;
+}
+
 TEST_F(DemoLevel, GetAndSetItfcDataCarryTheStateInAPointerFreeFormAndKeepTheOwnCockpit) {
     construct* a = UnitsOf("EMA_TaskForce")[0];
     construct* b = UnitsOf("EMA_TaskForce")[1];

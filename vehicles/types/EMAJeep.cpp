@@ -163,13 +163,17 @@ uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
             ai->weaponPresent[0] = 1;
             return 1;
         }
+        case ItfcMethod::DRAWOVERLAY: {
+            EMAJeepBlock* b = Block(con);
+            DrawPartAt(b->head.cockpit, con->orient, &b->head.unit, b->head.lockWarning, b->head.missileWarning);
+            return 0;
+        }
         case ItfcMethod::GETTURRETPOS:
             return reinterpret_cast<uintptr_t>(con->subs[0]->pos);
         case ItfcMethod::GETTURRETMATRIX:
             return reinterpret_cast<uintptr_t>(con->subs[0]->orient);
         case ItfcMethod::STEERAI:
         case ItfcMethod::VIEWINSIDE:
-        case ItfcMethod::DRAWOVERLAY:
         case ItfcMethod::VIEWOUTSIDE:
         case ItfcMethod::GETGAUGES:
         case ItfcMethod::GETTURRETYAW:
