@@ -32,6 +32,7 @@ constexpr int kPartJoint = 7;
 
 // Key bits of the control record that the vehicle types read (the bit is the pilot binding's index).
 constexpr int kKeyThrust1 = static_cast<int>(PilotKey::THRUST1);
+constexpr int kKeyThrust2 = static_cast<int>(PilotKey::THRUST2);
 constexpr int kKeyAscend = static_cast<int>(PilotKey::ASCEND);
 constexpr int kKeyFire1 = static_cast<int>(PilotKey::FIRE1);
 constexpr int kKeyFire2 = static_cast<int>(PilotKey::FIRE2);
