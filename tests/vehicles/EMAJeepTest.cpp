@@ -12,6 +12,8 @@
 #include "objects/SharedPools.h"
 #include "objects/UnitRecord.h"
 #include "objects/UnitShare.h"
+#include "hud/TFView.h"
+#include "render/Viewport.h"
 #include "support/DebugCapture.h"
 #include "vehicles/DemoLevel.h"
 #include "vehicles/types/EMAJeep.h"
@@ -139,6 +141,36 @@ TEST_F(DemoLevel, TheOverlaySetsTheCockpitWarningsFromTheUnitRecord) {
     b->head.unit.targetedBy = b->head.unit.missileCount = 0;
 }
 
+// Each view answers its own: inside, the turret takes its cockpit limits and the player view is told it
+// looks from inside; outside and on release, the normal limits and an outside player view.
+TEST_F(DemoLevel, InsideAndOutsideViewsEachReportTheirOwnView) {
+    construct* c = UnitsOf("EMA_TaskForce")[0];
+    EMAJeepBlock* b = JB(c);
+    ViewPort vp{};
+    ViewPort* savedMain = MainViewPort;
+    MainViewPort = &vp;
+    TFView view{};
+    TFView* saved = PlayerTFView;
+    PlayerTFView = &view;
+    const struct {
+        ItfcMethod method;
+        uint8_t inside;
+    } steps[] = {{ItfcMethod::VIEWINSIDE, 1}, {ItfcMethod::VIEWOUTSIDE, 0}, {ItfcMethod::VIEWINSIDE, 1},
+                 {ItfcMethod::VIEWRELEASE, 0}};
+    for (const auto& st : steps) {
+        EXPECT_EQ(CallItfc(c, st.method, reinterpret_cast<uintptr_t>(&vp)), 0u);
+        EXPECT_EQ(view.insideView, st.inside) << static_cast<int>(st.method);
+        EXPECT_EQ(b->turret.cockpitLimits, st.inside) << static_cast<int>(st.method);
+    }
+    // Another viewport leaves the unit's own state alone.
+    ViewPort other{};
+    CallItfc(c, ItfcMethod::VIEWINSIDE, reinterpret_cast<uintptr_t>(&other));
+    EXPECT_EQ(view.insideView, 0);
+    EXPECT_EQ(b->turret.cockpitLimits, 0);
+    PlayerTFView = saved;
+    MainViewPort = savedMain;
+}
+
 TEST_F(DemoLevel, GetAndSetItfcDataCarryTheStateInAPointerFreeFormAndKeepTheOwnCockpit) {
     construct* a = UnitsOf("EMA_TaskForce")[0];
     construct* b = UnitsOf("EMA_TaskForce")[1];
@@ -225,6 +257,27 @@ TEST_F(DemoLevel, SelfDestructKillsOnlyWhileRecordingAndTheDeadJeepLeavesTheWorl
     EXPECT_TRUE(me->flags & kConstructPlaced);
     const OwnedConstructs& owned = JB(me)->head.unit.owned;
     for (int i = 0; i < owned.count; ++i) EXPECT_TRUE(owned.list[i]->flags & kConBusy) << i;
+    // Its wreck stands where it died.
+    ASSERT_EQ(DeadBodyPool->count, 1);
+    EXPECT_EQ(std::memcmp(DeadBodyPool->constructs[0]->pos, me->pos, sizeof me->pos), 0);
+}
+
+// With 40 wrecks standing, a dying jeep leaves none and simply stops.
+TEST_F(DemoLevel, AFullDeadBodyPoolLeavesNoWreck) {
+    std::vector<construct*> fillers;
+    while (DeadBodyPool->count < DeadBodyPool->capacity) {
+        fillers.push_back(CreateConstruct(1, 0));
+        AppendToConstructPool(DeadBodyPool, fillers.back());
+    }
+    construct* me = UnitsOf("GA_Outpost")[0];
+    JB(me)->head.state.structure = 0;
+    WorldTick(2, 1);
+    EXPECT_EQ(JB(me)->head.dead, 1u);
+    EXPECT_EQ(DeadBodyPool->count, DeadBodyPool->capacity);
+    for (construct* f : fillers) {
+        RemoveFromConstructPool(DeadBodyPool, f);
+        FreeConstruct(f);
+    }
 }
 
 TEST_F(DemoLevel, StrengthScalesShieldAndEnergyAndRecoveryStopsAtTheMaximum) {

@@ -6,6 +6,9 @@
 #include <cstdint>
 
 #include "objects/Itfc.h"
+#include "vehicles/modules/SensorTip.h"
+#include "vehicles/modules/UnitLighting.h"
+#include "vehicles/modules/WeaponTurret.h"
 #include "vehicles/types/VehicleFrame.h"
 
 struct construct;
@@ -13,6 +16,9 @@ struct construct;
 // The jeep's type data block: the common head, the modules, the object directory last.
 struct EMAJeepBlock {
     VehicleHead head;
+    UnitLighting lighting;
+    WeaponTurret turret;
+    SensorTip sensor;
     char directory[kVehicleDirectorySize];
 };
 

@@ -73,9 +73,6 @@ uintptr_t VehicleSavedBlock(const VehicleHead* head, const char* typeName, uintp
 // SETITFCDATA: the head takes a saved form over as a state copy does.
 void VehicleRestoreSaved(VehicleHead* head, const void* block);
 
-// The wreck type's dispatcher; null while there is no wreck type (no wreck is preloaded or left).
-ItfcProc WreckItfc();
-
 // The level word of a billboard (light or halo intensity, or an animation counter).
 int32_t* BBoardLevelWord(bboard* board);
 // The level word of the construct's billboard of that name; fatal when missing.
