@@ -1,6 +1,6 @@
 // EMAJeep: the four-wheeled jeep (see EMAJeep.h), built on the vehicle frame: wheel drive, weapon turret
-// on the "top" part, one projectile thrower, unit lighting and the sensor tip. The drive and the gun are
-// wired in as their modules arrive: until then the jeep stands where it is placed and does not fire.
+// on the "top" part, one projectile thrower, unit lighting and the sensor tip. The gun is wired in when
+// the projectile thrower arrives: until then the jeep does not fire.
 #include "vehicles/types/EMAJeep.h"
 
 #include <cstring>
@@ -19,7 +19,6 @@
 #include "objects/UnitTick.h"
 #include "objects/Units.h"
 #include "render/Viewport.h"
-#include "world/Player.h"
 #include "world/Construct.h"
 #include "world/Geom.h"
 #include "world/Level.h"
@@ -59,6 +58,7 @@ void Unplace(construct* con) {
     UnitLighting_free(&b->lighting);
     SensorTip_release(&b->sensor);
     Turret_release(&b->turret);
+    WheelDrive_release(&b->drive);
     VehicleEndUnplace(con);
 }
 
@@ -73,6 +73,8 @@ void Place(construct* con, const PlacementRecord* place) {
     AddToTypePools(con);
     InitUnitShare(con, &h->unit, scale);
     WeaponTurret_init(&b->turret, 0, con, top, top);
+    WheelDrive_init(&b->drive, con, 0, NamedBBoardLevel(con, "rearlight"), NamedBBoardLevel(con, "rearhalo1"),
+                    NamedBBoardLevel(con, "rearhalo2"), nullptr, nullptr, nullptr, &h->state.energy);
     std::memset(h->look, 0, sizeof h->look);
     h->stealthMode = 0;
     h->dead = 0;
@@ -99,7 +101,7 @@ void PlaceParts(construct* con) {
     EMAJeepBlock* b = Block(con);
     construct* top = con->subs[0];
     for (int i = 1; i <= 2; ++i)
-        VehiclePlacePart(con, con->subs[i], -kQuarterTurn, kQuarterTurn);
+        VehiclePlacePart(con, con->subs[i], b->drive.wheelLock - kQuarterTurn, kQuarterTurn);
     VehiclePlacePart(con, top, b->turret.yaw, b->turret.pitch);
     VehicleSetViews(con, &b->head, top->orient);
 }
@@ -115,11 +117,20 @@ void AliveStep(construct* con, TickInput* in, int k) {
         Turret_playerAim(&b->turret, PlayerTFView, &b->sensor, previous, current, &h->look[0], &h->look[1], rec, k);
     else
         Turret_aim(&b->turret, current.axes[kAxisYaw], current.axes[kAxisPitch], &h->look[0], &h->look[1], rec, k);
+    int16_t steer = static_cast<int16_t>(h->look[2]);
+    WheelDrive_update(&b->drive, current.axes[kAxisSteer], &steer, rec, k, &current);
+    h->look[2] = steer;
     TickUnitShare(con, rec, k, previous, current);
+    // The wheels roll: the tyre-track board and both wheels' billboards follow the wheel angle.
+    const int32_t roll = b->drive.wheelAngle >> 3;
+    *NamedBBoardLevel(con, "rearchain") = roll;
+    con->subs[1]->effectPhase = roll;
+    con->subs[2]->effectPhase = roll;
     if (InputKeyDown(current, kKeyCenterTorso)) b->turret.recenterYaw = b->turret.recenterPitch = 1;
     if (InputKeyDown(current, kKeySelfDestruct) && RecordReplayActive) h->state.structure = 0;
-    VehicleStealthToggle(con, h, in, 0);
-    const uint8_t engineOff = 0;
+    if (VehicleStealthToggle(con, h, in, b->drive.g.soundState))
+        WheelDrive_setMode(&b->drive.g, static_cast<int>(h->stealthMode));
+    const uint8_t engineOff = b->drive.g.engineOff ? 1 : 0;
     if (rec->stateFlag != engineOff) {
         SetUnitStateFlag(con, rec, engineOff);
         UnitLighting_switch(&b->lighting, static_cast<int32_t>(h->stealthMode));
@@ -140,6 +151,7 @@ void Die(construct* con) {
     VehicleLeaveWreck(con, b->directory);
     UnitLighting_off(&b->lighting);
     Turret_stopSound(&b->turret);
+    WheelDrive_stopSound(&b->drive.g);
     SensorTip_clear(&b->sensor);
 }
 
@@ -147,7 +159,7 @@ void Tick(construct* con, TickInput* in) {
     EMAJeepBlock* b = Block(con);
     const int k = con->busyLevel;
     UpdateSpotEffects(con);
-    VehicleApplyHits(con, &b->head);
+    for (int jolts = VehicleApplyHits(con, &b->head); jolts > 0; --jolts) WheelDrive_jolt(&b->drive.g);
     VehicleCountdowns(&b->head, k);
     if (b->head.state.structure > 0)
         AliveStep(con, in, k);
@@ -166,6 +178,7 @@ void SteerAI(construct* con, ControlInput* in) {
     in->axes[kAxisSteer] = static_cast<int16_t>(h->look[2]);
     if (rec->driveMode != h->stealthMode && (FrameCounter & 32)) SetInputKey(in, kKeyStealth, true);
     ReleaseUnitTarget(con, rec, nullptr);
+    WheelDrive_steerAI(&b->drive, in, rec, k, &rec->detect);
     const bool target = rec->target && !(rec->detect.flags & 0x20);
     if (target) {
         Turret_aimAtUnit(&b->turret, in, rec, k);
@@ -192,6 +205,7 @@ void View(construct* con, ViewPort* vp, int inside) {
     (void)rec;
     if (vp != MainViewPort) return;
     Turret_setAltLimits(&b->turret, inside);
+    ChainDrive_engineView(&b->drive.g, inside);
     SensorTip_notify(&b->sensor, static_cast<uintptr_t>(inside));
     SetUnitViewFlag(PlayerTFView, inside);
 }
@@ -200,6 +214,7 @@ void ViewRelease(construct* con, ViewPort* vp) {
     if (vp != MainViewPort) return;
     EMAJeepBlock* b = Block(con);
     Turret_setAltLimits(&b->turret, 0);
+    ChainDrive_engineView(&b->drive.g, 0);
     SensorTip_notify(&b->sensor, 0);
     SetUnitViewFlag(PlayerTFView, 0);
 }
@@ -223,6 +238,7 @@ void DrawViewMarks(construct* con) {
 
 void UpdateAIUnit(construct* con, AIUnitRecord* ai) {
     EMAJeepBlock* b = Block(con);
+    ChainDrive_status(&b->drive.g, ai);
     Turret_status(&b->turret, ai->weapon[0]);
     ai->weaponPresent[0] = 1;
 }
@@ -281,12 +297,19 @@ uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
         }
         case ItfcMethod::GETUNIT:
             return reinterpret_cast<uintptr_t>(con->itfcData);
+        case ItfcMethod::GETGAUGES: {
+            const WheelDrive& d = Block(con)->drive;
+            *reinterpret_cast<int32_t*>(arg) = d.g.speedConstraint[1];
+            return static_cast<uintptr_t>(static_cast<uint32_t>(d.speed));
+        }
         case ItfcMethod::GETGAUGES2:
             return 0;
         case ItfcMethod::GETTURRETYAW:
             return static_cast<uintptr_t>(static_cast<uint32_t>(Block(con)->turret.yaw));
         case ItfcMethod::GETTURRETPITCH:
             return static_cast<uintptr_t>(static_cast<uint32_t>(Block(con)->turret.pitch));
+        case ItfcMethod::GETACCESSTYPE:
+            return static_cast<uintptr_t>(static_cast<uint32_t>(Block(con)->drive.accessType));
         case ItfcMethod::PLAYERENTER:
             PlayerEnter(con);
             return 0;
@@ -300,6 +323,9 @@ uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
             return VehicleSavedBlock(&Block(con)->head, kName, arg);
         case ItfcMethod::SETITFCDATA:
             VehicleRestoreSaved(&Block(con)->head, reinterpret_cast<const void*>(arg));
+            return 0;
+        case ItfcMethod::GETTHROTTLE:
+            *reinterpret_cast<int32_t*>(arg) = Block(con)->drive.aiSpeed;
             return 0;
         case ItfcMethod::UPDATEAIUNIT:
             UpdateAIUnit(con, reinterpret_cast<AIUnitRecord*>(arg));
@@ -322,17 +348,16 @@ uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
             if (b->head.unit.stateFlag == 0) DrawUnitCrosshairAt(&b->head.unit, b->sensor.end, 255);
             return 0;
         }
+        case ItfcMethod::GROUNDCHANGED:
+            WheelDrive_wake(&Block(con)->drive.g);
+            return 0;
+        case ItfcMethod::GETDRIVEFLAG:
+            return static_cast<uintptr_t>(static_cast<uint32_t>(Block(con)->drive.g.rest));
         case ItfcMethod::MANUALCONTROL: {
             WeaponTurret& t = Block(con)->turret;
             t.recenterYaw = t.recenterPitch = 1;
             return 0;
         }
-        case ItfcMethod::GETGAUGES:
-        case ItfcMethod::GETACCESSTYPE:
-        case ItfcMethod::GETTHROTTLE:
-        case ItfcMethod::GROUNDCHANGED:
-        case ItfcMethod::GETDRIVEFLAG:
-            return 0;
         case ItfcMethod::ATTACH:
         case ItfcMethod::HIT:
         case ItfcMethod::SETPARAMS:

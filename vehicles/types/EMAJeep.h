@@ -9,6 +9,7 @@
 #include "vehicles/modules/SensorTip.h"
 #include "vehicles/modules/UnitLighting.h"
 #include "vehicles/modules/WeaponTurret.h"
+#include "vehicles/modules/WheelDrive.h"
 #include "vehicles/types/VehicleFrame.h"
 
 struct construct;
@@ -18,6 +19,7 @@ struct EMAJeepBlock {
     VehicleHead head;
     UnitLighting lighting;
     WeaponTurret turret;
+    WheelDrive drive;
     SensorTip sensor;
     char directory[kVehicleDirectorySize];
 };
