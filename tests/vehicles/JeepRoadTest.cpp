@@ -1,4 +1,4 @@
-// The jeep on the demo island under scripted control records: it drives, turns, is shot to death
+// The jeep on the demo island under scripted control records: it drives, turns, fires, is shot to death
 // and leaves a wreck that settles; an AI jeep drives to its aim point by itself.
 #include <gtest/gtest.h>
 
@@ -82,6 +82,15 @@ TEST_F(JeepRoad, SteeringWhileDrivingTurnsTheJeepAndItsFrontWheels) {
     EXPECT_GT(turned, 20.0);
 }
 
+TEST_F(JeepRoad, HoldingFireShootsAtTheGunsPace) {
+    const int32_t ammo = JB(jeep_)->weapon0.ammo;
+    Run(120, Keys({kKeyFire1}));
+    const int32_t shots = ammo - JB(jeep_)->weapon0.ammo;
+    // One shot every 12 ticks.
+    EXPECT_GE(shots, 9);
+    EXPECT_LE(shots, 11);
+}
+
 // Shot by G.A. until its structure is gone: the jeep dies once, leaves a wreck from the "deadbody" pool at
 // its place, and the wreck comes to rest on the ground.
 TEST_F(JeepRoad, ShotToDeathItLeavesAWreckThatSettles) {
@@ -146,6 +155,7 @@ TEST_F(JeepRoad, MethodsAnswerFromTheModules) {
     AIUnitRecord ai{};
     EXPECT_EQ(CallItfc(jeep_, ItfcMethod::UPDATEAIUNIT, reinterpret_cast<uintptr_t>(&ai)), 1u);
     EXPECT_EQ(ai.weaponPresent[0], 1);
+    EXPECT_EQ(static_cast<int32_t>(ai.weapon[0][kAIWeaponAmmoWord]), b->weapon0.ammo);
     EXPECT_EQ(CallItfc(jeep_, ItfcMethod::PLAYERENTER), 0u);
     EXPECT_EQ(b->sensor.active, 1);
     EXPECT_EQ(CallItfc(jeep_, ItfcMethod::PLAYERLEAVE), 0u);
@@ -153,7 +163,7 @@ TEST_F(JeepRoad, MethodsAnswerFromTheModules) {
 }
 
 // The stealth key toggles once per press; the drive runs the engine down and then the unit counts as in
-// stealth. Accelerating ends the stealth mode.
+// stealth: it does not fire. Accelerating ends the stealth mode.
 TEST_F(JeepRoad, StealthStopsTheEngineAndTheGunAndThrottleEndsIt) {
     EMAJeepBlock* b = JB(jeep_);
     Run(30, Keys({kKeyStealth}));
@@ -161,6 +171,9 @@ TEST_F(JeepRoad, StealthStopsTheEngineAndTheGunAndThrottleEndsIt) {
     EXPECT_EQ(b->head.unit.driveMode, 1);
     Run(300, ControlInput{});
     EXPECT_EQ(b->head.unit.stateFlag, 1);
+    const int32_t ammo = b->weapon0.ammo;
+    Run(60, Keys({kKeyFire1}));
+    EXPECT_EQ(b->weapon0.ammo, ammo);
     Run(4, Keys({kKeyThrust1}));
     EXPECT_EQ(b->head.stealthMode, 0u);
     Run(300, ControlInput{});

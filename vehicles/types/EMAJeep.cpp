@@ -1,6 +1,5 @@
 // EMAJeep: the four-wheeled jeep (see EMAJeep.h), built on the vehicle frame: wheel drive, weapon turret
-// on the "top" part, one projectile thrower, unit lighting and the sensor tip. The gun is wired in when
-// the projectile thrower arrives: until then the jeep does not fire.
+// on the "top" part, one projectile thrower, unit lighting and the sensor tip.
 #include "vehicles/types/EMAJeep.h"
 
 #include <cstring>
@@ -59,6 +58,7 @@ void Unplace(construct* con) {
     SensorTip_release(&b->sensor);
     Turret_release(&b->turret);
     WheelDrive_release(&b->drive);
+    PjtThrower_free(&b->weapon0);
     VehicleEndUnplace(con);
 }
 
@@ -80,6 +80,7 @@ void Place(construct* con, const PlacementRecord* place) {
     h->dead = 0;
     VehicleReadCombatRules(con, h, place);
     VehicleFindWarnings(h);
+    PjtThrower_init(&b->weapon0, con, top, 0, 1.0f);
     // The lights shine from between the two front halos (billboard positions are quarter units).
     const bboard* halo2 = NamedBBoard(con, "fronthalo2");
     const bboard* halo1 = NamedBBoard(con, "fronthalo1");
@@ -138,6 +139,8 @@ void AliveStep(construct* con, TickInput* in, int k) {
         if (engineOff == 1) SensorTip_clear(&b->sensor);
     }
     UnitLighting_update(&b->lighting, current, previous, rec, k);
+    if (rec->stateFlag == 0 && InputKeyDown(current, kKeyFire1)) PjtThrower_fire(&b->weapon0, nullptr, rec->velocity);
+    PjtThrower_tick(&b->weapon0, 1 << k);
     UpdateConstructVelocity(con, rec);
     PlaceParts(con);
     SensorTip_update(&b->sensor);
@@ -181,7 +184,10 @@ void SteerAI(construct* con, ControlInput* in) {
     WheelDrive_steerAI(&b->drive, in, rec, k, &rec->detect);
     const bool target = rec->target && !(rec->detect.flags & 0x20);
     if (target) {
+        const bool mayFire = (rec->targetParam & 1) && b->weapon0.ammo != 0;
         Turret_aimAtUnit(&b->turret, in, rec, k);
+        if (mayFire && b->turret.onTarget && rec->targetCountdown == 0 && ObjectInBand(&rec->detect, b->weapon0.range))
+            SetInputKey(in, kKeyFire1, true);
     } else if (rec->alertCountdown > 0) {
         int32_t yaw = in->axes[kAxisYaw], pitch = in->axes[kAxisPitch];
         Turret_trackPoint(&b->turret, &yaw, &pitch, k, nullptr, rec->alertPoint, 5000, 1, 0.0f);
@@ -202,7 +208,10 @@ void SteerAI(construct* con, ControlInput* in) {
 void View(construct* con, ViewPort* vp, int inside) {
     EMAJeepBlock* b = Block(con);
     UnitShare* rec = &b->head.unit;
-    (void)rec;
+    if (inside)
+        SetViewPortTarget(vp, con, rec->insidePos, reinterpret_cast<const FixMatrix*>(rec->insideOrient), 1);
+    else
+        SetViewPortTarget(vp, con, rec->outsidePos, reinterpret_cast<const FixMatrix*>(rec->outsideOrient), 0);
     if (vp != MainViewPort) return;
     Turret_setAltLimits(&b->turret, inside);
     ChainDrive_engineView(&b->drive.g, inside);
@@ -241,6 +250,7 @@ void UpdateAIUnit(construct* con, AIUnitRecord* ai) {
     ChainDrive_status(&b->drive.g, ai);
     Turret_status(&b->turret, ai->weapon[0]);
     ai->weaponPresent[0] = 1;
+    PjtThrower_status(&b->weapon0, &ai->weapon[0][kWeaponStatusWord]);
 }
 
 }  // namespace

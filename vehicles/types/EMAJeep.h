@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "objects/Itfc.h"
+#include "vehicles/modules/PjtThrower.h"
 #include "vehicles/modules/SensorTip.h"
 #include "vehicles/modules/UnitLighting.h"
 #include "vehicles/modules/WeaponTurret.h"
@@ -21,6 +22,7 @@ struct EMAJeepBlock {
     WeaponTurret turret;
     WheelDrive drive;
     SensorTip sensor;
+    PjtThrower weapon0;
     char directory[kVehicleDirectorySize];
 };
 
