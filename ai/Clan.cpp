@@ -130,8 +130,8 @@ int ThreatListHolds(const construct* con, const Clan* clan) {
     return 0;
 }
 
-int ObjectInBand(const int32_t* record, const int32_t* band) {
-    return (record[0] & 0x31) == 0 && record[2] > band[0] && record[2] < band[2];
+int ObjectInBand(const ThreatEntry* record, const int32_t* band) {
+    return (record->flags & 0x31) == 0 && record->distance > band[0] && record->distance < band[2];
 }
 
 void SetUnitTargetPair(construct* con, construct* other, int32_t count) {

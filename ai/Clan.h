@@ -83,8 +83,9 @@ void SetClanHostility(Clan* a, Clan* b, int hostility);
 int NamedHostility(const char* text);
 // 1 when the clan's threat list has an entry for the construct.
 int ThreatListHolds(const construct* con, const Clan* clan);
-// 1 when the record's first word has none of 0x31 and its third word lies strictly inside the band.
-int ObjectInBand(const int32_t* record, const int32_t* band);
+// 1 when the detection record's flags have none of 0x31 and its distance lies strictly inside the band
+// (the first and third value of a weapon's range).
+int ObjectInBand(const ThreatEntry* record, const int32_t* band);
 // con remembers other as the unit it recently hit, for count ticks (a hit passes the hitter, the hit
 // unit and 300).
 void SetUnitTargetPair(construct* con, construct* other, int32_t count);

@@ -12,6 +12,7 @@ struct TaskButton;
 struct TFView {
     int32_t panels[3];  // while any is non-zero: no view drawn, no message log, Escape does nothing
     uint8_t marksHidden;
+    uint8_t insideView;  // 1 while the player view looks from inside the unit (SetUnitViewFlag)
     int32_t tacticalMap;
     ConstructPool* tacticalPool;
     int32_t aimLine;

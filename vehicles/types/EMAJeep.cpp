@@ -1,4 +1,5 @@
-// EMAJeep: the four-wheeled jeep (see EMAJeep.h), built on the vehicle frame.
+// EMAJeep: the four-wheeled jeep (see EMAJeep.h), built on the vehicle frame: wheel drive, weapon turret
+// on the "top" part, one projectile thrower, unit lighting and the sensor tip.
 #include "vehicles/types/EMAJeep.h"
 
 #include <cstring>
@@ -6,14 +7,19 @@
 #include "ai/AIRecords.h"
 #include "ai/Clan.h"
 #include "ai/RecordReplay.h"
+#include "core/Fix3D.h"
 #include "core/Memory.h"
 #include "core/Rules.h"
+#include "hud/TFView.h"
+#include "hud/UnitMarks.h"
 #include "objects/ConstructRes.h"
 #include "objects/UnitRecord.h"
 #include "objects/UnitServices.h"
 #include "objects/UnitTick.h"
 #include "objects/Units.h"
+#include "render/Viewport.h"
 #include "world/Construct.h"
+#include "world/Geom.h"
 #include "world/Level.h"
 #include "world/TickCounter.h"
 
@@ -21,8 +27,6 @@ namespace {
 
 constexpr const char* kName = "EMAJeep";
 constexpr int kBlockSize = static_cast<int>(sizeof(EMAJeepBlock));
-// The turret's angles that point it straight ahead and level.
-constexpr int32_t kTurretAhead = 308830;
 
 EMAJeepBlock* Block(construct* con) { return static_cast<EMAJeepBlock*>(con->itfcData); }
 
@@ -50,6 +54,11 @@ void Unplace(construct* con) {
     if (!(con->flags & kConstructPlaced)) return;
     EMAJeepBlock* b = Block(con);
     FreeUnitShareData(con, &b->head.unit);
+    UnitLighting_free(&b->lighting);
+    SensorTip_release(&b->sensor);
+    Turret_release(&b->turret);
+    WheelDrive_release(&b->drive);
+    PjtThrower_free(&b->weapon0);
     VehicleEndUnplace(con);
 }
 
@@ -57,38 +66,84 @@ void Place(construct* con, const PlacementRecord* place) {
     VehicleCheckImpact(con);
     VehicleBeginPlace(con, 0);
     EMAJeepBlock* b = Block(con);
+    VehicleHead* h = &b->head;
+    construct* top = con->subs[0];
     VehiclePlaceBody(con, place, true);
     const float scale = Scale(con);
     AddToTypePools(con);
-    InitUnitShare(con, &b->head.unit, scale);
-    std::memset(b->head.look, 0, sizeof b->head.look);
-    b->head.stealthMode = 0;
-    b->head.dead = 0;
-    VehicleReadCombatRules(con, &b->head, place);
-    VehicleFindWarnings(&b->head);
+    InitUnitShare(con, &h->unit, scale);
+    WeaponTurret_init(&b->turret, 0, con, top, top);
+    WheelDrive_init(&b->drive, con, 0, NamedBBoardLevel(con, "rearlight"), NamedBBoardLevel(con, "rearhalo1"),
+                    NamedBBoardLevel(con, "rearhalo2"), nullptr, nullptr, nullptr, &h->state.energy);
+    std::memset(h->look, 0, sizeof h->look);
+    h->stealthMode = 0;
+    h->dead = 0;
+    VehicleReadCombatRules(con, h, place);
+    VehicleFindWarnings(h);
+    PjtThrower_init(&b->weapon0, con, top, 0, 1.0f);
+    // The lights shine from between the two front halos (billboard positions are quarter units).
+    const bboard* halo2 = NamedBBoard(con, "fronthalo2");
+    const bboard* halo1 = NamedBBoard(con, "fronthalo1");
+    int32_t origin[3];
+    for (int i = 0; i < 3; ++i) origin[i] = 2 * (halo2->pos[i] + halo1->pos[i]);
+    const UnitLightBoard boards[kUnitLightBoards] = {
+        {NamedBBoardLevel(con, "torch"), 255},     {NamedBBoardLevel(con, "fronthalo1"), 255},
+        {NamedBBoardLevel(con, "fronthalo2"), 255}, {NamedBBoardLevel(con, "rearlight"), 255},
+        {NamedBBoardLevel(con, "rearhalo1"), 128},  {NamedBBoardLevel(con, "rearhalo2"), 128},
+        {nullptr, 255},                             {nullptr, 255},
+    };
+    UnitLighting_init(&b->lighting, con, con, origin, boards);
+    SensorTip_init(&b->sensor, con, top, 1.0f);
     CreateUnitAIRecords(con, RestoringGame ? 0 : 1);
     VehicleMakeBusy(con);
 }
 
 void PlaceParts(construct* con) {
+    EMAJeepBlock* b = Block(con);
     construct* top = con->subs[0];
-    for (int i = 1; i <= 2; ++i) VehiclePlacePart(con, con->subs[i], -kQuarterTurn, kQuarterTurn);
-    VehiclePlacePart(con, top, kTurretAhead, kQuarterTurn);
-    VehicleSetViews(con, &Block(con)->head, top->orient);
+    for (int i = 1; i <= 2; ++i)
+        VehiclePlacePart(con, con->subs[i], b->drive.wheelLock - kQuarterTurn, kQuarterTurn);
+    VehiclePlacePart(con, top, b->turret.yaw, b->turret.pitch);
+    VehicleSetViews(con, &b->head, top->orient);
 }
 
-void AliveStep(construct* con, const TickInput* in, int k) {
+void AliveStep(construct* con, TickInput* in, int k) {
     EMAJeepBlock* b = Block(con);
     VehicleHead* h = &b->head;
     UnitShare* rec = &h->unit;
     const ControlInput& previous = in->records[0];
-    const ControlInput& current = in->records[1];
+    ControlInput& current = in->records[1];
     VehicleRecover(h);
+    if (con == PlayerUnit)
+        Turret_playerAim(&b->turret, PlayerTFView, &b->sensor, previous, current, &h->look[0], &h->look[1], rec, k);
+    else
+        Turret_aim(&b->turret, current.axes[kAxisYaw], current.axes[kAxisPitch], &h->look[0], &h->look[1], rec, k);
+    int16_t steer = static_cast<int16_t>(h->look[2]);
+    WheelDrive_update(&b->drive, current.axes[kAxisSteer], &steer, rec, k, &current);
+    h->look[2] = steer;
     TickUnitShare(con, rec, k, previous, current);
+    // The wheels roll: the tyre-track board and both wheels' billboards follow the wheel angle.
+    const int32_t roll = b->drive.wheelAngle >> 3;
+    *NamedBBoardLevel(con, "rearchain") = roll;
+    con->subs[1]->effectPhase = roll;
+    con->subs[2]->effectPhase = roll;
+    if (InputKeyDown(current, kKeyCenterTorso)) b->turret.recenterYaw = b->turret.recenterPitch = 1;
     if (InputKeyDown(current, kKeySelfDestruct) && RecordReplayActive) h->state.structure = 0;
-    VehicleStealthToggle(con, h, in, 0);
+    if (VehicleStealthToggle(con, h, in, b->drive.g.soundState))
+        WheelDrive_setMode(&b->drive.g, static_cast<int>(h->stealthMode));
+    const uint8_t engineOff = b->drive.g.engineOff ? 1 : 0;
+    if (rec->stateFlag != engineOff) {
+        SetUnitStateFlag(con, rec, engineOff);
+        UnitLighting_switch(&b->lighting, static_cast<int32_t>(h->stealthMode));
+        if (engineOff == 0 && con == PlayerUnit) SensorTip_activate(&b->sensor);
+        if (engineOff == 1) SensorTip_clear(&b->sensor);
+    }
+    UnitLighting_update(&b->lighting, current, previous, rec, k);
+    if (rec->stateFlag == 0 && InputKeyDown(current, kKeyFire1)) PjtThrower_fire(&b->weapon0, nullptr, rec->velocity);
+    PjtThrower_tick(&b->weapon0, 1 << k);
     UpdateConstructVelocity(con, rec);
     PlaceParts(con);
+    SensorTip_update(&b->sensor);
 }
 
 void Die(construct* con) {
@@ -97,18 +152,105 @@ void Die(construct* con) {
     b->head.dead = 1;
     VehicleDieDebris(con, &b->head);
     VehicleLeaveWreck(con, b->directory);
+    UnitLighting_off(&b->lighting);
+    Turret_stopSound(&b->turret);
+    WheelDrive_stopSound(&b->drive.g);
+    SensorTip_clear(&b->sensor);
 }
 
-void Tick(construct* con, const TickInput* in) {
+void Tick(construct* con, TickInput* in) {
     EMAJeepBlock* b = Block(con);
     const int k = con->busyLevel;
     UpdateSpotEffects(con);
-    VehicleApplyHits(con, &b->head);
+    for (int jolts = VehicleApplyHits(con, &b->head); jolts > 0; --jolts) WheelDrive_jolt(&b->drive.g);
     VehicleCountdowns(&b->head, k);
     if (b->head.state.structure > 0)
         AliveStep(con, in, k);
     else
         Die(con);
+}
+
+void SteerAI(construct* con, ControlInput* in) {
+    EMAJeepBlock* b = Block(con);
+    VehicleHead* h = &b->head;
+    UnitShare* rec = &h->unit;
+    const int k = con->busyLevel;
+    ClearInput(in);
+    in->axes[kAxisYaw] = static_cast<int16_t>(h->look[0]);
+    in->axes[kAxisPitch] = static_cast<int16_t>(h->look[1]);
+    in->axes[kAxisSteer] = static_cast<int16_t>(h->look[2]);
+    if (rec->driveMode != h->stealthMode && (FrameCounter & 32)) SetInputKey(in, kKeyStealth, true);
+    ReleaseUnitTarget(con, rec, nullptr);
+    WheelDrive_steerAI(&b->drive, in, rec, k, &rec->detect);
+    const bool target = rec->target && !(rec->detect.flags & 0x20);
+    if (target) {
+        const bool mayFire = (rec->targetParam & 1) && b->weapon0.ammo != 0;
+        Turret_aimAtUnit(&b->turret, in, rec, k);
+        if (mayFire && b->turret.onTarget && rec->targetCountdown == 0 && ObjectInBand(&rec->detect, b->weapon0.range))
+            SetInputKey(in, kKeyFire1, true);
+    } else if (rec->alertCountdown > 0) {
+        int32_t yaw = in->axes[kAxisYaw], pitch = in->axes[kAxisPitch];
+        Turret_trackPoint(&b->turret, &yaw, &pitch, k, nullptr, rec->alertPoint, 5000, 1, 0.0f);
+        in->axes[kAxisYaw] = static_cast<int16_t>(yaw);
+        in->axes[kAxisPitch] = static_cast<int16_t>(pitch);
+    } else if ((FrameCounter & 511) == 0 && rec->status == 0) {
+        SetInputKey(in, kKeyCenterTorso, true);
+    }
+    if ((FrameCounter & 127) == 0) {
+        const bool wanted = con->clan && con->clan->unitLighting && !target;
+        const bool lit = b->lighting.ramp > 0;
+        if (wanted != lit) SetInputKey(in, kKeyLight, true);
+    }
+}
+
+// The views. The main viewport also switches the turret's limits, the engine sample and the sensor
+// beam, and tells the player view whether it looks from inside.
+void View(construct* con, ViewPort* vp, int inside) {
+    EMAJeepBlock* b = Block(con);
+    UnitShare* rec = &b->head.unit;
+    if (inside)
+        SetViewPortTarget(vp, con, rec->insidePos, reinterpret_cast<const FixMatrix*>(rec->insideOrient), 1);
+    else
+        SetViewPortTarget(vp, con, rec->outsidePos, reinterpret_cast<const FixMatrix*>(rec->outsideOrient), 0);
+    if (vp != MainViewPort) return;
+    Turret_setAltLimits(&b->turret, inside);
+    ChainDrive_engineView(&b->drive.g, inside);
+    SensorTip_notify(&b->sensor, static_cast<uintptr_t>(inside));
+    SetUnitViewFlag(PlayerTFView, inside);
+}
+
+void ViewRelease(construct* con, ViewPort* vp) {
+    if (vp != MainViewPort) return;
+    EMAJeepBlock* b = Block(con);
+    Turret_setAltLimits(&b->turret, 0);
+    ChainDrive_engineView(&b->drive.g, 0);
+    SensorTip_notify(&b->sensor, 0);
+    SetUnitViewFlag(PlayerTFView, 0);
+}
+
+void PlayerEnter(construct* con) {
+    EMAJeepBlock* b = Block(con);
+    if (b->head.unit.stateFlag == 0) SensorTip_activate(&b->sensor);
+    const bool clanLights = con->clan && con->clan->unitLighting;
+    if ((clanLights && b->lighting.ramp == 0) || (!clanLights && b->lighting.ramp > 0))
+        UnitLighting_fade(&b->lighting, 0);
+}
+
+void DrawViewMarks(construct* con) {
+    EMAJeepBlock* b = Block(con);
+    if (b->head.unit.stateFlag != 0) return;
+    const FixVec end{b->sensor.end[0], b->sensor.end[1], b->sensor.end[2]};
+    ScreenPointF p;
+    if (ProjectWorldPoint(&p, &end))
+        DrawUnitCrosshair(&b->head.unit, static_cast<int32_t>(p.x), static_cast<int32_t>(p.y), 255);
+}
+
+void UpdateAIUnit(construct* con, AIUnitRecord* ai) {
+    EMAJeepBlock* b = Block(con);
+    ChainDrive_status(&b->drive.g, ai);
+    Turret_status(&b->turret, ai->weapon[0]);
+    ai->weaponPresent[0] = 1;
+    PjtThrower_status(&b->weapon0, &ai->weapon[0][kWeaponStatusWord]);
 }
 
 }  // namespace
@@ -119,16 +261,22 @@ uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
             return reinterpret_cast<uintptr_t>(
                 Create(reinterpret_cast<Unit*>(con), reinterpret_cast<const char*>(arg)));
         case ItfcMethod::TICK:
-            Tick(con, reinterpret_cast<const TickInput*>(arg));
+            Tick(con, reinterpret_cast<TickInput*>(arg));
             return 0;
         case ItfcMethod::PLACE:
             Place(con, reinterpret_cast<const PlacementRecord*>(arg));
+            return 0;
+        case ItfcMethod::VIEWINSIDE:
+            View(con, reinterpret_cast<ViewPort*>(arg), 1);
             return 0;
         case ItfcMethod::UNPLACE:
             Unplace(con);
             return 0;
         case ItfcMethod::GETNAME:
             return reinterpret_cast<uintptr_t>(kName);
+        case ItfcMethod::STEERAI:
+            SteerAI(con, reinterpret_cast<ControlInput*>(arg));
+            return 0;
         case ItfcMethod::GETDAMAGE:
             return reinterpret_cast<uintptr_t>(&Block(con)->head.impact);
         case ItfcMethod::GETSTATE:
@@ -141,6 +289,14 @@ uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
         case ItfcMethod::DESTROY:
             VehicleDestroy(con, &Block(con)->head);
             return 0;
+        case ItfcMethod::DRAWOVERLAY: {
+            EMAJeepBlock* b = Block(con);
+            DrawPartAt(b->head.cockpit, con->orient, &b->head.unit, b->head.lockWarning, b->head.missileWarning);
+            return 0;
+        }
+        case ItfcMethod::VIEWOUTSIDE:
+            View(con, reinterpret_cast<ViewPort*>(arg), 0);
+            return 0;
         case ItfcMethod::SETLOOK: {
             const auto* look = reinterpret_cast<const ControlInput*>(arg);
             VehicleHead* h = &Block(con)->head;
@@ -151,42 +307,67 @@ uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
         }
         case ItfcMethod::GETUNIT:
             return reinterpret_cast<uintptr_t>(con->itfcData);
+        case ItfcMethod::GETGAUGES: {
+            const WheelDrive& d = Block(con)->drive;
+            *reinterpret_cast<int32_t*>(arg) = d.g.speedConstraint[1];
+            return static_cast<uintptr_t>(static_cast<uint32_t>(d.speed));
+        }
         case ItfcMethod::GETGAUGES2:
+            return 0;
+        case ItfcMethod::GETTURRETYAW:
+            return static_cast<uintptr_t>(static_cast<uint32_t>(Block(con)->turret.yaw));
+        case ItfcMethod::GETTURRETPITCH:
+            return static_cast<uintptr_t>(static_cast<uint32_t>(Block(con)->turret.pitch));
+        case ItfcMethod::GETACCESSTYPE:
+            return static_cast<uintptr_t>(static_cast<uint32_t>(Block(con)->drive.accessType));
+        case ItfcMethod::PLAYERENTER:
+            PlayerEnter(con);
+            return 0;
+        case ItfcMethod::PLAYERLEAVE:
+            SensorTip_clear(&Block(con)->sensor);
+            return 0;
+        case ItfcMethod::VIEWRELEASE:
+            ViewRelease(con, reinterpret_cast<ViewPort*>(arg));
             return 0;
         case ItfcMethod::GETITFCDATA:
             return VehicleSavedBlock(&Block(con)->head, kName, arg);
         case ItfcMethod::SETITFCDATA:
             VehicleRestoreSaved(&Block(con)->head, reinterpret_cast<const void*>(arg));
             return 0;
-        case ItfcMethod::UPDATEAIUNIT: {
-            auto* ai = reinterpret_cast<AIUnitRecord*>(arg);
-            ai->weaponPresent[0] = 1;
+        case ItfcMethod::GETTHROTTLE:
+            *reinterpret_cast<int32_t*>(arg) = Block(con)->drive.aiSpeed;
+            return 0;
+        case ItfcMethod::UPDATEAIUNIT:
+            UpdateAIUnit(con, reinterpret_cast<AIUnitRecord*>(arg));
             return 1;
-        }
+        case ItfcMethod::SETTURRETYAW:
+            Block(con)->turret.yaw = static_cast<int32_t>(arg);
+            return 0;
+        case ItfcMethod::SETTURRETPITCH:
+            Block(con)->turret.pitch = static_cast<int32_t>(arg);
+            return 0;
         case ItfcMethod::GETTURRETPOS:
             return reinterpret_cast<uintptr_t>(con->subs[0]->pos);
         case ItfcMethod::GETTURRETMATRIX:
             return reinterpret_cast<uintptr_t>(con->subs[0]->orient);
-        case ItfcMethod::STEERAI:
-        case ItfcMethod::VIEWINSIDE:
-        case ItfcMethod::DRAWOVERLAY:
-        case ItfcMethod::VIEWOUTSIDE:
-        case ItfcMethod::GETGAUGES:
-        case ItfcMethod::GETTURRETYAW:
-        case ItfcMethod::GETTURRETPITCH:
-        case ItfcMethod::GETACCESSTYPE:
-        case ItfcMethod::PLAYERENTER:
-        case ItfcMethod::PLAYERLEAVE:
-        case ItfcMethod::VIEWRELEASE:
-        case ItfcMethod::GETTHROTTLE:
-        case ItfcMethod::SETTURRETYAW:
-        case ItfcMethod::SETTURRETPITCH:
         case ItfcMethod::DRAWVIEWMARKS:
-        case ItfcMethod::DRAWOWNMARKS:
-        case ItfcMethod::GROUNDCHANGED:
-        case ItfcMethod::GETDRIVEFLAG:
-        case ItfcMethod::MANUALCONTROL:
+            DrawViewMarks(con);
             return 0;
+        case ItfcMethod::DRAWOWNMARKS: {
+            EMAJeepBlock* b = Block(con);
+            if (b->head.unit.stateFlag == 0) DrawUnitCrosshairAt(&b->head.unit, b->sensor.end, 255);
+            return 0;
+        }
+        case ItfcMethod::GROUNDCHANGED:
+            WheelDrive_wake(&Block(con)->drive.g);
+            return 0;
+        case ItfcMethod::GETDRIVEFLAG:
+            return static_cast<uintptr_t>(static_cast<uint32_t>(Block(con)->drive.g.rest));
+        case ItfcMethod::MANUALCONTROL: {
+            WeaponTurret& t = Block(con)->turret;
+            t.recenterYaw = t.recenterPitch = 1;
+            return 0;
+        }
         case ItfcMethod::ATTACH:
         case ItfcMethod::HIT:
         case ItfcMethod::SETPARAMS:

@@ -6,6 +6,11 @@
 #include <cstdint>
 
 #include "objects/Itfc.h"
+#include "vehicles/modules/PjtThrower.h"
+#include "vehicles/modules/SensorTip.h"
+#include "vehicles/modules/UnitLighting.h"
+#include "vehicles/modules/WeaponTurret.h"
+#include "vehicles/modules/WheelDrive.h"
 #include "vehicles/types/VehicleFrame.h"
 
 struct construct;
@@ -13,6 +18,11 @@ struct construct;
 // The jeep's type data block: the common head, the modules, the object directory last.
 struct EMAJeepBlock {
     VehicleHead head;
+    UnitLighting lighting;
+    WeaponTurret turret;
+    WheelDrive drive;
+    SensorTip sensor;
+    PjtThrower weapon0;
     char directory[kVehicleDirectorySize];
 };
 

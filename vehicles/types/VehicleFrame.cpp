@@ -42,8 +42,6 @@ void WreckPath(char* out, size_t size, const char* directory) {
 
 }  // namespace
 
-ItfcProc WreckItfc() { return nullptr; }
-
 int32_t* BBoardLevelWord(bboard* board) { return board ? &board->time : nullptr; }
 
 int32_t* NamedBBoardLevel(const construct* con, const char* name) { return BBoardLevelWord(NamedBBoard(con, name)); }
@@ -113,16 +111,7 @@ void VehicleSetBox(construct* con, float scale) {
     std::memcpy(con->sampleCorners, probes, sizeof probes);
 }
 
-void VehiclePreloadWreck(construct* con, const char* directory) {
-    char path[300];
-    WreckPath(path, sizeof path, directory);
-    ItfcProc wreck = WreckItfc();
-    if (!wreck || !PreloadedPool || !qzpk_exists(path)) return;
-    if (NamedConstructInPool(PreloadedPool, wreck, directory)) return;
-    auto* made = reinterpret_cast<construct*>(wreck(reinterpret_cast<construct*>(con->unit), ItfcMethod::CREATE,
-                                                    reinterpret_cast<uintptr_t>(directory)));
-    if (made) AppendNamedToConstructPool(PreloadedPool, made, directory);
-}
+void VehiclePreloadWreck(construct* con, const char* directory) { PreloadDeadBody(con->unit, directory); }
 
 void VehicleBeginPlace(construct* con, uintptr_t arg) {
     (void)arg;
@@ -282,22 +271,14 @@ void VehicleDieDebris(construct* con, VehicleHead* head) {
 void VehicleLeaveWreck(construct* con, const char* directory) {
     char path[300];
     WreckPath(path, sizeof path, directory);
-    ItfcProc wreck = WreckItfc();
-    if (!wreck || !qzpk_exists(path)) {
+    if (!qzpk_exists(path)) {
         // No wreck for this directory: the unit itself burns where it stands.
         ResetSpots(con);
         UpdateSpotEffects(con);
         return;
     }
-    if (!DeadBodyPool || DeadBodyPool->count >= DeadBodyPool->capacity) return;
-    auto* w = reinterpret_cast<construct*>(wreck(reinterpret_cast<construct*>(con->unit), ItfcMethod::CREATE,
-                                                 reinterpret_cast<uintptr_t>(directory)));
-    if (!w) return;
-    wreck(w, ItfcMethod::PLACE, 0);
-    AppendToConstructPool(DeadBodyPool, w);
-    ResetSpots(w);
-    std::memcpy(w->pos, con->pos, sizeof w->pos);
-    std::memcpy(w->orient, con->orient, sizeof w->orient);
+    // With the file but a full dead-body pool, nothing is left.
+    LeaveDeadBody(con, directory);
 }
 
 void VehiclePlacePart(const construct* body, construct* part, int32_t yaw, int32_t pitch) {

@@ -32,6 +32,7 @@ constexpr int kPartJoint = 7;
 
 // Key bits of the control record that the vehicle types read (the bit is the pilot binding's index).
 constexpr int kKeyThrust1 = static_cast<int>(PilotKey::THRUST1);
+constexpr int kKeyThrust2 = static_cast<int>(PilotKey::THRUST2);
 constexpr int kKeyAscend = static_cast<int>(PilotKey::ASCEND);
 constexpr int kKeyFire1 = static_cast<int>(PilotKey::FIRE1);
 constexpr int kKeyFire2 = static_cast<int>(PilotKey::FIRE2);
@@ -71,9 +72,6 @@ constexpr size_t kVehicleSavedSize = kUnitSavedSize + 60;
 uintptr_t VehicleSavedBlock(const VehicleHead* head, const char* typeName, uintptr_t sizeOut);
 // SETITFCDATA: the head takes a saved form over as a state copy does.
 void VehicleRestoreSaved(VehicleHead* head, const void* block);
-
-// The wreck type's dispatcher; null while there is no wreck type (no wreck is preloaded or left).
-ItfcProc WreckItfc();
 
 // The level word of a billboard (light or halo intensity, or an animation counter).
 int32_t* BBoardLevelWord(bboard* board);
