@@ -19,6 +19,7 @@
 #include "objects/SharedPools.h"
 #include "objects/UnitShare.h"
 #include "objects/Units.h"
+#include "render/Weather.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/Level_local.h"
@@ -108,7 +109,7 @@ void WriteChunk_SavedWorldState(Out& out) {
     out.Text(w.missionMessage, 64);
     for (int32_t v : WaterLevel) out.I32(v);
     for (int32_t v : WaterMark) out.I32(v);
-    out.I32(w.precipitation);
+    out.I32(PrecipitationMode);
     out.F32(l.cloudSpeed);
     out.F32(w.cloudValue);
     out.I32(l.cloudAlpha);

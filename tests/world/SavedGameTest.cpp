@@ -12,6 +12,7 @@
 #include "core/Memory.h"
 #include "objects/SharedPools.h"
 #include "objects/UnitShare.h"
+#include "render/Weather.h"
 #include "support/DebugCapture.h"
 #include "support/Fatal.h"
 #include "tools/datakit/SavedGame.h"
@@ -215,6 +216,7 @@ TEST_F(SavedGameLevel, SaveLoadIntoAFreshLevelAndSaveAgainGiveTheSameBytes) {
     SetUnitTarget(a, Unit("depot", 0), 3, 0);
     WaterLevel[2] = -3;
     CurrentMatrix->tileDefPool[5].height = 99;
+    StartPrecipitation(2);
     const int32_t ticksA = Crate(a)->ticks;
     EXPECT_GT(ticksA, 0);
 
@@ -227,6 +229,7 @@ TEST_F(SavedGameLevel, SaveLoadIntoAFreshLevelAndSaveAgainGiveTheSameBytes) {
 
     Rebuild();
     ASSERT_EQ(NamedAUDef("depot")->pool, nullptr);
+    EXPECT_EQ(PrecipitationMode, 0);
     EXPECT_NE(Unit("convoy", 0)->pos[0], 777 * 65536);
     char other[64] = "";
     ASSERT_EQ(LoadQZGM("one", 0, other), kQZGMLoaded) << SavedGameRefusal();
@@ -247,6 +250,7 @@ TEST_F(SavedGameLevel, SaveLoadIntoAFreshLevelAndSaveAgainGiveTheSameBytes) {
     EXPECT_EQ(GetUnitTarget(a), Unit("depot", 0));
     EXPECT_EQ(WaterLevel[2], -3);
     EXPECT_EQ(CurrentMatrix->tileDefPool[5].height, 99);
+    EXPECT_EQ(PrecipitationMode, 2);  // the snow falls again
 
     ASSERT_EQ(SaveQZGM("two"), 1);
     EXPECT_EQ(SavedBytes("two"), first);
