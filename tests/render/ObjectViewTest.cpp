@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ObjectScene.h"
-#include "RefPicture.h"
+#include "ReferencePicture.h"
 #include "TerrainScene.h"
 #include "platform/Palette.h"
 #include "render/ConstructDraw.h"
@@ -76,7 +76,7 @@ TEST(ObjectView, FaceTypesMatchTheirReferencePicture) {
         v.Place(g, 2.6 + 0.45 * i, 3.4 + 0.15 * (i % 2));
     }
     v.scene.Draw();
-    kvtest::ComparePicture("objects_face_types", 160, 120, v.scene.Pixels());
+    kvtest::CompareWithReference("objects_face_types", 160, 120, v.scene.Pixels());
     // Drawn through the view: the traversal scheduled every object once.
     for (construct* c : v.objects) EXPECT_NE(c->flags & 0x400, 0u);
 }
@@ -124,7 +124,7 @@ TEST(ObjectView, TranslucencyAndBillboardsMatchTheirReferencePicture) {
     flare->time = 200;
     flare->options[2] = 4;
     v.scene.Draw();
-    kvtest::ComparePicture("objects_blend_billboards", 160, 120, v.scene.Pixels());
+    kvtest::CompareWithReference("objects_blend_billboards", 160, 120, v.scene.Pixels());
     host::DeleteSurface(red);
 }
 
