@@ -5,6 +5,8 @@
 
 #include "core/Fix3D.h"
 #include "core/FixMath.h"
+#include "platform/Sound.h"
+#include "vehicles/modules/VehicleModule.h"
 #include "world/Construct.h"
 #include "world/Terrain.h"
 
@@ -118,6 +120,48 @@ int32_t FloatingSupport(int32_t ground, int32_t x, int32_t z) {
     if (level == kNoWaterLevel) return ground;
     const int64_t surface = int64_t{level} * 8;
     return surface > ground ? Narrow(surface) : ground;
+}
+
+int32_t TouchGround(GroundDriveBlock* g, uint8_t blockTest, uint32_t blockedMask, int32_t* groundHeight,
+                    int32_t t[3]) {
+    static const int32_t kStill[3] = {0, 0, 0};
+    construct* con = g->con;
+    int32_t contacts = 0;
+    // Every corner is measured from the pose at the start of the pass; the hull then rises by the
+    // deepest corner. (Lifting corner by corner would leave only the first-listed corners pressed in, and
+    // their tilt alone would keep the hull leaning toward them.)
+    const int n = ContactCount(con);
+    int32_t points[8][3];
+    for (int i = 0; i < n; ++i) CornerWorld(con, ContactCorner(con, i), points[i]);
+    int32_t deepest = 0;
+    for (int i = 0; i < n; ++i) {
+        const int corner = ContactCorner(con, i);
+        if (corner < 0) continue;
+        const int32_t* p = points[i];
+        uint32_t flags = 0;
+        const int32_t ground = GroundUnder(p, &flags);
+        if (groundHeight) groundHeight[corner] = ground;
+        if (blockTest && (flags & blockedMask)) {
+            con->pos[0] -= (p[0] - con->pos[0]) >> 4;
+            con->pos[2] -= (p[2] - con->pos[2]) >> 4;
+        }
+        const int32_t dy = Depth(p[1], ground);
+        if (dy < kContactDepth) ++contacts;
+        if (i < 4) {
+            const int above = AboveWaterLine(p[0], p[1], p[2]);
+            if (above != g->ones[i] && g->dive.file[0] && PlaySampleFor(&g->dive, kSoundPositional, 0, 0))
+                dxgl_SetSoundPosition(&g->dive, p, kStill, 0, 0);
+            g->ones[i] = above;
+        }
+        if (dy < 0) {
+            if (dy < deepest) deepest = dy;
+            if (!g->rest) AddCornerTorque(con->orient, con->box.corners[corner], dy, t);
+        }
+    }
+    // A resting hull is lifted too (without tilting): the last moving update sank it by its vertical
+    // velocity, up to 2^k times 485 units, and it would otherwise stay sunk in the ground while it rests.
+    con->pos[1] = Lift(con->pos[1], deepest);
+    return contacts;
 }
 
 }  // namespace hull

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 struct construct;
+struct GroundDriveBlock;
 
 namespace hull {
 
@@ -71,5 +72,13 @@ int32_t GroundUnder(const int32_t p[3], uint32_t* flags);
 int AboveWaterLine(int32_t x, int32_t y, int32_t z);
 // The support height of a wreck: the ground, raised to the water surface where the water is higher.
 int32_t FloatingSupport(int32_t ground, int32_t x, int32_t z);
+
+// The contact pass of a ground drive: every contact corner measured from the pose at the start of the
+// pass; blocked terrain (flags & blockedMask, while blockTest) pushes the hull back; the first four
+// corners crossing the water line play the dive sound; pressed-in corners tilt a moving hull (added to t)
+// and the hull rises by the deepest. groundHeight (may be null) receives the ground under each box corner.
+// Returns the corners less than kContactDepth above the ground.
+int32_t TouchGround(GroundDriveBlock* g, uint8_t blockTest, uint32_t blockedMask, int32_t* groundHeight,
+                    int32_t t[3]);
 
 }  // namespace hull

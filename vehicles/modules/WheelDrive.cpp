@@ -16,7 +16,6 @@
 
 namespace {
 
-const int32_t kZero[3] = {0, 0, 0};
 constexpr int64_t kOne30 = int64_t{1} << 30;
 constexpr int32_t kReverseSpell = 70;  // ticks of backing up toward a point that lies behind
 constexpr int32_t kForwardSpell = 50;  // ticks of driving forward toward a point ahead while reversing
@@ -24,11 +23,6 @@ constexpr int32_t kForwardSpell = 50;  // ticks of driving forward toward a poin
 int32_t ClampAbs(int32_t v, int32_t limit) {
     if (limit < 0) limit = -limit;
     return v > limit ? limit : (v < -limit ? -limit : v);
-}
-
-void PlaySplash(WheelDrive* d, const int32_t at[3]) {
-    if (!d->g.dive.file[0]) return;
-    if (PlaySampleFor(&d->g.dive, kSoundPositional, 0, 0)) dxgl_SetSoundPosition(&d->g.dive, at, kZero, 0, 0);
 }
 
 // The wheel lock of one update from the steering change e (or the autopilot's direction).
@@ -68,44 +62,6 @@ int32_t Accelerate(WheelDrive* d, const UnitShare* rec, const ControlInput* cont
     if (d->speed < 0) d->speed = d->speed < -slack ? d->speed + fall : 0;
     else if (d->speed > 0) d->speed = d->speed > slack ? d->speed - fall : 0;
     return 0;
-}
-
-// The contact corners of one update: blocking push, water line, lift and tilt.
-void TouchGround(WheelDrive* d, int32_t t[3]) {
-    construct* con = d->g.con;
-    d->contacts = 0;
-    // Every corner is measured from the pose at the start of the pass; the hull then rises by the
-    // deepest corner. (Lifting corner by corner would leave only the first-listed corners pressed in, and
-    // their tilt alone would keep the hull leaning toward them.)
-    const int n = hull::ContactCount(con);
-    int32_t points[8][3];
-    for (int i = 0; i < n; ++i) hull::CornerWorld(con, hull::ContactCorner(con, i), points[i]);
-    int32_t deepest = 0;
-    for (int i = 0; i < n; ++i) {
-        const int corner = hull::ContactCorner(con, i);
-        if (corner < 0) continue;
-        const int32_t* p = points[i];
-        uint32_t flags = 0;
-        const int32_t ground = hull::GroundUnder(p, &flags);
-        if (d->blockTest && (flags & d->blockedMask)) {
-            con->pos[0] -= (p[0] - con->pos[0]) >> 4;
-            con->pos[2] -= (p[2] - con->pos[2]) >> 4;
-        }
-        const int32_t dy = hull::Depth(p[1], ground);
-        if (dy < hull::kContactDepth) ++d->contacts;
-        if (i < 4) {
-            const int above = hull::AboveWaterLine(p[0], p[1], p[2]);
-            if (above != d->g.ones[i]) PlaySplash(d, p);
-            d->g.ones[i] = above;
-        }
-        if (dy < 0) {
-            if (dy < deepest) deepest = dy;
-            if (!d->g.rest) hull::AddCornerTorque(con->orient, con->box.corners[corner], dy, t);
-        }
-    }
-    // A resting hull is lifted too (without tilting): the last moving update sank it by its vertical
-    // velocity, up to 2^k times 485 units, and it would otherwise stay sunk in the ground while it rests.
-    con->pos[1] = hull::Lift(con->pos[1], deepest);
 }
 
 }  // namespace
@@ -182,7 +138,7 @@ void WheelDrive_update(WheelDrive* d, int16_t axis, int16_t* steer, UnitShare* r
                  : 0;
     if (g.jolt || g.wake) g.rest = 0;
 
-    TouchGround(d, t);
+    d->contacts = hull::TouchGround(&d->g, d->blockTest, d->blockedMask, nullptr, t);
 
     if (!g.rest) {
         d->verticalVelocity = hull::VerticalVelocity(d->verticalVelocity, d->contacts != 0, k);
