@@ -107,3 +107,37 @@ void GetUnitSaved(UnitShare* rec, const uint8_t* in) {
     Walk(w, &src);
     CopyUnitState(rec, &src);
 }
+
+namespace {
+
+struct SavedBlockCheckEntry {
+    ItfcProc itfc;
+    SavedBlockCheck check;
+};
+// One entry per type that installs a check (the vehicle types); the registry has 60 slots.
+SavedBlockCheckEntry g_checks[64];
+
+}  // namespace
+
+void SetSavedBlockCheck(ItfcProc itfc, SavedBlockCheck check) {
+    if (!itfc) return;
+    SavedBlockCheckEntry* slot = nullptr;
+    for (SavedBlockCheckEntry& e : g_checks) {
+        if (e.itfc == itfc) {
+            e.check = check;
+            if (!check) e.itfc = nullptr;
+            return;
+        }
+        if (!e.itfc && !slot) slot = &e;
+    }
+    if (!check) return;
+    if (!slot) FatalError("Error(SetSavedBlockCheck): too many checks");
+    *slot = {itfc, check};
+}
+
+const char* CheckSavedBlock(ItfcProc itfc, const uint8_t* block, size_t size) {
+    if (!itfc) return nullptr;
+    for (const SavedBlockCheckEntry& e : g_checks)
+        if (e.itfc == itfc) return e.check(block, size);
+    return nullptr;
+}

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "objects/Itfc.h"
+
 struct UnitShare;
 
 // Bytes of the saved form.
@@ -30,3 +32,12 @@ struct SavedWords {
 void PutUnitSaved(uint8_t* out, const UnitShare* rec);
 // Takes a saved form over as a state copy does (targets, lock and the recent hitter cleared).
 void GetUnitSaved(UnitShare* rec, const uint8_t* in);
+
+// The check of a type's saved data block (size bytes, the size its GETITFCDATA reports): null when
+// SETITFCDATA may take it over, else why not. The saved-game reader runs it for every stored block
+// before it changes the level, so a damaged block is refused instead of being restored.
+using SavedBlockCheck = const char* (*)(const uint8_t* block, size_t size);
+// Installs the check of a type (replacing an earlier one of the same dispatcher; null removes it).
+void SetSavedBlockCheck(ItfcProc itfc, SavedBlockCheck check);
+// Runs the type's check; null also when the type has none.
+const char* CheckSavedBlock(ItfcProc itfc, const uint8_t* block, size_t size);

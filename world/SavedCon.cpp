@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/Memory.h"
+#include "objects/UnitSaved.h"
 #include "objects/UnitShare.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
@@ -173,7 +174,9 @@ void CheckSavedCon(In& in, const SavedCon& rec, construct* con) {
     if (rec.spots.size() / 2 != size_t(con->spotCount)) return in.Fail("unit has wrong no of spots");
     const int32_t size = ItfcDataSize(con);
     if (rec.itfcData.size() != size_t(size))
-        in.Fail("unit has type data of %zu bytes, its type keeps %d", rec.itfcData.size(), size);
+        return in.Fail("unit has type data of %zu bytes, its type keeps %d", rec.itfcData.size(), size);
+    if (const char* why = CheckSavedBlock(con->itfc, rec.itfcData.data(), rec.itfcData.size()))
+        in.Fail("unit has damaged type data: %s", why);
 }
 
 void ReadCon(const SavedCon& rec, construct* con) {

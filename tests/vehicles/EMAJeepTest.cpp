@@ -178,10 +178,18 @@ TEST_F(DemoLevel, GetAndSetItfcDataCarryTheStateInAPointerFreeFormAndKeepTheOwnC
     JB(a)->head.look[1] = 555;
     JB(a)->head.stealthMode = 1;
     JB(a)->head.unit.killCount = 3;
+    JB(a)->turret.yaw = 12345;
+    JB(a)->drive.speed = 777;
+    JB(a)->drive.wheelLock = JB(a)->drive.maxWheelLock / 2;
+    JB(a)->weapon0.fireDelayCounter = JB(a)->weapon0.fireDelay - 1;
+    JB(a)->weapon0.ammo -= 2;
+    JB(a)->lighting.ramp = 100;
+    JB(a)->lighting.step = kLightRampStep;
     int32_t size = 0;
     auto* saved = reinterpret_cast<uint8_t*>(CallItfc(a, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size)));
     ASSERT_NE(saved, nullptr);
-    EXPECT_EQ(size, static_cast<int32_t>(kVehicleSavedSize));
+    EXPECT_EQ(size, static_cast<int32_t>(kEMAJeepSavedSize));
+    EXPECT_EQ(EMAJeep_checkSaved(saved, size_t(size)), nullptr);
     // No address is part of the form: another cockpit and target give the same bytes.
     construct* ownCockpit = JB(a)->head.cockpit;
     JB(a)->head.cockpit = nullptr;
@@ -201,6 +209,18 @@ TEST_F(DemoLevel, GetAndSetItfcDataCarryTheStateInAPointerFreeFormAndKeepTheOwnC
     EXPECT_EQ(JB(b)->head.stealthMode, 1u);
     EXPECT_EQ(JB(b)->head.unit.killCount, 3);
     EXPECT_EQ(JB(b)->head.cockpit, cockpit);
+    // The modules' states come over through their own copies; their constructs stay b's.
+    EXPECT_EQ(JB(b)->turret.yaw, 12345);
+    EXPECT_EQ(JB(b)->turret.con, b);
+    EXPECT_EQ(JB(b)->drive.speed, 777);
+    EXPECT_EQ(JB(b)->drive.wheelLock, JB(a)->drive.wheelLock);
+    EXPECT_EQ(JB(b)->drive.g.con, b);
+    EXPECT_EQ(JB(b)->weapon0.fireDelayCounter, JB(a)->weapon0.fireDelayCounter);
+    EXPECT_EQ(JB(b)->weapon0.ammo, JB(a)->weapon0.ammo);
+    EXPECT_EQ(JB(b)->weapon0.unit, b);
+    EXPECT_EQ(JB(b)->lighting.ramp, 100);
+    EXPECT_EQ(JB(b)->lighting.step, kLightRampStep);
+    EXPECT_EQ(JB(b)->lighting.con, b);
 }
 
 // A hit by another clan's unit pushes, damages (shield first) and sets the status word; one by the own

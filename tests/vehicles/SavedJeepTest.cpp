@@ -1,10 +1,15 @@
-// The demo island's jeeps in a saved game: written, the level built again, read back and written again.
+// The demo island's jeeps in a saved game: written, the level built again, read back and written again;
+// the jeep's modules (lights, turret, wheel drive, gun) come back as they were; a damaged jeep record is
+// refused before the level changes.
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "DemoLevel.h"
 #include "objects/UnitShare.h"
 #include "objects/SharedPools.h"
 #include "vehicles/types/DeadBody.h"
+#include "tools/datakit/Bytes.h"
 #include "vehicles/types/EMAJeep.h"
 #include "world/SavedGame.h"
 
@@ -17,6 +22,28 @@ std::vector<uint8_t> SavedBytes(const char* name) {
     std::vector<uint8_t> bytes;
     host::ReadWholeFile((std::string("SavedGames/") + name).c_str(), bytes);
     return bytes;
+}
+
+// The jeep's saved form as GETITFCDATA hands it out.
+std::vector<uint8_t> SavedForm(construct* con) {
+    int32_t size = 0;
+    auto* block = reinterpret_cast<uint8_t*>(CallItfc(con, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size)));
+    std::vector<uint8_t> out(block, block + size);
+    qzFree(block);
+    return out;
+}
+
+// The mission built again from its files, as a load from the menu finds it.
+void RebuildLevel() {
+    TeardownLevel();
+    FreeRules();
+    ReadRules("app/rules");
+    std::snprintf(MissionName, sizeof MissionName, "Ema01");
+    InitLevel(0);
+}
+
+void PutWord(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
+    for (int k = 0; k < 4; ++k) bytes[at + size_t(k)] = uint8_t(v >> (8 * k));
 }
 
 TEST_F(DemoLevel, TheIslandsJeepsComeBackFromASavedGameInAFreshLevel) {
@@ -42,11 +69,7 @@ TEST_F(DemoLevel, TheIslandsJeepsComeBackFromASavedGameInAFreshLevel) {
     ASSERT_EQ(SaveQZGM("island"), 1) << SavedGameRefusal();
     const std::vector<uint8_t> first = SavedBytes("island");
 
-    TeardownLevel();
-    FreeRules();
-    ReadRules("app/rules");
-    std::snprintf(MissionName, sizeof MissionName, "Ema01");
-    InitLevel(0);
+    RebuildLevel();
     ema = UnitsOf("EMA_TaskForce");
     EXPECT_NE(std::vector<int32_t>(ema[0]->pos, ema[0]->pos + 3), pos);
     char other[64] = "";
@@ -62,6 +85,124 @@ TEST_F(DemoLevel, TheIslandsJeepsComeBackFromASavedGameInAFreshLevel) {
     EXPECT_EQ(wreck->unit, UnitsOf("GA_Outpost").front()->unit);
     ASSERT_EQ(SaveQZGM("island2"), 1);
     EXPECT_EQ(SavedBytes("island2"), first);
+}
+
+// Driven with its turret turned, its lights fading in and its gun reloading, the jeep is saved; in a fresh
+// level its modules take that state over (not their placed one), and a second save gives the same bytes.
+TEST_F(DemoLevel, TheJeepsModulesComeBackFromASavedGame) {
+    construct* jeep = UnitsOf("EMA_TaskForce")[0];
+    Drive(jeep);
+    ControlInput drive = Keys({kKeyThrust1}, 3000);
+    drive.axes[kAxisYaw] = 6000;
+    drive.axes[kAxisPitch] = -3000;
+    Run(40, drive);
+    ControlInput light = drive;
+    SetInputKey(&light, kKeyLight, true);
+    // The jeep ticks every second world tick: press and release (over three ticks, so that the press
+    // meets both phases) until it has seen a press.
+    for (int i = 0; i < 4 && Jeep(jeep)->lighting.step == 0; ++i) {
+        Run(1, light);
+        Run(2, drive);
+    }
+    Run(6, drive);
+    ControlInput fire = drive;
+    SetInputKey(&fire, kKeyFire1, true);
+    Run(2, fire);
+    Run(2, drive);
+    const EMAJeepBlock before = *Jeep(jeep);
+    ASSERT_GT(before.lighting.ramp, 0);
+    ASSERT_LT(before.lighting.ramp, kLightRampFull);  // still fading in
+    ASSERT_NE(before.turret.yaw, kTurretYawInit);
+    ASSERT_NE(before.turret.pitch, kTurretPitchLevel);
+    ASSERT_NE(before.drive.speed, 0);
+    ASSERT_NE(before.drive.wheelLock, 0);
+    ASSERT_GT(before.weapon0.fireDelayCounter, 0);
+    ASSERT_LT(before.weapon0.ammo, before.weapon0.ammoCapacity);
+    const std::vector<uint8_t> form = SavedForm(jeep);
+    ASSERT_EQ(form.size(), kEMAJeepSavedSize);
+    jeep->playerCell = nullptr;
+    ASSERT_EQ(SaveQZGM("modules"), 1) << SavedGameRefusal();
+    const std::vector<uint8_t> first = SavedBytes("modules");
+
+    RebuildLevel();
+    jeep = UnitsOf("EMA_TaskForce")[0];
+    EXPECT_NE(Jeep(jeep)->turret.yaw, before.turret.yaw);
+    char other[64] = "";
+    ASSERT_EQ(LoadQZGM("modules", 0, other), kQZGMLoaded) << SavedGameRefusal();
+    const EMAJeepBlock& after = *Jeep(jeep);
+    EXPECT_EQ(SavedForm(jeep), form);
+    EXPECT_EQ(after.turret.yaw, before.turret.yaw);
+    EXPECT_EQ(after.turret.pitch, before.turret.pitch);
+    EXPECT_EQ(after.turret.recenterYaw, before.turret.recenterYaw);
+    EXPECT_EQ(after.lighting.ramp, before.lighting.ramp);
+    EXPECT_EQ(after.lighting.step, before.lighting.step);
+    EXPECT_EQ(after.lighting.on, before.lighting.on);
+    EXPECT_EQ(after.drive.speed, before.drive.speed);
+    EXPECT_EQ(after.drive.wheelLock, before.drive.wheelLock);
+    EXPECT_EQ(after.drive.wheelAngle, before.drive.wheelAngle);
+    EXPECT_EQ(after.drive.g.enginePower, before.drive.g.enginePower);
+    EXPECT_EQ(after.drive.blockedMask, before.drive.blockedMask);
+    EXPECT_EQ(after.weapon0.fireDelayCounter, before.weapon0.fireDelayCounter);
+    EXPECT_EQ(after.weapon0.ammo, before.weapon0.ammo);
+    EXPECT_EQ(after.weapon0.salvoCounter, before.weapon0.salvoCounter);
+    // The records keep their own constructs: the fresh jeep's.
+    EXPECT_EQ(after.turret.con, jeep);
+    EXPECT_EQ(after.drive.g.con, jeep);
+    EXPECT_EQ(after.weapon0.unit, jeep);
+    EXPECT_EQ(after.lighting.con, jeep);
+    ASSERT_EQ(SaveQZGM("modules2"), 1);
+    EXPECT_EQ(SavedBytes("modules2"), first);
+}
+
+// A saved game whose jeep record holds a module state the jeep can never be in (an unknown access type,
+// a light ramp or turret yaw out of range, an engine power that is not a number, a reload count beyond
+// the delay, a flag that is neither 0 nor 1) is refused, and the running level stays as it was.
+TEST_F(DemoLevel, ADamagedJeepRecordIsRefusedBeforeTheLevelChanges) {
+    construct* jeep = UnitsOf("EMA_TaskForce")[0];
+    Run(4, ControlInput{});
+    const std::vector<uint8_t> form = SavedForm(jeep);
+    ASSERT_EQ(SaveQZGM("good"), 1) << SavedGameRefusal();
+    const std::vector<uint8_t> good = SavedBytes("good");
+    // The jeep's record is where its saved form stands in the file.
+    const auto found = std::search(good.begin(), good.end(), form.begin(), form.end());
+    ASSERT_NE(found, good.end());
+    const size_t at = size_t(found - good.begin());
+    uint32_t nan;
+    const float notANumber = std::numeric_limits<float>::quiet_NaN();
+    std::memcpy(&nan, &notANumber, 4);
+    const struct {
+        const char* name;
+        size_t offset;
+        uint32_t value;
+        const char* refusal;
+    } cases[] = {
+        {"access type", kEMAJeepSavedDrive + kWheelDriveSavedAccessType, 9, "access type is unknown"},
+        {"negative access type", kEMAJeepSavedDrive + kWheelDriveSavedAccessType, 0xFFFFFFFFu, "access type"},
+        {"engine power", kEMAJeepSavedDrive + kWheelDriveSavedEnginePower, nan, "engine power"},
+        {"light ramp", kEMAJeepSavedLighting + kLightingSavedRamp, 300, "light ramp"},
+        {"turret yaw", kEMAJeepSavedTurret + kTurretSavedYaw, 0x7FFFFFF0u, "yaw"},
+        {"reload count", kEMAJeepSavedWeapon0 + kPjtThrowerSavedFireDelayCounter, 100000, "fire delay"},
+        {"death flag", kVehicleSavedSize - 4, 7, "death flag"},
+    };
+    const std::vector<int32_t> pos(jeep->pos, jeep->pos + 3);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> bad = good;
+        PutWord(bad, at + c.offset, c.value);
+        ASSERT_TRUE(datakit::WriteFile("SavedGames/bad", bad));
+        host::FlushDirectoryCache();
+        char other[64] = "";
+        EXPECT_EQ(CheckQZGM("bad", 0, other), kQZGMRefused);
+        EXPECT_EQ(LoadQZGM("bad", 0, other), kQZGMRefused);
+        EXPECT_NE(std::string(SavedGameRefusal()).find(c.refusal), std::string::npos) << SavedGameRefusal();
+        EXPECT_EQ(SavedForm(jeep), form);
+        EXPECT_EQ(std::vector<int32_t>(jeep->pos, jeep->pos + 3), pos);
+    }
+    // The same form, undamaged, is taken.
+    ASSERT_TRUE(datakit::WriteFile("SavedGames/bad", good));
+    host::FlushDirectoryCache();
+    char other[64] = "";
+    EXPECT_EQ(LoadQZGM("bad", 0, other), kQZGMLoaded) << SavedGameRefusal();
 }
 
 }  // namespace

@@ -65,7 +65,7 @@ void UpdateTurnSound(WeaponTurret* t, int32_t yawChange, int32_t pitchChange, Un
         if (live) {
             live->volumeFactor = t->soundGain;
             dxgl_SetSoundPosition(&t->turnSound, t->con->pos, velocity, std::abs(yawChange) * 256 / 960, 0);
-        } else if (t->soundWanted && PlaySampleFor(&t->turnSound, kSoundPositional, 1, 0)) {
+        } else if (t->soundWanted && PlaySampleFor(&t->turnSound, kSoundPositional, 1, 1)) {  // looping: deferred
             dxgl_SetSoundPosition(&t->turnSound, t->con->pos, velocity, 0, 0);
             if (dxgl_SoundStreamBuffer* b = dxgl_DescSound(&t->turnSound)) {
                 b->volumeFactor = t->soundGain;

@@ -253,7 +253,48 @@ void UpdateAIUnit(construct* con, AIUnitRecord* ai) {
     PjtThrower_status(&b->weapon0, &ai->weapon[0][kWeaponStatusWord]);
 }
 
+// GETITFCDATA: the head's saved form, then each module's.
+uintptr_t SavedBlock(construct* con, uintptr_t sizeOut) {
+    const EMAJeepBlock* b = Block(con);
+    uint8_t* out = VehicleSavedBlock(&b->head, kName, kEMAJeepSavedSize, sizeOut);
+    UnitLighting_putSaved(&b->lighting, out + kEMAJeepSavedLighting);
+    Turret_putSaved(&b->turret, out + kEMAJeepSavedTurret);
+    WheelDrive_putSaved(&b->drive, out + kEMAJeepSavedDrive);
+    PjtThrower_putSaved(&b->weapon0, out + kEMAJeepSavedWeapon0);
+    return reinterpret_cast<uintptr_t>(out);
+}
+
+// SETITFCDATA: the unit record and the head, then each module through its own copy step from a record
+// that holds the saved state (and the own pointers, sounds and lights).
+void RestoreSaved(construct* con, const uint8_t* in) {
+    if (const char* why = EMAJeep_checkSaved(in, kEMAJeepSavedSize))
+        FatalErrorF("Error(EMAJeep_itfc): the saved state is damaged: %s", why);
+    EMAJeepBlock* b = Block(con);
+    VehicleRestoreSaved(&b->head, in);
+    UnitLighting lighting = b->lighting;
+    UnitLighting_getSaved(&lighting, in + kEMAJeepSavedLighting);
+    UnitLighting_draw(&b->lighting, &lighting);
+    WeaponTurret turret = b->turret;
+    Turret_getSaved(&turret, in + kEMAJeepSavedTurret);
+    Turret_copy(&b->turret, &turret);
+    WheelDrive drive = b->drive;
+    WheelDrive_getSaved(&drive, in + kEMAJeepSavedDrive);
+    WheelDrive_copy(&b->drive, &drive);
+    PjtThrower weapon = b->weapon0;
+    PjtThrower_getSaved(&weapon, in + kEMAJeepSavedWeapon0);
+    PjtThrower_copy(&b->weapon0, &weapon);
+}
+
 }  // namespace
+
+const char* EMAJeep_checkSaved(const uint8_t* block, size_t size) {
+    if (!block || size != kEMAJeepSavedSize) return "the saved state has the wrong size";
+    if (const char* why = VehicleCheckSaved(block)) return why;
+    if (const char* why = UnitLighting_checkSaved(block + kEMAJeepSavedLighting)) return why;
+    if (const char* why = Turret_checkSaved(block + kEMAJeepSavedTurret)) return why;
+    if (const char* why = WheelDrive_checkSaved(block + kEMAJeepSavedDrive)) return why;
+    return PjtThrower_checkSaved(block + kEMAJeepSavedWeapon0);
+}
 
 uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
     switch (method) {
@@ -330,9 +371,9 @@ uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
             ViewRelease(con, reinterpret_cast<ViewPort*>(arg));
             return 0;
         case ItfcMethod::GETITFCDATA:
-            return VehicleSavedBlock(&Block(con)->head, kName, arg);
+            return SavedBlock(con, arg);
         case ItfcMethod::SETITFCDATA:
-            VehicleRestoreSaved(&Block(con)->head, reinterpret_cast<const void*>(arg));
+            RestoreSaved(con, reinterpret_cast<const uint8_t*>(arg));
             return 0;
         case ItfcMethod::GETTHROTTLE:
             *reinterpret_cast<int32_t*>(arg) = Block(con)->drive.aiSpeed;

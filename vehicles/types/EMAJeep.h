@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "objects/Itfc.h"
+#include "vehicles/modules/ModuleSaved.h"
 #include "vehicles/modules/PjtThrower.h"
 #include "vehicles/modules/SensorTip.h"
 #include "vehicles/modules/UnitLighting.h"
@@ -26,4 +27,16 @@ struct EMAJeepBlock {
     char directory[kVehicleDirectorySize];
 };
 
+// The jeep's saved form (GETITFCDATA, SETITFCDATA): the vehicle head, then the lighting, the turret, the
+// wheel drive and weapon 0 in the order SETITFCDATA copies them. The sensor beam is not part of it: it is
+// laid again when the player takes the jeep.
+constexpr size_t kEMAJeepSavedLighting = kVehicleSavedSize;
+constexpr size_t kEMAJeepSavedTurret = kEMAJeepSavedLighting + kLightingSavedSize;
+constexpr size_t kEMAJeepSavedDrive = kEMAJeepSavedTurret + kTurretSavedSize;
+constexpr size_t kEMAJeepSavedWeapon0 = kEMAJeepSavedDrive + kWheelDriveSavedSize;
+constexpr size_t kEMAJeepSavedSize = kEMAJeepSavedWeapon0 + kPjtThrowerSavedSize;
+
 uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg);
+// The check of a saved form of size bytes (installed for the saved-game reader): null when SETITFCDATA
+// may take it over, else why not.
+const char* EMAJeep_checkSaved(const uint8_t* block, size_t size);

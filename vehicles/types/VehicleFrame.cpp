@@ -328,6 +328,8 @@ void RegisterVehicleTypes() {
     for (const auto& t : types)
         for (int i = 0; i < kItfcNamedSlotCount; ++i)
             if (std::strcmp(ItfcSlotNames[i], t.name) == 0) ItfcRegistry[i] = t.itfc;
+    // The saved-game reader checks a stored jeep before it hands it to SETITFCDATA.
+    SetSavedBlockCheck(EMAJeep_itfc, EMAJeep_checkSaved);
     // The wreck is not in the registry; the saved game makes its wrecks through this slot.
     DeadBodyItfc = DeadBody_itfc;
 }
@@ -352,17 +354,19 @@ void WalkSavedHead(SavedWords& w, VehicleHead* h) {
 
 }  // namespace
 
-uintptr_t VehicleSavedBlock(const VehicleHead* head, const char* typeName, uintptr_t sizeOut) {
+uint8_t* VehicleSavedBlock(const VehicleHead* head, const char* typeName, size_t size, uintptr_t sizeOut) {
+    if (size < kVehicleSavedSize) FatalErrorF("Error(VehicleSavedBlock): %s's saved form is too small", typeName);
     char purpose[256];
     std::snprintf(purpose, sizeof purpose, "%s data block", typeName);
-    auto* block = static_cast<uint8_t*>(qzAlloc(static_cast<int>(kVehicleSavedSize), purpose));
+    auto* block = static_cast<uint8_t*>(qzAlloc(static_cast<int>(size), purpose));
+    std::memset(block, 0, size);
     PutUnitSaved(block, &head->unit);
     VehicleHead copy = *head;
     SavedWords w{block, nullptr, kUnitSavedSize, kVehicleSavedSize};
     WalkSavedHead(w, &copy);
     if (w.pos != kVehicleSavedSize) FatalError("Error(VehicleSavedBlock): the saved form's size is not kVehicleSavedSize");
-    if (sizeOut) *reinterpret_cast<int32_t*>(sizeOut) = static_cast<int32_t>(kVehicleSavedSize);
-    return reinterpret_cast<uintptr_t>(block);
+    if (sizeOut) *reinterpret_cast<int32_t*>(sizeOut) = static_cast<int32_t>(size);
+    return block;
 }
 
 void VehicleRestoreSaved(VehicleHead* head, const void* block) {
@@ -370,4 +374,13 @@ void VehicleRestoreSaved(VehicleHead* head, const void* block) {
     GetUnitSaved(&head->unit, in);
     SavedWords w{nullptr, in, kUnitSavedSize, kVehicleSavedSize};
     WalkSavedHead(w, head);
+}
+
+const char* VehicleCheckSaved(const uint8_t* block) {
+    VehicleHead head{};
+    SavedWords w{nullptr, block, kUnitSavedSize, kVehicleSavedSize};
+    WalkSavedHead(w, &head);
+    if (head.stealthMode > 1) return "the stealth wish is neither 0 nor 1";
+    if (head.dead > 1) return "the death flag is neither 0 nor 1";
+    return nullptr;
 }

@@ -65,13 +65,18 @@ struct VehicleHead {
 
 // The saved form of the head that GETITFCDATA hands out and SETITFCDATA takes back (a saved game stores
 // it): the unit record's saved form, then the look axes, the impact bytes, state, maxima, recovery, the
-// stealth wish and the death flag, little-endian with no pointer.
+// stealth wish and the death flag, little-endian with no pointer. A type's saved block is this head
+// followed by its modules' saved forms (vehicles/modules/ModuleSaved.h) in the order its SETITFCDATA
+// copies them.
 constexpr size_t kVehicleSavedSize = kUnitSavedSize + 60;
-// GETITFCDATA: a tracked block ("<type> data block") holding the head's saved form; its size goes
-// through sizeOut when that is not 0.
-uintptr_t VehicleSavedBlock(const VehicleHead* head, const char* typeName, uintptr_t sizeOut);
+// GETITFCDATA: a tracked block ("<type> data block") of size bytes (at least kVehicleSavedSize) holding
+// the head's saved form, the rest zero for the type's modules; size goes through sizeOut when that is
+// not 0.
+uint8_t* VehicleSavedBlock(const VehicleHead* head, const char* typeName, size_t size, uintptr_t sizeOut);
 // SETITFCDATA: the head takes a saved form over as a state copy does.
 void VehicleRestoreSaved(VehicleHead* head, const void* block);
+// The head's part of a type's check of its saved block: null when it may be taken over, else why not.
+const char* VehicleCheckSaved(const uint8_t* block);
 
 // The level word of a billboard (light or halo intensity, or an animation counter).
 int32_t* BBoardLevelWord(bboard* board);
