@@ -2,7 +2,9 @@
 // an effect, the return to the pool) and its two plainest members, Bullet and Shell.
 #include "objects/Projectile.h"
 
+#include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "core/FixMath.h"
 #include "core/Memory.h"
@@ -16,6 +18,43 @@
 #include "world/Terrain.h"
 
 namespace {
+
+void StoreWord(uint8_t* out, int32_t v) {
+    for (int k = 0; k < 4; ++k) out[k] = uint8_t(uint32_t(v) >> (8 * k));
+}
+
+int32_t LoadWord(const uint8_t* in) {
+    return int32_t(uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24);
+}
+
+// GETITFCDATA: the block's saved form (see kProjectileSavedSize).
+uintptr_t SavedForm(const ProjectileBlock* b, const char* typeName, uintptr_t sizeOut) {
+    char purpose[256];
+    std::snprintf(purpose, sizeof purpose, "%s data block", typeName);
+    auto* out = static_cast<uint8_t*>(qzAlloc(kProjectileSavedSize, purpose));
+    std::memset(out, 0, kProjectileSavedSize);
+    out[0] = b->impact.physical;
+    out[1] = b->impact.shield;
+    out[2] = b->impact.structure;
+    out[3] = b->pad;
+    StoreWord(out + 4, b->speed);
+    StoreWord(out + 8, b->range);
+    StoreWord(out + 12, b->travelled);
+    uint8_t* at = out + 16;
+    for (const SoundDesc* d : {&b->groundSound, &b->waterSound, &b->structureSound}) {
+        std::memcpy(at, d->file, sizeof d->file);
+        at[sizeof d->file - 1] = 0;
+        at += sizeof d->file;
+        for (int32_t v : {d->minDistance, d->maxDistance, d->lowFrequency, d->highFrequency, d->unused}) {
+            StoreWord(at, v);
+            at += 4;
+        }
+        at += 4;  // the playing sound is not part of the form
+    }
+    if (at != out + kProjectileSavedSize) FatalError("Error(Projectile_itfc): the saved form's size is not 280");
+    if (sizeOut) *reinterpret_cast<int32_t*>(sizeOut) = kProjectileSavedSize;
+    return reinterpret_cast<uintptr_t>(out);
+}
 
 const int32_t kZeroVelocity[3] = {0, 0, 0};
 
@@ -178,17 +217,18 @@ uintptr_t ProjectileItfc(const ProjectileKind& kind, construct* con, ItfcMethod 
             FreeConstruct(con);
             return 0;
         case ItfcMethod::GETITFCDATA:
+            return SavedForm(Block(con), kind.name, arg);
         case ItfcMethod::COPYITFCDATA:
             return CopyItfcDataBlock(con->itfcData, sizeof(ProjectileBlock), kind.name, arg);
         case ItfcMethod::SETITFCDATA: {
-            const auto* src = reinterpret_cast<const ProjectileBlock*>(arg);
+            const auto* src = reinterpret_cast<const uint8_t*>(arg);
             if (!src) return 0;
             ProjectileBlock* b = Block(con);
-            b->impact = src->impact;
-            b->pad = src->pad;
-            b->speed = src->speed;
-            b->range = src->range;
-            b->travelled = src->travelled;
+            b->impact = DamageRecord{src[0], src[1], src[2]};
+            b->pad = src[3];
+            b->speed = LoadWord(src + 4);
+            b->range = LoadWord(src + 8);
+            b->travelled = LoadWord(src + 12);
             return 0;
         }
         case ItfcMethod::LAUNCH: {

@@ -45,6 +45,13 @@ struct ProjectileBlock {
     SoundDesc structureSound;  // "<type>_FX_HitStructure"
 };
 
+// The saved form that GETITFCDATA hands out (a saved game stores it): the impact bytes and pad byte,
+// speed, range and travelled, then each of the three sound descriptors as its file name (64 bytes) and
+// its five words followed by a zero word where a playing sound would be named; little-endian, no pointer.
+// SETITFCDATA reads its first 16 bytes (the sound descriptors stay the projectile's own). COPYITFCDATA
+// (a construct copy in memory) still hands out the whole block.
+constexpr int kProjectileSavedSize = 280;
+
 // The dispatchers (their GETNAME: "Bullet", "Shell").
 uintptr_t Bullet_itfc(construct* con, ItfcMethod method, uintptr_t arg);
 uintptr_t Shell_itfc(construct* con, ItfcMethod method, uintptr_t arg);

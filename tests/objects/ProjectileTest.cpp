@@ -306,10 +306,41 @@ TEST_F(ProjectileFlight, SetItfcDataRestoresTheFlightButNotTheSounds) {
     EXPECT_EQ(b->travelled, 13);
     EXPECT_STREQ(b->groundSound.file, "own.wav");
     uintptr_t size = 0;
-    auto* copy = reinterpret_cast<ProjectileBlock*>(CallItfc(p, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size)));
+    auto* copy = reinterpret_cast<ProjectileBlock*>(CallItfc(p, ItfcMethod::COPYITFCDATA, reinterpret_cast<uintptr_t>(&size)));
     EXPECT_EQ(size, sizeof(ProjectileBlock));
     EXPECT_EQ(copy->speed, 11);
     qzFree(copy);
+}
+
+// GETITFCDATA hands out the saved form: fixed size, little-endian, no address of a playing sound in it,
+// and SETITFCDATA takes it back.
+TEST_F(ProjectileFlight, TheSavedFormHoldsNoPointerAndComesBack) {
+    construct* p = Launch(Bullet_itfc, 60000, 50000, 60000, 1000, 100000);
+    auto* b = static_cast<ProjectileBlock*>(p->itfcData);
+    b->impact = {7, 8, 9};
+    b->speed = 0x01020304;
+    b->travelled = 77;
+    std::snprintf(b->waterSound.file, sizeof b->waterSound.file, "splash.wav");
+    b->waterSound.maxDistance = 5000;
+    b->waterSound.buffer = reinterpret_cast<dxgl_SoundStreamBuffer*>(uintptr_t{0x12345678});
+    b->waterSound.serial = 31;
+    int32_t size = 0;
+    auto* form = reinterpret_cast<uint8_t*>(CallItfc(p, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size)));
+    ASSERT_EQ(size, kProjectileSavedSize);
+    const uint8_t head[8] = {7, 8, 9, 0, 4, 3, 2, 1};
+    EXPECT_EQ(std::memcmp(form, head, sizeof head), 0);
+    const uint8_t* water = form + 16 + 88;
+    EXPECT_STREQ(reinterpret_cast<const char*>(water), "splash.wav");
+    EXPECT_EQ(water[68], 0x88);  // maxDistance 5000, little-endian
+    EXPECT_EQ(water[69], 0x13);
+    for (int k = 84; k < 88; ++k) EXPECT_EQ(water[k], 0) << k;  // the playing sound is not written
+    b->waterSound.buffer = nullptr;
+    b->speed = 1;
+    b->travelled = 0;
+    CallItfc(p, ItfcMethod::SETITFCDATA, reinterpret_cast<uintptr_t>(form));
+    EXPECT_EQ(b->speed, 0x01020304);
+    EXPECT_EQ(b->travelled, 77);
+    qzFree(form);
 }
 
 // CREATE from the rules and the object file of a weapons folder.
