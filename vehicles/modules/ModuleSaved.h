@@ -22,7 +22,7 @@
 constexpr size_t kLightingSavedSize = 88;
 constexpr size_t kTurretSavedSize = 76;
 constexpr size_t kWheelDriveSavedSize = 112;
-constexpr size_t kChainDriveSavedSize = 112;
+constexpr size_t kChainDriveSavedSize = 108;
 constexpr size_t kPjtThrowerSavedSize = 76;
 
 // Writes the record's form (the size above) to out.
