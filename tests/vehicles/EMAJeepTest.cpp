@@ -223,6 +223,29 @@ TEST_F(DemoLevel, GetAndSetItfcDataCarryTheStateInAPointerFreeFormAndKeepTheOwnC
     EXPECT_EQ(JB(b)->lighting.con, b);
 }
 
+// A jeep that is not placed has released its sounds and lights; taking over the form of a running jeep
+// (engine heard, turret sound wanted, lights on) starts none of them, since nothing would stop them.
+TEST_F(DemoLevel, AnUnplacedJeepTakesARunningJeepsFormWithoutStartingSoundsOrLights) {
+    construct* a = UnitsOf("EMA_TaskForce")[0];
+    construct* b = UnitsOf("EMA_TaskForce")[1];
+    ASSERT_EQ(JB(a)->drive.g.engine.soundOn, 1);
+    ASSERT_EQ(JB(a)->turret.soundWanted, 1);
+    JB(a)->lighting.on = 1;
+    int32_t size = 0;
+    auto* form = reinterpret_cast<uint8_t*>(CallItfc(a, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size)));
+    JB(a)->lighting.on = 0;
+    CallItfc(b, ItfcMethod::UNPLACE, 0);
+    FlushQZEvents();
+    ASSERT_EQ(JB(b)->drive.g.engine.soundOn, 0);
+    CallItfc(b, ItfcMethod::SETITFCDATA, reinterpret_cast<uintptr_t>(form));
+    qzFree(form);
+    EXPECT_EQ(JB(b)->drive.g.engine.soundOn, 0);
+    EXPECT_EQ(SampleLive(&JB(b)->drive.g.engine.external), 0);
+    EXPECT_EQ(JB(b)->turret.soundWanted, 0);
+    EXPECT_EQ(JB(b)->lighting.on, 0);
+    EXPECT_EQ(JB(b)->drive.speed, JB(a)->drive.speed);  // the state itself is taken over
+}
+
 // A hit by another clan's unit pushes, damages (shield first) and sets the status word; one by the own
 // clan pushes and gives way but deals no damage.
 TEST_F(DemoLevel, HitsPushAndOnlyHostileOnesDamage) {

@@ -271,14 +271,20 @@ void RestoreSaved(construct* con, const uint8_t* in) {
         FatalErrorF("Error(EMAJeep_itfc): the saved state is damaged: %s", why);
     EMAJeepBlock* b = Block(con);
     VehicleRestoreSaved(&b->head, in);
+    // An unplaced jeep has released its sounds and lights: whatever the form says, none is started
+    // for it (they would never be stopped).
+    const bool placed = (con->flags & kConstructPlaced) != 0;
     UnitLighting lighting = b->lighting;
     UnitLighting_getSaved(&lighting, in + kEMAJeepSavedLighting);
+    if (!placed) lighting.on = 0;
     UnitLighting_draw(&b->lighting, &lighting);
     WeaponTurret turret = b->turret;
     Turret_getSaved(&turret, in + kEMAJeepSavedTurret);
+    if (!placed) turret.soundWanted = 0;
     Turret_copy(&b->turret, &turret);
     WheelDrive drive = b->drive;
     WheelDrive_getSaved(&drive, in + kEMAJeepSavedDrive);
+    if (!placed) drive.g.engine.soundOn = 0;
     WheelDrive_copy(&b->drive, &drive);
     PjtThrower weapon = b->weapon0;
     PjtThrower_getSaved(&weapon, in + kEMAJeepSavedWeapon0);
