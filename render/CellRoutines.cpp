@@ -4,13 +4,19 @@
 // screen-space winding.
 #include "render/CellRoutines.h"
 
+#include <cstring>
+
+#include "render/PolyClip.h"
 #include "render/Render_local.h"
 #include "render/Terrain.h"
 #include "render/View.h"
+#include "world/Geom.h"
 
 using namespace render_local;
 
 namespace {
+
+constexpr int kVertexColourFace = 3;  // the object routine sets' vertex-colour position
 
 enum class Winding { Front, Back };  // cross >= 0, cross <= 0
 
@@ -132,28 +138,44 @@ void DrawOutline(TerrainCornerRef* a, TerrainCornerRef* b, TerrainCornerRef* c, 
         OutlineTriangle(a, c, d, mirrored);
 }
 
-// Draws a water polygon of 3 or 4 corners on the water plane, in the given colours. The corners' screen
-// fields are those the water pass projected; a polygon with a corner before the near plane is left out.
+// The water cell's corners in the clipper's vertex layout.
+GeomPoint WaterCorners[4];
+
+// Draws a water polygon of 3 or 4 corners on the water plane: each corner becomes a vertex record at its
+// place on the water plane, with the screen position the water pass projected, its drawn colour with the
+// fog byte as alpha and the glint as its light sum (black without a glint for the dark water), and the
+// polygon goes in the cell routines' shared face record to the vertex-colour object routine. That
+// routine clips a polygon that reaches before the near plane and keeps the render states of the pass.
 void DrawWaterPolygon(TerrainCornerRef* const* corners, int n, bool dark) {
-    ScreenVertex* v = ScratchVertices;
+    const ObjectPolyRoutine draw = ObjectRoutines ? ObjectRoutines->routine[kVertexColourFace] : nullptr;
+    if (!draw) return;
+    GeomFace* face = TmpFace2();
+    std::memset(face, 0, sizeof *face);
+    FaceVertex* fv = FaceVerts(face);
     for (int i = 0; i < n; ++i) {
         const TerrainCornerRef* c = corners[i];
         const BoardVertex* bv = c->vertex;
-        int32_t depth = c->z + WaterPlaneOffset.z;
-        if (depth <= NearPlane || bv->screen.depth < 0) return;
-        v[i].x = bv->screen.x;
-        v[i].y = ScreenHeightF - bv->screen.y;
-        v[i].z = bv->screen.depth;
-        v[i].rhw = 1.0f;
-        uint32_t fog = static_cast<uint32_t>(dxgl_DepthFogAlpha(depth));
-        v[i].diffuse = dark ? fog << 24 : fog << 24 | Rgb(bv->colour[0], bv->colour[1], bv->colour[2]);
-        v[i].specular = dark ? fog << 24 : fog << 24 | Rgb(bv->specular[0], bv->specular[1], bv->specular[2]);
-        v[i].tu0 = static_cast<float>(c->u) * 0.12499f;
-        v[i].tv0 = static_cast<float>(c->v) * 0.12499f;
-        v[i].tu1 = v[i].tv1 = 0.0f;
+        GeomPoint* p = &WaterCorners[i];
+        std::memset(p, 0, sizeof *p);
+        p->view[0] = c->x + WaterPlaneOffset.x;
+        p->view[1] = c->y + WaterPlaneOffset.y;
+        p->view[2] = c->z + WaterPlaneOffset.z;
+        p->screen[0] = bv->screen.x;
+        p->screen[1] = bv->screen.y;
+        p->screen[2] = bv->screen.depth;
+        p->screen[3] = 1.0f;
+        p->lit[3] = static_cast<uint8_t>(dxgl_DepthFogAlpha(p->view[2]));
+        if (!dark)
+            for (int k = 0; k < 3; ++k) {
+                p->lit[k] = bv->colour[k];
+                p->lightSum[k] = bv->specular[k];
+            }
+        fv[i] = {p, static_cast<float>(c->u - (TexWrapU ? 8 : 0)) * 0.12499f,
+                 static_cast<float>(c->v - (TexWrapV ? 8 : 0)) * 0.12499f};
     }
-    EmitPrimitive(kPrimTriangleFan, v, n);
-    TriangleCount += static_cast<float>(n - 2);
+    face->type = kVertexColourFace;
+    face->vertexCount = static_cast<uint8_t>(n);
+    draw(face);
 }
 
 ScreenVertex LandStrip[4], MarkedLandStrip[4], MarkedStrip[4], MirroredStrip[4];

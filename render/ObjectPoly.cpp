@@ -126,9 +126,12 @@ bool Deferred(GeomFace* f) {
 bool IsAlphaTexture(const GeomFace* f) { return f->texture && f->texture->blackTransparent; }
 host::GfxSurface* SurfaceOf(const Tex* t) { return t ? t->surface : nullptr; }
 
-// Render states a member changes, and what it saved to put them back.
+// Render states a member changes, and what it saved to put them back. A member puts back only what it
+// changed: the water passes draw through the vertex-colour member with their own blending and texture.
 struct States {
     bool textured = false;
+    bool blended = false;     // blend factors or alpha blending
+    bool stageAlpha = false;  // stage 0's alpha operation
     bool fogOff = false;
     bool zWriteOff = false;
     bool zTestOff = false;
@@ -149,12 +152,19 @@ void FogOff(States& st) {
     SetRS(RenderState::FogEnable, 0);
     st.fogOff = true;
 }
-void StandardBlend() {
+void StandardBlend(States& st) {
     SetRS(RenderState::SrcBlend, Blend(BlendFactor::SrcAlpha));
     SetRS(RenderState::DestBlend, Blend(BlendFactor::InvSrcAlpha));
     SetRS(RenderState::AlphaBlendEnable, 1);
+    st.blended = true;
 }
-void StageAlpha(uint32_t op, uint32_t arg1, uint32_t arg2 = host::GfxTaDiffuse) {
+// Blending on with the resting factors (ONE, ONE): additive.
+void AdditiveBlend(States& st) {
+    SetRS(RenderState::AlphaBlendEnable, 1);
+    st.blended = true;
+}
+void StageAlpha(States& st, uint32_t op, uint32_t arg1, uint32_t arg2 = host::GfxTaDiffuse) {
+    st.stageAlpha = true;
     SetTSS(0, StageState::AlphaOp, op);
     SetTSS(0, StageState::AlphaArg1, arg1);
     SetTSS(0, StageState::AlphaArg2, arg2);
@@ -165,11 +175,15 @@ void Texture(States& st, const GeomFace* f) {
 }
 
 void Restore(const States& st) {
-    SetRS(RenderState::SrcBlend, Blend(BlendFactor::One));
-    SetRS(RenderState::DestBlend, Blend(BlendFactor::One));
-    SetRS(RenderState::AlphaBlendEnable, 0);
-    SetTSS(0, StageState::AlphaOp, Op(TextureOp::SelectArg1));
-    SetTSS(0, StageState::AlphaArg1, host::GfxTaTexture);
+    if (st.blended) {
+        SetRS(RenderState::SrcBlend, Blend(BlendFactor::One));
+        SetRS(RenderState::DestBlend, Blend(BlendFactor::One));
+        SetRS(RenderState::AlphaBlendEnable, 0);
+    }
+    if (st.stageAlpha) {
+        SetTSS(0, StageState::AlphaOp, Op(TextureOp::SelectArg1));
+        SetTSS(0, StageState::AlphaArg1, host::GfxTaTexture);
+    }
     if (st.textured) {
         SetTSS(1, StageState::ColorOp, Op(TextureOp::Disable));
         SetTex(1, nullptr);
@@ -215,16 +229,16 @@ constexpr Style kGlow{Colour::Glow, false, false, false, false, false, false};
 constexpr Style kGlowAlpha{Colour::Glow, true, false, false, false, false, false};
 
 // The translucent members: stage 0 alpha from the diffuse colour, standard blending.
-bool AlphaDiffuse(States&) {
-    StageAlpha(Op(TextureOp::SelectArg1), host::GfxTaDiffuse);
-    StandardBlend();
+bool AlphaDiffuse(States& st) {
+    StageAlpha(st, Op(TextureOp::SelectArg1), host::GfxTaDiffuse);
+    StandardBlend(st);
     return true;
 }
 
 void DrawGlowWith(GeomFace* f, ObjectPolyRoutine self, const Style& s) {
     if (Deferred(f)) return;
     Run(f, self, false, s, [f](States& st) {
-        SetRS(RenderState::AlphaBlendEnable, 1);
+        AdditiveBlend(st);
         FogOff(st);
         if (f->extra == 9) ZTestOff(st);
         else ZWriteOff(st);
@@ -316,11 +330,11 @@ void DrawPolyTexFlatLit(ObjectFace* f) {
     Run(f, DrawPolyTexFlatLit, false, kTexFlatLit, [&](States& st) {
         Texture(st, f);
         if (alphaTex) {
-            StageAlpha(Op(TextureOp::SelectArg1), host::GfxTaTexture);
-            StandardBlend();
+            StageAlpha(st, Op(TextureOp::SelectArg1), host::GfxTaTexture);
+            StandardBlend(st);
             ZWriteOff(st);
         } else if (sprite) {
-            SetRS(RenderState::AlphaBlendEnable, 1);
+            AdditiveBlend(st);
             FogOff(st);
             ZWriteOff(st);
         } else if (f->flags & 0x2) {
@@ -338,12 +352,12 @@ void DrawPolyTexFlatLitAlpha(ObjectFace* f) {
     Run(f, DrawPolyTexFlatLitAlpha, false, kTexFlatLitAlpha, [&](States& st) {
         Texture(st, f);
         if (alphaTex) {
-            StageAlpha(Op(TextureOp::Modulate), host::GfxTaDiffuse, host::GfxTaTexture);
+            StageAlpha(st, Op(TextureOp::Modulate), host::GfxTaDiffuse, host::GfxTaTexture);
             ZWriteOff(st);
         } else {
-            StageAlpha(Op(TextureOp::SelectArg1), host::GfxTaDiffuse);
+            StageAlpha(st, Op(TextureOp::SelectArg1), host::GfxTaDiffuse);
         }
-        StandardBlend();
+        StandardBlend(st);
         return true;
     });
 }
@@ -354,8 +368,8 @@ void DrawPolyTexGouraud(ObjectFace* f) {
     Run(f, DrawPolyTexGouraud, true, kTexGouraud, [&](States& st) {
         Texture(st, f);
         if (alphaTex) {
-            StageAlpha(Op(TextureOp::SelectArg1), host::GfxTaTexture);
-            StandardBlend();
+            StageAlpha(st, Op(TextureOp::SelectArg1), host::GfxTaTexture);
+            StandardBlend(st);
             ZWriteOff(st);
         } else if (f->flags & 0x2) {
             SetTwoStageBlend(f->texture, SecondStageTexture);
@@ -372,12 +386,12 @@ void DrawPolyTexGouraudAlpha(ObjectFace* f) {
     Run(f, DrawPolyTexGouraudAlpha, true, kTexGouraudAlpha, [&](States& st) {
         Texture(st, f);
         if (alphaTex) {
-            StageAlpha(Op(TextureOp::Modulate), host::GfxTaDiffuse, host::GfxTaTexture);
+            StageAlpha(st, Op(TextureOp::Modulate), host::GfxTaDiffuse, host::GfxTaTexture);
             ZWriteOff(st);
         } else {
-            StageAlpha(Op(TextureOp::SelectArg1), host::GfxTaDiffuse);
+            StageAlpha(st, Op(TextureOp::SelectArg1), host::GfxTaDiffuse);
         }
-        StandardBlend();
+        StandardBlend(st);
         return true;
     });
 }
@@ -401,7 +415,8 @@ void DrawPolyShadow(ObjectFace* f) {
     Run(f, DrawPolyShadow, false, kShadow, [](States& st) {
         SetRS(RenderState::DestBlend, Blend(BlendFactor::InvSrcAlpha));
         SetRS(RenderState::AlphaBlendEnable, 1);
-        StageAlpha(Op(TextureOp::SelectArg1), host::GfxTaDiffuse);
+        st.blended = true;
+        StageAlpha(st, Op(TextureOp::SelectArg1), host::GfxTaDiffuse);
         ZTestOff(st);
         FogOff(st);
         return true;

@@ -56,13 +56,15 @@ extern int32_t PatchState[2];
 
 // The level's sun; null until the level makes it.
 extern DirLight* SunLight;
-// Colour bytes of the level rules "WaterColour" and "WaterSpecularBias", and "WaterTransparent".
-extern uint8_t LevelWaterColour[3];
-extern uint8_t LevelWaterSpecularBias[3];
-extern int32_t LevelWaterTransparent;
-extern int32_t LevelSpecularWater;
-extern Tex* WaterTexture;
-extern Tex* WaterSpecularTexture;
+// The level's water as the water passes read it: the colour bytes of the level rules "WaterColour" and
+// "WaterSpecularBias", the rule "WaterTransparent", and whether two-texture (specular) water is on.
+// They are the level's own settings under the renderer's names, so what the level build reads and what
+// a loaded saved game restores is what is drawn. The water textures are the level's WaterTex and
+// WaterTex2.
+extern uint8_t (&LevelWaterColour)[3];
+extern uint8_t (&LevelWaterSpecularBias)[3];
+extern int32_t& LevelWaterTransparent;
+extern int32_t& LevelSpecularWater;
 
 // ---- Vertex morph, clip and light ------------------------------------------------------------------
 

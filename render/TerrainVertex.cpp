@@ -21,12 +21,6 @@ uint8_t LightAmbient[3] = {4, 4, 4};
 int32_t PatchState[2];
 
 DirLight* SunLight = nullptr;
-uint8_t LevelWaterColour[3] = {0, 0, 0};
-uint8_t LevelWaterSpecularBias[3] = {0, 0, 0};
-int32_t LevelWaterTransparent = 0;
-int32_t LevelSpecularWater = 0;
-Tex* WaterTexture = nullptr;
-Tex* WaterSpecularTexture = nullptr;
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include "render/Sky.h"
 #include "render/Stamps.h"
 #include "render/Terrain.h"
+#include "render/TexStages.h"
 #include "render/Viewport.h"
 #include "render/Weather.h"
 #include "render/ConstructDraw.h"
@@ -28,6 +29,7 @@
 #include "world/ConstructPool.h"
 #include "world/Geom.h"
 #include "world/QZEvent.h"
+#include "world/WorldTick.h"
 
 using namespace render_local;
 using host::RenderState;
@@ -154,14 +156,25 @@ void SetFogColour() {
     SetRS(RenderState::FogColor, Rgb(SkyFogColour[0], SkyFogColour[1], SkyFogColour[2]));
 }
 
+// The water surface. Transparent water ("WaterTransparent") is blended over what lies behind it by the
+// alpha of its vertex colours (the fog byte), without fog and, under a reflection, without the depth
+// test; with specular water on as well, the specular texture lit by the glint is added to the water
+// colour on two texture stages. Opaque water has only the water texture on stage 0.
 void WaterSurfacePass(ScapeBoard* board, ScapeBoard* top, int32_t reflection) {
     using host::StageState;
-    host::GfxSurface* water = WaterTexture ? WaterTexture->surface : nullptr;
+    const bool transparent = LevelWaterTransparent != 0;
+    const bool specular = transparent && LevelSpecularWater;
     uint32_t zWas = 1;
-    if (LevelWaterTransparent) {
-        SetTex(0, water);
-        SetTSS(0, StageState::AlphaArg1, host::GfxTaDiffuse);
-        SetTSS(0, StageState::AlphaOp, Op(host::TextureOp::SelectArg1));
+    if (specular) {
+        SetWaterSpecularStages(WaterTex, WaterTex2);
+    } else {
+        SetTex(0, WaterTex ? WaterTex->surface : nullptr);
+        if (transparent) {
+            SetTSS(0, StageState::AlphaArg1, host::GfxTaDiffuse);
+            SetTSS(0, StageState::AlphaOp, Op(host::TextureOp::SelectArg1));
+        }
+    }
+    if (transparent) {
         SetRS(RenderState::SrcBlend, Blend(host::BlendFactor::SrcAlpha));
         SetRS(RenderState::DestBlend, Blend(host::BlendFactor::InvSrcAlpha));
         SetRS(RenderState::AlphaBlendEnable, 1);
@@ -170,12 +183,11 @@ void WaterSurfacePass(ScapeBoard* board, ScapeBoard* top, int32_t reflection) {
             zWas = GetRS(RenderState::ZEnable);
             SetRS(RenderState::ZEnable, 0);
         }
-    } else {
-        SetTex(0, water);
     }
     TraverseBoard(board, top, reflection, DrawCellWater);
-    SetTex(0, nullptr);
-    if (LevelWaterTransparent) {
+    if (specular) ResetTextureStages();
+    else SetTex(0, nullptr);
+    if (transparent) {
         SetTSS(0, StageState::AlphaOp, Op(host::TextureOp::SelectArg1));
         SetTSS(0, StageState::AlphaArg1, host::GfxTaTexture);
         SetRS(RenderState::SrcBlend, Blend(host::BlendFactor::One));

@@ -38,6 +38,7 @@
 #include "render/Light.h"
 #include "render/RenderTables.h"
 #include "render/ScreenText.h"
+#include "render/Terrain.h"
 #include "render/TexStages.h"
 #include "render/Sky.h"
 #include "render/View.h"
@@ -70,6 +71,11 @@ construct* WatchCamera = nullptr;
 construct* WayPointer = nullptr;
 Geom* DummyGeom = nullptr;
 LevelSettings CurrentLevel;
+// The renderer's names for the level's water settings.
+uint8_t (&LevelWaterColour)[3] = CurrentLevel.waterColour;
+uint8_t (&LevelWaterSpecularBias)[3] = CurrentLevel.waterSpecularBias;
+int32_t& LevelWaterTransparent = CurrentLevel.waterTransparent;
+int32_t& LevelSpecularWater = CurrentLevel.specularWater;
 uint8_t* ClusterCells[64];
 uint8_t* TmpFaces[2];
 Tex* SphereMapTex = nullptr;
@@ -378,7 +384,10 @@ void LoadWaterFx() {
         LoadWaterAnim("_waterspecular", "waterspecular1", "<waterspecular>",
                       "Error(LoadQZWD): failed to load water specular anim '%s'", &WaterAnim2, &WaterTex2);
         // The device must draw the two-texture water stages, else the water goes without its highlight.
-        if (dxgl_ValidateDevice() != 0) {
+        SetWaterSpecularStages(WaterTex, WaterTex2);
+        const bool refused = dxgl_ValidateDevice() != 0;
+        ResetTextureStages();
+        if (refused) {
             CurrentLevel.specularWater = 0;
             DeleteTex(WaterTex2);
             DeleteTexAnim(WaterAnim2);

@@ -52,6 +52,15 @@ inline void FillHillBoard(ScapeBoard* b) {
         for (int column = 0; column < b->width; ++column) ComputeCellBounds(b, column, row);
 }
 
+// Lowers every vertex of the board well below the water level (300): open sea.
+inline void SinkBoard(ScapeBoard* b) {
+    for (int row = 0; row < b->height; ++row)
+        for (int column = 0; column < b->width; ++column)
+            for (int k = 0; k < kCellVertices; ++k) BoardCell(b, column, row)->vertices[k].height = -800;
+    for (int row = 0; row < b->height; ++row)
+        for (int column = 0; column < b->width; ++column) ComputeCellBounds(b, column, row);
+}
+
 // A camera orientation: heading 0 (looking along +z), pitched down by the angle (radians).
 inline FixMatrix PitchedDown(double pitch) {
     int32_t c = static_cast<int32_t>(std::cos(pitch) * 32768), s = static_cast<int32_t>(std::sin(pitch) * 32768);

@@ -12,9 +12,11 @@
 #include "core/Memory.h"
 #include "objects/SharedPools.h"
 #include "objects/UnitShare.h"
+#include "render/TerrainScene.h"
 #include "render/Weather.h"
 #include "support/DebugCapture.h"
 #include "support/Fatal.h"
+#include "tools/datakit/RulesText.h"
 #include "tools/datakit/SavedGame.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
@@ -91,7 +93,29 @@ uintptr_t Crate_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
 std::map<std::string, std::string> Script() {
     auto rules = TestScriptRules();
     rules["convoy"] = "\"activate\"";
+    rules["WaterColour"] = "250 20 20";
     return rules;
+}
+
+// The mean colour of the lower half of a view over open sea, drawn with the running level's water.
+struct MeanColour {
+    double r, g, b;
+};
+MeanColour SeaColour() {
+    TerrainScene scene(64, 48, 9);
+    SinkBoard(scene.board());
+    scene.SetCamera({4 * 65536 + 20000, 300 * 8 + 1500, 65536 + 6000}, PitchedDown(0.35));
+    scene.Draw();
+    const std::vector<uint32_t> pixels = scene.Pixels();
+    MeanColour m{0, 0, 0};
+    const size_t from = pixels.size() / 2;
+    for (size_t i = from; i < pixels.size(); ++i) {
+        m.r += pixels[i] >> 16 & 0xFF;
+        m.g += pixels[i] >> 8 & 0xFF;
+        m.b += pixels[i] & 0xFF;
+    }
+    const double n = double(pixels.size() - from);
+    return {m.r / n, m.g / n, m.b / n};
 }
 
 // The test tree with a units file naming the crate and a world file with the action units "convoy"
@@ -254,6 +278,32 @@ TEST_F(SavedGameLevel, SaveLoadIntoAFreshLevelAndSaveAgainGiveTheSameBytes) {
 
     ASSERT_EQ(SaveQZGM("two"), 1);
     EXPECT_EQ(SavedBytes("two"), first);
+}
+
+TEST_F(SavedGameLevel, TheSeaIsDrawnInTheLevelsWaterColourAndASavedGameBringsItBack) {
+    // Built with "WaterColour 250 20 20": a red sea.
+    const MeanColour red = SeaColour();
+    EXPECT_GT(red.r, 2 * red.b);
+    ASSERT_EQ(SaveQZGM("sea"), 1);
+
+    // The mission's rule turned blue, and the level built again: a blue sea.
+    std::string script;
+    auto rules = Script();
+    rules["WaterColour"] = "20 20 250";
+    for (const auto& [name, value] : rules) script += name + " " + value + ";\n";
+    ASSERT_TRUE(datakit::WriteRulesText(tree_.dir() / "Scripts/Test.txt", script + "end\n"));
+    host::FlushDirectoryCache();
+    Rebuild();
+    const MeanColour blue = SeaColour();
+    EXPECT_GT(blue.b, 2 * blue.r);
+
+    // The saved game carries the colour it was saved with (forced: the script is newer than the save).
+    char other[64] = "";
+    ASSERT_EQ(LoadQZGM("sea", 1, other), kQZGMLoaded) << SavedGameRefusal();
+    const MeanColour back = SeaColour();
+    EXPECT_NEAR(back.r, red.r, 1.0);
+    EXPECT_NEAR(back.g, red.g, 1.0);
+    EXPECT_NEAR(back.b, red.b, 1.0);
 }
 
 TEST_F(SavedGameLevel, ARecordSavedBusyAtTwoLevelsComesBackAtTheFirstOfThem) {
