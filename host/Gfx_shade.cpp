@@ -14,8 +14,9 @@ Rgba Unpack8888(uint32_t c) {
             static_cast<int>(c >> 24)};
 }
 
-Rgba ArgOf(uint32_t arg, const Rgba& diffuse, const Rgba& current, const Rgba& texture, const Rgba& specular,
-           const Rgba& factor) {
+// Inlined into the span loop: called for four arguments per stage and pixel.
+[[gnu::always_inline]] inline Rgba ArgOf(uint32_t arg, const Rgba& diffuse, const Rgba& current,
+                                         const Rgba& texture, const Rgba& specular, const Rgba& factor) {
     Rgba v;
     switch (arg & GfxTaSelectMask) {
         case GfxTaDiffuse:
@@ -47,8 +48,8 @@ int Clamp255(int v) {
 }
 
 // One channel of a texture operation; alphaSrc supplies the blend weights of the BLEND* operations.
-int Combine(TextureOp op, int a1, int a2, int a1Alpha, int diffuseA, int textureA, int currentA,
-            int current) {
+[[gnu::always_inline]] inline int Combine(TextureOp op, int a1, int a2, int a1Alpha, int diffuseA,
+                                          int textureA, int currentA, int current) {
     switch (op) {
         case TextureOp::Disable:
             return current;
@@ -130,9 +131,8 @@ int BlendFactorOf(BlendFactor f, int src, int srcA, int dst) {
     return 255;
 }
 
-}  // namespace
-
-uint32_t SampleTexture(const PipelineStage& st, int32_t u, int32_t v) {
+// The texel of a stage at u, v (texels x 256); inlined into the span loop.
+[[gnu::always_inline]] inline uint32_t Sample(const PipelineStage& st, int32_t u, int32_t v) {
     auto address = [](int32_t i, int size, bool wrap, bool pow2) -> int {
         if (wrap) {
             if (pow2) return i & (size - 1);
@@ -153,6 +153,12 @@ uint32_t SampleTexture(const PipelineStage& st, int32_t u, int32_t v) {
     const uint32_t* r0 = st.texels + y0 * st.texW;
     const uint32_t* r1 = st.texels + y1 * st.texW;
     return BilinearBlend(r0[x0], r0[x1], r1[x0], r1[x1], fu, fv);
+}
+
+}  // namespace
+
+uint32_t SampleTexture(const PipelineStage& st, int32_t u, int32_t v) {
+    return Sample(st, u, v);
 }
 
 template <bool Perspective>
@@ -184,7 +190,7 @@ void GeneralSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
         for (int t = 0; t < p.stageCount; ++t) {
             const Pipeline::Stage& st = p.stage[t];
             Rgba tex = {255, 255, 255, 255};
-            if (st.texels) tex = Unpack8888(SampleTexture(st, in.t[2 * t], in.t[2 * t + 1]));
+            if (st.texels) tex = Unpack8888(Sample(st, in.t[2 * t], in.t[2 * t + 1]));
             Rgba c1 = ArgOf(st.colourArg1, diffuse, cur, tex, specular, factor);
             Rgba c2 = ArgOf(st.colourArg2, diffuse, cur, tex, specular, factor);
             Rgba next;
