@@ -1,11 +1,14 @@
-// View rendering: frames per second of a 17 x 17-tile board of rolling hills around lakes, drawn at
-// 800 x 600 through RenderView from a fixed camera path (a slow arc over the board), headless, once on
-// one rasterizer thread and once on all of them. Each frame clears colour and z, draws the view (water
-// surface and terrain with geomorphing, fog and vertex lighting) and waits for every pixel.
+// View rendering on the demo island (the world file, ground textures, water animations and water rules of
+// the demo tree that tools/mkdemo writes), drawn at 800 x 600 through RenderView on the board the main
+// view has (19 x 19 tiles, level-of-detail distances "lod_high"), headless, once on one rasterizer thread
+// and once on all of them. Each frame clears colour and z, draws the view and waits for every pixel.
 //
-// Then the demo island with 200 placed objects (boxes of flat-lit, Gouraud, vertex-coloured and
-// textured faces, some translucent) in view around the camp, the camera turning slowly over them: the
-// same frame with construct collection, transform, lighting, sorting and the object routines.
+// First the terrain alone: the camera flies a fixed arc along the island's south-west coast, looking in
+// over the beach, the hills and the sea (transparent specular water, terrain with geomorphing, fog,
+// vertex lighting and ground textures). Then the same island with 200 placed objects (boxes of
+// flat-lit, Gouraud, vertex-coloured and textured faces, some translucent) in view around the camp, the
+// camera turning slowly over them: the same frame with construct collection, transform, lighting,
+// sorting and the object routines.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -17,11 +20,15 @@
 #include <thread>
 #include <vector>
 
+#include "core/Config.h"
+#include "core/Memory.h"
+#include "core/Rules.h"
 #include "host/Fs.h"
 #include "host/Gfx.h"
 #include "objects/Units.h"
-#include "core/Memory.h"
+#include "platform/Texture.h"
 #include "tests/render/ObjectScene.h"
+#include "tests/support/FPTables.h"
 #include "tests/support/TempDir.h"
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/Texture.h"
@@ -31,6 +38,7 @@
 #include "world/Startup.h"
 #include "world/Terrain.h"
 #include "world/WorldFile.h"
+#include "world/WorldTick.h"
 #include "platform/Dxgl.h"
 #include "render/Light.h"
 #include "render/RenderTables.h"
@@ -43,34 +51,88 @@
 
 namespace {
 
-constexpr int kW = 800, kH = 600, kBoard = 17;
+constexpr int kW = 800, kH = 600;
+constexpr int kRadius = 9, kBoard = 2 * kRadius + 1;  // the main view's board
 
-int16_t Height(int gx, int gz) {
-    double x = gx / 16.0, z = gz / 16.0;
-    return static_cast<int16_t>(3600.0 * std::sin(x * 0.9) * std::cos(z * 0.7) + 1500.0 * std::sin(z * 1.7 + 1.0) +
-                                1200.0);
+// ---- The demo island ----------------------------------------------------------------------------------
+
+// The demo tree's files that the view needs, the island read from its world file, the level's water (its
+// animations' first frames and the mission's water rules) and the unit entries its action units name.
+struct Island {
+    kvtest::TempDir dir;
+    bool ok = false;
+    TexAnim* waterAnim[2] = {nullptr, nullptr};
+    mkdemo::DemoPlace camp{};
+};
+
+Tex* WaterFrame(const char* animName, const char* texName, TexAnim** anim) {
+    *anim = CreateTexAnim();
+    LoadTexAnim(*anim, animName);
+    Tex* t = CreateTex();
+    std::snprintf(t->name, sizeof t->name, "%s", texName);
+    t->shared = 1;
+    t->surface = (*anim)->frameCount > 0 ? (*anim)->frames[0] : nullptr;
+    return t;
 }
 
-void FillBoard(ScapeBoard* b) {
-    for (int row = 0; row < b->height; ++row)
-        for (int column = 0; column < b->width; ++column) {
-            TileCell* cell = BoardCell(b, column, row);
-            cell->waterLevel = 300;
-            for (int k = 0; k < 256; ++k) {
-                BoardVertex& v = cell->vertices[k];
-                v.height = Height(column * 16 + (k & 15), row * 16 + (k >> 4));
-                v.flags = kVertexSurface;
-                v.baseRed = 70, v.baseGreen = 150, v.baseBlue = 60;
-            }
-            SetBoardTile(b, column, row, cell, nullptr);
-        }
-    for (int row = 0; row < b->height; ++row)
-        for (int column = 0; column < b->width; ++column) ComputeCellBounds(b, column, row);
+void RuleBytes(const char* name, uint8_t* out) {
+    if (const Rule* r = FindRule(name))
+        for (int i = 0; i < 3 && i < r->count; ++i) out[i] = static_cast<uint8_t>(r->values[i]);
 }
 
+bool MakeIsland(Island& is) {
+    kvtest::EnsureFPTables();
+    mkdemo::Context ctx{is.dir.path(), std::string(KV_SOURCE_DIR) + "/data", false};
+    datakit::WriteFile(is.dir / "Maps/Ema01", mkdemo::DemoIslandWorld());
+    if (!mkdemo::BuildCoreFiles(ctx) || !mkdemo::BuildObjects(ctx) || !mkdemo::BuildTextures(ctx)) return false;
+    host::SetWorkingDirectory(is.dir.path().c_str());
+    host::FlushDirectoryCache();
+    ReadPathsFile("app/paths");
+    FreeRules();
+    ReadRules("app/rules");
+    ReadRules("Scripts\\Ema01.txt");
+    std::snprintf(MissionName, sizeof MissionName, "Ema01");
+    ResetMatrixGlobals();
+    static bool units = false;
+    if (!units)
+        for (const char* name : {"EMAJeep", "GAJeep"}) CreateUnit()->name = qzStrDup(name, "unit name");
+    units = true;
+    LoadQZWD("Maps\\Ema01");
+    // The water as the level sets it up: transparent, with the specular stages, in the mission's colours.
+    WaterTex = WaterFrame("water1", "<watertex>", &is.waterAnim[0]);
+    WaterTex2 = WaterFrame("waterspecular1", "<waterspecular>", &is.waterAnim[1]);
+    RuleBytes("WaterColour", LevelWaterColour);
+    RuleBytes("WaterSpecularBias", LevelWaterSpecularBias);
+    const Rule* transparent = FindRule("WaterTransparent");
+    LevelWaterTransparent = transparent && transparent->count > 0 ? static_cast<int32_t>(transparent->values[0]) : 0;
+    LevelSpecularWater = 1;
+    is.camp = mkdemo::DemoIslandPlace("camp");
+    return is.ok = CurrentMatrix != nullptr;
+}
+
+void FreeIsland(Island& is) {
+    WaterTex = WaterTex2 = nullptr;
+    for (TexAnim*& a : is.waterAnim) {
+        DeleteTexAnim(a);
+        a = nullptr;
+    }
+    if (CurrentMatrix) FreeMatrix(CurrentMatrix);
+    CurrentMatrix = nullptr;
+    FreeQZWDKeptChunks();
+    FreeSkyCell(WorldSkyCell);
+    WorldSkyCell = nullptr;
+    while (TexCount) DeleteTex(TexTable[TexCount - 1]);
+    FreeRules();
+}
+
+// ---- The view ---------------------------------------------------------------------------------------
+
+// A headless 800 x 600 device (32-bit colour, 24-bit z) with the game's resting render states, and a
+// viewport on a board that follows the camera over the island.
 struct Scene {
     host::GfxSurface *colour, *depth;
     host::GfxDevice* device;
+    construct* camera;
     ScapeBoard* board;
     ViewPort vp;
 };
@@ -91,25 +153,32 @@ void MakeScene(Scene& s) {
     host::SetRenderState(s.device, host::RenderState::DestBlend, static_cast<uint32_t>(host::BlendFactor::One));
     RenderMode = 5;
     DetailLevel = 3;
-    s.board = CreateScapeBoard(kBoard, kBoard, kBoard / 2, 0, 0);
-    FillBoard(s.board);
+    s.camera = CreateConstruct(1, 0);
+    s.board = nullptr;
     std::memset(&s.vp, 0, sizeof s.vp);
     s.vp.right = kW;
     s.vp.bottom = kH;
     s.vp.centreX = kW / 2;
     s.vp.centreY = kH / 2;
     s.vp.focal[0] = s.vp.focal[1] = kW / 2;
-    s.vp.boardRadius = kBoard / 2;
+    s.vp.boardRadius = kRadius;
     s.vp.colour[0] = s.vp.colour[1] = s.vp.colour[2] = 20;
-    s.vp.sharesMainBoards = 1;
-    s.vp.board = s.board;
+    s.vp.sharesMainBoards = 1;  // the board is scrolled here, before the view
     const int32_t lod[4] = {300000, 150000, 90000, 60000};
     std::memcpy(s.vp.lod, lod, sizeof lod);
     std::memcpy(s.vp.morph, lod, sizeof lod);
 }
 
+// The board is made once the island is read.
+void OpenBoard(Scene& s) {
+    s.board = CreateScapeBoard(kBoard, kBoard, kRadius, 0, 0);
+    s.board->followed = s.camera;
+    s.vp.board = s.board;
+}
+
 void FreeScene(Scene& s) {
     FreeScapeBoard(s.board);
+    FreeConstruct(s.camera);
     host::DeleteDevice(s.device);
     host::DeleteSurface(s.depth);
     host::DeleteSurface(s.colour);
@@ -118,20 +187,30 @@ void FreeScene(Scene& s) {
     ZBufferSurface = nullptr;
 }
 
-// Camera k of the path: an arc around the board's centre, looking inward and pitched down.
-void PlaceCamera(ViewPort& vp, int k) {
-    double a = k * 0.01, centre = kBoard * 65536 / 2.0, r = 5.5 * 65536;
-    vp.cameraPos = {static_cast<int32_t>(centre - r * std::sin(a)), 7000 * 8, static_cast<int32_t>(centre - r * std::cos(a))};
-    // Forward (sin a cos p, -sin p, cos a cos p), right (cos a, 0, -sin a), up = forward x right turned.
-    double p = 0.3, ca = std::cos(a), sa = std::sin(a), cp = std::cos(p), sp = std::sin(p);
+// Orientation: heading a (0 looks along +z), pitched down by p.
+void Orient(ViewPort& vp, double a, double p) {
+    const double ca = std::cos(a), sa = std::sin(a), cp = std::cos(p), sp = std::sin(p);
     const double m[9] = {ca, 0, -sa, sa * sp, cp, ca * sp, sa * cp, -sp, ca * cp};
     for (int i = 0; i < 9; ++i) vp.view.m[i] = static_cast<int32_t>(m[i] * 32767);
 }
 
-double MedianFrameMs(Scene& s, int frames) {
+// Moves the camera (and the board with it) and points the view.
+void PlaceCamera(Scene& s, int32_t x, int32_t y, int32_t z, double heading, double pitch) {
+    s.camera->pos[0] = x;
+    s.camera->pos[1] = y;
+    s.camera->pos[2] = z;
+    s.vp.cameraPos = {x, y, z};
+    Orient(s.vp, heading, pitch);
+    ScrollScapeBoard(s.board, CurrentMatrix);
+}
+
+// Draws frames + 1 frames (the first is not timed), placing the camera for each; the median frame time.
+template <typename Place>
+double MedianFrameMs(Scene& s, int frames, Place place) {
     std::vector<double> times;
+    TriangleCount = 0;
     for (int f = 0; f < frames + 1; ++f) {
-        PlaceCamera(s.vp, f);
+        place(f);
         auto t0 = std::chrono::steady_clock::now();
         host::Clear(s.device, 0, nullptr, host::GfxClearTarget | host::GfxClearZBuffer, 0xFF405070u, 1.0f, 0);
         AdvanceViewStamp();
@@ -144,49 +223,60 @@ double MedianFrameMs(Scene& s, int frames) {
     return times[times.size() / 2];
 }
 
-void Run(int threads, int frames) {
+const char* PicturePath = nullptr;  // --picture: each scene's last frame, "<path>_terrain.bmp" and "<path>_objects.bmp"
+
+void WritePicture(const Scene& s, const char* scene) {
+    if (!PicturePath) return;
+    std::vector<uint32_t> px;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) px.push_back(host::ReadPixelArgb(s.colour, x, y) & 0xFFFFFF);
+    datakit::WriteFile(std::string(PicturePath) + "_" + scene + ".bmp", datakit::Bmp24(kW, kH, px));
+}
+
+// Camera k of the terrain path: on a circle around the island's centre just off the east coast, by the
+// river's mouth, 20000 world units up, looking in over the beach (and along the coast out to sea),
+// 0.01 radians of arc a frame.
+void PlaceCoastCamera(Scene& s, int k) {
+    const double centre = mkdemo::kDemoIslandTiles * 65536 / 2.0, r = 26.0 * 65536;
+    const double a = 1.2 + k * 0.01;  // around the centre, from +z towards +x
+    const int32_t x = static_cast<int32_t>(centre + r * std::sin(a)), z = static_cast<int32_t>(centre + r * std::cos(a));
+    PlaceCamera(s, x, 30000, z, a + M_PI + 0.3, 0.25);
+}
+
+void RunTerrain(int threads, int frames) {
     host::SetRasterThreads(threads);
     Scene s;
     MakeScene(s);
-    TriangleCount = 0;
-    double ms = MedianFrameMs(s, frames);
-    std::printf("view terrain: %.1f frames/s (%.3f ms/frame, %d threads, %.0f triangles/frame)\n", 1000.0 / ms, ms,
-                host::RasterThreads(), TriangleCount / (frames + 1));
+    Island is;
+    if (!MakeIsland(is)) {
+        std::printf("view terrain: the demo island could not be written or read\n");
+        FreeScene(s);
+        return;
+    }
+    OpenBoard(s);
+    const double ms = MedianFrameMs(s, frames, [&](int f) { PlaceCoastCamera(s, f); });
+    WritePicture(s, "terrain");
+    std::printf("view island terrain: %.1f frames/s (%.3f ms/frame, %d threads, %.0f triangles/frame)\n",
+                1000.0 / ms, ms, host::RasterThreads(), TriangleCount / (frames + 1));
     std::fflush(stdout);
     FreeScene(s);
+    FreeIsland(is);
 }
 
 // ---- The demo island with 200 objects -------------------------------------------------------------
 
-struct Island {
-    kvtest::TempDir dir;
-    construct* camera = nullptr;
+struct Objects {
     ConstructPool* pool = nullptr;
     std::vector<construct*> objects;
     host::GfxSurface* checker = nullptr;
     Tex tex{};
-    mkdemo::DemoPlace camp{};
 };
 
-void MakeIsland(Island& is) {
-    datakit::WriteFile(is.dir / "Maps/Ema01", mkdemo::DemoIslandWorld());
-    host::SetWorkingDirectory(is.dir.path().c_str());
-    host::FlushDirectoryCache();
-    std::snprintf(MissionName, sizeof MissionName, "Ema01");
-    // The island's action units name these entries; their types are not needed to read them.
-    static bool units = false;
-    if (!units)
-        for (const char* name : {"EMAJeep", "GAJeep"}) CreateUnit()->name = qzStrDup(name, "unit name");
-    units = true;
-    LoadQZWD("Maps\\Ema01");
-    is.camp = mkdemo::DemoIslandPlace("camp");
-    is.camera = CreateConstruct(1, 0);
-    is.camera->pos[0] = is.camp.x;
-    is.camera->pos[2] = is.camp.z;
-    is.pool = CreateConstructPool(256, "visible");
-    VisiblePool = is.pool;
-    is.checker = kvtest::CheckerSurface(64, 0xFFE0D0B0, 0xFF705030);
-    is.tex.surface = is.checker;
+void MakeObjects(Objects& ob, const mkdemo::DemoPlace& camp) {
+    ob.pool = CreateConstructPool(256, "visible");
+    VisiblePool = ob.pool;
+    ob.checker = kvtest::CheckerSurface(64, 0xFFE0D0B0, 0xFF705030);
+    ob.tex.surface = ob.checker;
     // 200 objects standing on the ground in the wedge the camera looks over, 1 to 6.5 tiles away.
     uint32_t seed = 7;
     auto next = [&] {
@@ -198,81 +288,55 @@ void MakeIsland(Island& is) {
         const uint8_t t = types[i % 6];
         const int32_t h = 1200 + int32_t(next() % 2400);
         Geom* g = kvtest::MakeBox(h, h + int32_t(next() % 3000), h, t, {uint8_t(120 + next() % 120), uint8_t(next() % 200), 90},
-                                  t >= 5 ? &is.tex : nullptr);
+                                  t >= 5 ? &ob.tex : nullptr);
         const double a = (next() / 65536.0 - 0.5) * 1.1, r = (1.0 + 5.5 * next() / 65536.0) * 65536;
-        const int32_t x = is.camp.x + int32_t(r * std::sin(a)), z = is.camp.z + int32_t(r * std::cos(a));
+        const int32_t x = camp.x + int32_t(r * std::sin(a)), z = camp.z + int32_t(r * std::cos(a));
         int32_t low = 0;
         for (auto& c : g->box.corners) low = std::min(low, c[1]);
         const int32_t at[3] = {x, 0, z};
         construct* c = kvtest::MakeObject(g, x, InterpGroundHeight(CurrentMatrix, at, nullptr) - low * 4, z);
         if (i % 10 == 9) c->opacity = 160;
-        AppendToConstructPool(is.pool, c);
-        is.objects.push_back(c);
+        AppendToConstructPool(ob.pool, c);
+        ob.objects.push_back(c);
     }
 }
 
-void FreeIsland(Island& is) {
-    for (construct* c : is.objects) FreeConstruct(c);
-    DeleteConstructPool(is.pool);
+void FreeObjects(Objects& ob) {
+    for (construct* c : ob.objects) FreeConstruct(c);
+    DeleteConstructPool(ob.pool);
     VisiblePool = nullptr;
-    FreeConstruct(is.camera);
-    host::DeleteSurface(is.checker);
-    FreeMatrix(CurrentMatrix);
-    CurrentMatrix = nullptr;
-    FreeQZWDKeptChunks();
-    while (TexCount) DeleteTex(TexTable[TexCount - 1]);
+    host::DeleteSurface(ob.checker);
 }
 
 // Camera k: above the camp, swinging slowly from side to side, pitched down over the objects.
-void PlaceIslandCamera(ViewPort& vp, const Island& is, int k) {
-    const double a = 0.2 * std::sin(k * 0.05), p = 0.35;
-    const int32_t at[3] = {is.camp.x, 0, is.camp.z};
-    vp.cameraPos = {is.camp.x, InterpGroundHeight(CurrentMatrix, at, nullptr) + 45000, is.camp.z};
-    double ca = std::cos(a), sa = std::sin(a), cp = std::cos(p), sp = std::sin(p);
-    const double m[9] = {ca, 0, -sa, sa * sp, cp, ca * sp, sa * cp, -sp, ca * cp};
-    for (int i = 0; i < 9; ++i) vp.view.m[i] = static_cast<int32_t>(m[i] * 32767);
+void PlaceCampCamera(Scene& s, const mkdemo::DemoPlace& camp, int k) {
+    const int32_t at[3] = {camp.x, 0, camp.z};
+    PlaceCamera(s, camp.x, InterpGroundHeight(CurrentMatrix, at, nullptr) + 45000, camp.z, 0.2 * std::sin(k * 0.05), 0.35);
 }
 
-const char* PicturePath = nullptr;  // --picture: the island's last frame is written there as a BMP
-
-void RunIsland(int threads, int frames) {
+void RunObjects(int threads, int frames) {
     host::SetRasterThreads(threads);
     Scene s;
     MakeScene(s);
     Island is;
-    MakeIsland(is);
-    FreeScapeBoard(s.board);
-    s.board = CreateScapeBoard(kBoard, kBoard, kBoard / 2, 0, 0);
-    s.board->followed = is.camera;
-    UpdateScapeBoard(s.board, CurrentMatrix);
-    s.vp.board = s.board;
-    std::vector<double> times;
-    TriangleCount = 0;
-    for (int f = 0; f < frames + 1; ++f) {
-        PlaceIslandCamera(s.vp, is, f);
-        auto t0 = std::chrono::steady_clock::now();
-        host::Clear(s.device, 0, nullptr, host::GfxClearTarget | host::GfxClearZBuffer, 0xFF405070u, 1.0f, 0);
-        AdvanceViewStamp();
-        RenderView(&s.vp, 0);
-        host::FinishDrawing(s.device);
-        auto t1 = std::chrono::steady_clock::now();
-        if (f > 0) times.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+    if (!MakeIsland(is)) {
+        std::printf("view island, 200 objects: the demo island could not be written or read\n");
+        FreeScene(s);
+        return;
     }
-    if (PicturePath) {
-        std::vector<uint32_t> px;
-        for (int y = 0; y < kH; ++y)
-            for (int x = 0; x < kW; ++x) px.push_back(host::ReadPixelArgb(s.colour, x, y) & 0xFFFFFF);
-        datakit::WriteFile(PicturePath, datakit::Bmp24(kW, kH, px));
-    }
-    std::sort(times.begin(), times.end());
-    const double ms = times[times.size() / 2];
+    OpenBoard(s);
+    Objects ob;
+    MakeObjects(ob, is.camp);
+    const double ms = MedianFrameMs(s, frames, [&](int f) { PlaceCampCamera(s, is.camp, f); });
+    WritePicture(s, "objects");
     int drawn = 0;
-    for (construct* c : is.objects) drawn += (c->flags & 0x400) != 0;
+    for (construct* c : ob.objects) drawn += (c->flags & 0x400) != 0;
     std::printf("view island, 200 objects: %.1f frames/s (%.3f ms/frame, %d threads, %.0f triangles/frame, %d objects in view)\n",
                 1000.0 / ms, ms, host::RasterThreads(), TriangleCount / (frames + 1), drawn);
     std::fflush(stdout);
-    FreeIsland(is);
+    FreeObjects(ob);
     FreeScene(s);
+    FreeIsland(is);
 }
 
 }  // namespace
@@ -280,7 +344,9 @@ void RunIsland(int threads, int frames) {
 int main(int argc, char** argv) {
     int frames = 60;
     bool singleOnly = false;
+    const char* only = "";  // --only terrain / --only objects: one scene (for profiling)
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
         if (std::strcmp(argv[i], "--single") == 0) singleOnly = true;
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = std::max(1, std::atoi(argv[++i]));
         if (std::strcmp(argv[i], "--picture") == 0 && i + 1 < argc) PicturePath = argv[++i];
@@ -289,12 +355,16 @@ int main(int argc, char** argv) {
     SunLight = CreateDirLight(0, 0, 0);
     SetDirLight(SunLight, dir, colour);
     SkyFogColour[0] = 64, SkyFogColour[1] = 80, SkyFogColour[2] = 112;
-    LevelWaterColour[0] = 40, LevelWaterColour[1] = 90, LevelWaterColour[2] = 160;
-    Run(1, frames);
-    if (!singleOnly && std::thread::hardware_concurrency() > 1) Run(0, frames);
     const std::string cwd = std::filesystem::current_path().string();
-    RunIsland(1, frames);
-    if (!singleOnly && std::thread::hardware_concurrency() > 1) RunIsland(0, frames);
+    const bool all = !singleOnly && std::thread::hardware_concurrency() > 1;
+    if (std::strcmp(only, "objects") != 0) {
+        RunTerrain(1, frames);
+        if (all) RunTerrain(0, frames);
+    }
+    if (std::strcmp(only, "terrain") != 0) {
+        RunObjects(1, frames);
+        if (all) RunObjects(0, frames);
+    }
     host::SetWorkingDirectory(cwd.c_str());
     FreeDirLight(SunLight);
     SunLight = nullptr;
