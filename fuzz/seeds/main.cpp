@@ -20,6 +20,10 @@
 #include "tools/datakit/WayPoints.h"
 #include "tools/datakit/WorldFile.h"
 #include "tools/datakit/Wav.h"
+#include "core/Memory.h"
+#include "vehicles/modules/ModuleSaved.h"
+#include "vehicles/types/EMAJeep.h"
+#include "vehicles/types/VehicleFrame.h"
 
 namespace {
 
@@ -323,6 +327,30 @@ void SavedGames() {
     Seed("savedgame", "obsolete", g.Bytes());
 }
 
+// A jeep's saved form as the game writes it: a unit at rest with its lights on, its turret turned, its
+// engine running and its gun loaded; and the same form cut short.
+void VehicleSaved() {
+    VehicleHead head{};
+    head.unit.velocity[0] = 300;
+    uint8_t* block = VehicleSavedBlock(&head, "EMAJeep", kEMAJeepSavedSize, 0);
+    Bytes form(block, block + kEMAJeepSavedSize);
+    qzFree(block);
+    UnitLighting lighting{};
+    lighting.on = 1;
+    UnitLighting_putSaved(&lighting, form.data() + kEMAJeepSavedLighting);
+    WeaponTurret turret{};
+    turret.yaw = 20000;
+    Turret_putSaved(&turret, form.data() + kEMAJeepSavedTurret);
+    WheelDrive drive{};
+    drive.g.engine.soundOn = 1;
+    WheelDrive_putSaved(&drive, form.data() + kEMAJeepSavedDrive);
+    PjtThrower weapon{};
+    PjtThrower_putSaved(&weapon, form.data() + kEMAJeepSavedWeapon0);
+    Seed("vehiclesaved", "jeep", form);
+    form.resize(kEMAJeepSavedSize / 2);
+    Seed("vehiclesaved", "cut", form);
+}
+
 int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (!std::strcmp(argv[i], "--out")) g_out = argv[i + 1];
@@ -340,6 +368,7 @@ int main(int argc, char** argv) {
     ActionUnits();
     WayPoints();
     SavedGames();
+    VehicleSaved();
     printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
     return 0;
 }

@@ -57,12 +57,12 @@ public:
         host::SetHeadless(true);
         host::SetWorkingDirectory(tree.c_str());
         host::FlushDirectoryCache();
-        xres = 32;
-        yres = 24;
+        xres = width_;
+        yres = height_;
         fullscreen = 1;
         ReadConfigFile("Vexa.cfg");
-        xres = 32;
-        yres = 24;
+        xres = width_;
+        yres = height_;
         ReadPathsFile("app/paths");
         OpenDisplay();
         RegisterVehicleTypes();
@@ -116,6 +116,10 @@ public:
 
     PlayerCell* driver_ = nullptr;
     FatalCatcher fatal_;
+
+protected:
+    // The screen the level is built for; a test that looks at the view sets a larger one before SetUp.
+    int width_ = 32, height_ = 24;
 
 private:
     std::string previous_;
