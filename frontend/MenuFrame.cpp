@@ -14,6 +14,7 @@
 #include "platform/Font.h"
 #include "platform/Sound.h"
 #include "render/RenderTables.h"
+#include "world/Snapshot.h"
 #include "world/Startup.h"
 
 int32_t MenuScreen = 0;
@@ -247,7 +248,11 @@ int MenuFrame() {
     DrawScreen();
     DrawMousePtr();
     dxgl_SwapBuffers();
-    if (KeyStateByte(kKeyPrintScreen)) dxgl_ExportSurface_bmp(BackBuffer, "Snapshots\\sd.bmp");
+    if (KeyStateByte(kKeyPrintScreen)) {
+        // Without the folder the export could not open its file, a fatal error.
+        MakeSnapshotFolder();
+        dxgl_ExportSurface_bmp(BackBuffer, "Snapshots\\sd.bmp");
+    }
 
     int32_t x, y;
     GetMousePtr(&x, &y, nullptr);

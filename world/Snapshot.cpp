@@ -12,15 +12,19 @@ int SnapshotRendering = 0;
 int SnapshotNumber = 0;
 int SnapshotCountdown = 0;
 
-int TakeSnapshot(void (*redraw)()) {
-    SnapshotRendering = 1;
-    if (redraw) redraw();
-    SnapshotRendering = 0;
+void MakeSnapshotFolder() {
     // A fresh data tree may lack the folder: make it rather than fail to open the file.
     if (!qzpk_isdir("Snapshots")) {
         host::MakeDirectory("Snapshots");
         host::FlushDirectoryCache();
     }
+}
+
+int TakeSnapshot(void (*redraw)()) {
+    SnapshotRendering = 1;
+    if (redraw) redraw();
+    SnapshotRendering = 0;
+    MakeSnapshotFolder();
     char name[64];
     snprintf(name, sizeof name, "Snapshots\\sd%08d.bmp", SnapshotNumber);
     while (qzpk_exists(name)) {

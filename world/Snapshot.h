@@ -6,6 +6,9 @@ extern int SnapshotRendering;  // 1 while a frame is drawn again for a snapshot
 extern int SnapshotNumber;     // the next file number tried; never reset
 extern int SnapshotCountdown;  // ticks left until the next automatic snapshot
 
+// Makes the folder "Snapshots" of the data tree when it is missing.
+void MakeSnapshotFolder();
+
 // Draws the frame again with redraw (when given) and writes the back buffer as the next snapshot file,
 // creating the "Snapshots" folder when it is missing. Existing files are never overwritten. Returns the
 // number of the file written.
