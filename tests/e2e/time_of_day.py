@@ -11,26 +11,11 @@ import glob
 import os
 import re
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
 
-
-def read_bmp(path):
-    with open(path, "rb") as f:
-        d = f.read()
-    off = struct.unpack_from("<I", d, 10)[0]
-    w, h = struct.unpack_from("<ii", d, 18)
-    bpp = struct.unpack_from("<H", d, 28)[0]
-    if bpp != 24:
-        raise SystemExit("%s: %d bits per pixel" % (path, bpp))
-    stride = (w * 3 + 3) & ~3
-    pixels = []
-    for y in range(abs(h)):
-        row = d[off + y * stride: off + y * stride + w * 3]
-        pixels.extend((row[3 * x + 2], row[3 * x + 1], row[3 * x]) for x in range(w))
-    return pixels
+from compare_picture import read_bmp
 
 
 def copy_if_there(src, dst):
@@ -59,7 +44,8 @@ def snapshot(karvonel, demo, script, hour, minute, work):
     shots = sorted(glob.glob(os.path.join(tree, "Snapshots", "sd*.bmp")))
     if not shots:
         raise SystemExit("no snapshot at %02d:%02d" % (hour, minute))
-    return read_bmp(shots[-1])
+    _, _, rows = read_bmp(shots[-1])
+    return [p for row in rows for p in row]
 
 
 def mean(pixels):

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "GfxTestUtil.h"
+#include "support/Bmp24.h"
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/Texture.h"
 
@@ -139,41 +140,6 @@ void SceneOverlapping(Target& t) {
          {V(48, 4, 0xFFFFFFFF, 0.0f), V(50, 4, 0xFFFFFFFF, 0.0f), V(52, 4, 0xFFFFFFFF, 0.0f)});
 }
 
-struct Image {
-    int w = 0, h = 0;
-    std::vector<uint32_t> rgb;
-};
-
-uint32_t Le(const std::vector<uint8_t>& b, size_t o, int n) {
-    uint32_t v = 0;
-    for (int i = 0; i < n; ++i) v |= static_cast<uint32_t>(b[o + static_cast<size_t>(i)]) << (8 * i);
-    return v;
-}
-
-// Reads an uncompressed 24-bit bitmap stored bottom row first.
-bool ReadBmp24(const std::string& path, Image* out) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    std::vector<uint8_t> b;
-    int c;
-    while ((c = std::fgetc(f)) != EOF) b.push_back(static_cast<uint8_t>(c));
-    std::fclose(f);
-    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M' || Le(b, 28, 2) != 24) return false;
-    size_t offset = Le(b, 10, 4);
-    int w = static_cast<int>(Le(b, 18, 4)), h = static_cast<int>(Le(b, 22, 4));
-    if (w <= 0 || h <= 0 || w > 4096 || h > 4096) return false;
-    size_t stride = (static_cast<size_t>(w) * 3 + 3) & ~size_t(3);
-    if (offset + stride * static_cast<size_t>(h) > b.size()) return false;
-    out->w = w, out->h = h;
-    out->rgb.assign(static_cast<size_t>(w * h), 0);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            size_t p = offset + stride * static_cast<size_t>(h - 1 - y) + static_cast<size_t>(x) * 3;
-            out->rgb[static_cast<size_t>(y * w + x)] = Le(b, p, 3);
-        }
-    return true;
-}
-
 void Compare(const std::string& name, const std::vector<uint32_t>& pixels) {
     std::string path = std::string(KV_SOURCE_DIR) + "/tests/host/data/scene_" + name + ".bmp";
     const char* update = std::getenv("KV_UPDATE_SCENES");
@@ -181,18 +147,19 @@ void Compare(const std::string& name, const std::vector<uint32_t>& pixels) {
         ASSERT_TRUE(datakit::WriteFile(path, datakit::Bmp24(kW, kH, pixels)));
         return;
     }
-    Image ref;
-    ASSERT_TRUE(ReadBmp24(path, &ref)) << path;
-    ASSERT_EQ(ref.w, kW);
-    ASSERT_EQ(ref.h, kH);
+    int refW = 0, refH = 0;
+    std::vector<uint32_t> ref;
+    ASSERT_TRUE(kvtest::ReadBmp24(path, &refW, &refH, &ref)) << path;
+    ASSERT_EQ(refW, kW);
+    ASSERT_EQ(refH, kH);
     int bad = 0;
     for (size_t i = 0; i < pixels.size(); ++i)
         for (int sh = 0; sh < 24; sh += 8) {
             int a = static_cast<int>((pixels[i] >> sh) & 0xFF),
-                b = static_cast<int>((ref.rgb[i] >> sh) & 0xFF);
+                b = static_cast<int>((ref[i] >> sh) & 0xFF);
             if (std::abs(a - b) > 2 && bad++ < 5)
                 ADD_FAILURE() << name << " pixel " << i % kW << "," << i / kW << std::hex << " got "
-                              << pixels[i] << " reference " << ref.rgb[i];
+                              << pixels[i] << " reference " << ref[i];
         }
     EXPECT_EQ(bad, 0) << name;
 }

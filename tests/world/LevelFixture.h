@@ -107,13 +107,6 @@ public:
     }
     const TempDir& dir() const { return dir_; }
 
-    // Removes a file or folder of the tree.
-    void Remove(const std::string& rel) const {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_ / rel, ec);
-    }
-
-private:
     // A world of 4 x 6 tiles, all of one gently sloping tile definition.
     static datakit::WorldFile World() {
         datakit::WorldFile world;
@@ -127,6 +120,14 @@ private:
         world.TileDefPool(points);
         return world;
     }
+
+    // Removes a file or folder of the tree.
+    void Remove(const std::string& rel) const {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_ / rel, ec);
+    }
+
+private:
     static std::vector<uint8_t> Texture() {
         std::vector<uint8_t> idx(16 * 16);
         for (size_t i = 0; i < idx.size(); ++i) idx[i] = static_cast<uint8_t>(i);

@@ -145,16 +145,9 @@ protected:
         SetSavedGameWriteLimit(-1);
     }
 
+    // The level tree's world with two action units of crates.
     static datakit::WorldFile World() {
-        datakit::WorldFile world;
-        datakit::WorldTileLayer layer;
-        layer.width = 4;
-        layer.height = 6;
-        layer.tiles.resize(24);
-        world.TileField(layer);
-        std::vector<datakit::WorldSubPoint> points(256);
-        for (int i = 0; i < 256; ++i) points[size_t(i)].height = static_cast<int16_t>(10 + i % 16);
-        world.TileDefPool(points);
+        datakit::WorldFile world = kvtest::LevelTree::World();
         auto unit = [](int32_t x, int32_t z) {
             datakit::WorldAUUnit u;
             u.type = "Crate";

@@ -207,16 +207,7 @@ void ChainDrive_steerAI(ChainDrive* d, ControlInput* control, UnitShare* rec, in
 void ChainDrive_copy(ChainDrive* d, const ChainDrive* src) {
     GroundDriveBlock& g = d->g;
     const GroundDriveBlock& s = src->g;
-    g.jolt = s.jolt;
-    g.rest = s.rest;
-    g.modeFlag = s.modeFlag;
-    g.engineOff = s.engineOff;
-    g.classWord = s.classWord;
-    g.speedConstraint[0] = s.speedConstraint[0];
-    g.speedConstraint[1] = s.speedConstraint[1];
-    g.enginePower = s.enginePower;
-    g.modeFactor = s.modeFactor;
-    std::memcpy(g.ones, s.ones, sizeof g.ones);
+    GroundDrive_copyBlock(&g, &s);
     d->speed = src->speed;
     d->verticalVelocity = src->verticalVelocity;
     d->throttle = src->throttle;

@@ -300,6 +300,19 @@ void GroundDrive_rampPower(GroundDriveBlock* g, int k) {
     if (g->enginePowerWord) *g->enginePowerWord = static_cast<int32_t>(g->enginePower);
 }
 
+void GroundDrive_copyBlock(GroundDriveBlock* g, const GroundDriveBlock* s) {
+    g->classWord = s->classWord;
+    g->jolt = s->jolt;
+    g->rest = s->rest;
+    g->modeFlag = s->modeFlag;
+    g->engineOff = s->engineOff;
+    g->speedConstraint[0] = s->speedConstraint[0];
+    g->speedConstraint[1] = s->speedConstraint[1];
+    g->enginePower = s->enginePower;
+    g->modeFactor = s->modeFactor;
+    std::memcpy(g->ones, s->ones, sizeof g->ones);
+}
+
 void GroundDrive_releaseBlock(GroundDriveBlock* g) {
     if (!g->ready) return;
     EngineSound_stop(&g->engine);

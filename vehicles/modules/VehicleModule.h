@@ -244,3 +244,7 @@ void GroundDrive_rampPower(GroundDriveBlock* g, int k);
 // The release of the block: stops the engine samples while ready and clears ready (a second call does
 // nothing).
 void GroundDrive_releaseBlock(GroundDriveBlock* g);
+// The block's part of a drive's copy: class word, jolt, rest, mode flag, engine-off state, speed
+// constraint, engine power, mode factor and the four words. The drive reconciles the engine sound itself
+// once its own fields are copied.
+void GroundDrive_copyBlock(GroundDriveBlock* g, const GroundDriveBlock* s);

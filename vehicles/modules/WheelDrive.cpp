@@ -224,16 +224,7 @@ void WheelDrive_steerAI(WheelDrive* d, ControlInput* control, UnitShare* rec, in
 void WheelDrive_copy(WheelDrive* d, const WheelDrive* src) {
     GroundDriveBlock& g = d->g;
     const GroundDriveBlock& s = src->g;
-    g.classWord = s.classWord;
-    g.jolt = s.jolt;
-    g.rest = s.rest;
-    g.modeFlag = s.modeFlag;
-    g.engineOff = s.engineOff;
-    g.speedConstraint[0] = s.speedConstraint[0];
-    g.speedConstraint[1] = s.speedConstraint[1];
-    g.enginePower = s.enginePower;
-    g.modeFactor = s.modeFactor;
-    std::memcpy(g.ones, s.ones, sizeof g.ones);
+    GroundDrive_copyBlock(&g, &s);
     d->acceleration[0] = src->acceleration[0];
     d->acceleration[1] = src->acceleration[1];
     d->verticalVelocity = src->verticalVelocity;
