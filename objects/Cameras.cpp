@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <cstring>
 
-#include "ai/Clan.h"
+#include "ai/UnitAI.h"
 #include "core/Fix3D.h"
 #include "core/Memory.h"
 #include "objects/ConstructRes.h"

@@ -170,6 +170,14 @@ Unit* NamedUnit(const char* name) {
     return nullptr;
 }
 
+uint32_t KlassOf(const construct* con) { return con && con->unit ? con->unit->klass : 0; }
+
+const char* UnitNameOf(const construct* con) { return con && con->unit && con->unit->name ? con->unit->name : ""; }
+
+const char* UnitGameNameOf(const construct* con) {
+    return con && con->unit && con->unit->gameName ? con->unit->gameName : "";
+}
+
 uint32_t NamedKlass(const char* name) {
     if (const FlagName* f = FindFlag(kKlassNames, name)) return f->value;
     dxgl_Notify("unknown flag '%s'", name);
