@@ -95,6 +95,10 @@ AIMessage* NewClanMessage(int type, intptr_t param, Clan* a, Clan* b) {
     return msg;
 }
 
+void PostUnitMessage(Clan* receiver, int type, intptr_t param, construct* unit, construct* other) {
+    if (receiver) PostAIMessage(receiver, NewAIMessage(receiver, type, param, unit, other, nullptr, nullptr));
+}
+
 int PostAIMessage(Clan* receiver, AIMessage* msg) {
     int c = ClanIndex(receiver);
     if (c < 0 || c >= kMaxClans) {

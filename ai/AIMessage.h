@@ -4,21 +4,13 @@
 
 #include <cstdint>
 
-#include "ai/AIRecords.h"
+#include "ai/UnitAI.h"  // the message types and PostUnitMessage
 
 struct Clan;
 struct construct;
 struct ConstructPool;
 struct PatrolRecord;
 struct wpl;
-
-// Message types (the receiving clan's reaction is the clan logic's).
-enum : int32_t {
-    kMsgUnitJoins = 0, kMsgAttacked = 2, kMsgDestroyed = 3, kMsgHostility = 4, kMsgAimPointDone = 10,
-    kMsgStealthOn = 11, kMsgStealthOff = 12, kMsgTargetReleased = 14, kMsgThreatEntered = 100,
-    kMsgThreatLeft = 102, kMsgHostileDetected = 103, kMsgFirstHostile = 104, kMsgStructureDamage = 106,
-    kMsgPlayerClan = 208,
-};
 
 struct AIPath {
     char auName[32];

@@ -111,7 +111,7 @@ void aistubs_CreateAIUnit(AIUnitRecord* rec, construct* unit) {
     rec->standBy = 0;
     rec->driveWord = 0;
     rec->accessType = int32_t(CallItfc(unit, ItfcMethod::GETACCESSTYPE));
-    const uint32_t klass = ai::KlassOf(unit);
+    const uint32_t klass = KlassOf(unit);
     rec->class9 = (klass & (kKlassGlider | kKlassAirplane)) ? 1 : 0;
     rec->class4 = int32_t(klass & kKlassVehicle);
     rec->class2 = int32_t(klass & kKlassShip);
@@ -261,7 +261,7 @@ int aistubs_InLineOfSight(AIUnitRecord* a, AIUnitRecord* b, int* computed) {
 }
 
 const char* aistubs_UnitTypeInfo(const AIUnitRecord* rec) {
-    return ai::UnitGameNameOf(rec->con);
+    return UnitGameNameOf(rec->con);
 }
 
 int aistubs_IsPlayerClan(int clanIndex) {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "ai/AIRecords.h"
+#include "ai/UnitAI.h"  // the creation, refresh and copy of a unit's AI records
 
 struct AIMessage;
 struct Clan;
@@ -28,13 +28,8 @@ void aistubs_Init();
 void aistubs_Shutdown();
 // The AI step of one world-tick call.
 void aistubs_Tick(int ticks);
-// Fills a new record of view rec for the unit.
-void aistubs_CreateAIUnit(AIUnitRecord* rec, construct* unit);
-void aistubs_UpdateAIUnit(AIUnitRecord* rec, uint8_t captureFlag);
 // The variable "<a>_DAMAGE_FROM_<b>" found or created and set to value.
 void CreateDamageVar(int a, int b, int value);
-// Copies the moving parts of a record when a unit record is copied.
-void CopyAIUnitRecord(AIUnitRecord* dst, const AIUnitRecord* src);
 // Saved form of a unit reference: u32 0 for none, else u32 1, the action unit's 32-byte name and the
 // unit's u32 index in its pool. The bytes written are added to *size.
 void aistubs_WriteAIUnit(FILE* file, const AIUnitRecord* rec, uint32_t* size);

@@ -1,10 +1,9 @@
-// The AI's reading of units-file entries and a few geometric helpers shared by the AI's files.
+// A few geometric helpers shared by the AI's files.
 #include <cmath>
 
 #include "ai/AI_local.h"
 #include "core/Memory.h"
 #include "objects/Itfc.h"
-#include "objects/Units.h"
 #include "world/Construct.h"
 #include "world/Terrain.h"
 
@@ -12,18 +11,6 @@ namespace ai {
 
 namespace {
 constexpr uint32_t kSeeThrough = 0x800;
-}
-
-uint32_t KlassOf(const construct* con) {
-    return con && con->unit ? con->unit->klass : 0;
-}
-
-const char* UnitNameOf(const construct* con) {
-    return con && con->unit && con->unit->name ? con->unit->name : "";
-}
-
-const char* UnitGameNameOf(const construct* con) {
-    return con && con->unit && con->unit->gameName ? con->unit->gameName : "";
 }
 
 int32_t Length3(const int32_t v[3]) {

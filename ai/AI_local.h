@@ -7,12 +7,6 @@ struct construct;
 
 namespace ai {
 
-// The klass flags of the construct's units-file entry (0 without one).
-uint32_t KlassOf(const construct* con);
-// The name / game name of the construct's units-file entry ("" without one).
-const char* UnitNameOf(const construct* con);
-const char* UnitGameNameOf(const construct* con);
-
 // Integer length of a vector of three 16.16 words.
 int32_t Length3(const int32_t v[3]);
 // v scaled to length 32768 (zero stays zero).

@@ -6,12 +6,11 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "objects/Itfc.h"
-
 struct construct;
 struct ConstructPool;
 struct Clan;
 struct Unit;
+enum class ItfcMethod : uint32_t;  // objects/Itfc.h
 
 constexpr int kMaxAUDefs = 99;
 

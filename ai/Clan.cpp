@@ -154,7 +154,7 @@ void BuildAUWaypointLists(Clan* clan) {
             construct* con = au->pool->constructs[k];
             if (!(con->flags & kConInputDriven)) continue;
             if (captured && IsInConstructPool(con, captured)) continue;
-            if (ai::KlassOf(con) & kKlassNeutral2) continue;
+            if (KlassOf(con) & kKlassNeutral2) continue;
             int32_t structure = 0;
             if (!ai::StructureOf(con, &structure) || structure <= 0) continue;
             AppendToConstructPoolIfRoom(clan->pool, con);

@@ -100,7 +100,7 @@ bool Sees(const Side& s, const Side& o, const PairGeometry& g, const int32_t dir
 }
 
 void Report(Side& s, Side& o, int32_t flags, const PairGeometry& g, const int32_t dir[3]) {
-    if (ai::KlassOf(s.con) & kKlassTarget) return;
+    if (KlassOf(s.con) & kKlassTarget) return;
     ThreatEntry e{};
     e.flags = flags;
     e.con = o.con;

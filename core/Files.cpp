@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/Config.h"
+#include "core/FixMath.h"
 #include "core/Memory.h"
-#include "core/Rules.h"
 #include "host/Clock.h"
 #include "host/Fs.h"
 

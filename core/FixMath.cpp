@@ -204,6 +204,13 @@ void ResetRandomGenerators() {
     RandomState2 = kRandomSeed;
 }
 
+int32_t TruncateToInt32(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return INT32_MAX;
+    if (v <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
+
 int32_t RoundToNearest(float x) {
     if (std::isnan(x)) return 0;
     if (x >= 2147483648.0f) return INT32_MAX;

@@ -1,6 +1,6 @@
 // Fixed-point scalar mathematics: trigonometry from the tables loaded at start-up, the arc tangent over
 // the full circle, the fixed-point divide, integer and reciprocal square roots, the two pseudo-random
-// generators, rounding, lower-casing and a bit-string formatter.
+// generators, rounding and saturating truncation, lower-casing and a bit-string formatter.
 //
 // Units: angles are 16.16 radians (a full turn is 411774); sines and cosines are 16.16 (65536 is 1.0);
 // arc tangent ratios and arc sine arguments are 16.16; FixDiv and FixInvSqrt work in 1.15 (32768 is 1.0).
@@ -65,6 +65,8 @@ void ResetRandomGenerators();
 // Nearest int32 to x; halves round toward zero (2.5 gives 2, -2.5 gives -2). Out-of-range values
 // saturate and NaN gives 0.
 int32_t RoundToNearest(float x);
+// A value truncated toward zero, held to the int32 range (NaN gives 0).
+int32_t TruncateToInt32(double v);
 
 // Lower-cases 'A' to 'Z' of a text in place; other bytes are left as they are. Null is ignored.
 void StrLower(char* text);

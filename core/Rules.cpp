@@ -115,13 +115,6 @@ Rule* AppendRule(Rule** list, const char* name) {
 
 }  // namespace
 
-int32_t TruncateToInt32(double v) {
-    if (!(v == v)) return 0;
-    if (v >= 2147483647.0) return INT32_MAX;
-    if (v <= -2147483648.0) return INT32_MIN;
-    return static_cast<int32_t>(v);
-}
-
 Rule* FindRuleIn(Rule* list, const char* name) {
     if (!name) return nullptr;
     char lower[256];

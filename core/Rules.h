@@ -8,6 +8,8 @@
 #include <cstdarg>
 #include <cstdint>
 
+#include "core/FixMath.h"  // TruncateToInt32, with which rule values are read as integers
+
 constexpr int kRuleMaxValues = 50;
 constexpr int kRuleInfoSlots = 4;
 constexpr double kDegreesTo16_16Radians = 1143.8189954844445;
@@ -50,9 +52,6 @@ Rule* FindUnitRuleFor(const char* unitName, const char* rulePrefix, const char* 
     __attribute__((format(printf, 3, 4)));
 Rule* NamedUnitRuleV(const char* unitName, const char* rulePrefix, const char* format, va_list args);
 Rule* FindUnitRuleV(const char* unitName, const char* rulePrefix, const char* format, va_list args);
-
-// A value truncated toward zero, held to the int32 range (NaN gives 0).
-int32_t TruncateToInt32(double v);
 
 // True when one of the rule's info strings equals text exactly.
 bool RuleHasInfo(const Rule* rule, const char* text);

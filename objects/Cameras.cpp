@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <cstring>
 
-#include "ai/Clan.h"
+#include "ai/UnitAI.h"
 #include "core/Fix3D.h"
 #include "core/Memory.h"
 #include "objects/ConstructRes.h"
@@ -252,48 +252,10 @@ uintptr_t SatCamera_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
             }
             FreeConstruct(con);
             return 0;
-        case ItfcMethod::HIT:
-        case ItfcMethod::STEERAI:
-        case ItfcMethod::GETMAXIMA:
-        case ItfcMethod::SETPARAMS:
-        case ItfcMethod::FRAMETARGETS:
-        case ItfcMethod::DRAWOVERLAY:
-        case ItfcMethod::GETUNIT:
-        case ItfcMethod::GETGAUGES:
-        case ItfcMethod::GETGAUGES2:
-        case ItfcMethod::GETTURRETYAW:
-        case ItfcMethod::GETTURRETPITCH:
-        case ItfcMethod::GETACCESSTYPE:
-        case ItfcMethod::PLAYERENTER:
-        case ItfcMethod::PLAYERLEAVE:
-        case ItfcMethod::VIEWRELEASE:
-        case ItfcMethod::EXPORTDRIVE:
-        case ItfcMethod::SETBRIGHTNESS:
-        case ItfcMethod::CLEARMODE:
-        case ItfcMethod::GETITFCDATA:
-        case ItfcMethod::COPYITFCDATA:
-        case ItfcMethod::SETITFCDATA:
-        case ItfcMethod::GETTHROTTLE:
-        case ItfcMethod::CARHIT:
-        case ItfcMethod::CYCLEMODE:
-        case ItfcMethod::LAUNCH:
-        case ItfcMethod::UPDATEAIUNIT:
-        case ItfcMethod::SETTURRETYAW:
-        case ItfcMethod::SETTURRETPITCH:
-        case ItfcMethod::GETTURRETPOS:
-        case ItfcMethod::GETTURRETMATRIX:
-        case ItfcMethod::FOLLOWTOGGLE:
-        case ItfcMethod::FOLLOWUNIT:
-        case ItfcMethod::DRAWVIEWMARKS:
-        case ItfcMethod::DRAWOWNMARKS:
-        case ItfcMethod::GROUNDCHANGED:
-        case ItfcMethod::SETWATCHVALUE:
-        case ItfcMethod::GETDRIVEFLAG:
-        case ItfcMethod::MANUALCONTROL:
+        default:
             break;
     }
-    DebugPrintf("SatCamera: uk method %d\n", static_cast<int>(method));
-    return 0;
+    return ItfcUnknownMethod("SatCamera", method);
 }
 
 uintptr_t StatCamera_itfc(construct* con, ItfcMethod method, uintptr_t arg) {

@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "ai/AIRecords.h"
 #include "objects/Itfc.h"
 #include "objects/UnitRecord.h"
 #include "objects/Units.h"
@@ -13,8 +12,6 @@ namespace {
 constexpr int32_t kGiveWayTicks = 120;
 constexpr int64_t kSideStepAlong = 20000;
 constexpr int64_t kSideStepAcross = 13000;
-
-uint32_t KlassOf(const construct* con) { return con->unit ? con->unit->klass : 0; }
 
 int32_t Throttle(construct* con) {
     int32_t throttle = 0;

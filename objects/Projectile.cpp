@@ -243,52 +243,7 @@ uintptr_t ProjectileItfc(const ProjectileKind& kind, construct* con, ItfcMethod 
             b->impact.structure = launch->impact[2];
             return 0;
         }
-        case ItfcMethod::PLACE:
-        case ItfcMethod::ATTACH:
-        case ItfcMethod::HIT:
-        case ItfcMethod::VIEWINSIDE:
-        case ItfcMethod::UNPLACE:
-        case ItfcMethod::STEERAI:
-        case ItfcMethod::GETMAXIMA:
-        case ItfcMethod::GETPOS:
-        case ItfcMethod::SETPARAMS:
-        case ItfcMethod::ADDTARGET:
-        case ItfcMethod::REMOVETARGET:
-        case ItfcMethod::FRAMETARGETS:
-        case ItfcMethod::DRAWOVERLAY:
-        case ItfcMethod::GETLOOKAT:
-        case ItfcMethod::VIEWOUTSIDE:
-        case ItfcMethod::SETLOOK:
-        case ItfcMethod::GETUNIT:
-        case ItfcMethod::GETGAUGES:
-        case ItfcMethod::GETGAUGES2:
-        case ItfcMethod::GETTURRETYAW:
-        case ItfcMethod::GETTURRETPITCH:
-        case ItfcMethod::GETACCESSTYPE:
-        case ItfcMethod::PLAYERENTER:
-        case ItfcMethod::PLAYERLEAVE:
-        case ItfcMethod::VIEWRELEASE:
-        case ItfcMethod::EXPORTDRIVE:
-        case ItfcMethod::SETBRIGHTNESS:
-        case ItfcMethod::SETMODE:
-        case ItfcMethod::CLEARMODE:
-        case ItfcMethod::GETMODE:
-        case ItfcMethod::GETTHROTTLE:
-        case ItfcMethod::CARHIT:
-        case ItfcMethod::CYCLEMODE:
-        case ItfcMethod::UPDATEAIUNIT:
-        case ItfcMethod::SETTURRETYAW:
-        case ItfcMethod::SETTURRETPITCH:
-        case ItfcMethod::GETTURRETPOS:
-        case ItfcMethod::GETTURRETMATRIX:
-        case ItfcMethod::FOLLOWTOGGLE:
-        case ItfcMethod::FOLLOWUNIT:
-        case ItfcMethod::DRAWVIEWMARKS:
-        case ItfcMethod::DRAWOWNMARKS:
-        case ItfcMethod::GROUNDCHANGED:
-        case ItfcMethod::SETWATCHVALUE:
-        case ItfcMethod::GETDRIVEFLAG:
-        case ItfcMethod::MANUALCONTROL:
+        default:
             break;
     }
     return ItfcUnknownMethod(kind.name, method);

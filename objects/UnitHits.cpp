@@ -2,9 +2,7 @@
 // told who attacked whom, kills are credited; and the bookkeeping of a unit's death.
 #include <cstring>
 
-#include "ai/AIMessage.h"
-#include "ai/AIStubs.h"
-#include "ai/Clan.h"
+#include "ai/UnitAI.h"
 #include "core/FixMath.h"
 #include "core/Rules.h"
 #include "objects/ConstructRes.h"
@@ -53,10 +51,6 @@ construct* TakeEffect(SharedPoolId id, construct* owner) {
     ActivateConstruct(fx);
     PlaceRelativeToOwner(owner, fx, nullptr);
     return fx;
-}
-
-void Post(Clan* clan, int type, intptr_t param, construct* a, construct* b) {
-    if (clan) PostAIMessage(clan, NewAIMessage(clan, type, param, a, b, nullptr, nullptr));
 }
 
 bool RecordReplayActive() {
@@ -115,9 +109,9 @@ int32_t ApplyHitToUnit(construct* victim, int slot, StateRecord* state, const Da
     // 3. The AI hears of it; unallied sides become each other's targets.
     construct* attacker = AttackerInSlot(victim, slot);
     if (victim->clan && attacker && attacker->clan) {
-        Post(victim->clan, kMsgAttacked, shieldDamage, victim, attacker);
+        PostUnitMessage(victim->clan, kMsgAttacked, shieldDamage, victim, attacker);
         if (attacker->clan != victim->clan) {
-            Post(attacker->clan, kMsgAttacked, shieldDamage, victim, attacker);
+            PostUnitMessage(attacker->clan, kMsgAttacked, shieldDamage, victim, attacker);
             if (victim->clan->hostility[attacker->clan->index] != kAllied) {
                 SetUnitTargetPair(attacker, victim, kMutualTargetTicks);
                 SetUnitTargetPair(victim, attacker, kMutualTargetTicks);
@@ -186,7 +180,7 @@ void SpawnDebris(construct* victim, int slot, StateRecord* state, const int32_t 
             if (killer->playerCell) ++killer->playerCell->frags;
         }
     }
-    Post(killer->clan, kMsgStructureDamage, 0, killer, victim);
+    PostUnitMessage(killer->clan, kMsgStructureDamage, 0, killer, victim);
 }
 
 void NotifyUnitDestroyed(construct* con, UnitShare* rec) {
@@ -202,7 +196,7 @@ void NotifyUnitDestroyed(construct* con, UnitShare* rec) {
             if (!clan) continue;
             if (clan != con->clan && !ThreatListHolds(con, clan)) continue;
             aistubs_UpdateAIUnit(&rec->ai[k], inVisible);
-            Post(clan, kMsgDestroyed, 0, con, nullptr);
+            PostUnitMessage(clan, kMsgDestroyed, 0, con, nullptr);
         }
     }
     // Nothing may reach the dead unit through a target, a threat entry or a projectile's owner word.

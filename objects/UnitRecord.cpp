@@ -6,10 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "ai/AIMessage.h"
-#include "ai/AIStubs.h"
-#include "ai/AUDef.h"
-#include "ai/Clan.h"
+#include "ai/UnitAI.h"
 #include "core/Config.h"
 #include "core/FixMath.h"
 #include "core/Memory.h"
@@ -72,10 +69,6 @@ int32_t WeaponSuit(const char* text) {
     if (text && std::strcmp(text, "GROUND") == 0) return 1;
     FatalError("Error(InitUnitShare): strange 'WeaponSuits'");
     return 0;
-}
-
-void Post(Clan* clan, int type, intptr_t param, construct* a, construct* b) {
-    if (clan) PostAIMessage(clan, NewAIMessage(clan, type, param, a, b, nullptr, nullptr));
 }
 
 // Removes every entry of a threat list whose construct is gone; returns the new count.
@@ -290,7 +283,7 @@ void ReleaseUnitTarget(construct* con, UnitShare* rec, uint8_t* result) {
     const bool kept = con->clan && ThreatListHolds(target, con->clan) && (target->flags & 0x8);
     if (!kept) {
         SetUnitAimPoint(con, nullptr, 0);
-        Post(con->clan, kMsgTargetReleased, 0, con, target);
+        PostUnitMessage(con->clan, kMsgTargetReleased, 0, con, target);
         rec->target = nullptr;
         rec->detect.con = nullptr;
     }

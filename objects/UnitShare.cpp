@@ -5,10 +5,7 @@
 
 #include <cstring>
 
-#include "ai/AIMessage.h"
-#include "ai/AIStubs.h"
-#include "ai/AI_local.h"
-#include "ai/Clan.h"
+#include "ai/UnitAI.h"
 #include "core/Memory.h"
 #include "core/Rules.h"
 #include "objects/Itfc.h"
@@ -17,11 +14,6 @@
 namespace {
 
 constexpr int32_t kAlertCountdown = 500;
-
-void Post(construct* con, int type, construct* other) {
-    if (!con->clan) return;
-    PostAIMessage(con->clan, NewAIMessage(con->clan, type, 0, con, other, nullptr, nullptr));
-}
 
 bool InList(const ThreatEntry* list, int count, const construct* con) {
     for (int i = 0; i < count; ++i)
@@ -41,15 +33,13 @@ void CreateUnitAIRecords(construct* con, int announce) {
     if (!rec) return;
     for (int k = 0; k < 3; ++k) aistubs_CreateAIUnit(&rec->ai[k], con);
     if (announce && con->clan)
-        PostAIMessage(con->clan, NewAIMessage(con->clan, kMsgUnitJoins,
-                                              reinterpret_cast<intptr_t>(ai::UnitNameOf(con)), con, nullptr,
-                                              nullptr, nullptr));
+        PostUnitMessage(con->clan, kMsgUnitJoins, reinterpret_cast<intptr_t>(UnitNameOf(con)), con, nullptr);
 }
 
 UnitShare* GetUnitAIInfo(construct* con, UnitAIInfo* info, construct** target, construct** lockTarget) {
     UnitShare* rec = GetUnitShare(con);
     if (!rec) return nullptr;
-    const bool stealth = rec->stateFlag && !(ai::KlassOf(con) & kKlassAirplane);
+    const bool stealth = rec->stateFlag && !(KlassOf(con) & kKlassAirplane);
     info->sightType = rec->sightType;
     info->sightRange = rec->sightRange;
     info->noiseRange = rec->stateFlag ? 0 : rec->noiseRange;
@@ -105,7 +95,8 @@ void SetUnitAimPoint(construct* con, const int32_t* point, uint8_t flag) {
     }
     rec->aimPointSet = 0;
     Rule* replay = FindRule("recordreplay_active");
-    if (!(replay && replay->count > 0 && replay->values[0] != 0.0f)) Post(con, kMsgAimPointDone, nullptr);
+    if (!(replay && replay->count > 0 && replay->values[0] != 0.0f))
+        PostUnitMessage(con->clan, kMsgAimPointDone, 0, con, nullptr);
 }
 
 void SetUnitDetectInfo(construct* con, const ThreatEntry* info) {
@@ -122,7 +113,7 @@ void SetUnitAlertPoint(construct* con, const int32_t point[3]) {
 void SetUnitStateFlag(construct* con, UnitShare* rec, uint8_t value) {
     if (!rec || rec->stateFlag == value) return;
     rec->stateFlag = value;
-    Post(con, value ? kMsgStealthOn : kMsgStealthOff, nullptr);
+    PostUnitMessage(con->clan, value ? kMsgStealthOn : kMsgStealthOff, 0, con, nullptr);
 }
 
 void SetUnitDriveMode(construct* con, uint8_t value) {
@@ -162,8 +153,9 @@ int AddThreat(construct* con, const ThreatEntry* entry) {
     Clan* own = con->clan;
     Clan* theirs = entry->con ? entry->con->clan : nullptr;
     if (own && theirs && own->hostility[theirs->index] == kHostile) {
-        if (!InList(rec->prevThreats, rec->prevThreatCount, entry->con)) Post(con, kMsgHostileDetected, entry->con);
-        if (rec->prevThreatCount == 0) Post(con, kMsgFirstHostile, entry->con);
+        if (!InList(rec->prevThreats, rec->prevThreatCount, entry->con))
+            PostUnitMessage(con->clan, kMsgHostileDetected, 0, con, entry->con);
+        if (rec->prevThreatCount == 0) PostUnitMessage(con->clan, kMsgFirstHostile, 0, con, entry->con);
     }
     if (rec->threatCount >= rec->threatCapacity) {
         // Both lists grow together: the current list becomes the previous one at the next pass.

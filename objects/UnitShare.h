@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "ai/AIRecords.h"
+#include "ai/UnitAI.h"
 #include "objects/ConstructRes.h"
 
 struct construct;

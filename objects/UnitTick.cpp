@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "ai/Clan.h"
+#include "ai/UnitAI.h"
 #include "core/Keys.h"
 #include "objects/UnitRecord.h"
 #include "objects/UnitRecord_local.h"

@@ -170,6 +170,14 @@ Unit* NamedUnit(const char* name) {
     return nullptr;
 }
 
+uint32_t KlassOf(const construct* con) { return con && con->unit ? con->unit->klass : 0; }
+
+const char* UnitNameOf(const construct* con) { return con && con->unit && con->unit->name ? con->unit->name : ""; }
+
+const char* UnitGameNameOf(const construct* con) {
+    return con && con->unit && con->unit->gameName ? con->unit->gameName : "";
+}
+
 uint32_t NamedKlass(const char* name) {
     if (const FlagName* f = FindFlag(kKlassNames, name)) return f->value;
     dxgl_Notify("unknown flag '%s'", name);
@@ -250,60 +258,9 @@ uintptr_t UnitType_itfc(Unit* unit, construct* con, ItfcMethod method, uintptr_t
         case ItfcMethod::SETPARAMS:
             CallItfc(con, method, arg);
             return 0;
-        case ItfcMethod::TICK:
-        case ItfcMethod::ATTACH:
-        case ItfcMethod::HIT:
-        case ItfcMethod::VIEWINSIDE:
-        case ItfcMethod::GETNAME:
-        case ItfcMethod::STEERAI:
-        case ItfcMethod::GETDAMAGE:
-        case ItfcMethod::GETSTATE:
-        case ItfcMethod::GETMAXIMA:
-        case ItfcMethod::GETPOS:
-        case ItfcMethod::ADDTARGET:
-        case ItfcMethod::REMOVETARGET:
-        case ItfcMethod::FRAMETARGETS:
-        case ItfcMethod::DRAWOVERLAY:
-        case ItfcMethod::GETLOOKAT:
-        case ItfcMethod::VIEWOUTSIDE:
-        case ItfcMethod::SETLOOK:
-        case ItfcMethod::GETUNIT:
-        case ItfcMethod::GETGAUGES:
-        case ItfcMethod::GETGAUGES2:
-        case ItfcMethod::GETTURRETYAW:
-        case ItfcMethod::GETTURRETPITCH:
-        case ItfcMethod::GETACCESSTYPE:
-        case ItfcMethod::PLAYERENTER:
-        case ItfcMethod::PLAYERLEAVE:
-        case ItfcMethod::VIEWRELEASE:
-        case ItfcMethod::EXPORTDRIVE:
-        case ItfcMethod::SETBRIGHTNESS:
-        case ItfcMethod::SETMODE:
-        case ItfcMethod::CLEARMODE:
-        case ItfcMethod::GETMODE:
-        case ItfcMethod::GETITFCDATA:
-        case ItfcMethod::COPYITFCDATA:
-        case ItfcMethod::SETITFCDATA:
-        case ItfcMethod::GETTHROTTLE:
-        case ItfcMethod::CARHIT:
-        case ItfcMethod::CYCLEMODE:
-        case ItfcMethod::LAUNCH:
-        case ItfcMethod::UPDATEAIUNIT:
-        case ItfcMethod::SETTURRETYAW:
-        case ItfcMethod::SETTURRETPITCH:
-        case ItfcMethod::GETTURRETPOS:
-        case ItfcMethod::GETTURRETMATRIX:
-        case ItfcMethod::FOLLOWTOGGLE:
-        case ItfcMethod::FOLLOWUNIT:
-        case ItfcMethod::DRAWVIEWMARKS:
-        case ItfcMethod::DRAWOWNMARKS:
-        case ItfcMethod::GROUNDCHANGED:
-        case ItfcMethod::SETWATCHVALUE:
-        case ItfcMethod::GETDRIVEFLAG:
-        case ItfcMethod::MANUALCONTROL:
+        default:
             return 0;
     }
-    return 0;
 }
 
 Rule* NamedUnitRule(const Unit* unit, const char* format, ...) {

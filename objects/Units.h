@@ -71,6 +71,12 @@ Unit* NamedUnit(const char* name);
 // Reads a units file (called with "app/units") and appends its entries; every fault is fatal.
 void ReadUnitsFile(const char* path);
 
+// What a construct's units-file entry says of it: its klass flags (0 without an entry), its name and
+// its game name ("" without an entry or without the text).
+uint32_t KlassOf(const construct* con);
+const char* UnitNameOf(const construct* con);
+const char* UnitGameNameOf(const construct* con);
+
 // The bit of a klass name / construct-flag name (exact case); an unknown name shows the notice
 // "unknown flag '%s'" and is fatal.
 uint32_t NamedKlass(const char* name);

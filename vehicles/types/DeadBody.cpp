@@ -312,49 +312,7 @@ uintptr_t DeadBody_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
         case ItfcMethod::SETITFCDATA:
             ReadDeadBodyRecord(Data(con), reinterpret_cast<const uint8_t*>(arg));
             return 0;
-        case ItfcMethod::VIEWINSIDE:
-        case ItfcMethod::ATTACH:
-        case ItfcMethod::HIT:
-        case ItfcMethod::STEERAI:
-        case ItfcMethod::SETPARAMS:
-        case ItfcMethod::ADDTARGET:
-        case ItfcMethod::REMOVETARGET:
-        case ItfcMethod::FRAMETARGETS:
-        case ItfcMethod::DRAWOVERLAY:
-        case ItfcMethod::GETLOOKAT:
-        case ItfcMethod::VIEWOUTSIDE:
-        case ItfcMethod::SETLOOK:
-        case ItfcMethod::GETUNIT:
-        case ItfcMethod::GETGAUGES:
-        case ItfcMethod::GETGAUGES2:
-        case ItfcMethod::GETTURRETYAW:
-        case ItfcMethod::GETTURRETPITCH:
-        case ItfcMethod::GETACCESSTYPE:
-        case ItfcMethod::PLAYERENTER:
-        case ItfcMethod::PLAYERLEAVE:
-        case ItfcMethod::VIEWRELEASE:
-        case ItfcMethod::EXPORTDRIVE:
-        case ItfcMethod::SETBRIGHTNESS:
-        case ItfcMethod::SETMODE:
-        case ItfcMethod::CLEARMODE:
-        case ItfcMethod::GETMODE:
-        case ItfcMethod::GETTHROTTLE:
-        case ItfcMethod::CARHIT:
-        case ItfcMethod::CYCLEMODE:
-        case ItfcMethod::LAUNCH:
-        case ItfcMethod::UPDATEAIUNIT:
-        case ItfcMethod::SETTURRETYAW:
-        case ItfcMethod::SETTURRETPITCH:
-        case ItfcMethod::GETTURRETPOS:
-        case ItfcMethod::GETTURRETMATRIX:
-        case ItfcMethod::FOLLOWTOGGLE:
-        case ItfcMethod::FOLLOWUNIT:
-        case ItfcMethod::DRAWVIEWMARKS:
-        case ItfcMethod::DRAWOWNMARKS:
-        case ItfcMethod::GROUNDCHANGED:
-        case ItfcMethod::SETWATCHVALUE:
-        case ItfcMethod::GETDRIVEFLAG:
-        case ItfcMethod::MANUALCONTROL:
+        default:
             break;
     }
     return ItfcUnknownMethod(kTypeName, method);

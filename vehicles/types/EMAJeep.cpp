@@ -2,7 +2,9 @@
 // on the "top" part, one projectile thrower, unit lighting and the sensor tip.
 #include "vehicles/types/EMAJeep.h"
 
+#include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 #include "ai/AIRecords.h"
 #include "ai/Clan.h"
@@ -11,13 +13,11 @@
 #include "core/Memory.h"
 #include "core/Rules.h"
 #include "hud/TFView.h"
-#include "hud/UnitMarks.h"
 #include "objects/ConstructRes.h"
 #include "objects/UnitRecord.h"
 #include "objects/UnitServices.h"
 #include "objects/UnitTick.h"
 #include "objects/Units.h"
-#include "render/Viewport.h"
 #include "world/Construct.h"
 #include "world/Geom.h"
 #include "world/Level.h"
@@ -27,6 +27,10 @@ namespace {
 
 constexpr const char* kName = "EMAJeep";
 constexpr int kBlockSize = static_cast<int>(sizeof(EMAJeepBlock));
+// Where the frame finds the standard modules.
+static_assert(std::is_standard_layout_v<EMAJeepBlock> && offsetof(EMAJeepBlock, head) == 0);
+constexpr VehicleKind kKind = {kName, offsetof(EMAJeepBlock, turret), offsetof(EMAJeepBlock, drive),
+                               offsetof(EMAJeepBlock, sensor), offsetof(EMAJeepBlock, lighting)};
 
 EMAJeepBlock* Block(construct* con) { return static_cast<EMAJeepBlock*>(con->itfcData); }
 
@@ -203,48 +207,6 @@ void SteerAI(construct* con, ControlInput* in) {
     }
 }
 
-// The views. The main viewport also switches the turret's limits, the engine sample and the sensor
-// beam, and tells the player view whether it looks from inside.
-void View(construct* con, ViewPort* vp, int inside) {
-    EMAJeepBlock* b = Block(con);
-    UnitShare* rec = &b->head.unit;
-    if (inside)
-        SetViewPortTarget(vp, con, rec->insidePos, reinterpret_cast<const FixMatrix*>(rec->insideOrient), 1);
-    else
-        SetViewPortTarget(vp, con, rec->outsidePos, reinterpret_cast<const FixMatrix*>(rec->outsideOrient), 0);
-    if (vp != MainViewPort) return;
-    Turret_setAltLimits(&b->turret, inside);
-    ChainDrive_engineView(&b->drive.g, inside);
-    SensorTip_notify(&b->sensor, static_cast<uintptr_t>(inside));
-    SetUnitViewFlag(PlayerTFView, inside);
-}
-
-void ViewRelease(construct* con, ViewPort* vp) {
-    if (vp != MainViewPort) return;
-    EMAJeepBlock* b = Block(con);
-    Turret_setAltLimits(&b->turret, 0);
-    ChainDrive_engineView(&b->drive.g, 0);
-    SensorTip_notify(&b->sensor, 0);
-    SetUnitViewFlag(PlayerTFView, 0);
-}
-
-void PlayerEnter(construct* con) {
-    EMAJeepBlock* b = Block(con);
-    if (b->head.unit.stateFlag == 0) SensorTip_activate(&b->sensor);
-    const bool clanLights = con->clan && con->clan->unitLighting;
-    if ((clanLights && b->lighting.ramp == 0) || (!clanLights && b->lighting.ramp > 0))
-        UnitLighting_fade(&b->lighting, 0);
-}
-
-void DrawViewMarks(construct* con) {
-    EMAJeepBlock* b = Block(con);
-    if (b->head.unit.stateFlag != 0) return;
-    const FixVec end{b->sensor.end[0], b->sensor.end[1], b->sensor.end[2]};
-    ScreenPointF p;
-    if (ProjectWorldPoint(&p, &end))
-        DrawUnitCrosshair(&b->head.unit, static_cast<int32_t>(p.x), static_cast<int32_t>(p.y), 255);
-}
-
 void UpdateAIUnit(construct* con, AIUnitRecord* ai) {
     EMAJeepBlock* b = Block(con);
     ChainDrive_status(&b->drive.g, ai);
@@ -313,69 +275,19 @@ uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
         case ItfcMethod::PLACE:
             Place(con, reinterpret_cast<const PlacementRecord*>(arg));
             return 0;
-        case ItfcMethod::VIEWINSIDE:
-            View(con, reinterpret_cast<ViewPort*>(arg), 1);
-            return 0;
         case ItfcMethod::UNPLACE:
             Unplace(con);
             return 0;
-        case ItfcMethod::GETNAME:
-            return reinterpret_cast<uintptr_t>(kName);
         case ItfcMethod::STEERAI:
             SteerAI(con, reinterpret_cast<ControlInput*>(arg));
             return 0;
-        case ItfcMethod::GETDAMAGE:
-            return reinterpret_cast<uintptr_t>(&Block(con)->head.impact);
-        case ItfcMethod::GETSTATE:
-            return reinterpret_cast<uintptr_t>(&Block(con)->head.state);
-        case ItfcMethod::GETMAXIMA:
-            return reinterpret_cast<uintptr_t>(&Block(con)->head.maxima);
-        case ItfcMethod::GETPOS:
-            std::memcpy(reinterpret_cast<int32_t*>(arg), con->pos, sizeof con->pos);
-            return 0;
-        case ItfcMethod::DESTROY:
-            VehicleDestroy(con, &Block(con)->head);
-            return 0;
-        case ItfcMethod::DRAWOVERLAY: {
-            EMAJeepBlock* b = Block(con);
-            DrawPartAt(b->head.cockpit, con->orient, &b->head.unit, b->head.lockWarning, b->head.missileWarning);
-            return 0;
-        }
-        case ItfcMethod::VIEWOUTSIDE:
-            View(con, reinterpret_cast<ViewPort*>(arg), 0);
-            return 0;
-        case ItfcMethod::SETLOOK: {
-            const auto* look = reinterpret_cast<const ControlInput*>(arg);
-            VehicleHead* h = &Block(con)->head;
-            h->look[0] = look->axes[kAxisYaw];
-            h->look[1] = look->axes[kAxisPitch];
-            h->look[2] = look->axes[kAxisSteer];
-            return 0;
-        }
-        case ItfcMethod::GETUNIT:
-            return reinterpret_cast<uintptr_t>(con->itfcData);
         case ItfcMethod::GETGAUGES: {
             const WheelDrive& d = Block(con)->drive;
             *reinterpret_cast<int32_t*>(arg) = d.g.speedConstraint[1];
             return static_cast<uintptr_t>(static_cast<uint32_t>(d.speed));
         }
-        case ItfcMethod::GETGAUGES2:
-            return 0;
-        case ItfcMethod::GETTURRETYAW:
-            return static_cast<uintptr_t>(static_cast<uint32_t>(Block(con)->turret.yaw));
-        case ItfcMethod::GETTURRETPITCH:
-            return static_cast<uintptr_t>(static_cast<uint32_t>(Block(con)->turret.pitch));
         case ItfcMethod::GETACCESSTYPE:
             return static_cast<uintptr_t>(static_cast<uint32_t>(Block(con)->drive.accessType));
-        case ItfcMethod::PLAYERENTER:
-            PlayerEnter(con);
-            return 0;
-        case ItfcMethod::PLAYERLEAVE:
-            SensorTip_clear(&Block(con)->sensor);
-            return 0;
-        case ItfcMethod::VIEWRELEASE:
-            ViewRelease(con, reinterpret_cast<ViewPort*>(arg));
-            return 0;
         case ItfcMethod::GETITFCDATA:
             return SavedBlock(con, arg);
         case ItfcMethod::SETITFCDATA:
@@ -387,54 +299,7 @@ uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
         case ItfcMethod::UPDATEAIUNIT:
             UpdateAIUnit(con, reinterpret_cast<AIUnitRecord*>(arg));
             return 1;
-        case ItfcMethod::SETTURRETYAW:
-            Block(con)->turret.yaw = static_cast<int32_t>(arg);
-            return 0;
-        case ItfcMethod::SETTURRETPITCH:
-            Block(con)->turret.pitch = static_cast<int32_t>(arg);
-            return 0;
-        case ItfcMethod::GETTURRETPOS:
-            return reinterpret_cast<uintptr_t>(con->subs[0]->pos);
-        case ItfcMethod::GETTURRETMATRIX:
-            return reinterpret_cast<uintptr_t>(con->subs[0]->orient);
-        case ItfcMethod::DRAWVIEWMARKS:
-            DrawViewMarks(con);
-            return 0;
-        case ItfcMethod::DRAWOWNMARKS: {
-            EMAJeepBlock* b = Block(con);
-            if (b->head.unit.stateFlag == 0) DrawUnitCrosshairAt(&b->head.unit, b->sensor.end, 255);
-            return 0;
-        }
-        case ItfcMethod::GROUNDCHANGED:
-            WheelDrive_wake(&Block(con)->drive.g);
-            return 0;
-        case ItfcMethod::GETDRIVEFLAG:
-            return static_cast<uintptr_t>(static_cast<uint32_t>(Block(con)->drive.g.rest));
-        case ItfcMethod::MANUALCONTROL: {
-            WeaponTurret& t = Block(con)->turret;
-            t.recenterYaw = t.recenterPitch = 1;
-            return 0;
-        }
-        case ItfcMethod::ATTACH:
-        case ItfcMethod::HIT:
-        case ItfcMethod::SETPARAMS:
-        case ItfcMethod::ADDTARGET:
-        case ItfcMethod::REMOVETARGET:
-        case ItfcMethod::FRAMETARGETS:
-        case ItfcMethod::GETLOOKAT:
-        case ItfcMethod::EXPORTDRIVE:
-        case ItfcMethod::SETBRIGHTNESS:
-        case ItfcMethod::SETMODE:
-        case ItfcMethod::CLEARMODE:
-        case ItfcMethod::GETMODE:
-        case ItfcMethod::COPYITFCDATA:
-        case ItfcMethod::CARHIT:
-        case ItfcMethod::CYCLEMODE:
-        case ItfcMethod::LAUNCH:
-        case ItfcMethod::FOLLOWTOGGLE:
-        case ItfcMethod::FOLLOWUNIT:
-        case ItfcMethod::SETWATCHVALUE:
-            break;
+        default:
+            return VehicleFrame_itfc(kKind, con, method, arg);
     }
-    return VehicleUnknownMethod(kName, method);
 }

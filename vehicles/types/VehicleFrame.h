@@ -1,11 +1,45 @@
 // The frame every vehicle type is built on: the common head of the type data block (unit record, look
-// values, impact, state, maxima, recovery step, stealth mode, cockpit model and its warning lights), and
-// the steps that every type runs the same way: building the body, its parts, the cockpit model, the box
-// and the wreck template at CREATE; placing and reading the combat rules at PLACE; the hits and
-// countdowns at the head of TICK; the death with its debris, fragments and wreck; the part matrices and
-// the two views. Each type's dispatcher calls these steps and its own modules in its own order.
+// values, impact, state, maxima, recovery step, stealth mode, cockpit model and its warning lights), the
+// steps that every type runs the same way (building the body, its parts, the cockpit model, the box and
+// the wreck template at CREATE; placing and reading the combat rules at PLACE; the hits and countdowns at
+// the head of TICK; the death with its debris, fragments and wreck; the part matrices and the two views),
+// and VehicleFrame_itfc, which answers every method that is the same for all vehicle types.
+//
+// A type's dispatcher is one switch over ItfcMethod: it answers the methods that are its own and hands
+// every other method, through one default:, to the frame with the type's VehicleKind (where its block
+// keeps the standard modules):
+//
+//     uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
+//         switch (method) {
+//             case ItfcMethod::CREATE: ...
+//             ...
+//             default:
+//                 return VehicleFrame_itfc(kKind, con, method, arg);
+//         }
+//     }
+//
+// The frame answers
+//   from the head:   GETNAME, GETUNIT, GETDAMAGE, GETSTATE, GETMAXIMA, GETPOS (the construct's position),
+//                    SETLOOK (axes 1, 2 and 0 into the look values), GETGAUGES2 (0), DRAWOVERLAY (the
+//                    cockpit model with its warning lights, when the type has one) and DESTROY;
+//   from the turret: GETTURRETYAW, GETTURRETPITCH, SETTURRETYAW, SETTURRETPITCH, GETTURRETPOS and
+//                    GETTURRETMATRIX (the turret's yaw construct), MANUALCONTROL (both recentring flags);
+//   from the ground drive: GROUNDCHANGED (the wake) and GETDRIVEFLAG (the rest word);
+//   from the sensor tip: PLAYERLEAVE, DRAWVIEWMARKS and DRAWOWNMARKS (the crosshair at the beam's end);
+//   VIEWINSIDE, VIEWOUTSIDE and VIEWRELEASE (the unit record's views; on the main viewport the turret's
+//                    limits, the engine sample, the sensor beam and the player view's inside flag) and
+//                    PLAYERENTER (the sensor beam, the lights brought to the clan's lighting flag), each
+//                    with the modules the type has;
+//   every other method with the unknown-method answer (VehicleUnknownMethod).
+// A method of a module the type lacks goes to the unknown-method answer, except the turret getters,
+// which answer as a unit without a turret: 0x80000000 for the angles, 0 for the position and matrix.
+//
+// A type answers itself CREATE, TICK, PLACE, UNPLACE, STEERAI, GETITFCDATA, SETITFCDATA and UPDATEAIUNIT;
+// the methods of its own drive and weapon records (GETGAUGES, GETACCESSTYPE, GETTHROTTLE, ...); and, in a
+// case of its own, any method of the frame's that it answers otherwise.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/Keys.h"
@@ -155,6 +189,24 @@ void VehicleSetViews(const construct* body, VehicleHead* head, const int32_t eye
 
 // Writes the type's name and the method number to the debug print and answers 0.
 uintptr_t VehicleUnknownMethod(const char* typeName, ItfcMethod method);
+
+// ---- The frame's dispatcher --------------------------------------------------------------------------
+
+// The place of a module that a type does not have.
+constexpr ptrdiff_t kNoModule = -1;
+// What the frame must know of a type: its name and where its block keeps the standard modules (offsetof
+// in the type's block, which begins with the VehicleHead), or kNoModule.
+struct VehicleKind {
+    const char* name;    // GETNAME and the unknown-method line
+    ptrdiff_t turret;    // WeaponTurret
+    ptrdiff_t drive;     // WheelDrive or ChainDrive: the record that begins with its GroundDriveBlock
+    ptrdiff_t sensor;    // SensorTip
+    ptrdiff_t lighting;  // UnitLighting
+};
+// Answers the methods that every vehicle type answers the same way (see the top of this header) for a
+// type described by kind, and every other method with the unknown-method answer. GETNAME works with a
+// null construct.
+uintptr_t VehicleFrame_itfc(const VehicleKind& kind, construct* con, ItfcMethod method, uintptr_t arg);
 
 // Fills the registry slots of the vehicle types that exist (called once at start-up, before the units
 // file is read).
