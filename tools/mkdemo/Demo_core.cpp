@@ -59,6 +59,8 @@ bool BuildCoreFiles(const Context& ctx) {
     // written at shutdown then says first_run 0.
     datakit::ConfigFile config;
     config.set("fullscreen", {datakit::Num(0)}).set("first_run", {datakit::Num(1)});
+    // The farthest view the graphics screen's slider offers (6 .. 16), so that it shows on its track.
+    config.set("MainViewPort_DepthOfView", {datakit::Num(16)});
     // The mission the game starts with until the menus can choose one; it can be built only once the
     // tree holds its world file.
     if (std::filesystem::exists(ctx.Path("Maps/Ema01"))) config.setText("lastmap", "Ema01");
