@@ -47,6 +47,17 @@ void FillRelationRows() {
     SetAIRelationRow(kHLHoldWhileHearing, 12, -1);
 }
 
+// Orders given outside a step (a tool working on the threads) have no step to go with: dropped.
+void DropPendingOrders() {
+    for (AIOrder* o = g_orderHead; o;) {
+        AIOrder* next = o->next;
+        qzFree(o);
+        o = next;
+    }
+    g_orderHead = nullptr;
+    g_orderTail = &g_orderHead;
+}
+
 AIMessage* AllocHLMessage(int type, intptr_t param) {
     auto* msg = static_cast<AIMessage*>(qzAlloc(int(sizeof(AIMessage)), "ai message (HL_clan)"));
     std::memset(msg, 0, sizeof *msg);
@@ -81,12 +92,12 @@ HL_hilogic::HL_hilogic(int clanCount) : clanCount_(clanCount < 0 ? 0 : clanCount
 HL_hilogic::~HL_hilogic() {
     for (int i = 0; i < clanCount_; ++i) delete clans_[i];
     delete[] clans_;
+    DropPendingOrders();
 }
 
 AIOrder* HL_hilogic::Think(int clanIndex, int ticks, AIMessage* queue) {
     if (g_thinkHook) return g_thinkHook(clanIndex, ticks, queue);
-    g_orderHead = nullptr;
-    g_orderTail = &g_orderHead;
+    DropPendingOrders();
     if (clanIndex < 0 || clanIndex >= clanCount_) return nullptr;
     clans_[clanIndex]->Think(ticks, queue);
     AIOrder* orders = g_orderHead;

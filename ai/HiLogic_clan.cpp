@@ -157,6 +157,11 @@ void HL_clan::Think(int ticks, AIMessage* messages) {
 // ---- Chains.
 
 void HL_clan::InsertAgent(HL_thread* thread, HL_agent* agent) {
+    PlaceInChain(thread, agent);
+    thread->NotifyAgentAdded(agent);
+}
+
+void HL_clan::PlaceInChain(HL_thread* thread, HL_agent* agent) {
     agent->NoteLastThread(this);
     HL_thread* prev = nullptr;
     bool placed = false;
@@ -190,7 +195,7 @@ void HL_clan::InsertAgent(HL_thread* thread, HL_agent* agent) {
 }
 
 void HL_clan::InsertThread(HL_thread* thread, const std::vector<HL_agent*>& list) {
-    for (HL_agent* agent : list) InsertAgent(thread, agent);
+    for (HL_agent* agent : list) PlaceInChain(thread, agent);
     thread->NotifyInserted();
 }
 

@@ -281,6 +281,9 @@ public:
     AIMessage** postedTail = &postedHead;
 
 private:
+    // The new thread takes the place of the first thread of the agent's chain that its relation row
+    // lists (the agent leaves every listed one), or is stacked on the chain's end.
+    void PlaceInChain(HL_thread* thread, HL_agent* agent);
     void DispatchMessage(AIMessage* msg);
     void EmptyPosted();
     // A radio call of the clan's handler: only in the player's clan and not by the manual agent.
