@@ -140,6 +140,18 @@ void HL_camp::HandleMessage(AIMessage* msg) {
 void HL_camp::Update(int ticks) {
     (void)ticks;
     if (type == kHLCamp) return;
+    // The clan's hostile threats in list order, gathered once for all agents of the step.
+    std::vector<AIUnitRecord*> hostile;
+    for (int k = 0; k < clan->threats.count; ++k) {
+        auto* threat = reinterpret_cast<AIUnitRecord*>(clan->threats.keys[k]);
+        if (threat && clan->GetHostility(threat->ownerClan) == kHostile) hostile.push_back(threat);
+    }
+    struct Candidate {
+        int32_t distance;
+        int order;
+        AIUnitRecord* rec;
+    };
+    std::vector<Candidate> candidates;
     for (int i = 0; i < agents.count; ++i) {
         HL_agent* agent = AgentAt(i);
         if (!Acting(agent)) continue;
@@ -156,19 +168,10 @@ void HL_camp::Update(int ticks) {
         if (!agent->GetWeaponRange(&nearLimit, &second, &range)) continue;
         // The nearest hostile threat in reach that the unit can fight: candidates by distance (list order
         // among equals), the first one not blocked wins, so the costly line test runs only as needed.
-        struct Candidate {
-            int32_t distance;
-            int order;
-            AIUnitRecord* rec;
-        };
-        std::vector<Candidate> candidates;
-        for (int k = 0; k < clan->threats.count; ++k) {
-            uintptr_t key = 0;
-            PairList_GetAt(&clan->threats, k, &key, nullptr);
-            auto* threat = reinterpret_cast<AIUnitRecord*>(key);
-            if (!threat || clan->GetHostility(threat->ownerClan) != kHostile) continue;
-            const int32_t d = agent->DistanceTo(threat, kHoldReach);
-            if (d >= 1) candidates.push_back({d, k, threat});
+        candidates.clear();
+        for (size_t k = 0; k < hostile.size(); ++k) {
+            const int32_t d = agent->DistanceTo(hostile[k], kHoldReach);
+            if (d >= 1) candidates.push_back({d, int(k), hostile[k]});
         }
         std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
             return a.distance != b.distance ? a.distance < b.distance : a.order < b.order;

@@ -57,14 +57,14 @@ HL_agent::~HL_agent() {
 
 int32_t HL_agent::DistanceTo(const AIUnitRecord* rec, int32_t limit) const {
     double sum = 0;
+    const double l = double(limit);
     for (int k = 0; k < 3; ++k) {
         const double d = double(rec->pos[k]) - double(unit->pos[k]);
-        if (std::fabs(d) > double(limit)) return 0;
+        if (d > l || d < -l) return 0;
         sum += d * d;
     }
-    const double distance = std::sqrt(sum);
-    if (distance > double(limit)) return 0;
-    return ClampToInt32(distance);
+    if (sum > l * l) return 0;
+    return ClampToInt32(std::sqrt(sum));
 }
 
 const uint32_t* HL_agent::GetWeaponRange(int32_t* nearLimit, int32_t* second, int32_t* range) const {

@@ -12,6 +12,10 @@
 #include "ai/HiLogic_local.h"
 #include "ai/MissionDesc.h"
 #include "objects/UnitShare.h"
+#include "platform/Font.h"
+#include "render/View.h"
+#include "support/Bmp24.h"
+#include "world/Snapshot.h"
 #include "vehicles/DemoLevel.h"
 #include "vehicles/types/EMAJeep.h"
 #include "world/SavedGame.h"
@@ -155,6 +159,43 @@ TEST_F(HiLogicOnTheIsland, TheClansAIComesBackFromASavedGameAsItWasWritten) {
     ASSERT_EQ(LoadQZGM("ai", 0, other), kQZGMLoaded) << SavedGameRefusal();
     for (int c = 0; c < 3; ++c) EXPECT_EQ(Export(c), before[size_t(c)]) << c;
     EXPECT_EQ(Logic("GA")->threads[2]->type, kHLHold);
+}
+
+// The clan dump over the main view, as the frame loop draws it when the level rule "hilogicinfo" is set:
+// the G.A. clan's threads and agents in the view's top left corner.
+class HiLogicDumpOnTheIsland : public HiLogicOnTheIsland {
+public:
+    HiLogicDumpOnTheIsland() { width_ = 640, height_ = 480; }
+    std::vector<uint32_t> Picture(void (*draw)()) const {
+        const int number = TakeSnapshot(draw);
+        char name[64];
+        std::snprintf(name, sizeof name, "Snapshots/sd%08d.bmp", number);
+        int w = 0, h = 0;
+        std::vector<uint32_t> rgb;
+        EXPECT_TRUE(kvtest::ReadBmp24(kvtest::DemoTree() + "/" + name, &w, &h, &rgb)) << name;
+        if (std::getenv("KV_KEEP_DUMP")) std::filesystem::copy_file(kvtest::DemoTree() + "/" + name, std::getenv("KV_KEEP_DUMP"), std::filesystem::copy_options::overwrite_existing);
+        return rgb;
+    }
+};
+
+TEST_F(HiLogicDumpOnTheIsland, TheClanDumpPrintsTheThreadsAndAgentsOverTheView) {
+    LoadFont();
+    WorldTick(1, 1);
+    HoldTheOutpost();
+    const std::vector<uint32_t> plain = Picture([] { RenderAllViews(); });
+    const std::vector<uint32_t> dumped = Picture([] {
+        RenderAllViews();
+        HiLogic->DumpClan(1);
+    });
+    ASSERT_EQ(plain.size(), 640u * 480u);
+    ASSERT_EQ(dumped.size(), plain.size());
+    // Text in the rows of the first 14 character cells (12 pixels each) and nowhere below them.
+    int above = 0, below = 0;
+    for (size_t i = 0; i < plain.size(); ++i)
+        if (plain[i] != dumped[i]) ++(i / 640 < 14 * 12 + 12 ? above : below);
+    EXPECT_GT(above, 500);
+    EXPECT_EQ(below, 0);
+    FreeFont();
 }
 
 }  // namespace
