@@ -75,7 +75,8 @@ void HL_camp::NotifyResumed(HL_agent* agent) {
     auto& camp = points_[size_t(i)];
     const int last = agent->lastThreadType;
     if (last == kHLAttack && agent->releaseReason != kHLThreadEnded && AnyClassFlag(rec)) {
-        if (type == kHLCamp) clan->PostMessage(NewHLMessage(kMsgSneakToReturn, agent, nullptr, camp.data(), 0));
+        if (type == kHLCamp)
+            clan->PostMessage(NewHLMessage(kMsgSneakToReturn, agent, nullptr, camp.data(), 0));
         if (type == kHLHold) clan->PostMessage(NewHLMessage(kMsgGotoReturn, agent, nullptr, camp.data(), 0));
     } else if (last == kHLGoto || last == kHLSneakTo || last == kHLPatrol || last == kHLFollow ||
                last == kHLGotoReturn || last == kHLSneakToReturn || last == kHLHoldWhileHearing) {
@@ -116,7 +117,8 @@ void HL_camp::HandleMessage(AIMessage* msg) {
                 HL_agent* agent = AgentAt(i);
                 if (LinkOf(agent) || !CanHelp(agent, msg->unit, msg->other)) continue;
                 if (msg->type == kMsgHelpCall)
-                    clan->PostMessage(NewHLMessage(kMsgAttackInRange, agent, msg->other, nullptr, kHLDefaultAttackRange));
+                    clan->PostMessage(
+                        NewHLMessage(kMsgAttackInRange, agent, msg->other, nullptr, kHLDefaultAttackRange));
                 else
                     agent->Call("Call_ReadyToCloseIn", agent->unit);
             }
@@ -133,7 +135,8 @@ void HL_camp::HandleMessage(AIMessage* msg) {
             points_[size_t(i)] = {pos[0], pos[1], pos[2]};
             return;
         }
-        default: return;
+        default:
+            return;
     }
 }
 
@@ -196,6 +199,7 @@ void HL_camp::Export(FILE* file, uint32_t* counter) {
 }
 
 void HL_camp::CheckSaved(HL_SavedCheck& in, uint32_t n) {
-    if (in.ok() && uint64_t(n) * 12 > in.Left()) return in.Fail("the camp points of %u agents are cut short", n);
+    if (in.ok() && uint64_t(n) * 12 > in.Left())
+        return in.Fail("the camp points of %u agents are cut short", n);
     in.Skip(size_t(n) * 12);
 }

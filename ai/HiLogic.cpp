@@ -25,9 +25,9 @@ AIOrder** g_orderTail = &g_orderHead;
 constexpr int kRowLength = 14;  // up to 13 types and the closing -1
 int32_t g_relationRows[kHLThreadTypes][kRowLength];
 
-const char* const kTypeNames[] = {"CAMP",  "HOLD",          "GOTO",           "SNEAKTO", "ATTACK",
-                                  "CHASE", "PATROL",        "GOTO_RETURN",    "SNEAKTO_RETURN",
-                                  "FOLLOW", "HIDE",         "MANUAL",         "HOLDWHILEHEARING"};
+const char* const kTypeNames[] = {
+    "CAMP",        "HOLD",           "GOTO",   "SNEAKTO", "ATTACK", "CHASE",           "PATROL",
+    "GOTO_RETURN", "SNEAKTO_RETURN", "FOLLOW", "HIDE",    "MANUAL", "HOLDWHILEHEARING"};
 static_assert(std::size(kTypeNames) == kHLThreadTypes);
 
 void FillRelationRows() {
@@ -270,7 +270,8 @@ bool PairList_ContainsUnit(const PairList* list, const AIUnitRecord* rec) {
 
 // ---- The clan logic's own messages.
 
-AIMessage* NewHLMessage(int type, AIUnitRecord* unit, AIUnitRecord* other, const int32_t* point, intptr_t param) {
+AIMessage* NewHLMessage(int type, AIUnitRecord* unit, AIUnitRecord* other, const int32_t* point,
+                        intptr_t param) {
     AIMessage* msg = AllocHLMessage(type, param);
     msg->unit = unit;
     msg->other = other;
@@ -278,7 +279,8 @@ AIMessage* NewHLMessage(int type, AIUnitRecord* unit, AIUnitRecord* other, const
     return msg;
 }
 
-AIMessage* NewHLMessage(int type, HL_agent* agent, AIUnitRecord* other, const int32_t* point, intptr_t param) {
+AIMessage* NewHLMessage(int type, HL_agent* agent, AIUnitRecord* other, const int32_t* point,
+                        intptr_t param) {
     return NewHLMessage(type, agent ? agent->unit : nullptr, other, point, param);
 }
 
@@ -286,9 +288,11 @@ AIMessage* NewHLMessage(int type, HL_agent* agent, intptr_t param) {
     return NewHLMessage(type, agent, nullptr, nullptr, param);
 }
 
-AIMessage* NewHLUnitsMessage(int type, const std::vector<HL_agent*>& agents, AIUnitRecord* unit, intptr_t param) {
+AIMessage* NewHLUnitsMessage(int type, const std::vector<HL_agent*>& agents, AIUnitRecord* unit,
+                             intptr_t param) {
     AIMessage* msg = NewHLMessage(type, unit, nullptr, nullptr, param);
-    auto** units = static_cast<AIUnitRecord**>(qzAlloc(int((agents.size() + 1) * sizeof(AIUnitRecord*)), "hl msg units"));
+    auto** units = static_cast<AIUnitRecord**>(
+        qzAlloc(int((agents.size() + 1) * sizeof(AIUnitRecord*)), "hl msg units"));
     for (size_t i = 0; i < agents.size(); ++i) units[i] = agents[i]->unit;
     units[agents.size()] = nullptr;
     msg->units = units;

@@ -84,7 +84,8 @@ const uint32_t* HL_agent::GetWeaponRange(int32_t* nearLimit, int32_t* second, in
         case 1:
             *nearLimit = 0, *second = 0, *range = 0x7fffffff;
             break;
-        default: break;
+        default:
+            break;
     }
     return block;
 }
@@ -144,13 +145,14 @@ void HL_agent::Call(const char* callName, const AIUnitRecord* other) const {
     if (g_callObserver) g_callObserver(text.c_str(), label.c_str(), callName, unit->unitNumber);
 }
 
-void HL_FormatCall(const char* callName, const AIUnitRecord* unit, const AIUnitRecord* other, std::string* text,
-                   std::string* label) {
+void HL_FormatCall(const char* callName, const AIUnitRecord* unit, const AIUnitRecord* other,
+                   std::string* text, std::string* label) {
     const Rule* rule = NamedRulef("%s", callName);
     *text = rule && rule->info[0] ? rule->info[0] : "";
     static const char kMarker[] = "<arg1>";
     const size_t at = text->find(kMarker);
-    if (at != std::string::npos) text->replace(at, sizeof kMarker - 1, other ? aistubs_UnitTypeInfo(other) : "");
+    if (at != std::string::npos)
+        text->replace(at, sizeof kMarker - 1, other ? aistubs_UnitTypeInfo(other) : "");
     // Without the rule "Unit_text" the label's first word is empty instead of a null text.
     const char* word = GetRuleText(RuleText::Unit_text);
     *label = std::string(word ? word : "") + " " + unit->callSign;

@@ -37,7 +37,10 @@ void HL_SetPostObserver(HL_PostObserver observer) {
 }
 
 HL_clan::HL_clan(int clanIndex, int clanCount)
-    : index(clanIndex), count(clanCount), hostility(size_t(clanCount), kNeutral), damage(size_t(clanCount), 0) {
+    : index(clanIndex),
+      count(clanCount),
+      hostility(size_t(clanCount), kNeutral),
+      damage(size_t(clanCount), 0) {
     PairList_Init(&agents);
     PairList_Init(&threats);
 }
@@ -82,7 +85,8 @@ HL_thread* HL_clan::LastThread(const HL_agent* agent) const {
     HL_thread* last = nullptr;
     // A chain is never longer than the thread list; the bound keeps a damaged chain from looping.
     size_t steps = 0;
-    for (HL_thread* t = FirstThread(agent); t && steps <= threads.size(); t = t->LinkOf(agent), ++steps) last = t;
+    for (HL_thread* t = FirstThread(agent); t && steps <= threads.size(); t = t->LinkOf(agent), ++steps)
+        last = t;
     return last;
 }
 
@@ -251,7 +255,8 @@ void HL_clan::HandlerCall(HL_agent* agent, const char* callName, const AIUnitRec
 void HL_clan::NoThreadClass(int threadType, int msgType) {
     if (threadType < 0 || threadType >= kHLThreadTypes || (HLNoClassSaid & (1u << threadType))) return;
     HLNoClassSaid |= 1u << threadType;
-    DebugPrintf("HL_clan: no %s behaviour yet: message %d starts no thread\n", HL_TypeName(threadType), msgType);
+    DebugPrintf("HL_clan: no %s behaviour yet: message %d starts no thread\n", HL_TypeName(threadType),
+                msgType);
 }
 
 void HL_clan::UnitJoins(AIMessage* msg) {
@@ -318,12 +323,19 @@ void HL_clan::Intercept(AIMessage* msg) {
 
 void HL_clan::HandleMessage(AIMessage* msg) {
     switch (msg->type) {
-        case kMsgUnitJoins: UnitJoins(msg); break;
-        case kMsgAttacked: Attacked(msg); break;
-        case kMsgDestroyed: Destroyed(msg); break;
+        case kMsgUnitJoins:
+            UnitJoins(msg);
+            break;
+        case kMsgAttacked:
+            Attacked(msg);
+            break;
+        case kMsgDestroyed:
+            Destroyed(msg);
+            break;
         case kMsgHostility:
             if (msg->clanA == index) {
-                if (msg->clanB >= 0 && msg->clanB < count) hostility[size_t(msg->clanB)] = int32_t(msg->param);
+                if (msg->clanB >= 0 && msg->clanB < count)
+                    hostility[size_t(msg->clanB)] = int32_t(msg->param);
                 if (msg->clanB == index) hostility[size_t(msg->clanA)] = int32_t(msg->param);
             } else if (msg->clanB == index && msg->clanA >= 0 && msg->clanA < count) {
                 hostility[size_t(msg->clanA)] = int32_t(msg->param);
@@ -332,11 +344,16 @@ void HL_clan::HandleMessage(AIMessage* msg) {
         case kMsgThreatEntered:
             if (msg->unit) PairList_Append(&threats, Key(msg->unit), GetFrameCounter());
             break;
-        case kMsgThreatLeft: PairList_Remove(&threats, Key(msg->unit)); break;
-        case kMsgStructureDamage:
-            if (HL_agent* agent = AgentOf(msg->unit); agent && msg->other) HandlerCall(agent, "Call_killed", msg->other);
+        case kMsgThreatLeft:
+            PairList_Remove(&threats, Key(msg->unit));
             break;
-        case kMsgIntercept: Intercept(msg); break;
+        case kMsgStructureDamage:
+            if (HL_agent* agent = AgentOf(msg->unit); agent && msg->other)
+                HandlerCall(agent, "Call_killed", msg->other);
+            break;
+        case kMsgIntercept:
+            Intercept(msg);
+            break;
         case kMsgManualOn:
         case kMsgManualOn2:
             if (HL_agent* agent = AgentOf(msg->unit)) {
@@ -344,23 +361,45 @@ void HL_clan::HandleMessage(AIMessage* msg) {
                 NoThreadClass(kHLManual, msg->type);
             }
             break;
-        case kMsgManualOff: manual = nullptr; break;
-        case kMsgPatrol: NoThreadClass(kHLPatrol, msg->type); break;
+        case kMsgManualOff:
+            manual = nullptr;
+            break;
+        case kMsgPatrol:
+            NoThreadClass(kHLPatrol, msg->type);
+            break;
         case kMsgPlayerClan:
             if (msg->clanA == index) playerFlag = 1;
             break;
-        case kMsgGoto: NoThreadClass(kHLGoto, msg->type); break;
+        case kMsgGoto:
+            NoThreadClass(kHLGoto, msg->type);
+            break;
         case kMsgSneakTo:
-        case kMsgSneakOpen: NoThreadClass(kHLSneakTo, msg->type); break;
-        case kMsgHold: StartThread(new HL_camp(kHLHold, this, NextHLThreadSerial()), MessageAgents(msg)); break;
+        case kMsgSneakOpen:
+            NoThreadClass(kHLSneakTo, msg->type);
+            break;
+        case kMsgHold:
+            StartThread(new HL_camp(kHLHold, this, NextHLThreadSerial()), MessageAgents(msg));
+            break;
         case kMsgHide:
-        case kMsgHideFlag: NoThreadClass(kHLHide, msg->type); break;
-        case kMsgFollow: NoThreadClass(kHLFollow, msg->type); break;
+        case kMsgHideFlag:
+            NoThreadClass(kHLHide, msg->type);
+            break;
+        case kMsgFollow:
+            NoThreadClass(kHLFollow, msg->type);
+            break;
         case kMsgAttack:
-        case kMsgAttackInRange: NoThreadClass(kHLAttack, msg->type); break;
-        case kMsgChase: NoThreadClass(kHLChase, msg->type); break;
-        case kMsgGotoReturn: NoThreadClass(kHLGotoReturn, msg->type); break;
-        case kMsgSneakToReturn: NoThreadClass(kHLSneakToReturn, msg->type); break;
+        case kMsgAttackInRange:
+            NoThreadClass(kHLAttack, msg->type);
+            break;
+        case kMsgChase:
+            NoThreadClass(kHLChase, msg->type);
+            break;
+        case kMsgGotoReturn:
+            NoThreadClass(kHLGotoReturn, msg->type);
+            break;
+        case kMsgSneakToReturn:
+            NoThreadClass(kHLSneakToReturn, msg->type);
+            break;
         case kMsgHoldWhileHearing:
             StartThread(new HL_camp(kHLHoldWhileHearing, this, NextHLThreadSerial()), MessageAgents(msg));
             break;
@@ -387,6 +426,7 @@ void HL_clan::HandleMessage(AIMessage* msg) {
                     break;
                 }
             break;
-        default: break;
+        default:
+            break;
     }
 }

@@ -10,10 +10,14 @@ const uint8_t kLast[4] = {255, 128, 128, 255};  // an agent's current behaviour
 
 const char* HostilityName(int32_t h) {
     switch (h) {
-        case 0: return "NEUTRAL";
-        case 1: return "ALLIED";
-        case 2: return "HOSTILE";
-        default: return "<uk>";
+        case 0:
+            return "NEUTRAL";
+        case 1:
+            return "ALLIED";
+        case 2:
+            return "HOSTILE";
+        default:
+            return "<uk>";
     }
 }
 
@@ -28,7 +32,8 @@ void HL_clan::Dump() {
     DrawTextGridf(1, 1, "clan #%d:", index);
     DrawTextGridf(1, 3, "hostility:   [0]%s  [1]%s  [2]%s", HostilityName(entry(hostility, 0)),
                   HostilityName(entry(hostility, 1)), HostilityName(entry(hostility, 2)));
-    DrawTextGridf(1, 4, "damage from: [0]%d  [1]%d  [2]%d", entry(damage, 0), entry(damage, 1), entry(damage, 2));
+    DrawTextGridf(1, 4, "damage from: [0]%d  [1]%d  [2]%d", entry(damage, 0), entry(damage, 1),
+                  entry(damage, 2));
     DrawTextGridf(1, 6, "%d threads:", int(threads.size()));
     int row = 7;
     for (size_t i = 0; i < threads.size(); ++i, ++row) {

@@ -48,7 +48,9 @@ void PairList_RemoveOrdered(PairList* list, uintptr_t key);
 bool PairList_Contains(const PairList* list, uintptr_t key);
 // True when some key is a record (of any clan's view) of the same unit as rec.
 bool PairList_ContainsUnit(const PairList* list, const AIUnitRecord* rec);
-inline int PairList_Count(const PairList* list) { return list->count; }
+inline int PairList_Count(const PairList* list) {
+    return list->count;
+}
 
 // Removes the first p of a pointer list by moving the last entry into its place.
 template <typename T>
@@ -64,8 +66,18 @@ void RemoveByLast(std::vector<T*>& list, const T* p) {
 // ---- Thread types.
 
 enum HL_ThreadType : int32_t {
-    kHLCamp = 0, kHLHold = 1, kHLGoto = 2, kHLSneakTo = 3, kHLAttack = 4, kHLChase = 5, kHLPatrol = 6,
-    kHLGotoReturn = 7, kHLSneakToReturn = 8, kHLFollow = 9, kHLHide = 10, kHLManual = 11,
+    kHLCamp = 0,
+    kHLHold = 1,
+    kHLGoto = 2,
+    kHLSneakTo = 3,
+    kHLAttack = 4,
+    kHLChase = 5,
+    kHLPatrol = 6,
+    kHLGotoReturn = 7,
+    kHLSneakToReturn = 8,
+    kHLFollow = 9,
+    kHLHide = 10,
+    kHLManual = 11,
     kHLHoldWhileHearing = 12,
     kHLThreadTypes = 13,
 };
@@ -75,11 +87,29 @@ enum : int32_t { kHLThreadEnded = 0, kHLTaskDone = 1, kHLConditionLapsed = 2 };
 
 // Message types the clan logic answers or posts beyond those of the senders.
 enum : int32_t {
-    kMsgHelpCall = 108, kMsgCloseIn = 109, kMsgIntercept = 107, kMsgManualOn = 150, kMsgManualOff = 151,
-    kMsgManualOn2 = 152, kMsgPatrol = 205, kMsgGoto = 350, kMsgSneakTo = 351, kMsgSneakOpen = 352,
-    kMsgHold = 353, kMsgHide = 354, kMsgHideFlag = 355, kMsgFollow = 356, kMsgAttack = 358,
-    kMsgChase = 361, kMsgAttackInRange = 362, kMsgGotoReturn = 363, kMsgSneakToReturn = 364,
-    kMsgHoldWhileHearing = 365, kMsgStandByOn = 366, kMsgStandByOff = 367, kMsgEndThread = 400,
+    kMsgHelpCall = 108,
+    kMsgCloseIn = 109,
+    kMsgIntercept = 107,
+    kMsgManualOn = 150,
+    kMsgManualOff = 151,
+    kMsgManualOn2 = 152,
+    kMsgPatrol = 205,
+    kMsgGoto = 350,
+    kMsgSneakTo = 351,
+    kMsgSneakOpen = 352,
+    kMsgHold = 353,
+    kMsgHide = 354,
+    kMsgHideFlag = 355,
+    kMsgFollow = 356,
+    kMsgAttack = 358,
+    kMsgChase = 361,
+    kMsgAttackInRange = 362,
+    kMsgGotoReturn = 363,
+    kMsgSneakToReturn = 364,
+    kMsgHoldWhileHearing = 365,
+    kMsgStandByOn = 366,
+    kMsgStandByOff = 367,
+    kMsgEndThread = 400,
 };
 
 constexpr int32_t kHLDefaultAttackRange = 450000;  // 16.16, about 6.87 tiles
@@ -115,11 +145,13 @@ extern int32_t HLThreadSerial;
 
 // ---- Messages the clan logic makes for itself ("ai message (HL_clan)").
 
-AIMessage* NewHLMessage(int type, AIUnitRecord* unit, AIUnitRecord* other, const int32_t* point, intptr_t param);
+AIMessage* NewHLMessage(int type, AIUnitRecord* unit, AIUnitRecord* other, const int32_t* point,
+                        intptr_t param);
 AIMessage* NewHLMessage(int type, HL_agent* agent, AIUnitRecord* other, const int32_t* point, intptr_t param);
 AIMessage* NewHLMessage(int type, HL_agent* agent, intptr_t param);
 // The message also carries the agents' records, null-ended ("hl msg units").
-AIMessage* NewHLUnitsMessage(int type, const std::vector<HL_agent*>& agents, AIUnitRecord* unit, intptr_t param);
+AIMessage* NewHLUnitsMessage(int type, const std::vector<HL_agent*>& agents, AIUnitRecord* unit,
+                             intptr_t param);
 void FreeHLMessage(AIMessage* msg);
 
 // ---- Agents: a clan's view of one of its AI units.
@@ -147,9 +179,11 @@ public:
     bool IsNotAhead(const int32_t point[3], const float direction[3]) const;
     // base + distance x direction in the horizontal plane at the base's height; with test, whether the
     // unit gets there straight (out: the point reached), else 1.
-    int PointAlong(int32_t out[3], const int32_t base[3], const float direction[3], int32_t distance, int test) const;
+    int PointAlong(int32_t out[3], const int32_t base[3], const float direction[3], int32_t distance,
+                   int test) const;
     // The same with the direction turned by a right angle.
-    int PointAside(int32_t out[3], const int32_t base[3], const float direction[3], int32_t distance, int test) const;
+    int PointAside(int32_t out[3], const int32_t base[3], const float direction[3], int32_t distance,
+                   int test) const;
     // The unit's status text (cut to the record's text field).
     void SetStatus(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // The radio call of the rule named callName, naming the other unit's type where the text asks.
@@ -171,8 +205,8 @@ private:
 };
 
 // The call text and the sender label a radio call shows (the text's "<arg1>" replaced).
-void HL_FormatCall(const char* callName, const AIUnitRecord* unit, const AIUnitRecord* other, std::string* text,
-                   std::string* label);
+void HL_FormatCall(const char* callName, const AIUnitRecord* unit, const AIUnitRecord* other,
+                   std::string* text, std::string* label);
 
 // ---- Threads.
 
@@ -256,7 +290,9 @@ public:
     // The first thread of the agent's chain, or null.
     HL_thread* FirstThread(const HL_agent* agent) const;
     HL_thread* LastThread(const HL_agent* agent) const;
-    int AgentIndex(const HL_agent* agent) const { return PairList_IndexOf(&agents, reinterpret_cast<uintptr_t>(agent)); }
+    int AgentIndex(const HL_agent* agent) const {
+        return PairList_IndexOf(&agents, reinterpret_cast<uintptr_t>(agent));
+    }
     HL_agent* AgentAt(int i) const;
     int ThreadIndex(const HL_thread* thread) const;
     // A new thread placed in the chains of the agents and appended to the thread list.

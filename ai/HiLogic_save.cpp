@@ -35,7 +35,9 @@ void CheckThreadBody(HL_SavedCheck& in, int32_t type, uint32_t n) {
     switch (type) {
         case kHLCamp:
         case kHLHold:
-        case kHLHoldWhileHearing: HL_camp::CheckSaved(in, n); return;
+        case kHLHoldWhileHearing:
+            HL_camp::CheckSaved(in, n);
+            return;
         default:
             if (type >= 0 && type < kHLThreadTypes)
                 return in.Fail("a %s thread cannot be read (its behaviour is not built)", HL_TypeName(type));
@@ -47,8 +49,11 @@ HL_thread* ImportThread(HL_clan* clan, int32_t type, FILE* stream) {
     switch (type) {
         case kHLCamp:
         case kHLHold:
-        case kHLHoldWhileHearing: return new HL_camp(clan, type, stream);
-        default: FatalErrorF("Error(HL_clan::import): uk thread id '%d'", type); return nullptr;
+        case kHLHoldWhileHearing:
+            return new HL_camp(clan, type, stream);
+        default:
+            FatalErrorF("Error(HL_clan::import): uk thread id '%d'", type);
+            return nullptr;
     }
 }
 
@@ -57,7 +62,8 @@ bool RunningLevelRef(const char* auName, uint32_t index, std::string* why, void*
     const AUDef* au = NamedAUDef(auName);
     if (!au) return *why = std::string("au '") + auName + "' not present", false;
     if (!au->pool || !au->placed) return *why = std::string("au '") + auName + "' not moved", false;
-    if (index >= uint32_t(au->pool->count)) return *why = std::string("au '") + auName + "' has too few units", false;
+    if (index >= uint32_t(au->pool->count))
+        return *why = std::string("au '") + auName + "' has too few units", false;
     return true;
 }
 
@@ -91,7 +97,8 @@ void HL_SavedCheck::Skip(size_t n) {
 
 uint32_t HL_SavedCheck::Count(uint32_t minBytes, const char* what) {
     const uint32_t n = U32();
-    if (ok() && uint64_t(n) * minBytes > Left()) Fail("%u %s do not fit in the %zu bytes left", n, what, Left());
+    if (ok() && uint64_t(n) * minBytes > Left())
+        Fail("%u %s do not fit in the %zu bytes left", n, what, Left());
     return ok() ? n : 0;
 }
 
@@ -117,15 +124,17 @@ void HL_SavedCheck::UnitRef(const char* what, bool allowNull, std::string* key) 
     if (!std::memchr(name, 0, sizeof name)) return Fail("%s: an action unit's name is not terminated", what);
     const uint32_t index = U32();
     std::string why;
-    if (!(refCheck_ ? refCheck_ : RunningLevelRef)(name, index, &why, user_)) return Fail("%s: %s", what, why.c_str());
+    if (!(refCheck_ ? refCheck_ : RunningLevelRef)(name, index, &why, user_))
+        return Fail("%s: %s", what, why.c_str());
     *key = std::string(name) + '#' + std::to_string(index);
 }
 
-std::string HL_CheckSavedClan(const uint8_t* data, size_t size, int clanCount, HL_UnitRefCheck refCheck, void* user) {
+std::string HL_CheckSavedClan(const uint8_t* data, size_t size, int clanCount, HL_UnitRefCheck refCheck,
+                              void* user) {
     HL_SavedCheck in(data, size, refCheck, user);
     in.clanCount = clanCount;
-    in.U32();  // serial counter
-    in.U32();  // player flag
+    in.U32();                                          // serial counter
+    in.U32();                                          // player flag
     for (int i = 0; i < 2 * clanCount; ++i) in.U32();  // hostility, damage
     const uint32_t a = in.Count(kUnitRefBytes, "agents");
     std::set<std::string> units;
@@ -139,7 +148,8 @@ std::string HL_CheckSavedClan(const uint8_t* data, size_t size, int clanCount, H
     const uint32_t s = in.Count(4, "stand-by agents");
     for (uint32_t i = 0; i < s && in.ok(); ++i) in.Index(a, "a stand-by agent");
     const int32_t manual = in.I32();
-    if (in.ok() && manual != -1 && (manual < 0 || uint32_t(manual) >= a)) in.Fail("manual agent %d is out of range (%u)", manual, a);
+    if (in.ok() && manual != -1 && (manual < 0 || uint32_t(manual) >= a))
+        in.Fail("manual agent %d is out of range (%u)", manual, a);
     const uint32_t t = in.Count(kThreadHeadBytes, "threads");
     // Which agents each thread holds, to hold the chains against.
     std::vector<std::vector<uint32_t>> held(t);
@@ -164,9 +174,11 @@ std::string HL_CheckSavedClan(const uint8_t* data, size_t size, int clanCount, H
         for (;;) {
             const int32_t k = in.I32();
             if (!in.ok() || k == -1) break;
-            if (k < 0 || uint32_t(k) >= t) return in.Fail("agent %u: thread index %d is out of range (%u)", i, k, t), in.error();
+            if (k < 0 || uint32_t(k) >= t)
+                return in.Fail("agent %u: thread index %d is out of range (%u)", i, k, t), in.error();
             for (uint32_t c : chain)
-                if (c == uint32_t(k)) return in.Fail("agent %u: thread %d stands twice in its chain", i, k), in.error();
+                if (c == uint32_t(k))
+                    return in.Fail("agent %u: thread %d stands twice in its chain", i, k), in.error();
             chain.push_back(uint32_t(k));
             bool holds = false;
             for (size_t j = 0; j < held[size_t(k)].size(); ++j)
@@ -177,7 +189,8 @@ std::string HL_CheckSavedClan(const uint8_t* data, size_t size, int clanCount, H
     }
     for (uint32_t k = 0; k < t && in.ok(); ++k)
         for (size_t j = 0; j < held[k].size(); ++j)
-            if (!chained[k][j]) return in.Fail("thread %u holds agent %u outside its chain", k, held[k][j]), in.error();
+            if (!chained[k][j])
+                return in.Fail("thread %u holds agent %u outside its chain", k, held[k][j]), in.error();
     if (in.ok() && in.Left() > 0) in.Fail("%zu bytes follow the clan's AI", in.Left());
     return in.error();
 }
@@ -245,13 +258,15 @@ void HL_clan::Import(FILE* stream) {
             const int32_t k = int32_t(aistream::GetU32(stream, who));
             if (k == -1) break;
             if (k < 0 || size_t(k) >= threads.size())
-                return FatalErrorF("Error(HL_clan::import): clan %d, thread idx %d is too high (max is %d) (in file: %d)",
-                                   index, k, int(threads.size()), int(t));
+                return FatalErrorF(
+                    "Error(HL_clan::import): clan %d, thread idx %d is too high (max is %d) (in file: %d)",
+                    index, k, int(threads.size()), int(t));
             HL_thread* next = threads[size_t(k)];
             if (current)
                 current->SetLink(agent, next);
             else
-                PairList_SetValue(&agents, reinterpret_cast<uintptr_t>(agent), reinterpret_cast<uintptr_t>(next));
+                PairList_SetValue(&agents, reinterpret_cast<uintptr_t>(agent),
+                                  reinterpret_cast<uintptr_t>(next));
             current = next;
         }
     }

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int32_t kStepShift = 4;      // a 32768-long direction shifted by 4: steps of 2048 units
+constexpr int32_t kStepShift = 4;  // a 32768-long direction shifted by 4: steps of 2048 units
 constexpr int32_t kCorrectStep = 2048;
 constexpr int32_t kSearchProbeHeight = 500000;
 

@@ -31,10 +31,14 @@ struct AIUnitBlock {
 uintptr_t AIUnit_itfc(construct* con, ItfcMethod method, uintptr_t) {
     auto* b = static_cast<AIUnitBlock*>(con->itfcData);
     switch (method) {
-        case ItfcMethod::GETNAME: return reinterpret_cast<uintptr_t>("AIUnit");
-        case ItfcMethod::GETUNIT: return reinterpret_cast<uintptr_t>(&b->share);
-        case ItfcMethod::GETSTATE: return reinterpret_cast<uintptr_t>(&b->state);
-        case ItfcMethod::GETMAXIMA: return reinterpret_cast<uintptr_t>(&b->maxima);
+        case ItfcMethod::GETNAME:
+            return reinterpret_cast<uintptr_t>("AIUnit");
+        case ItfcMethod::GETUNIT:
+            return reinterpret_cast<uintptr_t>(&b->share);
+        case ItfcMethod::GETSTATE:
+            return reinterpret_cast<uintptr_t>(&b->state);
+        case ItfcMethod::GETMAXIMA:
+            return reinterpret_cast<uintptr_t>(&b->maxima);
         case ItfcMethod::UPDATEAIUNIT: {
             // As a vehicle reports its gun: group 1 present, a range of 300000, ammunition left.
             for (AIUnitRecord& r : b->share.ai) {
@@ -44,7 +48,8 @@ uintptr_t AIUnit_itfc(construct* con, ItfcMethod method, uintptr_t) {
             }
             return 1;
         }
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
@@ -63,11 +68,14 @@ public:
             const int32_t x = 10 * 65536 + (n % 25) * 100000;
             const int32_t z = 10 * 65536 + (n / 25) * 100000;
             construct* con = MakeUnit(ClanTable[c], x, z);
-            if (ClanTable[c]->pool->count < ClanTable[c]->pool->capacity) AppendToConstructPool(ClanTable[c]->pool, con);
+            if (ClanTable[c]->pool->count < ClanTable[c]->pool->capacity)
+                AppendToConstructPool(ClanTable[c]->pool, con);
             units_.push_back(con);
         }
         aistubs_Tick(1);  // every unit joins its clan's AI
-        for (int c = 1; c < 3; ++c) PostAIMessage(ClanTable[c], NewUnitsMessage(ClanTable[c], 353, 0, ClanTable[c]->pool, nullptr, nullptr, nullptr));
+        for (int c = 1; c < 3; ++c)
+            PostAIMessage(ClanTable[c], NewUnitsMessage(ClanTable[c], 353, 0, ClanTable[c]->pool, nullptr,
+                                                        nullptr, nullptr));
         aistubs_Tick(1);
         DetectThreats();
         aistubs_Tick(1);

@@ -29,12 +29,18 @@ struct FuzzUnitBlock {
 uintptr_t FuzzUnit_itfc(construct* con, ItfcMethod method, uintptr_t) {
     auto* b = static_cast<FuzzUnitBlock*>(con->itfcData);
     switch (method) {
-        case ItfcMethod::GETNAME: return reinterpret_cast<uintptr_t>("FuzzUnit");
-        case ItfcMethod::GETUNIT: return reinterpret_cast<uintptr_t>(&b->share);
-        case ItfcMethod::GETSTATE: return reinterpret_cast<uintptr_t>(&b->state);
-        case ItfcMethod::GETMAXIMA: return reinterpret_cast<uintptr_t>(&b->maxima);
-        case ItfcMethod::UPDATEAIUNIT: return 1;
-        default: return 0;
+        case ItfcMethod::GETNAME:
+            return reinterpret_cast<uintptr_t>("FuzzUnit");
+        case ItfcMethod::GETUNIT:
+            return reinterpret_cast<uintptr_t>(&b->share);
+        case ItfcMethod::GETSTATE:
+            return reinterpret_cast<uintptr_t>(&b->state);
+        case ItfcMethod::GETMAXIMA:
+            return reinterpret_cast<uintptr_t>(&b->maxima);
+        case ItfcMethod::UPDATEAIUNIT:
+            return 1;
+        default:
+            return 0;
     }
 }
 
@@ -42,8 +48,9 @@ construct* g_units[4];
 
 void BuildLevel() {
     // The radio calls of a player's clan.
-    const char rules[] = "Call_attacked \"Under fire from <arg1>\";\nCall_destroyed \"Down\";\n"
-                         "Call_killed \"<arg1> killed\";\nCall_ReadyToCloseIn \"<arg1> ready\";\nend\n";
+    const char rules[] =
+        "Call_attacked \"Under fire from <arg1>\";\nCall_destroyed \"Down\";\n"
+        "Call_killed \"<arg1> killed\";\nCall_ReadyToCloseIn \"<arg1> ready\";\nend\n";
     kvfuzz::WriteDiskFile("callrules.txt", reinterpret_cast<const uint8_t*>(rules), sizeof rules - 1);
     ReadRules("callrules.txt");
     for (const char* name : {"EMA", "GA", "ARAB"}) CreateClan(name);

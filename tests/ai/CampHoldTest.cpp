@@ -143,16 +143,17 @@ TEST_F(CampHold, HoldWhileHearingHoldsOnlyWhileTheUnitIsAlerted) {
 }
 
 // After an attack the unit returns to its camp point (sneaking from camp, going from a hold) when the
-// attack gave it up or its target was lost; an ended attack and a unit of no class post nothing. After a standing behaviour the unit camps where it stands.
+// attack gave it up or its target was lost; an ended attack and a unit of no class post nothing. After a
+// standing behaviour the unit camps where it stands.
 TEST_F(CampHold, AfterAPassingBehaviourTheUnitReturnsToItsCampPointOrCampsWhereItStands) {
     const struct Case {
         const char* name;
-        int mode;        // the behaviour the agent returns to
-        int left;        // the behaviour that let it go
+        int mode;  // the behaviour the agent returns to
+        int left;  // the behaviour that let it go
         int reason;
         bool classFlag;
-        int posted;      // 0 none
-        bool order;      // a stop at the present place, which becomes the camp point
+        int posted;  // 0 none
+        bool order;  // a stop at the present place, which becomes the camp point
     } cases[] = {
         {"camp, attack done", kHLCamp, kHLAttack, kHLTaskDone, true, kMsgSneakToReturn, false},
         {"camp, target lost", kHLCamp, kHLAttack, kHLConditionLapsed, true, kMsgSneakToReturn, false},
@@ -194,7 +195,8 @@ TEST_F(CampHold, AfterAPassingBehaviourTheUnitReturnsToItsCampPointOrCampsWhereI
             EXPECT_EQ(orders[0].point[0], x + 5000);
         }
         EXPECT_EQ(point[0], k.order ? x + 5000 : x);
-        EXPECT_EQ(std::string(Own(me)->text), std::string(HL_TypeName(k.mode)) + "_" + std::to_string(camp->serial));
+        EXPECT_EQ(std::string(Own(me)->text),
+                  std::string(HL_TypeName(k.mode)) + "_" + std::to_string(camp->serial));
     }
 }
 

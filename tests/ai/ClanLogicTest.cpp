@@ -21,7 +21,8 @@ public:
     }
     void NotifySuperseded(HL_agent*) override { Note("superseded"); }
     void NotifyResumed(HL_agent* a) override {
-        Note("resumed after " + std::string(HL_TypeName(a->lastThreadType)) + " reason " + std::to_string(a->releaseReason));
+        Note("resumed after " + std::string(HL_TypeName(a->lastThreadType)) + " reason " +
+             std::to_string(a->releaseReason));
     }
     void NotifyInserted() override { Note("inserted"); }
     void NotifyAgentAdded(HL_agent*) override { Note("agent added"); }
@@ -30,7 +31,9 @@ public:
     AIUnitRecord* target = nullptr;
 
 private:
-    void Note(const std::string& what) { log_->push_back(std::string(TypeName()) + "_" + std::to_string(serial) + " " + what); }
+    void Note(const std::string& what) {
+        log_->push_back(std::string(TypeName()) + "_" + std::to_string(serial) + " " + what);
+    }
     std::vector<std::string>* log_;
 };
 
@@ -129,27 +132,40 @@ TEST_F(ClanLogic, TheHandlerStartsEndsAndRearrangesThreadsAndKeepsItsLists) {
         size_t orders;
     } script[] = {
         {"joined", [] { return std::vector<AIMessage*>{}; }, "CAMP_0[0*] CAMP_1[1*] | 0:CAMP> 1:CAMP>", 0},
-        {"hold", [&] { return std::vector<AIMessage*>{Group(ema(), kMsgHold, {a, b})}; },
+        {"hold",
+         [&] {
+             return std::vector<AIMessage*>{Group(ema(), kMsgHold, {a, b})};
+         },
          "CAMP_0[0] CAMP_1[1] HOLD_2[0*,1*] | 0:CAMP>HOLD> 1:CAMP>HOLD>", 2},
         // Not alerted: the thread lets the agent go in its first step, back to holding.
         {"hold while hearing", [&] { return std::vector<AIMessage*>{Msg(ema(), kMsgHoldWhileHearing, a)}; },
          "CAMP_0[0] CAMP_1[1] HOLD_2[0*,1*] HOLDWHILEHEARING_3[] | 0:CAMP>HOLD> 1:CAMP>HOLD>", 2},
-        {"stand-by twice", [&] { return std::vector<AIMessage*>{Group(ema(), kMsgStandByOn, {a, b}), Group(ema(), kMsgStandByOn, {b})}; },
+        {"stand-by twice",
+         [&] {
+             return std::vector<AIMessage*>{Group(ema(), kMsgStandByOn, {a, b}),
+                                            Group(ema(), kMsgStandByOn, {b})};
+         },
          "CAMP_0[0] CAMP_1[1] HOLD_2[0*,1*] | 0:CAMP>HOLD> 1:CAMP>HOLD> | standby 0 1", 0},
         {"stand-by off", [&] { return std::vector<AIMessage*>{Group(ema(), kMsgStandByOff, {a})}; },
          "CAMP_0[0] CAMP_1[1] HOLD_2[0*,1*] | 0:CAMP>HOLD> 1:CAMP>HOLD> | standby 1", 0},
-        {"end a serial nobody has", [&] { return std::vector<AIMessage*>{Msg(ema(), kMsgEndThread, nullptr, nullptr, 77)}; },
+        {"end a serial nobody has",
+         [&] { return std::vector<AIMessage*>{Msg(ema(), kMsgEndThread, nullptr, nullptr, 77)}; },
          "CAMP_0[0] CAMP_1[1] HOLD_2[0*,1*] | 0:CAMP>HOLD> 1:CAMP>HOLD> | standby 1", 0},
-        {"end the hold", [&] { return std::vector<AIMessage*>{Msg(ema(), kMsgEndThread, nullptr, nullptr, 2)}; },
+        {"end the hold",
+         [&] { return std::vector<AIMessage*>{Msg(ema(), kMsgEndThread, nullptr, nullptr, 2)}; },
          "CAMP_0[0*] CAMP_1[1*] | 0:CAMP> 1:CAMP> | standby 1", 0},
         {"manual control", [&] { return std::vector<AIMessage*>{Msg(ema(), kMsgManualOn, a)}; },
          "CAMP_0[0*] CAMP_1[1*] | 0:CAMP> 1:CAMP> | standby 1 | manual 0", 0},
         {"a unit announcing itself again keeps its agent",
-         [&] { return std::vector<AIMessage*>{Msg(ema(), kMsgUnitJoins, b, nullptr, reinterpret_cast<intptr_t>("EMAJeep"))}; },
+         [&] {
+             return std::vector<AIMessage*>{
+                 Msg(ema(), kMsgUnitJoins, b, nullptr, reinterpret_cast<intptr_t>("EMAJeep"))};
+         },
          "CAMP_0[0*] CAMP_1[1*] | 0:CAMP> 1:CAMP> | standby 1 | manual 0", 0},
         {"the manual agent destroyed", [&] { return std::vector<AIMessage*>{Msg(ema(), kMsgDestroyed, a)}; },
          "CAMP_1[0*] | 0:CAMP> | standby 0", 0},
-        {"a unit without agent destroyed", [&] { return std::vector<AIMessage*>{Msg(ema(), kMsgDestroyed, g)}; },
+        {"a unit without agent destroyed",
+         [&] { return std::vector<AIMessage*>{Msg(ema(), kMsgDestroyed, g)}; },
          "CAMP_1[0*] | 0:CAMP> | standby 0", 0},
     };
     for (const ScriptStep& s : script) {
@@ -163,8 +179,9 @@ TEST_F(ClanLogic, TheHandlerStartsEndsAndRearrangesThreadsAndKeepsItsLists) {
     EXPECT_STREQ(Own(b)->text, "CAMP_1");
 
     // Clan bookkeeping: hostility, threats, the player flag.
-    Step(ema(), {NewClanMessage(kMsgHostility, kHostile, ga(), ema()), NewClanMessage(kMsgPlayerClan, 0, ga(), nullptr),
-                 Msg(ema(), kMsgThreatEntered, g), Msg(ema(), kMsgThreatEntered, b)});
+    Step(ema(), {NewClanMessage(kMsgHostility, kHostile, ga(), ema()),
+                 NewClanMessage(kMsgPlayerClan, 0, ga(), nullptr), Msg(ema(), kMsgThreatEntered, g),
+                 Msg(ema(), kMsgThreatEntered, b)});
     EXPECT_EQ(c->GetHostility(1), kHostile);
     EXPECT_EQ(c->GetHostility(2), kNeutral);
     EXPECT_EQ(c->IsPlayerClan(), 0);
@@ -195,8 +212,9 @@ TEST_F(ClanLogic, MessagesForBehavioursNotBuiltStartNoThreadAndSaySoOnce) {
 
 // An attack on a unit of the player's clan: the damage variable, the attacker list and one radio call.
 TEST_F(ClanLogic, AttacksCountDamageAndTheHostileOnesAreCalledInOnceAndListedByAge) {
-    Rules("Call_attacked \"Taking fire from a <arg1>!\";\nCall_destroyed \"Going down!\";\n"
-          "Call_killed \"<arg1> destroyed.\";\nUnit_text \"Unit\" \"ignored\";\n");
+    Rules(
+        "Call_attacked \"Taking fire from a <arg1>!\";\nCall_destroyed \"Going down!\";\n"
+        "Call_killed \"<arg1> destroyed.\";\nUnit_text \"Unit\" \"ignored\";\n");
     LoadRuleTexts();
     construct* me = Member(ema(), 0, 0);
     construct* hostile = Member(ga(), 500000, 0);
@@ -204,7 +222,8 @@ TEST_F(ClanLogic, AttacksCountDamageAndTheHostileOnesAreCalledInOnceAndListedByA
     Block(me)->share.ai[0].unitNumber = 4;
     Own(me)->callSign = '5';
     HL_clan* c = Logic(ema());
-    Step(ema(), {NewClanMessage(kMsgPlayerClan, 0, ema(), nullptr), NewClanMessage(kMsgHostility, kHostile, ema(), ga())});
+    Step(ema(), {NewClanMessage(kMsgPlayerClan, 0, ema(), nullptr),
+                 NewClanMessage(kMsgHostility, kHostile, ema(), ga())});
     FrameCounter = 10;
     Step(ema(), {Msg(ema(), kMsgAttacked, me, hostile, 4)});
     FrameCounter = 20;
@@ -231,7 +250,8 @@ TEST_F(ClanLogic, AttacksCountDamageAndTheHostileOnesAreCalledInOnceAndListedByA
     EXPECT_EQ(Calls()[2].text, "Going down!");
     // Units of a clan that is not the player's make no calls.
     construct* other = Member(ga(), 700000, 0);
-    Step(ga(), {NewClanMessage(kMsgHostility, kHostile, ga(), ema()), Msg(ga(), kMsgAttacked, other, hostile, 1)});
+    Step(ga(),
+         {NewClanMessage(kMsgHostility, kHostile, ga(), ema()), Msg(ga(), kMsgAttacked, other, hostile, 1)});
     EXPECT_EQ(Calls().size(), 3u);
     FrameCounter = 0;
 }

@@ -50,7 +50,8 @@ protected:
         Posted().clear();
         Calls().clear();
         HL_SetPostObserver([](int clan, const AIMessage* m) {
-            Posted().push_back({clan, m->type, m->unit, m->other, m->param, {m->point[0], m->point[1], m->point[2]}});
+            Posted().push_back(
+                {clan, m->type, m->unit, m->other, m->param, {m->point[0], m->point[1], m->point[2]}});
         });
         HL_SetCallObserver([](const char* text, const char* label, const char* name, int number) {
             Calls().push_back({text, label, name, number});
@@ -59,8 +60,9 @@ protected:
         entry_.rulePrefix = entry_.name;
         entry_.gameName = const_cast<char*>("Jeep");
         entry_.klass = kKlassVehicle;
-        Rules("Call_attacked \"Under fire\";\nCall_destroyed \"Hit\";\nCall_killed \"Killed\";\n"
-              "Call_ReadyToCloseIn \"<arg1> ready\";\n");
+        Rules(
+            "Call_attacked \"Under fire\";\nCall_destroyed \"Hit\";\nCall_killed \"Killed\";\n"
+            "Call_ReadyToCloseIn \"<arg1> ready\";\n");
     }
     ~HLScene() override {
         HL_SetPostObserver(nullptr);
@@ -84,7 +86,8 @@ protected:
         construct* con = Unit(clan, x, 0, z);
         con->unit = &entry_;
         for (int k = 0; k < 3; ++k) Rec(con, ClanTable[k])->class4 = int32_t(kKlassVehicle);
-        Step(clan, {NewAIMessage(clan, kMsgUnitJoins, reinterpret_cast<intptr_t>("EMAJeep"), con, nullptr, nullptr, nullptr)});
+        Step(clan, {NewAIMessage(clan, kMsgUnitJoins, reinterpret_cast<intptr_t>("EMAJeep"), con, nullptr,
+                                 nullptr, nullptr)});
         return con;
     }
     // Gives the unit a weapon with that range in every view (group 1, state 0, ammunition left).
@@ -125,8 +128,11 @@ protected:
         std::vector<OrderSeen> seen;
         while (orders) {
             AIOrder* next = orders->next;
-            seen.push_back({orders->code, orders->agent, orders->target,
-                            {orders->point[0], orders->point[1], orders->point[2]}, orders->param});
+            seen.push_back({orders->code,
+                            orders->agent,
+                            orders->target,
+                            {orders->point[0], orders->point[1], orders->point[2]},
+                            orders->param});
             qzFree(orders);
             orders = next;
         }
@@ -139,7 +145,8 @@ protected:
     // A message whose unit array holds the units.
     static AIMessage* Group(Clan* to, int type, const std::vector<construct*>& units, intptr_t param = 0) {
         AIMessage* m = NewAIMessage(to, type, param, nullptr, nullptr, nullptr, nullptr);
-        auto** list = static_cast<AIUnitRecord**>(qzAlloc(int((units.size() + 1) * sizeof(void*)), "ai msg units"));
+        auto** list =
+            static_cast<AIUnitRecord**>(qzAlloc(int((units.size() + 1) * sizeof(void*)), "ai msg units"));
         for (size_t i = 0; i < units.size(); ++i) list[i] = AIRecordOf(units[i], ClanIndex(to));
         list[units.size()] = nullptr;
         m->units = list;

@@ -15,10 +15,10 @@
 #include "platform/Font.h"
 #include "render/View.h"
 #include "support/Bmp24.h"
-#include "world/Snapshot.h"
 #include "vehicles/DemoLevel.h"
 #include "vehicles/types/EMAJeep.h"
 #include "world/SavedGame.h"
+#include "world/Snapshot.h"
 
 namespace {
 
@@ -37,7 +37,9 @@ public:
         DemoLevel::SetUp();
         g_posted.clear();
         g_calls.clear();
-        HL_SetPostObserver([](int clan, const AIMessage* m) { g_posted.push_back({clan, m->type, m->unit, m->other}); });
+        HL_SetPostObserver([](int clan, const AIMessage* m) {
+            g_posted.push_back({clan, m->type, m->unit, m->other});
+        });
         HL_SetCallObserver([](const char* text, const char* label, const char* name, int) {
             g_calls.push_back(std::string(name) + ": " + label + ": " + text);
         });
@@ -57,7 +59,8 @@ public:
     // The G.A. group on HOLD, as the mission's day event orders it.
     void HoldTheOutpost() {
         Clan* ga = NamedClan("GA");
-        PostAIMessage(ga, NewUnitsMessageShort(ga, kMsgHold, 0, NamedAUDef("GA_Outpost")->pool, nullptr, nullptr));
+        PostAIMessage(
+            ga, NewUnitsMessageShort(ga, kMsgHold, 0, NamedAUDef("GA_Outpost")->pool, nullptr, nullptr));
         WorldTick(1, 1);
     }
     // A jeep of the clan placed at the distance along the target's forward axis, facing the target.
@@ -103,7 +106,8 @@ TEST_F(HiLogicOnTheIsland, EveryUnitJoinsItsClansAIAndTheHeldOutpostAnswersAnAtt
     HoldTheOutpost();
     ASSERT_EQ(ga->threads.size(), 3u);
     EXPECT_EQ(ga->threads[2]->type, kHLHold);
-    for (construct* g : UnitsOf("GA_Outpost")) EXPECT_STREQ(AIRecordOf(g, 1)->text, ("HOLD_" + std::to_string(ga->threads[2]->serial)).c_str());
+    for (construct* g : UnitsOf("GA_Outpost"))
+        EXPECT_STREQ(AIRecordOf(g, 1)->text, ("HOLD_" + std::to_string(ga->threads[2]->serial)).c_str());
 
     construct* target = UnitsOf("GA_Outpost")[0];
     construct* shooter = JeepFacing(target, 90000, NamedClan("EMA"));
@@ -139,8 +143,8 @@ TEST_F(HiLogicOnTheIsland, AnEMAUnitShotByAGAJeepCallsItInOnce) {
     for (const std::string& c : g_calls)
         if (c.rfind("Call_attacked", 0) == 0) attacked.push_back(c);
     ASSERT_EQ(attacked.size(), 1u);
-    EXPECT_EQ(attacked[0], "Call_attacked: Unit " + std::string(1, AIRecordOf(victim, 0)->callSign) + ": Taking fire from a " +
-                               aistubs_UnitTypeInfo(AIRecordOf(shooter, 0)) + "!");
+    EXPECT_EQ(attacked[0], "Call_attacked: Unit " + std::string(1, AIRecordOf(victim, 0)->callSign) +
+                               ": Taking fire from a " + aistubs_UnitTypeInfo(AIRecordOf(shooter, 0)) + "!");
 }
 
 TEST_F(HiLogicOnTheIsland, TheClansAIComesBackFromASavedGameAsItWasWritten) {
@@ -173,7 +177,10 @@ public:
         int w = 0, h = 0;
         std::vector<uint32_t> rgb;
         EXPECT_TRUE(kvtest::ReadBmp24(kvtest::DemoTree() + "/" + name, &w, &h, &rgb)) << name;
-        if (std::getenv("KV_KEEP_DUMP")) std::filesystem::copy_file(kvtest::DemoTree() + "/" + name, std::getenv("KV_KEEP_DUMP"), std::filesystem::copy_options::overwrite_existing);
+        // KV_KEEP_DUMP=<path.bmp> keeps the last picture for a look at it.
+        if (std::getenv("KV_KEEP_DUMP"))
+            std::filesystem::copy_file(kvtest::DemoTree() + "/" + name, std::getenv("KV_KEEP_DUMP"),
+                                       std::filesystem::copy_options::overwrite_existing);
         return rgb;
     }
 };

@@ -51,24 +51,28 @@ TEST_F(HiLogicSave, WrittenReadAndWrittenAgainTheClanGivesTheSameBytesAndTheSame
     PlacedAU("outpost", {a, b, c});
     for (construct* u : {a, b, c}) Arm(u, 300000);
     Own(c)->alerted = 1;
-    Step(ema(), {NewClanMessage(kMsgHostility, kHostile, ema(), ga()), NewClanMessage(kMsgPlayerClan, 0, ema(), nullptr),
-                 Group(ema(), kMsgHold, {a, b}), Msg(ema(), kMsgHoldWhileHearing, c), Group(ema(), kMsgStandByOn, {b, c}),
+    Step(ema(), {NewClanMessage(kMsgHostility, kHostile, ema(), ga()),
+                 NewClanMessage(kMsgPlayerClan, 0, ema(), nullptr), Group(ema(), kMsgHold, {a, b}),
+                 Msg(ema(), kMsgHoldWhileHearing, c), Group(ema(), kMsgStandByOn, {b, c}),
                  Msg(ema(), kMsgManualOn, a), Msg(ema(), kMsgAttacked, b, enemy, 6)});
     MoveTo(b, 210000, 5000);
     Step(ema(), {Msg(ema(), kMsgManualOn2, nullptr, b)});  // b camps where it stands now
     const std::string picture = Picture(ema());
-    ASSERT_EQ(picture,
-              "CAMP_0[0] CAMP_1[1] CAMP_2[2] HOLD_4[0*,1*] HOLDWHILEHEARING_5[2*] | 0:CAMP>HOLD> 1:CAMP>HOLD> "
-              "2:CAMP>HOLDWHILEHEARING> | standby 1 2 | manual 0");
+    ASSERT_EQ(
+        picture,
+        "CAMP_0[0] CAMP_1[1] CAMP_2[2] HOLD_4[0*,1*] HOLDWHILEHEARING_5[2*] | 0:CAMP>HOLD> 1:CAMP>HOLD> "
+        "2:CAMP>HOLDWHILEHEARING> | standby 1 2 | manual 0");
     const std::vector<uint8_t> saved = Export(0);
 
     // What the clan does next: an attack on a holding unit, the end of manual control, a step.
     auto probe = [&] {
         Probe p;
         Posted().clear();
-        for (const OrderSeen& o : Step(ema(), {Msg(ema(), kMsgAttacked, b, enemy, 1), Msg(ema(), kMsgManualOff, a)}))
+        for (const OrderSeen& o :
+             Step(ema(), {Msg(ema(), kMsgAttacked, b, enemy, 1), Msg(ema(), kMsgManualOff, a)}))
             p.orders.insert(p.orders.end(), {o.code, int32_t(o.unit == Own(a)), o.point[0], o.point[2]});
-        for (const PostSeen& m : Posted()) p.posted.insert(p.posted.end(), {m.type, int32_t(m.unit == Own(b))});
+        for (const PostSeen& m : Posted())
+            p.posted.insert(p.posted.end(), {m.type, int32_t(m.unit == Own(b))});
         return p;
     };
     const Probe before = probe();
@@ -146,22 +150,41 @@ TEST_F(HiLogicSavedForms, EachDamagedFormIsRefusedWithItsReasonAndTheClanStaysAs
          "an agent: au 'depot' not moved"},
         {"an agent beyond its action unit", [](State& s) { s.agents[1]->index = 2; }, 0,
          "an agent: au 'outpost' has too few units"},
-        {"two agents for one unit", [](State& s) { s.agents[1] = s.agents[0]; }, 0, "agent 1 drives a unit named before"},
+        {"two agents for one unit", [](State& s) { s.agents[1] = s.agents[0]; }, 0,
+         "agent 1 drives a unit named before"},
         {"stand-by index", [](State& s) { s.standBy = {2}; }, 0, "a stand-by agent 2 is out of range (2)"},
         {"manual index", [](State& s) { s.manual = 2; }, 0, "manual agent 2 is out of range (2)"},
         {"threads beyond the bytes", [](State& s) { s.threadCount = 99999; }, 0, "99999 threads do not fit"},
         {"unknown thread type", [](State& s) { s.threads[2].type = 13; }, 0, "uk thread id '13'"},
         {"a behaviour that is not built", [](State& s) { s.threads[2].type = kHLGoto; }, 0,
          "a GOTO thread cannot be read (its behaviour is not built)"},
-        {"a thread's agent index", [](State& s) { s.threads[2].agents = {0, 2}; }, 0, "a thread's agent 2 is out of range (2)"},
-        {"a thread holding an agent twice", [](State& s) { s.threads[2].agents = {0, 0}; }, 0, "thread 2 holds agent 0 twice"},
+        {"a thread's agent index",
+         [](State& s) {
+             s.threads[2].agents = {0, 2};
+         },
+         0, "a thread's agent 2 is out of range (2)"},
+        {"a thread holding an agent twice",
+         [](State& s) {
+             s.threads[2].agents = {0, 0};
+         },
+         0, "thread 2 holds agent 0 twice"},
         {"camp points cut short", [](State& s) { s.threads[2].body.clear(), s.chains.clear(); }, 0,
          "the camp points of 2 agents are cut short"},
-        {"a chain index", [](State& s) { s.chains[0] = {0, 5}; }, 0, "agent 0: thread index 5 is out of range (3)"},
-        {"a chain through a thread twice", [](State& s) { s.chains[0] = {0, 2, 0}; }, 0,
-         "agent 0: thread 0 stands twice in its chain"},
-        {"a chain through a thread without the agent", [](State& s) { s.chains[0] = {1, 2}; }, 0,
-         "agent 0: thread 1 of its chain does not hold it"},
+        {"a chain index",
+         [](State& s) {
+             s.chains[0] = {0, 5};
+         },
+         0, "agent 0: thread index 5 is out of range (3)"},
+        {"a chain through a thread twice",
+         [](State& s) {
+             s.chains[0] = {0, 2, 0};
+         },
+         0, "agent 0: thread 0 stands twice in its chain"},
+        {"a chain through a thread without the agent",
+         [](State& s) {
+             s.chains[0] = {1, 2};
+         },
+         0, "agent 0: thread 1 of its chain does not hold it"},
         {"an empty chain", [](State& s) { s.chains[0] = {}; }, 0, "agent 0 has no thread"},
         {"a thread holding an agent outside its chain", [](State& s) { s.chains[0] = {0}; }, 0,
          "thread 2 holds agent 0 outside its chain"},
@@ -190,11 +213,13 @@ TEST_F(HiLogicSavedForms, UnitReferencesAreCheckedByTheCallersRule) {
     const std::vector<uint8_t> bytes = datakit::SavedHLClanStateBytes(Good());
     std::vector<std::string> asked;
     auto refuseSecond = [](const char* au, uint32_t index, std::string* why, void* user) {
-        static_cast<std::vector<std::string>*>(user)->push_back(std::string(au) + "#" + std::to_string(index));
+        static_cast<std::vector<std::string>*>(user)->push_back(std::string(au) + "#" +
+                                                                std::to_string(index));
         if (index == 1) return *why = "gone in this file", false;
         return true;
     };
-    EXPECT_EQ(HL_CheckSavedClan(bytes.data(), bytes.size(), 3, refuseSecond, &asked), "an agent: gone in this file");
+    EXPECT_EQ(HL_CheckSavedClan(bytes.data(), bytes.size(), 3, refuseSecond, &asked),
+              "an agent: gone in this file");
     EXPECT_EQ(asked, (std::vector<std::string>{"outpost#0", "outpost#1"}));
 }
 

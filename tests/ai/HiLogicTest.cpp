@@ -4,14 +4,18 @@
 
 #include <vector>
 
+#include "ai/AIRecords.h"
 #include "ai/HiLogic.h"
 #include "ai/HiLogic_local.h"
-#include "ai/AIRecords.h"
 
 namespace {
 
-std::vector<uintptr_t> Keys(const PairList& l) { return std::vector<uintptr_t>(l.keys, l.keys + l.count); }
-std::vector<uintptr_t> Values(const PairList& l) { return std::vector<uintptr_t>(l.values, l.values + l.count); }
+std::vector<uintptr_t> Keys(const PairList& l) {
+    return std::vector<uintptr_t>(l.keys, l.keys + l.count);
+}
+std::vector<uintptr_t> Values(const PairList& l) {
+    return std::vector<uintptr_t>(l.values, l.values + l.count);
+}
 
 // One list through a sequence of operations; after each, its keys, values and capacity.
 TEST(PairListTest, OperationsKeepTheirOrderGrowAndAnswerAbsentKeysQuietly) {
@@ -41,10 +45,18 @@ TEST(PairListTest, OperationsKeepTheirOrderGrowAndAnswerAbsentKeysQuietly) {
     for (const Step& s : steps) {
         SCOPED_TRACE(s.name);
         switch (s.op) {
-            case kAppend: EXPECT_EQ(PairList_Append(&l, s.key, s.value), int(s.keys.size())); break;
-            case kRemove: PairList_Remove(&l, s.key); break;
-            case kRemoveOrdered: PairList_RemoveOrdered(&l, s.key); break;
-            case kSetValue: PairList_SetValue(&l, s.key, s.value); break;
+            case kAppend:
+                EXPECT_EQ(PairList_Append(&l, s.key, s.value), int(s.keys.size()));
+                break;
+            case kRemove:
+                PairList_Remove(&l, s.key);
+                break;
+            case kRemoveOrdered:
+                PairList_RemoveOrdered(&l, s.key);
+                break;
+            case kSetValue:
+                PairList_SetValue(&l, s.key, s.value);
+                break;
         }
         EXPECT_EQ(Keys(l), s.keys);
         EXPECT_EQ(Values(l), s.values);
@@ -88,24 +100,35 @@ TEST(PairListTest, ContainsUnitComparesTheConstructWhateverTheView) {
 
 TEST(RelationRows, StandingBehavioursReplaceAllButCampAndPassingOnesOnlyPassingOnes) {
     HL_hilogic frame(3);  // fills the rows
-    const std::vector<int> standing = {kHLHold, kHLGoto, kHLSneakTo, kHLPatrol, kHLFollow, kHLHide, kHLManual};
-    const std::vector<int> passing = {kHLAttack, kHLChase, kHLGotoReturn, kHLSneakToReturn, kHLHoldWhileHearing};
+    const std::vector<int> standing = {kHLHold,   kHLGoto, kHLSneakTo, kHLPatrol,
+                                       kHLFollow, kHLHide, kHLManual};
+    const std::vector<int> passing = {kHLAttack, kHLChase, kHLGotoReturn, kHLSneakToReturn,
+                                      kHLHoldWhileHearing};
     for (int old = 0; old < kHLThreadTypes; ++old) {
         EXPECT_TRUE(AIRelationAllowsTypes(kHLCamp, old)) << old;
-        for (int s : standing) EXPECT_EQ(AIRelationAllowsTypes(s, old), old != kHLCamp) << s << " over " << old;
+        for (int s : standing)
+            EXPECT_EQ(AIRelationAllowsTypes(s, old), old != kHLCamp) << s << " over " << old;
     }
     const struct {
         int newType, oldType;
         bool allows;
     } cases[] = {
-        {kHLAttack, kHLPatrol, false},       {kHLAttack, kHLChase, true},
-        {kHLAttack, kHLAttack, true},        {kHLAttack, kHLHoldWhileHearing, true},
-        {kHLChase, kHLAttack, false},        {kHLChase, kHLSneakToReturn, true},
-        {kHLGotoReturn, kHLSneakToReturn, true}, {kHLSneakToReturn, kHLHold, false},
-        {kHLHoldWhileHearing, kHLHoldWhileHearing, true}, {kHLHoldWhileHearing, kHLChase, false},
-        {13, kHLCamp, false},                {kHLHold, 13, false},
+        {kHLAttack, kHLPatrol, false},
+        {kHLAttack, kHLChase, true},
+        {kHLAttack, kHLAttack, true},
+        {kHLAttack, kHLHoldWhileHearing, true},
+        {kHLChase, kHLAttack, false},
+        {kHLChase, kHLSneakToReturn, true},
+        {kHLGotoReturn, kHLSneakToReturn, true},
+        {kHLSneakToReturn, kHLHold, false},
+        {kHLHoldWhileHearing, kHLHoldWhileHearing, true},
+        {kHLHoldWhileHearing, kHLChase, false},
+        {13, kHLCamp, false},
+        {kHLHold, 13, false},
     };
-    for (const auto& c : cases) EXPECT_EQ(AIRelationAllowsTypes(c.newType, c.oldType), c.allows) << c.newType << " over " << c.oldType;
+    for (const auto& c : cases)
+        EXPECT_EQ(AIRelationAllowsTypes(c.newType, c.oldType), c.allows)
+            << c.newType << " over " << c.oldType;
     for (int p : passing)
         for (int s : standing) EXPECT_FALSE(AIRelationAllowsTypes(p, s)) << p << " over " << s;
 }

@@ -60,7 +60,8 @@ TEST_F(WayFinder, EachAccessTypeIsStoppedByItsOwnFlags) {
         Wall(c.access, c.solid);
         P out{};
         int blocked = -1;
-        EXPECT_EQ(FindWayTree(start.data(), end.data(), out.data(), &blocked, c.accessType), c.reached ? 1 : 0);
+        EXPECT_EQ(FindWayTree(start.data(), end.data(), out.data(), &blocked, c.accessType),
+                  c.reached ? 1 : 0);
         EXPECT_EQ(blocked, c.reached ? 0 : 1);
         EXPECT_EQ(out, c.reached ? end : c.solid ? stopped : stoppedNoGround);
         Wall(0, true);
