@@ -285,7 +285,23 @@ struct Planner {
         if (in.ok() && c.index >= uint32_t(ClanCount)) return in.Fail("SAVEDHLCLAN: clan %u does not exist", c.index);
         c.body.resize(bodySize - 4);
         in.Raw(c.body.data(), c.body.size());
+        if (!in.ok()) return;
+        // The clan's AI is checked whole now, against the action units as the chunks before it leave
+        // them: its import then cannot stop the program half way through a changed level.
+        const std::string why = HL_CheckSavedClan(c.body.data(), c.body.size(), kMaxClans, ClanUnitRef, this);
+        if (!why.empty()) return in.Fail("SAVEDHLCLAN: clan %u: %s", c.index, why.c_str());
         plan->hlClans.push_back(std::move(c));
+    }
+
+    // A unit reference of a clan's AI: a placed action unit with that many units when the AI is read.
+    static bool ClanUnitRef(const char* auName, uint32_t index, std::string* why, void* user) {
+        const Planner* self = static_cast<const Planner*>(user);
+        const AUDef* au = NamedAUDef(auName);
+        if (!au) return *why = std::string("au '") + auName + "' not present", false;
+        const AUState& s = self->state[size_t(self->IndexOf(au))];
+        if (!s.pool || !s.placed) return *why = std::string("au '") + auName + "' not moved", false;
+        if (s.count >= 0 && int64_t(index) >= s.count) return *why = std::string("au '") + auName + "' has too few units", false;
+        return true;
     }
 };
 

@@ -318,13 +318,44 @@ void SavedGames() {
     std::vector<std::vector<datakit::SavedUnitRef>> lists(16);
     lists[3] = {{"convoy", 0}, {"convoy", 1}};
     g.chunks.push_back({17, datakit::SavedTileFieldChunkBody(lists), {}});
-    g.chunks.push_back({18, datakit::SavedHLClanChunkBody(0, {}), {}});
+    // The clan's AI: both units camping, held together, the second on stand-by.
+    datakit::SavedHLClanState ai;
+    ai.serialCounter = 3;
+    ai.hostility = {1, 2, 0};
+    ai.agents = {datakit::SavedUnitRef{"convoy", 0}, datakit::SavedUnitRef{"convoy", 1}};
+    ai.standBy = {1};
+    ai.threads = {{0, 0, {0}, {1, 2, 3}}, {0, 1, {1}, {4, 5, 6}}, {1, 2, {0, 1}, {1, 2, 3, 4, 5, 6}}};
+    ai.chains = {{0, 2}, {1, 2}};
+    g.chunks.push_back({18, datakit::SavedHLClanChunkBody(0, datakit::SavedHLClanStateBytes(ai)), {}});
     Seed("savedgame", "level", g.Bytes());
     datakit::SavedGame cut = g;
     cut.chunks.resize(3);
     Seed("savedgame", "cut", cut.Bytes());
     g.version = 117;
     Seed("savedgame", "obsolete", g.Bytes());
+}
+
+// A clan's AI for the harness "hlclan" (the action unit "outpost" of three units): all camping, two held
+// with one on stand-by; and the third holding while it hears, under the player's direct control, in the
+// player's clan.
+void HLClans() {
+    datakit::SavedHLClanState ai;
+    ai.serialCounter = 4;
+    ai.hostility = {1, 2, 0};
+    ai.damage = {0, 7, 0};
+    ai.agents = {datakit::SavedUnitRef{"outpost", 0}, datakit::SavedUnitRef{"outpost", 1},
+                 datakit::SavedUnitRef{"outpost", 2}};
+    ai.standBy = {1};
+    ai.threads = {{0, 0, {0}, {0, 0, 0}}, {0, 1, {1}, {100000, 0, 0}}, {0, 2, {2}, {200000, 0, 0}},
+                  {1, 3, {0, 1}, {0, 0, 0, 100000, 0, 0}}};
+    ai.chains = {{0, 3}, {1, 3}, {2}};
+    Seed("hlclan", "hold", datakit::SavedHLClanStateBytes(ai));
+    ai.playerFlag = 1;
+    ai.manual = 2;
+    ai.serialCounter = 5;
+    ai.threads.push_back({12, 4, {2}, {200000, 0, 0}});
+    ai.chains[2] = {2, 4};
+    Seed("hlclan", "hearing", datakit::SavedHLClanStateBytes(ai));
 }
 
 // A jeep's saved form as the game writes it: a unit at rest with its lights on, its turret turned, its
@@ -359,6 +390,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     Package();
+    HLClans();
     TextFiles();
     Images();
     Sounds();

@@ -205,6 +205,18 @@ bool BuildSound(const Context& ctx) {
          Wave(ctx, "swoosh_out.wav", Burst(0.35, 0.9, 6, 32), 0.4) &&
          Wave(ctx, "swoosh_in.wav", Burst(0.35, 0.95, 6, 33), 0.4);
     if (!ok) return false;
+    // The radio calls: a click of the key, a mumble of warbling syllables in static, and the release.
+    for (int voice = 0; voice < 3; ++voice) {
+        const double pitch = 180.0 + 60.0 * voice;
+        Signal speech;
+        for (int syllable = 0; syllable < 5 + voice; ++syllable) {
+            const double f = pitch * (1.0 + 0.15 * ((syllable * 7 + voice) % 5 - 2) / 2.0);
+            speech = Then(speech, Then(Tone(0.09, f, f * 0.9, 6, 0.8), Silence(0.03)));
+        }
+        const Signal radio = Then(Then(Burst(0.04, 0.1, 60, 51 + uint32_t(voice)), Mix(speech, Burst(0.9, 0.3, 1, 54 + uint32_t(voice)))),
+                                  Burst(0.05, 0.1, 60, 57 + uint32_t(voice)));
+        if (!Wave(ctx, "radio" + std::to_string(voice + 1) + ".wav", radio, 0.35)) return false;
+    }
 
     std::vector<int16_t> intro = Piece({60, 64, 67, 72, 0, 67, 64, 60, 62, 65, 69, 74, 0, 69, 65, 62}, {36, 41}, 0.25);
     std::vector<int16_t> battle = Piece({57, 0, 57, 60, 0, 62, 64, 0, 57, 0, 57, 55, 0, 52, 55, 0}, {33, 33, 31, 28}, 0.2);
