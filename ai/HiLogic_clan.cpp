@@ -5,6 +5,7 @@
 
 #include "ai/AIStubs.h"
 #include "ai/AI_local.h"
+#include "objects/Units.h"
 #include "ai/Clan.h"
 #include "ai/HL_camp.h"
 #include "ai/HiLogic_local.h"
@@ -269,7 +270,7 @@ void HL_clan::UnitJoins(AIMessage* msg) {
             rec->agent = AgentAt(i);
             return;
         }
-    const char* typeName = msg->param ? reinterpret_cast<const char*>(msg->param) : ai::UnitNameOf(rec->con);
+    const char* typeName = msg->param ? reinterpret_cast<const char*>(msg->param) : UnitNameOf(rec->con);
     auto* agent = new HL_agent(rec, typeName);
     auto* camp = new HL_camp(kHLCamp, this, NextHLThreadSerial());
     PairList_Append(&agents, Key(agent), Key(camp));

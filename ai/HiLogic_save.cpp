@@ -13,6 +13,7 @@
 #include "ai/AIStream.h"
 #include "ai/AIStubs.h"
 #include "ai/AI_local.h"
+#include "objects/Units.h"
 #include "ai/AUDef.h"
 #include "ai/HL_camp.h"
 #include "ai/HiLogic_local.h"
@@ -239,7 +240,7 @@ void HL_clan::Import(FILE* stream) {
     const uint32_t a = aistream::GetU32(stream, who);
     for (uint32_t i = 0; i < a; ++i) {
         AIUnitRecord* rec = aistubs_ReadAIUnit(stream, index);
-        auto* agent = new HL_agent(rec, ai::UnitNameOf(rec->con));
+        auto* agent = new HL_agent(rec, UnitNameOf(rec->con));
         PairList_Append(&agents, reinterpret_cast<uintptr_t>(agent), 0);
     }
     const uint32_t s = aistream::GetU32(stream, who);

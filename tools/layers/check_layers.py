@@ -28,7 +28,7 @@ ALLOWED = {
     'objects': {'host', 'core', 'platform', 'world', 'render', 'hud', 'vehicles/modules', 'ai'},
     'vehicles/modules': {'host', 'core', 'platform', 'world', 'render', 'objects', 'ai', 'hud'},
     'vehicles/types': {'host', 'core', 'platform', 'world', 'render', 'objects', 'vehicles/modules', 'ai', 'hud'},
-    'ai': {'host', 'core', 'platform', 'world', 'objects'},
+    'ai': {'host', 'core', 'platform', 'world', 'render', 'objects', 'hud'},
     'hud': {'host', 'core', 'platform', 'world', 'render'},
     'frontend': {'host', 'core', 'platform', 'world', 'render', 'hud', 'net'},
     'net': {'host', 'core', 'platform'},
