@@ -125,9 +125,12 @@ void SwitchAU(const char* name, ItfcMethod method) {
 }
 
 // The word of an in-game text rule: the second for a primary objective, the third for a secondary one.
+// The menu texts give these rules one word only; read over the in-game texts (the in-game menu reads
+// them), they leave that word, which is shown instead.
 const char* ObjectiveWord(const char* rule, bool primary) {
     const Rule* r = NamedRule(rule);
     const char* word = r->info[primary ? 1 : 2];
+    if (!word) word = r->info[0];
     return word ? word : "";
 }
 

@@ -176,18 +176,23 @@ const char* MDTypeName(int type) {
 MDCond* CreateMDCond(MDCond** list, const char* typeName, const char* name1, const char* name2,
                      const float* values, int count) {
     const int type = NamedMDType(typeName);
+    // The names are looked up before the cell is made: a missing action unit stops the program.
+    AUDef* au = nullptr;
+    MDVar* variable = nullptr;
+    if (name1) {
+        if (IsVariableType(type)) {
+            variable = NamedMDVar(name1);
+            if (!variable) variable = CreateMDVar(name1);
+        } else {
+            au = NamedAUDef(name1);
+            if (!au) FatalErrorF("Error(CreateMDCond): AUDef '%s' is not present", name1);
+        }
+    }
     auto* c = static_cast<MDCond*>(qzAlloc(sizeof(MDCond), "MDCond cell"));
     std::memset(c, 0, sizeof *c);
     c->type = type;
-    if (name1) {
-        if (IsVariableType(type)) {
-            c->variable = NamedMDVar(name1);
-            if (!c->variable) c->variable = CreateMDVar(name1);
-        } else {
-            c->au = NamedAUDef(name1);
-            if (!c->au) FatalErrorF("Error(CreateMDCond): AUDef '%s' is not present", name1);
-        }
-    }
+    c->au = au;
+    c->variable = variable;
     if (name2) c->au2 = NamedAUDef(name2);
     if (count > 0) c->threshold = values[0];
     for (int i = 0; i < 4 && i < count; ++i) c->values[i] = TruncateToInt32(values[i]);
