@@ -151,6 +151,12 @@ struct Planner {
             in.Name(name, 64, "a mission variable's name");
             w.variables.emplace_back(name, in.I32());
         }
+        // Variables the saved mission's day events made are made again; they must fit the table.
+        int missing = 0;
+        for (const auto& v : w.variables)
+            if (!NamedMDVar(v.first.c_str())) ++missing;
+        if (in.ok() && MDVarCount + missing > kMaxMDVars)
+            in.Fail("%d mission variables do not fit beside the mission's %d", missing, int(MDVarCount));
         const uint32_t sources = in.Count(128, "ambient sound sources");
         if (in.ok() && sources > uint32_t(kMaxSceneryFxs)) in.Fail("%u ambient sound sources (at most %d)", sources, kMaxSceneryFxs);
         for (uint32_t i = 0; i < sources && in.ok(); ++i) {
@@ -396,7 +402,9 @@ void ApplyWorldState(const SavedWorldState& w) {
         }
     }
     for (const auto& [name, value] : w.variables) {
-        if (MDVar* var = NamedMDVar(name.c_str())) std::memcpy(&var->value, &value, 4);
+        MDVar* var = NamedMDVar(name.c_str());
+        if (!var) var = CreateMDVar(name.c_str());
+        std::memcpy(&var->value, &value, 4);
     }
     for (const std::string& name : w.ambientSources) CreateSceneryFx(name.c_str());
     SetGameClock(GameClockSeconds);
