@@ -80,10 +80,13 @@ bool BuildCoreFiles(const Context& ctx) {
                             "app/text/Text_Ema01.txt", "Scripts/Ema01.txt"})
         if (!CopyText(ctx, rel)) return false;
 
-    // The mission's message files (their speech is made with the sounds).
+    // The mission's message files (their speech is made with the sounds). The source's last line end
+    // is dropped: a line end in a message file starts another line of the log.
     for (const char* rel : {"app/text/Ema01/Radio1.txt"}) {
         std::string message;
-        if (!ReadSource(ctx, rel, message) || !datakit::WriteMessageFile(ctx.Path(rel), message)) return false;
+        if (!ReadSource(ctx, rel, message)) return false;
+        while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+        if (!datakit::WriteMessageFile(ctx.Path(rel), message)) return false;
     }
     std::string units;
     return ReadSource(ctx, "app/units", units) && datakit::WriteUnitsText(ctx.Path("app/units"), units);
