@@ -138,6 +138,9 @@ void TypeHeader(const std::string& text) {
 
 // Types one character of the text at the typing position into the log.
 void TypeCharacter(const std::string& text) {
+    // The lines may have aged out while the file was typed (a fast game ages them quicker than the
+    // clock types): the text goes on in a new line.
+    if (MessageLogCount == 0) ContinuationLine();
     const char c = text[size_t(TypingPosition)];
     if (c == '\n') {
         ContinuationLine();

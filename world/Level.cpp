@@ -112,6 +112,10 @@ void ResetLevelState() {
     GameClockSeconds = 0.0f;
     ResetSavedWorldWords();
     ResetMissionStatus();
+    // A mission without an objective's rule has no such objective, whatever the mission before had: the
+    // rules read below fill only the slots they name.
+    for (Objective* table : {PrimaryObjectives, SecondaryObjectives})
+        for (int i = 0; i < 5; ++i) table[i] = Objective{-2, "NONE"};
     FrameCounter = 1;
     HalfTick = 0;
     ResyncTicks = WinFlag = LoseFlag = InGameMenuOpen = 0;

@@ -166,6 +166,14 @@ TEST_F(MessageLogTest, AMessageFileIsTypedInAtFiftyCharactersASecond) {
     Frames(100);
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Hold the ford.", "They come."}));
     EXPECT_EQ(MessageLog[1].timer, kMessageLineTicks);
+
+    // Lines that age out while the file is still typed (a fast game) leave the rest to a new line.
+    ShowMessage("radio.txt", "");
+    Frames(4);
+    for (int i = 0; i < 3; ++i) UpdateMessageLog(kMessageLineTicks);
+    ASSERT_EQ(MessageLogCount, 0);
+    Frames(3);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{" th"})) << "\"Hold\" went with its line";
 }
 
 TEST_F(MessageLogTest, TypedLinesBreakBeforeAWordThatWouldNotFit) {

@@ -81,7 +81,10 @@ TEST_F(DayEventSave, CursorsAndEventStatesComeBackIntoAFreshLevel) {
     EXPECT_GT(notice, 0);
     ASSERT_EQ(SaveQZGM("events"), 1);
 
+    PrimaryObjectives[4] = Objective{1, "Left from another mission"};
     Rebuild();
+    EXPECT_EQ(PrimaryObjectives[4].number, -2) << "a mission without the objective has none";
+    EXPECT_STREQ(PrimaryObjectives[4].text, "NONE");
     EXPECT_EQ(TimedEventCursor, 0);
     EXPECT_EQ(Event(kTriggeredEvents)->delay, 0);
     char other[64] = "";
