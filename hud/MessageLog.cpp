@@ -3,7 +3,9 @@
 // characters a second (its lines wrapped at words) while its speech plays.
 #include "hud/MessageLog.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -125,7 +127,8 @@ std::string HeaderWord(const std::string& text, size_t* pos) {
 void TypeHeader(const std::string& text) {
     size_t pos = 0;
     uint8_t colour[3];
-    for (uint8_t& c : colour) c = static_cast<uint8_t>(std::atoi(HeaderWord(text, &pos).c_str()));
+    // Each number is taken as a byte; a number beyond the range of a long stops at its limit.
+    for (uint8_t& c : colour) c = static_cast<uint8_t>(std::strtol(HeaderWord(text, &pos).c_str(), nullptr, 10));
     while (pos < text.size() && IsBlank(text[pos])) ++pos;
     const size_t end = text.find('\n', pos);
     std::string sender = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
