@@ -10,6 +10,7 @@
 #include "tools/datakit/ConfigFile.h"
 #include "tools/datakit/Font.h"
 #include "tools/datakit/HField.h"
+#include "tools/datakit/MessageFile.h"
 #include "tools/datakit/ObjectFile.h"
 #include "tools/datakit/Package.h"
 #include "tools/datakit/RulesText.h"
@@ -360,6 +361,32 @@ void HLClans() {
 
 // A jeep's saved form as the game writes it: a unit at rest with its lights on, its turret turned, its
 // engine running and its gun loaded; and the same form cut short.
+void MissionScripts() {
+    std::string demo = SourceFile("data/Scripts/Ema01.txt");
+    if (!demo.empty()) SeedText("dayevents", "Ema01.txt", demo);
+    SeedText("dayevents", "every_block",
+             "event_timed_0 0 0 0 \"RAINSTART\";\n"
+             "event_timed_1 0 2 0 1 5 \"PRIMARY\";\n"
+             "event_dayly_0 6 0 \"INCVAR\" \"d\";\n"
+             "event_dayly_1 18 0 2.5 \"SETVAR\" \"d\";\n"
+             "event_span_0 0 1 0 0 3 0 \"MSGOUT\" \"Hello there\";\n"
+             "event_triggered_0 0.05 \"big\" \"CLANSUCCESS\" \"EMA\";\n"
+             "event_triggered_1 1 10.5 20 \"big\" \"AI_GOTO\" \"GA\" \"GA_Outpost\";\n"
+             "event_repeat_0 4 \"small\" \"RESTRICT\";\n"
+             "event_repeat_1 \"big\" \"ACTIVATEAU\" \"GA_Outpost\";\n"
+             "big_A_0 \"VARGREATER\" \"d\" 1;\n"
+             "big_B_0 \"INVICINITY\" \"EMA_TaskForce\" \"GA_Outpost\" 65536;\n"
+             "small_A_0 \"VARLESS\" \"d\" 2;\n"
+             "small_A_3 \"GOTNOHOSTILES\" \"GA_Outpost\";\n"
+             "Obj_added \"added\" \"New\" \"New too\";\n"
+             "end\n");
+    std::string radio = SourceFile("data/app/text/Ema01/Radio1.txt");
+    if (!radio.empty()) SeedText("messagefile", "Radio1.txt", radio);
+    SeedText("messagefile", "two_lines",
+             datakit::MessageFileText({10, 20, 30, "Sender", "First line of it.\n\tSecond, with a tab.\n"}));
+    SeedText("messagefile", "long_word", datakit::MessageFileText({1, 2, 3, "X", std::string(300, 'w') + " end"}));
+}
+
 void VehicleSaved() {
     VehicleHead head{};
     head.unit.velocity[0] = 300;
@@ -401,6 +428,7 @@ int main(int argc, char** argv) {
     WayPoints();
     SavedGames();
     VehicleSaved();
+    MissionScripts();
     printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
     return 0;
 }

@@ -124,8 +124,8 @@ std::vector<uint8_t> SavedWorldStateChunkBody(const SavedWorldStateBody& w) {
         b.u32(0);
         b.fixedText("", 64);
     }
-    b.u32(0);
-    b.u32(0);  // cut scene
+    b.u32(static_cast<uint32_t>(w.dayEventCursors[0]));
+    b.u32(static_cast<uint32_t>(w.dayEventCursors[1]));
     for (const auto& list : w.dayEvents) {
         b.u32(static_cast<uint32_t>(list.size()));
         for (const auto& rec : list) b.raw(rec.data(), rec.size());

@@ -72,6 +72,7 @@ struct SavedUnitRef {
 struct SavedWorldStateBody {
     float secondsPerTick = 0.6f;
     std::optional<SavedUnitRef> player;
+    std::array<int32_t, 2> dayEventCursors{};  // the timed and the daily cursor
     std::array<std::vector<std::array<uint8_t, 352>>, 3> dayEvents;  // raw records
     std::vector<std::pair<std::string, float>> variables;
     std::vector<std::string> ambientSources;
