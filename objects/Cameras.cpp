@@ -266,3 +266,12 @@ uintptr_t WatchCamera_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
     (void)con, (void)method, (void)arg;
     return 0;
 }
+
+// Only a satellite camera's block is read or written.
+static bool IsSatCamera(const construct* con) { return con && con->itfc == SatCamera_itfc && con->itfcData; }
+
+int32_t SatCameraTargetCount(construct* con) { return IsSatCamera(con) ? Data(con)->targetCount : 0; }
+
+void SetSatCameraHeading(construct* con, int32_t heading) {
+    if (IsSatCamera(con)) Data(con)->yaw = heading;
+}

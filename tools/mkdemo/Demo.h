@@ -31,6 +31,9 @@ struct DemoPlace {
 };
 DemoPlace DemoIslandPlace(const std::string& name);
 bool BuildWorlds(const Context& ctx);
+// The island seen from above as the game's maps show it (x falling from left to right, z rising from top
+// to bottom), size x size pixels of 0xRRGGBB, row by row from the top; the sea is never black.
+std::vector<uint32_t> DemoIslandMap(int size);
 
 // app/fptables: the fixed-point tables.
 bool BuildFPTables(const Context& ctx);
@@ -50,6 +53,10 @@ bool BuildSound(const Context& ctx);
 
 // Bitmaps/ and Icons/: the menu backgrounds, the title pictures and the mouse pointer shapes.
 bool BuildMenuPictures(const Context& ctx);
+
+// The in-game interface's pictures: the "specials" textures, the crosshair bitmaps, the mission's map page,
+// the task-force view's icons and a task-button picture for every unit type of the units file.
+bool BuildInterfacePictures(const Context& ctx);
 
 // Writes the whole tree; false when a file cannot be written.
 bool BuildDemo(const Context& ctx);
