@@ -87,8 +87,32 @@ void CopyCut(char* to, const char* from) {
 }  // namespace
 
 TFView* CreateTFView() {
+    // The icons first: a missing one ends the program before anything is made.
+    static const char* const kA[] = {"00", "01", "02", "03", "04", "05", "06", "07"};
+    static const char* const kB[] = {"08", "09", "10", "11", "12", "13", "14", "15"};
+    static const char* const kC[] = {"16", "17", "18", "19", "20", "21", "22", "23", "24", "25"};
+    static const char* const kD[] = {"30", "31", "32", "33", "34", "35"};
+    static const char* const kE[] = {"40", "41", "42", "43", "44", "45", "50", "51"};
+    static const char* const kF[] = {"50", "51"};
+    TFView icons;
+    static_assert(std::size(kA) == std::size(icons.iconsA) && std::size(kB) == std::size(icons.iconsB) &&
+                  std::size(kC) == std::size(icons.iconsC) && std::size(kD) == std::size(icons.iconsD) &&
+                  std::size(kE) == std::size(icons.iconsE) && std::size(kF) == std::size(icons.iconsF));
+    LookUpIcons(icons.iconsA, 8, kA);
+    LookUpIcons(icons.iconsB, 8, kB);
+    LookUpIcons(icons.iconsC, 10, kC);
+    LookUpIcons(icons.iconsD, 6, kD);
+    LookUpIcons(icons.iconsE, 8, kE);
+    LookUpIcons(icons.iconsF, 2, kF);
+
     auto* view = static_cast<TFView*>(qzAlloc(sizeof(TFView), "tf view"));
     std::memset(view, 0, sizeof *view);
+    std::memcpy(view->iconsA, icons.iconsA, sizeof view->iconsA);
+    std::memcpy(view->iconsB, icons.iconsB, sizeof view->iconsB);
+    std::memcpy(view->iconsC, icons.iconsC, sizeof view->iconsC);
+    std::memcpy(view->iconsD, icons.iconsD, sizeof view->iconsD);
+    std::memcpy(view->iconsE, icons.iconsE, sizeof view->iconsE);
+    std::memcpy(view->iconsF, icons.iconsF, sizeof view->iconsF);
     view->mapPanelSize = static_cast<int32_t>(static_cast<float>(ScreenWidth) * 0.26f);
     view->tfPanelWidth = 144;
     view->tfPanelTimer = 200;
@@ -109,23 +133,6 @@ TFView* CreateTFView() {
     view->camPointerTex = SpecialTex("campointer");
     view->panelTex = SpecialTex("panel");
     for (int i = 0; i < kSpecialTextureCount; ++i) SpecialTextures[i] = SpecialTex(SpecialTextureNames[i]);
-
-    static const char* const kA[] = {"00", "01", "02", "03", "04", "05", "06", "07"};
-    static const char* const kB[] = {"08", "09", "10", "11", "12", "13", "14", "15"};
-    static const char* const kC[] = {"16", "17", "18", "19", "20", "21", "22", "23", "24", "25"};
-    static const char* const kD[] = {"30", "31", "32", "33", "34", "35"};
-    static const char* const kE[] = {"40", "41", "42", "43", "44", "45", "50", "51"};
-    static const char* const kF[] = {"50", "51"};
-    static_assert(
-        std::size(kA) == std::size(TFView{}.iconsA) && std::size(kB) == std::size(TFView{}.iconsB) &&
-        std::size(kC) == std::size(TFView{}.iconsC) && std::size(kD) == std::size(TFView{}.iconsD) &&
-        std::size(kE) == std::size(TFView{}.iconsE) && std::size(kF) == std::size(TFView{}.iconsF));
-    LookUpIcons(view->iconsA, 8, kA);
-    LookUpIcons(view->iconsB, 8, kB);
-    LookUpIcons(view->iconsC, 10, kC);
-    LookUpIcons(view->iconsD, 6, kD);
-    LookUpIcons(view->iconsE, 8, kE);
-    LookUpIcons(view->iconsF, 2, kF);
     return view;
 }
 
