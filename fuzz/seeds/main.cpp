@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/datakit/Bytes.h"
+#include "tools/datakit/Campaign.h"
 #include "tools/datakit/ConfigFile.h"
 #include "tools/datakit/Font.h"
 #include "tools/datakit/HField.h"
@@ -351,6 +352,24 @@ void VehicleSaved() {
     Seed("vehiclesaved", "cut", form);
 }
 
+// The front end's small files: a progress file, a campaign file, a team list and a credits text (the
+// demo's own where data/ has them).
+void Campaigns() {
+    SeedText("progress", "three_sections",
+             datakit::ProgressText({{"Ema_missions:", {{"EmaTut", "1"}, {"Ema01", "0"}, {"Ema02", "0"}}},
+                                    {"Ga_missions:", {{"Ga01", "0"}}},
+                                    {"Bonus_missions:", {}}}));
+    SeedText("progress", "cut", datakit::ProgressText({{"Ema_missions:", {{"Ema01", "01"}, {"Ema02", "x"}}, false}}));
+    SeedText("campaignfile", "titles",
+             datakit::CampaignText({{"EmaTut", "Basic Training"}, {"Ema01", "Island Outpost"}, {"Ga01", "Across"}}));
+    SeedText("campaignfile", "lone_quote", datakit::CampaignText({{"Ema01", "Dock", false}, {"Ga01", "\"", false}}));
+    SeedText("teamlist", "teams",
+             datakit::TeamListText({{"Wolves", "wolves", "200", "60", "40", {}}, {"Bears", "bears", "300", "abc", "-5", {"x"}}}));
+    SeedText("credits", "blocks",
+             datakit::CreditsText({"---SLIDE:s", "KARVONEL", "", "a line", "---CUT---", "---SLIDE:s", "two", "---CUT---", "end"}));
+    SeedText("credits", "demo", SourceFile("data/app/text/credits.txt"));
+}
+
 int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (!std::strcmp(argv[i], "--out")) g_out = argv[i + 1];
@@ -369,6 +388,7 @@ int main(int argc, char** argv) {
     WayPoints();
     SavedGames();
     VehicleSaved();
+    Campaigns();
     printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
     return 0;
 }
