@@ -1,5 +1,5 @@
 // The campaigns of the demo: the missions the two campaign screens list (a tutorial "EmaTut", "Ema01",
-// "Ema02" and the G.A. mission "Ga01", all on the island), their scripts, texts, briefings, briefing
+// "Ema02" and the G.A. missions "Ga01" and "Ga02", all on the island), their scripts, texts, briefings, briefing
 // pictures and briefing speech; the progress file "Campaigns\VORLE" with nothing won yet, the side
 // campaign files "EMA.cpn" and "GA.cpn"; the team list with its logos and the default logo; and the
 // credits with their slides.
@@ -24,7 +24,7 @@ namespace {
 struct Mission {
     const char* name;
     const char* title;
-    int look;  // the briefing picture's overlay: 0 watch, 1 attack, 2 shelling at dusk, 3 the G.A. side
+    int look;  // the briefing picture: 0 watch, 1 attack, 2 shelling at dusk, 3 and 4 the G.A. side (4 at night)
 };
 // "Ema01" is built by the world and core steps; the campaigns list it with the others.
 const Mission kMissions[] = {
@@ -32,8 +32,29 @@ const Mission kMissions[] = {
     {"Ema01", "Island Outpost", 1},
     {"Ema02", "Evening Rain", 2},
     {"Ga01", "Across the River", 3},
+    {"Ga02", "Night Raid", 4},
 };
 constexpr bool OwnMission(const Mission& m) { return m.look != 1; }
+
+// The island seen from the G.A. side. A world file's action units name abstract clans: 0 the mission's own
+// side ("ourclan"), 1 the other; each unit list belongs to a level clan (E.M.A., G.A., the third). The
+// island's E.M.A. task force is side 0 and the G.A. group side 1, so in a mission whose own side is G.A.
+// the two trade their abstract clans and each keeps its units. The world file is "QZWD", its version and
+// chunks of a type, a size that counts the chunk's 8 bytes, and a body; an action unit's body (type 7)
+// holds its abstract clan after its 32-byte name.
+std::vector<uint8_t> GaSideWorld(std::vector<uint8_t> world) {
+    auto word = [&world](size_t at) {
+        return uint32_t(world[at]) | uint32_t(world[at + 1]) << 8 | uint32_t(world[at + 2]) << 16 |
+               uint32_t(world[at + 3]) << 24;
+    };
+    for (size_t at = 8; at + 8 <= world.size();) {
+        const uint32_t type = word(at), size = word(at + 4);
+        if (size < 8 || size > world.size() - at) break;
+        if (type == 7 && size >= 8 + 36 && word(at + 8 + 32) <= 1) world[at + 8 + 32] ^= 1;
+        at += size;
+    }
+    return world;
+}
 
 bool ReadSource(const Context& ctx, const std::string& rel, std::string& out) {
     std::ifstream in(ctx.source + "/" + rel, std::ios::binary);
@@ -142,7 +163,7 @@ void Arrow(Canvas& c, UV a, UV b, uint32_t colour) {
 
 // A briefing picture: the island with what the mission is about, 256 units square as every menu picture.
 Canvas BriefingPicture(int look) {
-    Canvas c = IslandMap(256, 256, look == 2);
+    Canvas c = IslandMap(256, 256, look == 2 || look == 4);
     const UV base = Place("ema_base"), outpost = Place("ga_outpost");
     switch (look) {
         case 0: c.Ring(outpost.u, outpost.v, 0.07, 0.008, 0xf0d020u); break;
@@ -283,12 +304,12 @@ bool BuildCampaigns(const Context& ctx) {
                             "Textures/credits"})
         if (!datakit::MakeDirs(ctx.Path(dir))) return false;
     // The missions beside "Ema01": the island under their own names, their scripts and texts.
-    const std::vector<uint8_t> island = DemoIslandWorld();
+    const std::vector<uint8_t> island = DemoIslandWorld(), gaIsland = GaSideWorld(island);
     for (const Mission& m : kMissions) {
         const std::string name = m.name;
         if (OwnMission(m)) {
             std::string script, texts;
-            if (!datakit::WriteFile(ctx.Path("Maps/" + name), island)) return false;
+            if (!datakit::WriteFile(ctx.Path("Maps/" + name), m.look >= 3 ? gaIsland : island)) return false;
             if (!ReadSource(ctx, "Scripts/" + name + ".txt", script) ||
                 !datakit::WriteRulesText(ctx.Path("Scripts/" + name + ".txt"), script))
                 return false;
@@ -312,10 +333,10 @@ bool BuildCampaigns(const Context& ctx) {
     // Nothing won yet: each campaign lists its first mission.
     const bool progress = datakit::WriteProgressFile(
         ctx.Path("Campaigns/VORLE"), {{"Ema_missions:", {{"EmaTut", "0"}, {"Ema01", "0"}, {"Ema02", "0"}}},
-                                      {"Ga_missions:", {{"Ga01", "0"}}},
+                                      {"Ga_missions:", {{"Ga01", "0"}, {"Ga02", "0"}}},
                                       {"Bonus_missions:", {}}});
     std::vector<datakit::CampaignTitle> ema, ga;
-    for (const Mission& m : kMissions) (m.look == 3 ? ga : ema).push_back({m.name, m.title});
+    for (const Mission& m : kMissions) (m.look >= 3 ? ga : ema).push_back({m.name, m.title});
     if (!progress || !datakit::WriteCampaignFile(ctx.Path("Scripts/EMA.cpn"), ema) ||
         !datakit::WriteCampaignFile(ctx.Path("Scripts/GA.cpn"), ga))
         return false;
