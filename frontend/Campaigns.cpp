@@ -16,7 +16,9 @@
 #include "world/Level.h"
 #include "world/Player.h"
 
-bool WordFile::Is(const char* text) const { return strcmp(word, text) == 0; }
+bool WordFile::Is(const char* text) const {
+    return strcmp(word, text) == 0;
+}
 
 bool WordFile::SkipTo(const char* text) {
     while (!Ended())

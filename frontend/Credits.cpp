@@ -95,7 +95,8 @@ void DrawBlock(int level) {
         if (r.layout == 1)
             DrawTextf(ScaleX(80), ScaleY(static_cast<float>(450 - 20 * i)), "%s", r.lines[i]);
         else
-            DrawTextf2(ScaleX(720), ScaleY(static_cast<float>(110 + 20 * (r.lineCount - i))), "%s", r.lines[i]);
+            DrawTextf2(ScaleX(720), ScaleY(static_cast<float>(110 + 20 * (r.lineCount - i))), "%s",
+                       r.lines[i]);
     }
 }
 
@@ -108,7 +109,8 @@ void DrawSlide(const Tex* tex, int alpha) {
     const float bottom = ScreenHeightF - static_cast<float>(ScaleY(44));
     const uint32_t colour = static_cast<uint32_t>(alpha) << 24 | 200u << 16 | 200u << 8 | 165u;
     // The fan starts at the top-right corner; u runs down the picture and v across it.
-    const float corners[4][4] = {{right, top, 0, 1}, {right, bottom, 1, 1}, {left, bottom, 1, 0}, {left, top, 0, 0}};
+    const float corners[4][4] = {
+        {right, top, 0, 1}, {right, bottom, 1, 1}, {left, bottom, 1, 0}, {left, top, 0, 0}};
     for (int i = 0; i < 4; ++i) {
         ScreenVertex& v = ScratchVertices[i];
         v.x = corners[i][0];
@@ -210,7 +212,10 @@ void RunCredits(int mode) {
             if (r.blockStart == 0.0f) ReadBlock();
             Draw();
             break;
-        case -1: Stop(); break;
-        default: break;
+        case -1:
+            Stop();
+            break;
+        default:
+            break;
     }
 }

@@ -15,18 +15,18 @@ constexpr int kCreditsLineSize = 64;  // a line's field: 63 characters and the t
 
 // The roll's state (one for the process).
 struct CreditsRoll {
-    FILE* file;            // the open credits file, with its stream; null while stopped
+    FILE* file;  // the open credits file, with its stream; null while stopped
     InputStream stream;
     bool open;
-    float blockStart;      // hundredths of a second; 0: the next frame reads the next block
+    float blockStart;  // hundredths of a second; 0: the next frame reads the next block
     int32_t lineCount;
     char lines[kCreditsLines][kCreditsLineSize];
-    int32_t layout;        // 1 upper left, left-aligned; 0 lower right, right-aligned
-    Tex* slides[2];        // the two slide slots (null when empty)
-    int32_t newest;        // the slot of the newest slide
-    float slideStart;      // hundredths of a second: when the newest slide began to fade in
-    int32_t textLevel;     // the grey level of the text drawn last (0 .. 200)
-    int32_t slideAlpha[2]; // the alpha each slot was drawn with last
+    int32_t layout;         // 1 upper left, left-aligned; 0 lower right, right-aligned
+    Tex* slides[2];         // the two slide slots (null when empty)
+    int32_t newest;         // the slot of the newest slide
+    float slideStart;       // hundredths of a second: when the newest slide began to fade in
+    int32_t textLevel;      // the grey level of the text drawn last (0 .. 200)
+    int32_t slideAlpha[2];  // the alpha each slot was drawn with last
 };
 extern CreditsRoll CreditsState;
 

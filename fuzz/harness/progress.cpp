@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (skip < size && skip < 64 && data[skip] <= ' ') ++skip;
     n = skip;
     while (n < size && n - skip < 200 && data[n] > ' ') ++n;
-    snprintf(lastmap, sizeof lastmap, "%.*s", static_cast<int>(n - skip), reinterpret_cast<const char*>(data + skip));
+    snprintf(lastmap, sizeof lastmap, "%.*s", static_cast<int>(n - skip),
+             reinterpret_cast<const char*>(data + skip));
     kvfuzz::Run([] {
         ReadBothLists();
         WriteCampaignProgress();

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ReadTeamList(list.get());
         Textbox logo{};
         Slider sliders[3]{};
-        for (int i = 0; i < list->count; ++i) FindTeamEntry(list->items[i], &logo, &sliders[0], &sliders[1], &sliders[2]);
+        for (int i = 0; i < list->count; ++i)
+            FindTeamEntry(list->items[i], &logo, &sliders[0], &sliders[1], &sliders[2]);
         FindTeamEntry("nobody", &logo, &sliders[0], &sliders[1], &sliders[2]);
     });
     qzpk_close();

@@ -41,8 +41,11 @@ using Strings = std::vector<std::string>;
 TEST_F(CampaignsTest, ACampaignListsItsWonMissionsAndTheNextOne) {
     const std::string longName(254, 'E');
     // A lone double quote is a word of one character only at the end of the file.
-    Titles("EMA.cpn", {{"Ema1", "Harbour"}, {"Ema4", "Dock", false}, {"Ema5", std::string(100, 'T')},
-                       {longName, "Far"}, {"Ema3", "\"", false}});
+    Titles("EMA.cpn", {{"Ema1", "Harbour"},
+                       {"Ema4", "Dock", false},
+                       {"Ema5", std::string(100, 'T')},
+                       {longName, "Far"},
+                       {"Ema3", "\"", false}});
     Titles("GA.cpn", {{"Ga1", "Counterstrike"}});
     struct Case {
         const char* what;
@@ -50,7 +53,11 @@ TEST_F(CampaignsTest, ACampaignListsItsWonMissionsAndTheNextOne) {
         const char* side;
         Strings names, titles;
     } cases[] = {
-        {"first entry not won", {{"Ema_missions:", {{"Ema1", "0"}, {"Ema2", "1"}}}}, "Ema", {"Ema1"}, {"Harbour"}},
+        {"first entry not won",
+         {{"Ema_missions:", {{"Ema1", "0"}, {"Ema2", "1"}}}},
+         "Ema",
+         {"Ema1"},
+         {"Harbour"}},
         {"1 1 0 1 stops at the first not won",
          {{"Ema_missions:", {{"Ema1", "1"}, {"Ema2", "1"}, {"Ema3", "0"}, {"Ema4", "1"}}}},
          "Ema",
@@ -61,14 +68,28 @@ TEST_F(CampaignsTest, ACampaignListsItsWonMissionsAndTheNextOne) {
          "Ema",
          {"Ema4", "Ema5"},
          {"oc", std::string(63, 'T')}},
-        {"the other side's section", {{"Ema_missions:", {{"Ema1", "1"}}}, {"Ga_missions:", {{"Ga1", "1"}}}}, "Ga",
-         {"Ga1"}, {"Counterstrike"}},
+        {"the other side's section",
+         {{"Ema_missions:", {{"Ema1", "1"}}}, {"Ga_missions:", {{"Ga1", "1"}}}},
+         "Ga",
+         {"Ga1"},
+         {"Counterstrike"}},
         {"no section of the side", {{"Ema_missions:", {{"Ema1", "1"}}}}, "Ga", {}, {}},
         {"the header is the last word", {{"Ga_missions:", {}, false}}, "Ga", {}, {}},
-        {"a file cut after a won mark", {{"Ema_missions:", {{"Ema1", "1"}}, false}}, "Ema", {"Ema1"}, {"Harbour"}},
-        {"a name longer than a list's mission name", {{"Ema_missions:", {{longName, "0"}}}}, "Ema",
-         {std::string(63, 'E')}, {std::string(63, 'E')}},
-        {"a mark of 01 is not won", {{"Ema_missions:", {{"Ema1", "01"}, {"Ema2", "0"}}}}, "Ema", {"Ema1"}, {"Harbour"}},
+        {"a file cut after a won mark",
+         {{"Ema_missions:", {{"Ema1", "1"}}, false}},
+         "Ema",
+         {"Ema1"},
+         {"Harbour"}},
+        {"a name longer than a list's mission name",
+         {{"Ema_missions:", {{longName, "0"}}}},
+         "Ema",
+         {std::string(63, 'E')},
+         {std::string(63, 'E')}},
+        {"a mark of 01 is not won",
+         {{"Ema_missions:", {{"Ema1", "01"}, {"Ema2", "0"}}}},
+         "Ema",
+         {"Ema1"},
+         {"Harbour"}},
     };
     for (const Case& c : cases) {
         Progress(c.file);
@@ -82,15 +103,20 @@ TEST_F(CampaignsTest, ACampaignListsItsWonMissionsAndTheNextOne) {
 
 TEST_F(CampaignsTest, TitlesComeFromTheSidesFileOrTheMissionsOwnName) {
     // The same names in both files, with different titles, show which file was read.
-    Titles("EMA.cpn", {{"Ema7", "Harbour"}, {"Ga7", "wrong file"}, {"Tut1", "wrong file"}, {"Ema8", "A long way"}});
+    Titles("EMA.cpn",
+           {{"Ema7", "Harbour"}, {"Ga7", "wrong file"}, {"Tut1", "wrong file"}, {"Ema8", "A long way"}});
     Titles("GA.cpn", {{"Ema7", "wrong file"}, {"Ga7", "Bridgehead"}, {"Tut1", "Basics"}, {"Last", "unread"}});
     struct Case {
         const char* mission;
         int size;
         const char* title;
     } cases[] = {
-        {"Ema7", 64, "Harbour"},  {"Ga7", 64, "Bridgehead"}, {"Tut1", 64, "Basics"},
-        {"Ema9", 64, "Ema9"},     {"", 64, ""},              {"Ema8", 6, "A lon"},
+        {"Ema7", 64, "Harbour"},
+        {"Ga7", 64, "Bridgehead"},
+        {"Tut1", 64, "Basics"},
+        {"Ema9", 64, "Ema9"},
+        {"", 64, ""},
+        {"Ema8", 6, "A lon"},
         {"Gazebo", 4, "Gaz"},
     };
     for (const Case& c : cases) {
@@ -192,7 +218,10 @@ TEST_F(CampaignsTest, TheDefaultTaskForceOfAMissionScript) {
          2,
          {{1, "EMAJeep"}, {0, "\"EMATank\""}}},
         {"a key twice", "tf_default_3 1 A;\ntf_default_3 2 B;\nend\n", 2, {{2, "B"}}},
-        {"a unit type longer than a slot", "tf_default_1 1 " + longType + ";\n", 1, {{0, std::string(31, 'J')}}},
+        {"a unit type longer than a slot",
+         "tf_default_1 1 " + longType + ";\n",
+         1,
+         {{0, std::string(31, 'J')}}},
         {"a key at the very end", "tf_default_4", 0, {}},
         {"no keys", "ourclan \"EMA\";\nend\n", 0, {}},
     };
@@ -201,7 +230,8 @@ TEST_F(CampaignsTest, TheDefaultTaskForceOfAMissionScript) {
         ASSERT_TRUE(datakit::WriteTextFile(dir() / "Scripts/M.txt", c.script));
         EXPECT_EQ(ReadTaskForceDefaults("Scripts\\M.txt"), c.count) << c.what;
         EXPECT_EQ(TFDefaultCount, c.count) << c.what;
-        for (const auto& [slot, name] : c.slots) EXPECT_EQ(TFDefaultNames[slot], name) << c.what << " " << slot;
+        for (const auto& [slot, name] : c.slots)
+            EXPECT_EQ(TFDefaultNames[slot], name) << c.what << " " << slot;
     }
     // Twelve entries fill the table and stop counting at its ten slots.
     std::string many;

@@ -60,9 +60,10 @@ public:
                                     {"Extra_missions:", {}}});
         datakit::WriteCampaignFile(dir_ / "Scripts/EMA.cpn", {{"Ema1", "First Light"}, {"Ema2", "Harbour"}});
         datakit::WriteCampaignFile(dir_ / "Scripts/GA.cpn", {{"Ga1", "Counterstrike"}});
-        datakit::WriteTeamList(dir_ / "app/teams/teamlist",
-                               {{"Wolves", "wolflogo", "255", "128", "0", {}}, {"Bears", "bearlogo", "10", "20", "30", {}}});
-        datakit::WriteTextFile(dir_ / "app/text/credits.txt", datakit::CreditsText({"Karvonel", "---CUT---", "end"}));
+        datakit::WriteTeamList(dir_ / "app/teams/teamlist", {{"Wolves", "wolflogo", "255", "128", "0", {}},
+                                                             {"Bears", "bearlogo", "10", "20", "30", {}}});
+        datakit::WriteTextFile(dir_ / "app/text/credits.txt",
+                               datakit::CreditsText({"Karvonel", "---CUT---", "end"}));
         std::filesystem::create_directories(dir_ / "SavedGames");
         host::SetWorkingDirectory(dir_.path().c_str());
         host::FlushDirectoryCache();
@@ -81,7 +82,8 @@ private:
 
 class FrontendTest : public ::testing::Test {
 protected:
-    explicit FrontendTest(int width = 800, int height = 600) : widthWas_(ScreenWidth), heightWas_(ScreenHeight) {
+    explicit FrontendTest(int width = 800, int height = 600)
+        : widthWas_(ScreenWidth), heightWas_(ScreenHeight) {
         ScreenWidth = width;
         ScreenHeight = height;
         host::UseVirtualClock(2.0);

@@ -2,9 +2,9 @@
 // form, two rewrites in a row, a write that fails, and the once-per-level rule of the debriefing.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <csignal>
 #include <string>
-#include <sys/resource.h>
 #include <vector>
 
 #include "core/Config.h"
@@ -54,8 +54,8 @@ TEST_F(ProgressTest, TheWonMissionIsMarkedAndLastmapMovesOn) {
         const char* what;
         Sections file;
         const char* lastmap;
-        std::string first, second;              // the file after the first and the second rewrite
-        const char* lastmapFirst, *lastmapSecond;
+        std::string first, second;  // the file after the first and the second rewrite
+        const char *lastmapFirst, *lastmapSecond;
     } cases[] = {
         {"the middle of a section", three, "Ema2",
          Layout({{"Ema1 1", "Ema2 1", "Ema3 0"}, {"Ga1 0", "Ga2 0"}, {"X1 0"}}),
@@ -63,20 +63,34 @@ TEST_F(ProgressTest, TheWonMissionIsMarkedAndLastmapMovesOn) {
         {"the last of a section", three, "Ema3",
          Layout({{"Ema1 1", "Ema2 0", "Ema3 1"}, {"Ga1 0", "Ga2 0"}, {"X1 0"}}),
          Layout({{"Ema1 1", "Ema2 0", "Ema3 1"}, {"Ga1 1", "Ga2 0"}, {"X1 0"}}), "Ga1", "Ga2"},
-        {"the last of the file", three, "X1", Layout({{"Ema1 1", "Ema2 0", "Ema3 0"}, {"Ga1 0", "Ga2 0"}, {"X1 1"}}),
+        {"the last of the file", three, "X1",
+         Layout({{"Ema1 1", "Ema2 0", "Ema3 0"}, {"Ga1 0", "Ga2 0"}, {"X1 1"}}),
          Layout({{"Ema1 1", "Ema2 0", "Ema3 0"}, {"Ga1 0", "Ga2 0"}, {"X1 1"}}), "X1", "X1"},
         {"already won", three, "Ema1", Layout({{"Ema1 1", "Ema2 0", "Ema3 0"}, {"Ga1 0", "Ga2 0"}, {"X1 0"}}),
          Layout({{"Ema1 1", "Ema2 1", "Ema3 0"}, {"Ga1 0", "Ga2 0"}, {"X1 0"}}), "Ema2", "Ema3"},
         {"absent: marks in their integer form",
-         {{"Ema_missions:", {{"Ema1", "01"}, {"Ema2", "x"}, {"Ema3", "-3"}}}, {"Ga_missions:", {}}, {"Extra_missions:", {}}},
-         "Nope", Layout({{"Ema1 1", "Ema2 0", "Ema3 -3"}, {}, {}}), Layout({{"Ema1 1", "Ema2 0", "Ema3 -3"}, {}, {}}),
-         "Nope", "Nope"},
+         {{"Ema_missions:", {{"Ema1", "01"}, {"Ema2", "x"}, {"Ema3", "-3"}}},
+          {"Ga_missions:", {}},
+          {"Extra_missions:", {}}},
+         "Nope",
+         Layout({{"Ema1 1", "Ema2 0", "Ema3 -3"}, {}, {}}),
+         Layout({{"Ema1 1", "Ema2 0", "Ema3 -3"}, {}, {}}),
+         "Nope",
+         "Nope"},
         {"marked twice",
-         {{"Ema_missions:", {{"Ema1", "0"}, {"Ema1", "0"}}}, {"Ga_missions:", {}}, {"Extra_missions:", {}}}, "Ema1",
-         Layout({{"Ema1 1", "Ema1 0"}, {}, {}}), Layout({{"Ema1 1", "Ema1 0"}, {}, {}}), "Ema1", "Ema1"},
-        {"a file cut before its last sections", {{"Ema_missions:", {{"Ema1", "0"}}, false}}, "Ema1",
+         {{"Ema_missions:", {{"Ema1", "0"}, {"Ema1", "0"}}}, {"Ga_missions:", {}}, {"Extra_missions:", {}}},
+         "Ema1",
+         Layout({{"Ema1 1", "Ema1 0"}, {}, {}}),
+         Layout({{"Ema1 1", "Ema1 0"}, {}, {}}),
+         "Ema1",
+         "Ema1"},
+        {"a file cut before its last sections",
+         {{"Ema_missions:", {{"Ema1", "0"}}, false}},
+         "Ema1",
          "Ema_missions:\nEma1 1\nfinale\n\n\nfinale\n\n\nfinale\n\n",
-         "Ema_missions:\nEma1 1\nfinale\n\nfinale\nfinale\n\n\nfinale\n\n", "Ema1", "Ema1"},
+         "Ema_missions:\nEma1 1\nfinale\n\nfinale\nfinale\n\n\nfinale\n\n",
+         "Ema1",
+         "Ema1"},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(datakit::WriteProgressFile(dir() / "Campaigns/VORLE", c.file));
@@ -97,9 +111,9 @@ TEST_F(ProgressTest, TheWonMissionIsMarkedAndLastmapMovesOn) {
 // A write that cannot complete (here: the file size limit) keeps the old file whole, leaves no temporary
 // file, reports the failure and keeps lastmap.
 TEST_F(ProgressTest, AFailedWriteKeepsTheOldFile) {
-    ASSERT_TRUE(datakit::WriteProgressFile(dir() / "Campaigns/VORLE",
-                                           {{"Ema_missions:", {{"Ema1", "0"}, {"Ema2", "0"}}}, {"Ga_missions:", {}},
-                                            {"Extra_missions:", {}}}));
+    ASSERT_TRUE(datakit::WriteProgressFile(
+        dir() / "Campaigns/VORLE",
+        {{"Ema_missions:", {{"Ema1", "0"}, {"Ema2", "0"}}}, {"Ga_missions:", {}}, {"Extra_missions:", {}}}));
     const std::string old = File();
     snprintf(lastmap, sizeof lastmap, "Ema1");
     rlimit was{};

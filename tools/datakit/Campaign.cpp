@@ -23,7 +23,8 @@ bool WriteProgressFile(const std::string& path, const std::vector<ProgressSectio
 
 std::string CampaignText(const std::vector<CampaignTitle>& titles) {
     std::string out;
-    for (const CampaignTitle& t : titles) out += t.mission + " " + (t.quoted ? "\"" + t.title + "\"" : t.title) + "\n";
+    for (const CampaignTitle& t : titles)
+        out += t.mission + " " + (t.quoted ? "\"" + t.title + "\"" : t.title) + "\n";
     return ToWindows1252(out);
 }
 

@@ -1,6 +1,6 @@
 // The campaigns of the demo: the missions the two campaign screens list (a tutorial "EmaTut", "Ema01",
-// "Ema02" and the G.A. missions "Ga01" and "Ga02", all on the island), their scripts, texts, briefings, briefing
-// pictures and briefing speech; the progress file "Campaigns\VORLE" with nothing won yet, the side
+// "Ema02" and the G.A. missions "Ga01" and "Ga02", all on the island), their scripts, texts, briefings,
+// briefing pictures and briefing speech; the progress file "Campaigns\VORLE" with nothing won yet, the side
 // campaign files "EMA.cpn" and "GA.cpn"; the team list with its logos and the default logo; and the
 // credits with their slides.
 #include <algorithm>
@@ -24,17 +24,17 @@ namespace {
 struct Mission {
     const char* name;
     const char* title;
-    int look;  // the briefing picture: 0 watch, 1 attack, 2 shelling at dusk, 3 and 4 the G.A. side (4 at night)
+    int look;  // the briefing picture: 0 watch, 1 attack, 2 shelling at dusk, 3 and 4 the G.A. side (4 at
+               // night)
 };
 // "Ema01" is built by the world and core steps; the campaigns list it with the others.
 const Mission kMissions[] = {
-    {"EmaTut", "Basic Training", 0},
-    {"Ema01", "Island Outpost", 1},
-    {"Ema02", "Evening Rain", 2},
-    {"Ga01", "Across the River", 3},
-    {"Ga02", "Night Raid", 4},
+    {"EmaTut", "Basic Training", 0}, {"Ema01", "Island Outpost", 1}, {"Ema02", "Evening Rain", 2},
+    {"Ga01", "Across the River", 3}, {"Ga02", "Night Raid", 4},
 };
-constexpr bool OwnMission(const Mission& m) { return m.look != 1; }
+constexpr bool OwnMission(const Mission& m) {
+    return m.look != 1;
+}
 
 // The island seen from the G.A. side. A world file's action units name abstract clans: 0 the mission's own
 // side ("ourclan"), 1 the other; each unit list belongs to a level clan (E.M.A., G.A., the third). The
@@ -133,14 +133,16 @@ Canvas IslandMap(int w, int h, bool dusk) {
     const uint32_t sea = dusk ? 0x142848u : 0x1e4a86u, land = dusk ? 0x3a4a2au : 0x5d8a3cu;
     const uint32_t coast = dusk ? 0x6a6446u : 0xc8b878u, water = dusk ? 0x1c3460u : 0x3070b8u;
     Canvas c(w, h, sea);
-    auto r = [](double u, double v) { return std::hypot(u - 0.5, v - 0.5) / 0.43 + 0.12 * (Noise(u, v) - 0.5); };
+    auto r = [](double u, double v) {
+        return std::hypot(u - 0.5, v - 0.5) / 0.43 + 0.12 * (Noise(u, v) - 0.5);
+    };
     c.Paint(coast, [&](double u, double v) { return r(u, v) < 0.97; });
     c.Paint(land, [&](double u, double v) { return r(u, v) < 0.92; });
     const UV hill = Place("hill");
     c.Disc(hill.u, hill.v, 0.09, dusk ? 0x5a5a50u : 0x8c8a70u);
     c.Disc(hill.u, hill.v, 0.04, dusk ? 0xa0a0a8u : 0xf0f0f4u);
-    const UV lake = Place("lake"), ford = Place("ford"), base = Place("ema_base"), outpost = Place("ga_outpost"),
-             camp = Place("camp");
+    const UV lake = Place("lake"), ford = Place("ford"), base = Place("ema_base"),
+             outpost = Place("ga_outpost"), camp = Place("camp");
     c.Disc(lake.u, lake.v, 0.06, water);
     c.Segment(lake.u, lake.v, ford.u, ford.v, 0.012, water);
     c.Segment(ford.u, ford.v, 1.02, 0.76, 0.012, water);
@@ -158,7 +160,8 @@ void Arrow(Canvas& c, UV a, UV b, uint32_t colour) {
     c.Segment(a.u, a.v, b.u, b.v, 0.012, colour);
     const double dir = std::atan2(b.v - a.v, b.u - a.u);
     for (double side : {-0.5, 0.5})
-        c.Segment(b.u, b.v, b.u - 0.07 * std::cos(dir + side), b.v - 0.07 * std::sin(dir + side), 0.012, colour);
+        c.Segment(b.u, b.v, b.u - 0.07 * std::cos(dir + side), b.v - 0.07 * std::sin(dir + side), 0.012,
+                  colour);
 }
 
 // A briefing picture: the island with what the mission is about, 256 units square as every menu picture.
@@ -166,18 +169,24 @@ Canvas BriefingPicture(int look) {
     Canvas c = IslandMap(256, 256, look == 2 || look == 4);
     const UV base = Place("ema_base"), outpost = Place("ga_outpost");
     switch (look) {
-        case 0: c.Ring(outpost.u, outpost.v, 0.07, 0.008, 0xf0d020u); break;
-        case 1: Arrow(c, {base.u + 0.04, base.v - 0.04}, {outpost.u - 0.05, outpost.v + 0.05}, 0xf0f0f0u); break;
+        case 0:
+            c.Ring(outpost.u, outpost.v, 0.07, 0.008, 0xf0d020u);
+            break;
+        case 1:
+            Arrow(c, {base.u + 0.04, base.v - 0.04}, {outpost.u - 0.05, outpost.v + 0.05}, 0xf0f0f0u);
+            break;
         case 2:
             for (int i = 0; i < 5; ++i) {
                 const double du = 0.05 * std::cos(i * 1.3), dv = 0.05 * std::sin(i * 1.3);
-                c.Segment(outpost.u + du - 0.015, outpost.v + dv - 0.015, outpost.u + du + 0.015, outpost.v + dv + 0.015,
-                          0.005, 0xffa030u);
-                c.Segment(outpost.u + du - 0.015, outpost.v + dv + 0.015, outpost.u + du + 0.015, outpost.v + dv - 0.015,
-                          0.005, 0xffa030u);
+                c.Segment(outpost.u + du - 0.015, outpost.v + dv - 0.015, outpost.u + du + 0.015,
+                          outpost.v + dv + 0.015, 0.005, 0xffa030u);
+                c.Segment(outpost.u + du - 0.015, outpost.v + dv + 0.015, outpost.u + du + 0.015,
+                          outpost.v + dv - 0.015, 0.005, 0xffa030u);
             }
             // Rain.
-            c.Paint(0x8090b0u, [](double u, double v) { return std::fmod(u * 40 + v * 90, 1.0) < 0.04 && Noise(u * 3, v) > 0.5; });
+            c.Paint(0x8090b0u, [](double u, double v) {
+                return std::fmod(u * 40 + v * 90, 1.0) < 0.04 && Noise(u * 3, v) > 0.5;
+            });
             break;
         default:
             c.Ring(base.u, base.v, 0.08, 0.008, 0xff5030u);
@@ -197,10 +206,18 @@ Canvas Logo(uint32_t colour, int mark) {
     });
     const uint32_t light = 0xf0f0e0u;
     switch (mark) {
-        case 0: c.Ring(0.5, 0.45, 0.17, 0.035, light); break;
-        case 1: c.Segment(0.32, 0.3, 0.68, 0.64, 0.045, light), c.Segment(0.68, 0.3, 0.32, 0.64, 0.045, light); break;
-        case 2: c.Box(0.43, 0.22, 0.57, 0.72, light), c.Box(0.28, 0.38, 0.72, 0.51, light); break;
-        default: c.Disc(0.5, 0.45, 0.11, light); break;
+        case 0:
+            c.Ring(0.5, 0.45, 0.17, 0.035, light);
+            break;
+        case 1:
+            c.Segment(0.32, 0.3, 0.68, 0.64, 0.045, light), c.Segment(0.68, 0.3, 0.32, 0.64, 0.045, light);
+            break;
+        case 2:
+            c.Box(0.43, 0.22, 0.57, 0.72, light), c.Box(0.28, 0.38, 0.72, 0.51, light);
+            break;
+        default:
+            c.Disc(0.5, 0.45, 0.11, light);
+            break;
     }
     return c;
 }
@@ -211,10 +228,10 @@ Canvas Logo(uint32_t colour, int mark) {
 
 Canvas JeepPicture() {
     Canvas c(256, 256, 0x202830u);
-    c.Box(0, 0.72, 1, 1, 0x4a5a32u);             // ground
-    c.Box(0.14, 0.48, 0.86, 0.64, 0x5d7040u);    // hull
-    c.Box(0.36, 0.36, 0.66, 0.49, 0x4e6036u);    // cab
-    c.Box(0.40, 0.38, 0.62, 0.46, 0x8ab0c8u);    // windscreen
+    c.Box(0, 0.72, 1, 1, 0x4a5a32u);                     // ground
+    c.Box(0.14, 0.48, 0.86, 0.64, 0x5d7040u);            // hull
+    c.Box(0.36, 0.36, 0.66, 0.49, 0x4e6036u);            // cab
+    c.Box(0.40, 0.38, 0.62, 0.46, 0x8ab0c8u);            // windscreen
     c.Segment(0.55, 0.40, 0.93, 0.33, 0.02, 0x303830u);  // gun
     for (double x : {0.28, 0.72}) {
         c.Disc(x, 0.66, 0.09, 0x181818u);
@@ -246,7 +263,8 @@ bool WriteSlide(const Context& ctx, const std::string& name, const Canvas& pictu
             transposed[size_t(x) * 256 + y] = picture.px[size_t(py) * 256 + px];
         }
     return datakit::WriteFile(ctx.Path("Textures/credits/" + name), datakit::Bmp24(256, 256, transposed)) &&
-           datakit::WriteFile(ctx.Path("Textures/credits/" + name + "_"), datakit::BmpAlphaMap(256, 256, alpha));
+           datakit::WriteFile(ctx.Path("Textures/credits/" + name + "_"),
+                              datakit::BmpAlphaMap(256, 256, alpha));
 }
 
 // ---- briefing speech: a radio voice, buzzing syllables through two moving resonances -------------
@@ -263,7 +281,8 @@ std::vector<int16_t> Speech(uint32_t seed, int syllables) {
         return double(state >> 8) / double(1u << 24);
     };
     auto squelch = [&s, &next] {
-        for (int i = 0; i < kRate / 25; ++i) s.push_back((next() * 2 - 1) * 0.3 * (1.0 - i / double(kRate / 25)));
+        for (int i = 0; i < kRate / 25; ++i)
+            s.push_back((next() * 2 - 1) * 0.3 * (1.0 - i / double(kRate / 25)));
     };
     squelch();
     double phase = 0, y1[2] = {0, 0}, y2[2] = {0, 0};
@@ -300,8 +319,8 @@ std::vector<int16_t> Speech(uint32_t seed, int syllables) {
 }  // namespace
 
 bool BuildCampaigns(const Context& ctx) {
-    for (const char* dir : {"Campaigns", "Scripts", "app/text", "app/teams", "Bitmaps/Screens", "Bitmaps/App/teams",
-                            "Textures/credits"})
+    for (const char* dir : {"Campaigns", "Scripts", "app/text", "app/teams", "Bitmaps/Screens",
+                            "Bitmaps/App/teams", "Textures/credits"})
         if (!datakit::MakeDirs(ctx.Path(dir))) return false;
     // The missions beside "Ema01": the island under their own names, their scripts and texts.
     const std::vector<uint8_t> island = DemoIslandWorld(), gaIsland = GaSideWorld(island);
@@ -322,7 +341,8 @@ bool BuildCampaigns(const Context& ctx) {
             !datakit::WriteBriefingText(ctx.Path("app/text/Brief_" + name + ".txt"), briefing))
             return false;
         const Canvas picture = BriefingPicture(m.look);
-        if (!datakit::WriteFile(ctx.Path("Bitmaps/Screens/" + name), datakit::Bmp24(picture.w, picture.h, picture.px)))
+        if (!datakit::WriteFile(ctx.Path("Bitmaps/Screens/" + name),
+                                datakit::Bmp24(picture.w, picture.h, picture.px)))
             return false;
         const int syllables = 14 + 3 * (&m - kMissions);
         if (!datakit::WriteWav(ctx.Path("Sounds/" + name + "/Brief_" + name + ".wav"), 1, kRate,
@@ -353,10 +373,15 @@ bool BuildCampaigns(const Context& ctx) {
                  {"Ravens", "ravens", 0x505060u, 3}};
     std::vector<datakit::TeamListEntry> list;
     for (const Team& t : teams) {
-        list.push_back({t.name, t.logo, std::to_string(t.colour >> 16), std::to_string((t.colour >> 8) & 0xff),
-                        std::to_string(t.colour & 0xff), {}});
+        list.push_back({t.name,
+                        t.logo,
+                        std::to_string(t.colour >> 16),
+                        std::to_string((t.colour >> 8) & 0xff),
+                        std::to_string(t.colour & 0xff),
+                        {}});
         const Canvas logo = Logo(t.colour, t.mark);
-        if (!datakit::WriteFile(ctx.Path(std::string("Bitmaps/App/teams/") + t.logo), datakit::Bmp24(256, 256, logo.px)))
+        if (!datakit::WriteFile(ctx.Path(std::string("Bitmaps/App/teams/") + t.logo),
+                                datakit::Bmp24(256, 256, logo.px)))
             return false;
     }
     const Canvas plain = Logo(0x8c8c8cu, 4);
