@@ -276,7 +276,9 @@ bool KnownCompare(uint32_t f) {
 
 // Compiles the states into the pipeline used by the next primitives.
 const Pipeline& CurrentPipeline(GfxDevice* d) {
-    if (!d->dirty && !d->pipelines.empty()) return d->pipelines.back();
+    // (a pipeline compiled before the span counting was switched on or off is compiled again)
+    if (!d->dirty && !d->pipelines.empty() && (d->pipelines.back().countedSpan != nullptr) == SpansCounted())
+        return d->pipelines.back();
     Pipeline p;
     GfxSurface* t = d->target;
     auto rs = [d](RenderState s) { return d->rs[static_cast<uint32_t>(s)]; };
@@ -343,6 +345,7 @@ const Pipeline& CurrentPipeline(GfxDevice* d) {
     p.clipX1 = d->viewport.x + d->viewport.width;
     p.clipY1 = d->viewport.y + d->viewport.height;
     ChooseSpanShader(&p);
+    if (SpansCounted()) CountSpansOf(&p);
     d->pipelines.push_back(p);
     d->dirty = false;
     return d->pipelines.back();

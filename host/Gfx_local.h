@@ -129,6 +129,9 @@ struct Pipeline {
     SpanFn spanPairAffine = nullptr, spanPairPerspective = nullptr;
     FastColour fastColour = FastColour::Modulate;
     FastAlpha fastAlpha = FastAlpha::Modulate;
+    // while spans are counted: the shader that draws them and the index of the pipeline's counter
+    SpanFn countedSpan = nullptr;
+    uint32_t countIndex = 0;
 };
 
 using F4 = float __attribute__((vector_size(16)));
@@ -215,6 +218,13 @@ void ForcePairSpans(bool on);
 // The eight-pixel span shader for the states (null where the processor lacks 256-bit integer vectors or
 // the states are not covered).
 Pipeline::SpanFn WideSpanShader(bool perspective, FastTex tex, FastBlend blend, FastZ z);
+// Span statistics: whether they are being counted, and the wrapping of a pipeline's shader that counts them.
+bool SpansCounted();
+void CountSpansOf(Pipeline* p);
+// The eight-pixel stage-program shader for states the fast shaders do not cover (null where the processor
+// lacks 256-bit integer vectors or the states are beyond it: 16-bit targets or depth, more than two
+// stages, textures whose sides are not powers of two).
+Pipeline::SpanFn ProgramSpanShader(const Pipeline& p);
 // The general span shader.
 void GeneralSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n);
 
