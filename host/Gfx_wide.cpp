@@ -11,8 +11,9 @@ using namespace wide;
 
 template <bool Perspective, FastTex Tex, FastBlend Blend, FastZ Z>
 KV_AVX2 void WideSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
-    // Spans shorter than a vector (small triangles) go as fast two pixels at a time.
-    if (n < 8) {
+    // Spans of one or two pixels go two pixels at a time: there one pair costs less than a masked group
+    // of eight (longer spans of small triangles are faster as one group).
+    if (n < 3) {
         (Perspective ? p.spanPairPerspective : p.spanPairAffine)(p, a, x, y, n);
         return;
     }

@@ -10,7 +10,8 @@
 // The demo tree is KV_DEMO, else build/bench/demo (which `make bench` writes), else one written into a
 // temporary folder. Options: --frames N (frames timed per view and thread count, default 300), --single
 // (one thread only), --only first|taskforce, --counts (the spans drawn in one frame of each view, by the
-// states of the pixel pipeline that drew them), --picture PATH (each view's last frame as PATH_<view>.bmp).
+// states of the pixel pipeline that drew them), --picture PATH (each view's last frame as PATH_<view>.bmp),
+// --general (every span drawn by the general shader: the pictures the fast paths must match).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -28,6 +29,7 @@
 #include "core/Rules.h"
 #include "host/Fs.h"
 #include "host/Gfx.h"
+#include "host/Gfx_local.h"
 #include "host/Window.h"
 #include "objects/Itfc.h"
 #include "platform/Dxgl.h"
@@ -238,6 +240,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = std::max(1, std::atoi(argv[++i]));
         if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
         if (std::strcmp(argv[i], "--picture") == 0 && i + 1 < argc) picture = argv[++i];
+        if (std::strcmp(argv[i], "--general") == 0) host::ForceGeneralShader(true);
     }
     if (!BuildLevel()) {
         std::fprintf(stderr, "bench_frame: the demo level could not be built\n");
