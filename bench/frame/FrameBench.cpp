@@ -5,13 +5,15 @@
 // player's task force over the island (the camera attached to its first jeep). Each runs on one rasterizer
 // thread and on all of them; the median frame time is given, with the frame's cost in full-screen fills
 // (one 800 x 600 quad, bilinear texture modulated by the diffuse colour, fog, z test and write: the
-// rasterizer's "fill" workload) measured in the same run on the same thread count.
+// rasterizer's "fill" workload) measured in the same run on the same thread count. Before each view's
+// figures, the spans one of its frames draws, counted by the states of the pixel pipeline that drew them
+// and the shader that served them.
 //
 // The demo tree is KV_DEMO, else build/bench/demo (which `make bench` writes), else one written into a
 // temporary folder. Options: --frames N (frames timed per view and thread count, default 300), --single
-// (one thread only), --only first|taskforce, --counts (the spans drawn in one frame of each view, by the
-// states of the pixel pipeline that drew them), --picture PATH (each view's last frame as PATH_<view>.bmp),
-// --general (every span drawn by the general shader: the pictures the fast paths must match).
+// (one thread only), --threads N (N threads only; 0 one per core), --only first|taskforce, --no-counts,
+// --picture PATH (each view's last frame as PATH_<view>.bmp), --general (every span drawn by the general
+// shader: the pictures the fast paths must match).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -230,13 +232,15 @@ void RunView(const char* view, int threads, int frames) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool singleOnly = false, counts = false;
+    bool singleOnly = false, counts = true;
+    int onlyThreads = -1;
     int frames = 300;
     const char* only = nullptr;
     const char* picture = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--single") == 0) singleOnly = true;
-        if (std::strcmp(argv[i], "--counts") == 0) counts = true;
+        if (std::strcmp(argv[i], "--no-counts") == 0) counts = false;
+        if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) onlyThreads = std::max(0, std::atoi(argv[++i]));
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = std::max(1, std::atoi(argv[++i]));
         if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
         if (std::strcmp(argv[i], "--picture") == 0 && i + 1 < argc) picture = argv[++i];
@@ -254,8 +258,12 @@ int main(int argc, char** argv) {
         }
         if (only && std::strcmp(only, view) != 0) continue;
         if (counts) PrintCounts(view);
-        RunView(view, 1, frames);
-        if (all) RunView(view, 0, frames);
+        if (onlyThreads >= 0) {
+            RunView(view, onlyThreads, frames);
+        } else {
+            RunView(view, 1, frames);
+            if (all) RunView(view, 0, frames);
+        }
         if (picture) WritePicture(std::string(picture) + "_" + view + ".bmp");
     }
     return 0;
