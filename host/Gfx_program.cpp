@@ -147,6 +147,38 @@ KV_AVX2 inline __m256i Passes(const ZCompare& c, __m256i value, __m256i referenc
                            _mm256_and_si256(gt, c.greater));
 }
 
+// The transparent specular water, the most frequent program of the game's frame, has a shader of its own
+// in which its operations, arguments, texture modes and blend pair are constants, so that they fold into
+// straight code: stage 0 the specular texture times the specular colour, with the diffuse alpha; stage 1
+// that plus the diffuse colour, with the alpha times the water texture's; blended by source alpha.
+struct WaterStage {
+    TextureOp cop;
+    uint32_t c1, c2;
+    TextureOp aop;
+    uint32_t a1, a2;
+};
+constexpr WaterStage kWater[2] = {
+    {TextureOp::Modulate, GfxTaTexture, GfxTaSpecular, TextureOp::SelectArg1, GfxTaDiffuse, GfxTaDiffuse},
+    {TextureOp::Add, GfxTaCurrent, GfxTaDiffuse, TextureOp::Modulate, GfxTaCurrent, GfxTaTexture},
+};
+
+bool IsWater(const Pipeline& p) {
+    if (p.stageCount != 2 || !p.blend || p.srcBlend != BlendFactor::SrcAlpha ||
+        p.dstBlend != BlendFactor::InvSrcAlpha || p.alphaTest || p.specularAdd)
+        return false;
+    for (int k = 0; k < 2; ++k) {
+        const PipelineStage& st = p.stage[k];
+        const WaterStage& w = kWater[k];
+        if (!st.texels || !st.bilinear || !st.wrapU || !st.wrapV) return false;
+        if (static_cast<TextureOp>(st.colourOp) != w.cop || st.colourArg1 != w.c1 || st.colourArg2 != w.c2 ||
+            static_cast<TextureOp>(st.alphaOp) != w.aop || st.alphaArg1 != w.a1)
+            return false;
+        // SELECTARG1 reads no second argument.
+        if (w.aop != TextureOp::SelectArg1 && st.alphaArg2 != w.a2) return false;
+    }
+    return true;
+}
+
 // A stage's texture as the shader samples it.
 struct StageTex {
     WideTex tex{};
@@ -154,7 +186,7 @@ struct StageTex {
     bool flatRows = false;  // v does not change along the span
 };
 
-template <bool Perspective>
+template <bool Perspective, bool Water>
 KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
     // The depths of the span lie between those of its ends; where an end falls outside the buffer's range
     // the general shader, which clamps pixel by pixel, draws the span.
@@ -180,7 +212,7 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
     }
     const __m256 q = _mm256_set1_ps(a.q), qx = _mm256_set1_ps(a.qx);
 
-    const int stages = p.stageCount;
+    const int stages = Water ? 2 : p.stageCount;
     StageTex tex[kProgramStages];
     for (int k = 0; k < stages; ++k) {
         const PipelineStage& st = p.stage[k];
@@ -201,7 +233,7 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
     }
 
     // The specular colour is read by stage arguments, specular add and fog (its alpha is the fog factor).
-    bool needSpecular = p.specularAdd || p.fog;
+    bool needSpecular = Water || p.specularAdd || p.fog;
     for (int k = 0; k < stages; ++k)
         for (uint32_t arg : {p.stage[k].colourArg1, p.stage[k].colourArg2, p.stage[k].alphaArg1, p.stage[k].alphaArg2})
             needSpecular |= (arg & GfxTaSelectMask) == GfxTaSpecular;
@@ -210,6 +242,9 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
     const Col fogColour = Constant(static_cast<uint32_t>(p.fogB | p.fogG << 8 | p.fogR << 16));
     const __m256i low = _mm256_set1_epi32(0xFFFF), high = _mm256_set1_epi32(static_cast<int>(0xFFFF0000u));
     const ZCompare alphaCompare = MakeZCompare(p.alphaFunc);
+    const bool blend = Water || p.blend;
+    const BlendFactor srcBlend = Water ? BlendFactor::SrcAlpha : p.srcBlend;
+    const BlendFactor dstBlend = Water ? BlendFactor::InvSrcAlpha : p.dstBlend;
     const __m256i alphaRef = _mm256_set1_epi32(p.alphaRef);
 
     ZCompare zc{};
@@ -260,14 +295,16 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
         in.current = in.diffuse;
         const __m256i diffuseA = AlphaOf(in.diffuse);
 
+#pragma GCC unroll 2
         for (int st = 0; st < stages; ++st) {
             const PipelineStage& ps = p.stage[st];
             const StageTex& sampler = tex[st];
             in.texture = white;
-            if (sampler.mode != FastTex::None) {
+            const FastTex mode = Water ? FastTex::BilinearWrap : sampler.mode;
+            if (mode != FastTex::None) {
                 const __m256i u = Coord(Value<Perspective>(t[2 * st], tx[2 * st], k, w));
                 const __m256i v = Coord(Value<Perspective>(t[2 * st + 1], tx[2 * st + 1], k, w));
-                switch (sampler.mode) {
+                switch (mode) {
                     case FastTex::BilinearWrap:
                         in.texture = Sample<FastTex::BilinearWrap>(sampler.tex, sampler.flatRows, live, u, v);
                         break;
@@ -283,23 +320,26 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
                 }
             }
             const __m256i textureA = AlphaOf(in.texture), currentA = AlphaOf(in.current);
-            const TextureOp cop = static_cast<TextureOp>(ps.colourOp), aop = static_cast<TextureOp>(ps.alphaOp);
-            const Col c1 = Arg(ps.colourArg1, in), c2 = Arg(ps.colourArg2, in);
+            const TextureOp cop = Water ? kWater[st].cop : static_cast<TextureOp>(ps.colourOp);
+            const TextureOp aop = Water ? kWater[st].aop : static_cast<TextureOp>(ps.alphaOp);
+            const Col c1 = Arg(Water ? kWater[st].c1 : ps.colourArg1, in);
+            const Col c2 = Arg(Water ? kWater[st].c2 : ps.colourArg2, in);
             const __m256i c1A = AlphaOf(c1);
             Col next;
             next.br = Combine(cop, c1.br, c2.br, c1A, diffuseA, textureA, currentA, in.current.br);
             next.ga = Combine(cop, c1.ga, c2.ga, c1A, diffuseA, textureA, currentA, in.current.ga);
-            const Col a1 = Arg(ps.alphaArg1, in), a2 = Arg(ps.alphaArg2, in);
+            const Col a1 = Arg(Water ? kWater[st].a1 : ps.alphaArg1, in);
+            const Col a2 = Arg(Water ? kWater[st].a2 : ps.alphaArg2, in);
             const __m256i alpha = Combine(aop, a1.ga, a2.ga, AlphaOf(a1), diffuseA, textureA, currentA, in.current.ga);
             next.ga = _mm256_or_si256(_mm256_and_si256(next.ga, low), _mm256_and_si256(alpha, high));
             in.current = next;
         }
         Col out = in.current;
-        if (p.alphaTest) {
+        if (!Water && p.alphaTest) {
             pass = _mm256_and_si256(pass, Passes(alphaCompare, _mm256_srli_epi32(out.ga, 16), alphaRef));
             if (_mm256_testz_si256(pass, pass)) continue;
         }
-        if (p.specularAdd) {
+        if (!Water && p.specularAdd) {
             out.br = Min255(_mm256_add_epi16(out.br, in.specular.br));
             out.ga = Min255(_mm256_add_epi16(out.ga, _mm256_and_si256(in.specular.ga, low)));
         }
@@ -313,14 +353,14 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
         }
         __m256i old = _mm256_setzero_si256();
         const bool allPass = full && _mm256_movemask_epi8(pass) == -1;
-        if (p.blend || (full && !allPass))
+        if (blend || (full && !allPass))
             old = full ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(colour + i))
                        : _mm256_maskload_epi32(reinterpret_cast<const int*>(colour + i), live);
-        if (p.blend) {
+        if (blend) {
             const Halves d = Split(old);
             const __m256i sa = AlphaOf(out);
-            out.br = BlendHalf(p.srcBlend, p.dstBlend, out.br, sa, d.br);
-            out.ga = BlendHalf(p.srcBlend, p.dstBlend, out.ga, sa, d.ga);
+            out.br = BlendHalf(srcBlend, dstBlend, out.br, sa, d.br);
+            out.ga = BlendHalf(srcBlend, dstBlend, out.ga, sa, d.ga);
         }
         // b | g << 8 | r << 16, the unused top byte cleared.
         const __m256i px =
@@ -345,9 +385,16 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
 
 void ProgramSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
     if (a.perspective)
-        ProgramSpanT<true>(p, a, x, y, n);
+        ProgramSpanT<true, false>(p, a, x, y, n);
     else
-        ProgramSpanT<false>(p, a, x, y, n);
+        ProgramSpanT<false, false>(p, a, x, y, n);
+}
+
+void WaterSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n) {
+    if (a.perspective)
+        ProgramSpanT<true, true>(p, a, x, y, n);
+    else
+        ProgramSpanT<false, true>(p, a, x, y, n);
 }
 
 }  // namespace
@@ -358,7 +405,7 @@ Pipeline::SpanFn ProgramSpanShader(const Pipeline& p) {
         const PipelineStage& st = p.stage[k];
         if (st.texels && (!st.pow2 || st.texW <= 0 || st.texH <= 0)) return nullptr;
     }
-    return ProgramSpan;
+    return IsWater(p) ? WaterSpan : ProgramSpan;
 }
 
 }  // namespace host
