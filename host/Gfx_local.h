@@ -239,7 +239,7 @@ constexpr int kAttrCount = 12;
 // A triangle, line or point set up once, then scan-converted in any band of rows: every row is computed
 // from the set-up values alone, so a band gives the same pixels whichever thread draws it.
 struct Primitive {
-    uint8_t kind = 0;          // 1 point, 2 line, 3 triangle (0 nothing, 4 a triangle still to be set up)
+    uint8_t kind = 0;          // 1 point, 2 line, 3 triangle, 5 clear (0 nothing, 4 a triangle still to be set up)
     bool perspective = false;  // rhw differs between the vertices
     uint32_t pipeline = 0;     // index of the pipeline in the batch
     int rowTop = 0, rowBottom = 0;  // rows it may touch (bottom exclusive), for the bands of the workers
@@ -253,6 +253,12 @@ struct Primitive {
             double z[3];
         } tri;
         SetupVertex v[2];  // lines and points: the end points
+        struct {
+            int left, right;  // columns, right exclusive (the rows are rowTop .. rowBottom)
+            uint32_t flags;   // GfxClearTarget, GfxClearZBuffer
+            uint32_t colour;  // in the target's format
+            uint32_t z16, z24;
+        } clear;  // a clear of a rectangle, drawn by its pipeline's target and z-buffer
     };
     Primitive() {}
 };
