@@ -191,12 +191,9 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
     // The depths of the span lie between those of its ends; where an end falls outside the buffer's range
     // the general shader, which clamps pixel by pixel, draws the span.
     const bool hasDepth = p.depth != nullptr;
-    if (hasDepth) {
-        const __int128 zLast = static_cast<__int128>(a.z) + static_cast<__int128>(a.dz) * (n - 1);
-        if (a.z < 0 || (a.z >> 8) > 0xFFFFFF || zLast < 0 || (zLast >> 8) > 0xFFFFFF) {
-            GeneralSpan(p, a, x, y, n);
-            return;
-        }
+    if (hasDepth && !DepthInRange(a, n)) {
+        GeneralSpan(p, a, x, y, n);
+        return;
     }
     uint32_t* colour = reinterpret_cast<uint32_t*>(p.colour + static_cast<ptrdiff_t>(y) * p.colourPitch) + x;
     uint32_t* depth =
@@ -251,10 +248,7 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
     __m256i zLanes = _mm256_setzero_si256(), zStep = zLanes;
     if (hasDepth) {
         zc = MakeZCompare(p.zFunc);
-        const uint32_t z0 = static_cast<uint32_t>(a.z), dz = static_cast<uint32_t>(a.dz);
-        zLanes = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(z0)),
-                                  _mm256_mullo_epi32(_mm256_set1_epi32(static_cast<int>(dz)), laneIndex));
-        zStep = _mm256_set1_epi32(static_cast<int>(dz * 8u));
+        DepthLanes(a, &zLanes, &zStep);
     }
 
     for (int i = 0; i < n; i += 8) {
@@ -274,12 +268,7 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
         }
 
         const __m256 k = _mm256_add_ps(lane, _mm256_set1_ps(static_cast<float>(i)));
-        __m256 w = _mm256_set1_ps(1.0f);
-        if constexpr (Perspective) {
-            const __m256 qk = At(q, qx, k);
-            w = _mm256_blendv_ps(_mm256_set1_ps(1e20f), _mm256_div_ps(_mm256_set1_ps(1.0f), qk),
-                                 _mm256_cmp_ps(qk, _mm256_set1_ps(1e-20f), _CMP_GT_OQ));
-        }
+        const __m256 w = InverseQ<Perspective>(q, qx, k);
         StageInputs in;
         in.diffuse = {_mm256_or_si256(Colour(Value<Perspective>(c[0], cx[0], k, w)),
                                       _mm256_slli_epi32(Colour(Value<Perspective>(c[2], cx[2], k, w)), 16)),
@@ -365,21 +354,8 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
         // b | g << 8 | r << 16, the unused top byte cleared.
         const __m256i px =
             _mm256_or_si256(out.br, _mm256_slli_epi32(_mm256_and_si256(out.ga, _mm256_set1_epi32(0xFF)), 8));
-        if (allPass)
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(colour + i), px);
-        else if (full)
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(colour + i), _mm256_blendv_epi8(old, px, pass));
-        else
-            _mm256_maskstore_epi32(reinterpret_cast<int*>(colour + i), pass, px);
-        if (hasDepth && p.zWrite) {
-            const __m256i zw = _mm256_slli_epi32(zval, 8);
-            if (allPass)
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(depth + i), zw);
-            else if (full)
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(depth + i), _mm256_blendv_epi8(zOld, zw, pass));
-            else
-                _mm256_maskstore_epi32(reinterpret_cast<int*>(depth + i), pass, zw);
-        }
+        StoreGroup(colour + i, px, old, pass, full, allPass);
+        if (hasDepth && p.zWrite) StoreGroup(depth + i, _mm256_slli_epi32(zval, 8), zOld, pass, full, allPass);
     }
 }
 

@@ -20,8 +20,7 @@ KV_AVX2 void WideSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n
     // The depths of the span lie between those of its ends; where an end falls outside the buffer's
     // range the two-pixel shader, which clamps pixel by pixel, draws the span.
     if constexpr (Z != FastZ::Off) {
-        const __int128 zLast = static_cast<__int128>(a.z) + static_cast<__int128>(a.dz) * (n - 1);
-        if (a.z < 0 || (a.z >> 8) > 0xFFFFFF || zLast < 0 || (zLast >> 8) > 0xFFFFFF) {
+        if (!DepthInRange(a, n)) {
             (Perspective ? p.spanPairPerspective : p.spanPairAffine)(p, a, x, y, n);
             return;
         }
@@ -67,16 +66,11 @@ KV_AVX2 void WideSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n
         tex.lastColumn = st.texW - 1;
     }
 
-    // Depth x 2^32: with both ends of the span in the buffer's range every depth of it lies in 0..2^32 - 1,
-    // so 32-bit lanes stepping modulo 2^32 hold each exactly (lanes past the span's end hold anything).
     ZCompare zc{};
     __m256i zLanes = _mm256_setzero_si256(), zStep = zLanes;
     if constexpr (Z != FastZ::Off) {
         zc = MakeZCompare(p.zFunc);
-        const uint32_t z0 = static_cast<uint32_t>(a.z), dz = static_cast<uint32_t>(a.dz);
-        zLanes = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(z0)),
-                                  _mm256_mullo_epi32(_mm256_set1_epi32(static_cast<int>(dz)), laneIndex));
-        zStep = _mm256_set1_epi32(static_cast<int>(dz * 8u));
+        DepthLanes(a, &zLanes, &zStep);
     }
     const bool lessEqual = p.zFunc == CompareFunc::LessEqual;
 
@@ -120,12 +114,7 @@ KV_AVX2 void WideSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n
         }
 
         const __m256 k = _mm256_add_ps(lane, _mm256_set1_ps(static_cast<float>(i)));
-        __m256 w = _mm256_set1_ps(1.0f);
-        if constexpr (Perspective) {
-            const __m256 qk = At(q, qx, k);
-            w = _mm256_blendv_ps(_mm256_set1_ps(1e20f), _mm256_div_ps(_mm256_set1_ps(1.0f), qk),
-                                 _mm256_cmp_ps(qk, _mm256_set1_ps(1e-20f), _CMP_GT_OQ));
-        }
+        const __m256 w = InverseQ<Perspective>(q, qx, k);
         __m256i dBr = dBrFlat, dGa = dGaFlat;
         if (!flatDiffuse) {
             dBr = _mm256_or_si256(
@@ -179,22 +168,8 @@ KV_AVX2 void WideSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n
         }
         // b | g << 8 | r << 16, the unused top byte cleared.
         const __m256i px = _mm256_or_si256(br, _mm256_slli_epi32(_mm256_and_si256(ga, _mm256_set1_epi32(0xFF)), 8));
-        if (allPass) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(colour + i), px);
-        } else if (full) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(colour + i), _mm256_blendv_epi8(old, px, pass));
-        } else {
-            _mm256_maskstore_epi32(reinterpret_cast<int*>(colour + i), pass, px);
-        }
-        if constexpr (Z == FastZ::TestWrite) {
-            const __m256i zw = _mm256_slli_epi32(zval, 8);
-            if (allPass)
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(depth + i), zw);
-            else if (full)
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(depth + i), _mm256_blendv_epi8(zOld, zw, pass));
-            else
-                _mm256_maskstore_epi32(reinterpret_cast<int*>(depth + i), pass, zw);
-        }
+        StoreGroup(colour + i, px, old, pass, full, allPass);
+        if constexpr (Z == FastZ::TestWrite) StoreGroup(depth + i, _mm256_slli_epi32(zval, 8), zOld, pass, full, allPass);
     }
 }
 

@@ -199,6 +199,45 @@ KV_AVX2 inline ZCompare MakeZCompare(CompareFunc f) {
     return {_mm256_set1_epi32(l ? -1 : 0), _mm256_set1_epi32(e ? -1 : 0), _mm256_set1_epi32(g ? -1 : 0)};
 }
 
+// Whether the depths of a span fit the 24-bit buffer's range: those of its ends do (depth x 2^32 steps
+// linearly), so that every pixel's depth needs no clamping.
+inline bool DepthInRange(const SpanSetup& a, int n) {
+    const __int128 zLast = static_cast<__int128>(a.z) + static_cast<__int128>(a.dz) * (n - 1);
+    return a.z >= 0 && (a.z >> 8) <= 0xFFFFFF && zLast >= 0 && (zLast >> 8) <= 0xFFFFFF;
+}
+
+// Depth x 2^32 of the first eight pixels, and its step from one group of eight to the next: with both
+// ends of the span in the buffer's range every depth of it lies in 0..2^32 - 1, so 32-bit lanes stepping
+// modulo 2^32 hold each exactly (lanes past the span's end hold anything).
+KV_AVX2 inline void DepthLanes(const SpanSetup& a, __m256i* lanes, __m256i* step) {
+    const uint32_t z0 = static_cast<uint32_t>(a.z), dz = static_cast<uint32_t>(a.dz);
+    *lanes = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(z0)),
+                              _mm256_mullo_epi32(_mm256_set1_epi32(static_cast<int>(dz)),
+                                                 _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)));
+    *step = _mm256_set1_epi32(static_cast<int>(dz * 8u));
+}
+
+// 1 / q at the pixels k of a perspective span (1e20 where q is not above 1e-20, as SpanWalker takes it);
+// 1 for affine spans.
+template <bool Perspective>
+KV_AVX2 inline __m256 InverseQ(__m256 q, __m256 qx, __m256 k) {
+    if constexpr (!Perspective) return _mm256_set1_ps(1.0f);
+    const __m256 qk = At(q, qx, k);
+    return _mm256_blendv_ps(_mm256_set1_ps(1e20f), _mm256_div_ps(_mm256_set1_ps(1.0f), qk),
+                            _mm256_cmp_ps(qk, _mm256_set1_ps(1e-20f), _CMP_GT_OQ));
+}
+
+// Writes a group's eight values where pass is set: a whole vector when all pass, over old (what the
+// group's place held, loaded) when the group is full, lane by lane otherwise.
+KV_AVX2 inline void StoreGroup(uint32_t* at, __m256i value, __m256i old, __m256i pass, bool full, bool allPass) {
+    if (allPass)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), value);
+    else if (full)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), _mm256_blendv_epi8(old, value, pass));
+    else
+        _mm256_maskstore_epi32(reinterpret_cast<int*>(at), pass, value);
+}
+
 // Whether the processor runs the eight-pixel shaders (looked up once).
 bool HasAvx2();
 

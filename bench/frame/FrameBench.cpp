@@ -5,9 +5,9 @@
 // player's task force over the island (the camera attached to its first jeep). Each runs on one rasterizer
 // thread and on all of them; the median frame time is given, with the frame's cost in full-screen fills
 // (one 800 x 600 quad, bilinear texture modulated by the diffuse colour, fog, z test and write: the
-// rasterizer's "fill" workload) measured in the same run on the same thread count. Before each view's
-// figures, the spans one of its frames draws, counted by the states of the pixel pipeline that drew them
-// and the shader that served them.
+// rasterizer's "fill" workload of bench/raster/FillScene.h) measured in the same run on the same thread
+// count. Before each view's figures, the spans one of its frames draws, counted by the states of the pixel
+// pipeline that drew them and the shader that served them.
 //
 // The demo tree is KV_DEMO, else build/bench/demo (which `make bench` writes), else one written into a
 // temporary folder. Options: --frames N (frames timed per view and thread count, default 300), --single
@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "ai/AUDef.h"
+#include "bench/raster/FillScene.h"
 #include "core/Config.h"
 #include "core/Package.h"
 #include "core/Rules.h"
@@ -159,63 +160,22 @@ void PrintCounts(const char* view) {
 
 // ---- The full-screen fill -----------------------------------------------------------------------------
 
-// One full-screen bilinear fill, in milliseconds: the median of frames of sixteen quads, divided by 16.
+// One full-screen bilinear fill, in milliseconds: the median of frames of the rasterizer benchmark's
+// sixteen "fill" quads, divided by 16.
 double FillMs(int frames) {
-    using namespace host;
-    GfxSurface* colour = CreateSurface(kW, kH, PixelFormat::XRGB8888, SurfaceKind::RenderTarget, true);
-    GfxSurface* depth = CreateSurface(kW, kH, PixelFormat::Z24, SurfaceKind::ZBuffer, true);
-    AttachZBuffer(colour, depth);
-    GfxSurface* texture = CreateSurface(256, 256, PixelFormat::ARGB8888, SurfaceKind::Texture, true);
-    GfxLock lock;
-    LockSurface(texture, nullptr, &lock);
-    for (int y = 0; y < 256; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(lock.bits) + y * lock.pitch);
-        for (int x = 0; x < 256; ++x)
-            row[x] = 0xFF000000u | static_cast<uint32_t>(x) << 16 | static_cast<uint32_t>(y) << 8 |
-                     static_cast<uint32_t>((x ^ y) & 255);
-    }
-    UnlockSurface(texture);
-    GfxDevice* d = CreateDevice(DeviceKind::Hardware, colour);
-    SetTexture(d, 0, texture);
-    SetTextureStageState(d, 0, StageState::MagFilter, GfxFilterLinear);
-    SetTextureStageState(d, 0, StageState::MinFilter, GfxFilterLinear);
-    SetTextureStageState(d, 0, StageState::Address, GfxAddressWrap);
-    SetTextureStageState(d, 0, StageState::ColorOp, static_cast<uint32_t>(TextureOp::Modulate));
-    SetTextureStageState(d, 0, StageState::ColorArg1, GfxTaTexture);
-    SetTextureStageState(d, 0, StageState::ColorArg2, GfxTaDiffuse);
-    SetTextureStageState(d, 0, StageState::AlphaOp, static_cast<uint32_t>(TextureOp::Modulate));
-    SetTextureStageState(d, 0, StageState::AlphaArg1, GfxTaTexture);
-    SetTextureStageState(d, 0, StageState::AlphaArg2, GfxTaDiffuse);
-    SetTextureStageState(d, 1, StageState::ColorOp, static_cast<uint32_t>(TextureOp::Disable));
-    SetTextureStageState(d, 1, StageState::AlphaOp, static_cast<uint32_t>(TextureOp::Disable));
-    SetRenderState(d, RenderState::FogEnable, 1);
-    SetRenderState(d, RenderState::FogColor, 0x4080C0);
-    SetRenderState(d, RenderState::ZEnable, 1);
-    SetRenderState(d, RenderState::ZFunc, static_cast<uint32_t>(CompareFunc::LessEqual));
-    SetRenderState(d, RenderState::ZWriteEnable, 1);
-    SetRenderState(d, RenderState::CullMode, GfxCullNone);
-    std::vector<GfxVertex> v;
-    for (int k = 0; k < 16; ++k) {
-        const float z = 1.0f - (k + 1) / 17.0f;
-        const GfxVertex tl{0, 0, z, 1, 0xFFFFFFFF, 0xFF000000u, 0, 0, 0, 0};
-        const GfxVertex tr{kW, 0, z, 1, 0xFFFFFFFF, 0x00000000u, 3.125f, 0, 0, 0};
-        const GfxVertex br{kW, kH, z, 1, 0xFFFFFFFF, 0x00000000u, 3.125f, 2.34375f, 0, 0};
-        const GfxVertex bl{0, kH, z, 1, 0xFFFFFFFF, 0xFF000000u, 0, 2.34375f, 0, 0};
-        v.insert(v.end(), {tl, tr, br, tl, br, bl});
-    }
+    rasterbench::Scene scene = rasterbench::MakeScene();
+    const std::vector<host::GfxVertex> quads = rasterbench::FillQuads(0xFFFFFFFF);
     std::vector<double> times;
     for (int f = 0; f < frames + 1; ++f) {
-        Clear(d, 0, nullptr, GfxClearTarget | GfxClearZBuffer, 0, 1.0f, 0);
-        FinishDrawing(d);
+        host::Clear(scene.device, 0, nullptr, host::GfxClearTarget | host::GfxClearZBuffer, 0, 1.0f, 0);
+        host::FinishDrawing(scene.device);
         const double t0 = NowMs();
-        DrawPrimitive(d, PrimitiveType::TriangleList, kGfxVertexFormat, v.data(), static_cast<int>(v.size()));
-        FinishDrawing(d);
+        host::DrawPrimitive(scene.device, host::PrimitiveType::TriangleList, host::kGfxVertexFormat, quads.data(),
+                            static_cast<int>(quads.size()));
+        host::FinishDrawing(scene.device);
         if (f > 0) times.push_back((NowMs() - t0) / 16);  // the first warms up
     }
-    DeleteDevice(d);
-    DeleteSurface(texture);
-    DeleteSurface(depth);
-    DeleteSurface(colour);
+    rasterbench::FreeScene(scene);
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
