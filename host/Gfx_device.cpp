@@ -366,6 +366,9 @@ const Pipeline& CurrentPipeline(GfxDevice* d) {
     p.clipY1 = d->viewport.y + d->viewport.height;
     ChooseSpanShader(&p);
     if (SpansCounted()) CountSpansOf(&p);
+    // Primitives waiting in the batch name their pipelines by index; with none waiting (always so on one
+    // thread, which draws every primitive at once) the earlier pipelines serve nothing any more.
+    if (d->batch.empty()) d->pipelines.clear();
     d->pipelines.push_back(p);
     d->dirty = false;
     return d->pipelines.back();
@@ -473,6 +476,10 @@ void DeleteDevice(GfxDevice* d) {
     DrawBatch(d);
     g_devices.erase(std::remove(g_devices.begin(), g_devices.end(), d), g_devices.end());
     delete d;
+}
+
+size_t CompiledPipelineCount(const GfxDevice* d) {
+    return d ? d->pipelines.size() : 0;
 }
 
 GfxSurface* DeviceTarget(const GfxDevice* d) {

@@ -208,6 +208,8 @@ struct SpanWalker {
 uint32_t SampleTexture(const PipelineStage& st, int32_t u, int32_t v);
 bool GeneralShaderForced();
 
+// The pipelines a device keeps (those of the primitives waiting to be drawn, and the one in force).
+size_t CompiledPipelineCount(const GfxDevice* device);
 // Chooses the span shader for a pipeline (the fast paths, or the general one).
 void ChooseSpanShader(Pipeline* p);
 // Forces the general span shader for every pipeline (tests compare it with the fast paths).

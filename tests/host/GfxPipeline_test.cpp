@@ -576,6 +576,29 @@ TEST(GfxPipeline, ClearsBetweenDrawsKeepTheirPlaceOnEveryThreadCount) {
     SetRasterThreads(0);
 }
 
+TEST(GfxPipeline, ADeviceKeepsOnlyThePipelinesItsWaitingPrimitivesNeed) {
+    // Every state change compiles a pipeline at the next draw. On one thread each primitive is drawn at
+    // once, so the device keeps only the pipeline in force however many draws a run makes; on worker
+    // threads the batch keeps those of its primitives until it is drawn.
+    for (int threads : {1, 3}) {
+        SetRasterThreads(threads);
+        Target t(16, 16);
+        for (int i = 0; i < 500; ++i) {
+            SetRenderState(t.device, RenderState::FogEnable, i & 1);
+            Draw(t.device, PrimitiveType::TriangleList, {V(0, 0), V(16, 0), V(0, 16)});
+        }
+        if (threads == 1) {
+            EXPECT_EQ(CompiledPipelineCount(t.device), 1u);
+        } else {
+            EXPECT_GT(CompiledPipelineCount(t.device), 1u);  // the batch is not drawn yet
+        }
+        FinishDrawing(t.device);
+        EXPECT_EQ(CompiledPipelineCount(t.device), 1u) << threads << " threads";
+        EXPECT_EQ(t.Rgb(2, 2), 0xFFFFFFu);
+    }
+    SetRasterThreads(0);
+}
+
 TEST(GfxPipeline, ThreadedDrawingEqualsOneThread) {
     for (int setup : {0, 3, 11, 19, 27, 35, 99, 200, 300}) {
         SetRasterThreads(1);
