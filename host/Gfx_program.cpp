@@ -197,7 +197,8 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
     }
     uint32_t* colour = reinterpret_cast<uint32_t*>(p.colour + static_cast<ptrdiff_t>(y) * p.colourPitch) + x;
     uint32_t* depth =
-        hasDepth ? reinterpret_cast<uint32_t*>(p.depth + static_cast<ptrdiff_t>(y) * p.depthPitch) + x : nullptr;
+        hasDepth ? reinterpret_cast<uint32_t*>(p.depth + static_cast<ptrdiff_t>(y) * p.depthPitch) + x
+                 : nullptr;
 
     const __m256 lane = _mm256_setr_ps(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
@@ -232,7 +233,8 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
     // The specular colour is read by stage arguments, specular add and fog (its alpha is the fog factor).
     bool needSpecular = Water || p.specularAdd || p.fog;
     for (int k = 0; k < stages; ++k)
-        for (uint32_t arg : {p.stage[k].colourArg1, p.stage[k].colourArg2, p.stage[k].alphaArg1, p.stage[k].alphaArg2})
+        for (uint32_t arg :
+             {p.stage[k].colourArg1, p.stage[k].colourArg2, p.stage[k].alphaArg1, p.stage[k].alphaArg2})
             needSpecular |= (arg & GfxTaSelectMask) == GfxTaSpecular;
     const Col factor = Constant(p.textureFactor);
     const Col white = {_mm256_set1_epi32(0x00FF00FF), _mm256_set1_epi32(0x00FF00FF)};
@@ -276,10 +278,11 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
                                       _mm256_slli_epi32(Colour(Value<Perspective>(c[3], cx[3], k, w)), 16))};
         in.specular = white;
         if (needSpecular)
-            in.specular = {_mm256_or_si256(Colour(Value<Perspective>(s[0], sx[0], k, w)),
-                                           _mm256_slli_epi32(Colour(Value<Perspective>(s[2], sx[2], k, w)), 16)),
-                           _mm256_or_si256(Colour(Value<Perspective>(s[1], sx[1], k, w)),
-                                           _mm256_slli_epi32(Colour(Value<Perspective>(s[3], sx[3], k, w)), 16))};
+            in.specular = {
+                _mm256_or_si256(Colour(Value<Perspective>(s[0], sx[0], k, w)),
+                                _mm256_slli_epi32(Colour(Value<Perspective>(s[2], sx[2], k, w)), 16)),
+                _mm256_or_si256(Colour(Value<Perspective>(s[1], sx[1], k, w)),
+                                _mm256_slli_epi32(Colour(Value<Perspective>(s[3], sx[3], k, w)), 16))};
         in.factor = factor;
         in.current = in.diffuse;
         const __m256i diffuseA = AlphaOf(in.diffuse);
@@ -319,7 +322,8 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
             next.ga = Combine(cop, c1.ga, c2.ga, c1A, diffuseA, textureA, currentA, in.current.ga);
             const Col a1 = Arg(Water ? kWater[st].a1 : ps.alphaArg1, in);
             const Col a2 = Arg(Water ? kWater[st].a2 : ps.alphaArg2, in);
-            const __m256i alpha = Combine(aop, a1.ga, a2.ga, AlphaOf(a1), diffuseA, textureA, currentA, in.current.ga);
+            const __m256i alpha =
+                Combine(aop, a1.ga, a2.ga, AlphaOf(a1), diffuseA, textureA, currentA, in.current.ga);
             next.ga = _mm256_or_si256(_mm256_and_si256(next.ga, low), _mm256_and_si256(alpha, high));
             in.current = next;
         }
@@ -336,8 +340,10 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
             // Fog mixes the colour with the fog colour; the alpha stays.
             const __m256i f = AlphaOf(in.specular), g = _mm256_sub_epi16(_mm256_set1_epi16(255), f);
             const __m256i alpha = _mm256_and_si256(out.ga, high);
-            out.br = Div255(_mm256_add_epi16(_mm256_mullo_epi16(out.br, f), _mm256_mullo_epi16(fogColour.br, g)));
-            out.ga = Div255(_mm256_add_epi16(_mm256_mullo_epi16(out.ga, f), _mm256_mullo_epi16(fogColour.ga, g)));
+            out.br =
+                Div255(_mm256_add_epi16(_mm256_mullo_epi16(out.br, f), _mm256_mullo_epi16(fogColour.br, g)));
+            out.ga =
+                Div255(_mm256_add_epi16(_mm256_mullo_epi16(out.ga, f), _mm256_mullo_epi16(fogColour.ga, g)));
             out.ga = _mm256_or_si256(_mm256_and_si256(out.ga, low), alpha);
         }
         __m256i old = _mm256_setzero_si256();
@@ -355,7 +361,8 @@ KV_AVX2 void ProgramSpanT(const Pipeline& p, const SpanSetup& a, int x, int y, i
         const __m256i px =
             _mm256_or_si256(out.br, _mm256_slli_epi32(_mm256_and_si256(out.ga, _mm256_set1_epi32(0xFF)), 8));
         StoreGroup(colour + i, px, old, pass, full, allPass);
-        if (hasDepth && p.zWrite) StoreGroup(depth + i, _mm256_slli_epi32(zval, 8), zOld, pass, full, allPass);
+        if (hasDepth && p.zWrite)
+            StoreGroup(depth + i, _mm256_slli_epi32(zval, 8), zOld, pass, full, allPass);
     }
 }
 

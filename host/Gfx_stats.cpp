@@ -23,19 +23,32 @@ std::deque<Counter> g_counters;  // a deque keeps the counters where they are wh
 
 const char* OpName(uint32_t op) {
     switch (static_cast<TextureOp>(op)) {
-        case TextureOp::Disable: return "off";
-        case TextureOp::SelectArg1: return "arg1";
-        case TextureOp::SelectArg2: return "arg2";
-        case TextureOp::Modulate: return "mul";
-        case TextureOp::Modulate2x: return "mul2x";
-        case TextureOp::Modulate4x: return "mul4x";
-        case TextureOp::Add: return "add";
-        case TextureOp::AddSigned: return "addsigned";
-        case TextureOp::Subtract: return "sub";
-        case TextureOp::BlendDiffuseAlpha: return "blenddiffusealpha";
-        case TextureOp::BlendTextureAlpha: return "blendtexturealpha";
-        case TextureOp::BlendCurrentAlpha: return "blendcurrentalpha";
-        case TextureOp::ModulateAlphaAddColor: return "mulalphaadd";
+        case TextureOp::Disable:
+            return "off";
+        case TextureOp::SelectArg1:
+            return "arg1";
+        case TextureOp::SelectArg2:
+            return "arg2";
+        case TextureOp::Modulate:
+            return "mul";
+        case TextureOp::Modulate2x:
+            return "mul2x";
+        case TextureOp::Modulate4x:
+            return "mul4x";
+        case TextureOp::Add:
+            return "add";
+        case TextureOp::AddSigned:
+            return "addsigned";
+        case TextureOp::Subtract:
+            return "sub";
+        case TextureOp::BlendDiffuseAlpha:
+            return "blenddiffusealpha";
+        case TextureOp::BlendTextureAlpha:
+            return "blendtexturealpha";
+        case TextureOp::BlendCurrentAlpha:
+            return "blendcurrentalpha";
+        case TextureOp::ModulateAlphaAddColor:
+            return "mulalphaadd";
     }
     return "?";
 }
@@ -51,15 +64,19 @@ std::string ArgName(uint32_t arg) {
 
 std::string Operation(uint32_t op, uint32_t a1, uint32_t a2) {
     switch (static_cast<TextureOp>(op)) {
-        case TextureOp::Disable: return "off";
-        case TextureOp::SelectArg1: return ArgName(a1);
-        case TextureOp::SelectArg2: return ArgName(a2);
-        default: return std::string(OpName(op)) + "(" + ArgName(a1) + "," + ArgName(a2) + ")";
+        case TextureOp::Disable:
+            return "off";
+        case TextureOp::SelectArg1:
+            return ArgName(a1);
+        case TextureOp::SelectArg2:
+            return ArgName(a2);
+        default:
+            return std::string(OpName(op)) + "(" + ArgName(a1) + "," + ArgName(a2) + ")";
     }
 }
 
 const char* BlendName(BlendFactor f) {
-    static const char* const names[] = {"?",  "0",    "1",    "sc",   "1-sc", "sa",
+    static const char* const names[] = {"?",    "0",  "1",    "sc", "1-sc", "sa",
                                         "1-sa", "da", "1-da", "dc", "1-dc", "sasat"};
     const auto i = static_cast<uint32_t>(f);
     return i < 12 ? names[i] : "?";
@@ -72,8 +89,9 @@ std::string Describe(const Pipeline& p) {
         const PipelineStage& st = p.stage[t];
         char size[40] = "";
         if (st.texels) std::snprintf(size, sizeof size, " %dx%d", st.texW, st.texH);
-        s += (t ? " | s" : "s") + std::to_string(t) + " " + Operation(st.colourOp, st.colourArg1, st.colourArg2) +
-             "/" + Operation(st.alphaOp, st.alphaArg1, st.alphaArg2);
+        s += (t ? " | s" : "s") + std::to_string(t) + " " +
+             Operation(st.colourOp, st.colourArg1, st.colourArg2) + "/" +
+             Operation(st.alphaOp, st.alphaArg1, st.alphaArg2);
         if (st.texels)
             s += std::string(st.bilinear ? " bilinear" : " point") + (st.wrapU ? " wrap" : " clamp") +
                  (st.wrapV == st.wrapU ? "" : (st.wrapV ? "/wrap" : "/clamp")) + size;

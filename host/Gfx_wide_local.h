@@ -17,7 +17,6 @@
 
 namespace host::wide {
 
-
 // Exact rounding of x / 255 in every 16-bit half, for 0 <= x <= 65025: (x + 128) * 257 >> 16, the same
 // as ((x + 128) + ((x + 128) >> 8)) >> 8.
 KV_AVX2 inline __m256i Div255(__m256i x) {
@@ -74,10 +73,10 @@ KV_AVX2 inline __m256i Address(__m256i i, __m256i mask, __m256i wrap) {
 // The span's texture, and its sampling constants in vectors.
 struct WideTex {
     const int* texels;
-    __m256i mw, mh;          // width - 1, height - 1
-    __m256i wrapU, wrapV;    // all ones where the axis wraps
-    __m128i log2w;           // the shift that turns a row into an offset
-    int lastColumn, shift;   // width - 1, log2 of the width
+    __m256i mw, mh;         // width - 1, height - 1
+    __m256i wrapU, wrapV;   // all ones where the axis wraps
+    __m128i log2w;          // the shift that turns a row into an offset
+    int lastColumn, shift;  // width - 1, log2 of the width
 };
 
 KV_AVX2 inline __m256i Gather(const WideTex& t, __m256i index) {
@@ -101,15 +100,16 @@ KV_AVX2 inline __m256i Load(const int* p) {
 // Wrapping both axes, a left column at most the next-to-last one has its right neighbour next to it, so
 // only clamped textures check that; a span whose v does not change (flatRows) is on one pair of rows.
 template <bool Wrapped>
-KV_AVX2 inline bool FetchRow(const WideTex& t, bool flatRows, __m256i live, __m256i x0, __m256i x1, __m256i y0,
-                             __m256i y1, __m256i* t00, __m256i* t10, __m256i* t01, __m256i* t11) {
+KV_AVX2 inline bool FetchRow(const WideTex& t, bool flatRows, __m256i live, __m256i x0, __m256i x1,
+                             __m256i y0, __m256i y1, __m256i* t00, __m256i* t10, __m256i* t01, __m256i* t11) {
     const int bx = _mm256_cvtsi256_si32(x0);
     if (bx < 0 || bx + 8 > t.lastColumn) return false;
     const int by0 = _mm256_cvtsi256_si32(y0), by1 = _mm256_cvtsi256_si32(y1);
     const __m256i seven = _mm256_set1_epi32(7);
     const __m256i d = _mm256_sub_epi32(x0, _mm256_set1_epi32(bx));
     __m256i ok = _mm256_cmpeq_epi32(_mm256_max_epu32(d, seven), seven);
-    if (!Wrapped) ok = _mm256_and_si256(ok, _mm256_cmpeq_epi32(x1, _mm256_add_epi32(x0, _mm256_set1_epi32(1))));
+    if (!Wrapped)
+        ok = _mm256_and_si256(ok, _mm256_cmpeq_epi32(x1, _mm256_add_epi32(x0, _mm256_set1_epi32(1))));
     if (!flatRows)
         ok = _mm256_and_si256(ok, _mm256_and_si256(_mm256_cmpeq_epi32(y0, _mm256_set1_epi32(by0)),
                                                    _mm256_cmpeq_epi32(y1, _mm256_set1_epi32(by1))));
@@ -229,7 +229,8 @@ KV_AVX2 inline __m256 InverseQ(__m256 q, __m256 qx, __m256 k) {
 
 // Writes a group's eight values where pass is set: a whole vector when all pass, over old (what the
 // group's place held, loaded) when the group is full, lane by lane otherwise.
-KV_AVX2 inline void StoreGroup(uint32_t* at, __m256i value, __m256i old, __m256i pass, bool full, bool allPass) {
+KV_AVX2 inline void StoreGroup(uint32_t* at, __m256i value, __m256i old, __m256i pass, bool full,
+                               bool allPass) {
     if (allPass)
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), value);
     else if (full)

@@ -55,7 +55,8 @@ constexpr int kW = 800, kH = 600;
 constexpr int kTicksPerFrame = 2;
 
 double NowMs() {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // ---- The level ----------------------------------------------------------------------------------------
@@ -131,8 +132,8 @@ void WritePicture(const std::string& path) {
     if (host::LockSurface(BackBuffer, nullptr, &lock) != host::GfxOk) return;
     std::vector<uint32_t> rgb(static_cast<size_t>(kW) * kH);
     for (int y = 0; y < kH; ++y)
-        std::memcpy(&rgb[static_cast<size_t>(y) * kW], static_cast<const uint8_t*>(lock.bits) + y * lock.pitch,
-                    kW * 4);
+        std::memcpy(&rgb[static_cast<size_t>(y) * kW],
+                    static_cast<const uint8_t*>(lock.bits) + y * lock.pitch, kW * 4);
     host::UnlockSurface(BackBuffer);
     for (uint32_t& p : rgb) p &= 0xFFFFFF;
     datakit::WriteFile(path, datakit::Bmp24(kW, kH, rgb, true));
@@ -152,9 +153,10 @@ void PrintCounts(const char* view) {
                 total / double(kW * kH));
     for (const auto& c : counts) {
         if (c.pixels == 0) continue;
-        std::printf("  %5.1f%% %9llu px %7llu spans  %-7s %s\n", 100.0 * c.pixels / std::max<uint64_t>(total, 1),
-                    static_cast<unsigned long long>(c.pixels), static_cast<unsigned long long>(c.spans), c.shader,
-                    c.states.c_str());
+        std::printf("  %5.1f%% %9llu px %7llu spans  %-7s %s\n",
+                    100.0 * c.pixels / std::max<uint64_t>(total, 1),
+                    static_cast<unsigned long long>(c.pixels), static_cast<unsigned long long>(c.spans),
+                    c.shader, c.states.c_str());
     }
 }
 
@@ -170,8 +172,8 @@ double FillMs(int frames) {
         host::Clear(scene.device, 0, nullptr, host::GfxClearTarget | host::GfxClearZBuffer, 0, 1.0f, 0);
         host::FinishDrawing(scene.device);
         const double t0 = NowMs();
-        host::DrawPrimitive(scene.device, host::PrimitiveType::TriangleList, host::kGfxVertexFormat, quads.data(),
-                            static_cast<int>(quads.size()));
+        host::DrawPrimitive(scene.device, host::PrimitiveType::TriangleList, host::kGfxVertexFormat,
+                            quads.data(), static_cast<int>(quads.size()));
         host::FinishDrawing(scene.device);
         if (f > 0) times.push_back((NowMs() - t0) / 16);  // the first warms up
     }
@@ -184,8 +186,8 @@ void RunView(const char* view, int threads, int frames) {
     host::SetRasterThreads(threads);
     const double fill = FillMs(std::max(3, frames / 10));
     const double ms = MedianFrameMs(frames);
-    std::printf("frame %s: %.1f frames/s (%.3f ms/frame, %d threads, %.1f full-screen fills of %.3f ms)\n", view,
-                1000.0 / ms, ms, host::RasterThreads(), ms / fill, fill);
+    std::printf("frame %s: %.1f frames/s (%.3f ms/frame, %d threads, %.1f full-screen fills of %.3f ms)\n",
+                view, 1000.0 / ms, ms, host::RasterThreads(), ms / fill, fill);
     std::fflush(stdout);
 }
 
@@ -200,7 +202,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--single") == 0) singleOnly = true;
         if (std::strcmp(argv[i], "--no-counts") == 0) counts = false;
-        if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc) onlyThreads = std::max(0, std::atoi(argv[++i]));
+        if (std::strcmp(argv[i], "--threads") == 0 && i + 1 < argc)
+            onlyThreads = std::max(0, std::atoi(argv[++i]));
         if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) frames = std::max(1, std::atoi(argv[++i]));
         if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
         if (std::strcmp(argv[i], "--picture") == 0 && i + 1 < argc) picture = argv[++i];

@@ -44,6 +44,7 @@ using Op = TextureOp;
 using BF = BlendFactor;
 using CF = CompareFunc;
 
+// clang-format off
 const Case kCases[] = {
     {"specular water",
      2,
@@ -105,6 +106,7 @@ const Case kCases[] = {
      {{Op::SelectArg2, Tex, Spec, Op::SelectArg1, Fac, 0, 1, false, W, C}},
      BF::InvSrcAlpha, BF::SrcAlpha, true, CF::NotEqual, false, false, false, CF::Always, false},
 };
+// clang-format on
 
 // Two power-of-two textures of random texels, 32 x 16 and 8 x 8.
 struct Textures {
@@ -112,7 +114,8 @@ struct Textures {
     explicit Textures(uint32_t seed) {
         const int sizes[3][2] = {{0, 0}, {32, 16}, {8, 8}};
         for (int k = 1; k < 3; ++k) {
-            t[k] = CreateSurface(sizes[k][0], sizes[k][1], PixelFormat::ARGB8888, SurfaceKind::Texture, false);
+            t[k] =
+                CreateSurface(sizes[k][0], sizes[k][1], PixelFormat::ARGB8888, SurfaceKind::Texture, false);
             GfxLock lock;
             EXPECT_EQ(LockSurface(t[k], nullptr, &lock), GfxOk);
             for (int y = 0; y < sizes[k][1]; ++y)
@@ -204,8 +207,8 @@ Picture DrawCase(const Case& c, bool perspective, bool general) {
         for (int k = 0; k < 3; ++k) {
             const float z = level ? 0.6f : frand();
             const float rhw = perspective ? 1.0f / (1.0f + 3.0f * z) : 1.0f;
-            v.push_back(GfxVertex{cx + (frand() - 0.5f) * size, cy + (frand() - 0.5f) * size, z, rhw, rnd(), rnd(),
-                                  frand() * 3 - 1, frand() * 3 - 1, frand() * 5 - 2, frand() * 2 - 1});
+            v.push_back(GfxVertex{cx + (frand() - 0.5f) * size, cy + (frand() - 0.5f) * size, z, rhw, rnd(),
+                                  rnd(), frand() * 3 - 1, frand() * 3 - 1, frand() * 5 - 2, frand() * 2 - 1});
         }
     }
     DrawPrimitive(d, PrimitiveType::TriangleList, kGfxVertexFormat, v.data(), static_cast<int>(v.size()));
