@@ -101,11 +101,22 @@ bool BuildJeep(const Context& ctx, const std::string& dir, Rgb3 hull) {
     if (!Write(ctx, dir + "/flwheel", JeepWheel(-1.45f))) return false;
     if (!Write(ctx, dir + "/cockpit", JeepCockpit())) return false;
     if (!Write(ctx, dir + "/deadbody", Wreck(1.4f, 0.4f, 2.3f))) return false;
-    // The pieces a dying jeep throws (its owned fragments).
+    // The pieces a dying jeep throws: its owned fragments, and the same pieces as the fragment set its
+    // rule "frags" names (read from "app\objects\<set>"). File units at the shard's scale (160): each
+    // piece is modelled where it sat on the hull, about its anchor.
     for (int n = 1; n <= 3; ++n) {
-        ObjectFile piece = datakit::BoxObject(0.4f, 0.1f, 0.3f, hull);
-        piece.Anchor(0.6f * static_cast<float>(n - 2), 0.8f, 0.5f * static_cast<float>(n - 2));
-        if (!Write(ctx, dir + "/frag" + std::to_string(n), piece)) return false;
+        const float side = 8.0f * static_cast<float>(n - 2);
+        ObjectFile piece = datakit::BoxObject(5.0f, 1.2f, 4.0f, hull);
+        datakit::AddBox(piece, 0, 1.5f, 0, 2.0f, 0.4f, 2.0f, Rgb3{50, 50, 45});
+        for (datakit::ObjPoint& p : piece.points) {
+            p.pos[0] += side;
+            p.pos[1] += 9.0f;
+            p.pos[2] += 6.0f * static_cast<float>(n - 2);
+        }
+        piece.Anchor(side, 9.0f, 6.0f * static_cast<float>(n - 2));
+        const std::string name = "/frag" + std::to_string(n);
+        if (!Write(ctx, dir + name, piece)) return false;
+        if (!datakit::WriteFile(ctx.Path("app/objects/" + dir + name), piece.Bytes())) return false;
     }
     return true;
 }
