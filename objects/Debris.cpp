@@ -259,7 +259,7 @@ void TickFireTail(construct* con) {
 uintptr_t Fragment_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
     switch (method) {
         case ItfcMethod::CREATE: {
-            char geom[16];
+            char geom[32];
             std::snprintf(geom, sizeof geom, "fragment%d", g_fragmentShape + 1);
             g_fragmentShape = (g_fragmentShape + 1) % 4;
             return reinterpret_cast<uintptr_t>(PjtCreateMember(kFragment, Dir(arg), geom));

@@ -379,7 +379,7 @@ uintptr_t MExplode_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
 uintptr_t Smoky_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
     switch (method) {
         case ItfcMethod::CREATE: {
-            char geom[16];
+            char geom[32];
             std::snprintf(geom, sizeof geom, "smoky%d", g_smokyShape + 1);
             g_smokyShape = (g_smokyShape + 1) % 5;
             return reinterpret_cast<uintptr_t>(PjtCreateMember(kSmoky, Dir(arg), geom));

@@ -53,6 +53,13 @@ ObjectFile JeepBody(Rgb3 hull) {
     obj.Sphere(spotPoint, 2.8f);
     obj.Spot(spotPoint, 0, 40);
     obj.Spot(spotPoint, 6, 0);
+    // Dust rises behind the rear wheels (spots of kind 8, the small dust emitters).
+    for (float x : {-1.2f, 1.2f}) {
+        datakit::ObjPoint wheel;
+        wheel.pos = {x, 0.1f, -1.9f};
+        obj.points.push_back(wheel);
+        obj.Spot(static_cast<uint32_t>(obj.points.size() - 1), 8, 0);
+    }
     return obj;
 }
 
@@ -83,11 +90,13 @@ ObjectFile JeepCockpit() {
     return obj;
 }
 
-// What is left of a vehicle: a flattened, blackened hull with a smoke spot.
+// What is left of a vehicle: a flattened, blackened hull that explodes and catches fire when it is left
+// (an explosion spot with fire) and smokes (a smoke spot).
 ObjectFile Wreck(float hx, float hy, float hz) {
     ObjectFile obj;
     AddBox(obj, 0, hy, 0, hx, hy, hz, Rgb3{35, 32, 30});
     AddBox(obj, 0.2f, 2 * hy + 0.1f, -0.3f, hx * 0.5f, 0.1f, hz * 0.4f, Rgb3{25, 22, 20});
+    obj.Spot(6, 4, 1);
     obj.Spot(6, 0, 30);
     obj.Sphere(6, hz * 1.2f);
     return obj;
