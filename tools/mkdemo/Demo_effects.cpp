@@ -324,7 +324,9 @@ bool BuildEffectObjects(const Context& ctx) {
         // Explosions, smoke, dust and fire.
         {"explode2", FxObject(10, 10, 10, {{"ex", 0, 6, 0, 36, "fx_fireball", 0}})},
         {"shkwave", ShockRing(30, 40)},
-        {"mexplode", FxObject(12, 12, 12, {{"ex", 0, 4, 0, 25, "fx_fireball", 0, 0, 12}})},
+        // The burst is taken 15000 units below where the missile struck, along its up axis: its sphere
+        // (about 20000) reaches up past that point, and its fireball shows there.
+        {"mexplode", FxObject(30, 30, 30, {{"ex", 0, 37, 0, 25, "fx_fireball", 0, 0, 12}})},
         {"smoky1", FxObject(10, 10, 10, {{"smoke", 0, 0, 0, 16, "fx_smoke", 2}})},
         {"smoky2", FxObject(10, 10, 10, {{"smoke", 0, 0, 0, 18, "fx_smoke", 2}})},
         {"smoky3", FxObject(10, 10, 10, {{"smoke", 0, 0, 0, 20, "fx_smoke", 2}})},
