@@ -11,6 +11,7 @@
 #include "objects/ConstructRes.h"
 #include "objects/EffectBlocks.h"
 #include "objects/EffectTypes.h"
+#include "objects/EffectTypes_local.h"
 #include "objects/Projectile.h"
 #include "objects/SharedPools.h"
 #include "objects/UnitSaved.h"
@@ -163,7 +164,7 @@ void Tumble(construct* con, ShardRecord* b, bool contact) {
         if (b->spin[i] != 0.0f) TurnAbout(con->orient, i, b->spin[i]);
 }
 
-int32_t StepDown(int32_t timer) { return timer > INT32_MIN ? timer - 1 : timer; }
+int32_t StepDown(int32_t timer) { return EffectCount(int64_t(timer) - 1); }
 
 // ---- Shard.
 
@@ -247,7 +248,7 @@ void TickFireTail(construct* con) {
     const int32_t a = b->age;
     if (bb && (a & 3) == 0) ++bb->fixedFrame;
     if (bb) bb->alpha = static_cast<uint8_t>(200 - 20 * int64_t(a));
-    if (a < INT32_MAX) b->age = a + 1;
+    b->age = EffectCount(int64_t(a) + 1);
     if (a > 8) {
         ReturnToPool(con);
         if (bb) bb->alpha = 200;

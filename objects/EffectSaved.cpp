@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int32_t kBig = 1 << 24;
+constexpr int32_t kBig = kEffectWordLimit;
 
 int32_t Word(const uint8_t* in, size_t at) {
     return int32_t(uint32_t(in[at]) | uint32_t(in[at + 1]) << 8 | uint32_t(in[at + 2]) << 16 |

@@ -13,6 +13,7 @@
 #include "objects/ConstructRes.h"
 #include "objects/EffectBlocks.h"
 #include "objects/EffectTypes.h"
+#include "objects/EffectTypes_local.h"
 #include "objects/Projectile.h"
 #include "objects/SceneryLighting.h"
 #include "objects/UnitSaved.h"
@@ -104,7 +105,7 @@ void TickExplode1(construct* con) {
     if ((b->age & 7) == 0)
         if (bboard* bb = PjtFirstBBoard(con)) ++bb->fixedFrame;
     const int32_t a = b->age;
-    if (a < INT32_MAX) b->age = a + 1;
+    b->age = EffectCount(int64_t(a) + 1);
     if (a > 256) ReturnToPool(con);
 }
 
@@ -142,14 +143,16 @@ void TickShockwave(construct* con) {
 // The members that own a point light: DESTROY frees it, COPYITFCDATA gives the copy its own.
 template <typename Block>
 uintptr_t LitMember(const PjtMember& m, construct* con, ItfcMethod method, uintptr_t arg) {
-    auto* b = static_cast<Block*>(con->itfcData);
     switch (method) {
-        case ItfcMethod::DESTROY:
+        case ItfcMethod::DESTROY: {
+            auto* b = static_cast<Block*>(con->itfcData);
             LightOut(&b->lightOn, b->light);
             FreePointLight(b->light);
             b->light = nullptr;
             return PjtMember_itfc(m, con, method, arg);
+        }
         case ItfcMethod::COPYITFCDATA: {
+            auto* b = static_cast<Block*>(con->itfcData);
             const uintptr_t copy = PjtMember_itfc(m, con, method, arg);
             auto* c = reinterpret_cast<Block*>(copy);
             c->light = b->light ? CopyPointLight(b->light) : nullptr;
@@ -176,7 +179,7 @@ int g_smokyShape = 0;  // "smoky1".."smoky5" in turn, shared by all creations
 void TickSmoky(construct* con) {
     auto* b = static_cast<SmokyBlock*>(con->itfcData);
     const int L = con->busyLevel & 3;
-    b->age = Clamp32(int64_t(b->age) + (1 << L));
+    b->age = EffectCount(int64_t(b->age) + (1 << L));
     if (b->age >= 1500) ReturnToPool(con);
     int32_t wind[3];
     LevelWind(wind);
@@ -208,7 +211,7 @@ void SetupDust(construct* con) {
 void TickDust(construct* con) {
     auto* b = static_cast<DustBlock*>(con->itfcData);
     const int L = con->busyLevel & 3;
-    b->life = Clamp32(int64_t(b->life) - (1 << L));
+    b->life = EffectCount(int64_t(b->life) - (1 << L));
     if (b->life < 0) ReturnToPool(con);
     int32_t wind[3];
     LevelWind(wind);
@@ -301,7 +304,7 @@ void TickFire1(construct* con) {
     // 8.
     if (b->generations > 0 && b->age == 100) KindleSuccessor(con, b);
     // 9.
-    if (b->age < INT32_MAX) ++b->age;
+    b->age = EffectCount(int64_t(b->age) + 1);
     if (b->age > b->lifetime) {
         LightOut(&b->lightOn, light);
         ReturnToPool(con);

@@ -16,6 +16,7 @@
 #include "objects/ConstructRes.h"
 #include "objects/EffectBlocks.h"
 #include "objects/EffectTypes.h"
+#include "objects/EffectTypes_local.h"
 #include "objects/Projectile.h"
 #include "objects/SceneryLighting.h"
 #include "objects/SharedPools.h"
@@ -283,7 +284,7 @@ void Tick(const Kind& k, construct* con) {
     // 4, 5.
     if (b->ignition > 0) --b->ignition;
     if (b->ignition == 0) {
-        if (b->speed < b->topSpeed) b->speed = Clamp32(int64_t(b->speed) + b->acceleration);
+        if (b->speed < b->topSpeed) b->speed = EffectCount(int64_t(b->speed) + b->acceleration);
         dxgl_SetSoundPosition(&b->flightSound, con->pos, kZeroVelocity, k.rocket ? 255 : 0, 0);
     }
     // 6.
@@ -440,13 +441,13 @@ const char* CheckForm(const uint8_t* in, size_t size) {
     const int32_t ignition = GetWord(in + 24), drop = GetWord(in + 28), speed = GetWord(in + 36);
     const int32_t smoke = GetWord(in + 44), age = GetWord(in + 48), flag = GetWord(in + 56);
     const int32_t vapour = GetWord(in + 60);
-    constexpr int32_t kSpeedLimit = 1 << 20;
+    constexpr int32_t kSpeedLimit = kEffectWordLimit;  // the tick holds the speed within it
     auto within = [](int32_t v, int32_t low, int32_t high) { return v >= low && v <= high; };
     if (!within(topSpeed, -kSpeedLimit, kSpeedLimit) || !within(speed, -kSpeedLimit, kSpeedLimit) ||
         !within(acceleration, -kSpeedLimit, kSpeedLimit) || !within(drop, -kSpeedLimit, kSpeedLimit))
         return "a speed out of range";
     if (!within(turnRate, 0, 411774)) return "a turn rate out of range";
-    if (!within(ignition, 0, 1 << 20) || !within(age, 0, INT32_MAX) || !within(smoke, -1, 1 << 20) ||
+    if (!within(ignition, 0, kEffectWordLimit) || !within(age, 0, INT32_MAX) || !within(smoke, -1, kEffectWordLimit) ||
         !within(vapour, 0, 8))
         return "a countdown out of range";
     if (in[35] > 1) return "a light flag that is neither 0 nor 1";
