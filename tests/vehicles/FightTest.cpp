@@ -221,8 +221,8 @@ TEST_F(Fight, ARocketHomesStrikesOnceWithItsBurstAndTheJeepBurnsDiesAndThrowsSha
     EXPECT_EQ(DeadBodyPool->constructs[DeadBodyPool->count - 1], wreck) << "the wreck stays";
 }
 
-// A jeep drives at a G.A. jeep firing its gun: dust rises behind it, its bullets flash on the other's
-// shield and splash on the ground. A snapshot with the camera on the two shows it.
+// A jeep drives at a G.A. jeep firing its gun: dust rises behind it, the gun ejects its cases, its
+// bullets flash on the other's shield and splash on the ground. A snapshot with the camera on the two shows it.
 TEST_F(Fight, BulletsFlashOnAShieldAndSplashAndTheJeepRaisesDust) {
     construct* shooter = UnitsOf("EMA_TaskForce")[0];
     construct* victim = UnitsOf("GA_Outpost")[0];
@@ -234,16 +234,18 @@ TEST_F(Fight, BulletsFlashOnAShieldAndSplashAndTheJeepRaisesDust) {
     Drive(shooter);
     Watch(victim, shooter);
     Run(20, ControlInput{});
-    int flashes = 0, splashes = 0, dust = 0;
+    int flashes = 0, splashes = 0, dust = 0, cases = 0;
     for (int t = 0; t < 90; ++t) {
         Step(Keys({kKeyThrust1, kKeyFire1}));
         flashes = std::max(flashes, Active(SharedPoolId::ShieldHit));
         splashes = std::max(splashes, Active(SharedPoolId::BulletSplash));
         dust = std::max(dust, Active(SharedPoolId::Dust));
+        cases = std::max(cases, Active(SharedPoolId::ShellCase));
     }
     EXPECT_GT(flashes, 0) << "bullets on the shield";
     EXPECT_GT(splashes, 0);
     EXPECT_GT(dust, 0);
+    EXPECT_GT(cases, 0) << "the gun ejects its cases";
     const std::vector<uint32_t> with = Snapshot("fight_bullets");
     std::vector<construct*> hidden;
     for (SharedPoolId id : {SharedPoolId::ShieldHit, SharedPoolId::BulletSplash, SharedPoolId::HitSpark,
