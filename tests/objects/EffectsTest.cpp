@@ -312,6 +312,26 @@ TEST_F(Effects, ShieldFlashesFollowAMovingUnitAndEndWithIt) {
     EXPECT_EQ(alive, 0);
 }
 
+// Debris of a structure hit: damage >> 2 fragments from the pool, each at the hit with phase 255 and its
+// countdown byte -6.
+TEST_F(Effects, StructureDamageThrowsFragmentsWithTheirCountdownByte) {
+    construct* unit = scene_->Place(base_.x, base_.z, 1, 0, 100, 0);
+    const int32_t push[3] = {0, 0, 32768};
+    SpawnDebris(unit, -1, &ShotBlock(unit)->state, push, 12, 1);
+    EXPECT_EQ(ShotBlock(unit)->state.structure, 88);
+    ConstructPool* pool = SharedPool(SharedPoolId::Fragment);
+    int thrown = 0;
+    for (int i = 0; i < pool->count; ++i) {
+        construct* f = pool->constructs[i];
+        if (!Alive(f)) continue;
+        ++thrown;
+        EXPECT_EQ(static_cast<const FragmentBlock*>(f->itfcData)->countdown, -6);
+        EXPECT_EQ(f->effectPhase, 255);
+        EXPECT_EQ(std::vector<int32_t>(f->pos, f->pos + 3), std::vector<int32_t>(unit->pos, unit->pos + 3));
+    }
+    EXPECT_EQ(thrown, 3);
+}
+
 // A thrown shard tumbles, lands and rests: a building's (lifetime 0) stays drawn for good and leaves its
 // busy pool, a unit's sinks away and is freed from the pool "frag"; one that lands in water vanishes and
 // keeps its place. A fragment goes at its first touch of the ground.
