@@ -282,6 +282,10 @@ TEST_F(SharedPoolsTest, DemoTreeHoldsEveryPreloadedAndPooledKind) {
     host::FlushDirectoryCache();
     while (UnitCount > 0) FreeUnit(UnitTable[0]);
     ReadUnitsFile("app/units");
+    // The effects' billboards load their texture animations from the tree's folder.
+    char texAnims[kRootSize];
+    std::memcpy(texAnims, TEXANIMROOT, sizeof texAnims);
+    std::snprintf(TEXANIMROOT, sizeof TEXANIMROOT, "%s", "TexAnims");
 
     const char* const files[] = {
         "bullet",    "shell",      "bullsplash", "shellsplsh", "grensplash", "shellexpl",  "sparkle",
@@ -314,6 +318,7 @@ TEST_F(SharedPoolsTest, DemoTreeHoldsEveryPreloadedAndPooledKind) {
     EXPECT_STREQ(PreloadedPool->names[27], "Objects\\frags\\wood\\frag2");
     for (int i = 1; i <= 4; ++i) EXPECT_NE(NamedUnit(("e9fir" + std::to_string(i)).c_str()), nullptr);
     EXPECT_EQ(SharedPool(SharedPoolId::Smoky)->capacity, 180);
+    std::memcpy(TEXANIMROOT, texAnims, sizeof texAnims);
 }
 
 }  // namespace
