@@ -7,7 +7,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "ai/AUDef.h"
+#include "ai/UnitAI.h"
 #include "core/Config.h"
 #include "core/Fix3D.h"
 #include "core/FixMath.h"
