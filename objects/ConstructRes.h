@@ -78,9 +78,13 @@ void SwapConstructVisuals(construct* con, construct* other);
 // at the owner with its anchor as offset and given velocity = factor x anchor direction (each component
 // at most 100000) and the spin.
 void LaunchParts(construct* owner, int count, construct** parts, float factor, const float spin[3]);
+// The same with a factor for each axis (x, y, z of the world).
+void LaunchParts(construct* owner, int count, construct** parts, const float factor[3], const float spin[3]);
 // Throws count fragments of a destroyed unit, made from the fragment files "app\objects\<name>\frag<n>"
 // (1 to available) into the pool "frag" while it has room. Fewer than one file available spawns nothing.
 void SpawnFrags(construct* owner, const char* name, int count, int available, float factor,
+                const float spin[3]);
+void SpawnFrags(construct* owner, const char* name, int count, int available, const float factor[3],
                 const float spin[3]);
 // Fills an owned list with Shard constructs made from "<directory>\frag1".."frag<count>"; count -1 takes
 // every fragment file up to the first missing one.
