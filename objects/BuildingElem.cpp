@@ -3,6 +3,7 @@
 // FragElem (bursts into its fragments). One frame serves them; the table of types says where they
 // differ.
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -71,18 +72,17 @@ void LoadAddons(construct* con, BuildingBlock* b, const char* path, float scale)
 
 construct* Create(const BuildingType& t, Unit* unit, const char* path) {
     const int addons = t.kind == BuildingKind::Multi ? AddonCount(unit) : 0;
-    // Room for every add-on the rule names (a rotor and a swing need two places).
-    construct* con = CreateConstruct(addons, kHittableElement);
-    con->itfc = t.itfc;
-    con->unit = unit;
-    auto* b = static_cast<BuildingBlock*>(AllocItfcData(con, sizeof(BuildingBlock)));
     bool directory = false;
     Geom* g = nullptr;
     switch (t.kind) {
         case BuildingKind::Multi:
             directory = qzpk_isdir(path) != 0;
             g = LoadGeom(t.scale, path, directory ? "body" : "", nullptr);
-            if (!directory && addons > 0) FatalErrorF("Error(MultiElem_itfc, %s): missing addon", path);
+            if (!directory && addons > 0) {
+                char text[600];
+                std::snprintf(text, sizeof text, "Error(MultiElem_itfc, %s): missing addon", path);
+                RefuseLoaded(g, text);
+            }
             break;
         case BuildingKind::Frag: g = LoadGeom(t.scale, path, "body", nullptr); break;
         case BuildingKind::Base:
@@ -93,7 +93,12 @@ construct* Create(const BuildingType& t, Unit* unit, const char* path) {
     if (t.kind == BuildingKind::LBase) width = 17;
     if (t.kind == BuildingKind::Giant) width = 0;
     if (t.kind == BuildingKind::Multi && unit && (unit->extra & kLargeFlag)) width = 17;
-    CheckHFields(t.name, t.kind == BuildingKind::Frag ? " " : ", ", path, width);
+    CheckHFields(g, t.name, t.kind == BuildingKind::Frag ? " " : ", ", path, width);
+    // Room for every add-on the rule names (a rotor and a swing need two places).
+    construct* con = CreateConstruct(addons, kHittableElement);
+    con->itfc = t.itfc;
+    con->unit = unit;
+    auto* b = static_cast<BuildingBlock*>(AllocItfcData(con, sizeof(BuildingBlock)));
     if (t.kind == BuildingKind::Frag) {
         AllocHField(con);
         AllocBSpheres(con);
@@ -161,15 +166,19 @@ void PlaceResistances(construct* con, BuildingBlock* b) {
 void Place(const BuildingType& t, construct* con, PlacementRecord* place) {
     BuildingBlock* b = Block(con);
     if (con->flags & kConstructPlaced) Unplace(t, con);
-    con->flags |= kConstructPlaced;
-    con->collisionClass = 0;
-    const StaticPlacement at = StepPlacement(place);
     const Unit* unit = con->unit;
-    b->accessibleHeight = t.kind == BuildingKind::Base ? 0 : AccessibleHeightRule(unit);
+    // The rules are read first: a fault in them leaves the building unplaced.
     b->footprintWordBits = kFootprintWordBits;
     b->footprintByteBits = 0;
     b->footprintMark = 1;
-    if (t.kind == BuildingKind::Multi) PlaceResistances(con, b);
+    if (t.kind == BuildingKind::Multi) {
+        PlaceResistances(con, b);
+        ReadDamageAndState(unit, place->strength, 2, &b->damage, &b->state, &b->maxima);
+    }
+    con->flags |= kConstructPlaced;
+    con->collisionClass = 0;
+    const StaticPlacement at = StepPlacement(place);
+    b->accessibleHeight = t.kind == BuildingKind::Base ? 0 : AccessibleHeightRule(unit);
     const uint32_t extra = static_cast<uint32_t>(place->extraFlags);
     if (t.kind == BuildingKind::Giant)
         AlignStaticToTerrain(CurrentMatrix, con, &at, extra, b->accessibleHeight, 1, 1, kFootprintWordBits, 0);
@@ -177,9 +186,7 @@ void Place(const BuildingType& t, construct* con, PlacementRecord* place) {
         PutStaticOnTile(CurrentMatrix, con, &at, extra, b->accessibleHeight, b->footprintMark, b->footprintWordBits,
                         b->footprintByteBits);
 
-    if (t.kind == BuildingKind::Multi) {
-        ReadDamageAndState(unit, place->strength, 2, &b->damage, &b->state, &b->maxima);
-    } else {
+    if (t.kind != BuildingKind::Multi) {
         b->damage = DamageRecord{100, 2, 0};
         const int32_t structure = t.kind == BuildingKind::Frag
                                       ? TruncateToInt32(static_cast<double>(int64_t{place->strength} * 80 / 100))

@@ -43,7 +43,9 @@ T* CopyList(const T* src, int count, const char* purpose) {
 int32_t QuarterTurnHeading(int32_t heading) {
     int32_t h = heading % kFullTurn;
     if (h < 0) h += kFullTurn;
-    return (h / kQuarterTurn) * kQuarterTurn;
+    // Four quarter turns fall 2 short of a full turn: the last 2 of the turn still count as the third.
+    const int32_t quarter = h / kQuarterTurn;
+    return (quarter > 3 ? 3 : quarter) * kQuarterTurn;
 }
 
 StaticPlacement StepPlacement(PlacementRecord* place) {
@@ -141,10 +143,23 @@ void QueueUnbusy(construct* con) {
     if (BusyOrPending(con)) CreateQZEvent(QZEventKind::UnBuzy, con);
 }
 
-void CheckHFields(const char* typeName, const char* separator, const char* path, int width) {
-    if (CCADHFieldCount != 1) FatalErrorF("Error(%s_itfc%s%s): want one HField!", typeName, separator, path);
-    if (width != 0 && CCADHFields[0].n != width)
-        FatalErrorF("Error(%s_itfc%s%s): HField must have width %d!", typeName, separator, path, width);
+void RefuseLoaded(Geom* g, const char* text) {
+    FreeGeom(g);
+    DropStaged();
+    FatalError(text);
+}
+
+void CheckHFields(Geom* g, const char* typeName, const char* separator, const char* path, int width) {
+    char text[600];
+    if (CCADHFieldCount != 1) {
+        std::snprintf(text, sizeof text, "Error(%s_itfc%s%s): want one HField!", typeName, separator, path);
+        RefuseLoaded(g, text);
+    }
+    if (width != 0 && CCADHFields[0].n != width) {
+        std::snprintf(text, sizeof text, "Error(%s_itfc%s%s): HField must have width %d!", typeName, separator, path,
+                      width);
+        RefuseLoaded(g, text);
+    }
 }
 
 void TakeStaged(construct* con, bool spots) {

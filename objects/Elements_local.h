@@ -194,8 +194,11 @@ void StopSound(SoundDesc* sound);
 void QueueBusy(construct* con, int level);
 void QueueUnbusy(construct* con);
 bool BusyOrPending(const construct* con);
-// Checks the number of height fields the last object file brought and the width (0: any).
-void CheckHFields(const char* typeName, const char* separator, const char* path, int width);
+// Checks the number of height fields the last object file brought and the width (0: any); a fault frees
+// the geometry just read (nothing half-built is left) and is fatal.
+void CheckHFields(Geom* g, const char* typeName, const char* separator, const char* path, int width);
+// Frees the geometry just read and what its file staged, then ends the program with the text.
+[[noreturn]] void RefuseLoaded(Geom* g, const char* text);
 // Takes the height field, spheres and billboards (and spots) staged by the last object file.
 void TakeStaged(construct* con, bool spots);
 // Frees what the last object file staged and no construct took.

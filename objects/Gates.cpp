@@ -45,13 +45,13 @@ construct* Create(Unit* unit, const char* path) {
     int doors = 0;
     for (int i = 0; i < 4; ++i) doors += (found[i] = DoorFileExists(path, kDoorFiles[i])) ? 1 : 0;
     if (doors == 0) FatalError("Error(LGateElem_itfc): no door files found");
+    Geom* g = LoadGeom(kBuildingScale, path, "body", nullptr);
+    CheckHFields(g, kName, ", ", path, 17);
     // Room for every door found: a gate may have swing and slide doors on both sides.
     construct* con = CreateConstruct(doors, kHittableElement);
     con->itfc = LGateElem_itfc;
     con->unit = unit;
     auto* b = static_cast<GateBlock*>(AllocItfcData(con, sizeof(GateBlock)));
-    Geom* g = LoadGeom(kBuildingScale, path, "body", nullptr);
-    CheckHFields(kName, ", ", path, 17);
     TakeStaged(con, true);
     SetConstructGeoms(con, g, g, g, g);
     DropStaged();
@@ -81,6 +81,7 @@ void Unplace(construct* con) {
 void Place(construct* con, PlacementRecord* place) {
     GateBlock* b = Block(con);
     if (con->flags & kConstructPlaced) Unplace(con);
+    ReadDamageAndState(con->unit, place->strength, 2, &b->damage, &b->state, &b->maxima);
     con->flags |= kConstructPlaced;
     con->collisionClass = 0;
     b->placement = StepPlacement(place);
@@ -90,7 +91,6 @@ void Place(construct* con, PlacementRecord* place) {
     b->accessibleHeight = AccessibleHeightRule(con->unit);
     PutStaticOnTile(CurrentMatrix, con, &b->placement, static_cast<uint32_t>(place->extraFlags), b->accessibleHeight, 1,
                     kFootprintWordBits, 0);
-    ReadDamageAndState(con->unit, place->strength, 2, &b->damage, &b->state, &b->maxima);
     LookupRuleSound(con->unit, &b->openSound, "FX_open");
     LookupRuleSound(con->unit, &b->closeSound, "FX_close");
     InitUnitShare(con, &b->unit, 1.0f);

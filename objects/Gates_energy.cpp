@@ -65,6 +65,10 @@ void Unplace(construct* con) {
 void Place(construct* con, const PlacementRecord* place) {
     NRGGateBlock* b = Block(con);
     if (con->flags & kConstructPlaced) Unplace(con);
+    const Unit* unit = con->unit;
+    b->damage = DamageRecord{RuleByte(unit, "impactphysical"), RuleByte(unit, "impactshield"),
+                             RuleByte(unit, "impactstructure")};
+    b->state = StateRecord{RuleInt(unit, "shield"), RuleInt(unit, "structure"), RuleInt(unit, "energy")};
     con->flags |= kConstructPlaced;
     con->collisionClass = 255;
     con->pos[0] = place->x;
@@ -79,10 +83,6 @@ void Place(construct* con, const PlacementRecord* place) {
     // Placed again after it was switched off: the barrier's look comes back with it.
     if (!(b->mode & 1)) SwapLODGeoms(con->lod, b->second);
     b->mode |= 1;
-    const Unit* unit = con->unit;
-    b->damage = DamageRecord{RuleByte(unit, "impactphysical"), RuleByte(unit, "impactshield"),
-                             RuleByte(unit, "impactstructure")};
-    b->state = StateRecord{RuleInt(unit, "shield"), RuleInt(unit, "structure"), RuleInt(unit, "energy")};
     LookupRuleSound(unit, &b->hum, "FX_hum");
     QueueBusy(con, kGateBusyLevel);
     ActivateConstruct(con);

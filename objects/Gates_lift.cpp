@@ -29,12 +29,12 @@ LiftBlock* Block(construct* con) { return static_cast<LiftBlock*>(con->itfcData)
 float Number(const Rule* r) { return r && r->count > 0 && r->values ? r->values[0] : 0.0f; }
 
 construct* Create(Unit* unit, const char* path) {
+    Geom* g = LoadGeom(kBuildingScale, path, "body", nullptr);
+    CheckHFields(g, kName, ", ", path, 0);
     construct* con = CreateConstruct(1, kHittableElement);
     con->itfc = LiftElem_itfc;
     con->unit = unit;
     auto* b = static_cast<LiftBlock*>(AllocItfcData(con, sizeof(LiftBlock)));
-    Geom* g = LoadGeom(kBuildingScale, path, "body", nullptr);
-    CheckHFields(kName, ", ", path, 0);
     TakeStaged(con, false);
     SetConstructGeoms(con, g, g, g, g);
     DropStaged();
@@ -73,14 +73,14 @@ void Unplace(construct* con) {
 void Place(construct* con, PlacementRecord* place) {
     LiftBlock* b = Block(con);
     if (con->flags & kConstructPlaced) Unplace(con);
-    con->flags |= kConstructPlaced;
-    con->collisionClass = 0;
-    b->placement = StepPlacement(place);
-    b->liftPos = b->liftSpeed = 0.0f;
     const Unit* unit = con->unit;
     b->ascendHeight = TruncateToInt32(Number(NamedUnitRule(unit, "AscendHeight")));
     b->heightBias = TruncateToInt32(Number(NamedUnitRule(unit, "HeightBias")));
     b->speed = Number(NamedUnitRule(unit, "speed"));
+    con->flags |= kConstructPlaced;
+    con->collisionClass = 0;
+    b->placement = StepPlacement(place);
+    b->liftPos = b->liftSpeed = 0.0f;
     b->accessibleHeight = AccessibleHeightRule(unit);
     AlignStaticToTerrain(CurrentMatrix, con, &b->placement, static_cast<uint32_t>(place->extraFlags), b->accessibleHeight,
                          1, 1, kFootprintWordBits, 0);

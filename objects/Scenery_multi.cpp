@@ -43,18 +43,13 @@ MultiSceneryBlock* Block(construct* con) { return static_cast<MultiSceneryBlock*
 
 const char* PathOf(const construct* con) { return con->unit && con->unit->path ? con->unit->path : ""; }
 
-// The scenery height field of the first of the klass bits SCENHF1..SCENHF4 set.
-hfield* KlassHField(const Unit* unit, const char* path) {
+// The scenery height field of the first of the klass bits SCENHF1..SCENHF4 set (1..4), or 0.
+int KlassHField(const Unit* unit) {
     static const uint32_t kBits[4] = {kKlassScenHF1, kKlassScenHF2, kKlassScenHF3, kKlassScenHF4};
     const uint32_t klass = unit ? unit->klass : 0;
     for (int i = 0; i < 4; ++i)
-        if (klass & kBits[i]) {
-            char name[32];
-            std::snprintf(name, sizeof name, "scenhf%d", i + 1);
-            return CreateSceneryHField(name, 0);
-        }
-    FatalErrorF("Error(MultiScenery_itfc, %s): no scenery hfield defined", path);
-    return nullptr;
+        if (klass & kBits[i]) return i + 1;
+    return 0;
 }
 
 void AllocOwnFrags(const Unit* unit, const char* path, OwnedConstructs* owned) {
@@ -69,14 +64,25 @@ construct* Create(Unit* unit, const char* path) {
         AllocOwnFrags(unit, path, &Block(copy)->unit.owned);
         return copy;
     }
+    const bool directory = qzpk_isdir(path) != 0;
+    Geom* g0 = LoadGeom(kSceneryScale, path, directory ? "body" : "", nullptr);
+    const int sceneryField = CCADHFieldCount >= 1 ? 0 : KlassHField(unit);
+    if (CCADHFieldCount < 1 && sceneryField == 0) {
+        char text[600];
+        std::snprintf(text, sizeof text, "Error(MultiScenery_itfc, %s): no scenery hfield defined", path);
+        RefuseLoaded(g0, text);
+    }
     construct* con = CreateConstruct(0, kHittableElement);
     con->itfc = MultiScenery_itfc;
     con->unit = unit;
     auto* b = static_cast<MultiSceneryBlock*>(AllocItfcData(con, sizeof(MultiSceneryBlock)));
-    const bool directory = qzpk_isdir(path) != 0;
-    Geom* g0 = LoadGeom(kSceneryScale, path, directory ? "body" : "", nullptr);
-    if (CCADHFieldCount >= 1) AllocHField(con);
-    else con->hf = KlassHField(unit, path);
+    if (sceneryField == 0) {
+        AllocHField(con);
+    } else {
+        char name[32];
+        std::snprintf(name, sizeof name, "scenhf%d", sceneryField);
+        con->hf = CreateSceneryHField(name, 0);
+    }
     AllocBBoards(con, 1);
     AllocBSpheres(con);
     AllocSpots(con);
@@ -122,6 +128,16 @@ int32_t GroundUnder(construct* con) {
 void Place(construct* con, const PlacementRecord* place) {
     MultiSceneryBlock* b = Block(con);
     if (con->flags & kConstructPlaced) Unplace(con);
+    const Unit* unit = con->unit;
+    // The rules are read first: a fault in them leaves the object unplaced.
+    ReadResistances(unit, b->resistance, b);
+    switch (StandingResistances(b->resistance)) {
+        case 3: b->footprintBits = 12; break;
+        case 1: b->footprintBits = 4; break;
+        case 2: FatalErrorF("Error(MultiScenery_itfc, '%s'): inconsistent resistance", PathOf(con)); break;
+        default: b->footprintBits = 0; break;
+    }
+    ReadDamageAndState(unit, place->strength, 0, &b->damage, &b->state, &b->maxima);
     con->collisionClass = 0;
     const uint32_t extra = static_cast<uint32_t>(place->extraFlags);
     con->flags |= kConstructPlaced | extra;
@@ -137,21 +153,12 @@ void Place(construct* con, const PlacementRecord* place) {
     std::memcpy(con->orient, m.m, sizeof con->orient);
     std::memcpy(b->baseOrient, m.m, sizeof b->baseOrient);
 
-    const Unit* unit = con->unit;
-    ReadResistances(unit, b->resistance, b);
-    switch (StandingResistances(b->resistance)) {
-        case 3: b->footprintBits = 12; break;
-        case 1: b->footprintBits = 4; break;
-        case 2: FatalErrorF("Error(MultiScenery_itfc, '%s'): inconsistent resistance", PathOf(con)); break;
-        default: b->footprintBits = 0; break;
-    }
     b->accessibleHeight = AccessibleHeightRule(unit);
     if (CurrentMatrix) {
         const StaticPlacement at{place->x, place->y, place->z, place->spare[1], heading};
         AlignStaticToTerrain(CurrentMatrix, con, &at, extra, b->accessibleHeight, 0, 0, 0, b->footprintBits);
         con->pos[1] = GroundUnder(con);
     }
-    ReadDamageAndState(unit, place->strength, 0, &b->damage, &b->state, &b->maxima);
     b->animCounter = 0;
     b->mode = 0;
     b->alive = 1;
