@@ -163,6 +163,44 @@ void PlaceResistances(construct* con, BuildingBlock* b) {
         if (IsResistanceMoving(&s.rec)) FatalErrorF("Error(MultiElem_itfc, '%s'): I cannot bend", path);
 }
 
+// The add-on angle after one step: held at the maximum of a swing, kept within a turn either way.
+int32_t NextAngle(BuildingBlock* b, construct* con) {
+    int64_t a = int64_t{b->addonAngle} + b->turnRate;
+    if (b->turnMax != 0 && a > b->turnMax) {
+        a = b->turnMax;
+        b->turnRate = 0;
+        PlayAt(con, &b->stop);
+        StopSound(&b->engine);
+    }
+    if (a > kFullTurn) a %= kFullTurn;
+    if (a < -kFullTurn) a %= kFullTurn;
+    return static_cast<int32_t>(a);
+}
+
+// The add-ons at the current angle.
+void PlaceAddons(construct* con, BuildingBlock* b) {
+    const int32_t a = b->addonAngle;
+    FixMatrix turn;
+    if (b->rotor) {
+        MatrixFromYawPitch(&turn, a, kQuarterTurn);
+        PlacePart(con, b->rotor, turn.m, nullptr);
+    }
+    if (b->wheel) {
+        MatrixFromYawPitch(&turn, -kQuarterTurn, a);
+        PlacePart(con, b->wheel, turn.m, nullptr);
+    }
+    if (b->swing) {
+        MatrixFromPitchYaw(&turn, -kQuarterTurn, a + kQuarterTurn);
+        PlacePart(con, b->swing, turn.m, nullptr);
+        if (b->turnRate != 0 && dxgl_DescSound(&b->engine)) dxgl_SetSoundPosition(&b->engine, con->pos, kStill, 0, 0);
+    }
+}
+
+void TurnAddons(construct* con, BuildingBlock* b) {
+    PlaceAddons(con, b);
+    b->addonAngle = NextAngle(b, con);
+}
+
 void Place(const BuildingType& t, construct* con, PlacementRecord* place) {
     BuildingBlock* b = Block(con);
     if (con->flags & kConstructPlaced) Unplace(t, con);
@@ -211,6 +249,7 @@ void Place(const BuildingType& t, construct* con, PlacementRecord* place) {
     if (t.kind == BuildingKind::Frag) LookupRuleSound(unit, &b->explosion, "FX_explosion");
     AddToTypePools(con);
     InitUnitShare(con, &b->unit, 1.0f);
+    if (t.kind == BuildingKind::Multi) PlaceAddons(con, b);
 
     bool busy = false;
     switch (t.kind) {
@@ -226,39 +265,6 @@ void Place(const BuildingType& t, construct* con, PlacementRecord* place) {
                            SpotKind::Fire})
             ResetSpotsOfKind(con, k);
     CreateUnitAIRecords(con, 0);
-}
-
-// The add-on angle after one step: held at the maximum of a swing, kept within a turn either way.
-int32_t NextAngle(BuildingBlock* b, construct* con) {
-    int64_t a = int64_t{b->addonAngle} + b->turnRate;
-    if (b->turnMax != 0 && a > b->turnMax) {
-        a = b->turnMax;
-        b->turnRate = 0;
-        PlayAt(con, &b->stop);
-        StopSound(&b->engine);
-    }
-    if (a > kFullTurn) a %= kFullTurn;
-    if (a < -kFullTurn) a %= kFullTurn;
-    return static_cast<int32_t>(a);
-}
-
-void TurnAddons(construct* con, BuildingBlock* b) {
-    const int32_t a = b->addonAngle;
-    FixMatrix turn;
-    if (b->rotor) {
-        MatrixFromYawPitch(&turn, a, kQuarterTurn);
-        PlacePart(con, b->rotor, turn.m, nullptr);
-    }
-    if (b->wheel) {
-        MatrixFromYawPitch(&turn, -kQuarterTurn, a);
-        PlacePart(con, b->wheel, turn.m, nullptr);
-    }
-    if (b->swing) {
-        MatrixFromPitchYaw(&turn, -kQuarterTurn, a + kQuarterTurn);
-        PlacePart(con, b->swing, turn.m, nullptr);
-        if (b->turnRate != 0 && dxgl_DescSound(&b->engine)) dxgl_SetSoundPosition(&b->engine, con->pos, kStill, 0, 0);
-    }
-    b->addonAngle = NextAngle(b, con);
 }
 
 void Destruction(const BuildingType& t, construct* con, BuildingBlock* b) {

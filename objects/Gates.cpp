@@ -78,26 +78,6 @@ void Unplace(construct* con) {
     QueueUnbusy(con);
 }
 
-void Place(construct* con, PlacementRecord* place) {
-    GateBlock* b = Block(con);
-    if (con->flags & kConstructPlaced) Unplace(con);
-    ReadDamageAndState(con->unit, place->strength, 2, &b->damage, &b->state, &b->maxima);
-    con->flags |= kConstructPlaced;
-    con->collisionClass = 0;
-    b->placement = StepPlacement(place);
-    b->alive = 1;
-    b->mode = 0;
-    b->doorPos = b->doorSpeed = 0.0f;
-    b->accessibleHeight = AccessibleHeightRule(con->unit);
-    PutStaticOnTile(CurrentMatrix, con, &b->placement, static_cast<uint32_t>(place->extraFlags), b->accessibleHeight, 1,
-                    kFootprintWordBits, 0);
-    LookupRuleSound(con->unit, &b->openSound, "FX_open");
-    LookupRuleSound(con->unit, &b->closeSound, "FX_close");
-    InitUnitShare(con, &b->unit, 1.0f);
-    QueueBusy(con, kElementBusyLevel);
-    CreateUnitAIRecords(con, 0);
-}
-
 bool Has(const GateBlock* b, int slot) { return b->doors[slot] != nullptr; }
 
 // The passage when the doors have come fully open: a single door opens its own half, two open it whole.
@@ -114,11 +94,17 @@ void OpenPassage(construct* con, GateBlock* b) {
 
 void MoveDoors(construct* con, GateBlock* b) {
     const FixMatrix* gate = reinterpret_cast<const FixMatrix*>(con->orient);
-    if (Has(b, kLeftSwing) && Has(b, kRightSwing)) {
-        FixMatrix turn;
-        MatrixFromYawPitch(&turn, static_cast<int32_t>(b->doorPos * kQuarterTurn) - kQuarterTurn, kQuarterTurn);
+    // Swing doors turn only as a pair; a single one stands closed at the gate (it is placed all the same,
+    // else it would be drawn where it was made, away from the gate).
+    const bool pair = Has(b, kLeftSwing) && Has(b, kRightSwing);
+    const int32_t swung = pair ? static_cast<int32_t>(b->doorPos * kQuarterTurn) : 0;
+    FixMatrix turn;
+    if (Has(b, kRightSwing)) {
+        MatrixFromYawPitch(&turn, swung - kQuarterTurn, kQuarterTurn);
         PlacePart(con, b->doors[kRightSwing], turn.m, gate->m);
-        MatrixFromYawPitch(&turn, -kQuarterTurn - static_cast<int32_t>(b->doorPos * kQuarterTurn), kQuarterTurn);
+    }
+    if (Has(b, kLeftSwing)) {
+        MatrixFromYawPitch(&turn, -kQuarterTurn - swung, kQuarterTurn);
         PlacePart(con, b->doors[kLeftSwing], turn.m, gate->m);
     }
     const int32_t d = static_cast<int32_t>(b->doorPos * 65536.0f);
@@ -137,6 +123,27 @@ void MoveDoors(construct* con, GateBlock* b) {
         door->pos[1] = con->pos[1] + offset.y;
         door->pos[2] = con->pos[2] + offset.z;
     }
+}
+
+void Place(construct* con, PlacementRecord* place) {
+    GateBlock* b = Block(con);
+    if (con->flags & kConstructPlaced) Unplace(con);
+    ReadDamageAndState(con->unit, place->strength, 2, &b->damage, &b->state, &b->maxima);
+    con->flags |= kConstructPlaced;
+    con->collisionClass = 0;
+    b->placement = StepPlacement(place);
+    b->alive = 1;
+    b->mode = 0;
+    b->doorPos = b->doorSpeed = 0.0f;
+    b->accessibleHeight = AccessibleHeightRule(con->unit);
+    PutStaticOnTile(CurrentMatrix, con, &b->placement, static_cast<uint32_t>(place->extraFlags), b->accessibleHeight, 1,
+                    kFootprintWordBits, 0);
+    LookupRuleSound(con->unit, &b->openSound, "FX_open");
+    LookupRuleSound(con->unit, &b->closeSound, "FX_close");
+    InitUnitShare(con, &b->unit, 1.0f);
+    MoveDoors(con, b);
+    QueueBusy(con, kElementBusyLevel);
+    CreateUnitAIRecords(con, 0);
 }
 
 void Destruction(construct* con, GateBlock* b) {

@@ -56,18 +56,24 @@ inline datakit::ObjectFile ElementBox(float hx, float hy, float hz, int n, float
     return obj;
 }
 
-// A moving part: a box around its anchor.
-inline datakit::ObjectFile ElementPart(float ax, float ay, float az, float hx, float hy, float hz) {
+// A moving part: a box of half sizes hx, hy, hz centred at (cx, cy, cz), turning about its anchor.
+inline datakit::ObjectFile ElementPart(float ax, float ay, float az, float hx, float hy, float hz, float cx, float cy,
+                                       float cz) {
     datakit::ObjectFile obj;
-    datakit::AddBox(obj, ax, ay, az, hx, hy, hz, Rgb{90, 90, 100});
+    datakit::AddBox(obj, cx, cy, cz, hx, hy, hz, Rgb{90, 90, 100});
     obj.Anchor(ax, ay, az);
     return obj;
 }
+inline datakit::ObjectFile ElementPart(float ax, float ay, float az, float hx, float hy, float hz) {
+    return ElementPart(ax, ay, az, hx, hy, hz, ax, ay, az);
+}
 
-// The height field of a gate: the row across the passage (i = 8) raised, the rest flat.
-inline std::vector<float> GateField() {
+// The height field of a gate: the line of the doors raised across the passage, the rest flat. Rows of the
+// field run along the object's z axis, columns along its x axis: swing doors close a line along x (the
+// middle row), slide doors, which slide along z, a line along z (the middle column).
+inline std::vector<float> GateField(bool alongZ = false) {
     std::vector<float> h(17 * 17, 0.0f);
-    for (int c = 0; c < 17; ++c) h[size_t(8 * 17 + c)] = 20.0f;
+    for (int k = 0; k < 17; ++k) h[alongZ ? size_t(k * 17 + 8) : size_t(8 * 17 + k)] = 20.0f;
     return h;
 }
 
@@ -217,20 +223,21 @@ private:
         Write("bld/frag/body", ElementBox(90, 10, 90, 9, 20));
         Write("bld/frag17/body", ElementBox(180, 10, 180, 17, 20));
         // Gates: the passage runs along x through a whole tile; the doors close it across.
-        Write("bld/gate2/body", ElementBox(10, 20, 190, 17, 0, GateField()));
-        Write("bld/gate2/lswing", ElementPart(0, 20, 190, 3, 20, 95));
-        Write("bld/gate2/rswing", ElementPart(0, 20, -190, 3, 20, 95));
-        Write("bld/gatel/body", ElementBox(10, 20, 190, 17, 0, GateField()));
-        Write("bld/gatel/lswing", ElementPart(0, 20, 190, 3, 20, 190));
-        Write("bld/gater/body", ElementBox(10, 20, 190, 17, 0, GateField()));
-        Write("bld/gater/rswing", ElementPart(0, 20, -190, 3, 20, 190));
-        Write("bld/gate4/body", ElementBox(10, 20, 190, 17, 0, GateField()));
+        // Swing doors hang on hinges at the ends of their line (x = -190 left, +190 right).
+        Write("bld/gate2/body", ElementBox(190, 20, 10, 17, 0, GateField()));
+        Write("bld/gate2/lswing", ElementPart(-190, 0, 0, 95, 20, 3, -95, 20, 0));
+        Write("bld/gate2/rswing", ElementPart(190, 0, 0, 95, 20, 3, 95, 20, 0));
+        Write("bld/gatel/body", ElementBox(190, 20, 10, 17, 0, GateField()));
+        Write("bld/gatel/lswing", ElementPart(-190, 0, 0, 190, 20, 3, 0, 20, 0));
+        Write("bld/gater/body", ElementBox(190, 20, 10, 17, 0, GateField()));
+        Write("bld/gater/rswing", ElementPart(190, 0, 0, 190, 20, 3, 0, 20, 0));
+        Write("bld/gate4/body", ElementBox(190, 20, 10, 17, 0, GateField()));
         for (const char* door : {"lswing", "rswing", "lslide", "rslide"})
             Write(std::string("bld/gate4/") + door, ElementPart(0, 20, 95, 3, 20, 95));
-        Write("bld/slide2/body", ElementBox(10, 20, 190, 17, 0, GateField()));
+        Write("bld/slide2/body", ElementBox(10, 20, 190, 17, 0, GateField(true)));
         Write("bld/slide2/lslide", ElementPart(0, 20, 95, 3, 20, 95));
         Write("bld/slide2/rslide", ElementPart(0, 20, -95, 3, 20, 95));
-        Write("bld/nodoor/body", ElementBox(10, 20, 190, 17, 0, GateField()));
+        Write("bld/nodoor/body", ElementBox(190, 20, 10, 17, 0, GateField()));
         // The lift: walls round a low platform (height-field values 1 inside, 40 at the border).
         std::vector<float> lift(9 * 9, 1.0f);
         for (int r = 0; r < 9; ++r)
