@@ -82,6 +82,7 @@ protected:
     void SetUp() override {
         LevelPools::SetUp();
         EnsureFPTables();
+        RegisterElementTypes();
         previous_ = std::filesystem::current_path().string();
         host::SetHeadless(true);
         host::SetWorkingDirectory(dir_.path().c_str());
