@@ -30,8 +30,9 @@ constexpr size_t kScenerySavedSize = kUnitSavedSize + 4 + 4;
 constexpr size_t kMultiScenerySavedSize = kUnitSavedSize + kRecordsSize + 4 + 4 + 36 + 12 + 8 + 12;
 constexpr size_t kLanternSavedSize = 4;
 
-// Largest swing angle and speed a stored part may have (a fallen pole lies at about 9, a bent mast at 2).
-constexpr float kMaxSwing = 10000.0f;
+// Largest swing angle and speed a stored part may have (a fallen pole lies at about 9, a bent mast at 2;
+// a part swings at most a full turn, 41.2).
+constexpr float kMaxSwing = 64.0f;
 
 void WalkDamage(SavedWords& w, DamageRecord* d) {
     uint8_t bytes[4] = {d->physical, d->shield, d->structure, 0};

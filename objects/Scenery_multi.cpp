@@ -1,6 +1,7 @@
 // MultiScenery: a scenery object that can be struck and reacts by its resistance: a tree that swings
 // back, a mast that bends and stays bent, a pole that falls over and lies on the ground, a panel that
 // slams, a fence that breaks. It can be destroyed like a building and may carry a scenery light.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -38,6 +39,9 @@ constexpr float kStopAngle = 0.01f;
 constexpr float kStopBend = 0.001f;
 constexpr float kSettleStep = 0.001f;
 constexpr float kAngleToRadians = 10000.0f;  // 16.16 radians per unit of swing angle
+// One full turn in swing units: a part never swings further (a fallen pole lies at about 9), so a
+// stored state from elsewhere cannot spin it round, nor keep the settling below from ending.
+constexpr float kFullSwing = 411774.0f / kAngleToRadians;
 
 MultiSceneryBlock* Block(construct* con) { return static_cast<MultiSceneryBlock*>(con->itfcData); }
 
@@ -213,11 +217,11 @@ void Swing(construct* con, MultiSceneryBlock* b) {
     }
     const ResistanceRecord& r = b->resistance[b->movingSlot].rec;
     const float spring = r.p[1], damping = r.p[2], amplitude = r.p[3], gravity = r.p[4];
-    b->angle += b->velocity;
+    b->angle = std::clamp(b->angle + b->velocity, -kFullSwing, kFullSwing);
     const float s = b->angle > 0.0f ? 1.0f : b->angle < 0.0f ? -1.0f : 0.0f;
     b->velocity -= s * spring;
     b->velocity += std::fabs(b->angle) * gravity;
-    b->velocity *= damping;
+    b->velocity = std::clamp(b->velocity * damping, -kFullSwing, kFullSwing);
     Lean(con, b, amplitude);
     if (std::fabs(b->angle) < kStopAngle || (r.type == ResistanceType::Bend && b->velocity < kStopBend)) {
         Stop(con, b);
