@@ -307,9 +307,9 @@ std::vector<ElementGroup> ElementLayout(std::set<std::pair<int, int>>* tiles) {
     // from the east, above the hill there, and sees the ground around tile 13.7, 13.5): trees, crates, a
     // lamp post and a lantern.
     const ElementPlace firstView[] = {
-        {"Trees", 13.635, 13.545, 30000}, {"Trees", 13.655, 13.44, 250000}, {"Tree", 13.75, 13.555, 0},
-        {"Crate", 13.73, 13.45, 20000},   {"Crate", 13.745, 13.475, 60000},  {"Crate", 13.715, 13.47, 0},
-        {"LampPost", 13.69, 13.50, 0},    {"Lamp", 13.69, 13.50, 0, 4500},
+        {"Trees", 13.745, 13.55, 30000}, {"Trees", 13.795, 13.455, 250000}, {"Tree", 13.665, 13.545, 0},
+        {"Crate", 13.67, 13.455, 20000}, {"Crate", 13.685, 13.475, 60000},   {"Crate", 13.66, 13.48, 0},
+        {"LampPost", 13.705, 13.505, 0}, {"Lamp", 13.705, 13.505, 0, 4500},
     };
     std::vector<ElementGroup> groups = {{"EMA_Base", 0, {}}, {"GA_Buildings", 1, {}}, {"Island_Scenery", 2, {}}};
     auto add = [&](ElementGroup& g, const ElementPlace& e, std::vector<uint8_t> ramp) {
