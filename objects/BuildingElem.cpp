@@ -385,13 +385,16 @@ void RestoreSaved(const BuildingType& t, construct* con, const uint8_t* in) {
     else RemoveFromTypePools(con);
 }
 
+// One dispatcher for the five types: a method a type does not have (FragElem ticks and switches not,
+// only MultiElem and FragElem tell their access type) is answered as unknown.
 uintptr_t BuildingItfc(const BuildingType& t, construct* con, ItfcMethod method, uintptr_t arg) {
     const bool frag = t.kind == BuildingKind::Frag;
+    const bool accessType = t.kind == BuildingKind::Multi || frag;
     switch (method) {
         case ItfcMethod::CREATE:
             return reinterpret_cast<uintptr_t>(Create(t, EntryOf(con), reinterpret_cast<const char*>(arg)));
         case ItfcMethod::TICK:
-            if (frag) break;
+            if (frag) return ItfcUnknownMethod(t.name, method);
             Tick(t, con);
             return 0;
         case ItfcMethod::PLACE: {
@@ -410,16 +413,12 @@ uintptr_t BuildingItfc(const BuildingType& t, construct* con, ItfcMethod method,
             return 0;
         case ItfcMethod::DESTROY: Destroy(t, con); return 0;
         case ItfcMethod::GETUNIT: return reinterpret_cast<uintptr_t>(con->itfcData);
-        case ItfcMethod::GETACCESSTYPE:
-            if (t.kind != BuildingKind::Multi && !frag) break;
-            return 4;
+        case ItfcMethod::GETACCESSTYPE: return accessType ? 4 : ItfcUnknownMethod(t.name, method);
         case ItfcMethod::SETMODE:
-            if (frag) break;
+            if (frag) return ItfcUnknownMethod(t.name, method);
             SetMode(t, con, arg);
             return 0;
-        case ItfcMethod::GETMODE:
-            if (frag) break;
-            return Block(con)->mode;
+        case ItfcMethod::GETMODE: return frag ? ItfcUnknownMethod(t.name, method) : Block(con)->mode;
         case ItfcMethod::GETITFCDATA: return reinterpret_cast<uintptr_t>(BuildingSaved(Block(con), t.kind, arg));
         case ItfcMethod::SETITFCDATA: RestoreSaved(t, con, reinterpret_cast<const uint8_t*>(arg)); return 0;
         case ItfcMethod::UPDATEAIUNIT: {
@@ -427,9 +426,8 @@ uintptr_t BuildingItfc(const BuildingType& t, construct* con, ItfcMethod method,
             ai->weaponPresent[0] = ai->weaponPresent[1] = 0;
             return 1;
         }
-        default: break;
+        default: return ItfcUnknownMethod(t.name, method);
     }
-    return ItfcUnknownMethod(t.name, method);
 }
 
 }  // namespace

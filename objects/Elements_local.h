@@ -248,8 +248,6 @@ uint8_t* MultiScenerySaved(const MultiSceneryBlock* b, uintptr_t sizeOut);
 void MultiSceneryRestore(MultiSceneryBlock* b, const uint8_t* in);
 uint8_t* LanternSaved(const LanternBlock* b, uintptr_t sizeOut);
 void LanternRestore(LanternBlock* b, const uint8_t* in);
-// The stored alive flag (the byte the look depends on) of a building, gate or scenery form.
-int StoredAlive(ElementForm form, const uint8_t* block);
 // Fatal with the type's message when the form is damaged.
 void RequireSaved(ElementForm form, const uint8_t* block);
 

@@ -307,11 +307,6 @@ uint8_t* LanternSaved(const LanternBlock* b, uintptr_t sizeOut) {
 }
 void LanternRestore(LanternBlock* b, const uint8_t* in) { Restore(b, in, kLanternSavedSize, WalkLantern); }
 
-int StoredAlive(ElementForm form, const uint8_t* block) {
-    (void)form;
-    return block[kAliveOffset];
-}
-
 void RequireSaved(ElementForm form, const uint8_t* block) {
     const ElementSavedForm& f = Form(form);
     if (const char* why = f.check(block, f.size)) FatalErrorF("Error(%s_itfc): the saved state is damaged: %s", f.type, why);

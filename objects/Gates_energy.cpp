@@ -149,7 +149,6 @@ uintptr_t NRGGate_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
         case ItfcMethod::GETMODE: return Block(con)->mode;
         case ItfcMethod::GETITFCDATA: return reinterpret_cast<uintptr_t>(NRGGateSaved(Block(con), arg));
         case ItfcMethod::SETITFCDATA: RestoreSaved(con, reinterpret_cast<const uint8_t*>(arg)); return 0;
-        default: break;
+        default: return ItfcUnknownMethod(kName, method);
     }
-    return ItfcUnknownMethod(kName, method);
 }

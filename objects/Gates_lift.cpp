@@ -210,7 +210,6 @@ uintptr_t LiftElem_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
         case ItfcMethod::UPDATEAIUNIT:
             if (auto* ai = reinterpret_cast<AIUnitRecord*>(arg)) ai->weaponPresent[0] = ai->weaponPresent[1] = 0;
             return 1;
-        default: break;
+        default: return ItfcUnknownMethod(kName, method);
     }
-    return ItfcUnknownMethod(kName, method);
 }

@@ -316,9 +316,8 @@ uintptr_t Scenery_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
             RequireSaved(ElementForm::Scenery, reinterpret_cast<const uint8_t*>(arg));
             SceneryRestore(SceneryData(con), reinterpret_cast<const uint8_t*>(arg));
             return 0;
-        default: break;
+        default: return ItfcUnknownMethod(kSceneryName, method);
     }
-    return ItfcUnknownMethod(kSceneryName, method);
 }
 
 uintptr_t Lantern_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
@@ -340,7 +339,6 @@ uintptr_t Lantern_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
             RequireSaved(ElementForm::Lantern, reinterpret_cast<const uint8_t*>(arg));
             LanternRestore(LanternData(con), reinterpret_cast<const uint8_t*>(arg));
             return 0;
-        default: break;
+        default: return ItfcUnknownMethod(kLanternName, method);
     }
-    return ItfcUnknownMethod(kLanternName, method);
 }
