@@ -207,7 +207,9 @@ void PlacePart(const construct* parent, construct* part, const int32_t turn[9], 
     FixMatrix t, p, m;
     std::memcpy(t.m, turn, sizeof t.m);
     std::memcpy(p.m, parent->orient, sizeof p.m);
-    MulMatrix(&m, &t, &p);
+    // The part turns in its parent's frame (each of its rows is the turn's row carried by the parent), so
+    // a part looks the same whatever way its building faces.
+    MulMatrix(&m, &p, &t);
     std::memcpy(part->orient, m.m, sizeof part->orient);
     FixMatrix a;
     if (anchorTurn) std::memcpy(a.m, anchorTurn, sizeof a.m);

@@ -210,8 +210,8 @@ construct* AddonWreckAndShards(const Unit* unit, const char* directory, OwnedCon
                                bool hfield);
 // A moving sub-construct from the directory's object of that name.
 construct* AppendMovingPart(construct* parent, const char* directory, const char* name, float scale);
-// Places a sub-construct: orientation = turn x parent's, at the parent plus its anchor turned by the given
-// matrix.
+// Places a sub-construct: the turn carried by the parent's orientation, at the parent plus its anchor
+// turned by the given matrix (null: by the part's new orientation).
 void PlacePart(const construct* parent, construct* part, const int32_t turn[9], const int32_t anchorTurn[9]);
 // The destruction shared by the wreck-holding types: look swap, spots, shards and fragments.
 void BreakApart(construct* con, construct* wreck, OwnedConstructs* owned);

@@ -103,35 +103,38 @@ ObjectFile RadarDish() {
     return obj;
 }
 
-// The pump house: a shed with a water wheel turning at its side.
+// The pump house: a shed with a water wheel turning at its side, its axle at the ground (a wheel turns
+// about its building's x axis, so its anchor lies on it) and its lower half in a pit.
 ObjectFile PumpBody() {
     ObjectFile obj;
     AddBox(obj, 0, 20, 0, 60, 20, 60, kGaSand);
     AddBox(obj, 0, 42, 0, 64, 2, 64, kRust);
+    AddBox(obj, 70, 1, 0, 8, 1, 28, Rgb3{60, 50, 40});
     obj.HField(9, Flat(9, 44));
     return obj;
 }
 ObjectFile PumpWheel() {
     ObjectFile obj;
-    AddBox(obj, 70, 30, 0, 3, 24, 4, kWood);
-    AddBox(obj, 70, 30, 0, 3, 4, 24, kWood);
-    obj.Anchor(70, 30, 0);
+    AddBox(obj, 70, 0, 0, 3, 26, 4, kWood);
+    AddBox(obj, 70, 0, 0, 3, 4, 26, kWood);
+    obj.Anchor(70, 0, 0);
     return obj;
 }
 
-// The barrier: a post with an arm that swings up when switched.
+// The barrier: a post with an arm that swings up when switched. A swing turns about its building's z axis
+// (its anchor lies on it, at the post's foot); the arm reaches out along -x, which the turn raises.
 ObjectFile BarrierBody() {
     ObjectFile obj;
-    AddBox(obj, -70, 10, 0, 5, 10, 5, Rgb3{200, 200, 200});
+    AddBox(obj, 0, 10, 0, 5, 10, 5, Rgb3{200, 200, 200});
     obj.HField(9, Flat(9, 0));
     return obj;
 }
 ObjectFile BarrierArm() {
     ObjectFile obj;
-    AddBox(obj, -70, 18, 70, 1.5f, 1.5f, 70, Rgb3{220, 40, 40});
-    AddBox(obj, -70, 18, 35, 1.6f, 1.6f, 8, Rgb3{240, 240, 240});
-    AddBox(obj, -70, 18, 105, 1.6f, 1.6f, 8, Rgb3{240, 240, 240});
-    obj.Anchor(-70, 18, 0);
+    AddBox(obj, -72, 18, 0, 70, 1.5f, 1.5f, Rgb3{220, 40, 40});
+    AddBox(obj, -40, 18, 0, 8, 1.6f, 1.6f, Rgb3{240, 240, 240});
+    AddBox(obj, -104, 18, 0, 8, 1.6f, 1.6f, Rgb3{240, 240, 240});
+    obj.Anchor(0, 0, 0);
     return obj;
 }
 
@@ -173,7 +176,6 @@ ObjectFile LiftBody() {
     AddBox(obj, -88, 45, 0, 6, 45, 94, kConcrete);
     AddBox(obj, 88, 45, 0, 6, 45, 94, kConcrete);
     AddBox(obj, 0, 45, -88, 82, 45, 6, kConcrete);
-    AddBox(obj, 0, 92, 0, 94, 2, 94, kRoof);
     std::vector<float> h(81, 1.0f);
     for (int r = 0; r < 9; ++r)
         for (int c = 0; c < 9; ++c)
