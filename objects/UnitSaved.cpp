@@ -6,6 +6,7 @@
 #include "core/Memory.h"
 #include "objects/UnitRecord.h"
 #include "objects/UnitShare.h"
+#include "world/Construct.h"
 
 void SavedWords::U8(uint8_t* v) {
     if (pos < size) {
@@ -176,4 +177,37 @@ int SavedBlockUnitNames(ItfcProc itfc, const uint8_t* block, size_t size, SavedU
             return n < 0 ? 0 : (n > max ? max : n);
         }
     return 0;
+}
+
+namespace {
+
+struct SavedLookEntry {
+    ItfcProc itfc;
+    SavedLookFn look;
+};
+SavedLookEntry g_looks[16];
+
+}  // namespace
+
+void SetSavedLook(ItfcProc itfc, SavedLookFn look) {
+    if (!itfc) return;
+    SavedLookEntry* slot = nullptr;
+    for (SavedLookEntry& e : g_looks) {
+        if (e.itfc == itfc) {
+            e.look = look;
+            if (!look) e.itfc = nullptr;
+            return;
+        }
+        if (!e.itfc && !slot) slot = &e;
+    }
+    if (!look) return;
+    if (!slot) FatalError("Error(SetSavedLook): too many looks");
+    *slot = {itfc, look};
+}
+
+const construct* SavedLook(construct* con, const uint8_t* block, size_t size) {
+    if (!con || !con->itfc) return con;
+    for (const SavedLookEntry& e : g_looks)
+        if (e.itfc == con->itfc && e.look) return e.look(con, block, size);
+    return con;
 }

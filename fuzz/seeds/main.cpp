@@ -23,6 +23,8 @@
 #include "tools/datakit/Wav.h"
 #include "core/Memory.h"
 #include "fuzz/EffectForms.h"
+#include "objects/Elements.h"
+#include "objects/UnitSaved.h"
 #include "vehicles/modules/ModuleSaved.h"
 #include "vehicles/types/EMAJeep.h"
 #include "vehicles/types/VehicleFrame.h"
@@ -463,6 +465,49 @@ void EffectSaved() {
         Seed("effectsaved", std::string(ItfcName(itfc)), form);
         CallItfc(con, ItfcMethod::DESTROY, 0);
     }
+// The element types' saved forms (the first byte picks the type): each as a standing element would
+// hand it out, a gate half open, a lift on its way up, a tree swinging; and a form cut short.
+void ElementSaved() {
+    auto put32 = [](Bytes& b, size_t at, uint32_t v) {
+        for (int k = 0; k < 4; ++k) b[at + size_t(k)] = uint8_t(v >> (8 * k));
+    };
+    auto putF = [&](Bytes& b, size_t at, float f) {
+        uint32_t v;
+        std::memcpy(&v, &f, 4);
+        put32(b, at, v);
+    };
+    const size_t alive = kUnitSavedSize + 28;
+    for (int i = 0; i < kElementFormCount; ++i) {
+        const ElementSavedForm& f = ElementSavedForms[i];
+        Bytes form(f.size + 1, 0);
+        form[0] = uint8_t(i);
+        const ElementForm kind = ElementForm(i);
+        const bool keepsAlive = kind != ElementForm::NRGGate && kind != ElementForm::Scenery && kind != ElementForm::Lantern;
+        if (keepsAlive) form[1 + alive] = 1;
+        if (kind == ElementForm::LGateElem) {
+            putF(form, 1 + alive + 4, 0.5f);
+            putF(form, 1 + alive + 8, 0.05f);
+        }
+        if (kind == ElementForm::LiftElem) {
+            putF(form, 1 + alive + 4, 0.3f);
+            putF(form, 1 + alive + 8, 0.02f);
+        }
+        if (kind == ElementForm::MultiScenery) {
+            for (int k = 0; k < 3; ++k) put32(form, 1 + alive + 8 + 4 * size_t(4 * k), 32768);
+            put32(form, 1 + alive + 44, 1);
+            putF(form, 1 + alive + 56, 0.3f);
+            putF(form, 1 + alive + 60, 0.2f);
+            put32(form, 1 + alive + 64, 32768);
+        }
+        if (kind == ElementForm::Lantern) form[1 + 2] = 1;
+        if (f.check(form.data() + 1, f.size)) {
+            fprintf(stderr, "fuzz_seeds: the %s seed is refused\n", f.type);
+            std::exit(1);
+        }
+        Seed("elementsaved", f.type, form);
+    }
+    Bytes cut(ElementSavedForms[0].size / 2, 0);
+    Seed("elementsaved", "cut", cut);
 }
 
 int main(int argc, char** argv) {
@@ -486,6 +531,7 @@ int main(int argc, char** argv) {
     VehicleSaved();
     MissionScripts();
     EffectSaved();
+    ElementSaved();
     printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
     return 0;
 }

@@ -92,6 +92,11 @@ public:
         datakit::MakeDirs(dir_ / "Objects/misc");
         datakit::WriteFile(dir_ / "Objects/misc/dummy",
                            datakit::BoxObject(0.5f, 0.5f, 0.5f, {128, 128, 128}).Bytes());
+        // The four firs the level preloads.
+        datakit::MakeDirs(dir_ / "Objects/scenery");
+        for (int n = 1; n <= 4; ++n)
+            datakit::WriteFile(dir_ / ("Objects/scenery/e9fir" + std::to_string(n)),
+                               datakit::BoxObject(5.0f, 20.0f, 5.0f, {40, 120, 50}).Bytes());
         // The projectiles the shared pools make.
         datakit::MakeDirs(dir_ / "Objects/weapons");
         for (const char* name : {"bullet", "shell"})

@@ -48,6 +48,8 @@ bool BuildVehicleObjects(const Context& ctx);
 // Objects/weapons and misc/dust: the impact effects, explosions, smoke, dust, shell cases, fire, debris,
 // missiles and rockets with the texture animations of their billboards; the fragment folders' pieces.
 bool BuildEffectObjects(const Context& ctx);
+// Objects/demo: the buildings, gates, lift, energy gate and scenery of the demo island.
+bool BuildElementObjects(const Context& ctx);
 // The sound effects, the music pieces and the movies.
 bool BuildSound(const Context& ctx);
 

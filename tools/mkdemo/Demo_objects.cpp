@@ -21,14 +21,6 @@ bool Write(const Context& ctx, const std::string& rel, const ObjectFile& obj) {
     return datakit::WriteFile(ctx.Path("Objects/" + rel), obj.Bytes());
 }
 
-// One BSP leaf holding every face, so that billboards find a brick.
-void SingleBrick(ObjectFile& obj) {
-    datakit::ObjBspNode root;
-    root.leaf = true;
-    for (uint32_t i = 0; i < obj.faces.size(); ++i) root.faces.push_back(i);
-    obj.Bsp(1, root);
-}
-
 // A hull with a turret and a barrel: the shape the demo's vehicles share, in the unit's colour.
 ObjectFile Vehicle(Rgb3 hull, Rgb3 turret) {
     ObjectFile obj;
@@ -39,19 +31,6 @@ ObjectFile Vehicle(Rgb3 hull, Rgb3 turret) {
     obj.Patches({{3, {0, 1, 4, 5}}});
     obj.Spot(2, 0, 0);
     obj.Sphere(3, 2.8f);
-    return obj;
-}
-
-// A building block with a flat roof that units can stand on (9 x 9 height field) and a lamp.
-ObjectFile Building(float hx, float hy, float hz, Rgb3 wall) {
-    ObjectFile obj;
-    AddBox(obj, 0, hy, 0, hx, hy, hz, wall);
-    AddBox(obj, 0, 2 * hy + 0.1f, 0, hx * 1.05f, 0.1f, hz * 1.05f, Rgb3{90, 90, 100});
-    SingleBrick(obj);
-    obj.Anchor(0, 0, 0);
-    std::vector<float> roof(81, 2 * hy + 0.2f);
-    obj.HField(9, roof);
-    obj.Light(10, {255, 220, 160}, 9, "");
     return obj;
 }
 
@@ -174,10 +153,7 @@ bool BuildObjects(const Context& ctx) {
     if (!Write(ctx, "demo/ema_vehicle", Vehicle(Rgb3{70, 100, 60}, Rgb3{90, 120, 70}))) return false;
     if (!Write(ctx, "demo/ga_vehicle", Vehicle(Rgb3{150, 120, 70}, Rgb3{170, 140, 90}))) return false;
     if (!Write(ctx, "demo/shadow", datakit::BoxObject(1.7f, 0.01f, 2.5f, Rgb3{0, 0, 0}))) return false;
-    if (!Write(ctx, "demo/bunker", Building(4, 1.5f, 4, Rgb3{150, 150, 140}))) return false;
-    if (!Write(ctx, "demo/tower", Building(1.5f, 5, 1.5f, Rgb3{170, 160, 150}))) return false;
-    if (!Write(ctx, "demo/crate", datakit::BoxObject(0.6f, 0.6f, 0.6f, Rgb3{140, 100, 50}))) return false;
-    if (!Write(ctx, "demo/tree", Tree())) return false;
+    if (!BuildElementObjects(ctx)) return false;
     if (!BuildSceneryHFields(ctx)) return false;
     if (!BuildVehicleObjects(ctx)) return false;
     // The placeholders of the kinds still to come, then the effects' own look.
