@@ -17,6 +17,7 @@
 #include "hud/MousePtr.h"
 #include "hud/TFView.h"
 #include "ai/RecordReplay.h"
+#include "world/CutScenes.h"
 #include "net/Multiplayer.h"
 #include "platform/Dxgl.h"
 #include "platform/InputDevices.h"

@@ -19,6 +19,7 @@
 #include "host/Window.h"
 #include "hud/Icons.h"
 #include "hud/MousePtr.h"
+#include "objects/Cameras.h"
 #include "objects/Units.h"
 #include "platform/Dxgl.h"
 #include "platform/Font.h"
@@ -248,6 +249,7 @@ void CloseDevices() {
 }
 
 void InitGameData() {
+    RegisterCameraTypes();
     LoadFPTables();
     RegisterVehicleTypes();
     ReadUnitsFile("app/units");

@@ -89,6 +89,9 @@ public:
         datakit::MakeDirs(dir_ / "Objects/misc");
         datakit::WriteFile(dir_ / "Objects/misc/dummy",
                            datakit::BoxObject(0.5f, 0.5f, 0.5f, {128, 128, 128}).Bytes());
+        // The way-point marker's look.
+        datakit::WriteFile(dir_ / "Objects/misc/camera",
+                           datakit::BoxObject(0.5f, 0.5f, 0.5f, {255, 255, 0}).Bytes());
         // The projectiles the shared pools make.
         datakit::MakeDirs(dir_ / "Objects/weapons");
         for (const char* name : {"bullet", "shell"})
