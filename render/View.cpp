@@ -30,6 +30,8 @@
 #include "world/Geom.h"
 #include "world/QZEvent.h"
 #include "world/WorldTick.h"
+#include "ai/RecordReplay.h"
+#include "hud/Overlay2D.h"
 
 using namespace render_local;
 using host::RenderState;
@@ -450,6 +452,14 @@ void RenderView(ViewPort* vp, int32_t) {
     DrawDeferredLists();
     SetRS(RenderState::FogEnable, 0);
     DrawFlareList();
+    // A playing cut scene is framed by black bars, a ninth of the screen each, at the top and the bottom.
+    if (CutScenePlaying()) {
+        static const uint8_t kBlack[4] = {0, 0, 0, 0};
+        const int32_t bar = SurfaceHeight / 9;
+        SetRS(RenderState::FogEnable, 0);
+        FillRect2D(kBlack, 0, 0, SurfaceWidth, bar);
+        FillRect2D(kBlack, 0, SurfaceHeight - bar, SurfaceWidth, SurfaceHeight);
+    }
 }
 
 void RenderAllViews(int32_t kind) {

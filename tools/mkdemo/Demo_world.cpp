@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -242,7 +243,9 @@ DemoPlace DemoIslandPlace(const std::string& name) {
     return {0, 0, 0};
 }
 
-std::vector<uint8_t> DemoIslandWorld() {
+std::vector<uint8_t> DemoIslandWorld() { return DemoIslandWorldWith(AddActionUnits); }
+
+std::vector<uint8_t> DemoIslandWorldWith(const std::function<void(datakit::WorldFile&)>& actionUnits) {
     const Island isl = MakeIsland();
     datakit::WorldFile w(102);
     // Outside the grid: a flat sea floor (the clone tile).
@@ -274,7 +277,7 @@ std::vector<uint8_t> DemoIslandWorld() {
     for (const char* name : kGroundNames) textures.push_back({name, GroundTexture(name)});
     w.Textures(textures);
     w.Sky(DemoSky());
-    AddActionUnits(w);
+    actionUnits(w);
     return w.Bytes();
 }
 
