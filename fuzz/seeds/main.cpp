@@ -20,6 +20,7 @@
 #include "tools/datakit/WayPoints.h"
 #include "tools/datakit/WorldFile.h"
 #include "tools/datakit/Wav.h"
+#include "tools/datakit/SceneFile.h"
 #include "core/Memory.h"
 #include "vehicles/modules/ModuleSaved.h"
 #include "vehicles/types/EMAJeep.h"
@@ -351,6 +352,33 @@ void VehicleSaved() {
     Seed("vehiclesaved", "cut", form);
 }
 
+// A scene file for the scene harness's convoy of two units (8-byte blocks): a keyframed segment of
+// records on the first track, two segments on the second, one setting the world state; and the same cut.
+void SceneFiles() {
+    datakit::SceneSegment first;
+    first.end = 40;
+    first.data = {7, 0, 0, 0, 1, 2, 3, 4};
+    first.orient = {32767, 0, 0, 0, 32767, 0, 0, 0, 32767};
+    for (int i = 0; i < 40; ++i) {
+        datakit::SceneInput in;
+        in.keys[1] = 0x40;
+        in.axes[0] = int16_t(i * 100);
+        first.inputs.push_back(in);
+    }
+    datakit::SceneSegment a = first, b = first;
+    b.start = 40;
+    b.end = 60;
+    b.worldState = 1;
+    b.clock = 36000;
+    b.cloudLevel = 30000;
+    b.inputs.resize(20);
+    datakit::SceneCut scene{"convoy", {{first}, {a, b}}};
+    Bytes bytes = datakit::SceneFileBytes({scene});
+    Seed("scenefile", "convoy", bytes);
+    bytes.resize(bytes.size() / 2);
+    Seed("scenefile", "cut", bytes);
+}
+
 int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (!std::strcmp(argv[i], "--out")) g_out = argv[i + 1];
@@ -369,6 +397,7 @@ int main(int argc, char** argv) {
     WayPoints();
     SavedGames();
     VehicleSaved();
+    SceneFiles();
     printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
     return 0;
 }
