@@ -29,21 +29,21 @@ void AddConvoy(datakit::WorldFile& w) {
     convoy.name = "Cut_Convoy";
     convoy.abstractClan = 0;
     // Place records hold z, y, x, two spare words and the heading.
-    convoy.lists[0] = {{"EMAJeep", 100, {kFirstLookAt, 0, kFirstLookAt + 20000, 0, 0, 0}, std::nullopt},
-                       {"EMAJeep", 100, {kFirstLookAt + 16000, 0, kFirstLookAt + 20000, 0, 0, 0}, std::nullopt}};
+    convoy.lists[0] = {{"EMAJeep", 100, {kFirstLookAt - 6000, 0, kFirstLookAt - 2000, 0, 0, 0}, std::nullopt},
+                       {"EMAJeep", 100, {kFirstLookAt + 6000, 0, kFirstLookAt - 2000, 0, 0, 0}, std::nullopt}};
     w.AUDef(convoy, 7);
 }
 
-// Each jeep drives with its thrust key held, the first steering left, the second right, then both
-// straighten out.
+// Each jeep drives slowly (its thrust key down every third frame) for the first two thirds of the
+// scene, the first turning left, the second right; then they roll out.
 datakit::SceneSegment Drive(int16_t steer) {
     datakit::SceneSegment seg;
     seg.start = 0;
     seg.end = kSceneFrames;
     for (int i = 0; i < kSceneFrames; ++i) {
         datakit::SceneInput in;
-        in.keys[kThrustKey / 8] = uint8_t(1u << (kThrustKey % 8));
-        in.axes[0] = i < kSceneFrames / 2 ? steer : 0;
+        if (i < kSceneFrames * 2 / 3 && i % 3 == 0) in.keys[kThrustKey / 8] = uint8_t(1u << (kThrustKey % 8));
+        in.axes[0] = steer;
         seg.inputs.push_back(in);
     }
     return seg;
@@ -59,7 +59,7 @@ bool BuildCutsceneMission(const Context& ctx) {
     if (!datakit::WriteRulesText(ctx.Path("Scripts/Cutscene.txt"), script)) return false;
     datakit::SceneCut scene;
     scene.au = "Cut_Convoy";
-    scene.tracks = {{Drive(9000)}, {Drive(-9000)}};
+    scene.tracks = {{Drive(30000)}, {Drive(-30000)}};
     if (!datakit::MakeDirs(ctx.Path("Cutscenes"))) return false;
     if (!datakit::WriteFile(ctx.Path("Cutscenes/Cutscene_demo"), datakit::SceneFileBytes({scene}))) return false;
     // The movie camera's test wave: a flat blue-white decal.
