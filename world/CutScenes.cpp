@@ -52,7 +52,6 @@ constexpr int kPanelKeyCodes[] = {55, 77, 81, 78, 76, 25, 80, 72, 211, 87, 88, 2
 static_assert(std::size(kPanelKeyCodes) == kPanelInputs);
 constexpr int kShiftCode = 276;
 constexpr int kAltCode = 274;
-constexpr int kGrid = 12;  // pixels of a text-grid cell
 
 uint8_t InputBefore[kPanelInputs];
 uint8_t InputNow[kPanelInputs];
@@ -60,7 +59,6 @@ uint8_t InputNow[kPanelInputs];
 const uint8_t kNormalColour[4] = {154, 154, 255, 255};
 const uint8_t kSelectedColour[4] = {255, 128, 128, 255};
 const uint8_t kWhiteColour[4] = {255, 255, 255, 255};
-const uint8_t kPointerColour[4] = {255, 255, 160, 255};
 
 bool Pressed(int input) { return InputNow[input] && !InputBefore[input]; }
 
@@ -78,16 +76,10 @@ bool SceneHoldsPlayer(const CutScene* scene) {
     return scene && PlayerUnit && scene->au && scene->au->pool && IsInConstructPool(PlayerUnit, scene->au->pool);
 }
 
-bool RowUnderPointer(int32_t row) {
-    int32_t x = 0, y = 0, z = 0;
-    GetMousePtr(&x, &y, &z);
-    return (SurfaceHeight - y) / kGrid == row;
-}
-
-// The row's colour: the lit colour under the pointer, else the given one.
+// The row's colour: lit when the mouse pointer stands on it, else the given one. True under the pointer.
 bool LineColour(int32_t row, const uint8_t* colour) {
-    const bool under = RowUnderPointer(row);
-    SetTextColor(under ? kPointerColour : colour);
+    const bool under = SetMenuLineColor(GetMousePtrY(), row) != 0;
+    if (!under) SetTextColor(colour);
     return under;
 }
 
