@@ -8,12 +8,15 @@
 #include <vector>
 
 #include "ai/RecordReplay.h"
+#include "core/Keys.h"
 #include "objects/Cameras.h"
 #include "objects/MovieCamera.h"
 #include "objects/UnitShare.h"
 #include "objects/WayPointer.h"
 #include "render/View.h"
+#include "render/Viewport.h"
 #include "vehicles/DemoLevel.h"
+#include "world/ConstructPool.h"
 #include "world/Terrain.h"
 
 namespace kvtest {
@@ -303,6 +306,78 @@ TEST_F(MovieCam, ATwoKeyFramePathTakesItsFramesAndStops) {
             EXPECT_NEAR(cam->pos[0], 884736 + 100000, 1500) << c.name;
         }
     }
+}
+
+TEST_F(MovieCam, KeyFramesRecordedIntoTheSegmentAreFlownInTheReplay) {
+    construct* cam = MakeMovieCamera();
+    // An action unit of the camera alone, with its cut scene.
+    AUDef* au = CreateAUDef();
+    std::snprintf(au->name, sizeof au->name, "Cam_AU");
+    au->abstractClan = 0;
+    au->pool = CreateConstructPool(1, "audef Cam_AU pool");
+    AppendToConstructPool(au->pool, cam);
+    au->placed = 1;
+    CutScene* scene = CreateCutScene(au);
+    TrackSeg* seg = CreateTrackSeg(scene, cam);
+    Drive(cam);
+    RecordTrackSeg_start(scene, seg);
+    // Held when the recording starts: the first key frame; then one per press while flying, at most 49.
+    DemoLevel::Step(Keys({23}));
+    const int32_t first[3] = {cam->pos[0], cam->pos[1], cam->pos[2]};
+    for (int i = 0; i < 60; ++i) {
+        DemoLevel::Step(Keys({14}));
+        DemoLevel::Step(Keys({14, 23}));
+    }
+    RecordReplay_stopAt(scene, seg);
+    ASSERT_NE(seg->data, nullptr);
+    int32_t count = 0, frame1 = 0;
+    std::memcpy(&count, seg->data + kMovieSavedKeyCount, 4);
+    std::memcpy(&frame1, seg->data + kMovieSavedKeyFrames + kMovieSavedKeyFrameSize + 48, 4);
+    EXPECT_EQ(count, 49) << "the 50th press records nothing";
+    EXPECT_EQ(frame1, 2);
+    // The replay: the keyframe hands the camera its path, which it flies from its first key frame.
+    cam->playerCell = nullptr;
+    RecordReplay_start(0);
+    WorldTick(1, 1);
+    EXPECT_EQ(cam->pos[0], first[0]);
+    EXPECT_EQ(cam->pos[2], first[2]);
+    for (int i = 0; i < 20; ++i) WorldTick(1, 1);
+    EXPECT_NE(cam->pos[0] - first[0], 0) << "the camera flies its path";
+    RecordReplay_stop();
+    // The camera goes with the fixture's own constructs, not with the action unit.
+    RemoveFromConstructPool(au->pool, cam);
+}
+
+TEST_F(MovieCam, APickedActionUnitIsLockedAndEditedByTheKeys) {
+    construct* cam = MakeMovieCamera();
+    construct* jeep = UnitsOf("Cut_Convoy").at(0);
+    AUDef* au = NamedAUDef("Cut_Convoy");
+    int index = -1;
+    int32_t* slot = AUDef_FindUnitSlot(au, jeep, &index);
+    ASSERT_NE(slot, nullptr);
+    const int32_t x = slot[0], y = slot[1], angle = slot[5];
+    auto keypad6 = [&](bool down) { KeyStates[0x4D] = down ? 0x80 : 0; };
+    PickedConstruct = jeep;
+    Step(cam, Keys({}));
+    Step(cam, Keys({18}));
+    keypad6(true);
+    Step(cam, Keys({}));
+    keypad6(false);
+    EXPECT_EQ(slot[0], x + 1000) << "keypad 6 moves a vehicle by 1000";
+    Step(cam, Keys({16}));
+    EXPECT_EQ(slot[1], y + 500);
+    Step(cam, Keys({}));
+    Step(cam, Keys({22}));
+    EXPECT_EQ(slot[5], (angle + 5000) % 411774);
+    EXPECT_TRUE(au->placed) << "the action unit is placed again after each change";
+    // Fire 1 again lets go: the keys edit nothing more.
+    Step(cam, Keys({}));
+    Step(cam, Keys({18}));
+    PickedConstruct = nullptr;
+    keypad6(true);
+    Step(cam, Keys({}));
+    keypad6(false);
+    EXPECT_EQ(slot[0], x + 1000);
 }
 
 TEST_F(MovieCam, ATestWaveNeedsItsTypeAndTeardownFreesTheWaves) {
