@@ -11,6 +11,9 @@
 
 #include "ai/RecordReplay.h"
 #include "objects/MovieCamera.h"
+#include "host/Fs.h"
+#include "host/Input.h"
+#include "tools/datakit/Bytes.h"
 #include "tools/datakit/SceneFile.h"
 #include "vehicles/DemoLevel.h"
 #include "world/CutScenes.h"
@@ -303,6 +306,36 @@ TEST_F(SceneFiles, TheDatakitWriterMakesWhatTheGameWrites) {
     }
     datakit::SceneCut scene{"Cut_Convoy", {{seg}, {}}};
     EXPECT_EQ(datakit::SceneFileBytes({scene}), saved);
+}
+
+TEST_F(SceneFiles, TheStartTimeAndExportPromptsRunTheReplay) {
+    ASSERT_EQ(LoadScene("demo"), 1);
+    RecordReplayCommand("000150", 4);
+    EXPECT_TRUE(RecordReplayRunning);
+    EXPECT_EQ(RecordReplayFrame, 150) << "the replay starts at 1.5 seconds";
+    EXPECT_EQ(ResyncTicks, 1);
+    RecordReplay_stop();
+
+    // The export: numbered bitmaps while Scroll Lock is on; a number whose file exists is skipped but
+    // counted.
+    host::MakeDirectory("Export");
+    datakit::WriteFile(DemoTree() + "/Export/sd00000001.bmp", {1, 2, 3});
+    RecordReplayCommand("Export", 5);
+    EXPECT_TRUE(RecordReplayRunning);
+    EXPECT_EQ(RecordReplayExport, 1);
+    EXPECT_EQ(RecordReplayTicksPerFrame, 4);
+    host::InjectKey(host::kScanScrollLock, true);
+    host::InjectKey(host::kScanScrollLock, false);
+    ASSERT_TRUE(host::ScrollLockOn());
+    for (int i = 0; i < 3; ++i) DrawRecordReplayPanel();
+    host::InjectKey(host::kScanScrollLock, true);
+    host::InjectKey(host::kScanScrollLock, false);
+    EXPECT_EQ(ExportNumber, 3);
+    EXPECT_TRUE(host::GetFileSize("Export/sd00000000.bmp") > 54);
+    EXPECT_EQ(host::GetFileSize("Export/sd00000001.bmp"), 3);
+    EXPECT_TRUE(host::GetFileSize("Export/sd00000002.bmp") > 54);
+    RecordReplay_stop();
+    EXPECT_EQ(RecordReplayExport, 0) << "stopping ends the export";
 }
 
 TEST(FrameTime, TimeTextsAndTheirParts) {
