@@ -96,7 +96,12 @@ void SwooshOut();
 // Records a won mission in the campaign progress file.
 void WriteCampaignProgress();
 
-struct TeamEntry;
+// A team record: a team's name, its colour (R, G, B, A) and its logo.
+struct TeamEntry {
+    char name[kWidgetTextSize];
+    uint8_t colour[4];
+    host::GfxSurface* logo;  // null when none is loaded
+};
 
 // Reads the task-force defaults of a mission script before a saved game switches missions.
 int ReadTeamFlags(const char* path);
@@ -104,5 +109,10 @@ int ReadTeamFlags(const char* path);
 constexpr int kMaxTeams = 64;
 extern TeamEntry* TeamTable[kMaxTeams];
 extern int32_t TeamCount;
-// Removes a team record (the later entries move down) and frees it.
+// Removes a team record (the later entries move down), releases its logo and frees it; fatal
+// "Error(DeleteTeam): No more teams to delete" on an empty table, nothing for a record not in it.
 void DeleteTeam(TeamEntry* team);
+// The local player's team record, made in the team table the first time it is asked for (an empty name,
+// black at alpha 80, no logo); null without a local player or when the table is full. The level's
+// teardown deletes it with the other teams, and the new player cell starts without one.
+TeamEntry* OwnTeam();

@@ -26,6 +26,7 @@
 #include "platform/Music.h"
 #include "platform/Sound.h"
 #include "render/RenderTables.h"
+#include "render/Viewport.h"
 #include "world/Level.h"
 #include "world/Player.h"
 #include "world/Startup.h"
@@ -494,6 +495,24 @@ int JoinScreen(const MenuHits& h) {
     return 0;
 }
 
+// Loads a team logo (BITMAPROOT\name, as the screen's logo image) into the team's logo surface and into
+// the screen's last image; false when the picture cannot be had (both are then empty).
+bool LoadTeamLogo(TeamEntry* team, const char* name) {
+    if (team) {
+        if (team->logo) dxgl_ReleaseSurface(team->logo);
+        char path[512];
+        snprintf(path, sizeof path, "%s%c%s", BITMAPROOT, kPathSeparator, name);
+        team->logo = dxgl_ReloadBitmap(path);
+    }
+    host::GfxSurface* picture = nullptr;
+    if (Images.count > 0) {
+        UIImage& image = Images[Images.count - 1];
+        if (image.pictures[0]) dxgl_ReleaseSurface(image.pictures[0]);
+        image.pictures[0] = picture = LoadMenuPicture(name);
+    }
+    return team ? team->logo != nullptr : picture != nullptr;
+}
+
 int TeamScreen(const MenuHits& h) {
     if (h.button == 0 && Textboxes.count >= 1) {
         CopyWidgetText(Playername, sizeof Playername, Textboxes[0].edit);
@@ -503,18 +522,18 @@ int TeamScreen(const MenuHits& h) {
     }
     if (h.list == 0 && Textboxes.count >= 3 && Sliders.count >= 3) {
         FindTeamEntry(SelectedItem(0), &Textboxes[2], &Sliders[0], &Sliders[1], &Sliders[2]);
-        if (Images.count > 0) {
-            UIImage& image = Images[Images.count - 1];
-            if (image.pictures[0]) dxgl_ReleaseSurface(image.pictures[0]);
-            char logo[kWidgetTextSize];
-            snprintf(logo, sizeof logo, "App%cteams%c%.50s", kPathSeparator, kPathSeparator, Textboxes[2].edit);
-            image.pictures[0] = Textboxes[2].edit[0] ? LoadMenuPicture(logo) : nullptr;
-            if (!image.pictures[0]) {
-                snprintf(logo, sizeof logo, "App%cteams%cdefaultlogo", kPathSeparator, kPathSeparator);
-                image.pictures[0] = LoadMenuPicture(logo);
-            }
+        TeamEntry* team = OwnTeam();
+        if (team) CopyWidgetText(team->name, sizeof team->name, SelectedItem(0));
+        char logo[kWidgetTextSize];
+        snprintf(logo, sizeof logo, "App%cteams%c%.50s", kPathSeparator, kPathSeparator, Textboxes[2].edit);
+        if (!Textboxes[2].edit[0] || !LoadTeamLogo(team, logo)) {
+            snprintf(logo, sizeof logo, "App%cteams%cdefaultlogo", kPathSeparator, kPathSeparator);
+            LoadTeamLogo(team, logo);
         }
     }
+    // The team's colour, one byte each.
+    if (h.slider >= 0 && h.slider < 3 && h.slider < Sliders.count)
+        if (TeamEntry* team = OwnTeam()) team->colour[h.slider] = static_cast<uint8_t>(Sliders[h.slider].value);
     return 0;
 }
 
@@ -556,12 +575,14 @@ void ApplyGraphicsMode() {
     xres = width;
     yres = height;
     colourdepth = depth;
-    // The window keeps its place; its size follows the display.
+    // A window takes the new size, centred on a 1152 x 864 screen as at start-up.
+    if (!fullscreen) host::PlaceMainWindow(576 - xres / 2, 432 - yres / 2, xres, yres);
     if (!OpenDisplay()) {
         CloseDevices();
         xres = oldW;
         yres = oldH;
         colourdepth = oldD;
+        if (!fullscreen) host::PlaceMainWindow(576 - xres / 2, 432 - yres / 2, xres, yres);
         OpenDisplay();
     }
     InitRenderMode();
@@ -582,6 +603,29 @@ bool ModeUnchanged() {
     const bool sameWidth = row < 0 || (Selectable(2) && Listboxes[2].selected == row);
     const bool sameDepth = Selectable(3) && Listboxes[3].selected == (colourdepth == 16 ? 0 : 1);
     return sameWidth && sameDepth;
+}
+
+// In a level the main view takes its level of detail at once from the rules the two detail settings name
+// (a setting without its rule keeps that half of the table).
+void SetMainViewDetail() {
+    if (!InGame || !MainViewPort) return;
+    const Rule* lod = MainViewPort_ScapeDetail[0] ? FindRule(MainViewPort_ScapeDetail) : nullptr;
+    const Rule* morph = MainViewPort_MirroredScapeDetail[0] ? FindRule(MainViewPort_MirroredScapeDetail) : nullptr;
+    SetViewPortLOD(MainViewPort, lod && lod->count >= 4 ? lod->values : nullptr,
+                   morph && morph->count >= 4 ? morph->values : nullptr);
+}
+
+// In a level the main view's water reflection follows the list at once: full, none, or the level's
+// recommendation.
+void SetMainViewReflection(int row) {
+    if (!InGame || !MainViewPort) return;
+    int type = kReflectNone;
+    if (row == 0) {
+        type = kReflectFull;
+    } else if (row == 2) {
+        if (const Rule* r = FindRule("RecommendedReflection"); r && r->info[0]) type = NamedReflectionType(r->info[0]);
+    }
+    SetScapeDetail(MainViewPort, type);
 }
 
 int Graphics(const MenuHits& h) {
@@ -607,12 +651,16 @@ int Graphics(const MenuHits& h) {
             snprintf(MainViewPort_ScapeDetail, sizeof MainViewPort_ScapeDetail, "%s", kDetail[row]);
             snprintf(MainViewPort_MirroredScapeDetail, sizeof MainViewPort_MirroredScapeDetail, "%s",
                      kDetail[row < 2 ? row : 2]);
+            SetMainViewDetail();
         }
     }
     if (h.list == 1) {
         static const int kReflection[3] = {1, -1, 0};
         const int row = Listboxes[1].selected;
-        if (row >= 0 && row < 3) water_reflection = kReflection[row];
+        if (row >= 0 && row < 3) {
+            water_reflection = kReflection[row];
+            SetMainViewReflection(row);
+        }
     }
     if (h.list == 4) {
         if (InGame) {
@@ -626,8 +674,13 @@ int Graphics(const MenuHits& h) {
     if (h.list == 5) {
         if (InGame)
             OpenMsgBox = 1;
-        else
-            texturebpp = Listboxes[5].selected == 0 ? 16 : 32;
+        else if (Listboxes[5].selected == 0) {
+            texturebpp = 16;
+            AlphaBits = 4;
+        } else {
+            texturebpp = 32;
+            AlphaBits = 8;
+        }
     }
     if (h.checkbox >= 0 && h.checkbox < 3) {
         int* settings[3] = {&weather_effects, &shadows_and_marks, &dynamic_lighting};
@@ -637,7 +690,13 @@ int Graphics(const MenuHits& h) {
         gamma_brightness = static_cast<float>(100 - Sliders[0].value) * 0.01f * 3.0f + 0.25f;
         dxgl_SetGamma(gamma_brightness);
     }
-    if (h.slider == 1) MainViewPort_DepthOfView = Sliders[1].value + 6;
+    if (h.slider == 1) {
+        MainViewPort_DepthOfView = Sliders[1].value + 6;
+        if (InGame && MainViewPort) {
+            SetViewRadius(MainViewPort, MainViewPort_DepthOfView);
+            SetMainViewDetail();
+        }
+    }
     if (h.msgbox == 0 && (OpenMsgBox == 0 || OpenMsgBox == 1)) OpenMsgBox = -1;
     if (h.msgbox >= 0 && OpenMsgBox == 2) {
         OpenMsgBox = -1;

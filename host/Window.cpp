@@ -62,6 +62,12 @@ void DestroyMainWindow() {
     g_window = nullptr;
 }
 
+void PlaceMainWindow(int x, int y, int width, int height) {
+    if (!g_window) return;
+    SDL_SetWindowSize(g_window, width > 0 ? width : 1, height > 0 ? height : 1);
+    SDL_SetWindowPosition(g_window, x, y);
+}
+
 bool HasWindow() { return g_window != nullptr; }
 void* NativeWindow() { return g_window; }
 

@@ -19,6 +19,8 @@ bool DesktopSize(int* width, int* height);
 // windowed: width x height at (x, y). Headless: nothing is created and true is returned.
 bool CreateMainWindow(const char* title, int x, int y, int width, int height, bool fullscreen);
 void DestroyMainWindow();
+// Moves a windowed main window to (x, y) and gives it the size width x height; nothing without a window.
+void PlaceMainWindow(int x, int y, int width, int height);
 bool HasWindow();
 void* NativeWindow();  // the SDL_Window, for the other host modules
 

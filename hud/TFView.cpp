@@ -1,13 +1,22 @@
-// The task-force view is not built yet: none is made and the player never drives a unit.
+// The task-force view is not built yet: none is made and the player never drives a unit. The two
+// per-call handlers count the notice line and the countdowns to the level's end down.
 #include "hud/TFView.h"
+
+#include "hud/MissionStatus.h"
 
 TFView* CreateTFView() { return nullptr; }
 void DeleteTFView(TFView* view) { (void)view; }
 void DeleteTaskButton(TFView* view, TaskButton* button) { (void)view, (void)button; }
 CommMenu* CreateCommMenu() { return nullptr; }
 void DeleteCommMenu(CommMenu* menu) { (void)menu; }
-void TacticalMapFrame(TFView* view, PlayerCell* player, int ticks) { (void)view, (void)player, (void)ticks; }
-void PlayerViewInput(TFView* view, PlayerCell* player, int ticks) { (void)view, (void)player, (void)ticks; }
+void TacticalMapFrame(TFView* view, PlayerCell* player, int ticks) {
+    (void)view, (void)player;
+    UpdateMissionCountdowns(ticks);
+}
+void PlayerViewInput(TFView* view, PlayerCell* player, int ticks) {
+    (void)view, (void)player;
+    UpdateMissionCountdowns(ticks);
+}
 void LeaveUnitView(TFView* view) { (void)view; }
 void EnterUnitView(TFView* view, construct* unit, int flag) { (void)view, (void)unit, (void)flag; }
 void UpdateStandStillTimer(int ticks) { (void)ticks; }

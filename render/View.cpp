@@ -23,12 +23,15 @@
 #include "render/ConstructDraw.h"
 #include "render/Deferred.h"
 #include "ai/Clan.h"
+#include "ai/RecordReplay.h"
+#include "hud/MessageLog.h"
 #include "hud/TFView.h"
 #include "objects/UnitRecord.h"
 #include "world/Level.h"
 #include "world/ConstructPool.h"
 #include "world/Geom.h"
 #include "world/QZEvent.h"
+#include "world/Snapshot.h"
 #include "world/WorldTick.h"
 #include "ai/RecordReplay.h"
 #include "hud/Overlay2D.h"
@@ -359,6 +362,15 @@ void ForBoardVertices(ScapeBoard* b, void (*fn)(BoardVertex*)) {
         }
 }
 
+// Over the main view: the message log (not while a panel covers the view, a cut scene plays or a
+// snapshot frame is drawn again) and the chat line.
+void DrawMainViewOverlay() {
+    const bool panels = PlayerTFView && (PlayerTFView->panels[0] || PlayerTFView->panels[1] || PlayerTFView->panels[2]);
+    const bool cutScene = RecordReplayRunning && !RecordedConstruct;
+    if (!panels && !cutScene && !SnapshotRendering) DrawMessageLog();
+    DrawChatInput();
+}
+
 }  // namespace
 
 void ResetCellStamps() {
@@ -485,5 +497,6 @@ void RenderAllViews(int32_t kind) {
             DetachViewPort(vp);
             break;
         }
+        if (vp == MainViewPort) DrawMainViewOverlay();
     }
 }

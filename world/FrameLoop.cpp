@@ -16,6 +16,8 @@
 #include "hud/MessageLog.h"
 #include "hud/MousePtr.h"
 #include "hud/TFView.h"
+#include "ai/AIStubs.h"
+#include "ai/HiLogic.h"
 #include "ai/RecordReplay.h"
 #include "world/CutScenes.h"
 #include "net/Multiplayer.h"
@@ -27,6 +29,7 @@
 #include "render/View.h"
 #include "render/Viewport.h"
 #include "world/Level.h"
+#include "world/Level_local.h"
 #include "world/Player.h"
 #include "world/Snapshot.h"
 #include "world/Startup.h"
@@ -304,6 +307,8 @@ int RunGame() {
         DrawMousePtr();
         const int ticks = FrameTicks(&clock, TimerNow(), game_speed, &ResyncTicks);
         if (DebugOverlay && !SnapshotRendering) DebugOverlayFrame(clock);
+        // The clan-dump switch is the level rule "hilogicinfo": n prints clan n - 1's AI over the view.
+        if (CurrentLevel.hiLogicInfo > 0 && HiLogic) HiLogic->DumpClan(CurrentLevel.hiLogicInfo - 1);
         SampleDevices();
         if (RecordReplayActive) DrawRecordReplayPanel();
         SnapshotStep(ticks, host::PrintScreenDown(), RedrawForSnapshot);

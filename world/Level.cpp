@@ -23,6 +23,7 @@
 #include "frontend/Frontend.h"
 #include "host/Fs.h"
 #include "hud/MessageLog.h"
+#include "hud/MissionStatus.h"
 #include "hud/MousePtr.h"
 #include "hud/TFView.h"
 #include "net/Multiplayer.h"
@@ -77,6 +78,7 @@ uint8_t (&LevelWaterColour)[3] = CurrentLevel.waterColour;
 uint8_t (&LevelWaterSpecularBias)[3] = CurrentLevel.waterSpecularBias;
 int32_t& LevelWaterTransparent = CurrentLevel.waterTransparent;
 int32_t& LevelSpecularWater = CurrentLevel.specularWater;
+int32_t& LevelShowDayEvents = CurrentLevel.showDayEvents;
 uint8_t* ClusterCells[64];
 uint8_t* TmpFaces[2];
 Tex* SphereMapTex = nullptr;
@@ -110,6 +112,11 @@ void ResetLevelState() {
     SecondsPerTick = 5.0f;
     GameClockSeconds = 0.0f;
     ResetSavedWorldWords();
+    ResetMissionStatus();
+    // A mission without an objective's rule has no such objective, whatever the mission before had: the
+    // rules read below fill only the slots they name.
+    for (Objective* table : {PrimaryObjectives, SecondaryObjectives})
+        for (int i = 0; i < 5; ++i) table[i] = Objective{-2, "NONE"};
     FrameCounter = 1;
     HalfTick = 0;
     ResyncTicks = WinFlag = LoseFlag = InGameMenuOpen = 0;
@@ -445,7 +452,7 @@ void OpenViewPorts() {
 
 // Step 15: the day events, the game time and the length of a game day.
 void CreateEvents() {
-    ClearMessageLog();
+    ClearMessages();
     CreateDayEvents();
     if (const Rule* r = FindRule("game_time"); r && r->count >= 2)
         SetGameTime(0, TruncateToInt32(r->values[0]), TruncateToInt32(r->values[1]), 0);

@@ -56,6 +56,8 @@ extern int LoseFlag;             // set when the mission has been lost (screen 1
 // The same two flags under the names the mission logic uses.
 inline int& MissionWon = WinFlag;
 inline int& MissionLost = LoseFlag;
+// The level rule "ShowDayEvents": each day event is shown in the message log as it is carried out.
+extern int32_t& LevelShowDayEvents;
 extern int MultiplayerOn;        // non-zero while a networked game runs
 extern int IsHost;               // non-zero while this machine hosts it
 extern int32_t NearPlaneDistance;  // the debug overlay's near-plane distance (500)

@@ -39,8 +39,6 @@ void SavedGamePath(const char* name, char* path, int size);
 // their own for them yet. Zero when a level is built.
 struct SavedWorldWords {
     int32_t missionWords[2];           // the mission state's two further words
-    int32_t missionMessageCountdown;   // 100 when a day event puts a message up
-    char missionMessage[64];           // the text a day event last put up
     int32_t precipitation;             // 0 none, 1 rain, 2 snow
     float cloudValue;
     int32_t cloudWord;
@@ -50,7 +48,6 @@ struct SavedWorldWords {
     int32_t tfViewWord;
     int32_t interfaceWord;
     char interfaceTexts[20][64];
-    int32_t cutSceneWords[2];
 };
 extern SavedWorldWords WorldStateWords;
 void ResetSavedWorldWords();

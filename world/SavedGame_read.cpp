@@ -15,6 +15,7 @@
 #include "core/Memory.h"
 #include "core/Package.h"
 #include "core/Rules.h"
+#include "hud/MissionStatus.h"
 #include "objects/SharedPools.h"
 #include "objects/UnitShare.h"
 #include "objects/Units.h"
@@ -125,6 +126,11 @@ struct Planner {
             }
         }
         for (int32_t& v : w.cutSceneWords) v = in.I32();
+        // The cursors index the running mission's timed and daily lists.
+        if (in.ok() && (w.cutSceneWords[0] < 0 || w.cutSceneWords[0] > DayEventCount[kTimedEvents] ||
+                        w.cutSceneWords[1] < 0 || w.cutSceneWords[1] > DayEventCount[kDailyEvents]))
+            in.Fail("day-event cursors %d and %d do not fit the mission's %d timed and %d daily events",
+                    w.cutSceneWords[0], w.cutSceneWords[1], DayEventCount[kTimedEvents], DayEventCount[kDailyEvents]);
         for (std::vector<DayEvent>& list : w.dayEvents) {
             list.resize(in.Count(kDayEventBytes, "day events"));
             for (DayEvent& ev : list) {
@@ -145,6 +151,12 @@ struct Planner {
             in.Name(name, 64, "a mission variable's name");
             w.variables.emplace_back(name, in.I32());
         }
+        // Variables the saved mission's day events made are made again; they must fit the table.
+        int missing = 0;
+        for (const auto& v : w.variables)
+            if (!NamedMDVar(v.first.c_str())) ++missing;
+        if (in.ok() && MDVarCount + missing > kMaxMDVars)
+            in.Fail("%d mission variables do not fit beside the mission's %d", missing, int(MDVarCount));
         const uint32_t sources = in.Count(128, "ambient sound sources");
         if (in.ok() && sources > uint32_t(kMaxSceneryFxs)) in.Fail("%u ambient sound sources (at most %d)", sources, kMaxSceneryFxs);
         for (uint32_t i = 0; i < sources && in.ok(); ++i) {
@@ -285,7 +297,23 @@ struct Planner {
         if (in.ok() && c.index >= uint32_t(ClanCount)) return in.Fail("SAVEDHLCLAN: clan %u does not exist", c.index);
         c.body.resize(bodySize - 4);
         in.Raw(c.body.data(), c.body.size());
+        if (!in.ok()) return;
+        // The clan's AI is checked whole now, against the action units as the chunks before it leave
+        // them: its import then cannot stop the program half way through a changed level.
+        const std::string why = HL_CheckSavedClan(c.body.data(), c.body.size(), kMaxClans, ClanUnitRef, this);
+        if (!why.empty()) return in.Fail("SAVEDHLCLAN: clan %u: %s", c.index, why.c_str());
         plan->hlClans.push_back(std::move(c));
+    }
+
+    // A unit reference of a clan's AI: a placed action unit with that many units when the AI is read.
+    static bool ClanUnitRef(const char* auName, uint32_t index, std::string* why, void* user) {
+        const Planner* self = static_cast<const Planner*>(user);
+        const AUDef* au = NamedAUDef(auName);
+        if (!au) return *why = std::string("au '") + auName + "' not present", false;
+        const AUState& s = self->state[size_t(self->IndexOf(au))];
+        if (!s.pool || !s.placed) return *why = std::string("au '") + auName + "' not moved", false;
+        if (s.count >= 0 && int64_t(index) >= s.count) return *why = std::string("au '") + auName + "' has too few units", false;
+        return true;
     }
 };
 
@@ -341,8 +369,8 @@ void ApplyWorldState(const SavedWorldState& w) {
     LoseCountdown = w.missionWords[1];
     x.missionWords[0] = w.missionWords[2];
     x.missionWords[1] = w.missionWords[3];
-    x.missionMessageCountdown = w.missionWords[4];
-    CopyText(x.missionMessage, w.missionMessage, 64);
+    ViewNoticeTimer = w.missionWords[4];
+    CopyText(ViewNoticeText, w.missionMessage, 64);
     std::memcpy(WaterLevel, w.waterLevel, sizeof WaterLevel);
     std::memcpy(WaterMark, w.waterMark, sizeof WaterMark);
     x.precipitation = w.precipitation;
@@ -375,8 +403,10 @@ void ApplyWorldState(const SavedWorldState& w) {
         SecondaryObjectives[i].number = w.objectiveStates[i][1];
         CopyText(SecondaryObjectives[i].text, w.objectiveTexts[i][1], 64);
     }
-    x.cutSceneWords[0] = w.cutSceneWords[0];
-    x.cutSceneWords[1] = w.cutSceneWords[1];
+    TimedEventCursor = w.cutSceneWords[0];
+    DailyEventCursor = w.cutSceneWords[1];
+    // The scheduler's clock of the level before the load would see a change of day.
+    ResetDayEventClock();
     for (int k = 0; k < 3; ++k) {
         const int list = k + 2;  // span, triggered, repeat
         for (const DayEvent& rec : w.dayEvents[k]) {
@@ -388,7 +418,9 @@ void ApplyWorldState(const SavedWorldState& w) {
         }
     }
     for (const auto& [name, value] : w.variables) {
-        if (MDVar* var = NamedMDVar(name.c_str())) std::memcpy(&var->value, &value, 4);
+        MDVar* var = NamedMDVar(name.c_str());
+        if (!var) var = CreateMDVar(name.c_str());
+        std::memcpy(&var->value, &value, 4);
     }
     for (const std::string& name : w.ambientSources) CreateSceneryFx(name.c_str());
     SetGameClock(GameClockSeconds);

@@ -15,6 +15,7 @@
 #include "core/Package.h"
 #include "core/Rules.h"
 #include "host/Fs.h"
+#include "hud/MissionStatus.h"
 #include "objects/SceneryLighting.h"
 #include "objects/SharedPools.h"
 #include "objects/UnitShare.h"
@@ -105,8 +106,8 @@ void WriteChunk_SavedWorldState(Out& out) {
     out.I32(LoseCountdown);
     out.I32(w.missionWords[0]);
     out.I32(w.missionWords[1]);
-    out.I32(w.missionMessageCountdown);
-    out.Text(w.missionMessage, 64);
+    out.I32(ViewNoticeTimer);
+    out.Text(ViewNoticeText, 64);
     for (int32_t v : WaterLevel) out.I32(v);
     for (int32_t v : WaterMark) out.I32(v);
     out.I32(PrecipitationMode);
@@ -145,8 +146,8 @@ void WriteChunk_SavedWorldState(Out& out) {
         out.I32(SecondaryObjectives[i].number);
         out.Text(SecondaryObjectives[i].text, 64);
     }
-    out.I32(w.cutSceneWords[0]);
-    out.I32(w.cutSceneWords[1]);
+    out.I32(TimedEventCursor);
+    out.I32(DailyEventCursor);
     for (int list = 2; list < kDayEventLists; ++list) {
         out.I32(DayEventCount[list]);
         for (int i = 0; i < DayEventCount[list]; ++i) WriteSavedDayEvent(out, DayEventList[list][i]);

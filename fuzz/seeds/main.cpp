@@ -10,6 +10,7 @@
 #include "tools/datakit/ConfigFile.h"
 #include "tools/datakit/Font.h"
 #include "tools/datakit/HField.h"
+#include "tools/datakit/MessageFile.h"
 #include "tools/datakit/ObjectFile.h"
 #include "tools/datakit/Package.h"
 #include "tools/datakit/RulesText.h"
@@ -319,7 +320,15 @@ void SavedGames() {
     std::vector<std::vector<datakit::SavedUnitRef>> lists(16);
     lists[3] = {{"convoy", 0}, {"convoy", 1}};
     g.chunks.push_back({17, datakit::SavedTileFieldChunkBody(lists), {}});
-    g.chunks.push_back({18, datakit::SavedHLClanChunkBody(0, {}), {}});
+    // The clan's AI: both units camping, held together, the second on stand-by.
+    datakit::SavedHLClanState ai;
+    ai.serialCounter = 3;
+    ai.hostility = {1, 2, 0};
+    ai.agents = {datakit::SavedUnitRef{"convoy", 0}, datakit::SavedUnitRef{"convoy", 1}};
+    ai.standBy = {1};
+    ai.threads = {{0, 0, {0}, {1, 2, 3}}, {0, 1, {1}, {4, 5, 6}}, {1, 2, {0, 1}, {1, 2, 3, 4, 5, 6}}};
+    ai.chains = {{0, 2}, {1, 2}};
+    g.chunks.push_back({18, datakit::SavedHLClanChunkBody(0, datakit::SavedHLClanStateBytes(ai)), {}});
     Seed("savedgame", "level", g.Bytes());
     datakit::SavedGame cut = g;
     cut.chunks.resize(3);
@@ -328,8 +337,57 @@ void SavedGames() {
     Seed("savedgame", "obsolete", g.Bytes());
 }
 
+// A clan's AI for the harness "hlclan" (the action unit "outpost" of three units): all camping, two held
+// with one on stand-by; and the third holding while it hears, under the player's direct control, in the
+// player's clan.
+void HLClans() {
+    datakit::SavedHLClanState ai;
+    ai.serialCounter = 4;
+    ai.hostility = {1, 2, 0};
+    ai.damage = {0, 7, 0};
+    ai.agents = {datakit::SavedUnitRef{"outpost", 0}, datakit::SavedUnitRef{"outpost", 1},
+                 datakit::SavedUnitRef{"outpost", 2}};
+    ai.standBy = {1};
+    ai.threads = {{0, 0, {0}, {0, 0, 0}}, {0, 1, {1}, {100000, 0, 0}}, {0, 2, {2}, {200000, 0, 0}},
+                  {1, 3, {0, 1}, {0, 0, 0, 100000, 0, 0}}};
+    ai.chains = {{0, 3}, {1, 3}, {2}};
+    Seed("hlclan", "hold", datakit::SavedHLClanStateBytes(ai));
+    ai.playerFlag = 1;
+    ai.manual = 2;
+    ai.serialCounter = 5;
+    ai.threads.push_back({12, 4, {2}, {200000, 0, 0}});
+    ai.chains[2] = {2, 4};
+    Seed("hlclan", "hearing", datakit::SavedHLClanStateBytes(ai));
+}
+
 // A jeep's saved form as the game writes it: a unit at rest with its lights on, its turret turned, its
 // engine running and its gun loaded; and the same form cut short.
+void MissionScripts() {
+    std::string demo = SourceFile("data/Scripts/Ema01.txt");
+    if (!demo.empty()) SeedText("dayevents", "Ema01.txt", demo);
+    SeedText("dayevents", "every_block",
+             "event_timed_0 0 0 0 \"RAINSTART\";\n"
+             "event_timed_1 0 2 0 1 5 \"PRIMARY\";\n"
+             "event_dayly_0 6 0 \"INCVAR\" \"d\";\n"
+             "event_dayly_1 18 0 2.5 \"SETVAR\" \"d\";\n"
+             "event_span_0 0 1 0 0 3 0 \"MSGOUT\" \"Hello there\";\n"
+             "event_triggered_0 0.05 \"big\" \"CLANSUCCESS\" \"EMA\";\n"
+             "event_triggered_1 1 10.5 20 \"big\" \"AI_GOTO\" \"GA\" \"GA_Outpost\";\n"
+             "event_repeat_0 4 \"small\" \"RESTRICT\";\n"
+             "event_repeat_1 \"big\" \"ACTIVATEAU\" \"GA_Outpost\";\n"
+             "big_A_0 \"VARGREATER\" \"d\" 1;\n"
+             "big_B_0 \"INVICINITY\" \"EMA_TaskForce\" \"GA_Outpost\" 65536;\n"
+             "small_A_0 \"VARLESS\" \"d\" 2;\n"
+             "small_A_3 \"GOTNOHOSTILES\" \"GA_Outpost\";\n"
+             "Obj_added \"added\" \"New\" \"New too\";\n"
+             "end\n");
+    std::string radio = SourceFile("data/app/text/Ema01/Radio1.txt");
+    if (!radio.empty()) SeedText("messagefile", "Radio1.txt", radio);
+    SeedText("messagefile", "two_lines",
+             datakit::MessageFileText({10, 20, 30, "Sender", "First line of it.\n\tSecond, with a tab.\n"}));
+    SeedText("messagefile", "long_word", datakit::MessageFileText({1, 2, 3, "X", std::string(300, 'w') + " end"}));
+}
+
 void VehicleSaved() {
     VehicleHead head{};
     head.unit.velocity[0] = 300;
@@ -387,6 +445,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     Package();
+    HLClans();
     TextFiles();
     Images();
     Sounds();
@@ -398,6 +457,7 @@ int main(int argc, char** argv) {
     SavedGames();
     VehicleSaved();
     SceneFiles();
+    MissionScripts();
     printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
     return 0;
 }

@@ -24,6 +24,7 @@
 #include "objects/UnitTick.h"
 #include "objects/Units.h"
 #include "platform/Texture.h"
+#include "render/Sky.h"
 #include "support/FPTables.h"
 #include "support/TempDir.h"
 #include "tools/datakit/Bytes.h"
@@ -140,6 +141,9 @@ public:
         if (CurrentMatrix) FreeMatrix(CurrentMatrix);
         CurrentMatrix = nullptr;
         FreeQZWDKeptChunks();
+        // The island's sky: a scene made again in the same process reads the world file again.
+        FreeSkyCell(WorldSkyCell);
+        WorldSkyCell = nullptr;
         while (AUDefCount > 0) DeleteAUDef(AUDefTable[0]);
         while (TexCount) DeleteTex(TexTable[TexCount - 1]);
         offmatrixclone_idx = 0;

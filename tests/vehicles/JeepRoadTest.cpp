@@ -117,8 +117,9 @@ TEST_F(JeepRoad, ShotToDeathItLeavesAWreckThatSettles) {
     EXPECT_NEAR(wreck->pos[1], GroundHeight(CurrentMatrix, wreck->pos, 0, 0, nullptr), 4000);
 }
 
+// The task force's second jeep (its clan's AI only camps; the G.A. group is ordered to hold by the script).
 TEST_F(DemoLevel, AnAIJeepDrivesToItsAimPoint) {
-    construct* ai = UnitsOf("GA_Outpost")[1];
+    construct* ai = UnitsOf("EMA_TaskForce")[1];
     int32_t goal[3] = {ai->pos[0] + 160000, ai->pos[1], ai->pos[2]};
     SetUnitAimPoint(ai, goal, 0);
     const double before = Horizontal(ai->pos, goal);

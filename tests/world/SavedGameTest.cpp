@@ -467,6 +467,22 @@ TEST_F(SavedGameLevel, DamagedOrForeignFilesAreRefusedWithTheLevelUntouched) {
                      "hostility 7"});
     cases.push_back({"AI state of a clan that does not exist", withChunk(18, datakit::SavedHLClanChunkBody(9, {})), 7,
                      "clan 9 does not exist"});
+    {
+        // A clan's AI that names a unit the file's action units do not have, and one cut short.
+        datakit::SavedHLClanState ai;
+        ai.agents = {datakit::SavedUnitRef{"convoy", 5}};
+        ai.threads = {{0, 0, {0}, {1, 2, 3}}};
+        ai.chains = {{0}};
+        cases.push_back({"AI agent beyond its action unit",
+                         withChunk(18, datakit::SavedHLClanChunkBody(0, datakit::SavedHLClanStateBytes(ai))), 7,
+                         "SAVEDHLCLAN: clan 0: an agent: au 'convoy' has too few units"});
+        ai.agents = {datakit::SavedUnitRef{"depot", 0}};
+        cases.push_back({"AI agent in an action unit without units",
+                         withChunk(18, datakit::SavedHLClanChunkBody(0, datakit::SavedHLClanStateBytes(ai))), 7,
+                         "au 'depot' not moved"});
+        cases.push_back({"AI state cut short", withChunk(18, datakit::SavedHLClanChunkBody(0, {1, 0, 0, 0})), 7,
+                         "SAVEDHLCLAN: clan 0: the clan's AI is cut short"});
+    }
     cases.push_back({"unknown shared pool", withChunk(13, datakit::SavedSharedPoolChunkBody("Nowhere", {})), 7,
                      "no such construct pool 'Nowhere'"});
     cases.push_back({"shared pool count", withChunk(13, datakit::SavedSharedPoolChunkBody("Bullet", {datakit::SavedConRecord{}})),

@@ -124,8 +124,8 @@ std::vector<uint8_t> SavedWorldStateChunkBody(const SavedWorldStateBody& w) {
         b.u32(0);
         b.fixedText("", 64);
     }
-    b.u32(0);
-    b.u32(0);  // cut scene
+    b.u32(static_cast<uint32_t>(w.dayEventCursors[0]));
+    b.u32(static_cast<uint32_t>(w.dayEventCursors[1]));
     for (const auto& list : w.dayEvents) {
         b.u32(static_cast<uint32_t>(list.size()));
         for (const auto& rec : list) b.raw(rec.data(), rec.size());
@@ -202,6 +202,37 @@ std::vector<uint8_t> SavedHLClanChunkBody(uint32_t clan, const std::vector<uint8
     Bytes b;
     b.u32(clan);
     b.raw(state.data(), state.size());
+    return b.data();
+}
+
+std::vector<uint8_t> SavedHLClanStateBytes(const SavedHLClanState& s) {
+    Bytes b;
+    b.u32(s.serialCounter);
+    b.u32(s.playerFlag);
+    for (int32_t h : s.hostility) b.i32(h);
+    for (int32_t d : s.damage) b.i32(d);
+    b.u32(s.agentCount.value_or(static_cast<uint32_t>(s.agents.size())));
+    for (const auto& ref : s.agents) {
+        b.u32(ref ? 1 : 0);
+        if (!ref) continue;
+        b.fixedText(ref->au, 32);
+        b.u32(ref->index);
+    }
+    b.u32(static_cast<uint32_t>(s.standBy.size()));
+    for (uint32_t i : s.standBy) b.u32(i);
+    b.i32(s.manual);
+    b.u32(s.threadCount.value_or(static_cast<uint32_t>(s.threads.size())));
+    for (const SavedHLThread& t : s.threads) {
+        b.i32(t.type);
+        b.i32(t.serial);
+        b.u32(static_cast<uint32_t>(t.agents.size()));
+        for (uint32_t a : t.agents) b.u32(a);
+        for (uint32_t w : t.body) b.u32(w);
+    }
+    for (const auto& chain : s.chains) {
+        for (int32_t k : chain) b.i32(k);
+        b.i32(-1);
+    }
     return b.data();
 }
 

@@ -72,6 +72,7 @@ struct SavedUnitRef {
 struct SavedWorldStateBody {
     float secondsPerTick = 0.6f;
     std::optional<SavedUnitRef> player;
+    std::array<int32_t, 2> dayEventCursors{};  // the timed and the daily cursor
     std::array<std::vector<std::array<uint8_t, 352>>, 3> dayEvents;  // raw records
     std::vector<std::pair<std::string, float>> variables;
     std::vector<std::string> ambientSources;
@@ -105,5 +106,28 @@ std::vector<uint8_t> SavedClanChunkBody(const SavedClanBody& c);
 // The tile lists in the writer's order, each a list of units.
 std::vector<uint8_t> SavedTileFieldChunkBody(const std::vector<std::vector<SavedUnitRef>>& lists);
 std::vector<uint8_t> SavedHLClanChunkBody(uint32_t clan, const std::vector<uint8_t>& state);
+
+// A clan's high-level AI (the state of a SAVEDHLCLAN chunk behind the clan index), all words as given:
+// an agent without a unit is written as the absent reference; a thread's body follows its head as raw
+// words (a camp thread: three per agent, its camp points).
+struct SavedHLThread {
+    int32_t type = 0;
+    int32_t serial = 0;
+    std::vector<uint32_t> agents;  // indices into the clan's agents
+    std::vector<uint32_t> body;
+};
+struct SavedHLClanState {
+    uint32_t serialCounter = 0;
+    uint32_t playerFlag = 0;
+    std::vector<int32_t> hostility{0, 0, 0};
+    std::vector<int32_t> damage{0, 0, 0};
+    std::vector<std::optional<SavedUnitRef>> agents;
+    std::vector<uint32_t> standBy;
+    int32_t manual = -1;
+    std::vector<SavedHLThread> threads;
+    std::vector<std::vector<int32_t>> chains;  // per agent, thread indices; the closing -1 is added
+    std::optional<uint32_t> agentCount, threadCount;  // overrides of the counts written
+};
+std::vector<uint8_t> SavedHLClanStateBytes(const SavedHLClanState& s);
 
 }  // namespace datakit

@@ -96,6 +96,59 @@ bool Wave(const Context& ctx, const std::string& name, const Signal& s, double l
     return datakit::WriteWav(ctx.Path("Sounds/" + name), 1, kRate, Pcm(s, level));
 }
 
+// A voice over the radio: syllables of a glottal buzz shaped by two vowel resonances, with a breath of
+// noise before some of them, pauses between words, the radio's narrow band and hiss, framed by the
+// squelch's clicks. It sounds like speech without saying anything.
+Signal RadioSpeech(double seconds, uint32_t seed) {
+    Signal s = Silence(seconds);
+    Noise n{seed};
+    auto uniform = [&n](double lo, double hi) { return lo + (hi - lo) * (n.Next() * 0.5 + 0.5); };
+    static const double kVowels[5][2] = {{730, 1090}, {530, 1840}, {270, 2290}, {570, 840}, {300, 870}};
+    auto resonance = [](double f, double centre, double width) {
+        const double d = (f - centre) / width;
+        return 1.0 / (1.0 + d * d);
+    };
+    double t = 0.2;
+    int syllable = 0;
+    while (t < seconds - 0.35) {
+        const double length = uniform(0.09, 0.22);
+        const double* vowel = kVowels[static_cast<int>(uniform(0, 4.999))];
+        const double pitch = 150.0 - 20.0 * (t / seconds) + uniform(-12, 12);
+        const bool breath = n.Next() > 0.0;
+        const size_t first = static_cast<size_t>(t * kRate);
+        const size_t count = static_cast<size_t>(length * kRate);
+        double phase = 0;
+        for (size_t i = 0; i < count && first + i < s.size(); ++i) {
+            const double u = static_cast<double>(i) / kRate;
+            const double env = std::min(1.0, u / 0.015) * std::min(1.0, (length - u) / 0.03);
+            phase += 2 * kPi * pitch / kRate;
+            double v = 0;
+            for (int k = 1; k <= 24; ++k) {
+                const double f = k * pitch;
+                v += std::sin(k * phase) / std::sqrt(k) *
+                     (resonance(f, vowel[0], 90) + 0.6 * resonance(f, vowel[1], 120));
+            }
+            if (breath && u < 0.03) v += n.Next() * 1.5 * (1 - u / 0.03);
+            s[first + i] += 0.35 * v * env;
+        }
+        t += length + uniform(0.02, 0.06);
+        if (++syllable % 5 == 0) t += uniform(0.15, 0.3);  // between words
+    }
+    // The radio: only the middle of the band passes, with a little hiss and some clipping.
+    double low = 0, lower = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        low += (s[i] - low) * 0.5;
+        lower += (low - lower) * 0.06;
+        s[i] = std::tanh(2.0 * (low - lower)) * 0.8 + n.Next() * 0.02;
+    }
+    const Signal squelch = Burst(0.05, 0.1, 60, seed + 1);
+    for (size_t i = 0; i < squelch.size(); ++i) {
+        s[i] += squelch[i] * 0.5;
+        s[s.size() - squelch.size() + i] += squelch[i] * 0.5;
+    }
+    return s;
+}
+
 // A short loop of notes (MIDI numbers, 0 a rest) over a bass line, in stereo.
 std::vector<int16_t> Piece(const std::vector<int>& melody, const std::vector<int>& bass, double beat) {
     size_t beatFrames = static_cast<size_t>(beat * kRate);
@@ -205,6 +258,22 @@ bool BuildSound(const Context& ctx) {
          Wave(ctx, "swoosh_out.wav", Burst(0.35, 0.9, 6, 32), 0.4) &&
          Wave(ctx, "swoosh_in.wav", Burst(0.35, 0.95, 6, 33), 0.4);
     if (!ok) return false;
+    // The radio calls: a click of the key, a mumble of warbling syllables in static, and the release.
+    for (int voice = 0; voice < 3; ++voice) {
+        const double pitch = 180.0 + 60.0 * voice;
+        Signal speech;
+        for (int syllable = 0; syllable < 5 + voice; ++syllable) {
+            const double f = pitch * (1.0 + 0.15 * ((syllable * 7 + voice) % 5 - 2) / 2.0);
+            speech = Then(speech, Then(Tone(0.09, f, f * 0.9, 6, 0.8), Silence(0.03)));
+        }
+        const Signal radio = Then(Then(Burst(0.04, 0.1, 60, 51 + uint32_t(voice)), Mix(speech, Burst(0.9, 0.3, 1, 54 + uint32_t(voice)))),
+                                  Burst(0.05, 0.1, 60, 57 + uint32_t(voice)));
+        if (!Wave(ctx, "radio" + std::to_string(voice + 1) + ".wav", radio, 0.35)) return false;
+    }
+
+    // The speech of the demo mission's message files, beside them in a folder named after the mission.
+    if (!datakit::MakeDirs(ctx.Path("Sounds/Ema01"))) return false;
+    if (!Wave(ctx, "Ema01/Radio1.wav", RadioSpeech(4.0, 51), 0.7)) return false;
 
     std::vector<int16_t> intro = Piece({60, 64, 67, 72, 0, 67, 64, 60, 62, 65, 69, 74, 0, 69, 65, 62}, {36, 41}, 0.25);
     std::vector<int16_t> battle = Piece({57, 0, 57, 60, 0, 62, 64, 0, 57, 0, 57, 55, 0, 52, 55, 0}, {33, 33, 31, 28}, 0.2);
