@@ -120,7 +120,7 @@ bool ReadSegment(In& in, construct* unit, int32_t blockSize, StagedSeg* out) {
     if (s.start < 0 || s.end < s.start) return false;
     if (s.worldState != 0 && s.worldState != 1) return false;
     if (s.worldState &&
-        (s.clock < 0.0f || !InRange(s.timedCursor, 0, DayEventCount[0]) || !InRange(s.dailyCursor, 0, DayEventCount[1]) ||
+        (s.clock < 0.0f || !InRange(s.timedCursor, 0, DayEventCount[kTimedEvents]) || !InRange(s.dailyCursor, 0, DayEventCount[kDailyEvents]) ||
          !InRange(s.cloudLevel, 0, kSkyMaximum) || !InRange(s.cloudRate, -kSkyMaximum, kSkyMaximum) ||
          !InRange(s.starLevel, 0, kSkyMaximum) || !InRange(s.starRate, -kSkyMaximum, kSkyMaximum) ||
          !InRange(s.sceneryLevel, 0, kSkyMaximum) || !InRange(s.sceneryRate, -kSkyMaximum, kSkyMaximum)))

@@ -33,7 +33,6 @@
 #include "world/QZEvent.h"
 #include "world/Snapshot.h"
 #include "world/WorldTick.h"
-#include "ai/RecordReplay.h"
 #include "hud/Overlay2D.h"
 
 using namespace render_local;
@@ -366,8 +365,7 @@ void ForBoardVertices(ScapeBoard* b, void (*fn)(BoardVertex*)) {
 // snapshot frame is drawn again) and the chat line.
 void DrawMainViewOverlay() {
     const bool panels = PlayerTFView && (PlayerTFView->panels[0] || PlayerTFView->panels[1] || PlayerTFView->panels[2]);
-    const bool cutScene = RecordReplayRunning && !RecordedConstruct;
-    if (!panels && !cutScene && !SnapshotRendering) DrawMessageLog();
+    if (!panels && !CutScenePlaying() && !SnapshotRendering) DrawMessageLog();
     DrawChatInput();
 }
 

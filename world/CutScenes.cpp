@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "ai/AUDef.h"
+#include "ai/DayEvents.h"
 #include "ai/RecordReplay.h"
 #include "core/FixMath.h"
 #include "core/Keys.h"
@@ -28,7 +29,6 @@
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/Level.h"
-#include "world/SavedGame.h"
 #include "world/Snapshot.h"
 #include "world/WorldTick.h"
 
@@ -38,10 +38,6 @@ char ExportFolder[128] = "";
 int32_t ExportNumber = 0;
 
 namespace {
-
-// The day events' cursors of the timed and the daily list.
-int32_t& TimedCursor() { return WorldStateWords.cutSceneWords[0]; }
-int32_t& DailyCursor() { return WorldStateWords.cutSceneWords[1]; }
 
 // The panel's inputs by key code, in the order of PanelInput.
 enum PanelInput : int {
@@ -182,8 +178,8 @@ void ExportFrame() {
 
 void TakeCutSceneWorldState(TrackSeg* seg) {
     seg->clock = GameClockSeconds;
-    seg->timedCursor = TimedCursor();
-    seg->dailyCursor = DailyCursor();
+    seg->timedCursor = TimedEventCursor;
+    seg->dailyCursor = DailyEventCursor;
     seg->cloudLevel = CloudCover;
     seg->cloudRate = CloudCoverRate;
     seg->starLevel = SkyFade;
@@ -194,8 +190,8 @@ void TakeCutSceneWorldState(TrackSeg* seg) {
 
 void SetCutSceneWorldState(const TrackSeg* seg) {
     SetGameClock(seg->clock);
-    TimedCursor() = seg->timedCursor;
-    DailyCursor() = seg->dailyCursor;
+    TimedEventCursor = seg->timedCursor;
+    DailyEventCursor = seg->dailyCursor;
     CloudCover = seg->cloudLevel;
     CloudCoverRate = seg->cloudRate;
     SkyFade = seg->starLevel;
