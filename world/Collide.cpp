@@ -239,6 +239,8 @@ int CollideUnitPair(construct* a, construct* b) {
     return 1;
 }
 
+uint32_t CollidePassNumber() { return CollidePass; }
+
 CollideNode* QuarterCollisionList(matrix* m, int32_t x, int32_t z) {
     int64_t wx = x, wz = z;
     if (!m) return nullptr;
