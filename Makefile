@@ -20,7 +20,7 @@ FUZZ_DIR := $(CURDIR)/build/fuzz
 FUZZ_ENV := ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 FUZZ_FLAGS := -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
 
-.PHONY: run test bench deps release testbuild demo clean fuzzbuild fuzz fuzzci
+.PHONY: run test bench benchbuild benchci deps release testbuild demo clean fuzzbuild fuzz fuzzci
 
 deps:
 	@missing=""; for p in $(PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
@@ -52,11 +52,25 @@ test: testbuild
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir build/test --output-on-failure -j $(JOBS) --timeout 600
 
-bench: deps
-	cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_TESTS=OFF -DKV_BENCH=ON
+benchbuild: deps
+	cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_TESTS=OFF -DKV_BENCH=ON $(LAUNCHER)
 	cmake --build build/bench -j $(JOBS)
 	build/bench/mkdemo --out build/bench/demo >/dev/null
-	@for b in build/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# Every benchmark with its figures; fails when any of them fails.
+bench: benchbuild
+	@failed=""; for b in build/bench/bench_*; do [ -x "$$b" ] || continue; \
+	  "$$b" || failed="$$failed $$(basename $$b)"; done; \
+	if [ -n "$$failed" ]; then echo "benchmarks failed:$$failed"; exit 1; fi
+
+# What .ci/run does: every benchmark once, briefly (a minimal time or a few frames; the figures are not
+# judged), so that none can break unseen. The benchmarks with a main of their own take --frames.
+BENCH_FRAMES_ONLY := bench_raster bench_raster_gl bench_view bench_frame
+benchci: benchbuild
+	@failed=""; for b in build/bench/bench_*; do [ -x "$$b" ] || continue; n=$$(basename $$b); \
+	  case " $(BENCH_FRAMES_ONLY) " in *" $$n "*) args="--frames 2";; *) args="--benchmark_min_time=0.001";; esac; \
+	  echo "== $$n $$args"; "$$b" $$args || failed="$$failed $$n"; done; \
+	if [ -n "$$failed" ]; then echo "benchmarks failed:$$failed"; exit 1; fi
 
 # The libFuzzer harnesses of fuzz/, built with clang in a folder of their own, and their seed corpus.
 fuzzbuild: deps

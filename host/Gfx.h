@@ -13,6 +13,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace host {
 
@@ -384,6 +386,22 @@ void FinishDrawing(GfxDevice* device);
 // their next drawing call.
 void SetRasterThreads(int threads);
 int RasterThreads();
+
+// ---- Span statistics (benchmarks) ------------------------------------------------------------------------
+
+// What one pixel pipeline drew while spans were counted: its states in words, whether a specialised span
+// shader ("fast") or the general one drew it, and the spans and pixels it was asked to draw (pixels that
+// fail the depth test included).
+struct GfxSpanCount {
+    std::string states;
+    const char* shader;
+    uint64_t spans, pixels;
+};
+// Counts every span drawn by the pipelines compiled from now on (off by default; costs an indirect call
+// per span while on). Turning it on clears the counts.
+void CountSpans(bool on);
+// The counts so far, most pixels first, and clears them.
+std::vector<GfxSpanCount> TakeSpanCounts();
 
 // ---- Presenting ------------------------------------------------------------------------------------------
 

@@ -145,61 +145,81 @@ bool FindRows(const Pipeline& p, Primitive* prim) {
     return prim->rowTop < prim->rowBottom;
 }
 
-// Draws the gathered primitives. The target's rows are cut into bands that the workers take one at a
-// time; each band draws every primitive that reaches it, in order, so each pixel sees the same sequence
-// of writes as on one thread.
+// Waits, spinning briefly and then yielding, until ready() holds (the workers' steps within one job).
+template <class Ready>
+void Await(const Ready& ready) {
+    for (int spins = 0; !ready(); ++spins) {
+        if (spins < 256) {
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+        } else {
+            std::this_thread::yield();
+        }
+    }
+}
+
+// Draws the gathered primitives in one job of the workers. First the triangles are set up, in chunks
+// taken by the workers (each depends only on its vertices); then worker 0 lists each band's primitives;
+// then the target's rows, cut into bands, are taken one at a time, each band drawing every primitive that
+// reaches it, in order, so each pixel sees the same sequence of writes as on one thread.
 void DrawBatch(GfxDevice* d) {
     if (d->batch.empty()) return;
     Pool().Resize(WantedThreads());
     std::vector<Primitive>& prims = d->batch;
     const std::vector<Pipeline>& pipes = d->pipelines;
-    // First the triangles are set up, in chunks taken by the workers; each depends only on its vertices.
-    if (!d->raw.empty()) {
-        constexpr size_t kChunk = 256;
-        std::atomic<size_t> nextChunk{0};
-        Pool().Run([&](int, int) {
-            for (;;) {
-                size_t first = nextChunk.fetch_add(kChunk);
-                if (first >= prims.size()) break;
-                for (size_t i = first; i < std::min(first + kChunk, prims.size()); ++i) {
-                    Primitive& prim = prims[i];
-                    if (prim.kind != 4) continue;
-                    const Pipeline& p = pipes[prim.pipeline];
-                    const RawTriangle& r = d->raw[static_cast<size_t>(prim.rowTop)];
-                    prim.kind = 0;
-                    Primitive set;
-                    if (!SetupTriangle(p, r.v[0], r.v[1], r.v[2], r.cull, &set)) continue;
-                    set.pipeline = prim.pipeline;
-                    if (FindRows(p, &set)) prim = set;
-                }
-            }
-        });
-        d->raw.clear();
-    }
-    int height = d->target ? d->target->height : 0;
-    int bands = (height + kBandRows - 1) / kBandRows;
-    // Each band's primitives are listed once, so that a band reads only the primitives that reach it.
-    if (d->bins.size() < static_cast<size_t>(bands)) d->bins.resize(static_cast<size_t>(bands));
-    for (int b = 0; b < bands; ++b) d->bins[static_cast<size_t>(b)].clear();
-    for (size_t i = 0; i < prims.size(); ++i) {
-        const Primitive& prim = prims[i];
-        if (prim.kind == 0 || prim.rowBottom <= 0 || prim.rowTop >= height) continue;
-        const int first = std::max(prim.rowTop, 0) / kBandRows;
-        const int last = (std::min(prim.rowBottom, height) - 1) / kBandRows;
-        for (int b = first; b <= last; ++b) d->bins[static_cast<size_t>(b)].push_back(static_cast<uint32_t>(i));
-    }
+    const int height = d->target ? d->target->height : 0;
+    const int bands = (height + kBandRows - 1) / kBandRows;
+    const bool setUp = !d->raw.empty();
+    constexpr size_t kChunk = 256;
+    std::atomic<size_t> nextChunk{0};
+    std::atomic<int> settled{0};      // workers other than 0 done with the set-up
+    std::atomic<bool> listed{false};  // the bands' lists are made
     std::atomic<int> next{0};
-    Pool().Run([&](int, int) {
+    Pool().Run([&](int worker, int workers) {
+        while (setUp) {
+            const size_t first = nextChunk.fetch_add(kChunk);
+            if (first >= prims.size()) break;
+            for (size_t i = first; i < std::min(first + kChunk, prims.size()); ++i) {
+                Primitive& prim = prims[i];
+                if (prim.kind != 4) continue;
+                const Pipeline& p = pipes[prim.pipeline];
+                const RawTriangle& r = d->raw[static_cast<size_t>(prim.rowTop)];
+                prim.kind = 0;
+                Primitive set;
+                if (!SetupTriangle(p, r.v[0], r.v[1], r.v[2], r.cull, &set)) continue;
+                set.pipeline = prim.pipeline;
+                if (FindRows(p, &set)) prim = set;
+            }
+        }
+        if (worker == 0) {
+            Await([&] { return settled.load(std::memory_order_acquire) == workers - 1; });
+            // Each band's primitives are listed once, so that a band reads only the primitives that reach it.
+            if (d->bins.size() < static_cast<size_t>(bands)) d->bins.resize(static_cast<size_t>(bands));
+            for (int b = 0; b < bands; ++b) d->bins[static_cast<size_t>(b)].clear();
+            for (size_t i = 0; i < prims.size(); ++i) {
+                const Primitive& prim = prims[i];
+                if (prim.kind == 0 || prim.rowBottom <= 0 || prim.rowTop >= height) continue;
+                const int first = std::max(prim.rowTop, 0) / kBandRows;
+                const int last = (std::min(prim.rowBottom, height) - 1) / kBandRows;
+                for (int b = first; b <= last; ++b) d->bins[static_cast<size_t>(b)].push_back(static_cast<uint32_t>(i));
+            }
+            listed.store(true, std::memory_order_release);
+        } else {
+            settled.fetch_add(1, std::memory_order_release);
+            Await([&] { return listed.load(std::memory_order_acquire); });
+        }
         for (;;) {
-            int band = next.fetch_add(1);
+            const int band = next.fetch_add(1);
             if (band >= bands) break;
-            int y0 = band * kBandRows, y1 = y0 + kBandRows;
+            const int y0 = band * kBandRows, y1 = y0 + kBandRows;
             for (uint32_t i : d->bins[static_cast<size_t>(band)]) {
                 const Primitive& prim = prims[i];
                 RasterPrimitive(pipes[prim.pipeline], prim, y0, y1);
             }
         }
     });
+    d->raw.clear();
     d->batch.clear();
     // Keep the pipeline in force for the primitives still to come.
     d->pipelines.erase(d->pipelines.begin(), d->pipelines.end() - 1);
@@ -276,7 +296,9 @@ bool KnownCompare(uint32_t f) {
 
 // Compiles the states into the pipeline used by the next primitives.
 const Pipeline& CurrentPipeline(GfxDevice* d) {
-    if (!d->dirty && !d->pipelines.empty()) return d->pipelines.back();
+    // (a pipeline compiled before the span counting was switched on or off is compiled again)
+    if (!d->dirty && !d->pipelines.empty() && (d->pipelines.back().countedSpan != nullptr) == SpansCounted())
+        return d->pipelines.back();
     Pipeline p;
     GfxSurface* t = d->target;
     auto rs = [d](RenderState s) { return d->rs[static_cast<uint32_t>(s)]; };
@@ -343,6 +365,10 @@ const Pipeline& CurrentPipeline(GfxDevice* d) {
     p.clipX1 = d->viewport.x + d->viewport.width;
     p.clipY1 = d->viewport.y + d->viewport.height;
     ChooseSpanShader(&p);
+    if (SpansCounted()) CountSpansOf(&p);
+    // Primitives waiting in the batch name their pipelines by index; with none waiting (always so on one
+    // thread, which draws every primitive at once) the earlier pipelines serve nothing any more.
+    if (d->batch.empty()) d->pipelines.clear();
     d->pipelines.push_back(p);
     d->dirty = false;
     return d->pipelines.back();
@@ -452,6 +478,10 @@ void DeleteDevice(GfxDevice* d) {
     delete d;
 }
 
+size_t CompiledPipelineCount(const GfxDevice* d) {
+    return d ? d->pipelines.size() : 0;
+}
+
 GfxSurface* DeviceTarget(const GfxDevice* d) {
     return d ? d->target : nullptr;
 }
@@ -537,42 +567,36 @@ GfxViewport GetViewport(const GfxDevice* d) {
 
 namespace {
 
-// Clears the rows of a rectangle (already inside the viewport); large ones in bands on the workers.
-void ClearRows(GfxDevice* d, const GfxRect& r, uint32_t flags, uint32_t c, uint32_t z16, uint32_t z24) {
-    GfxSurface* zb = d->target->zbuffer;
-    auto rows = [&](int top, int bottom) {
-        for (int y = top; y < bottom; ++y) {
-            if (flags & GfxClearTarget) {
-                uint8_t* row = d->target->pixels + static_cast<ptrdiff_t>(y) * d->target->pitch;
-                if (d->target->format == PixelFormat::RGB565)
-                    std::fill_n(reinterpret_cast<uint16_t*>(row) + r.left, std::max(r.right - r.left, 0),
-                                static_cast<uint16_t>(c));
-                else
-                    std::fill_n(reinterpret_cast<uint32_t*>(row) + r.left, std::max(r.right - r.left, 0), c);
-            }
-            if (flags & GfxClearZBuffer) {
-                uint8_t* row = zb->pixels + static_cast<ptrdiff_t>(y) * zb->pitch;
-                if (zb->format == PixelFormat::Z16)
-                    std::fill_n(reinterpret_cast<uint16_t*>(row) + r.left, std::max(r.right - r.left, 0),
-                                static_cast<uint16_t>(z16));
-                else
-                    std::fill_n(reinterpret_cast<uint32_t*>(row) + r.left, std::max(r.right - r.left, 0),
-                                z24);
-            }
-        }
-    };
-    const int height = r.bottom - r.top;
-    if (WantedThreads() <= 1 || static_cast<int64_t>(height) * std::max(r.right - r.left, 0) < 65536) {
-        rows(r.top, r.bottom);
+// Clears a rectangle (already inside the viewport). On worker threads the clear joins the batch as a
+// primitive of its own, drawn in its place among the others by the bands it covers; on one thread it is
+// done at once.
+void ClearRect(GfxDevice* d, const GfxRect& r, uint32_t flags, uint32_t c, uint32_t z16, uint32_t z24) {
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    // A pipeline that names the target and its z-buffer whatever the depth states are.
+    Pipeline cp;
+    GfxSurface* t = d->target;
+    cp.colour = t->pixels;
+    cp.colourPitch = t->pitch;
+    cp.target565 = t->format == PixelFormat::RGB565;
+    if (GfxSurface* zb = t->zbuffer) {
+        cp.depth = zb->pixels;
+        cp.depthPitch = zb->pitch;
+        cp.depth16 = zb->format == PixelFormat::Z16;
+    }
+    Primitive prim;
+    prim.kind = 5;
+    prim.rowTop = r.top;
+    prim.rowBottom = r.bottom;
+    prim.clear = {r.left, r.right, flags, c, z16, z24};
+    if (WantedThreads() <= 1) {
+        RasterPrimitive(cp, prim, r.top, r.bottom);
         return;
     }
-    Pool().Resize(WantedThreads());
-    const int bands = (height + kBandRows - 1) / kBandRows;
-    std::atomic<int> next{0};
-    Pool().Run([&](int, int) {
-        for (int band; (band = next.fetch_add(1)) < bands;)
-            rows(r.top + band * kBandRows, std::min(r.top + (band + 1) * kBandRows, r.bottom));
-    });
+    d->pipelines.push_back(cp);
+    d->dirty = true;  // the next primitive compiles the states again
+    prim.pipeline = static_cast<uint32_t>(d->pipelines.size() - 1);
+    d->batch.push_back(prim);
+    if (d->batch.size() >= kBatchLimit) DrawBatch(d);
 }
 
 }  // namespace
@@ -582,7 +606,6 @@ GfxResult Clear(GfxDevice* d, int count, const GfxRect* rects, uint32_t flags, u
     if (!d || !d->target || count < 0 || (count > 0 && !rects)) return GfxErrInvalidParams;
     GfxSurface* zb = d->target->zbuffer;
     if ((flags & GfxClearZBuffer) && !zb) return GfxErrInvalidParams;
-    DrawBatch(d);
     const GfxViewport& vp = d->viewport;
     GfxRect whole{vp.x, vp.y, vp.x + vp.width, vp.y + vp.height};
     double zc = std::clamp(static_cast<double>(z), 0.0, 1.0);
@@ -593,7 +616,7 @@ GfxResult Clear(GfxDevice* d, int count, const GfxRect* rects, uint32_t flags, u
         GfxRect r = count ? rects[i] : whole;
         r.left = std::max(r.left, whole.left), r.top = std::max(r.top, whole.top);
         r.right = std::min(r.right, whole.right), r.bottom = std::min(r.bottom, whole.bottom);
-        ClearRows(d, r, flags, c, z16, z24);
+        ClearRect(d, r, flags, c, z16, z24);
     }
     return GfxOk;
 }

@@ -401,12 +401,14 @@ void ForcePairSpans(bool on) {
     g_forcePairs = on;
 }
 
-void ChooseSpanShader(Pipeline* p) {
-    p->span = GeneralSpan;
-    if (GeneralShaderForced() || p->alphaTest || p->specularAdd || p->stageCount > 1) return;
+namespace {
+
+// The fast shaders for the states where they cover them; false where they do not.
+bool ChooseFastShader(Pipeline* p) {
+    if (p->alphaTest || p->specularAdd || p->stageCount > 1) return false;
     const PipelineStage& st = p->stage[0];
     bool textured = p->stageCount == 1 && st.texels != nullptr;
-    if (textured && !st.pow2) return;
+    if (textured && !st.pow2) return false;
     // The colour and alpha of the only stage, in terms of the texture and the diffuse colour (for stage
     // 0 the current colour is the diffuse colour).
     auto isTex = [](uint32_t a) { return a == GfxTaTexture; };
@@ -426,7 +428,7 @@ void ChooseSpanShader(Pipeline* p) {
         else if ((cop == TextureOp::SelectArg1 && isDif(c1)) || (cop == TextureOp::SelectArg2 && isDif(c2)))
             cm = ColourMode::SelectDiffuse;
         else
-            return;
+            return false;
         if (aop == TextureOp::Modulate && ((isTex(a1) && isDif(a2)) || (isDif(a1) && isTex(a2))))
             am = AlphaMode::Modulate;
         else if ((aop == TextureOp::SelectArg1 && isTex(a1)) || (aop == TextureOp::SelectArg2 && isTex(a2)))
@@ -435,7 +437,7 @@ void ChooseSpanShader(Pipeline* p) {
                  aop == TextureOp::Disable)
             am = AlphaMode::Diffuse;
         else
-            return;
+            return false;
     }
     BlendMode bm = BlendMode::Off;
     if (p->blend) {
@@ -447,7 +449,7 @@ void ChooseSpanShader(Pipeline* p) {
         else if (s == BlendFactor::One && d == BlendFactor::InvSrcAlpha)
             bm = BlendMode::PremultipliedAlpha;
         else if (!(s == BlendFactor::One && d == BlendFactor::Zero))
-            return;
+            return false;
     }
     ZMode zm = !p->depth ? ZMode::Off : (p->zWrite ? ZMode::TestWrite : ZMode::Test);
     TexMode tm = TexMode::None;
@@ -473,6 +475,16 @@ void ChooseSpanShader(Pipeline* p) {
     p->span = [](const Pipeline& pl, const SpanSetup& s, int x, int y, int n) {
         (s.perspective ? pl.spanPerspective : pl.spanAffine)(pl, s, x, y, n);
     };
+    return true;
+}
+
+}  // namespace
+
+void ChooseSpanShader(Pipeline* p) {
+    p->span = GeneralSpan;
+    if (GeneralShaderForced() || ChooseFastShader(p)) return;
+    // The states the fast shaders leave: the eight-pixel stage programs where they cover them.
+    if (Pipeline::SpanFn program = ProgramSpanShader(*p)) p->span = program;
 }
 
 }  // namespace host

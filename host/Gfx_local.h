@@ -129,6 +129,9 @@ struct Pipeline {
     SpanFn spanPairAffine = nullptr, spanPairPerspective = nullptr;
     FastColour fastColour = FastColour::Modulate;
     FastAlpha fastAlpha = FastAlpha::Modulate;
+    // while spans are counted: the shader that draws them and the index of the pipeline's counter
+    SpanFn countedSpan = nullptr;
+    uint32_t countIndex = 0;
 };
 
 using F4 = float __attribute__((vector_size(16)));
@@ -205,6 +208,8 @@ struct SpanWalker {
 uint32_t SampleTexture(const PipelineStage& st, int32_t u, int32_t v);
 bool GeneralShaderForced();
 
+// The pipelines a device keeps (those of the primitives waiting to be drawn, and the one in force).
+size_t CompiledPipelineCount(const GfxDevice* device);
 // Chooses the span shader for a pipeline (the fast paths, or the general one).
 void ChooseSpanShader(Pipeline* p);
 // Forces the general span shader for every pipeline (tests compare it with the fast paths).
@@ -215,6 +220,13 @@ void ForcePairSpans(bool on);
 // The eight-pixel span shader for the states (null where the processor lacks 256-bit integer vectors or
 // the states are not covered).
 Pipeline::SpanFn WideSpanShader(bool perspective, FastTex tex, FastBlend blend, FastZ z);
+// Span statistics: whether they are being counted, and the wrapping of a pipeline's shader that counts them.
+bool SpansCounted();
+void CountSpansOf(Pipeline* p);
+// The eight-pixel stage-program shader for states the fast shaders do not cover (null where the processor
+// lacks 256-bit integer vectors or the states are beyond it: 16-bit targets or depth, more than two
+// stages, textures whose sides are not powers of two).
+Pipeline::SpanFn ProgramSpanShader(const Pipeline& p);
 // The general span shader.
 void GeneralSpan(const Pipeline& p, const SpanSetup& a, int x, int y, int n);
 
@@ -229,7 +241,7 @@ constexpr int kAttrCount = 12;
 // A triangle, line or point set up once, then scan-converted in any band of rows: every row is computed
 // from the set-up values alone, so a band gives the same pixels whichever thread draws it.
 struct Primitive {
-    uint8_t kind = 0;          // 1 point, 2 line, 3 triangle (0 nothing, 4 a triangle still to be set up)
+    uint8_t kind = 0;          // 1 point, 2 line, 3 triangle, 5 clear (0 nothing, 4 a triangle still to be set up)
     bool perspective = false;  // rhw differs between the vertices
     uint32_t pipeline = 0;     // index of the pipeline in the batch
     int rowTop = 0, rowBottom = 0;  // rows it may touch (bottom exclusive), for the bands of the workers
@@ -243,6 +255,12 @@ struct Primitive {
             double z[3];
         } tri;
         SetupVertex v[2];  // lines and points: the end points
+        struct {
+            int left, right;  // columns, right exclusive (the rows are rowTop .. rowBottom)
+            uint32_t flags;   // GfxClearTarget, GfxClearZBuffer
+            uint32_t colour;  // in the target's format
+            uint32_t z16, z24;
+        } clear;  // a clear of a rectangle, drawn by its pipeline's target and z-buffer
     };
     Primitive() {}
 };

@@ -223,6 +223,31 @@ bool SetupTriangle(const Pipeline& p, const SetupVertex& a, const SetupVertex& b
     return true;
 }
 
+namespace {
+
+// The rows y0 <= y < y1 of a clear's rectangle.
+void ClearRows(const Pipeline& p, const Primitive& prim, int y0, int y1) {
+    const int left = prim.clear.left, width = std::max(prim.clear.right - left, 0);
+    for (int y = std::max(y0, prim.rowTop); y < std::min(y1, prim.rowBottom); ++y) {
+        if (prim.clear.flags & GfxClearTarget) {
+            uint8_t* row = p.colour + static_cast<ptrdiff_t>(y) * p.colourPitch;
+            if (p.target565)
+                std::fill_n(reinterpret_cast<uint16_t*>(row) + left, width, static_cast<uint16_t>(prim.clear.colour));
+            else
+                std::fill_n(reinterpret_cast<uint32_t*>(row) + left, width, prim.clear.colour);
+        }
+        if ((prim.clear.flags & GfxClearZBuffer) && p.depth) {
+            uint8_t* row = p.depth + static_cast<ptrdiff_t>(y) * p.depthPitch;
+            if (p.depth16)
+                std::fill_n(reinterpret_cast<uint16_t*>(row) + left, width, static_cast<uint16_t>(prim.clear.z16));
+            else
+                std::fill_n(reinterpret_cast<uint32_t*>(row) + left, width, prim.clear.z24);
+        }
+    }
+}
+
+}  // namespace
+
 void RasterPrimitive(const Pipeline& p, const Primitive& prim, int y0, int y1) {
     switch (prim.kind) {
         case 1:
@@ -233,6 +258,9 @@ void RasterPrimitive(const Pipeline& p, const Primitive& prim, int y0, int y1) {
             break;
         case 3:
             RasterTriangle(p, prim, y0, y1);
+            break;
+        case 5:
+            ClearRows(p, prim, y0, y1);
             break;
         default:
             break;

@@ -16,6 +16,7 @@
 #include "platform/Texture.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
+#include "world/CutScenes.h"
 #include "world/Level.h"
 
 namespace {
@@ -32,10 +33,10 @@ constexpr char kSlotKeys[] = "1234567890QWERT";
 constexpr uint8_t kGroupColours[5][4] = {
     {0, 128, 64, 80}, {0, 32, 128, 80}, {128, 0, 64, 80}, {128, 128, 0, 80}, {0, 112, 128, 80}};
 
-// The units the task force consists of now: the player clan's, or in record/replay the replayed action
-// unit's (none until a scene is chosen).
+// The units the task force consists of now: the player clan's, or in record/replay those of the action
+// unit of the scene chosen on the panel (none until one is chosen).
 ConstructPool* CurrentMembers() {
-    if (RecordReplayActive) return nullptr;
+    if (RecordReplayActive) return PanelScene && PanelScene->au ? PanelScene->au->pool : nullptr;
     return PlayerClan ? PlayerClan->pool : nullptr;
 }
 

@@ -33,6 +33,7 @@
 #include "world/QZEvent.h"
 #include "world/Snapshot.h"
 #include "world/WorldTick.h"
+#include "hud/Overlay2D.h"
 
 using namespace render_local;
 using host::RenderState;
@@ -364,8 +365,7 @@ void ForBoardVertices(ScapeBoard* b, void (*fn)(BoardVertex*)) {
 // snapshot frame is drawn again) and the chat line.
 void DrawMainViewOverlay() {
     const bool panels = PlayerTFView && (PlayerTFView->panels[0] || PlayerTFView->panels[1] || PlayerTFView->panels[2]);
-    const bool cutScene = RecordReplayRunning && !RecordedConstruct;
-    if (!panels && !cutScene && !SnapshotRendering) DrawMessageLog();
+    if (!panels && !CutScenePlaying() && !SnapshotRendering) DrawMessageLog();
     DrawChatInput();
 }
 
@@ -462,6 +462,14 @@ void RenderView(ViewPort* vp, int32_t) {
     DrawDeferredLists();
     SetRS(RenderState::FogEnable, 0);
     DrawFlareList();
+    // A playing cut scene is framed by black bars, a ninth of the screen each, at the top and the bottom.
+    if (CutScenePlaying()) {
+        static const uint8_t kBlack[4] = {0, 0, 0, 0};
+        const int32_t bar = SurfaceHeight / 9;
+        SetRS(RenderState::FogEnable, 0);
+        FillRect2D(kBlack, 0, 0, SurfaceWidth, bar);
+        FillRect2D(kBlack, 0, SurfaceHeight - bar, SurfaceWidth, SurfaceHeight);
+    }
 }
 
 void RenderAllViews(int32_t kind) {

@@ -13,6 +13,7 @@
 #include "ai/Clan.h"
 #include "ai/DayEvents.h"
 #include "ai/RecordReplay.h"
+#include "world/CutScenes.h"
 #include "core/Config.h"
 #include "core/Files.h"
 #include "core/FixMath.h"
@@ -126,6 +127,7 @@ void ResetLevelState() {
     RecordReplayActive = RecordReplayRunning = RecordReplaySkip = 0;
     RecordReplayExport = 0;
     RecordedConstruct = nullptr;
+    ResetRecordReplayPanel();
     // The four water levels 4, the split point (0, 0), the edge modes CLONE.
     ResetMatrixGlobals();
     NearPlaneDistance = 500;
@@ -621,3 +623,13 @@ void InitLevel(int swapSides) {
     BuildingLevel = 0;
     LevelBuildingFlag = 0;
 }
+
+void LevelWind(int32_t out[3]) {
+    for (int i = 0; i < 3; ++i) out[i] = TruncateToInt32(CurrentLevel.windVector[i]);
+}
+
+int LevelDustEmission() { return CurrentLevel.dustEmission != 0.0f ? 1 : 0; }
+
+int32_t LevelDustScale() { return CurrentLevel.dustScale; }
+
+const uint8_t* LevelDustColour() { return CurrentLevel.dustColour; }

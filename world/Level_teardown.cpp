@@ -6,12 +6,14 @@
 #include "ai/Clan.h"
 #include "ai/DayEvents.h"
 #include "ai/MissionDesc.h"
+#include "ai/RecordReplay.h"
 #include "core/Config.h"
 #include "core/Memory.h"
 #include "core/Rules.h"
 #include "frontend/Frontend.h"
 #include "hud/MessageLog.h"
 #include "hud/TFView.h"
+#include "objects/MovieCamera.h"
 #include "objects/SharedPools.h"
 #include "platform/Bitmap.h"
 #include "platform/Dxgl.h"
@@ -59,6 +61,15 @@ void RemoveObject(construct*& con) {
     CallItfc(con, ItfcMethod::UNPLACE, 0);
     CallItfc(con, ItfcMethod::DESTROY, 0);
     con = nullptr;
+}
+
+// The run ends and the cut scenes go while their units still stand, so that no unit keeps a track; the
+// movie cameras' test waves go with them.
+void FreeCutScenes() {
+    RecordReplayRunning = RecordReplaySkip = 0;
+    RecordedConstruct = nullptr;
+    FreeAllCutScenes();
+    FreeMovieCameraWaves();
 }
 
 void RemoveAUs() {
@@ -186,6 +197,7 @@ void TeardownLevel() {
     dxgl_PauseAllSounds();
     LoadScreenBackground(&ScreenBackground, "ui_7");
     ShowBuzyScreen(1, 1, 0, kTeardownSteps, "remove AUs");
+    FreeCutScenes();
     RemoveAUs();
     ShowBuzyScreen(0, 1, 1, kTeardownSteps, "delete events");
     DeleteEvents();

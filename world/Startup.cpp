@@ -19,6 +19,8 @@
 #include "host/Window.h"
 #include "hud/Icons.h"
 #include "hud/MousePtr.h"
+#include "objects/Cameras.h"
+#include "objects/Elements.h"
 #include "objects/Units.h"
 #include "platform/Dxgl.h"
 #include "platform/Font.h"
@@ -248,8 +250,10 @@ void CloseDevices() {
 }
 
 void InitGameData() {
+    RegisterCameraTypes();
     LoadFPTables();
     RegisterVehicleTypes();
+    RegisterElementTypes();
     ReadUnitsFile("app/units");
     ResetWidgets();
     // The render mode for the current screen size, and the draw routines of detail level 0.

@@ -14,77 +14,12 @@
 
 using namespace host;
 
+#include "bench/raster/FillScene.h"
 #include "bench/raster/RasterWorkload.h"
 
 namespace {
 
 using namespace rasterbench;
-
-struct Scene {
-    GfxSurface* colour;
-    GfxSurface* depth;
-    GfxSurface* texture;
-    GfxDevice* device;
-};
-
-Scene MakeScene() {
-    Scene s;
-    s.colour = CreateSurface(kW, kH, PixelFormat::XRGB8888, SurfaceKind::RenderTarget, true);
-    s.depth = CreateSurface(kW, kH, PixelFormat::Z24, SurfaceKind::ZBuffer, true);
-    AttachZBuffer(s.colour, s.depth);
-    s.texture = CreateSurface(256, 256, PixelFormat::ARGB8888, SurfaceKind::Texture, true);
-    GfxLock lock;
-    LockSurface(s.texture, nullptr, &lock);
-    for (int y = 0; y < 256; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(lock.bits) + y * lock.pitch);
-        for (int x = 0; x < 256; ++x)
-            row[x] = 0xFF000000u | static_cast<uint32_t>(x) << 16 | static_cast<uint32_t>(y) << 8 |
-                     static_cast<uint32_t>((x ^ y) & 255);
-    }
-    UnlockSurface(s.texture);
-    s.device = CreateDevice(DeviceKind::Hardware, s.colour);
-    GfxDevice* d = s.device;
-    SetTexture(d, 0, s.texture);
-    SetTextureStageState(d, 0, StageState::MagFilter, GfxFilterLinear);
-    SetTextureStageState(d, 0, StageState::MinFilter, GfxFilterLinear);
-    SetTextureStageState(d, 0, StageState::Address, GfxAddressWrap);
-    SetTextureStageState(d, 0, StageState::ColorOp, static_cast<uint32_t>(TextureOp::Modulate));
-    SetTextureStageState(d, 0, StageState::ColorArg1, GfxTaTexture);
-    SetTextureStageState(d, 0, StageState::ColorArg2, GfxTaDiffuse);
-    SetTextureStageState(d, 0, StageState::AlphaOp, static_cast<uint32_t>(TextureOp::Modulate));
-    SetTextureStageState(d, 0, StageState::AlphaArg1, GfxTaTexture);
-    SetTextureStageState(d, 0, StageState::AlphaArg2, GfxTaDiffuse);
-    SetTextureStageState(d, 1, StageState::ColorOp, static_cast<uint32_t>(TextureOp::Disable));
-    SetTextureStageState(d, 1, StageState::AlphaOp, static_cast<uint32_t>(TextureOp::Disable));
-    SetRenderState(d, RenderState::FogEnable, 1);
-    SetRenderState(d, RenderState::FogColor, 0x4080C0);
-    SetRenderState(d, RenderState::ZEnable, 1);
-    SetRenderState(d, RenderState::ZFunc, static_cast<uint32_t>(CompareFunc::LessEqual));
-    SetRenderState(d, RenderState::ZWriteEnable, 1);
-    SetRenderState(d, RenderState::CullMode, GfxCullNone);
-    SetRenderState(d, RenderState::AlphaBlendEnable, 0);
-    return s;
-}
-
-void FreeScene(Scene& s) {
-    DeleteDevice(s.device);
-    DeleteSurface(s.texture);
-    DeleteSurface(s.depth);
-    DeleteSurface(s.colour);
-}
-
-std::vector<GfxVertex> FillQuads(uint32_t diffuse) {
-    std::vector<GfxVertex> v;
-    for (int k = 0; k < 16; ++k) {
-        float z = 1.0f - (k + 1) / 17.0f;
-        GfxVertex tl{0, 0, z, 1, diffuse, 0xFF000000u, 0, 0, 0, 0};
-        GfxVertex tr{kW, 0, z, 1, diffuse, 0x00000000u, 3.125f, 0, 0, 0};
-        GfxVertex br{kW, kH, z, 1, diffuse, 0x00000000u, 3.125f, 2.34375f, 0, 0};
-        GfxVertex bl{0, kH, z, 1, diffuse, 0xFF000000u, 0, 2.34375f, 0, 0};
-        v.insert(v.end(), {tl, tr, br, tl, br, bl});
-    }
-    return v;
-}
 
 std::vector<GfxVertex> SmallTriangles() {
     g_rng = 0x12345678;

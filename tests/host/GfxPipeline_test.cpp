@@ -539,6 +539,66 @@ TEST(GfxPipeline, FastSpanShadersEqualTheGeneralShader) {
     ForcePairSpans(false);
 }
 
+TEST(GfxPipeline, ClearsBetweenDrawsKeepTheirPlaceOnEveryThreadCount) {
+    // Triangles, then clears of rectangles (colour, depth, both; one reaching past the viewport), then
+    // triangles again: on worker threads a clear joins the batch and must land between the draws as on one
+    // thread, its depth deciding the second draw's test.
+    auto scene = [] {
+        Target t(61, 47);
+        GfxDevice* d = t.device;
+        SetRenderState(d, RenderState::ZEnable, 1);
+        SetRenderState(d, RenderState::ZWriteEnable, 1);
+        SetRenderState(d, RenderState::ZFunc, static_cast<uint32_t>(CompareFunc::LessEqual));
+        Draw(d, PrimitiveType::TriangleList, Quad(0, 0, 61, 47, 0xFF204060, 0.3f));
+        const GfxRect colourOnly{5, 3, 30, 20}, depthOnly{20, 10, 50, 40}, both{40, 30, 90, 90};
+        Clear(d, 1, &colourOnly, GfxClearTarget, 0xFFFF0000u, 1.0f, 0);
+        Clear(d, 1, &depthOnly, GfxClearZBuffer, 0, 0.9f, 0);
+        GfxViewport vp{3, 2, 55, 40, 0.0f, 1.0f};
+        SetViewport(d, vp);
+        Clear(d, 1, &both, GfxClearTarget | GfxClearZBuffer, 0xFF00FF00u, 0.5f, 0);
+        Draw(d, PrimitiveType::TriangleList, Quad(0, 0, 61, 47, 0xFF0000FF, 0.6f));
+        std::vector<uint32_t> image = t.Pixels();
+        for (int y = 0; y < 47; y += 3)
+            for (int x = 0; x < 61; x += 3) image.push_back(static_cast<uint32_t>(ReadDepth(t.depth, x, y) * 1e6f));
+        return image;
+    };
+    SetRasterThreads(1);
+    const std::vector<uint32_t> one = scene();
+    // The second quad (z 0.6) shows only where a clear left the depth at 0.9, inside the viewport.
+    EXPECT_EQ(one[15 * 61 + 25], 0x0000FFu);  // depth cleared to 0.9, then drawn over
+    EXPECT_EQ(one[5 * 61 + 10], 0xFF0000u);   // colour cleared, depth 0.3 kept: not drawn over
+    EXPECT_EQ(one[35 * 61 + 45], 0x00FF00u);  // both cleared (depth 0.5 < 0.6): not drawn over
+    EXPECT_EQ(one[45 * 61 + 59], 0x204060u);  // outside the viewport: the first quad
+    for (int threads : {2, 5}) {
+        SetRasterThreads(threads);
+        EXPECT_EQ(scene(), one) << threads << " threads";
+    }
+    SetRasterThreads(0);
+}
+
+TEST(GfxPipeline, ADeviceKeepsOnlyThePipelinesItsWaitingPrimitivesNeed) {
+    // Every state change compiles a pipeline at the next draw. On one thread each primitive is drawn at
+    // once, so the device keeps only the pipeline in force however many draws a run makes; on worker
+    // threads the batch keeps those of its primitives until it is drawn.
+    for (int threads : {1, 3}) {
+        SetRasterThreads(threads);
+        Target t(16, 16);
+        for (int i = 0; i < 500; ++i) {
+            SetRenderState(t.device, RenderState::FogEnable, i & 1);
+            Draw(t.device, PrimitiveType::TriangleList, {V(0, 0), V(16, 0), V(0, 16)});
+        }
+        if (threads == 1) {
+            EXPECT_EQ(CompiledPipelineCount(t.device), 1u);
+        } else {
+            EXPECT_GT(CompiledPipelineCount(t.device), 1u);  // the batch is not drawn yet
+        }
+        FinishDrawing(t.device);
+        EXPECT_EQ(CompiledPipelineCount(t.device), 1u) << threads << " threads";
+        EXPECT_EQ(t.Rgb(2, 2), 0xFFFFFFu);
+    }
+    SetRasterThreads(0);
+}
+
 TEST(GfxPipeline, ThreadedDrawingEqualsOneThread) {
     for (int setup : {0, 3, 11, 19, 27, 35, 99, 200, 300}) {
         SetRasterThreads(1);

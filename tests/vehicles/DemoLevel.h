@@ -20,6 +20,8 @@
 #include "host/Fs.h"
 #include "host/Window.h"
 #include "hud/Icons.h"
+#include "objects/Cameras.h"
+#include "objects/Elements.h"
 #include "objects/Itfc.h"
 #include "objects/Units.h"
 #include "render/RenderTables.h"
@@ -71,11 +73,13 @@ public:
         InitRenderMode();  // the screen's size, as the start-up leaves it for every level
         IconsInit();
         RegisterVehicleTypes();
+        RegisterCameraTypes();
+        RegisterElementTypes();
         ReadUnitsFile("app/units");
         FreeRules();
         ReadRules("app/rules");
         if (!OwnPlayer) OwnPlayer = CreatePlayer("tester");
-        std::snprintf(MissionName, sizeof MissionName, "Ema01");
+        std::snprintf(MissionName, sizeof MissionName, "%s", mission_);
         InitDemoLevel(playerEnters_);
         // The level keeps only the local player: the driver's cell is made afterwards.
         driver_ = CreatePlayer("driver");
@@ -134,6 +138,8 @@ public:
 protected:
     // The screen the level is built for; a test that looks at the view sets a larger one before SetUp.
     int width_ = 32, height_ = 24;
+    // The mission built.
+    const char* mission_ = "Ema01";
     // The script's ENTERUNIT at the start is carried out (set before SetUp).
     bool playerEnters_ = false;
 

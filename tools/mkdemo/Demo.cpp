@@ -13,8 +13,10 @@ bool BuildDemo(const Context& ctx) {
     if (!BuildFPTables(ctx)) return false;
     if (!BuildObjects(ctx)) return false;
     if (!BuildWorlds(ctx)) return false;
+    if (!BuildCutsceneMission(ctx)) return false;
     if (!BuildSound(ctx)) return false;
     if (!BuildMenuPictures(ctx)) return false;
+    if (!BuildCampaigns(ctx)) return false;
     if (!BuildInterfacePictures(ctx)) return false;
     // The configuration names the first mission once its world file is in the tree.
     if (!BuildCoreFiles(ctx)) return false;

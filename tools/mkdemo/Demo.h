@@ -2,8 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace datakit {
+class WorldFile;
+}
 
 namespace mkdemo {
 
@@ -23,6 +28,8 @@ std::vector<uint8_t> GroundTexture(const std::string& name);
 // Maps/: the demo island "Ema01" (64 x 64 tiles) with its textures, sky and action units.
 constexpr int kDemoIslandTiles = 64;
 std::vector<uint8_t> DemoIslandWorld();
+// The same island with other action units.
+std::vector<uint8_t> DemoIslandWorldWith(const std::function<void(datakit::WorldFile&)>& actionUnits);
 // A place of the island in world units (16.16 x and z of its centre, radius): "ema_base", "ga_outpost",
 // "camp" (the flat sites), "lake", "ford" (the river's shallows, crossed by the road), "hill" (the snowy
 // top). Heights (units of 8 world units): the sites are flat at 800, 900 and 700; the water lies at 4.
@@ -48,11 +55,25 @@ constexpr uint64_t kDemoFileTime = 134116992000000000ULL;
 bool BuildObjects(const Context& ctx);
 // Objects/<side>/<vehicle>: each vehicle type's body, shadow, parts, cockpit model, fragments and wreck.
 bool BuildVehicleObjects(const Context& ctx);
+// Objects/weapons and misc/dust: the impact effects, explosions, smoke, dust, shell cases, fire, debris,
+// missiles and rockets with the texture animations of their billboards; the fragment folders' pieces.
+bool BuildEffectObjects(const Context& ctx);
+// Objects/demo: the buildings, gates, lift, energy gate and scenery of the demo island.
+bool BuildElementObjects(const Context& ctx);
 // The sound effects, the music pieces and the movies.
 bool BuildSound(const Context& ctx);
 
 // Bitmaps/ and Icons/: the menu backgrounds, the title pictures and the mouse pointer shapes.
 bool BuildMenuPictures(const Context& ctx);
+
+// The campaigns: the missions the campaign screens list with their scripts, texts, briefings, pictures
+// and speech, the progress file "Campaigns\VORLE", "EMA.cpn" and "GA.cpn", the team list with its logos,
+// and the credits with their slides.
+bool BuildCampaigns(const Context& ctx);
+
+// The record/replay test mission "Cutscene": the island with a convoy marked for a cut scene, its script,
+// a scene recorded for it under "Cutscenes", and the movie camera's test wave "wavetest".
+bool BuildCutsceneMission(const Context& ctx);
 
 // The in-game interface's pictures: the "specials" textures, the crosshair bitmaps, the mission's map page,
 // the task-force view's icons and a task-button picture for every unit type of the units file.
