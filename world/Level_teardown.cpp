@@ -63,6 +63,13 @@ void RemoveObject(construct*& con) {
     con = nullptr;
 }
 
+// The cameras let go of what they follow while it still stands: the shared pools (wrecks, effects) and
+// the units are freed before the cameras, whose removal would otherwise unfocus freed constructs.
+void ReleaseCameraTargets() {
+    for (construct* cam : {SatCamera, StatCamera, WatchCamera})
+        if (cam) CallItfc(cam, ItfcMethod::ATTACH, 0);
+}
+
 // The run ends and the cut scenes go while their units still stand, so that no unit keeps a track; the
 // movie cameras' test waves go with them.
 void FreeCutScenes() {
@@ -198,6 +205,7 @@ void TeardownLevel() {
     LoadScreenBackground(&ScreenBackground, "ui_7");
     ShowBuzyScreen(1, 1, 0, kTeardownSteps, "remove AUs");
     FreeCutScenes();
+    ReleaseCameraTargets();
     RemoveAUs();
     ShowBuzyScreen(0, 1, 1, kTeardownSteps, "delete events");
     DeleteEvents();
