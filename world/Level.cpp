@@ -118,7 +118,8 @@ void ResetLevelState() {
     RecordReplayActive = RecordReplayRunning = RecordReplaySkip = 0;
     RecordReplayExport = 0;
     RecordedConstruct = nullptr;
-    // The four water levels 4, the split point (0, 0), the edge modes CLONE.
+    // The four water levels 4, the split point (0, 0), the edge modes CLONE, no clone slot and no
+    // accessible-map filter: a world file sets the last two only when it holds them.
     ResetMatrixGlobals();
     NearPlaneDistance = 500;
     FieldOfView = 65.0f;

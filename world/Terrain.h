@@ -97,7 +97,8 @@ matrix* CreateMatrix();
 void FreeMatrix(matrix* m);
 // The edge mode of a name: "WRAP", "MIRROR", "CLAMP", "CLONE"; anything else is fatal.
 int32_t NamedMatrixAddress(const char* name);
-// Puts the edge modes, water levels and split point back to the level's start values.
+// Puts the edge modes, water levels, split point, clone slot and the accessible-map filter back to the
+// level's start values.
 void ResetMatrixGlobals();
 
 // Maps tile coordinates into the grid by the edge modes; returns the crossed-edge mask (1 x below 0,

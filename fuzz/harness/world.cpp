@@ -48,8 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FreeMatrix(CurrentMatrix);
     CurrentMatrix = nullptr;
     TopTileFieldPresent = 0;
-    offmatrixclone_idx = 0;
-    filteraccessiblemap = 0;
     FreeQZWDKeptChunks();
     FreeSkyCell(WorldSkyCell);
     WorldSkyCell = nullptr;

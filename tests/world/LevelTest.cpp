@@ -15,6 +15,7 @@
 #include "world/Level_local.h"
 #include "world/QZEvent.h"
 #include "world/Terrain.h"
+#include "world/WorldFile.h"
 #include "world/WorldTick.h"
 
 namespace {
@@ -122,6 +123,37 @@ TEST(Level, BuildTeardownBuildLeavesNoTrackedAllocation) {
     }
     EXPECT_EQ(track.Live("cluster cell"), 0);
     EXPECT_EQ(track.Live("tmp face"), 0);
+}
+
+// A world file's clone slot and accessible-map filter belong to its own level: the next mission built
+// starts without them.
+TEST(Level, ASecondMissionStartsWithoutTheFirstOnesCloneSlotAndAccessFilter) {
+    kvtest::LevelTree tree;
+    kvtest::LevelEnvironment env(tree);
+    datakit::WorldFile first = kvtest::LevelTree::World();
+    first.chunks.clear();
+    first.TileClone({0, 0x8000, 0, {}});
+    first.TileClone({0, 0x8000 | 0x2000, 0, {}});
+    datakit::WorldTileLayer layer;
+    layer.width = 4;
+    layer.height = 6;
+    layer.tiles.resize(24);
+    first.TileField(layer);
+    first.TileDefPool(std::vector<datakit::WorldSubPoint>(256), 4);
+    datakit::WriteFile(tree.dir() / "Maps/Test", first.Bytes());
+    host::FlushDirectoryCache();
+    InitLevel(0);
+    EXPECT_EQ(offmatrixclone_idx, 1);
+    EXPECT_EQ(filteraccessiblemap, 1);
+    TeardownLevel();
+
+    datakit::WriteFile(tree.dir() / "Maps/Test", kvtest::LevelTree::World().Bytes());
+    host::FlushDirectoryCache();
+    snprintf(MissionName, sizeof MissionName, "Test");
+    InitLevel(0);
+    EXPECT_EQ(offmatrixclone_idx, 0);
+    EXPECT_EQ(filteraccessiblemap, 0);
+    TeardownLevel();
 }
 
 // Faulty missions end the build with the system's own error text.
