@@ -50,6 +50,25 @@ struct AUState {
     int64_t count;  // members, -1 when it is known only after the pool is made
 };
 
+// Constructs made only to check saved records against; destroyed (never placed) when the check is done.
+struct Probes {
+    std::vector<construct*> cons;
+    Probes() = default;
+    Probes(const Probes&) = delete;
+    Probes& operator=(const Probes&) = delete;
+    ~Probes() {
+        for (construct* con : cons) CallItfc(con, ItfcMethod::DESTROY, 0);
+    }
+};
+
+// Whether the unit's directory holds the wreck's geometry (a unit without it never leaves a wreck).
+bool LeavesWreck(const Unit* unit) {
+    if (!unit->path) return false;
+    char path[512];
+    snprintf(path, sizeof path, "%s%c%s", unit->path, kPathSeparator, "deadbody");
+    return qzpk_exists(path) != 0;
+}
+
 struct Planner {
     In& in;
     LoadPlan* plan;
@@ -79,6 +98,21 @@ struct Planner {
         if (!s.pool || (mustBePlaced && !s.placed)) return in.Fail("%s: %s '%s' not moved", chunk, what, ref.au);
         if (s.count >= 0 && int64_t(ref.index) >= s.count)
             return in.Fail("%s: %s '%s' has too few units", chunk, what, ref.au);
+    }
+
+    // The constructs an action unit's CREATE will make, in pool order: one per list entry whose type
+    // exists. The types' parameters (SETPARAMS) change no list or block size, so they are not handed.
+    bool ProbeAUUnits(AUDef* au, std::vector<construct*>* out) {
+        Clan* clan = au->abstractClan >= 0 && au->abstractClan < 3 ? AbstractClanMap[au->abstractClan] : nullptr;
+        if (!clan) {
+            in.Fail("SAVEDAU: au '%s' has an abstract clan that is not mapped", au->name);
+            return false;
+        }
+        const AUUnitList& list = au->lists[ClanIndex(clan)];
+        for (int i = 0; i < list.count; ++i)
+            if (auto* con = reinterpret_cast<construct*>(UnitType_itfc(list.units[i], nullptr, ItfcMethod::CREATE, 0)))
+                out->push_back(con);
+        return true;
     }
 
     void ReadRef(UnitRef* ref) {
@@ -174,6 +208,14 @@ struct Planner {
         if (c.placed) s.placed = true;
         if (!c.placed) s.placed = false;
         if (!c.poolFlag && s.pool) s = AUState{false, false, false, -1};
+        // Units the load will make (the pool is created by the load) are checked against constructs of
+        // the same types made for the check alone, so that no record is first looked at after the level
+        // has changed.
+        Probes probes;
+        if (c.placed && !s.current) {
+            if (!ProbeAUUnits(c.au, &probes.cons)) return;
+            s.count = int64_t(probes.cons.size());
+        }
         if (c.placed) {
             const uint32_t count = in.Count(kMinConBytes, "units");
             if (in.ok() && s.count >= 0 && int64_t(count) != s.count)
@@ -183,7 +225,7 @@ struct Planner {
             c.targets.resize(count);
             for (uint32_t i = 0; i < count && in.ok(); ++i) {
                 ParseSavedCon(in, &c.units[i]);
-                if (s.current) CheckSavedCon(in, c.units[i], c.au->pool->constructs[i]);
+                CheckSavedCon(in, c.units[i], s.current ? c.au->pool->constructs[i] : probes.cons[i]);
                 SavedTarget& t = c.targets[i];
                 t.flag = in.U32();
                 if (t.flag == 1) {
@@ -225,6 +267,17 @@ struct Planner {
             wrecks[i].unit = NamedUnit(name);
             if (!wrecks[i].unit) return in.Fail("SAVEDDEADBODYPOOL: unit (%s, %u) has wrong mortal unit name", name, i);
             ParseSavedCon(in, &wrecks[i].con);
+            if (!in.ok()) return;
+            // The wreck is made by the load: its record is checked against one made for the check alone.
+            if (!LeavesWreck(wrecks[i].unit))
+                return in.Fail("SAVEDDEADBODYPOOL: unit (%s, %u) leaves no wreck", name, i);
+            Probes probe;
+            auto* wreck = reinterpret_cast<construct*>(DeadBodyItfc(reinterpret_cast<construct*>(wrecks[i].unit),
+                                                                     ItfcMethod::CREATE,
+                                                                     reinterpret_cast<uintptr_t>(wrecks[i].unit->path)));
+            if (!wreck) return in.Fail("SAVEDDEADBODYPOOL: no wreck made of '%s'", name);
+            probe.cons.push_back(wreck);
+            CheckSavedCon(in, wrecks[i].con, wreck);
         }
         plan->deadBodyPools.push_back(std::move(wrecks));
     }

@@ -3,6 +3,7 @@
 // refused before the level changes.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
 
 #include "DemoLevel.h"
@@ -10,6 +11,7 @@
 #include "objects/SharedPools.h"
 #include "vehicles/types/DeadBody.h"
 #include "tools/datakit/Bytes.h"
+#include "tools/datakit/SavedGame.h"
 #include "vehicles/types/EMAJeep.h"
 #include "world/SavedGame.h"
 
@@ -203,6 +205,57 @@ TEST_F(DemoLevel, ADamagedJeepRecordIsRefusedBeforeTheLevelChanges) {
     host::FlushDirectoryCache();
     char other[64] = "";
     EXPECT_EQ(LoadQZGM("bad", 0, other), kQZGMLoaded) << SavedGameRefusal();
+}
+
+// A wreck is made by the load: a record that does not fit a wreck of its unit (or names a unit that
+// leaves none) is refused before the level changes, as the records of the level's own units are.
+TEST_F(DemoLevel, ADamagedWreckRecordIsRefusedBeforeTheLevelChanges) {
+    construct* ga = UnitsOf("GA_Outpost").front();
+    construct* wreck = LeaveDeadBody(ga, ga->unit->path);
+    ASSERT_NE(wreck, nullptr);
+    ASSERT_EQ(SaveQZGM("good"), 1) << SavedGameRefusal();
+    datakit::SavedGame file;
+    ASSERT_TRUE(datakit::SplitSavedGame(SavedBytes("good"), &file));
+    auto record = [&](std::function<void(datakit::SavedConRecord&)> change) {
+        datakit::SavedConRecord r;
+        r.itfcData.assign(size_t(kDeadBodyRecordSize), 0);
+        r.bboards.resize(size_t(wreck->bboardCount));
+        r.spots.resize(size_t(wreck->spotCount));
+        r.subs.resize(size_t(wreck->subCount));
+        if (change) change(r);
+        return r;
+    };
+    const std::string unit = ga->unit->name;
+    const struct {
+        const char* name;
+        std::string unit;
+        datakit::SavedConRecord con;
+        const char* refusal;
+    } cases[] = {
+        {"spots", unit, record([](auto& r) { r.spots.emplace_back(); }), "wrong no of spots"},
+        {"billboards", unit, record([](auto& r) { r.bboards.emplace_back(); }), "wrong no of bboards"},
+        {"type data", unit, record([](auto& r) { r.itfcData.resize(4); }), "type data of 4 bytes"},
+        {"a unit without a wreck", "e9fir1", record(nullptr), "leaves no wreck"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        datakit::SavedGame f = file;
+        for (auto& chunk : f.chunks)
+            if (chunk.type == 14) chunk.body = datakit::SavedDeadBodyPoolChunkBody({{c.unit, c.con}});
+        ASSERT_TRUE(datakit::WriteFile("SavedGames/bad", f.Bytes()));
+        host::FlushDirectoryCache();
+        char other[64] = "";
+        EXPECT_EQ(LoadQZGM("bad", 0, other), kQZGMRefused);
+        EXPECT_NE(std::string(SavedGameRefusal()).find(c.refusal), std::string::npos) << SavedGameRefusal();
+        ASSERT_EQ(DeadBodyPool->count, 1);
+        EXPECT_EQ(DeadBodyPool->constructs[0], wreck);
+    }
+    // The record as the wreck wrote it is taken.
+    ASSERT_TRUE(datakit::WriteFile("SavedGames/bad", file.Bytes()));
+    host::FlushDirectoryCache();
+    char other[64] = "";
+    EXPECT_EQ(LoadQZGM("bad", 0, other), kQZGMLoaded) << SavedGameRefusal();
+    EXPECT_EQ(DeadBodyPool->count, 1);
 }
 
 }  // namespace

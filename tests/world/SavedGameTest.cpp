@@ -339,9 +339,9 @@ TEST_F(SavedGameLevel, DamagedOrForeignFilesAreRefusedWithTheLevelUntouched) {
     datakit::SavedGame file;
     ASSERT_TRUE(datakit::SplitSavedGame(good, &file));
     ASSERT_GE(file.chunks.size(), 8u);
-    auto convoyUnits = [](int n, std::function<void(datakit::SavedAUBody&)> change) {
+    auto auUnits = [](const char* name, int n, std::function<void(datakit::SavedAUBody&)> change) {
         datakit::SavedAUBody au;
-        au.name = "convoy";
+        au.name = name;
         for (int i = 0; i < n; ++i) {
             datakit::SavedAUUnit u;
             u.con.itfcData.assign(8, 0);
@@ -352,10 +352,18 @@ TEST_F(SavedGameLevel, DamagedOrForeignFilesAreRefusedWithTheLevelUntouched) {
         if (change) change(au);
         return datakit::SavedAUChunkBody(au);
     };
-    auto withChunk = [&](uint32_t type, std::vector<uint8_t> body) {
+    auto convoyUnits = [&](int n, std::function<void(datakit::SavedAUBody&)> change) {
+        return auUnits("convoy", n, std::move(change));
+    };
+    // The depot has no units in the running level: the load would make them.
+    auto depotUnits = [&](int n, std::function<void(datakit::SavedAUBody&)> change) {
+        return auUnits("depot", n, std::move(change));
+    };
+    // The first chunk of the type is replaced; of the action units' chunks, the one of the action unit named.
+    auto withChunk = [&](uint32_t type, std::vector<uint8_t> body, const char* au = "convoy") {
         datakit::SavedGame f = file;
         for (auto& c : f.chunks)
-            if (c.type == type && (type != 12 || std::memcmp(c.body.data(), "convoy", 7) == 0)) {
+            if (c.type == type && (type != 12 || std::strcmp(reinterpret_cast<const char*>(c.body.data()), au) == 0)) {
                 c.body = std::move(body);
                 break;
             }
@@ -424,6 +432,14 @@ TEST_F(SavedGameLevel, DamagedOrForeignFilesAreRefusedWithTheLevelUntouched) {
     cases.push_back({"type data of another size",
                      withChunk(12, convoyUnits(2, [](auto& au) { au.units[0].con.itfcData.resize(1); })), 7,
                      "type data of 1 bytes"});
+    cases.push_back({"units made by the load: one too many", withChunk(12, depotUnits(2, nullptr), "depot"), 7,
+                     "au 'depot' has wrong unit number"});
+    cases.push_back({"units made by the load: spots",
+                     withChunk(12, depotUnits(1, [](auto& au) { au.units[0].con.spots.push_back({0, 0}); }), "depot"), 7,
+                     "wrong no of spots"});
+    cases.push_back({"units made by the load: type data of another size",
+                     withChunk(12, depotUnits(1, [](auto& au) { au.units[0].con.itfcData.resize(12); }), "depot"), 7,
+                     "type data of 12 bytes"});
     cases.push_back({"target in an unknown action unit",
                      withChunk(12, convoyUnits(2, [](auto& au) { au.units[0].target = datakit::SavedUnitRef{"nowhere", 0}; })),
                      7, "tgtau 'nowhere' not present"});
