@@ -235,9 +235,9 @@ int BeforeRestoreGame() {
     }
     ClearMessageLog();
     aistubs_Shutdown();
-    aistubs_Init();
+    const int restarted = aistubs_Init();
     RestoringGame = 1;
-    return 0;
+    return restarted;
 }
 
 void AfterRestoreGame(construct* unit) {
@@ -255,7 +255,9 @@ void AfterRestoreGame(construct* unit) {
             CallItfc(con, ItfcMethod::DESTROY, 1);
         }
     }
+    // The mission's end as the level had it before the load: no countdown runs toward a win or a loss.
     WinFlag = LoseFlag = 0;
+    WinCountdown = LoseCountdown = 0;
     if (unit) EnterUnitView(PlayerTFView, unit, 1);
     RestoringGame = 0;
 }

@@ -250,6 +250,10 @@ TEST(GameFile, SavesNeedANameAndNeverOverwriteTheRestartPoint) {
     EXPECT_EQ(LastSaved, kMissionStartName);
     GameFileCommand(nullptr, 7);
     EXPECT_EQ(Saves, 1);
+    // "Restart mission" loads the restart point; a quick save after it still leaves it alone.
+    GameFileCommand(kMissionStartName, 6);
+    GameFileCommand(nullptr, 7);
+    EXPECT_EQ(Saves, 1);
 
     GameFileCommand("quick", 7);
     GameFileCommand(nullptr, 7);

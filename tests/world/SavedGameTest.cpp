@@ -541,6 +541,24 @@ TEST_F(SavedGameLevel, DamagedOrForeignFilesAreRefusedWithTheLevelUntouched) {
     EXPECT_STREQ(name, "");
 }
 
+// A saved game made while the mission's end was counting down comes back with no countdown running; the
+// restore answers the AI bridge's restart.
+TEST_F(SavedGameLevel, ALoadClearsTheMissionsEndAndAnswersTheBridgesRestart) {
+    WinCountdown = 300;
+    LoseCountdown = 200;
+    ASSERT_EQ(SaveQZGM("ending"), 1);
+    WinFlag = 1;
+    char other[64] = "";
+    ASSERT_EQ(LoadQZGM("ending", 0, other), kQZGMLoaded) << SavedGameRefusal();
+    EXPECT_EQ(WinCountdown, 0);
+    EXPECT_EQ(LoseCountdown, 0);
+    EXPECT_EQ(WinFlag, 0);
+    EXPECT_EQ(BeforeRestoreGame(), 1);
+    EXPECT_EQ(RestoringGame, 1);
+    AfterRestoreGame(nullptr);
+    EXPECT_EQ(RestoringGame, 0);
+}
+
 TEST_F(SavedGameLevel, ASaveThatFailsWhileWritingLeavesTheOldFile) {
     ASSERT_EQ(SaveQZGM("slot"), 1);
     const std::vector<uint8_t> old = SavedBytes("slot");
