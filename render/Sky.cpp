@@ -24,7 +24,7 @@ int32_t SkyFade = 65280, SkyFadeRate = 0;
 
 namespace {
 
-constexpr int32_t kRampTop = 65280;
+constexpr int32_t kRampTop = kSkyRampTop;
 constexpr int kNameBytes = 24;
 // More stars than this in a chunk is not a sky but a broken count.
 constexpr int32_t kMaxStars = 4096;

@@ -4,6 +4,7 @@
 #include "world/Level.h"
 #include "world/Statics.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -259,7 +260,7 @@ void ReadLevelSettings() {
     OptionalInt("scenery_lighting", &L.sceneryLighting);
     OptionalFloat("SunDarkeningBias", &L.sunDarkeningBias);
     if (const Rule* r = FindRule("wind_vector"))
-        for (int i = 0; i < 3 && i < r->count; ++i) L.windVector[i] = r->values[i];
+        for (int i = 0; i < 3 && i < r->count; ++i) L.windVector[i] = TruncateToInt32(r->values[i]);
     OptionalInt("recordreplay_active", &RecordReplayActive);
     OptionalInt("allhostilesvisible", &L.allHostilesVisible);
     OptionalInt("showunitpaths", &L.showUnitPaths);
@@ -280,6 +281,9 @@ void ReadLevelSettings() {
 // The sky's share of the level settings: clouds, stars, the sun's darkening; no precipitation yet.
 void HandSkySettings() {
     ResetSkyState();
+    // The sky's ramps keep both within 0 .. kSkyRampTop; a rule beyond would overflow the cloud alpha.
+    CurrentLevel.cloudAlpha = std::clamp(CurrentLevel.cloudAlpha, 0, kSkyRampTop);
+    CurrentLevel.starAlpha = std::clamp(CurrentLevel.starAlpha, 0, kSkyRampTop);
     CloudCover = CurrentLevel.cloudAlpha;
     SkyFade = CurrentLevel.starAlpha;
     CloudSpeed = CurrentLevel.cloudSpeed;

@@ -16,7 +16,7 @@ struct LevelSettings {
     int32_t cloudAlpha, starAlpha;
     int32_t sceneryLighting;
     float sunDarkeningBias;
-    float windVector[3];
+    int32_t windVector[3];  // three words of the rule "wind_vector"
     int32_t allHostilesVisible, showUnitPaths, showUnitNames, hiLogicTrace, hiLogicInfo, showDayEvents,
         showUnitBounding, showUnitBSphere;
     float dustEmission;

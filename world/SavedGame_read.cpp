@@ -1,6 +1,7 @@
 // Reading a saved game: the header decides whether it belongs to the running mission; then the whole
 // file is read and checked against the running level before the level is changed at all.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -136,6 +137,12 @@ struct Planner {
         w.starWord = in.I32();
         w.sceneryLighting = in.I32();
         w.lightingWord = in.I32();
+        // The sky draws with these: a speed that is not a number, or a cover or fade outside what the
+        // sky's ramps keep, would overflow its arithmetic.
+        if (in.ok() && !std::isfinite(w.cloudSpeed)) in.Fail("SAVEDWORLDSTATE: the cloud speed is not a number");
+        if (in.ok() && (w.cloudAlpha < 0 || w.cloudAlpha > kSkyRampTop || w.starAlpha < 0 || w.starAlpha > kSkyRampTop))
+            in.Fail("SAVEDWORLDSTATE: cloud alpha %d or star alpha %d outside 0 .. %d", w.cloudAlpha, w.starAlpha,
+                    kSkyRampTop);
         in.Raw(w.waterColour, 3);
         in.Raw(w.waterSpecularBias, 3);
         in.Raw(w.caveFogColour, 3);
@@ -400,19 +407,21 @@ void ApplyWorldState(const SavedWorldState& w) {
     std::memcpy(WaterMark, w.waterMark, sizeof WaterMark);
     x.precipitation = w.precipitation;
     StartPrecipitation(w.precipitation);
-    l.cloudSpeed = w.cloudSpeed;
+    // The sky values go to the sky itself; the level's settings keep them beside it.
+    CloudSpeed = l.cloudSpeed = w.cloudSpeed;
     x.cloudValue = w.cloudValue;
-    l.cloudAlpha = w.cloudAlpha;
+    CloudCover = l.cloudAlpha = w.cloudAlpha;
     x.cloudWord = w.cloudWord;
-    l.starAlpha = w.starAlpha;
+    SkyFade = l.starAlpha = w.starAlpha;
     x.starWord = w.starWord;
     x.lightingWord = w.lightingWord;
     std::memcpy(l.waterColour, w.waterColour, 3);
     std::memcpy(l.waterSpecularBias, w.waterSpecularBias, 3);
     std::memcpy(l.caveFogColour, w.caveFogColour, 3);
+    std::memcpy(CaveFogColour, w.caveFogColour, 3);
     std::memcpy(l.ambientLighting, w.ambientLighting, 3);
     x.ambientLightingExtra = w.ambientLighting[3];
-    for (int k = 0; k < 3; ++k) std::memcpy(&l.windVector[k], &w.windVector[k], 4);
+    std::memcpy(l.windVector, w.windVector, sizeof l.windVector);
     GameClockSeconds = w.gameClock;
     l.eyesightRange = float(w.sight[0]);
     l.eyesightAperture = float(w.sight[1]);

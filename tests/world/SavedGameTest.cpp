@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <limits>
 
 #include "LevelFixture.h"
 #include "ai/AUDef.h"
@@ -12,6 +13,7 @@
 #include "core/Memory.h"
 #include "objects/SharedPools.h"
 #include "objects/UnitShare.h"
+#include "render/Sky.h"
 #include "render/TerrainScene.h"
 #include "render/Weather.h"
 #include "support/DebugCapture.h"
@@ -21,6 +23,7 @@
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/Geom.h"
+#include "world/Level_local.h"
 #include "world/QZEvent.h"
 #include "world/SavedGame.h"
 #include "world/Terrain.h"
@@ -468,6 +471,18 @@ TEST_F(SavedGameLevel, DamagedOrForeignFilesAreRefusedWithTheLevelUntouched) {
         cases.push_back({"player unit beyond its pool", withChunk(15, datakit::SavedWorldStateChunkBody(w)), 7,
                          "au 'convoy' has too few units"});
         w.player.reset();
+        w.cloudAlpha = 65281;
+        cases.push_back({"cloud alpha beyond the sky's ramp", withChunk(15, datakit::SavedWorldStateChunkBody(w)), 7,
+                         "cloud alpha 65281"});
+        w.cloudAlpha = 0;
+        w.starAlpha = -1;
+        cases.push_back({"negative star alpha", withChunk(15, datakit::SavedWorldStateChunkBody(w)), 7,
+                         "star alpha -1"});
+        w.starAlpha = 0;
+        w.cloudSpeed = std::numeric_limits<float>::infinity();
+        cases.push_back({"cloud speed not a number", withChunk(15, datakit::SavedWorldStateChunkBody(w)), 7,
+                         "cloud speed"});
+        w.cloudSpeed = 0.0f;
         w.ambientSources = {"no_such_rule"};
         cases.push_back({"ambient sound without its rule", withChunk(15, datakit::SavedWorldStateChunkBody(w)), 7,
                          "no_such_rule"});
@@ -557,6 +572,37 @@ TEST_F(SavedGameLevel, ALoadClearsTheMissionsEndAndAnswersTheBridgesRestart) {
     EXPECT_EQ(RestoringGame, 1);
     AfterRestoreGame(nullptr);
     EXPECT_EQ(RestoringGame, 0);
+}
+
+// The sky as the day events leave it (cloud speed, cloud cover, sky fade, cave fog) is what a saved game
+// keeps and what the sky shows again after the load; the wind vector is stored as three words.
+TEST_F(SavedGameLevel, TheLiveSkyIsSavedAndComesBackToTheSky) {
+    CurrentLevel.windVector[0] = 10;
+    CurrentLevel.windVector[1] = -20;
+    CurrentLevel.windVector[2] = 30;
+    CloudSpeed = 0.25f;
+    CloudCover = 1000;
+    SkyFade = 2000;
+    const uint8_t fog[3] = {1, 2, 3};
+    std::memcpy(CaveFogColour, fog, 3);
+    ASSERT_EQ(SaveQZGM("sky"), 1);
+    datakit::SavedGame file;
+    ASSERT_TRUE(datakit::SplitSavedGame(SavedBytes("sky"), &file));
+    ASSERT_EQ(file.chunks[0].type, 15u);
+    // Behind the words up to the clouds, stars and lighting (148 bytes) and the 13 colour bytes.
+    const uint8_t* wind = file.chunks[0].body.data() + 161;
+    EXPECT_EQ(int32_t(wind[4] | wind[5] << 8 | wind[6] << 16 | uint32_t(wind[7]) << 24), -20);
+
+    Rebuild();
+    EXPECT_NE(CloudCover, 1000);
+    char other[64] = "";
+    ASSERT_EQ(LoadQZGM("sky", 0, other), kQZGMLoaded) << SavedGameRefusal();
+    EXPECT_FLOAT_EQ(CloudSpeed, 0.25f);
+    EXPECT_EQ(CloudCover, 1000);
+    EXPECT_EQ(SkyFade, 2000);
+    EXPECT_EQ(0, std::memcmp(CaveFogColour, fog, 3));
+    EXPECT_EQ(CurrentLevel.windVector[1], -20);
+    EXPECT_EQ(CurrentLevel.windVector[2], 30);
 }
 
 TEST_F(SavedGameLevel, ASaveThatFailsWhileWritingLeavesTheOldFile) {
