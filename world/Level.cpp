@@ -518,12 +518,13 @@ void ShowBuzyScreen(int first, int background, int index, int count, const char*
     DebugPrintf("ShowBuzyScreen: %2.2fs (total %2.2fs) for %s, '%s: %s'\n", (now - StepStart) / 100.0,
                 (now - BuildStart) / 100.0, PreviousCaption, MissionName, CurrentCaption);
     StepStart = now;
-    if (CaptionSink) CaptionSink(CurrentCaption);
-    // The background, the progress and the caption.
-    (void)background;
+    // The background ("ui_7", loaded when the build or teardown began), the progress and the caption.
     dxgl_ClearRenderTarget(0xFF000000u, 1);
+    if (background && ScreenBackground) dxgl_Blt(0, ScreenHeight, ScreenBackground, nullptr);
     DrawTextf(24, 60, "%s", CurrentCaption);
     if (count > 0 && index >= 0) DrawTextf(24, 30, "%d / %d", index + 1, count);
+    // The sink sees the screen as it is about to be shown.
+    if (CaptionSink) CaptionSink(CurrentCaption);
     dxgl_SwapBuffers();
 }
 

@@ -38,7 +38,8 @@ void ReadQZGMHeader(const char* path, char* name);
 // index out of count and the caption (printf style). A null caption only retires the current caption.
 void ShowBuzyScreen(int first, int background, int index, int count, const char* format, ...)
     __attribute__((format(printf, 5, 6)));
-// Receives every caption shown (tests and the debug print); null for none.
+// Receives every caption shown, with its loading screen drawn but not yet presented (tests and the debug
+// print); null for none.
 using BuzyCaptionSink = void (*)(const char* caption);
 void SetBuzyCaptionSink(BuzyCaptionSink sink);
 

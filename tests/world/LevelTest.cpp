@@ -5,6 +5,8 @@
 
 #include "core/Memory.h"
 #include "core/Rules.h"
+#include "platform/Dxgl.h"
+#include "platform/ScreenVertex.h"
 #include "platform/Texture.h"
 #include "support/DebugCapture.h"
 #include "support/Fatal.h"
@@ -123,6 +125,32 @@ TEST(Level, BuildTeardownBuildLeavesNoTrackedAllocation) {
     }
     EXPECT_EQ(track.Live("cluster cell"), 0);
     EXPECT_EQ(track.Live("tmp face"), 0);
+}
+
+// The loading screen shows its background "ui_7" behind every step's caption.
+TEST(Level, TheLoadingScreenShowsItsBackground) {
+    kvtest::LevelTree tree;
+    datakit::MakeDirs(tree.dir() / "Bitmaps");
+    datakit::WriteFile(tree.dir() / "Bitmaps/ui_7", datakit::Bmp24(32, 24, std::vector<uint32_t>(32 * 24, 0xC83028u)));
+    kvtest::LevelEnvironment env(tree);
+    // The screen's size as start-up sets it (the background is loaded at that size).
+    ScreenWidth = 32;
+    ScreenHeight = 24;
+    static std::vector<std::string> seen;
+    seen.clear();
+    SetBuzyCaptionSink([](const char* caption) {
+        uint8_t rgb[3];
+        dxgl_ReadBackBuffer(2, 2, rgb);
+        char text[64];
+        snprintf(text, sizeof text, "%s %d %d %d", caption, rgb[0], rgb[1], rgb[2]);
+        seen.push_back(text);
+    });
+    InitLevel(0);
+    TeardownLevel();
+    SetBuzyCaptionSink(nullptr);
+    ScreenWidth = ScreenHeight = 0;
+    ASSERT_GE(seen.size(), 18u);
+    for (const std::string& s : seen) EXPECT_NE(s.find(" 200 48 40"), std::string::npos) << s;
 }
 
 // A world file's clone slot and accessible-map filter belong to its own level: the next mission built
