@@ -325,21 +325,40 @@ TEST(TraverseBoard, EveryCellOnceBackToFrontCameraLast) {
     ViewMatrix = savedView;
 }
 
+// Two views with boards of their own, the second activated last: a wrap clears the stored stamps of both
+// views' boards and sky points, whichever was activated.
 TEST(Stamps, ViewStampWrapClearsStoredStampsAndCellStampAdvancesBy200Ticks) {
     kvtest::TerrainScene scene(32, 24, 3);
     ViewPort* vp = scene.viewport();
-    vp->active = 1;
     vp->sharesMainBoards = 0;
+    ScapeBoard* otherBoard = CreateScapeBoard(3, 3, 1, 0, 0);
+    SkyVertex skyPoints[2] = {};
+    SkyCell sky{};
+    sky.vertices = skyPoints;
+    sky.vertexCount = 2;
+    ViewPort other{};
+    other.board = otherBoard;
+    other.sky = &sky;
+    vp->sky = &sky;
     ViewPortTable[0] = vp;
-    ViewPortCount = 1;
+    ViewPortTable[1] = &other;
+    ViewPortCount = 2;
+    ActivateViewPort(&other);
+    ASSERT_EQ(vp->active, 0);
     BoardVertex& v = BoardCell(scene.board(), 1, 1)->vertices[3];
-    v.landStamp = v.waterStamp = v.mirrorStamp = 65535;
+    BoardVertex& w = BoardCell(otherBoard, 2, 0)->vertices[7];
+    for (BoardVertex* x : {&v, &w}) x->landStamp = x->waterStamp = x->mirrorStamp = 65535;
+    skyPoints[1].stamp = 65535;
     ViewStamp = 65535;
     AdvanceViewStamp();
     EXPECT_EQ(ViewStamp, 1);
-    EXPECT_EQ(v.landStamp, 0);
-    EXPECT_EQ(v.waterStamp, 0);
-    EXPECT_EQ(v.mirrorStamp, 0);
+    for (BoardVertex* x : {&v, &w}) {
+        EXPECT_EQ(x->landStamp, 0);
+        EXPECT_EQ(x->waterStamp, 0);
+        EXPECT_EQ(x->mirrorStamp, 0);
+    }
+    EXPECT_EQ(skyPoints[1].stamp, 0);
+    vp->sky = nullptr;
     // CellStamp: forced first, then only after more than 200 ticks; a wrap clears the stored copies.
     CellStampForce = 1;
     CellStamp = 5;
@@ -351,13 +370,15 @@ TEST(Stamps, ViewStampWrapClearsStoredStampsAndCellStampAdvancesBy200Ticks) {
     AdvanceCellStamp(1201);
     EXPECT_EQ(CellStamp, 7);
     CellStamp = 255;
-    v.cellStamp = 255;
+    v.cellStamp = w.cellStamp = 255;
     CellStampForce = 1;
     AdvanceCellStamp(1300);
     EXPECT_EQ(CellStamp, 1);
     EXPECT_EQ(v.cellStamp, 0);
-    ViewPortTable[0] = nullptr;
+    EXPECT_EQ(w.cellStamp, 0);
+    ViewPortTable[0] = ViewPortTable[1] = nullptr;
     ViewPortCount = 0;
+    FreeScapeBoard(otherBoard);
 }
 
 // ---- Patches -------------------------------------------------------------------------------------
