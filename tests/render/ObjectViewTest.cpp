@@ -10,6 +10,8 @@
 #include "platform/Palette.h"
 #include "render/ConstructDraw.h"
 #include "render/Deferred.h"
+#include "render/View_local.h"
+#include "objects/Units.h"
 #include "support/MemTrack.h"
 #include "ai/Clan.h"
 #include "hud/TFView.h"
@@ -155,3 +157,16 @@ TEST(ObjectView, TheTacticalViewBracketsItsUnitsInView) {
 }
 
 }  // namespace
+
+// A remote view's caption names the followed construct by its units-file display name.
+TEST(ViewCaption, RemoteViewNamesTheFollowedUnit) {
+    Unit unit{};
+    char gameName[] = "E.M.A. Jeep";
+    unit.gameName = gameName;
+    construct con{};
+    con.unit = &unit;
+    EXPECT_STREQ(UnitDisplayName(&con), "E.M.A. Jeep");
+    con.unit = nullptr;
+    EXPECT_STREQ(UnitDisplayName(&con), "");
+    EXPECT_STREQ(UnitDisplayName(nullptr), "");
+}
