@@ -176,6 +176,8 @@ void LoadingScreenStart() {
 void CreateLevelPools() {
     for (const PoolDef& def : kLevelPools) CreateConstructPool(def.capacity, def.name);
     VisiblePool = NamedConstructPool("visible");
+    // Constructs of the class DISTANT are drawn directly, not anchored on the board.
+    DirectDrawPool = NamedConstructPool("distant");
     for (int i = 0; i < 4; ++i) {
         char name[16];
         snprintf(name, sizeof name, "buzy%d", i);

@@ -169,6 +169,7 @@ void DeleteStructures() {
 void DeleteLevelPools() {
     for (const char* name : kPoolsToDelete) DeleteConstructPool(FindConstructPool(name));
     VisiblePool = nullptr;
+    DirectDrawPool = nullptr;
     for (ConstructPool*& pool : BuzyPools) pool = nullptr;
     while (PlayerCount > 0) {
         PlayerTable[0]->actionUnit = nullptr;

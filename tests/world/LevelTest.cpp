@@ -11,6 +11,7 @@
 #include "support/DebugCapture.h"
 #include "support/Fatal.h"
 #include "support/MemTrack.h"
+#include "render/View.h"
 #include "world/ConstructPool.h"
 #include "world/Level.h"
 #include "world/LevelFixture.h"
@@ -62,6 +63,9 @@ TEST(Level, BuildAndTeardownAnnounceTheirStepsInOrder) {
     EXPECT_EQ(CurrentMatrix->height, 6);
     EXPECT_NE(FindConstructPool("buzy3"), nullptr);
     EXPECT_EQ(BuzyPools[0], FindConstructPool("buzy0"));
+    // The constructs of the class DISTANT are drawn from the level's pool "distant".
+    ASSERT_NE(DirectDrawPool, nullptr);
+    EXPECT_EQ(DirectDrawPool, FindConstructPool("distant"));
     ASSERT_NE(WaterAnim, nullptr);
     EXPECT_STREQ(WaterAnim->name, "water1");
     ASSERT_NE(WaterTex, nullptr);
@@ -79,6 +83,7 @@ TEST(Level, BuildAndTeardownAnnounceTheirStepsInOrder) {
     EXPECT_STREQ(MissionName, "");
     EXPECT_EQ(FindConstructPool("buzy0"), nullptr);
     EXPECT_EQ(BuzyPools[0], nullptr);
+    EXPECT_EQ(DirectDrawPool, nullptr);
     EXPECT_EQ(CurrentMatrix, nullptr);
     EXPECT_EQ(TexCount, 0);
     EXPECT_EQ(TexAnimCount, 0);
