@@ -355,6 +355,40 @@ TEST_F(SkyFixture, SkyAtNoonDuskAndNightMatchesItsReferencePictures) {
     FreeSkyCell(sky);
 }
 
+// The moon is drawn by the sky polygon routine: fogged by its face's fog depth, whatever fog the last
+// drawing left.
+TEST_F(SkyFixture, TheMoonTakesTheFogOfItsFacesDepth) {
+    SkyCell* sky = DaySkyCell();
+    SkyScene s(sky);
+    s.DrawAt(102944);  // sets the view
+    ASSERT_NE(sky->moon, nullptr);
+    // The moon straight ahead: with both of its angles at a quarter turn it stands along +z, where the
+    // camera looks.
+    sky->secondAngle = 102943;
+    sky->tilt = 102943;
+    s.scene.SetCamera({4 * 65536, 7000 * 8, 65536}, kvtest::PitchedDown(0.0));
+    s.scene.Draw();
+    host::GfxDevice* d = s.scene.device();
+    for (int32_t fogDepth : {0, 1 << 24}) {
+        SCOPED_TRACE(fogDepth);
+        host::Clear(d, 0, nullptr, host::GfxClearTarget, 0xFF000000u, 1.0f, 0);
+        host::SetRenderState(d, host::RenderState::FogColor, 0x00FF0000u);
+        host::SetRenderState(d, host::RenderState::FogEnable, 1);
+        FogSpecular = 0xFF000000u;  // what an unfogged drawing before left
+        sky->moon->faces->nearZ = fogDepth;
+        DrawMoon(sky, 255, 0);
+        host::FinishDrawing(d);
+        const uint32_t p = s.scene.Pixels()[60 * 160 + 80];
+        if (fogDepth) {
+            EXPECT_EQ(p & 0xFFFFFF, 0xFF0000u);
+        } else {
+            EXPECT_NE(p & 0xFFFFFF, 0xFF0000u);
+            EXPECT_NE(p & 0xFFFFFF, 0u);
+        }
+    }
+    FreeSkyCell(sky);
+}
+
 TEST_F(SkyFixture, SkyGeometryAndFogFollowTheCameraHeight) {
     SkyCell* sky = DaySkyCell();
     SkyScene s(sky);
