@@ -62,6 +62,9 @@ extern DirLight* SunLight;
 // a loaded saved game restores is what is drawn. The water textures are the level's WaterTex and
 // WaterTex2.
 extern uint8_t (&LevelWaterColour)[3];
+// The level rule "AmbientLighting": the base colour every view starts its lighting from (the time of
+// day hands it to the viewports with the sun).
+extern uint8_t (&LevelAmbientColour)[3];
 extern uint8_t (&LevelWaterSpecularBias)[3];
 extern int32_t& LevelWaterTransparent;
 extern int32_t& LevelSpecularWater;

@@ -74,6 +74,7 @@ Geom* DummyGeom = nullptr;
 LevelSettings CurrentLevel;
 // The renderer's names for the level's water settings.
 uint8_t (&LevelWaterColour)[3] = CurrentLevel.waterColour;
+uint8_t (&LevelAmbientColour)[3] = CurrentLevel.ambientLighting;
 uint8_t (&LevelWaterSpecularBias)[3] = CurrentLevel.waterSpecularBias;
 int32_t& LevelWaterTransparent = CurrentLevel.waterTransparent;
 int32_t& LevelSpecularWater = CurrentLevel.specularWater;

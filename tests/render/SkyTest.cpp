@@ -271,6 +271,33 @@ TEST_F(SkyFixture, ClockTurnsTheSunAndColoursTheSky) {
     FreeSkyCell(sky);
 }
 
+// The time of day turns the skies of the views that follow a camera and are not switched off, and hands
+// them the level's base colour ("AmbientLighting"); a switched-off view keeps its sky and colour.
+TEST_F(SkyFixture, TheSunTurnsTheSkiesOfTheViewsThatAreOn) {
+    kvtest::MemTrack track;
+    SkyCell* onSky = DaySkyCell();
+    SkyCell* offSky = DaySkyCell();
+    construct camera{};
+    ViewPort* on = CreateViewPort(0, 0, 160, 120);
+    ViewPort* off = CreateViewPort(0, 0, 40, 30);
+    on->sky = onSky;
+    off->sky = offSky;
+    on->follows = off->follows = &camera;
+    off->hidden = 1;
+    const uint8_t level[3] = {40, 50, 60};
+    std::memcpy(LevelAmbientColour, level, 3);
+    SetSunAngle(102944);
+    EXPECT_EQ(onSky->sunAngle, 102944);
+    EXPECT_EQ(0, std::memcmp(on->colour, level, 3));
+    EXPECT_NE(offSky->sunAngle, 102944);
+    EXPECT_EQ(off->colour[0], 4);
+    on->sky = off->sky = nullptr;
+    on->follows = off->follows = nullptr;
+    std::memset(LevelAmbientColour, 0, 3);
+    FreeSkyCell(onSky);
+    FreeSkyCell(offSky);
+}
+
 TEST_F(SkyFixture, DirectionalLightFollowsTheSunOnlyWhenItMovedEnough) {
     kvtest::MemTrack track;
     SkyCell* sky = DaySkyCell();
