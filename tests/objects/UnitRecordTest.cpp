@@ -53,6 +53,30 @@ std::vector<float> g_shakes;
 bool CameraAt(int32_t p[3]) { return p[0] = p[1] = p[2] = 0, true; }
 void Shake(int, int, float strength) { g_shakes.push_back(strength); }
 
+// A unit with its stealth flag set makes no engine noise for the AI, unless it is an aircraft: the AI is
+// told no stealth for aircraft, and hears their engines.
+TEST(UnitAIInfo, StealthSilencesTheEngineExceptOfAircraft) {
+    TestBlock block{};
+    block.share.stateFlag = 1;
+    block.share.noiseRange = 30000;
+    Unit unit{};
+    construct con{};
+    con.itfc = Test_itfc;
+    con.itfcData = &block;
+    con.unit = &unit;
+    const struct {
+        uint32_t klass;
+        int32_t stealth, noise;
+    } cases[] = {{kKlassVehicle, 1, 0}, {kKlassAirplane, 0, 30000}};
+    for (const auto& c : cases) {
+        unit.klass = c.klass;
+        UnitAIInfo info{};
+        ASSERT_EQ(GetUnitAIInfo(&con, &info, nullptr, nullptr), &block.share);
+        EXPECT_EQ(info.stealth, c.stealth) << c.klass;
+        EXPECT_EQ(info.noiseRange, c.noise) << c.klass;
+    }
+}
+
 class UnitRecordTest : public AIScene {
 protected:
     UnitRecordTest() {
