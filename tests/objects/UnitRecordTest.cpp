@@ -470,6 +470,21 @@ TEST_F(UnitRecordTest, AUnitThatLeavesIsNeverReadThroughAStalePointer) {
     DamageRecord d{0, 5, 5};
     ApplyHitToUnit(me, 0, &TB(me)->state, &d);
     EXPECT_TRUE(Queued(0).empty());
+    // A unit that leaves a hit slot closes the gap: the hits behind it (and their points) move down.
+    other->hits[0] = me;
+    other->hits[1] = shell;
+    other->hits[2] = me;
+    other->hitPoints[1][0] = 11;
+    other->hitPoints[2][0] = 22;
+    other->hits[3] = nullptr;
+    AppendToConstructPool(VisiblePool, other);
+    ForgetUnitReferences(shell);
+    EXPECT_EQ(other->hits[0], me);
+    EXPECT_EQ(other->hits[1], me);
+    EXPECT_EQ(other->hitPoints[1][0], 22);
+    EXPECT_EQ(other->hits[2], nullptr);
+    RemoveFromConstructPool(VisiblePool, other);
+    std::memset(other->hits, 0, sizeof other->hits);
     me->hits[0] = nullptr;
     RemoveFromConstructPool(VisiblePool, me);
     FreeConstruct(shell);
