@@ -304,7 +304,7 @@ TEST_F(UnitRecordTest, TableOfHits) {
         bool playerVictim;
         int32_t shieldAfter, structureDamage, effects;
         std::vector<int> victimMsgs, attackerMsgs;
-        bool mutual;
+        bool recorded;
         bool shake;
     } cases[] = {
         {"shield holds", 50, {0, 10, 0}, 0, false, 40, 0, 10, {kMsgAttacked}, {kMsgAttacked}, true, false},
@@ -342,10 +342,11 @@ TEST_F(UnitRecordTest, TableOfHits) {
         if (attacker) {
             EXPECT_EQ(Queued(c.attackerClan), c.attackerMsgs) << c.name;
         }
-        const bool mutual = attacker && TB(victim)->share.recentHit == attacker &&
-                            TB(attacker)->share.recentHit == victim &&
-                            TB(victim)->share.recentHitCountdown == kMutualTargetTicks;
-        EXPECT_EQ(mutual, c.mutual) << c.name;
+        // The hit is recorded in the hitter's record (it names the unit it hit), never the other way.
+        const bool recorded = attacker && TB(attacker)->share.recentHit == victim &&
+                              TB(attacker)->share.recentHitCountdown == kMutualTargetTicks;
+        EXPECT_EQ(recorded, c.recorded) << c.name;
+        EXPECT_EQ(TB(victim)->share.recentHit, nullptr) << c.name;
         EXPECT_EQ(!g_shakes.empty(), c.shake) << c.name;
         if (c.shake) {
             EXPECT_FLOAT_EQ(g_shakes[0], 4 * 0.2f) << c.name;

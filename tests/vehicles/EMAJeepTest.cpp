@@ -247,19 +247,25 @@ TEST_F(DemoLevel, AnUnplacedJeepTakesARunningJeepsFormWithoutStartingSoundsOrLig
 }
 
 // A hit by another clan's unit pushes, damages (shield first) and sets the status word; one by the own
-// clan pushes and gives way but deals no damage.
+// clan pushes and gives way but deals no damage. A missing clan is nobody's: two units without a clan
+// are not one side.
 TEST_F(DemoLevel, HitsPushAndOnlyHostileOnesDamage) {
     construct* me = UnitsOf("EMA_TaskForce")[0];
     construct* friendly = UnitsOf("EMA_TaskForce")[1];
     construct* hostile = UnitsOf("GA_Outpost")[0];
+    Clan* const own = me->clan;
     const struct {
         const char* name;
         construct* hitter;
+        bool clanless;
         int32_t shieldLoss;
         bool status;
-    } cases[] = {{"hostile", hostile, 4, true}, {"friendly", friendly, 0, false}};
+    } cases[] = {{"hostile", hostile, false, 4, true},
+                 {"friendly", friendly, false, 0, false},
+                 {"both without a clan", friendly, true, 4, true}};
     FrameCounter = 1;  // no shield recovery in these ticks
     for (const auto& c : cases) {
+        me->clan = friendly->clan = c.clanless ? nullptr : own;
         EMAJeepBlock* b = JB(me);
         b->head.unit.status = 0;
         const int32_t shield = b->head.state.shield;
@@ -280,6 +286,7 @@ TEST_F(DemoLevel, HitsPushAndOnlyHostileOnesDamage) {
         else
             EXPECT_EQ(b->head.unit.status, 0) << c.name;
     }
+    me->clan = friendly->clan = own;
 }
 
 TEST_F(DemoLevel, SelfDestructKillsOnlyWhileRecordingAndTheDeadJeepLeavesTheWorld) {

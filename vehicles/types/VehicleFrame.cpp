@@ -213,7 +213,7 @@ int VehicleApplyHits(construct* con, VehicleHead* head) {
         con->pos[2] += static_cast<int32_t>((static_cast<int64_t>(q) * dir.z) >> 12);
         if (d->physical > 5) ++jolts;
 
-        if (h->clan != con->clan) {
+        if (!SameClan(h->clan, con->clan)) {
             if (!RecordReplayActive && q - 30 > 0) rec->status = (q - 30) >> k;
             const int32_t r = ApplyHitToUnit(con, slot, &head->state, d);
             const int32_t push[3] = {dir.x, dir.y, dir.z};
