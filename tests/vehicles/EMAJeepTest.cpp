@@ -375,6 +375,25 @@ TEST_F(DemoLevel, AnImpactThatIsNoByteAboveZeroIsRefusedAtPlacement) {
     rule->values[0] = kept;
 }
 
+// A vehicle that is a reload point stays in "reload" while it is only unplaced, and leaves it when it is
+// destroyed: no unit is serviced by a freed construct.
+TEST_F(DemoLevel, AReloadVehicleLeavesTheReloadPoolWhenDestroyed) {
+    Unit* entry = NamedUnit("EMAJeep");
+    const uint32_t klass = entry->klass;
+    entry->klass |= kKlassReload;
+    construct* c = MakeJeep(UnitsOf("EMA_TaskForce")[0]->pos[0] + 200000, UnitsOf("EMA_TaskForce")[0]->pos[2]);
+    ConstructPool* reload = FindConstructPool("reload");
+    ASSERT_NE(reload, nullptr);
+    EXPECT_TRUE(IsInConstructPool(c, reload));
+    CallItfc(c, ItfcMethod::UNPLACE, 0);
+    FlushQZEvents();
+    EXPECT_TRUE(IsInConstructPool(c, reload));
+    const int before = reload->count;
+    CallItfc(c, ItfcMethod::DESTROY, 0);
+    EXPECT_EQ(reload->count, before - 1);
+    entry->klass = klass;
+}
+
 TEST_F(DemoLevel, DestroyOfAPlacedJeepIsFatalAndUnplaceTwiceIsHarmless) {
     construct* c = MakeJeep(UnitsOf("EMA_TaskForce")[0]->pos[0] + 200000, UnitsOf("EMA_TaskForce")[0]->pos[2]);
     try {

@@ -183,6 +183,8 @@ void VehicleEndUnplace(construct* con) {
 
 void VehicleDestroy(construct* con, VehicleHead* head) {
     if (con->flags & kConstructPlaced) FatalError("remove first");
+    // A reload point stays in "reload" while only unplaced; freed, it must leave it.
+    RemoveDestroyedFromTypePools(con);
     FreeConstruct(head->cockpit);
     head->cockpit = nullptr;
     DestroySubConstructs(&head->unit.owned);
