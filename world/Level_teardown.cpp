@@ -114,7 +114,9 @@ void DeleteMatrixAndViews() {
     DeleteCommMenu(PlayerCommMenu);
     PlayerCommMenu = nullptr;
     if (PlayerTFView) {
-        while (PlayerTFView->buttonCount > 0) DeleteTaskButton(PlayerTFView, PlayerTFView->buttons[0]);
+        // From the last button down, a fixed number of calls: the loop ends whatever the deletion leaves.
+        for (int32_t i = PlayerTFView->buttonCount; i > 0; --i)
+            DeleteTaskButton(PlayerTFView, PlayerTFView->buttons[i - 1]);
         DeleteTFView(PlayerTFView);
         PlayerTFView = nullptr;
     }

@@ -5,6 +5,7 @@
 
 #include "core/Memory.h"
 #include "core/Rules.h"
+#include "hud/TFView.h"
 #include "platform/Dxgl.h"
 #include "platform/ScreenVertex.h"
 #include "platform/Texture.h"
@@ -130,6 +131,26 @@ TEST(Level, BuildTeardownBuildLeavesNoTrackedAllocation) {
     }
     EXPECT_EQ(track.Live("cluster cell"), 0);
     EXPECT_EQ(track.Live("tmp face"), 0);
+}
+
+// The teardown deletes the task buttons by index, a fixed number of calls: it cannot spin on a count that
+// the deletion leaves as it was.
+TEST(Level, TeardownEndsWithTaskButtonsLeft) {
+    kvtest::LevelTree tree;
+    kvtest::LevelEnvironment env(tree);
+    InitLevel(0);
+    if (PlayerTFView) {
+        // A task-force view of its own deletes real buttons; the stand-in below is for the empty one.
+        TeardownLevel();
+        GTEST_SKIP() << "the level made a task-force view";
+    }
+    TFView view{};
+    TaskButton* buttons[2] = {};
+    view.buttonCount = 2;
+    view.buttons = buttons;
+    PlayerTFView = &view;
+    TeardownLevel();
+    EXPECT_EQ(PlayerTFView, nullptr);
 }
 
 // The loading screen shows its background "ui_7" behind every step's caption.
