@@ -427,10 +427,11 @@ void InjectKey(int scanCode, bool down) {
 }
 
 void InjectMouseMotion(int32_t dx, int32_t dy, int32_t dz) {
-    // Saturating sums: a flood of motion between two reads must not wrap around.
+    // Saturating sums: a flood of motion between two reads must not wrap around. The bound is the same
+    // both ways, so that a reader may negate a sum (the pointer's y) without overflow.
     auto add = [](int32_t& acc, int32_t d) {
         int64_t s = static_cast<int64_t>(acc) + d;
-        acc = static_cast<int32_t>(std::clamp<int64_t>(s, INT32_MIN, INT32_MAX));
+        acc = static_cast<int32_t>(std::clamp<int64_t>(s, -INT32_MAX, INT32_MAX));
     };
     add(g.mouseMove[0], dx);
     add(g.mouseMove[1], dy);
