@@ -2,6 +2,7 @@
 // elapsed time, the debug overlay, input, snapshots, the in-game menu, one world-tick call, the cameras,
 // the networked game's block and the present; the loop ends with the level's end code.
 #include <algorithm>
+#include <cstdarg>
 #include <cmath>
 #include <cstring>
 
@@ -256,13 +257,25 @@ bool PanelsClosed() {
 
 }  // namespace
 
-int DebugOverlayLines(const TickClock& clock, OverlayLine* out) {
-    int n = 0;
-    auto line = [&](int32_t y, const char* format, auto... args) {
+namespace {
+
+struct OverlayText {
+    OverlayLine* out;
+    int n;
+    void operator()(int32_t y, const char* format, ...) __attribute__((format(printf, 3, 4))) {
         out[n].y = y;
-        snprintf(out[n].text, sizeof out[n].text, format, args...);
+        va_list args;
+        va_start(args, format);
+        vsnprintf(out[n].text, sizeof out[n].text, format, args);
+        va_end(args);
         ++n;
-    };
+    }
+};
+
+}  // namespace
+
+int DebugOverlayLines(const TickClock& clock, OverlayLine* out) {
+    OverlayText line{out, 0};
     // The counts are those of this frame's views, drawn just before.
     line(60, "%3.1f fps (%1.0f tris, %1.0f dpcs)", clock.rate * 100.0, double(TriangleCount), double(DrawCallCount));
     uint32_t total = 0, free = 0;
@@ -292,7 +305,7 @@ int DebugOverlayLines(const TickClock& clock, OverlayLine* out) {
     if (DeferredFaceOverflow) line(SurfaceHeight - 30, "WARNING: postponed face list overflow");
     if (ConstructOverflow) line(SurfaceHeight - 60, "WARNING: construct link list overflow");
     if (DeferredBBoardOverflow) line(SurfaceHeight - 90, "WARNING: postponed bboard list overflow");
-    return n;
+    return line.n;
 }
 
 int MaxFrameTicks(double speed) {
