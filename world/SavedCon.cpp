@@ -166,6 +166,10 @@ void ParseSavedCon(In& in, SavedCon* rec) {
 
 void CheckSavedCon(In& in, const SavedCon& rec, construct* con) {
     if (!in.ok()) return;
+    // Everything a construct does starts from its position: one more than 16384 tiles from the origin
+    // would overflow there.
+    for (int32_t p : rec.pos)
+        if (p < -(1 << 30) || p > (1 << 30)) return in.Fail("unit stands far outside the map");
     if (rec.subs.size() != size_t(con->subCount)) return in.Fail("unit has wrong no of subs");
     for (size_t i = 0; i < rec.subs.size(); ++i)
         if (rec.subs[i].bboards.size() != size_t(con->subs[i]->bboardCount))

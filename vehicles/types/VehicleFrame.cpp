@@ -15,6 +15,7 @@
 #include "objects/ConstructRes.h"
 #include "objects/SharedPools.h"
 #include "objects/UnitRecord.h"
+#include "objects/UnitSaved.h"
 #include "objects/UnitServices.h"
 #include "objects/UnitTick.h"
 #include "objects/Units.h"
@@ -231,11 +232,10 @@ int VehicleApplyHits(construct* con, VehicleHead* head) {
 
 void VehicleCountdowns(VehicleHead* head, int k) {
     UnitShare* rec = &head->unit;
-    if (rec->status != 0) --rec->status;
-    if (rec->giveWayCountdown != 0) {
-        rec->giveWayCountdown -= 1 << k;
-        if (rec->giveWayCountdown < 0) rec->giveWayCountdown = 0;
-    }
+    // Both run down to 0 and stay there; computed so that no value can step past the end of its range.
+    rec->status = rec->status > 0 ? rec->status - 1 : 0;
+    const int32_t step = 1 << k;
+    rec->giveWayCountdown = rec->giveWayCountdown > step ? rec->giveWayCountdown - step : 0;
 }
 
 void VehicleRecover(VehicleHead* head) {
@@ -379,6 +379,7 @@ void VehicleRestoreSaved(VehicleHead* head, const void* block) {
 }
 
 const char* VehicleCheckSaved(const uint8_t* block) {
+    if (const char* why = CheckUnitSaved(block)) return why;
     VehicleHead head{};
     SavedWords w{nullptr, block, kUnitSavedSize, kVehicleSavedSize};
     WalkSavedHead(w, &head);
