@@ -51,7 +51,7 @@ void TickWithForm(const uint8_t* data, size_t size) {
     static bool dirty = false;
     kvfuzz::DemoLevel();
     if (dirty) kvfuzz::ResetDemoLevel();
-    dirty = true;
+    dirty = true;  // also when a fatal error ends the ticks
     AUDef* au = NamedAUDef("EMA_TaskForce");
     if (!au || !au->pool || au->pool->count < 1) std::abort();
     construct* jeep = au->pool->constructs[0];
