@@ -94,7 +94,7 @@ void DebugOverlayFrame(const TickClock& clock) {
     if (KeyDown(kKeyPageUp)) water = 100;
     if (KeyDown(kKeyPageDown)) water = -100;
     if (water) {
-        for (int32_t& level : WaterLevel) level += water;
+        for (int32_t& level : WaterLevel) level = std::clamp(level + water, -kMaxWaterLevel, kMaxWaterLevel);
         RefreshWaterBoards();
     }
     if (KeyDown(kKeyHome)) NearPlaneDistance += 100;

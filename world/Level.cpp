@@ -336,7 +336,12 @@ void ReadWaterRules() {
     RequiredBytes("AmbientLighting", CurrentLevel.ambientLighting, 3);
     if (const Rule* r = FindRule("WaterLevel")) {
         if (r->count != 4) FatalError("Error(InitLevel): strange 'WaterLevel'");
-        for (int i = 0; i < 4; ++i) WaterLevel[i] = TruncateToInt32(r->values[i]);
+        for (int i = 0; i < 4; ++i) {
+            WaterLevel[i] = TruncateToInt32(r->values[i]);
+            // A level beyond the range heights are computed in is as strange as a missing one.
+            if (WaterLevel[i] < -kMaxWaterLevel || WaterLevel[i] > kMaxWaterLevel)
+                FatalError("Error(InitLevel): strange 'WaterLevel'");
+        }
     }
     if (const Rule* r = FindRule("WaterMark")) {
         if (r->count != 2) FatalError("Error(InitLevel): strange 'WaterMark'");

@@ -126,7 +126,12 @@ struct Planner {
         w.secondsPerTick = in.F32();
         for (int32_t& v : w.missionWords) v = in.I32();
         in.Raw(w.missionMessage, 64);
-        for (int32_t& v : w.waterLevel) v = in.I32();
+        for (int32_t& v : w.waterLevel) {
+            v = in.I32();
+            // Heights are water levels times 8: a level beyond kMaxWaterLevel would overflow there.
+            if (in.ok() && (v < -kMaxWaterLevel || v > kMaxWaterLevel))
+                in.Fail("SAVEDWORLDSTATE: water level %d out of range", v);
+        }
         for (int32_t& v : w.waterMark) v = in.I32();
         w.precipitation = in.I32();
         w.cloudSpeed = in.F32();

@@ -89,6 +89,9 @@ extern int32_t WaterLevel[4];             // per quadrant, units of 8 world unit
 extern int32_t WaterMark[2];              // the quadrants' split point (x, z)
 
 constexpr int32_t kNoWaterLevel = static_cast<int32_t>(0x80000000u);
+// The largest water level (units of 8 world units) a level takes: far above any terrain, and 8 times it
+// still leaves room for the arithmetic on heights.
+constexpr int32_t kMaxWaterLevel = 1 << 20;
 constexpr int32_t kNoUpperBound = 2147483647;
 
 // An empty record (sizes and pointers 0, purpose "matrix cell"); clears TopTileFieldPresent.

@@ -224,6 +224,8 @@ TEST(Level, FaultyMissionsAreRefused) {
         {"day of negative length", "minutes_per_game_day", "-5", nullptr,
          "Error(InitLevel): strange 'minutes_per_game_day'"},
         {"three water levels", "WaterLevel", "4 4 4", nullptr, "Error(InitLevel): strange 'WaterLevel'"},
+        {"a water level beyond any height", "WaterLevel", "4 4 300000000 4", nullptr,
+         "Error(InitLevel): strange 'WaterLevel'"},
         {"one water mark", "WaterMark", "3", nullptr, "Error(InitLevel): strange 'WaterMark'"},
         {"no script", nullptr, nullptr, "Scripts/Test.txt", "Error: No scriptfile existing"},
         {"no world file", nullptr, nullptr, "Maps/Test", "Error(LoadQZWD): QZWD file wouldn't open"},

@@ -486,6 +486,10 @@ TEST_F(SavedGameLevel, DamagedOrForeignFilesAreRefusedWithTheLevelUntouched) {
         cases.push_back({"cloud speed not a number", withChunk(15, datakit::SavedWorldStateChunkBody(w)), 7,
                          "cloud speed"});
         w.cloudSpeed = 0.0f;
+        w.waterLevel[1] = -2096300028;  // found by the savedgame harness: 8 times it overflowed
+        cases.push_back({"water level beyond any height", withChunk(15, datakit::SavedWorldStateChunkBody(w)), 7,
+                         "water level -2096300028"});
+        w.waterLevel[1] = 0;
         w.ambientSources = {"no_such_rule"};
         cases.push_back({"ambient sound without its rule", withChunk(15, datakit::SavedWorldStateChunkBody(w)), 7,
                          "no_such_rule"});

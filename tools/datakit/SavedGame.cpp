@@ -105,7 +105,8 @@ std::vector<uint8_t> SavedWorldStateChunkBody(const SavedWorldStateBody& w) {
     b.f32(w.secondsPerTick);
     for (int i = 0; i < 5; ++i) b.u32(0);  // mission-state words
     b.fixedText("", 64);
-    for (int i = 0; i < 6; ++i) b.u32(0);  // water levels and split
+    for (int32_t v : w.waterLevel) b.u32(static_cast<uint32_t>(v));
+    for (int i = 0; i < 2; ++i) b.u32(0);  // the water split point
     b.u32(0);                              // precipitation
     b.f32(w.cloudSpeed);
     b.f32(0.0f);  // a second cloud value

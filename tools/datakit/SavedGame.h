@@ -74,6 +74,7 @@ struct SavedWorldStateBody {
     float cloudSpeed = 0.0f;
     int32_t cloudAlpha = 0, starAlpha = 0;  // 0 .. 65280
     std::array<int32_t, 3> wind{};          // "wind_vector", three words
+    std::array<int32_t, 4> waterLevel{};
     std::optional<SavedUnitRef> player;
     std::array<std::vector<std::array<uint8_t, 352>>, 3> dayEvents;  // raw records
     std::vector<std::pair<std::string, float>> variables;
