@@ -1,5 +1,6 @@
 // The saved construct record: a construct's pose, flags and bytes, its type's data block, its
 // sub-constructs, billboards and spots, and its membership of the pools "tobecaptured" and "icon".
+#include <algorithm>
 #include <cstring>
 
 #include "core/Memory.h"
@@ -168,8 +169,16 @@ void CheckSavedCon(In& in, const SavedCon& rec, construct* con) {
     if (!in.ok()) return;
     // Everything a construct does starts from its position: one more than 16384 tiles from the origin
     // would overflow there.
-    for (int32_t p : rec.pos)
-        if (p < -(1 << 30) || p > (1 << 30)) return in.Fail("unit stands far outside the map");
+    // The same for its sub-constructs; and an orientation is 1.15 fixed point, each entry within -1 .. 1,
+    // or its products with positions would overflow.
+    auto far = [](const int32_t* p) { return std::any_of(p, p + 3, [](int32_t v) { return v < -(1 << 30) || v > (1 << 30); }); };
+    auto bent = [](const int32_t* m) { return std::any_of(m, m + 9, [](int32_t v) { return v < -32768 || v > 32768; }); };
+    if (far(rec.pos)) return in.Fail("unit stands far outside the map");
+    if (bent(rec.orient)) return in.Fail("unit has an orientation beyond 1.15");
+    for (const SavedSub& sub : rec.subs) {
+        if (far(sub.pos)) return in.Fail("sub con stands far outside the map");
+        if (bent(sub.orient)) return in.Fail("sub con has an orientation beyond 1.15");
+    }
     if (rec.subs.size() != size_t(con->subCount)) return in.Fail("unit has wrong no of subs");
     for (size_t i = 0; i < rec.subs.size(); ++i)
         if (rec.subs[i].bboards.size() != size_t(con->subs[i]->bboardCount))

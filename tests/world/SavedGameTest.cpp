@@ -438,6 +438,9 @@ TEST_F(SavedGameLevel, DamagedOrForeignFilesAreRefusedWithTheLevelUntouched) {
     cases.push_back({"unit far outside the map",
                      withChunk(12, convoyUnits(2, [](auto& au) { au.units[1].con.pos[0] = 2147483000; })), 7,
                      "unit stands far outside the map"});
+    cases.push_back({"orientation beyond 1.15",  // found by the savedgame harness
+                     withChunk(12, convoyUnits(2, [](auto& au) { au.units[0].con.orient[4] = INT32_MIN; })), 7,
+                     "orientation beyond 1.15"});
     cases.push_back({"units made by the load: one too many", withChunk(12, depotUnits(2, nullptr), "depot"), 7,
                      "au 'depot' has wrong unit number"});
     cases.push_back({"units made by the load: spots",
