@@ -63,6 +63,13 @@ void RemoveObject(construct*& con) {
     con = nullptr;
 }
 
+// The cameras let go of what they follow while it still stands: the shared pools (wrecks, effects) and
+// the units are freed before the cameras, whose removal would otherwise unfocus freed constructs.
+void ReleaseCameraTargets() {
+    for (construct* cam : {SatCamera, StatCamera, WatchCamera})
+        if (cam) CallItfc(cam, ItfcMethod::ATTACH, 0);
+}
+
 // The run ends and the cut scenes go while their units still stand, so that no unit keeps a track; the
 // movie cameras' test waves go with them.
 void FreeCutScenes() {
@@ -125,7 +132,9 @@ void DeleteMatrixAndViews() {
     DeleteCommMenu(PlayerCommMenu);
     PlayerCommMenu = nullptr;
     if (PlayerTFView) {
-        while (PlayerTFView->buttonCount > 0) DeleteTaskButton(PlayerTFView, PlayerTFView->buttons[0]);
+        // From the last button down, a fixed number of calls: the loop ends whatever the deletion leaves.
+        for (int32_t i = PlayerTFView->buttonCount; i > 0; --i)
+            DeleteTaskButton(PlayerTFView, PlayerTFView->buttons[i - 1]);
         DeleteTFView(PlayerTFView);
         PlayerTFView = nullptr;
     }
@@ -180,6 +189,7 @@ void DeleteStructures() {
 void DeleteLevelPools() {
     for (const char* name : kPoolsToDelete) DeleteConstructPool(FindConstructPool(name));
     VisiblePool = nullptr;
+    DirectDrawPool = nullptr;
     for (ConstructPool*& pool : BuzyPools) pool = nullptr;
     while (PlayerCount > 0) {
         PlayerTable[0]->actionUnit = nullptr;
@@ -198,6 +208,7 @@ void TeardownLevel() {
     LoadScreenBackground(&ScreenBackground, "ui_7");
     ShowBuzyScreen(1, 1, 0, kTeardownSteps, "remove AUs");
     FreeCutScenes();
+    ReleaseCameraTargets();
     RemoveAUs();
     ShowBuzyScreen(0, 1, 1, kTeardownSteps, "delete events");
     DeleteEvents();
@@ -247,9 +258,9 @@ int BeforeRestoreGame() {
     }
     ClearMessageLog();
     aistubs_Shutdown();
-    aistubs_Init();
+    const int restarted = aistubs_Init();
     RestoringGame = 1;
-    return 0;
+    return restarted;
 }
 
 void AfterRestoreGame(construct* unit) {
@@ -267,7 +278,9 @@ void AfterRestoreGame(construct* unit) {
             CallItfc(con, ItfcMethod::DESTROY, 1);
         }
     }
+    // The mission's end as the level had it before the load: no countdown runs toward a win or a loss.
     WinFlag = LoseFlag = 0;
+    WinCountdown = LoseCountdown = 0;
     if (unit) EnterUnitView(PlayerTFView, unit, 1);
     RestoringGame = 0;
 }
