@@ -68,12 +68,16 @@ void MakeIdle(construct* con) {
         UnMakeBuzy(con);
 }
 
+// Flagged highlighted and, when not there yet, appended to the pool "highlighted" while it has room.
 void Highlight(construct* con) {
     ConstructPool* highlighted = FindConstructPool("highlighted");
-    if (!highlighted || IsInConstructPool(con, highlighted) || highlighted->count >= highlighted->capacity)
-        return;
-    con->flags |= kConHighlighted;
-    AppendToConstructPool(highlighted, con);
+    if (!highlighted) return;
+    if (IsInConstructPool(con, highlighted)) {
+        con->flags |= kConHighlighted;
+    } else if (highlighted->count < highlighted->capacity) {
+        con->flags |= kConHighlighted;
+        AppendToConstructPool(highlighted, con);
+    }
 }
 
 void UnflagMembers(TFView* view) {

@@ -84,7 +84,9 @@ TEST(UnitView, EnteringAndLeavingTellTheClanAndMoveTheCameras) {
         LeaveUnitView(s.view_);
         TaskForceScene::DrainQueues();
         LeaveUnitView(s.view_);
+        // Still in the pool from before, the unit is flagged again.
         EXPECT_EQ(s.Pool(s.highlighted_), (Units{u[0]}));
+        EXPECT_TRUE(u[0]->flags & kConHighlighted);
         EXPECT_TRUE(OfType(TaskForceScene::Take(0), 151).empty());
     }
 }
