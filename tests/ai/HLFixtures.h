@@ -10,6 +10,7 @@
 #include "ai/HL_camp.h"
 #include "ai/HiLogic_local.h"
 #include "objects/Units.h"
+#include "world/TerrainFixtures.h"
 
 namespace aitest {
 
@@ -46,7 +47,13 @@ inline std::vector<CallSeen>& Calls() {
 
 class HLScene : public AIScene {
 protected:
-    HLScene() {
+    // On a flat plain of 16 x 16 tiles at height 0 (free ground for every access type), so that the goto
+    // behaviours find their ways.
+    HLScene() : terrain_(16, 16) {
+        for (int32_t X = 0; X < 256; ++X)
+            for (int32_t Z = 0; Z < 256; ++Z) terrain_.At(X, Z).height = 0;
+        terrain_.m->flat[0].head.height = 0;
+        CurrentMatrix = terrain_.m;
         Posted().clear();
         Calls().clear();
         HL_SetPostObserver([](int clan, const AIMessage* m) {
@@ -65,6 +72,7 @@ protected:
             "Call_ReadyToCloseIn \"<arg1> ready\";\n");
     }
     ~HLScene() override {
+        CurrentMatrix = nullptr;
         HL_SetPostObserver(nullptr);
         HL_SetCallObserver(nullptr);
         for (AUDef* au : aus_) {
@@ -138,6 +146,13 @@ protected:
         }
         return seen;
     }
+    // Ends every thread of the clan but the agents' CAMP threads (outside a step: its orders are dropped).
+    void BackToCamp(Clan* clan) {
+        HL_clan* c = Logic(clan);
+        for (HL_thread* t : c->threads)
+            if (t->type != kHLCamp) c->EndThread(t);
+        c->DeleteIdleThreads();
+    }
     static AIMessage* Msg(Clan* to, int type, construct* unit, construct* other = nullptr, intptr_t param = 0,
                           const int32_t* point = nullptr) {
         return NewAIMessage(to, type, param, unit, other, point, nullptr);
@@ -187,6 +202,7 @@ protected:
         return s;
     }
 
+    kvtest::HandMatrix terrain_;
     ::Unit entry_{};
     std::vector<AUDef*> aus_;
 };
