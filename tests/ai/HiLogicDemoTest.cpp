@@ -56,11 +56,16 @@ public:
         DemoLevel::TearDown();
     }
     std::vector<construct*> extra_;
-    // The G.A. group on HOLD, as the mission's day event orders it.
+    // The G.A. group on HOLD where it stands. The mission sends it on patrol at its start: the hold takes
+    // the patrol's place, and the returns to the path that the patrol asked for are ended.
     void HoldTheOutpost() {
         Clan* ga = NamedClan("GA");
         PostAIMessage(
             ga, NewUnitsMessageShort(ga, kMsgHold, 0, NamedAUDef("GA_Outpost")->pool, nullptr, nullptr));
+        WorldTick(1, 1);
+        for (HL_thread* t : Logic("GA")->threads)
+            if (t->type == kHLGotoReturn)
+                PostAIMessage(ga, NewClanMessage(kMsgEndThread, t->serial, nullptr, nullptr));
         WorldTick(1, 1);
     }
     // A jeep of the clan placed at the distance along the target's forward axis, facing the target.
@@ -131,15 +136,17 @@ TEST_F(HiLogicOnTheIsland, EveryUnitJoinsItsClansAIAndTheHeldOutpostAnswersAnAtt
     for (const Post& p : g_posted)
         if (p.clan == 1 && p.type == kMsgAttackInRange && p.other == AIRecordOf(shooter, 1)) ++attacks;
     EXPECT_GT(attacks, 0);
-    // The hit jeep turned on the shooter; its unit lets go of a target that its clan has not seen as a
-    // threat, so the attack hands the shooter to a chase, and the jeep drives at it until it is destroyed.
-    ASSERT_GE(behaviours.size(), 3u);
+    // The hit jeep turns on the shooter and fires back until it is destroyed; the shooter, of the player's
+    // clan, calls in the attack on it. G.A.'s units make no calls.
+    ASSERT_GE(behaviours.size(), 2u);
     EXPECT_EQ(behaviours[0], "HOLD");
     EXPECT_EQ(behaviours[1], "ATTACK");
-    EXPECT_EQ(behaviours[2], "CHASE");
     EXPECT_LE(static_cast<EMAJeepBlock*>(target->itfcData)->head.state.structure, 0);
-    // Only the player's clan calls: any call is the shooter's kill.
-    for (const std::string& call : g_calls) EXPECT_EQ(call, "Call_killed: Unit 1: E.M.A. Jeep destroyed.");
+    EXPECT_LT(AIRecordOf(shooter, 0)->structure, 80);
+    ASSERT_FALSE(g_calls.empty());
+    EXPECT_EQ(g_calls[0], "Call_attacked: Unit " + std::string(1, AIRecordOf(shooter, 0)->callSign) +
+                              ": Taking fire from a " + aistubs_UnitTypeInfo(AIRecordOf(target, 0)) + "!");
+    for (const std::string& call : g_calls) EXPECT_EQ(call.find(": Unit " + std::string(1, AIRecordOf(shooter, 0)->callSign)), call.find(':'));
 }
 
 TEST_F(HiLogicOnTheIsland, AnEMAUnitShotByAGAJeepCallsItInOnce) {
