@@ -325,7 +325,7 @@ void SavedGames() {
     ai.hostility = {1, 2, 0};
     ai.agents = {datakit::SavedUnitRef{"convoy", 0}, datakit::SavedUnitRef{"convoy", 1}};
     ai.standBy = {1};
-    ai.threads = {{0, 0, {0}, {1, 2, 3}}, {0, 1, {1}, {4, 5, 6}}, {1, 2, {0, 1}, {1, 2, 3, 4, 5, 6}}};
+    ai.threads = {{0, 0, {0}, {1, 2, 3}, {}}, {0, 1, {1}, {4, 5, 6}, {}}, {1, 2, {0, 1}, {1, 2, 3, 4, 5, 6}, {}}};
     ai.chains = {{0, 2}, {1, 2}};
     g.chunks.push_back({18, datakit::SavedHLClanChunkBody(0, datakit::SavedHLClanStateBytes(ai)), {}});
     Seed("savedgame", "level", g.Bytes());
@@ -347,8 +347,8 @@ void HLClans() {
     ai.agents = {datakit::SavedUnitRef{"outpost", 0}, datakit::SavedUnitRef{"outpost", 1},
                  datakit::SavedUnitRef{"outpost", 2}};
     ai.standBy = {1};
-    ai.threads = {{0, 0, {0}, {0, 0, 0}}, {0, 1, {1}, {100000, 0, 0}}, {0, 2, {2}, {200000, 0, 0}},
-                  {1, 3, {0, 1}, {0, 0, 0, 100000, 0, 0}}};
+    ai.threads = {{0, 0, {0}, {0, 0, 0}, {}}, {0, 1, {1}, {100000, 0, 0}, {}}, {0, 2, {2}, {200000, 0, 0}, {}},
+                  {1, 3, {0, 1}, {0, 0, 0, 100000, 0, 0}, {}}};
     ai.chains = {{0, 3}, {1, 3}, {2}};
     Seed("hlclan", "hold", datakit::SavedHLClanStateBytes(ai));
     ai.playerFlag = 1;

@@ -270,8 +270,8 @@ TEST_F(ClanLogic, TheCallLabelAndTheStatusTextKeepToTheirBounds) {
     EXPECT_EQ(label, " Q");
     HL_FormatCall("Call_FollowFailed", Own(me), nullptr, &text, &label);
     EXPECT_EQ(text, "Lost you, .");
-    EXPECT_EQ(FatalText([&] { HL_FormatCall("Call_OutOfAmmo", Own(me), nullptr, &text, &label); }),
-              "Error(NamedRule): Rule 'call_outofammo' not found");
+    EXPECT_EQ(FatalText([&] { HL_FormatCall("Call_Missing", Own(me), nullptr, &text, &label); }),
+              "Error(NamedRule): Rule 'call_missing' not found");
     // A status longer than the record's text field is cut to it.
     HL_agent* agent = AgentOfUnit(me);
     const std::string longName(300, 'x');

@@ -123,9 +123,9 @@ protected:
         s.serialCounter = 3;
         s.agents = {datakit::SavedUnitRef{"outpost", 0}, datakit::SavedUnitRef{"outpost", 1}};
         s.standBy = {1};
-        s.threads = {{kHLCamp, 0, {0}, {1, 2, 3}},
-                     {kHLCamp, 1, {1}, {4, 5, 6}},
-                     {kHLHold, 2, {0, 1}, {7, 8, 9, 10, 11, 12}}};
+        s.threads = {{kHLCamp, 0, {0}, {1, 2, 3}, {}},
+                     {kHLCamp, 1, {1}, {4, 5, 6}, {}},
+                     {kHLHold, 2, {0, 1}, {7, 8, 9, 10, 11, 12}, {}}};
         s.chains = {{0, 2}, {1, 2}};
         return s;
     }
