@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int32_t kHelpInterval = 80;       // ticks
+constexpr int32_t kHelpInterval = 80;         // ticks
 constexpr int32_t kRepositionReach = 800000;  // 16.16, about 12.2 tiles
 constexpr int32_t kRetreatStep = -50000;
 constexpr int32_t kApproachStep = 50000;
@@ -28,14 +28,16 @@ uintptr_t Key(const void* p) {
 
 }  // namespace
 
-HL_attack::HL_attack(HL_clan* owner, int32_t threadSerial, AIUnitRecord* targetRec, int32_t limit, int32_t flag)
+HL_attack::HL_attack(HL_clan* owner, int32_t threadSerial, AIUnitRecord* targetRec, int32_t limit,
+                     int32_t flag)
     : target(targetRec), rangeLimit(limit), playerFlag(flag) {
     type = kHLAttack;
     clan = owner;
     serial = threadSerial;
 }
 
-HL_attack::HL_attack(HL_clan* owner, int32_t threadType, FILE* stream) : target(nullptr), rangeLimit(0), playerFlag(0) {
+HL_attack::HL_attack(HL_clan* owner, int32_t threadType, FILE* stream)
+    : target(nullptr), rangeLimit(0), playerFlag(0) {
     static const char* const who = "HL_clan::import";
     ImportHead(owner, threadType, stream);
     target = aistubs_ReadAIUnit(stream, owner->index);
@@ -141,7 +143,8 @@ void HL_attack::EstimateStrength(HL_agent* agent) {
 
 bool HL_attack::CanChase(HL_agent* agent, int32_t distance) const {
     const AIUnitRecord* rec = agent->unit;
-    return aistubs_vertex_at(target->pos, rec->accessType)->accessible && distance < rangeLimit && HL_AnyClassFlag(rec);
+    return aistubs_vertex_at(target->pos, rec->accessType)->accessible && distance < rangeLimit &&
+           HL_AnyClassFlag(rec);
 }
 
 void HL_attack::Chase(HL_agent* agent, AgentFight& f) {
@@ -265,7 +268,8 @@ void HL_attack::Update(int ticks) {
                 break;
             case kTacticApproaching:
                 --f.timer;
-                keep = f.timer > 0 && rec->aimPointSet && (blocked || distance > range || weapon[20] || weapon[21]);
+                keep = f.timer > 0 && rec->aimPointSet &&
+                       (blocked || distance > range || weapon[20] || weapon[21]);
                 break;
             case kTacticRetreating:
                 --f.timer;
@@ -296,16 +300,18 @@ void HL_attack::HandleMessage(AIMessage* msg) {
                 PairList_Contains(&agent->attackers, Key(target)))
                 return;
             int32_t nearLimit = 0, second = 0, range = 0, reached[3];
-            if (agent->GetWeaponRange(&nearLimit, &second, &range) && agent->DistanceTo(attacker, range) >= 1 &&
-                agent->BlockedTowards(attacker, reached) == 0)
+            if (agent->GetWeaponRange(&nearLimit, &second, &range) &&
+                agent->DistanceTo(attacker, range) >= 1 && agent->BlockedTowards(attacker, reached) == 0)
                 clan->PostMessage(NewHLMessage(kMsgAttackInRange, agent, attacker, nullptr, 0));
             return;
         }
         case kMsgManualOff:
-            if (HL_agent* agent = AgentFor(msg->unit)) GiveAIOrder(kOrderStealthOff, agent, nullptr, nullptr, 0);
+            if (HL_agent* agent = AgentFor(msg->unit))
+                GiveAIOrder(kOrderStealthOff, agent, nullptr, nullptr, 0);
             return;
         case kMsgManualOn2:
-            if (HL_agent* agent = AgentFor(msg->other)) GiveAIOrder(kOrderStealthOff, agent, nullptr, nullptr, 0);
+            if (HL_agent* agent = AgentFor(msg->other))
+                GiveAIOrder(kOrderStealthOff, agent, nullptr, nullptr, 0);
             return;
         default:
             return;
@@ -317,12 +323,23 @@ void HL_attack::Describe(int column, int row) {
     Sync();
     const AgentFight& f = fights_[0];
     switch (f.tactic) {
-        case kTacticFireAtWill: DrawTextGridf(column, row, "FiringAtWill (%d / %d)", ownStrength, enemyStrength); break;
-        case kTacticEvading: DrawTextGridf(column, row, "%s", f.side == 1 ? "Evading(Right)" : "Evading(Left)"); break;
-        case kTacticApproaching: DrawTextGridf(column, row, "Approaching"); break;
-        case kTacticRetreating: DrawTextGridf(column, row, "Retreating"); break;
-        case kTacticRepositioning: DrawTextGridf(column, row, "Repositioning"); break;
-        default: break;
+        case kTacticFireAtWill:
+            DrawTextGridf(column, row, "FiringAtWill (%d / %d)", ownStrength, enemyStrength);
+            break;
+        case kTacticEvading:
+            DrawTextGridf(column, row, "%s", f.side == 1 ? "Evading(Right)" : "Evading(Left)");
+            break;
+        case kTacticApproaching:
+            DrawTextGridf(column, row, "Approaching");
+            break;
+        case kTacticRetreating:
+            DrawTextGridf(column, row, "Retreating");
+            break;
+        case kTacticRepositioning:
+            DrawTextGridf(column, row, "Repositioning");
+            break;
+        default:
+            break;
     }
 }
 

@@ -22,7 +22,8 @@ class HL_attack : public HL_thread {
 public:
     // A new thread against the target within rangeLimit (kHLNoRangeLimit for none); flanking is allowed
     // with playerFlag.
-    HL_attack(HL_clan* owner, int32_t threadSerial, AIUnitRecord* target, int32_t rangeLimit, int32_t playerFlag);
+    HL_attack(HL_clan* owner, int32_t threadSerial, AIUnitRecord* target, int32_t rangeLimit,
+              int32_t playerFlag);
     // Reads the thread from a saved game behind its type number.
     HL_attack(HL_clan* owner, int32_t threadType, FILE* stream);
 
@@ -43,9 +44,9 @@ public:
     struct AgentFight {
         std::array<int32_t, 3> start;  // where the unit stood when it joined
         int32_t tactic;
-        uint8_t side;      // 0 right, 1 left
-        int32_t help;      // ticks to the next help call
-        int32_t timer;     // steps left of the tactic
+        uint8_t side;   // 0 right, 1 left
+        int32_t help;   // ticks to the next help call
+        int32_t timer;  // steps left of the tactic
     };
     const AgentFight& FightOf(int i) const { return fights_[size_t(i)]; }
     AgentFight& FightOf(int i) { return fights_[size_t(i)]; }

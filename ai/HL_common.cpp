@@ -60,7 +60,8 @@ void HL_AnswerHelpCall(HL_thread* thread, const AIMessage* msg) {
         HL_agent* agent = thread->AgentAt(i);
         if (thread->LinkOf(agent)) continue;
         int32_t nearLimit = 0, second = 0, range = 0;
-        if (!agent->GetWeaponRange(&nearLimit, &second, &range) || agent->DistanceTo(msg->unit, kHLHelpReach) < 1 ||
+        if (!agent->GetWeaponRange(&nearLimit, &second, &range) ||
+            agent->DistanceTo(msg->unit, kHLHelpReach) < 1 ||
             PairList_Contains(&agent->targets, reinterpret_cast<uintptr_t>(msg->other)))
             continue;
         if (msg->type == kMsgHelpCall)

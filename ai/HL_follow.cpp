@@ -19,7 +19,8 @@ constexpr int32_t kSlotSlack = 20000;   // a follower this much further than its
 constexpr int32_t kNearHop = 60000;
 constexpr int32_t kGiveUpDistance = 600000;
 constexpr int32_t kHopTicks = 100;
-constexpr int32_t kReturnTicks = 500;   // a follower that cannot get to its slot straight returns for this long
+constexpr int32_t kReturnTicks =
+    500;  // a follower that cannot get to its slot straight returns for this long
 
 // The leader's position plus the local vector (x right, z forward) turned into world axes.
 void Slot(const AIUnitRecord* leader, double lx, double lz, int32_t out[3]) {
@@ -46,7 +47,8 @@ HL_follow::HL_follow(HL_clan* owner, int32_t threadSerial, AIUnitRecord* leaderR
     leaderIsManual = owner->manual && owner->manual->unit == leaderRec ? 1 : 0;
 }
 
-HL_follow::HL_follow(HL_clan* owner, int32_t threadType, FILE* stream) : leader(nullptr), formation(0), leaderIsManual(0) {
+HL_follow::HL_follow(HL_clan* owner, int32_t threadType, FILE* stream)
+    : leader(nullptr), formation(0), leaderIsManual(0) {
     static const char* const who = "HL_clan::import";
     ImportHead(owner, threadType, stream);
     leader = aistubs_ReadAIUnit(stream, owner->index);
@@ -123,7 +125,8 @@ bool HL_follow::HopTo(HL_agent* agent, Hop& h, const int32_t slot[3], int state,
     }
     const float heading[3] = {float(leader->orient[6]) / 32768.0f, float(leader->orient[7]) / 32768.0f,
                               float(leader->orient[8]) / 32768.0f};
-    const int flag = agent->IsNotAhead(reached, heading) && HL_Distance(rec->pos, reached) <= kNearHop ? 1 : 0;
+    const int flag =
+        agent->IsNotAhead(reached, heading) && HL_Distance(rec->pos, reached) <= kNearHop ? 1 : 0;
     GiveAIOrder(kOrderGoto, agent, nullptr, reached, flag);
     h.state = state;
     h.timer = kHopTicks;
@@ -202,7 +205,8 @@ void HL_follow::HandleMessage(AIMessage* msg) {
             if (HL_agent* agent = AgentFor(msg->unit)) clan->ReleaseAgent(agent, this, kHLConditionLapsed);
             return;
         case kMsgManualOff:
-            if (msg->unit && msg->unit == leader && clan->AgentOf(msg->unit)) HL_ReleaseAll(this, kHLConditionLapsed);
+            if (msg->unit && msg->unit == leader && clan->AgentOf(msg->unit))
+                HL_ReleaseAll(this, kHLConditionLapsed);
             return;
         case kMsgManualOn2:
             if (msg->other && msg->other == leader) Regroup(msg);

@@ -64,8 +64,8 @@ wpl* PlanWayPointList(const int32_t start[3], const int32_t goal[3], int accessT
     }
 }
 
-HL_goto::HL_goto(int mode, HL_clan* owner, int32_t threadSerial, const int32_t dest[3], AIUnitRecord* chasedUnit,
-                 int32_t limit, int32_t open)
+HL_goto::HL_goto(int mode, HL_clan* owner, int32_t threadSerial, const int32_t dest[3],
+                 AIUnitRecord* chasedUnit, int32_t limit, int32_t open)
     : chased(chasedUnit), openDestination(open), timeLimit(limit) {
     type = mode;
     clan = owner;
@@ -73,7 +73,8 @@ HL_goto::HL_goto(int mode, HL_clan* owner, int32_t threadSerial, const int32_t d
     for (int k = 0; k < 3; ++k) destination[k] = dest ? dest[k] : 0;
 }
 
-HL_goto::HL_goto(HL_clan* owner, int32_t threadType, FILE* stream) : chased(nullptr), openDestination(0), timeLimit(0) {
+HL_goto::HL_goto(HL_clan* owner, int32_t threadType, FILE* stream)
+    : chased(nullptr), openDestination(0), timeLimit(0) {
     static const char* const who = "HL_clan::import";
     ImportHead(owner, threadType, stream);
     for (int32_t& v : destination) v = int32_t(aistream::GetU32(stream, who));
@@ -113,7 +114,8 @@ int32_t HL_goto::HopPoint(const AgentWay& w) {
 
 void HL_goto::OrderHop(HL_agent* agent, const wpl* way, int32_t hop) {
     const int32_t* point = way->points[hop];
-    const int flag = hop == way->count - 1 && HL_Distance(agent->unit->pos, point) < kNearHop && !agent->IsAhead(point);
+    const int flag =
+        hop == way->count - 1 && HL_Distance(agent->unit->pos, point) < kNearHop && !agent->IsAhead(point);
     GiveAIOrder(kOrderGoto, agent, nullptr, point, flag);
 }
 
@@ -157,7 +159,8 @@ void HL_goto::NotifyInserted() {
         w.hop = 1;
         if (w.way) {
             const int32_t* head = w.way->points[w.way->count > 1 ? 1 : 0];
-            const int flag = w.way->count == 2 && HL_Distance(rec->pos, head) < kNearHop && !agent->IsAhead(head);
+            const int flag =
+                w.way->count == 2 && HL_Distance(rec->pos, head) < kNearHop && !agent->IsAhead(head);
             GiveAIOrder(kOrderGoto, agent, nullptr, head, flag);
             if (Sneaking(type)) GiveAIOrder(kOrderTarget, agent, nullptr, nullptr, 0);
         }
@@ -226,7 +229,8 @@ void HL_goto::Update(int ticks) {
         for (int i = 0; i < agents.count; ++i) {
             HL_agent* agent = AgentAt(i);
             const AIUnitRecord* rec = agent->unit;
-            if (!LinkOf(agent) && rec->alerted && !rec->target && agent->GetWeaponRange(&nearLimit, &second, &range))
+            if (!LinkOf(agent) && rec->alerted && !rec->target &&
+                agent->GetWeaponRange(&nearLimit, &second, &range))
                 clan->PostMessage(NewHLMessage(kMsgHoldWhileHearing, agent, 0));
         }
     if (type == kHLGoto || type == kHLGotoReturn)
@@ -243,10 +247,12 @@ void HL_goto::Update(int ticks) {
         HL_agent* agent = AgentAt(i);
         if (LinkOf(agent)) continue;
         const AIUnitRecord* rec = agent->unit;
-        if (!agent->GetWeaponRange(&nearLimit, &second, &range)) return clan->ReleaseAgent(agent, this, kHLTaskDone);
+        if (!agent->GetWeaponRange(&nearLimit, &second, &range))
+            return clan->ReleaseAgent(agent, this, kHLTaskDone);
         if (rec->target) {
             // The target is seen in range again: the attack below takes over.
-            if (!(rec->targetFlags & (kThreatObstructed | kThreatFriendInLine)) && rec->targetDistance < range)
+            if (!(rec->targetFlags & (kThreatObstructed | kThreatFriendInLine)) &&
+                rec->targetDistance < range)
                 return clan->ReleaseAgent(agent, this, kHLConditionLapsed);
             continue;
         }
@@ -304,10 +310,12 @@ void HL_goto::HandleMessage(AIMessage* msg) {
             if (type == kHLGoto || type == kHLSneakTo) HL_AnswerHelpCall(this, msg);
             return;
         case kMsgManualOff:
-            if (HL_agent* agent = AgentFor(msg->unit)) GiveAIOrder(kOrderStealthOff, agent, nullptr, nullptr, 0);
+            if (HL_agent* agent = AgentFor(msg->unit))
+                GiveAIOrder(kOrderStealthOff, agent, nullptr, nullptr, 0);
             return;
         case kMsgManualOn2:
-            if (HL_agent* agent = AgentFor(msg->other)) GiveAIOrder(kOrderStealthOff, agent, nullptr, nullptr, 0);
+            if (HL_agent* agent = AgentFor(msg->other))
+                GiveAIOrder(kOrderStealthOff, agent, nullptr, nullptr, 0);
             ManualControl(msg, AgentFor(msg->unit));
             return;
         case kMsgManualOn:

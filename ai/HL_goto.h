@@ -45,8 +45,8 @@ public:
 
 private:
     struct AgentWay {
-        wpl* way;        // owned, or null
-        int32_t hop;     // the index of the way point the agent heads for
+        wpl* way;            // owned, or null
+        int32_t hop;         // the index of the way point the agent heads for
         int32_t fromAttack;  // the agent broke off an attack when it joined
     };
     // Keeps one entry per agent: agents that came without one have no way.

@@ -42,7 +42,8 @@ void HL_manual::Clear() {
 }
 
 void HL_manual::NotifyInserted() {
-    if (agents.count > 1) return FatalErrorF("Error(HL_manual::NotifyInserted): wrong number of agents (%d)", agents.count);
+    if (agents.count > 1)
+        return FatalErrorF("Error(HL_manual::NotifyInserted): wrong number of agents (%d)", agents.count);
     if (agents.count == 1) AgentAt(0)->SetStatus("%s_%d", TypeName(), serial);
     Clear();
 }

@@ -20,7 +20,7 @@ public:
 
     int32_t helpCountdown = 0;  // ticks before the help call about the attacker
     AIUnitRecord* attacker = nullptr;
-    PairList reportedAttackers;  // record -> frame counter
+    PairList reportedAttackers;    // record -> frame counter
     int32_t closeInCountdown = 0;  // ticks before the close-in call about the target
     AIUnitRecord* target = nullptr;
     PairList reportedTargets;  // record -> frame counter

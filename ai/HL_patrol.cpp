@@ -10,7 +10,8 @@
 #include "ai/WayPointList.h"
 #include "core/Memory.h"
 
-HL_patrol::HL_patrol(HL_clan* owner, int32_t threadSerial, AIPath* takenPath) : path(takenPath), current(0), skip(0) {
+HL_patrol::HL_patrol(HL_clan* owner, int32_t threadSerial, AIPath* takenPath)
+    : path(takenPath), current(0), skip(0) {
     type = kHLPatrol;
     clan = owner;
     serial = threadSerial;
@@ -51,7 +52,8 @@ void HL_patrol::Target(int i, int32_t out[3]) {
     // Before the group's first step the index stands past the path: its first point is the one the
     // agents were sent to.
     const int32_t k = current >= 0 && current < points->count ? current : 0;
-    for (int c = 0; c < 3; ++c) out[c] = int32_t(int64_t(points->points[k][c]) + offsets_[size_t(i)][size_t(c)]);
+    for (int c = 0; c < 3; ++c)
+        out[c] = int32_t(int64_t(points->points[k][c]) + offsets_[size_t(i)][size_t(c)]);
 }
 
 void HL_patrol::NotifyInserted() {
@@ -129,12 +131,14 @@ void HL_patrol::Update(int ticks) {
     for (int i = 0; i < agents.count; ++i) {
         HL_agent* agent = AgentAt(i);
         const AIUnitRecord* rec = agent->unit;
-        if (!LinkOf(agent) && rec->alerted && !rec->target && agent->GetWeaponRange(&nearLimit, &second, &range))
+        if (!LinkOf(agent) && rec->alerted && !rec->target &&
+            agent->GetWeaponRange(&nearLimit, &second, &range))
             clan->PostMessage(NewHLMessage(kMsgHoldWhileHearing, agent, 0));
     }
     for (int i = 0; i < agents.count; ++i) {
         HL_agent* agent = AgentAt(i);
-        if (LinkOf(agent) || agent->unit->target || !agent->GetWeaponRange(&nearLimit, &second, &range)) continue;
+        if (LinkOf(agent) || agent->unit->target || !agent->GetWeaponRange(&nearLimit, &second, &range))
+            continue;
         if (AIUnitRecord* threat = HL_NearestHostileThreat(clan, agent, kHLThreatReach))
             clan->PostMessage(NewHLMessage(kMsgAttackInRange, agent, threat, nullptr, 0));
     }
@@ -179,7 +183,8 @@ void HL_patrol::Export(FILE* file, uint32_t* counter) {
 void HL_patrol::CheckSaved(HL_SavedCheck& in, uint32_t n) {
     in.NameField("a patrol's path");
     // The patrol heads for its path's points: a path without any cannot be patrolled.
-    if (in.ok() && in.WayList("a patrol's path", false) == 0 && in.ok()) in.Fail("a patrol's path has no points");
+    if (in.ok() && in.WayList("a patrol's path", false) == 0 && in.ok())
+        in.Fail("a patrol's path has no points");
     in.Block(2, 4, "a patrol's index and skip flag");
     in.Block(n, 12, "a patrol's offsets");
 }

@@ -54,8 +54,9 @@ void Ring(int32_t x, int32_t y, int32_t r) {
     constexpr int kSides = 12;
     for (int i = 0; i < kSides; ++i) {
         const double a0 = 2 * M_PI * i / kSides, a1 = 2 * M_PI * (i + 1) / kSides;
-        DrawLine2D(kWhite, x + int32_t(std::lround(r * std::cos(a0))), y + int32_t(std::lround(r * std::sin(a0))),
-                   x + int32_t(std::lround(r * std::cos(a1))), y + int32_t(std::lround(r * std::sin(a1))));
+        DrawLine2D(kWhite, x + int32_t(std::lround(r * std::cos(a0))),
+                   y + int32_t(std::lround(r * std::sin(a0))), x + int32_t(std::lround(r * std::cos(a1))),
+                   y + int32_t(std::lround(r * std::sin(a1))));
     }
 }
 
@@ -95,7 +96,8 @@ void WayTestGrid(int accessType) {
     const AIVertex* v = aistubs_vertex_at(point, accessType);
     DrawTextf(130, 130, v->accessible ? "%d  %d accessible" : "%d  %d blocked", point[0], point[2]);
 
-    const uint8_t buttons[3] = {KeyStateByte(kLeftButton), KeyStateByte(kRightButton), KeyStateByte(kMiddleButton)};
+    const uint8_t buttons[3] = {KeyStateByte(kLeftButton), KeyStateByte(kRightButton),
+                                KeyStateByte(kMiddleButton)};
     for (int b = 0; b < 2; ++b)
         if (buttons[b] && !WayTest.buttons[b] && WayTest.count < kMaxTestPoints) {
             int32_t* p = WayTest.points[WayTest.count++];
@@ -106,7 +108,8 @@ void WayTestGrid(int accessType) {
     if (!KeyStateByte(kBackspace) && !buttons[2]) {
         if (WayTest.count == 2 && !WayTest.way && WayTest.result == -1) {
             int32_t out[3];
-            WayTest.tree = TestWay(WayTest.points[0], WayTest.points[1], accessType, kTestBudget, &WayTest.result, out);
+            WayTest.tree =
+                TestWay(WayTest.points[0], WayTest.points[1], accessType, kTestBudget, &WayTest.result, out);
             if (WayTest.tree) {
                 WayLeaf leaves[kMaxWayLeaves];
                 int n = 0;
@@ -150,5 +153,6 @@ void WayTestReport() {
             FillRect2D(kWhite, sx - 1, sy + 1, sx + 1, sy - 1);
         }
     }
-    if (WayTest.tree) DrawTree(WayTest.tree, SurfaceWidth / 2, SurfaceHeight - 20, std::max(SurfaceWidth / 4, 1));
+    if (WayTest.tree)
+        DrawTree(WayTest.tree, SurfaceWidth / 2, SurfaceHeight - 20, std::max(SurfaceWidth / 4, 1));
 }

@@ -15,20 +15,20 @@
 
 namespace {
 
-constexpr int32_t kCell = 4096;        // the outline walks from sub-point to sub-point
+constexpr int32_t kCell = 4096;  // the outline walks from sub-point to sub-point
 constexpr int32_t kWayCapacity = 1024;
-constexpr int kMaxLevel = 63;          // a leaf's path holds at most 63 letters
+constexpr int kMaxLevel = 63;  // a leaf's path holds at most 63 letters
 // Guards against walks that never end: an outline that keeps circling without coming back to its
 // remembered cell, and a push through blocked ground that never reaches free ground.
 constexpr int kMaxOutlineCells = 1 << 20;
 constexpr int kMaxThroughSteps = 1 << 16;
 
 struct Search {
-    int32_t budget;     // outline points that may still be collected
-    int truncated;      // a branch ran out of budget
-    int32_t result;     // what the last finished branch wrote
+    int32_t budget;  // outline points that may still be collected
+    int truncated;   // a branch ran out of budget
+    int32_t result;  // what the last finished branch wrote
     double bestDistance;
-    int32_t best[3];    // the collected point nearest to the end
+    int32_t best[3];  // the collected point nearest to the end
 };
 
 int32_t Clamp32(int64_t v) {
@@ -114,10 +114,9 @@ bool OutlineStep(int64_t* x, int64_t* z, int side, int32_t y) {
     const int64_t cx = *x, cz = *z;
     const int64_t k = kCell;
     const int64_t candidates[8][4] = {
-        {cx + k, cz, cx + k, cz - t},     {cx + k, cz + t, cx + k, cz},
-        {cx - k, cz, cx - k, cz + t},     {cx - k, cz - t, cx - k, cz},
-        {cx, cz + k, cx + t, cz + k},     {cx - t, cz + k, cx, cz + k},
-        {cx, cz - k, cx - t, cz - k},     {cx + t, cz - k, cx, cz - k},
+        {cx + k, cz, cx + k, cz - t}, {cx + k, cz + t, cx + k, cz}, {cx - k, cz, cx - k, cz + t},
+        {cx - k, cz - t, cx - k, cz}, {cx, cz + k, cx + t, cz + k}, {cx - t, cz + k, cx, cz + k},
+        {cx, cz - k, cx - t, cz - k}, {cx + t, cz - k, cx, cz - k},
     };
     for (const auto& c : candidates)
         if (CellBlocked(c[0], c[1], y) && !CellBlocked(c[2], c[3], y)) {
@@ -166,8 +165,9 @@ bool GoThrough(const int32_t start[3], const int32_t d[3], wpl* way) {
 struct Lists {
     wpl* collection;
     wpl* hull;
-    Lists() : collection(CreateWayPointList(kWayCapacity, "wpl(evade collection)")),
-              hull(CreateWayPointList(kWayCapacity, "wpl(evade hull)")) {}
+    Lists()
+        : collection(CreateWayPointList(kWayCapacity, "wpl(evade collection)")),
+          hull(CreateWayPointList(kWayCapacity, "wpl(evade hull)")) {}
     ~Lists() {
         FreeWayPointList(collection);
         FreeWayPointList(hull);
@@ -445,7 +445,8 @@ void CollectWayTreeLeaves(const WayTreeNode* tree, WayLeaf* leaves, int* count) 
     if (!tree) return;
     char path[64] = {};
     CollectLeaves(tree, path, 0, 0, leaves, count);
-    std::stable_sort(leaves, leaves + *count, [](const WayLeaf& a, const WayLeaf& b) { return a.length < b.length; });
+    std::stable_sort(leaves, leaves + *count,
+                     [](const WayLeaf& a, const WayLeaf& b) { return a.length < b.length; });
 }
 
 void BuildWayFromPath(const WayTreeNode* tree, const char* path, wpl* out) {
@@ -487,7 +488,8 @@ int TraceShortCuts(wpl* out, const wpl* in) {
         const size_t floor = hull.size();
         for (size_t k = 0; k < order.size(); ++k) {
             const int i = pass == 0 ? order[k] : order[order.size() - 1 - k];
-            while (hull.size() >= floor + 2 && cross(hull[hull.size() - 2], hull.back(), i) <= 0) hull.pop_back();
+            while (hull.size() >= floor + 2 && cross(hull[hull.size() - 2], hull.back(), i) <= 0)
+                hull.pop_back();
             hull.push_back(i);
         }
         hull.pop_back();
@@ -509,8 +511,10 @@ int TraceShortCuts(wpl* out, const wpl* in) {
     }
     const int h = int(hull.size());
     double forward = 0, backward = 0;
-    for (int k = from; k != to; k = (k + 1) % h) forward += DistanceXZ(pt(hull[size_t(k)]), pt(hull[size_t((k + 1) % h)]));
-    for (int k = from; k != to; k = (k + h - 1) % h) backward += DistanceXZ(pt(hull[size_t(k)]), pt(hull[size_t((k + h - 1) % h)]));
+    for (int k = from; k != to; k = (k + 1) % h)
+        forward += DistanceXZ(pt(hull[size_t(k)]), pt(hull[size_t((k + 1) % h)]));
+    for (int k = from; k != to; k = (k + h - 1) % h)
+        backward += DistanceXZ(pt(hull[size_t(k)]), pt(hull[size_t((k + h - 1) % h)]));
     const int stepDir = forward <= backward ? 1 : h - 1;
     std::vector<int> walk{0};
     for (int k = from; k != to;) {

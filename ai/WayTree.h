@@ -23,16 +23,16 @@ const char* WayResultName(int result);
 
 // Kinds of a node's way.
 enum : int32_t {
-    kWayKindNone = -1,   // the root, and nodes before an evasion
-    kWayLeft = 4,        // around an obstacle on the left
-    kWayRight = 8,       // around it on the right
-    kWayThrough = 16,    // passed through, or crossing the travel line behind the walk
+    kWayKindNone = -1,  // the root, and nodes before an evasion
+    kWayLeft = 4,       // around an obstacle on the left
+    kWayRight = 8,      // around it on the right
+    kWayThrough = 16,   // passed through, or crossing the travel line behind the walk
 };
 
 struct WayTreeNode {
-    wpl* way;         // capacity 1024, "wpl(wayfinder a)"
-    int32_t length;   // in the x-z plane
-    int32_t kind;     // kWayKindNone, kWayLeft, kWayRight or kWayThrough
+    wpl* way;        // capacity 1024, "wpl(wayfinder a)"
+    int32_t length;  // in the x-z plane
+    int32_t kind;    // kWayKindNone, kWayLeft, kWayRight or kWayThrough
     WayTreeNode* left;
     WayTreeNode* right;
     WayTreeNode* parent;
@@ -85,7 +85,7 @@ struct WayTestState {
     int32_t count;
     int32_t result;  // -1 before a search
     WayTreeNode* tree;
-    wpl* way;        // "wpl(waytest)"
+    wpl* way;            // "wpl(waytest)"
     uint8_t buttons[3];  // left, right, middle at the previous frame
 };
 extern WayTestState WayTest;

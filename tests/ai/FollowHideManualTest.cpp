@@ -269,7 +269,8 @@ TEST_F(FollowHideManual, AManualThreadHoldsOneUnit) {
     auto* t = new HL_manual(Logic(ema()), NextHLThreadSerial());
     t->AddAgent(AgentOfUnit(a), nullptr);
     t->AddAgent(AgentOfUnit(b), nullptr);
-    EXPECT_EQ(FatalText([&] { t->NotifyInserted(); }), "Error(HL_manual::NotifyInserted): wrong number of agents (2)");
+    EXPECT_EQ(FatalText([&] { t->NotifyInserted(); }),
+              "Error(HL_manual::NotifyInserted): wrong number of agents (2)");
     delete t;
 }
 

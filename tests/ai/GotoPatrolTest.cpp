@@ -15,7 +15,8 @@ class GotoPatrol : public HLScene {
 protected:
     static std::vector<std::array<int32_t, 3>> Points(const wpl* w) {
         std::vector<std::array<int32_t, 3>> out;
-        for (int i = 0; w && i < w->count; ++i) out.push_back({w->points[i][0], w->points[i][1], w->points[i][2]});
+        for (int i = 0; w && i < w->count; ++i)
+            out.push_back({w->points[i][0], w->points[i][1], w->points[i][2]});
         return out;
     }
     HL_goto* GotoOf(construct* u) { return dynamic_cast<HL_goto*>(Current(u)); }
@@ -120,8 +121,9 @@ TEST_F(GotoPatrol, AgentsHopAlongTheirWaysAndArrive) {
             const auto next = OrdersOf(Arrive(u), Own(u));
             ASSERT_EQ(next.size(), 1u);
             EXPECT_EQ(P({next[0].point[0], next[0].point[1], next[0].point[2]}), way[hop]);
-            EXPECT_STREQ(Own(u)->text, (std::string(g->TypeName()) + "_" + std::to_string(g->serial) + " hop " +
-                                        std::to_string(hop)).c_str());
+            EXPECT_STREQ(Own(u)->text, (std::string(g->TypeName()) + "_" + std::to_string(g->serial) +
+                                        " hop " + std::to_string(hop))
+                                           .c_str());
         }
         const int32_t serial = g->serial;
         Posted().clear();
@@ -148,7 +150,8 @@ TEST_F(GotoPatrol, ANearLastPointBehindTheUnitIsBackedOnto) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         construct* u = Member(ema(), 500000, 500000);
-        const auto orders = OrdersOf(Step(ema(), {GroupTo(ema(), kMsgGoto, {u}, 500000, 500000 + c.dz)}), Own(u));
+        const auto orders =
+            OrdersOf(Step(ema(), {GroupTo(ema(), kMsgGoto, {u}, 500000, 500000 + c.dz)}), Own(u));
         ASSERT_EQ(orders.size(), 1u);
         EXPECT_EQ(orders[0].point[2], 500000 + c.dz);
         EXPECT_EQ(orders[0].param, c.flag);
@@ -268,7 +271,8 @@ TEST_F(GotoPatrol, AChaseEndsByWhatItsUnitSeesAndHas) {
         Own(u)->targetFlags = c.flags;
         Own(u)->targetDistance = c.distance;
         Rec(enemy, ema())->structure = c.structure;
-        if (c.threat) PairList_Append(&Logic(ema())->threats, reinterpret_cast<uintptr_t>(Rec(enemy, ema())), 1);
+        if (c.threat)
+            PairList_Append(&Logic(ema())->threats, reinterpret_cast<uintptr_t>(Rec(enemy, ema())), 1);
         const auto orders = OrdersOf(Step(ema(), {}), Own(u));
         if (c.reason < 0) {
             EXPECT_EQ(Chain(u), "CAMP>CHASE>");
@@ -277,7 +281,8 @@ TEST_F(GotoPatrol, AChaseEndsByWhatItsUnitSeesAndHas) {
             EXPECT_EQ(AgentOfUnit(u)->releaseReason, c.reason);
         }
         bool targeted = false;
-        for (const OrderSeen& o : orders) targeted = targeted || (o.code == kOrderTarget && o.target == Rec(enemy, ema()));
+        for (const OrderSeen& o : orders)
+            targeted = targeted || (o.code == kOrderTarget && o.target == Rec(enemy, ema()));
         EXPECT_EQ(targeted, c.targetOrder);
         Logic(ema())->threats.count = 0;
         BackToCamp(ema());
@@ -292,7 +297,8 @@ TEST_F(GotoPatrol, GoingUnitsEngageThreatsInReachAndReturningOnesHoldWhileTheyHe
     construct* neutral = Member(arab(), 150000, 150000);
     HL_clan* c = Logic(ema());
     c->hostility = {kAllied, kHostile, kNeutral};
-    for (construct* t : {near, nearer, neutral}) PairList_Append(&c->threats, reinterpret_cast<uintptr_t>(Rec(t, ema())), 1);
+    for (construct* t : {near, nearer, neutral})
+        PairList_Append(&c->threats, reinterpret_cast<uintptr_t>(Rec(t, ema())), 1);
     construct* u = Member(ema(), 100000, 100000);
     Arm(u, 200000);
     Posted().clear();
@@ -325,7 +331,8 @@ TEST_F(GotoPatrol, ASneakOfThePlayersClanStopsAtAnUnknownEnemy) {
     // Not the player's clan yet: no call, nothing ends.
     Step(ema(), {Msg(ema(), kMsgHostileDetected, a, unknown)});
     EXPECT_EQ(Chain(b), "CAMP>SNEAKTO>");
-    Step(ema(), {NewClanMessage(kMsgPlayerClan, 0, ema(), nullptr), Msg(ema(), kMsgHostileDetected, a, known)});
+    Step(ema(),
+         {NewClanMessage(kMsgPlayerClan, 0, ema(), nullptr), Msg(ema(), kMsgHostileDetected, a, known)});
     EXPECT_EQ(Chain(b), "CAMP>SNEAKTO>");
     EXPECT_TRUE(Calls().empty());
     Step(ema(), {Msg(ema(), kMsgHostileDetected, a, unknown)});
@@ -428,7 +435,8 @@ TEST_F(Patrol, TheGroupGoesRoundThePathInFormationWhenAllHaveArrived) {
         EXPECT_EQ(OrdersOf(step, Own(b))[0].point[0], path[size_t(k)][0] + 20000);
         EXPECT_EQ(OrdersOf(step, Own(b))[0].point[2], path[size_t(k)][2]);
         EXPECT_EQ(p->current, k);
-        EXPECT_STREQ(Own(a)->text, ("PATROL_" + std::to_string(p->serial) + " hop " + std::to_string(k)).c_str());
+        EXPECT_STREQ(Own(a)->text,
+                     ("PATROL_" + std::to_string(p->serial) + " hop " + std::to_string(k)).c_str());
     }
 }
 

@@ -44,7 +44,8 @@ protected:
 
 TEST_F(SaveClasses, EveryClassComesBackAsItWasWrittenAndGivesTheSameOrders) {
     std::vector<construct*> u;
-    for (int i = 0; i < 12; ++i) u.push_back(Member(ema(), 100000 + 60000 * (i % 4), 100000 + 60000 * (i / 4)));
+    for (int i = 0; i < 12; ++i)
+        u.push_back(Member(ema(), 100000 + 60000 * (i % 4), 100000 + 60000 * (i / 4)));
     construct* enemy = Member(ga(), 500000, 200000);
     PlacedAU("outpost", u);
     PlacedAU("enemy", {enemy});
@@ -61,19 +62,21 @@ TEST_F(SaveClasses, EveryClassComesBackAsItWasWrittenAndGivesTheSameOrders) {
     std::memset(patrol->path, 0, sizeof(AIPath));
     std::snprintf(patrol->path->auName, sizeof patrol->path->auName, "%s", "outpost");
     patrol->path->points = CreateWayPointList(8, "ai path wpl");
-    for (const auto& p : {std::array<int32_t, 3>{700000, 0, 700000}, std::array<int32_t, 3>{800000, 0, 700000}})
+    for (const auto& p :
+         {std::array<int32_t, 3>{700000, 0, 700000}, std::array<int32_t, 3>{800000, 0, 700000}})
         AddWayPoint(patrol->path->points, p.data());
     AIMessage* follow = Group(ema(), kMsgFollow, {u[5], u[6], u[7]});
     follow->unit = Own(u[11]);
-    Step(ema(), {NewClanMessage(kMsgPlayerClan, 0, ema(), nullptr), GroupTo(ema(), kMsgGoto, {u[0]}, 400000, 100000),
-                 Group(ema(), kMsgSneakOpen, {u[1]}), Msg(ema(), kMsgAttack, u[2], enemy), patrol, follow,
-                 Group(ema(), kMsgHide, {u[8]}), Msg(ema(), kMsgManualOn, u[9]),
-                 GroupTo(ema(), kMsgSneakToReturn, {u[10]}, 900000, 900000, 500),
-                 Msg(ema(), kMsgChase, u[11], enemy, 0, enemy->pos)});
+    Step(ema(),
+         {NewClanMessage(kMsgPlayerClan, 0, ema(), nullptr), GroupTo(ema(), kMsgGoto, {u[0]}, 400000, 100000),
+          Group(ema(), kMsgSneakOpen, {u[1]}), Msg(ema(), kMsgAttack, u[2], enemy), patrol, follow,
+          Group(ema(), kMsgHide, {u[8]}), Msg(ema(), kMsgManualOn, u[9]),
+          GroupTo(ema(), kMsgSneakToReturn, {u[10]}, 900000, 900000, 500),
+          Msg(ema(), kMsgChase, u[11], enemy, 0, enemy->pos)});
     Step(ema(), {Msg(ema(), kMsgAimPointDone, u[0])}, 30);
     const std::string picture = Picture(ema());
-    for (const char* type : {"GOTO_", "SNEAKTO_", "ATTACK_", "PATROL_", "GOTO_RETURN_", "FOLLOW_", "HIDE_", "MANUAL_",
-                             "SNEAKTO_RETURN_", "CHASE_"})
+    for (const char* type : {"GOTO_", "SNEAKTO_", "ATTACK_", "PATROL_", "GOTO_RETURN_", "FOLLOW_", "HIDE_",
+                             "MANUAL_", "SNEAKTO_RETURN_", "CHASE_"})
         EXPECT_NE(picture.find(type), std::string::npos) << type << " in " << picture;
     const std::vector<uint8_t> saved = Export(0);
 
@@ -82,8 +85,9 @@ TEST_F(SaveClasses, EveryClassComesBackAsItWasWrittenAndGivesTheSameOrders) {
         std::vector<int32_t> seen;
         Posted().clear();
         for (const OrderSeen& o :
-             Step(ema(), {Msg(ema(), kMsgAimPointDone, u[0]), Msg(ema(), kMsgAttacked, u[8], enemy, 1),
-                          Msg(ema(), kMsgAttacked, u[9], enemy, 1), Msg(ema(), kMsgManualOff, u[9])},
+             Step(ema(),
+                  {Msg(ema(), kMsgAimPointDone, u[0]), Msg(ema(), kMsgAttacked, u[8], enemy, 1),
+                   Msg(ema(), kMsgAttacked, u[9], enemy, 1), Msg(ema(), kMsgManualOff, u[9])},
                   90))
             seen.insert(seen.end(), {o.code, o.point[0], o.point[2], int32_t(o.target != nullptr)});
         for (const PostSeen& m : Posted()) seen.insert(seen.end(), {m.type, m.point[0]});
@@ -132,12 +136,15 @@ protected:
         datakit::SavedHLClanState s;
         s.serialCounter = 3;
         s.agents = {datakit::SavedUnitRef{"outpost", 0}, datakit::SavedUnitRef{"outpost", 1}};
-        s.threads = {{kHLCamp, 0, {0}, {1, 2, 3}, {}}, {kHLCamp, 1, {1}, {4, 5, 6}, {}}, {type, 2, {0, 1}, {}, body.bytes()}};
+        s.threads = {{kHLCamp, 0, {0}, {1, 2, 3}, {}},
+                     {kHLCamp, 1, {1}, {4, 5, 6}, {}},
+                     {type, 2, {0, 1}, {}, body.bytes()}};
         s.chains = {{0, 2}, {1, 2}};
         return s;
     }
     using Points = std::vector<std::array<int32_t, 3>>;
-    static datakit::SavedHLBody Goto(const std::optional<Points>& way, uint32_t hop, uint32_t capacity = 1024) {
+    static datakit::SavedHLBody Goto(const std::optional<Points>& way, uint32_t hop,
+                                     uint32_t capacity = 1024) {
         datakit::SavedHLBody b;
         b.i32(1).i32(2).i32(3).unit(datakit::SavedUnitRef{"enemy", 0}).u32(0).u32(0);
         b.way(way, capacity).way(Points{{0, 0, 0}, {9, 9, 9}}, 8);
@@ -168,7 +175,8 @@ TEST_F(SavedClassForms, EachClassPartIsCheckedBeforeAnythingIsBuilt) {
         for (int i = 0; i < 2; ++i) b.i32(-5).i32(0).i32(5);
         return b;
     };
-    auto follow = [](std::optional<SavedUnitRef> leader, std::vector<uint32_t> wingA, std::vector<uint32_t> wingB) {
+    auto follow = [](std::optional<SavedUnitRef> leader, std::vector<uint32_t> wingA,
+                     std::vector<uint32_t> wingB) {
         SavedHLBody b;
         b.unit(leader).u32(0).u32(0).u32(uint32_t(wingA.size()));
         for (uint32_t k : wingA) b.u32(k);
@@ -193,23 +201,33 @@ TEST_F(SavedClassForms, EachClassPartIsCheckedBeforeAnythingIsBuilt) {
         {"a goto", kHLGoto, Goto(two, 1), ""},
         {"a goto heading past its way's end", kHLGoto, Goto(two, 3),
          "agent 0 of a goto heads for point 3 of 2"},
-        {"a goto's way beyond the bytes", kHLGoto, SavedHLBody().i32(1).i32(2).i32(3).unit(std::nullopt).u32(0).u32(0).way(two, 8, 900),
+        {"a goto's way beyond the bytes", kHLGoto,
+         SavedHLBody().i32(1).i32(2).i32(3).unit(std::nullopt).u32(0).u32(0).way(two, 8, 900),
          "a goto's way: 900 way points do not fit"},
-        {"a goto's way of a huge capacity", kHLGoto, Goto(two, 1, 70000), "a goto's way: a way point list of capacity 70000"},
+        {"a goto's way of a huge capacity", kHLGoto, Goto(two, 1, 70000),
+         "a goto's way: a way point list of capacity 70000"},
         {"a chase of a unit not there", kHLChase,
-         SavedHLBody().i32(1).i32(2).i32(3).unit(SavedUnitRef{"enemy", 4}), "a chase's unit: au 'enemy' has too few units"},
+         SavedHLBody().i32(1).i32(2).i32(3).unit(SavedUnitRef{"enemy", 4}),
+         "a chase's unit: au 'enemy' has too few units"},
         {"an attack", kHLAttack, attack(SavedUnitRef{"enemy", 0}, 2), ""},
-        {"an attack without a target", kHLAttack, attack(std::nullopt, 2), "an attack's target names no unit"},
-        {"an attack's agents cut short", kHLAttack, attack(SavedUnitRef{"enemy", 0}, 1), "an attack's agents (2 x 25 bytes) are cut short"},
+        {"an attack without a target", kHLAttack, attack(std::nullopt, 2),
+         "an attack's target names no unit"},
+        {"an attack's agents cut short", kHLAttack, attack(SavedUnitRef{"enemy", 0}, 1),
+         "an attack's agents (2 x 25 bytes) are cut short"},
         {"a patrol", kHLPatrol, patrol(two), ""},
         {"a patrol without path points", kHLPatrol, patrol(Points{}), "a patrol's path has no points"},
         {"a patrol without a path", kHLPatrol, patrol(std::nullopt), "a patrol's path has no way point list"},
-        {"a patrol's name not terminated", kHLPatrol, patrol(two, false), "a patrol's path: a name is not terminated"},
+        {"a patrol's name not terminated", kHLPatrol, patrol(two, false),
+         "a patrol's path: a name is not terminated"},
         {"a follow", kHLFollow, follow(SavedUnitRef{"enemy", 0}, {1}, {0}), ""},
-        {"a follow without a leader", kHLFollow, follow(std::nullopt, {1}, {0}), "a follow's leader names no unit"},
-        {"an agent in both wings", kHLFollow, follow(SavedUnitRef{"enemy", 0}, {0}, {0}), "agent 0 stands in a follow's wings twice"},
-        {"an agent in no wing", kHLFollow, follow(SavedUnitRef{"enemy", 0}, {}, {0}), "1 of a follow's 2 agents stand in no wing"},
-        {"a wing index beyond the agents", kHLFollow, follow(SavedUnitRef{"enemy", 0}, {2}, {0}), "a wing's agent 2 is out of range (2)"},
+        {"a follow without a leader", kHLFollow, follow(std::nullopt, {1}, {0}),
+         "a follow's leader names no unit"},
+        {"an agent in both wings", kHLFollow, follow(SavedUnitRef{"enemy", 0}, {0}, {0}),
+         "agent 0 stands in a follow's wings twice"},
+        {"an agent in no wing", kHLFollow, follow(SavedUnitRef{"enemy", 0}, {}, {0}),
+         "1 of a follow's 2 agents stand in no wing"},
+        {"a wing index beyond the agents", kHLFollow, follow(SavedUnitRef{"enemy", 0}, {2}, {0}),
+         "a wing's agent 2 is out of range (2)"},
         {"a hide", kHLHide, hide(2), ""},
         // (The chains that follow hold enough bytes for the hiders' block: the form ends too early.)
         {"a hide cut short", kHLHide, hide(1), "the clan's AI is cut short"},

@@ -60,7 +60,8 @@ public:
         if (n > 0) {
             wpl* way = CreateWayPointList(1024, "test way");
             BuildWayFromPath(tree, leaves[0].path, way);
-            for (int i = 0; i < way->count; ++i) f.way.push_back({way->points[i][0], way->points[i][1], way->points[i][2]});
+            for (int i = 0; i < way->count; ++i)
+                f.way.push_back({way->points[i][0], way->points[i][1], way->points[i][2]});
             FreeWayPointList(way);
         }
         FreeWayTree(tree);
@@ -94,12 +95,25 @@ TEST_F(WayTree, SearchesAroundObstaclesGiveTheirResultsAndWays) {
         std::vector<std::string> leaves;  // by length, shortest first
         std::function<void(const Found&)> check;
     } cases[] = {
-        {"a free straight way", [](WayTree&) {}, start, end, 6400, kWaySolved, {""},
-         [&](const Found& f) { EXPECT_EQ(f.way, (std::vector<P>{start, end})); }},
+        {"a free straight way",
+         [](WayTree&) {},
+         start,
+         end,
+         6400,
+         kWaySolved,
+         {""},
+         [&](const Found& f) {
+             EXPECT_EQ(f.way, (std::vector<P>{start, end}));
+         }},
         // The obstacle reaches 10 sub-points above the line and 30 below: the left branch (toward +z,
         // left of the travel direction) is the shorter; both stay off the obstacle.
-        {"an obstacle passed on either side", [](WayTree& t) { t.Block(100, 100, 110, 140); }, start, end, 6400,
-         kWaySolved, {"L", "R"},
+        {"an obstacle passed on either side",
+         [](WayTree& t) { t.Block(100, 100, 110, 140); },
+         start,
+         end,
+         6400,
+         kWaySolved,
+         {"L", "R"},
          [&](const Found& f) {
              EXPECT_LT(f.lengths[0], f.lengths[1]);
              EXPECT_TRUE(WayIsFree(f.way));
@@ -112,10 +126,21 @@ TEST_F(WayTree, SearchesAroundObstaclesGiveTheirResultsAndWays) {
          }},
         // Half of the start's sub-points may be blocked; so is the end's, which is moved back toward the
         // start onto free ground.
-        {"a blocked start", [](WayTree& t) { t.Block(100, 100, 110, 140); }, Sub(105, 130), end, 6400,
-         kWayStartInaccessible, {}, [](const Found& f) { EXPECT_EQ(f.out, Sub(105, 130)); }},
-        {"a blocked end, corrected", [](WayTree& t) { t.Block(100, 100, 110, 140); }, start, Sub(105, 130), 6400,
-         kWayEndInaccessible, {},
+        {"a blocked start",
+         [](WayTree& t) { t.Block(100, 100, 110, 140); },
+         Sub(105, 130),
+         end,
+         6400,
+         kWayStartInaccessible,
+         {},
+         [](const Found& f) { EXPECT_EQ(f.out, Sub(105, 130)); }},
+        {"a blocked end, corrected",
+         [](WayTree& t) { t.Block(100, 100, 110, 140); },
+         start,
+         Sub(105, 130),
+         6400,
+         kWayEndInaccessible,
+         {},
          [](const Found& f) {
              EXPECT_FALSE(Blocked(f.out));
              EXPECT_LT(f.out[0], 100 * 4096);
@@ -123,12 +148,30 @@ TEST_F(WayTree, SearchesAroundObstaclesGiveTheirResultsAndWays) {
          }},
         // A branch that runs out of budget makes the search TRUNCATED, the branch that reached the end
         // stays in the tree; with still less, no branch survives.
-        {"truncated, a branch found", [](WayTree& t) { t.Block(100, 100, 110, 140); }, start, end, 10,
-         kWayTruncated, {"L"}, [](const Found& f) { EXPECT_TRUE(WayIsFree(f.way)); }},
-        {"truncated, nothing found", [](WayTree& t) { t.Block(100, 100, 110, 140); }, start, end, 3, kWayTruncated,
-         {}, nullptr},
+        {"truncated, a branch found",
+         [](WayTree& t) { t.Block(100, 100, 110, 140); },
+         start,
+         end,
+         10,
+         kWayTruncated,
+         {"L"},
+         [](const Found& f) { EXPECT_TRUE(WayIsFree(f.way)); }},
+        {"truncated, nothing found",
+         [](WayTree& t) { t.Block(100, 100, 110, 140); },
+         start,
+         end,
+         3,
+         kWayTruncated,
+         {},
+         nullptr},
         // The start and the end on one spot: reached at once instead of walking a null step for ever.
-        {"start and end on one spot", [](WayTree&) {}, start, P{start[0], 5000, start[2]}, 6400, kWaySolved, {""},
+        {"start and end on one spot",
+         [](WayTree&) {},
+         start,
+         P{start[0], 5000, start[2]},
+         6400,
+         kWaySolved,
+         {""},
          [&](const Found& f) { EXPECT_EQ(f.way, (std::vector<P>{start})); }},
     };
     for (const Case& c : cases) {
@@ -158,7 +201,8 @@ TEST_F(WayTree, ADeadCircleIsGoneThrough) {
 }
 
 TEST_F(WayTree, ResultNamesAndAnUnknownAccessType) {
-    const char* names[] = {"IMPOSSIBLE", "STARTPOINTINACCESSIBLE", "ENDPOINTINACCESSIBLE", "TRUNCATED", "SOLVED"};
+    const char* names[] = {"IMPOSSIBLE", "STARTPOINTINACCESSIBLE", "ENDPOINTINACCESSIBLE", "TRUNCATED",
+                           "SOLVED"};
     for (int r = 0; r < kWayResults; ++r) EXPECT_STREQ(WayResultName(r), names[r]);
     EXPECT_STREQ(WayResultName(-1), "<none>");
     int32_t result = 0, out[3];
@@ -225,11 +269,12 @@ TEST_F(WayTree, LeavesAreCollectedDepthFirstAtMostSixteenAndSortedByLength) {
 
 TEST_F(WayTree, ABranchIsJoinedRunByRunAndStraightened) {
     // Root [A]; left kind 4 [B, C]; its left kind 4 [D, E]; its left kind 16 [F]; its right kind 8 [G].
-    const P A = Sub(10, 10), B = Sub(20, 10), C = Sub(30, 15), D = Sub(25, 11), E = Sub(40, 10), F = Sub(50, 10),
-            G = Sub(60, 10);
+    const P A = Sub(10, 10), B = Sub(20, 10), C = Sub(30, 15), D = Sub(25, 11), E = Sub(40, 10),
+            F = Sub(50, 10), G = Sub(60, 10);
     WayTreeNode* tree =
         Node(kWayKindNone, 0, {A},
-             Node(kWayLeft, 0, {B, C}, Node(kWayLeft, 0, {D, E}, Node(kWayThrough, 0, {F}), Node(kWayRight, 0, {G}))));
+             Node(kWayLeft, 0, {B, C},
+                  Node(kWayLeft, 0, {D, E}, Node(kWayThrough, 0, {F}), Node(kWayRight, 0, {G}))));
     wpl* out = CreateWayPointList(64, "test way");
     // The two left ways form one run, straightened: C and D lie inside the hull's edge from B to E.
     BuildWayFromPath(tree, "LLL", out);
@@ -261,7 +306,9 @@ TEST_F(WayTree, ShortCutsFollowTheHullTheShorterWayRound) {
     };
     std::vector<P> result;
     // Round an obstacle: the outline's points bulge; the hull keeps the outer ones, in order.
-    EXPECT_EQ(run({Sub(10, 10), Sub(12, 14), Sub(14, 15), Sub(16, 18), Sub(20, 19), Sub(24, 14), Sub(26, 10)}, &result), 1);
+    EXPECT_EQ(run({Sub(10, 10), Sub(12, 14), Sub(14, 15), Sub(16, 18), Sub(20, 19), Sub(24, 14), Sub(26, 10)},
+                  &result),
+              1);
     EXPECT_EQ(result, (std::vector<P>{Sub(10, 10), Sub(26, 10)}));
     // The first point inside the hull: nothing is changed.
     EXPECT_EQ(run({Sub(15, 12), Sub(10, 10), Sub(20, 20), Sub(26, 10)}, &result), 0);
