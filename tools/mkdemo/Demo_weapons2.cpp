@@ -164,15 +164,16 @@ ObjectFile BeamPiece(float length, float width, const char* anim) {
     return obj;
 }
 
-// A flat grid of n x n quads of half size h on the ground (y 0), in its own colour, for draping; the
-// red byte of each point runs from 0 to 255 across x (the wave's texture runs along it).
+// A flat grid of nx x nz quads of half sizes hx, hz on the ground (y 0), in its own colour, for draping.
+// With a texture the red byte of each point runs from 0 to 255 across x instead (the wave's texture runs
+// along it).
 ObjectFile Decal(float hx, float hz, int nx, int nz, Rgb3 rgb, uint8_t type = 3, const std::string& texture = "") {
     ObjectFile obj;
     for (int j = 0; j <= nz; ++j)
         for (int i = 0; i <= nx; ++i) {
             datakit::ObjPoint p;
             p.pos = {-hx + 2 * hx * i / nx, 0, -hz + 2 * hz * j / nz};
-            p.rgb = {uint8_t(255 * i / nx), rgb[1], rgb[2]};
+            p.rgb = texture.empty() ? rgb : Rgb3{uint8_t(255 * i / nx), rgb[1], rgb[2]};
             obj.points.push_back(p);
         }
     for (int j = 0; j < nz; ++j)
@@ -206,6 +207,13 @@ ObjectFile Shot(float hx, float hy, float hz, Rgb3 rgb, std::vector<Board> board
     ObjectFile obj = datakit::BoxObject(hx, hy, hz, rgb);
     AddBoards(obj, boards);
     if (light) obj.Light(uint32_t(obj.points.size() - 1), {255, 255, 255}, 0, palette);
+    return obj;
+}
+
+// A plasma bolt: a ball of light (no body) and the light that cycles through its ramp.
+ObjectFile Bolt(const char* anim, const std::string& palette) {
+    ObjectFile obj = Boards(0.4f, {{"bolt", 0, 0, 0, 2.5f, 2.5f, anim, 0, 0, 32}});
+    obj.Light(uint32_t(obj.points.size() - 1), {255, 255, 255}, 0, palette);
     return obj;
 }
 
@@ -290,16 +298,14 @@ bool BuildWeaponKindObjects(const Context& ctx) {
         {"glaser", Boards(1, {{"mark", 0, 0, 0, 4, 4, "fx_marker", 0, 0, 32}})},
         // Plasma bolts (scale "PlasmaBolt_scale" 1000) with their lights' ramps, and their splashes
         // (scale 140): a scorch on the ground under a glow that fades with the phase (255 down to -69).
-        {"plasmabolt", Shot(0.4f, 0.4f, 0.4f, Rgb3{255, 90, 60}, {{"bolt", 0, 0, 0, 2, 2, "fx_glow_red", 0, 0, 32}},
-                            "plasmared", true)},
-        {"bplasmabolt", Shot(0.4f, 0.4f, 0.4f, Rgb3{80, 140, 255}, {{"bolt", 0, 0, 0, 2, 2, "fx_glow_blue", 0, 0, 32}},
-                             "plasmablue", true)},
+        {"plasmabolt", Bolt("fx_glow_red", "plasmared")},
+        {"bplasmabolt", Bolt("fx_glow_blue", "plasmablue")},
     };
     for (const Kind& k : kinds)
         if (!Write(ctx, std::string("weapons/") + k.file, k.obj)) return false;
     for (auto [file, anim] : {std::pair{"plasplash", "fx_glow_red"}, std::pair{"bplasplash", "fx_glow_blue"}}) {
-        ObjectFile splash = Decal(16, 16, 2, 2, Rgb3{40, 25, 20});
-        AddBoards(splash, {{"splash", 0, 4, 0, 24, 24, anim, 0, 0, 32}});
+        ObjectFile splash = Decal(9, 9, 2, 2, Rgb3{110, 45, 25}, 9);
+        AddBoards(splash, {{"splash", 0, 3, 0, 30, 30, anim, 0, 0, 32}});
         if (!Write(ctx, std::string("weapons/") + file, splash)) return false;
     }
     // The movie camera's test wave (scale 250): a band whose texture runs between the ramps.
