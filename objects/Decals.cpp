@@ -96,21 +96,25 @@ void LinkTrail(construct* con, construct* previous) {
 
 // ---- Wave.
 
-void LoadRamp(uint8_t* table, const char* name) {
-    char path[512];
-    std::snprintf(path, sizeof path, "%s%c%s%c%s", ANIMTABLESROOT, kPathSeparator, "wave", kPathSeparator, name);
+// A ramp table read whole; false (the bytes read in *got) when it is not 256 bytes long.
+bool LoadRamp(uint8_t* table, const char* name, char* path, size_t pathSize, int32_t* got) {
+    std::snprintf(path, pathSize, "%s%c%s%c%s", ANIMTABLESROOT, kPathSeparator, "wave", kPathSeparator, name);
     // LoadBlock refuses a longer file; a shorter one would leave the table partly unset.
-    const int32_t got = LoadBlock(table, kWaveRampSize, path);
-    if (got != kWaveRampSize)
-        FatalErrorF("Error(Wave_itfc): the ramp table %s holds %d bytes, not %d", path, got, kWaveRampSize);
+    *got = LoadBlock(table, kWaveRampSize, path);
+    return *got == kWaveRampSize;
 }
 
 void SetupWave(construct* con) {
     con->effectPhase = 255;
     WaveBlock* b = WaveOf(con);
     b->counter = 0;
-    LoadRamp(b->startRamp, "startmot");
-    LoadRamp(b->endRamp, "endmot");
+    char path[512];
+    int32_t got = 0;
+    if (LoadRamp(b->startRamp, "startmot", path, sizeof path, &got) &&
+        LoadRamp(b->endRamp, "endmot", path, sizeof path, &got))
+        return;
+    FreeConstruct(con);
+    FatalErrorF("Error(Wave_itfc): the ramp table %s holds %d bytes, not %d", path, got, kWaveRampSize);
 }
 
 void TickWave(construct* con) {

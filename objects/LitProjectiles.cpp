@@ -100,7 +100,12 @@ void SetupCapsule(construct* con) {
     AMCapsuleBlock* b = Capsule(con);
     b->light = weapons::TakeStagedLight("AM Capsule wants a Light");
     // The light takes its colour from its palette every tick: a capsule without one is refused.
-    if (!b->light->palette) FatalError("Error(AMCapsule_itfc): the capsule's light names no palette");
+    if (!b->light->palette) {
+        FreePointLight(b->light);
+        b->light = nullptr;
+        FreeConstruct(con);
+        FatalError("Error(AMCapsule_itfc): the capsule's light names no palette");
+    }
     b->light->rangeShift = kCapsuleReach;
     std::memset(con->sphere.centre, 0, sizeof con->sphere.centre);
     con->sphere.radius = TruncateToInt32(CapsuleRadius);
