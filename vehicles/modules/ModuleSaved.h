@@ -65,4 +65,4 @@ constexpr size_t kWheelDriveSavedEnginePower = 28;
 constexpr size_t kWheelDriveSavedAccessType = 72;
 constexpr size_t kPjtThrowerSavedFireDelayCounter = 8;
 constexpr size_t kHVCannonSavedBeamState = 44;
-constexpr size_t kBeamCannonSavedState = 72;
+constexpr size_t kBeamCannonSavedState = 68;
