@@ -31,7 +31,6 @@ using weapons::Clamp32;
 
 namespace {
 
-constexpr int32_t kFullTurn = 411774;
 constexpr int32_t kQuarterTurn = 102943;
 constexpr int32_t kShockStep = 25735;     // a sixteenth of a turn
 constexpr int32_t kShockRingEnd = 411694;  // the angles stop below this: sixteen of them

@@ -312,10 +312,11 @@ namespace {
 constexpr int32_t kDelayLimit = 1 << 24;
 // The ammunition of a weapon that counts it lies within its capacity.
 bool AmmoFits(int32_t ammo, int32_t capacity) { return capacity <= 0 || Within(ammo, 0, capacity); }
-// A counter that runs down from its delay by the ticks of an update (at most 8) and stops at or below 0.
+// A counter that runs down from its delay by the ticks of an update (at most 8) and stops at or below 0:
+// it ends up to one update below 0, or below the delay when that is negative.
 bool CounterFits(int32_t counter, int32_t delay) {
     constexpr int32_t kMostTicks = 8;
-    return Within(counter, std::min<int64_t>(-kMostTicks, delay), std::max<int64_t>(1, delay));
+    return Within(counter, std::min<int64_t>(0, delay) - kMostTicks, std::max<int64_t>(1, delay));
 }
 
 }  // namespace

@@ -358,6 +358,32 @@ TEST_F(Cannons, SavedFormsRoundTripAndDamagedOnesAreRefused) {
         SCOPED_TRACE(c.what);
         EXPECT_NE(c.beam ? BeamCannon_checkSaved(c.form.data()) : HVCannon_checkSaved(c.form.data()), nullptr);
     }
+    // A beam restored while it fires, its pause delay far below zero (found by the weaponsaved harness):
+    // it pauses and goes idle, and the form it hands out then is still one a load accepts.
+    {
+        construct* target = scene_->Place(gunner_->pos[0] + 40000, gunner_->pos[2], -1, 0, 5000, 0);
+        target->pos[1] = gunner_->pos[1];
+        g->target = target;
+        BeamCannon firing = g->beam[0];
+        firing.beamState = kBeamFiring;
+        firing.firingCounter = 20;
+        firing.pauseDelay = -16777096;
+        firing.pauseCounter = 0;
+        firing.warmUpCounter = -2;
+        std::vector<uint8_t> form(kBeamCannonSavedSize);
+        BeamCannon_putSaved(&firing, form.data());
+        ASSERT_EQ(BeamCannon_checkSaved(form.data()), nullptr);
+        BeamCannon scratchBeam = g->beam[0];
+        BeamCannon_getSaved(&scratchBeam, form.data());
+        BeamCannon_copy(&g->beam[0], &scratchBeam);
+        Run(40);
+        EXPECT_EQ(g->beam[0].beamState, kBeamIdle);
+        BeamCannon_putSaved(&g->beam[0], form.data());
+        const char* why = BeamCannon_checkSaved(form.data());
+        EXPECT_EQ(why, nullptr) << why << " pause " << g->beam[0].pauseCounter << " warm " << g->beam[0].warmUpCounter
+                                << " fire " << g->beam[0].firingCounter;
+        g->target = nullptr;
+    }
     // A cannon restored with a cursor beyond its muzzles starts again at the first.
     HVCannon scratch = g->hv[0];
     HVCannon_getSaved(&scratch, word(hv, 20, 7).data());
