@@ -32,10 +32,17 @@ ConstructPool* Pool(const Rule* r, int i) {
     return NamedConstructPool(name ? name : "");
 }
 
-// Lays the segments of one pool from the point along d while more than their pace is left.
+// Lays the segments of one pool from the point along d while more than their pace is left; the point and
+// the distance left move on by the pace whether or not a segment was free.
 void LayFrom(BeamCannon* w, ConstructPool* pool, int32_t pace, int64_t* left, int32_t point[3], const FixVec& d) {
+    // A pace that never advances would walk without end: nothing is laid with it.
+    if (pace <= 0) return;
+    const int32_t step[3] = {static_cast<int32_t>((int64_t(d.x) * pace) >> 15),
+                             static_cast<int32_t>((int64_t(d.y) * pace) >> 15),
+                             static_cast<int32_t>((int64_t(d.z) * pace) >> 15)};
     while (*left - kLayMargin > pace) {
         construct* seg = pool ? NextFreeInConstructPool(pool) : nullptr;
+        int64_t steps = 1;
         if (seg) {
             if (w->segmentCount >= kBeamSegments) return;
             w->segments[w->segmentCount++] = seg;
@@ -45,11 +52,12 @@ void LayFrom(BeamCannon* w, ConstructPool* pool, int32_t pace, int64_t* left, in
             b->pace = pace;
             CreateQZEvent(QZEventKind::Buzy2, seg);
             ActivateConstruct(seg);
+        } else {
+            // None free now is none free for the rest of this walk: its remaining steps are taken at once.
+            steps = (*left - kLayMargin - pace + pace - 1) / pace;
         }
-        const int32_t step[3] = {d.x, d.y, d.z};
-        for (int c = 0; c < 3; ++c) point[c] = Clamp32(point[c] + ((int64_t(step[c]) * pace) >> 15));
-        *left -= pace;
-        if (pace <= 0) return;  // a pace that never advances lays nothing further
+        for (int c = 0; c < 3; ++c) point[c] = Clamp32(point[c] + steps * step[c]);
+        *left -= steps * pace;
     }
 }
 

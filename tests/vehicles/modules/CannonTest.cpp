@@ -393,4 +393,23 @@ TEST_F(Cannons, SavedFormsRoundTripAndDamagedOnesAreRefused) {
     EXPECT_EQ(g->hv[0].muzzles.firing, &g->hv[0].muzzles.muzzles[0]);
 }
 
+// Paces from a saved form that never advance (found by the weaponsaved harness, which spent seconds
+// walking a far pace of 5 over the distance a negative near pace had piled up): a pace of 0 or less lays
+// nothing, and a walk whose pool has nothing free takes its remaining steps at once.
+TEST_F(Cannons, APaceThatNeverAdvancesLaysNothingAndAnEmptyPoolEndsTheWalk) {
+    GunnerBlock* g = Gunner(gunner_);
+    BeamCannon& beam = g->beam[0];
+    construct* target = scene_->Place(gunner_->pos[0] + 40000, gunner_->pos[2], -1, 0, 5000, 0);
+    target->pos[1] = gunner_->pos[1];
+    g->target = target;
+    beam.nearPace = -1526595520;
+    beam.farPace = 5;
+    beam.beamState = kBeamArmed;
+    WorldTick(1, 0);
+    ASSERT_EQ(beam.beamState, kBeamFiring);
+    EXPECT_EQ(beam.segmentCount, 6) << "the six far pieces of its pool, and no near ones";
+    EXPECT_EQ(Active(SharedPoolId::RLaserSeg), 0);
+    EXPECT_EQ(Active(SharedPoolId::RSLaserSeg), 6);
+}
+
 }  // namespace
