@@ -347,6 +347,12 @@ const char* BeamCannon_checkSaved(const uint8_t* in) {
     if (!CounterFits(w.warmUpCounter, w.warmUpDelay) || !CounterFits(w.firingCounter, w.firingTime) ||
         !CounterFits(w.pauseCounter, w.pauseDelay))
         return "a beam count is out of range";
+    // The counter of the running state is one that state goes on counting down: at least 0 while warming
+    // up, 1 while firing and while pausing (or the delay it started from, when that is lower).
+    if ((w.beamState == kBeamWarming && w.warmUpCounter < std::min(0, w.warmUpDelay)) ||
+        (w.beamState == kBeamFiring && w.firingCounter < 1) ||
+        (w.beamState == kBeamPausing && w.pauseCounter < std::min(1, w.pauseDelay)))
+        return "the beam's state and its count do not go together";
     if (!Within(w.muzzles.cursor, 0, INT32_MAX)) return "the weapon's muzzle cursor is negative";
     return nullptr;
 }

@@ -353,6 +353,10 @@ TEST_F(Cannons, SavedFormsRoundTripAndDamagedOnesAreRefused) {
         {"an unknown beam state", word(beam, kBeamCannonSavedState, 5), true},
         {"an aperture flag of 2", word(beam, 16, 2), true},
         {"a warm-up count beyond its delay", word(beam, 56, 11), true},
+        // Found by the weaponsaved harness: firing with its count already run down, it counted on below
+        // the bounds.
+        {"firing with its count run down", word(word(beam, kBeamCannonSavedState, kBeamFiring), 8, -8), true},
+        {"pausing with its count run out", word(word(beam, kBeamCannonSavedState, kBeamPausing), 48, 0), true},
     };
     for (const auto& c : bad) {
         SCOPED_TRACE(c.what);
