@@ -428,6 +428,41 @@ TEST_F(WeaponKinds, ASnapshotShowsBeamsBoltsAndDecals) {
     EXPECT_GT(Active(SharedPoolId::HVSegment), 0) << "the chain";
     const std::vector<uint32_t> with = Snapshot("weapon_kinds");
     EXPECT_GT(Differing(with, before), 400);
+
+    // The other decals: a test wave beside the beam and a track of marks toward the jeep.
+    char path[512];
+    std::snprintf(path, sizeof path, "%s%c%s", OBJROOT, kPathSeparator, "wavetest");
+    auto* wave = reinterpret_cast<construct*>(FindItfc("Wave")(nullptr, ItfcMethod::CREATE, reinterpret_cast<uintptr_t>(path)));
+    ASSERT_NE(wave, nullptr);
+    wave->pos[0] = base_.x + 15000;
+    wave->pos[2] = base_.z;
+    wave->pos[1] = GroundHeight(CurrentMatrix, wave->pos, 0, 0, nullptr) + 3000;
+    std::memcpy(wave->orient, alongZ, sizeof alongZ);
+    MakeBuzy(wave, 0);
+    ActivateConstruct(wave);
+    CallItfc(wave, ItfcMethod::ATTACH, 0);
+    std::vector<construct*> marks;
+    construct* previous = nullptr;
+    for (int n = 0; n < 12; ++n) {
+        std::snprintf(path, sizeof path, "%s%c%s", OBJROOT, kPathSeparator, "weapons");
+        auto* m = reinterpret_cast<construct*>(Trail_itfc(nullptr, ItfcMethod::CREATE, reinterpret_cast<uintptr_t>(path)));
+        marks.push_back(m);
+        m->pos[0] = base_.x - 12000;
+        m->pos[2] = base_.z - 20000 + 2500 * n;
+        m->pos[1] = GroundHeight(CurrentMatrix, m->pos, 0, 0, nullptr);
+        std::memcpy(m->orient, alongZ, sizeof alongZ);
+        CreateQZEvent(QZEventKind::Buzy2, m);
+        ActivateConstruct(m);
+        CallItfc(m, ItfcMethod::ATTACH, 200);
+        CallItfc(m, ItfcMethod::SETPARAMS, reinterpret_cast<uintptr_t>(previous));
+        previous = m;
+    }
+    Run(500, ControlInput{});
+    EXPECT_EQ(marks.back()->opacity, 200) << "faded in and at rest";
+    Snapshot("weapon_kinds_decals");
+    CallItfc(wave, ItfcMethod::DESTROY, 0);
+    for (construct* m : marks) CallItfc(m, ItfcMethod::DESTROY, 0);
+    FlushQZEvents();
 }
 
 }  // namespace
