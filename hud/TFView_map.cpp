@@ -73,12 +73,6 @@ void HideWayPointer() {
     if (WayPointer) DeactivateConstruct(WayPointer);
 }
 
-// The row of the surface a y from the bottom edge stands on, and back: the projection counts rows from
-// the top.
-int32_t RowOf(int32_t y) {
-    return SurfaceHeight - y;
-}
-
 void EndDrag(int32_t* drag, const int32_t start[2]) {
     *drag = 0;
     SetMousePtrShape(kShapeNormal, 0, 0);
@@ -250,9 +244,22 @@ void CameraDrags(const KeyPair& keys, int32_t x, int32_t y, int ticks, const Poi
     }
 }
 
+// The pool "pickable" holds what the pointer can pick on the map: the task force's members that are in the
+// world, refreshed each frame (members come and go).
+ConstructPool* RefreshPickable(const TFView* view) {
+    ConstructPool* pickable = FindConstructPool("pickable");
+    if (!pickable) return nullptr;
+    pickable->count = 0;
+    for (int i = 0; view->members && i < view->members->count; ++i) {
+        construct* con = view->members->constructs[i];
+        if (con->flags & kConBusy) AppendToConstructPoolIfRoom(pickable, con);
+    }
+    return pickable;
+}
+
 void MapClicks(TFView* view, const KeyPair& keys, int32_t x, int32_t y, int orderKind, const PointerOver& over) {
     if (!(PlayerRestrictions & 0x02)) return;
-    ConstructPool* pickable = FindConstructPool("pickable");
+    ConstructPool* pickable = RefreshPickable(view);
     if (keys.Pressed(Bit(CK::SELECT)) && !keys.Held(Bit(CK::ROTATE)) && !over.button && !over.mapPanel &&
         !over.menu && !over.edge) {
         if (!RotateDrag && !ZoomDrag) {
@@ -523,13 +530,12 @@ void HighlightTFUnit(TFView* view, construct* unit, int add, int keep) {
 }
 
 construct* PickUnitAtPointer(ViewPort* vp, int32_t x, int32_t y, ConstructPool* pool) {
-    (void)vp;  // the projection is the main view's
+    (void)vp;  // the projection is the main view's (screen y up from the bottom edge, as the pointer's)
     if (!pool) return nullptr;
-    const int32_t row = RowOf(y);
     auto holds = [&](construct* con, const SphereRecord* sphere) {
         int16_t s[3];
         ProjectConstruct(con, sphere, s);
-        const int64_t dx = x - s[0], dy = row - s[1];
+        const int64_t dx = x - s[0], dy = y - s[1];
         return dx * dx + dy * dy < int64_t(s[2]) * s[2];
     };
     for (int i = 0; i < pool->count; ++i) {
@@ -554,14 +560,13 @@ void BoxHighlightTFUnits(TFView* view, int32_t x0, int32_t y0, int32_t x1, int32
         if (!con || !PlayerClan || con->clan != PlayerClan || !IsMember(view, con)) continue;
         int16_t s[3];
         ProjectConstruct(con, &con->sphere, s);
-        const int32_t sy = RowOf(s[1]);
-        if (s[0] > x0 && s[0] < x1 && sy > y0 && sy < y1) HighlightTFUnit(view, con, 0, 1);
+        if (s[0] > x0 && s[0] < x1 && s[1] > y0 && s[1] < y1) HighlightTFUnit(view, con, 0, 1);
     }
 }
 
 int PickGroundAtPointer(ViewPort* vp, int32_t x, int32_t y, int32_t point[3]) {
     if (!vp || !CurrentMatrix) return 0;
-    const FixVec eye{(x - vp->centreX) * 8, (RowOf(y) - vp->centreY) * 8, vp->focal[0] * 8};
+    const FixVec eye{(x - vp->centreX) * 8, (y - vp->centreY) * 8, vp->focal[0] * 8};
     FixVec unit = eye, dir;
     NormaliseF(&unit, &eye);
     RotateVecTF(&dir, &vp->view, &unit);
