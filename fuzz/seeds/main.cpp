@@ -26,6 +26,7 @@
 #include "tools/datakit/SceneFile.h"
 #include "core/Memory.h"
 #include "fuzz/EffectForms.h"
+#include "fuzz/WeaponForms.h"
 #include "objects/Elements.h"
 #include "objects/UnitSaved.h"
 #include "fuzz/FuzzLevel.h"
@@ -344,16 +345,56 @@ void HLClans() {
     ai.agents = {datakit::SavedUnitRef{"outpost", 0}, datakit::SavedUnitRef{"outpost", 1},
                  datakit::SavedUnitRef{"outpost", 2}};
     ai.standBy = {1};
-    ai.threads = {{0, 0, {0}, {0, 0, 0}}, {0, 1, {1}, {100000, 0, 0}}, {0, 2, {2}, {200000, 0, 0}},
-                  {1, 3, {0, 1}, {0, 0, 0, 100000, 0, 0}}};
+    ai.threads = {{0, 0, {0}, {0, 0, 0}, {}}, {0, 1, {1}, {100000, 0, 0}, {}}, {0, 2, {2}, {200000, 0, 0}, {}},
+                  {1, 3, {0, 1}, {0, 0, 0, 100000, 0, 0}, {}}};
     ai.chains = {{0, 3}, {1, 3}, {2}};
     Seed("hlclan", "hold", datakit::SavedHLClanStateBytes(ai));
     ai.playerFlag = 1;
     ai.manual = 2;
     ai.serialCounter = 5;
-    ai.threads.push_back({12, 4, {2}, {200000, 0, 0}});
+    ai.threads.push_back({12, 4, {2}, {200000, 0, 0}, {}});
     ai.chains[2] = {2, 4};
     Seed("hlclan", "hearing", datakit::SavedHLClanStateBytes(ai));
+
+    // The other behaviours over the three camping units, one seed for each class (a way of three points,
+    // a chase of unit 2, a return with a time limit; an attack; a patrol; a follow of unit 2; a hide and
+    // the player's unit).
+    using Points = std::vector<std::array<int32_t, 3>>;
+    const Points way{{0, 0, 0}, {300000, 0, 0}, {300000, 0, 300000}};
+    const datakit::SavedUnitRef two{"outpost", 2};
+    datakit::SavedHLClanState base;
+    base.serialCounter = 9;
+    base.hostility = {1, 2, 0};
+    base.playerFlag = 1;
+    base.agents = ai.agents;
+    base.threads = {{0, 0, {0}, {0, 0, 0}, {}}, {0, 1, {1}, {100000, 0, 0}, {}}, {0, 2, {2}, {200000, 0, 0}, {}}};
+    auto seed = [&](const char* name, std::vector<datakit::SavedHLThread> more, std::vector<std::vector<int32_t>> chains) {
+        datakit::SavedHLClanState s = base;
+        for (auto& t : more) s.threads.push_back(t);
+        s.chains = chains;
+        Seed("hlclan", name, datakit::SavedHLClanStateBytes(s));
+    };
+    datakit::SavedHLBody go, chase, back;
+    go.i32(300000).i32(0).i32(300000).unit(std::nullopt).u32(0).u32(0).way(way, 1024).u32(1).u32(0);
+    chase.i32(200000).i32(0).i32(0).unit(two).u32(0).u32(0).way(way, 1024).u32(2).u32(1);
+    back.i32(0).i32(0).i32(0).unit(std::nullopt).u32(0).u32(500).way(Points{{0, 0, 0}}, 16).u32(1).u32(0);
+    seed("goto", {{2, 3, {0}, {}, go.bytes()}, {5, 4, {1}, {}, chase.bytes()}, {8, 5, {1}, {}, back.bytes()}},
+         {{0, 3}, {1, 4, 5}, {2}});
+    datakit::SavedHLBody attack;
+    attack.unit(two).u32(450000).u32(1).u32(20).u32(10);
+    for (int32_t v : {0, 0, 0, 100000, 0, 0}) attack.i32(v);
+    attack.u32(2).u32(4).u8(0).u8(1).u32(40).u32(80).u32(12).u32(0);
+    seed("attack", {{4, 3, {0, 1}, {}, attack.bytes()}}, {{0, 3}, {1, 3}, {2}});
+    datakit::SavedHLBody patrol;
+    patrol.name("outpost").way(way, 100).u32(1).u32(0);
+    for (int32_t v : {-50000, 0, 0, 50000, 0, 0}) patrol.i32(v);
+    seed("patrol", {{6, 3, {0, 1}, {}, patrol.bytes()}}, {{0, 3}, {1, 3}, {2}});
+    datakit::SavedHLBody follow;
+    follow.unit(two).u32(0).u32(0).u32(1).u32(1).u32(1).u32(0).u32(0).u32(1).u32(0).u32(40);
+    seed("follow", {{9, 3, {0, 1}, {}, follow.bytes()}}, {{0, 3}, {1, 3}, {2}});
+    datakit::SavedHLBody hide;
+    hide.u32(0).u32(1600).i32(0).i32(0).i32(0);
+    seed("hide_manual", {{10, 3, {0}, {}, hide.bytes()}, {11, 4, {1}, {}, {}}}, {{0, 3}, {1, 4}, {2}});
 }
 
 // A jeep's saved form as the game writes it: a unit at rest with its lights on, its turret turned, its
@@ -536,6 +577,55 @@ void SceneFiles() {
     Seed("scenefile", "cut", bytes);
 }
 
+// One form of each weapon kind a saved game stores, in flight, behind its kind's byte; then the two
+// cannons' forms: a chain laid and waiting for its test, a beam firing.
+void WeaponSaved() {
+    for (int kind = 0; kind < kvfuzz::kStoredWeaponCount; ++kind) {
+        construct* con = kvfuzz::BareWeapon(kind);
+        const ItfcProc itfc = kvfuzz::kStoredWeapons[kind].itfc;
+        if (itfc == ClusterGrenade_itfc || itfc == Projectile_itfc) {
+            auto* b = static_cast<GrenadeFlightBlock*>(con->itfcData);
+            b->velocity[0] = 1500, b->velocity[1] = 300, b->gravity = 20, b->lifetime = 60, b->trailCountdown = 1;
+            b->launchOrient[0] = b->launchOrient[4] = b->launchOrient[8] = 32768;
+        } else if (itfc == Grenade_itfc) {
+            static_cast<GrenadeBlock*>(con->itfcData)->velocity[1] = -400;
+        } else if (itfc == AMCapsule_itfc) {
+            auto* b = static_cast<AMCapsuleBlock*>(con->itfcData);
+            b->velocity[2] = 900, b->gravity = 25;
+        } else if (itfc == NuclearShock_itfc) {
+            static_cast<NuclearShockBlock*>(con->itfcData)->countdown = 300;
+        } else if (itfc == HVSegment_itfc) {
+            auto* b = static_cast<HVSegmentBlock*>(con->itfcData);
+            b->impact = DamageRecord{30, 25, 30};
+            b->armed = 1;
+        } else if (itfc == PlasmaBolt_itfc) {
+            auto* b = static_cast<PlasmaBoltBlock*>(con->itfcData);
+            b->speed = 3000, b->range = 150000, b->travelled = 30000, b->counter = 10;
+        }
+        int32_t size = 0;
+        auto* block = reinterpret_cast<uint8_t*>(CallItfc(con, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size)));
+        Bytes form(1, uint8_t(kind));
+        form.insert(form.end(), block, block + size);
+        qzFree(block);
+        Seed("weaponsaved", std::string(ItfcName(itfc)), form);
+        CallItfc(con, ItfcMethod::DESTROY, 0);
+    }
+    HVCannon hv{};
+    hv.ammo = hv.ammoCapacity = 30, hv.fireDelay = 60, hv.fireDelayCounter = 59, hv.beamState = kHVLaid, hv.pace = 6000;
+    hv.segmentCount = 10, hv.fireTick = 1000;
+    Bytes form(1 + kHVCannonSavedSize, uint8_t(kvfuzz::kHVCannonKind));
+    HVCannon_putSaved(&hv, form.data() + 1);
+    Seed("weaponsaved", "HVCannon", form);
+    BeamCannon beam{};
+    beam.active = 1, beam.beamState = kBeamFiring, beam.firingTime = 50, beam.firingCounter = 20, beam.pauseDelay = 120;
+    beam.warmUpDelay = 30, beam.warmUpCounter = -1, beam.range[2] = 120000, beam.aperture = 13726;
+    beam.apertureCosine = 713, beam.nearPace = 8000, beam.farPace = 16000, beam.inAperture = 1, beam.ammo = -1;
+    beam.beamImpact = DamageRecord{5, 12, 10};
+    form.assign(1 + kBeamCannonSavedSize, uint8_t(kvfuzz::kBeamCannonKind));
+    BeamCannon_putSaved(&beam, form.data() + 1);
+    Seed("weaponsaved", "BeamCannon", form);
+}
+
 int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (!std::strcmp(argv[i], "--out")) g_out = argv[i + 1];
@@ -562,6 +652,7 @@ int main(int argc, char** argv) {
     EffectSaved();
     ElementSaved();
     Campaigns();
+    WeaponSaved();
     printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
     return 0;
 }
