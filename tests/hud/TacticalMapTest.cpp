@@ -11,6 +11,7 @@
 #include "hud/MissionStatus.h"
 #include "hud/MousePtr.h"
 #include "hud/TacticalMap.h"
+#include "world/Level.h"
 #include "platform/Bitmap.h"
 #include "platform/Dxgl.h"
 #include "render/Viewport.h"
@@ -481,6 +482,41 @@ TEST(TacticalMap, DraggingBecomesABoxOnlyAfterTwentyPixelsAcross) {
     s.Frame({}, 450, 280);
     EXPECT_EQ(MapBoxActive, 0);
     EXPECT_EQ(s.Pool(s.highlighted_), (Units{a, b}));
+}
+
+TEST(TacticalMap, ACockpitOnlyLevelPutsThePlayerIntoTheUnitOurUnitNames) {
+    struct Case {
+        const char* name;
+        const char* rule;
+        int members;
+        int want;
+    };
+    // An index outside the task force is ignored: the level takes the unit it takes without the rule.
+    const Case cases[] = {
+        {"no rule, one member: the first", "", 1, 0},
+        {"no rule, more: the second", "", 3, 1},
+        {"the rule's member", "OurUnit 2;", 3, 2},
+        {"the first by the rule", "OurUnit 0;", 3, 0},
+        {"an index past the task force", "OurUnit 7;", 3, 1},
+        {"a negative index", "OurUnit -1;", 3, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MapScene s;
+        if (*c.rule) s.Rules(c.rule);
+        const Units u = s.Members(c.members);
+        UpdateTFSelection(s.view_);
+        LevelCockpitOnly = 1;
+        // Early in the level only a unit that can drive is entered (the test units never say so).
+        FrameCounter = 100;
+        s.Frame({});
+        EXPECT_EQ(PlayerUnit, nullptr);
+        FrameCounter = 600;
+        s.Frame({});
+        EXPECT_EQ(PlayerUnit, u[size_t(c.want)]);
+        EXPECT_EQ(s.view_->leaveLatch, 1);
+        LevelCockpitOnly = 0;
+    }
 }
 
 }  // namespace
