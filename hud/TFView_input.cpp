@@ -98,6 +98,12 @@ void OpenRestoredWindow(int kind) {
 // The watch window on the target, its camera attached to it and watching from the player's unit.
 void OpenTargetWatch(construct* target) {
     if (!WatchCamera) return;
+    // Already watched: the camera is not attached again (the automatic view asks every frame).
+    ViewPort* windows[3];
+    for (int i = ExtraWindows(windows) - 1; i >= 0; --i)
+        if (windows[i]->follows == WatchCamera && windows[i]->cameraKind == kWatchKind &&
+            windows[i]->overlayObject == target)
+            return;
     if (!(WatchCamera->flags & kConBusy)) MakeBuzy(WatchCamera, 0);
     CallItfc(WatchCamera, ItfcMethod::ATTACH, Word(target));
     CallItfc(WatchCamera, ItfcMethod::SETWATCHVALUE, Word(PlayerUnit));
