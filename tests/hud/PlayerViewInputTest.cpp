@@ -417,5 +417,76 @@ TEST(PlayerViewInput, AnActionUnitTheUnitMayNotActOnIsRefusedAndCapturesDecay) {
     rec->actionAUCount = 0;
 }
 
+TEST(PlayerViewInput, ACompletedUnitCaptureTakesItsUnitsOffTheCaptureList) {
+    PilotScene s;
+    construct* enemy = s.Unit(s.ga(), 0, 0, 0);
+    ConstructPool* captured = CreateConstructPool(8, "tobecaptured");
+    ConstructPool* pool = CreateConstructPool(4, "audef Captives pool");
+    AppendToConstructPool(captured, enemy);
+    AppendToConstructPool(pool, enemy);
+    AUDef* au = CreateAUDef();
+    au->action = kActionUnitCapture;
+    au->actionValues[0] = 100000;
+    au->actionValues[1] = 0;
+    au->actionValues[2] = 2;
+    au->pool = pool;
+    ActionTargetAU = au;
+    UnitShare* rec = GetUnitShare(s.u[0]);
+    AUDef* allowed[1] = {au};
+    rec->actionAUs = allowed;
+    rec->actionAUCount = 1;
+    s.Frame({Bit(PK::ACTION)});
+    EXPECT_EQ(captured->count, 1);
+    s.Frame({Bit(PK::ACTION)});
+    EXPECT_EQ(captured->count, 0);
+    EXPECT_EQ(au->action, kActionDone);
+    EXPECT_EQ(ActionIndicator, 100);
+    rec->actionAUs = nullptr;
+    rec->actionAUCount = 0;
+    au->pool = nullptr;
+    DeleteConstructPool(pool);
+    DeleteConstructPool(captured);
+}
+
+TEST(PlayerViewInput, ThePointingModeIsCancelledOnTheReleaseOfSpaceOrEscape) {
+    for (int key : {57, 1}) {
+        SCOPED_TRACE(key == 57 ? "Space" : "Escape");
+        PilotScene s;
+        s.Recipients({s.u[2]});
+        OpenCommMenu(s.menu_);
+        OpenLargeMap(s.view_);
+        BeginMapPointing(s.view_);
+        KeyStates[key] = 0x80;
+        s.Frame({});
+        EXPECT_EQ(s.view_->pointing, 1);
+        KeyStates[key] = 0;
+        s.Frame({});
+        EXPECT_EQ(s.view_->pointing, 0);
+        EXPECT_EQ(s.view_->panels[kLargeMap], 0);
+        EXPECT_EQ(s.menu_->open, 0);
+        EXPECT_TRUE(TaskForceScene::Take(0).empty());
+    }
+}
+
+TEST(PlayerViewInput, TheRadiationClicksComeFasterNearerTheSource) {
+    PilotScene s;
+    NearestRadioactive = s.u[3];
+    // Near: a click, and the next one within distance >> 12 ticks.
+    NearestRadioactiveDistance = 409600;
+    RadiationClickTimer = 0;
+    s.Frame({}, 5);
+    EXPECT_GE(RadiationClickTimer, 0);
+    EXPECT_LE(RadiationClickTimer, 100);
+    // Out of reach the timer only runs down.
+    NearestRadioactiveDistance = 600000;
+    RadiationClickTimer = 50;
+    s.Frame({}, 10);
+    EXPECT_EQ(RadiationClickTimer, 40);
+    s.Frame({}, 60);
+    EXPECT_EQ(RadiationClickTimer, -20);
+    NearestRadioactive = nullptr;
+    NearestRadioactiveDistance = INT32_MAX;
+}
+
 }  // namespace
 }  // namespace hudtest
