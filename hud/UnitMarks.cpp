@@ -14,3 +14,5 @@ void DrawUnitCrosshair(UnitShare* rec, int32_t x, int32_t y, int32_t brightness)
 void DrawUnitCrosshairAt(UnitShare* rec, const int32_t point[3], int32_t brightness) {
     (void)rec, (void)point, (void)brightness;
 }
+
+void GetWeaponName(construct* unit) { (void)unit; }

@@ -6,9 +6,13 @@
 
 struct TFView;
 struct UnitShare;
+struct construct;
 
 // Stores whether the player view looks from inside the unit.
 void SetUnitViewFlag(TFView* view, int inside);
 // Draws the unit's crosshair centred on a screen point / at a world point.
 void DrawUnitCrosshair(UnitShare* rec, int32_t x, int32_t y, int32_t brightness);
 void DrawUnitCrosshairAt(UnitShare* rec, const int32_t point[3], int32_t brightness);
+// Copies the names of the unit's two weapon groups into the instruments' name buffers (not drawn yet:
+// does nothing).
+void GetWeaponName(construct* unit);

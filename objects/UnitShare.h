@@ -80,6 +80,9 @@ struct UnitShare {
     int32_t area[4];            // mission area: minimum x, minimum z, maximum x, maximum z
     int32_t killCount;
     float scale;
+    void* buttonPicture;   // the task button's picture (a surface the task-force view owns), or null
+    int32_t buttonWord;    // cleared with the picture
+    int32_t serviceTimer;  // ticks to the next servicing at a reload point
 };
 
 enum : int32_t { kSightRadar = 0, kSightEye = 1, kSightBeam = 2 };
