@@ -169,6 +169,20 @@ TEST_F(DemoLevel, TheTreesByTheFordStandOnLevelGround) {
     EXPECT_GT(trees, 0);
 }
 
+// Buildings make no engine noise: a G.A. jeep standing by the E.M.A. base's tower (two tiles off, well
+// within a vehicle's hearing) hears nothing there and is not alerted. (A building heard like an engine
+// kept the G.A. patrol alerted at its turning point by the base for good, holding while hearing.)
+TEST_F(DemoLevel, AJeepByTheBaseBuildingsHearsNothing) {
+    construct* jeep = UnitsOf("GA_Outpost")[0];
+    PlacementRecord p{int32_t(20.0 * 65536), 0, int32_t(44.0 * 65536), {0, 0}, 0, 100, 0};
+    CallItfc(jeep, ItfcMethod::PLACE, reinterpret_cast<uintptr_t>(&p));
+    FlushQZEvents();
+    Drive(jeep);
+    // Three detection passes (every 32nd tick).
+    Run(100, ControlInput{});
+    EXPECT_EQ(GetUnitShare(jeep)->alertCountdown, 0);
+}
+
 void RebuildLevel() {
     TeardownLevel();
     FreeRules();
