@@ -470,7 +470,8 @@ TEST_F(DemoLevel, AShieldFlashInALevelBuiltAgainTurnsAsInTheFirst) {
         FlushQZEvents();
         const ConstructPool* pool = SharedPool(SharedPoolId::ShieldHit);
         for (int i = 0; i < pool->count; ++i)
-            if (pool->constructs[i]->flags & kConActive) out.insert(out.end(), pool->constructs[i]->orient, pool->constructs[i]->orient + 9);
+            if (const construct* f = pool->constructs[i]; f->flags & kConActive)
+                out.insert(out.end(), f->orient, f->orient + 9);
         EXPECT_EQ(out.size(), 5u * 9);
         EXPECT_NE(ShieldHitSpin, 0);
         TeardownLevel();
