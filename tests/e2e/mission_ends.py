@@ -72,7 +72,7 @@ def world_line(run):
 
 def main():
     karvonel, demo, script, case = sys.argv[1:5]
-    frames = int(sys.argv[5]) if len(sys.argv) > 5 else 4000
+    frames = int(sys.argv[5]) if len(sys.argv) > 5 else 6000
     if case not in ("plain", "goto"):
         raise SystemExit("unknown case '%s'" % case)
     with tempfile.TemporaryDirectory() as work:
