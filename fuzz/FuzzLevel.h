@@ -18,6 +18,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "host/Fs.h"
 #include "host/Window.h"
+#include "hud/Icons.h"
 #include "objects/Units.h"
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/Sky.h"
@@ -35,7 +36,7 @@ constexpr const char* kDemoMission = "Fuzz";
 constexpr const char* kDemoStart = "__fuzz_start";
 
 // The small world of the mission "Fuzz": gently rolling ground well above the water, the demo's sky and
-// action units (the E.M.A. task force in one corner, the G.A. group in the other).
+// action units (the E.M.A. task force in one corner, the G.A. group in the other, the data point empty).
 inline std::vector<uint8_t> FuzzWorld() {
     datakit::WorldFile w;
     datakit::WorldTileLayer layer;
@@ -59,6 +60,11 @@ inline std::vector<uint8_t> FuzzWorld() {
     ga.abstractClan = 1;
     ga.lists[1] = {{"EMAJeep", 100, place(5.5, 5.5), std::nullopt}, {"EMAJeep", 100, place(5.5, 5.9), std::nullopt}};
     w.AUDef(ga, 7);
+    // The action unit the mission's jeeps may work (the script's "ActionAU" rule names it), here empty.
+    datakit::WorldAUDef data;
+    data.name = "EMA_DataPoint";
+    data.abstractClan = 0;
+    w.AUDef(data, 7);
     return w.Bytes();
 }
 
@@ -84,6 +90,7 @@ inline void OpenDemoGame() {
         fullscreen = 1;
         ReadPathsFile("app/paths");
         OpenDisplay();
+        IconsInit();  // the level's task-force view takes its icon sets from the registry
         RegisterVehicleTypes();
         ReadUnitsFile("app/units");
         FreeRules();
