@@ -10,6 +10,11 @@ char ViewNoticeText[64] = "";
 int32_t ViewNoticeTimer = 0;
 int32_t CockpitPanels = 3;
 int32_t PanelWord = 3;
+construct* CurrentNavPoint = nullptr;
+int32_t ActionActive = 0;
+int32_t ActionIndicator = 0;
+int32_t MapBoxActive = 0;
+int32_t MapBoxCorners[4][3];
 
 namespace {
 
@@ -39,6 +44,8 @@ void ResetMissionStatus() {
     ViewNoticeText[0] = 0;
     ViewNoticeTimer = 0;
     CockpitPanels = PanelWord = 3;
+    CurrentNavPoint = nullptr;
+    ActionActive = ActionIndicator = MapBoxActive = 0;
     // A level left while a countdown ran must not carry it into the next one, which would end at once.
     WinCountdown = LoseCountdown = 0;
 }
