@@ -77,8 +77,13 @@ void Create(AUDef* au) {
             continue;
         }
         con->clan = clan;
-        if (list.data && list.data[i])
-            UnitType_itfc(list.units[i], con, ItfcMethod::SETPARAMS, reinterpret_cast<uintptr_t>(list.data[i]));
+        if (list.data && list.data[i]) {
+            // The type reads its whole parameter record: a shorter block is handed over padded with zeros.
+            uint8_t params[kMaxParamsRecordSize] = {};
+            const int32_t n = list.dataSizes[i] < kMaxParamsRecordSize ? list.dataSizes[i] : kMaxParamsRecordSize;
+            if (n > 0) std::memcpy(params, list.data[i], size_t(n));
+            UnitType_itfc(list.units[i], con, ItfcMethod::SETPARAMS, reinterpret_cast<uintptr_t>(params));
+        }
         AppendToConstructPool(au->pool, con);
     }
 }

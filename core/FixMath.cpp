@@ -19,6 +19,7 @@ constexpr uint32_t kRandomFeedback = 0x1D872B41;
 
 uint32_t RandomState1 = kRandomSeed;
 uint32_t RandomState2 = kRandomSeed;
+uint32_t Rand15State = 1;
 
 // Maps a 16.16 angle onto 16384 steps per turn and folds it into -4096..12288 (a quarter turn is 4096).
 inline int32_t ReduceAngle(int32_t angle) {
@@ -199,9 +200,15 @@ float RandomInRange(float low, float high) {
     return u * (high - low) + low;
 }
 
+int32_t Rand15() {
+    Rand15State = Rand15State * 1103515245u + 12345u;
+    return static_cast<int32_t>((Rand15State >> 16) & 0x7FFF);
+}
+
 void ResetRandomGenerators() {
     RandomState1 = kRandomSeed;
     RandomState2 = kRandomSeed;
+    Rand15State = 1;
 }
 
 int32_t TruncateToInt32(double v) {

@@ -59,7 +59,10 @@ int32_t FixInvSqrt(int32_t x, int32_t* root);
 int32_t Random();
 // A float between low and high from the second generator (same seed, its own state).
 float RandomInRange(float low, float high);
-// Both generators back to the start-up seed (tests that need a known sequence).
+// A value from 0 to 32767 of a third, linear congruential generator of our own (seed 1 at start-up): the
+// small generator that effects draw their jitter from.
+int32_t Rand15();
+// The three generators back to their start-up seeds (tests that need a known sequence).
 void ResetRandomGenerators();
 
 // Nearest int32 to x; halves round toward zero (2.5 gives 2, -2.5 gives -2). Out-of-range values

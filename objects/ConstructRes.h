@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "objects/EffectBlocks.h"
+
 struct construct;
 struct Geom;
 struct SoundDesc;
@@ -21,18 +23,6 @@ enum class SpotKind : int32_t {
     Explosion = 5,
     Fire = 6,
 };
-
-// The head of the type data block of a thrown piece (Shard and Shrapnel): what the spawners set.
-struct ShardRecord {
-    int32_t resting;      // 1 once the piece has come to rest
-    int32_t timer;        // counts down every tick; ground contact is tested once below 1
-    int32_t lifetime;     // Shard: ticks of rest before sinking; 0 keeps it for good
-    int32_t sinkDepth;    // Shard: 0 while not sinking
-    int32_t velocity[3];  // 1/256 world units per tick
-    float spin[3];        // 16.16 radians per tick about the sideways, up and forward rows
-    int32_t reserved;
-};
-static_assert(sizeof(ShardRecord) == 44);
 
 // The fragments a unit or building owns (the unit record's owned-construct list): destroyed with it.
 struct OwnedConstructs {
@@ -75,12 +65,13 @@ void UpdateSpotEffects(construct* con);
 void SwapConstructVisuals(construct* con, construct* other);
 
 // Throws the parts of a list that are neither busy nor waiting for an event: each is made busy, placed
-// at the owner with its anchor as offset and given velocity = factor x anchor direction (each component
-// at most 100000) and the spin.
-void LaunchParts(construct* owner, int count, construct** parts, float factor, const float spin[3]);
+// at the owner with its anchor as offset and given velocity = the anchor's direction times the factor of
+// each axis (each component at most 100000) and the spin.
+void LaunchParts(construct* owner, int count, construct** parts, const float factor[3], const float spin[3]);
 // Throws count fragments of a destroyed unit, made from the fragment files "app\objects\<name>\frag<n>"
-// (1 to available) into the pool "frag" while it has room. Fewer than one file available spawns nothing.
-void SpawnFrags(construct* owner, const char* name, int count, int available, float factor,
+// (1 to available) into the pool "frag" while it has room, launched as LaunchParts launches (factor per
+// axis). Fewer than one file available spawns nothing.
+void SpawnFrags(construct* owner, const char* name, int count, int available, const float factor[3],
                 const float spin[3]);
 // Fills an owned list with Shard constructs made from "<directory>\frag1".."frag<count>"; count -1 takes
 // every fragment file up to the first missing one.

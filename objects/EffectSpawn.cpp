@@ -39,6 +39,7 @@ construct* TakeEffect(SharedPoolId id, int level, construct* owner, const int32_
     CreateQZEvent(level, fx);
     ActivateConstruct(fx);
     PlaceRelativeToOwner(owner, fx, offset);
+    fx->owner = nullptr;  // a pooled effect keeps no owner of an earlier use
     return fx;
 }
 
@@ -108,8 +109,8 @@ int RandomBelow(int n) {
 }
 
 // Starts one launched piece: busy at level 0, active, placed at the owner with its anchor as offset,
-// velocity along the anchor turned into the world.
-void LaunchOne(construct* owner, construct* part, float factor, const float spin[3], int32_t lifetime) {
+// velocity along the anchor turned into the world times the factor of each axis.
+void LaunchOne(construct* owner, construct* part, const float factor[3], const float spin[3], int32_t lifetime) {
     CreateQZEvent(QZEventKind::Buzy0, part);
     ActivateConstruct(part);
     const Geom* g = part->lod[0];
@@ -122,7 +123,7 @@ void LaunchOne(construct* owner, construct* part, float factor, const float spin
     auto* piece = static_cast<ShardRecord*>(part->itfcData);
     const int32_t d[3] = {dir.x, dir.y, dir.z};
     for (int k = 0; k < 3; ++k) {
-        const double v = static_cast<double>(factor) * d[k];
+        const double v = static_cast<double>(factor ? factor[k] : 1.0f) * d[k];
         // Only the upper limit belongs to the launch; far below it the value is held to the word's range.
         piece->velocity[k] = v > kLaunchSpeedLimit ? kLaunchSpeedLimit : TruncateToInt32(v);
         piece->spin[k] = spin ? spin[k] : 0.0f;
@@ -170,12 +171,12 @@ void UpdateSpotEffects(construct* con) {
     }
 }
 
-void LaunchParts(construct* owner, int count, construct** parts, float factor, const float spin[3]) {
+void LaunchParts(construct* owner, int count, construct** parts, const float factor[3], const float spin[3]) {
     for (int i = 0; i < count; ++i)
         if (Launchable(parts[i])) LaunchOne(owner, parts[i], factor, spin, 0);
 }
 
-void SpawnFrags(construct* owner, const char* name, int count, int available, float factor,
+void SpawnFrags(construct* owner, const char* name, int count, int available, const float factor[3],
                 const float spin[3]) {
     // Without a fragment file there is nothing to make; with one, every piece is made from it.
     if (available < 1 || count < 1 || !name) return;

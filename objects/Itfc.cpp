@@ -6,11 +6,22 @@
 #include <iterator>
 
 #include "core/Memory.h"
+#include "objects/Elements.h"
 #include "platform/DxError.h"
 #include "world/Construct.h"
 
-// Each type fills its slot when it is built; the order is the one the units-file reader walks.
-ItfcProc ItfcRegistry[kItfcSlotCount] = {};
+// Each type fills its slot when it is built; the order is the one the units-file reader walks. The
+// building, scenery and lantern types stand in their slots from the start; the vehicle types register
+// at start-up.
+ItfcProc ItfcRegistry[kItfcSlotCount] = {
+    nullptr,         nullptr,          nullptr, nullptr,         nullptr, MultiScenery_itfc, nullptr, nullptr,
+    nullptr,         nullptr,          Scenery_itfc, BaseElem_itfc, LBaseElem_itfc, Lantern_itfc, nullptr,
+    NRGGate_itfc,    nullptr,          nullptr, nullptr,         nullptr, nullptr,           FragElem_itfc,
+    nullptr,         nullptr,          nullptr, nullptr,         GiantElem_itfc, nullptr,    nullptr, nullptr,
+    nullptr,         nullptr,          LGateElem_itfc, nullptr,  nullptr, nullptr,           nullptr, nullptr,
+    nullptr,         nullptr,          MultiElem_itfc, nullptr,  nullptr, nullptr,           nullptr, nullptr,
+    LiftElem_itfc,   nullptr,
+};
 
 const char* const ItfcSlotNames[kItfcNamedSlotCount] = {
     "WayPointer",    "StatCamera",    "SatCamera",   "EMAHarrier",  "EMAJeep",     "MultiScenery",

@@ -106,6 +106,11 @@ struct PlacementRecord {
     int32_t extraFlags;  // the units-file entry's extra flags
 };
 
+// The largest parameter record a type reads whole through SETPARAMS (a lantern's colour ramp): an action
+// unit's parameter block is handed over padded with zeros to this size, so a short block is never read
+// past its end.
+constexpr int kMaxParamsRecordSize = 1024;
+
 // Construct flag set by PLACE and cleared by UNPLACE: the only record of placement.
 constexpr uint32_t kConstructPlaced = 0x80000;
 

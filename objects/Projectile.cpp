@@ -157,6 +157,7 @@ void ShellImpact(construct* con, int kind) {
             // The splash deals its own blow once: it carries the projectiles' class into the next pass.
             if (construct* fx = SpawnEffect(con, SharedPoolId::ShellSplash)) {
                 fx->collisionClass = kProjectileCollisionClass;
+                fx->owner = con->owner;  // its firer is spared and named by the victims
                 StartEffect(fx, 1, 105, kind == kHitGround ? 0 : 200);
             }
             break;
@@ -295,6 +296,7 @@ construct* SpawnEffect(const construct* spawner, SharedPoolId id) {
     CreateQZEvent(QZEventKind::Buzy0, fx);
     ActivateConstruct(fx);
     PlaceRelativeToOwner(spawner, fx, nullptr);
+    fx->owner = nullptr;  // a pooled effect keeps no owner of an earlier use
     return fx;
 }
 

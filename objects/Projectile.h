@@ -20,6 +20,7 @@
 #include "platform/Sound.h"
 
 struct construct;
+struct bboard;
 
 // Hit kinds of one tick's hit test.
 enum : int {
@@ -72,11 +73,48 @@ ProjectileHit ProjectileHitTest(construct* con);
 // Plays a hit sound once at the construct's position (a zero descriptor plays nothing).
 void PlayProjectileHitSound(const construct* con, SoundDesc* desc);
 // Spawning an effect: a free construct of the pool, queued busy at level 0, activated and placed at the
-// spawner with its orientation; null when the pool is missing or has none free. The caller writes the
-// countdown and phase.
+// spawner with its orientation, without an owner; null when the pool is missing or has none free. The
+// caller writes the countdown and phase (and the owner of a blow it deals).
 construct* SpawnEffect(const construct* spawner, SharedPoolId pool);
 // The return to the pool: leaves its busy pool at the next event flush and is deactivated at once.
 void ReturnToPool(construct* con);
 // The count of a projectile's step toward its range: its speed, at least 1, so a projectile that moves
 // nothing still runs out of range.
 int32_t ProjectileRangeStep(int32_t speed);
+
+// ---- The frame the other members of the family share (objects/Projectile_frame.cpp): their creation
+// from a preloaded copy or from their object file, and the methods every member answers alike.
+
+struct SavedWords;
+
+// What a member's CREATE builds when no preloaded copy exists, and how its block is copied and stored.
+struct PjtMember {
+    const char* name;  // GETNAME, the debug line of unknown methods, the purpose of block copies
+    ItfcProc itfc;
+    int blockSize;     // bytes of the type data block ("itfc data")
+    float scale;       // of its geometry
+    uint32_t flags;    // construct flags at creation
+    uint8_t collisionClass;
+    uint8_t probeCount;  // probe points: corners of the collision box
+    uint8_t probes[4];
+    int8_t followPhase;  // the billboards' follow-phase flag; -1: the member takes no billboards
+    int8_t unlit;        // the billboards' unlit flag
+    bool quiet;          // other methods answer 0 without the debug line
+    // The block's pointer-free saved form, walked field by field in either direction (GETITFCDATA writes
+    // it, SETITFCDATA reads it); null for a member that is never stored: then both copy the whole block.
+    void (*walk)(SavedWords& w, void* block);
+    int savedSize;  // bytes of the saved form
+};
+
+// CREATE: a copy of the preloaded construct of this dispatcher and directory when there is one; else a
+// construct with the member's settings: geometry "<directory>\<geom>" (the directory itself when geom
+// is empty) for all four detail levels (which also gives it the geometry's box and sphere), its
+// billboards, a zeroed block; then setup, when given, completes it.
+construct* PjtCreateMember(const PjtMember& m, const char* directory, const char* geom,
+                           void (*setup)(construct* con) = nullptr);
+// The answers every member shares: GETNAME; DESTROY (out of its busy pool, deactivated, freed);
+// GETITFCDATA, COPYITFCDATA and SETITFCDATA of the block; any other method answers 0 after the debug
+// line "<name>: uk method <n>" (without it for a quiet member).
+uintptr_t PjtMember_itfc(const PjtMember& m, construct* con, ItfcMethod method, uintptr_t arg);
+// The first billboard of a construct, or null.
+bboard* PjtFirstBBoard(const construct* con);

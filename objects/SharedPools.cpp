@@ -8,6 +8,7 @@
 #include "core/Config.h"
 #include "core/Memory.h"
 #include "core/Package.h"
+#include "objects/EffectTypes.h"
 #include "objects/Projectile.h"
 #include "objects/Units.h"
 #include "platform/Sound.h"
@@ -16,9 +17,41 @@
 
 // The types built so far, in PoolType order; the others stay null until their type exists.
 ItfcProc PoolTypeItfcs[kPoolTypeCount] = {
-    Bullet_itfc,  // Bullet
-    nullptr,      // BulletSplash
-    Shell_itfc,   // Shell
+    Bullet_itfc,         // Bullet
+    BulletSplash_itfc,   // BulletSplash
+    Shell_itfc,          // Shell
+    ShellSplash_itfc,    // ShellSplash
+    ShellExpl_itfc,      // ShellExpl
+    nullptr,             // ShellFlare
+    ShieldHit_itfc,      // ShieldHit
+    HitSpark_itfc,       // HitSpark
+    Fragment_itfc,       // Fragment
+    Shockwave_itfc,      // Shockwave
+    Explode1_itfc,       // Explode1
+    MExplode_itfc,       // MExplode
+    nullptr,             // HVSegment
+    Missile_itfc,        // Missile
+    Rocket_itfc,         // Rocket
+    MSmoke_itfc,         // MSmoke
+    Smoky_itfc,          // Smoky
+    nullptr,             // ClusterGrenade
+    nullptr,             // Grenade
+    GrenadeSplash_itfc,  // GrenadeSplash
+    nullptr,             // AMCapsule
+    nullptr,             // Projectile
+    nullptr,             // NuclearShock
+    nullptr,             // Sensor
+    Fire1_itfc,          // Fire1
+    Vapour_itfc,         // Vapour
+    ShellCase_itfc,      // ShellCase
+    Dust_itfc,           // Dust
+    Shrapnel_itfc,       // Shrapnel
+    FireTail_itfc,       // FireTail
+    nullptr,             // LaserSeg
+    nullptr,             // LightningSeg
+    nullptr,             // PlasmaBolt
+    nullptr,             // PlasmaSplash
+    Shard_itfc,          // Shard
 };
 ItfcProc DeadBodyItfc = nullptr;
 
@@ -237,6 +270,8 @@ ConstructPool* CreateSharedPool(int count, const char* name, ItfcProc itfc, cons
 }
 
 void CreateSharedPools() {
+    // The stored effects' forms are checked by a load of a saved game of this level.
+    RegisterEffectSavedChecks();
     for (int i = 0; i < kSharedPoolCount; ++i) {
         const SharedPoolDef& def = SharedPoolDefs[i];
         char argument[kPathSize];

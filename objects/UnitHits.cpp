@@ -6,6 +6,7 @@
 #include "core/FixMath.h"
 #include "core/Rules.h"
 #include "objects/ConstructRes.h"
+#include "objects/EffectBlocks.h"
 #include "objects/SharedPools.h"
 #include "objects/UnitRecord.h"
 #include "objects/UnitRecord_local.h"
@@ -22,25 +23,6 @@ using namespace unitrec;
 
 namespace {
 
-// The type data blocks the hit code fills in the effects it spawns.
-struct HitSparkBlock {
-    int32_t countdown;
-    int32_t spare;
-};
-struct ShieldHitBlock {
-    int8_t countdown;
-    uint8_t pad[3];
-    SphereRecord* sphere;  // the struck unit's bounding sphere
-    int32_t hit[3];
-    int32_t offset[3];
-    int32_t spin[9];
-};
-struct FragmentBlock {
-    int32_t velocity[3];
-    int32_t angles[3];
-    int32_t spin[3];
-};
-
 // A free instance of a shared pool, queued busy at level 0, activated and placed at the owner; null
 // when none is free. The block is handed out only when the type's block holds it.
 construct* TakeEffect(SharedPoolId id, construct* owner) {
@@ -50,6 +32,7 @@ construct* TakeEffect(SharedPoolId id, construct* owner) {
     CreateQZEvent(0, fx);
     ActivateConstruct(fx);
     PlaceRelativeToOwner(owner, fx, nullptr);
+    fx->owner = nullptr;  // a pooled effect keeps no owner of an earlier use
     return fx;
 }
 
@@ -156,6 +139,7 @@ void SpawnDebris(construct* victim, int slot, StateRecord* state, const int32_t 
         fx->effectPhase = 255;
         std::memcpy(fx->pos, HitPoint(victim, slot), sizeof fx->pos);
         if (auto* b = static_cast<FragmentBlock*>(fx->itfcData)) {
+            b->countdown = -6;
             for (int i = 0; i < 3; ++i) b->velocity[i] = (Random() >> 13) - 16 * push[i];
             for (int i = 0; i < 3; ++i) b->angles[i] = Random() >> 14;
             for (int i = 0; i < 3; ++i) b->spin[i] = Random() >> 18;
@@ -175,10 +159,15 @@ void SpawnDebris(construct* victim, int slot, StateRecord* state, const int32_t 
     const bool armed = answered && (scratch.weaponPresent[0] || scratch.weaponPresent[1]);
     if (armed) {
         if (UnitShare* krec = GetUnitShare(killer)) ++krec->killCount;
-        if (MultiplayerOn) {
-            if (victim->playerCell) ++victim->playerCell->deaths;
-            if (killer->playerCell) ++killer->playerCell->frags;
-        }
+        // Only the cells of the player table count: a unit may still name a cell that has left the game.
+        // (The record a cell could point to for a further kill counter is never set.)
+        if (MultiplayerOn)
+            for (int p = 0; p < PlayerCount; ++p) {
+                PlayerCell* cell = PlayerTable[p];
+                if (!cell) continue;
+                if (cell == victim->playerCell) ++cell->deaths;
+                if (cell == killer->playerCell) ++cell->frags;
+            }
     }
     PostUnitMessage(killer->clan, kMsgStructureDamage, 0, killer, victim);
 }

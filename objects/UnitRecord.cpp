@@ -11,6 +11,7 @@
 #include "core/FixMath.h"
 #include "core/Memory.h"
 #include "core/Rules.h"
+#include "objects/EffectTypes.h"
 #include "objects/Itfc.h"
 #include "objects/UnitRecord_local.h"
 #include "objects/Units.h"
@@ -381,4 +382,6 @@ void ForgetUnitReferences(construct* gone) {
         if (Clan* clan = ClanTable[k]) clan->threatCount = DropThreats(clan->threats, clan->threatCount, gone);
     if (ReloadUnit == gone) ReloadUnit = nullptr;
     if (NearestRadioactive == gone) NearestRadioactive = nullptr;
+    // Shield flashes on it end, rockets homing on it fly on straight.
+    ForgetEffectReferences(gone);
 }

@@ -6,6 +6,7 @@
 #include "core/Memory.h"
 #include "objects/UnitRecord.h"
 #include "objects/UnitShare.h"
+#include "world/Construct.h"
 
 void SavedWords::U8(uint8_t* v) {
     if (pos < size) {
@@ -105,7 +106,11 @@ void GetUnitSaved(UnitShare* rec, const uint8_t* in) {
     UnitShare src = *rec;
     SavedWords w{nullptr, in, 0, kUnitSavedSize};
     Walk(w, &src);
+    // The missile count is the number of rockets chasing the unit now; each rocket gives and takes its
+    // own reference (also when a load restores it), so a restore of the unit keeps the count.
+    const int32_t missiles = rec->missileCount;
     CopyUnitState(rec, &src);
+    rec->missileCount = missiles;
 }
 
 namespace {
@@ -114,8 +119,14 @@ struct SavedBlockCheckEntry {
     ItfcProc itfc;
     SavedBlockCheck check;
 };
-// One entry per type that installs a check (the vehicle types); the registry has 60 slots.
-SavedBlockCheckEntry g_checks[64];
+// One entry per type that installs a check (the vehicle types and the stored effects).
+SavedBlockCheckEntry g_checks[96];
+
+struct SavedBlockUnitsEntry {
+    ItfcProc itfc;
+    SavedBlockUnits list;
+};
+SavedBlockUnitsEntry g_units[16];
 
 }  // namespace
 
@@ -140,4 +151,63 @@ const char* CheckSavedBlock(ItfcProc itfc, const uint8_t* block, size_t size) {
     for (const SavedBlockCheckEntry& e : g_checks)
         if (e.itfc == itfc) return e.check(block, size);
     return nullptr;
+}
+
+void SetSavedBlockUnits(ItfcProc itfc, SavedBlockUnits list) {
+    if (!itfc) return;
+    SavedBlockUnitsEntry* slot = nullptr;
+    for (SavedBlockUnitsEntry& e : g_units) {
+        if (e.itfc == itfc) {
+            e.list = list;
+            if (!list) e.itfc = nullptr;
+            return;
+        }
+        if (!e.itfc && !slot) slot = &e;
+    }
+    if (!list) return;
+    if (!slot) FatalError("Error(SetSavedBlockUnits): too many listers");
+    *slot = {itfc, list};
+}
+
+int SavedBlockUnitNames(ItfcProc itfc, const uint8_t* block, size_t size, SavedUnitName* out, int max) {
+    if (!itfc || !out || max < 1) return 0;
+    for (const SavedBlockUnitsEntry& e : g_units)
+        if (e.itfc == itfc) {
+            const int n = e.list(block, size, out, max);
+            return n < 0 ? 0 : (n > max ? max : n);
+        }
+    return 0;
+}
+
+namespace {
+
+struct SavedLookEntry {
+    ItfcProc itfc;
+    SavedLookFn look;
+};
+SavedLookEntry g_looks[16];
+
+}  // namespace
+
+void SetSavedLook(ItfcProc itfc, SavedLookFn look) {
+    if (!itfc) return;
+    SavedLookEntry* slot = nullptr;
+    for (SavedLookEntry& e : g_looks) {
+        if (e.itfc == itfc) {
+            e.look = look;
+            if (!look) e.itfc = nullptr;
+            return;
+        }
+        if (!e.itfc && !slot) slot = &e;
+    }
+    if (!look) return;
+    if (!slot) FatalError("Error(SetSavedLook): too many looks");
+    *slot = {itfc, look};
+}
+
+const construct* SavedLook(construct* con, const uint8_t* block, size_t size) {
+    if (!con || !con->itfc) return con;
+    for (const SavedLookEntry& e : g_looks)
+        if (e.itfc == con->itfc && e.look) return e.look(con, block, size);
+    return con;
 }

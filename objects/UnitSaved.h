@@ -41,3 +41,25 @@ using SavedBlockCheck = const char* (*)(const uint8_t* block, size_t size);
 void SetSavedBlockCheck(ItfcProc itfc, SavedBlockCheck check);
 // Runs the type's check; null also when the type has none.
 const char* CheckSavedBlock(ItfcProc itfc, const uint8_t* block, size_t size);
+
+// A unit that a type's saved block names: the action unit whose pool holds it and its index there.
+struct SavedUnitName {
+    char au[32];
+    uint32_t index;
+};
+// Lists the units a checked saved block names (at most max into out) and returns their number, so that a
+// load checks that they will exist before it changes the level.
+using SavedBlockUnits = int (*)(const uint8_t* block, size_t size, SavedUnitName* out, int max);
+// Installs the lister of a type (null removes it).
+void SetSavedBlockUnits(ItfcProc itfc, SavedBlockUnits list);
+// Runs the type's lister; 0 when the type has none.
+int SavedBlockUnitNames(ItfcProc itfc, const uint8_t* block, size_t size, SavedUnitName* out, int max);
+
+// The construct whose sub-constructs, billboards and spots the construct will have once SETITFCDATA has
+// taken a stored block over: the construct itself, or the other look it exchanges its visuals with (a
+// destroyed building shows its wreck). A saved construct record is compared with that look.
+using SavedLookFn = const construct* (*)(construct* con, const uint8_t* block, size_t size);
+// Installs the look of a type (replacing an earlier one; null removes it).
+void SetSavedLook(ItfcProc itfc, SavedLookFn look);
+// The look for a checked block; the construct itself when its type installs none.
+const construct* SavedLook(construct* con, const uint8_t* block, size_t size);

@@ -14,8 +14,10 @@
 #include "render/ConstructDraw.h"
 #include "render/Deferred.h"
 #include "render/Immediate.h"
+#include "render/Light.h"
 #include "render/PolyClip.h"
 #include "render/RenderTables.h"
+#include "render/Terrain.h"
 #include "render/View.h"
 #include "world/Construct.h"
 #include "world/Geom.h"
@@ -69,7 +71,9 @@ void Place(construct* con, bboard* b) {
             int32_t sum[3] = {ViewColour[0], ViewColour[1], ViewColour[2]};
             const ConstructLights& l = con->lights;
             for (int c = 0; c < 3; ++c) {
-                if (!TopTileFieldPresent) sum[c] += l.dirColour[c];
+                // The sun's colour itself: only constructs lit by the scene gather their lights, and a
+                // billboard of any other (smoke, dust, splashes) would get no sunlight at all.
+                if (!TopTileFieldPresent && SunLight) sum[c] += SunLight->colour[c];
                 for (int i = 0; i < l.pointCount && i < kConstructPointLights; ++i) sum[c] += l.points[i].colour[c];
                 lit[c] = Cap255((int64_t(b->colour[c]) * sum[c]) >> 8);
             }

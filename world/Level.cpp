@@ -620,3 +620,13 @@ void InitLevel(int swapSides) {
     BuildingLevel = 0;
     LevelBuildingFlag = 0;
 }
+
+void LevelWind(int32_t out[3]) {
+    for (int i = 0; i < 3; ++i) out[i] = TruncateToInt32(CurrentLevel.windVector[i]);
+}
+
+int LevelDustEmission() { return CurrentLevel.dustEmission != 0.0f ? 1 : 0; }
+
+int32_t LevelDustScale() { return CurrentLevel.dustScale; }
+
+const uint8_t* LevelDustColour() { return CurrentLevel.dustColour; }

@@ -80,6 +80,13 @@ extern Geom* DummyGeom;
 extern Tex* NoiseTex;
 extern host::GfxSurface* CrosshairBitmaps[3];
 
+// The running level's wind and dust rules as the effects and drives read them: "wind_vector" in whole
+// world units, "DustEmission" (0 or 1), "DustScale" (100 by default), "DustColour" (white by default).
+void LevelWind(int32_t out[3]);
+int LevelDustEmission();
+int32_t LevelDustScale();
+const uint8_t* LevelDustColour();
+
 // Saved-game state.
 extern char GameFileName[256];
 extern int32_t SavedNoticeTicks;

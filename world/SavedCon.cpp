@@ -166,13 +166,18 @@ void ParseSavedCon(In& in, SavedCon* rec) {
 
 void CheckSavedCon(In& in, const SavedCon& rec, construct* con) {
     if (!in.ok()) return;
-    if (rec.subs.size() != size_t(con->subCount)) return in.Fail("unit has wrong no of subs");
-    for (size_t i = 0; i < rec.subs.size(); ++i)
-        if (rec.subs[i].bboards.size() != size_t(con->subs[i]->bboardCount))
-            return in.Fail("sub con has wrong no of bboards");
-    if (rec.bboards.size() != size_t(con->bboardCount)) return in.Fail("unit has wrong no of bboards");
-    if (rec.spots.size() / 2 != size_t(con->spotCount)) return in.Fail("unit has wrong no of spots");
     const int32_t size = ItfcDataSize(con);
+    // A type whose look follows its state (a destroyed building shows its wreck) will have the look of
+    // the stored state: the record is compared with that one.
+    const bool blockFits = rec.itfcData.size() == size_t(size) &&
+                           !CheckSavedBlock(con->itfc, rec.itfcData.data(), rec.itfcData.size());
+    const construct* look = blockFits ? SavedLook(con, rec.itfcData.data(), rec.itfcData.size()) : con;
+    if (rec.subs.size() != size_t(look->subCount)) return in.Fail("unit has wrong no of subs");
+    for (size_t i = 0; i < rec.subs.size(); ++i)
+        if (rec.subs[i].bboards.size() != size_t(look->subs[i]->bboardCount))
+            return in.Fail("sub con has wrong no of bboards");
+    if (rec.bboards.size() != size_t(look->bboardCount)) return in.Fail("unit has wrong no of bboards");
+    if (rec.spots.size() / 2 != size_t(look->spotCount)) return in.Fail("unit has wrong no of spots");
     if (rec.itfcData.size() != size_t(size))
         return in.Fail("unit has type data of %zu bytes, its type keeps %d", rec.itfcData.size(), size);
     if (const char* why = CheckSavedBlock(con->itfc, rec.itfcData.data(), rec.itfcData.size()))

@@ -17,6 +17,7 @@
 #include "core/Rules.h"
 #include "hud/MissionStatus.h"
 #include "objects/SharedPools.h"
+#include "objects/UnitSaved.h"
 #include "objects/UnitShare.h"
 #include "objects/Units.h"
 #include "platform/Sound.h"
@@ -220,8 +221,23 @@ struct Planner {
         for (uint32_t i = 0; i < count && in.ok(); ++i) {
             ParseSavedCon(in, &c.members[i]);
             CheckSavedCon(in, c.members[i], pool->constructs[i]);
+            if (in.ok()) UnitsNamedBy(c.members[i], pool->constructs[i]);
         }
         plan->sharedPools.push_back(std::move(c));
+    }
+
+    // A pooled object's saved block may name a unit (a rocket's target): it must exist once every action
+    // unit has its saved state.
+    void UnitsNamedBy(const SavedCon& rec, construct* con) {
+        SavedUnitName names[4];
+        const int n = SavedBlockUnitNames(con->itfc, rec.itfcData.data(), rec.itfcData.size(), names, 4);
+        for (int k = 0; k < n; ++k) {
+            UnitRef ref{};
+            std::memcpy(ref.au, names[k].au, sizeof ref.au);
+            ref.au[sizeof ref.au - 1] = 0;
+            ref.index = names[k].index;
+            deferred.push_back({ref, "SAVEDSHAREDPOOL", "target"});
+        }
     }
 
     void DeadBodies() {

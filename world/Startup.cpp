@@ -19,6 +19,7 @@
 #include "host/Window.h"
 #include "hud/Icons.h"
 #include "hud/MousePtr.h"
+#include "objects/Elements.h"
 #include "objects/Units.h"
 #include "platform/Dxgl.h"
 #include "platform/Font.h"
@@ -250,6 +251,7 @@ void CloseDevices() {
 void InitGameData() {
     LoadFPTables();
     RegisterVehicleTypes();
+    RegisterElementTypes();
     ReadUnitsFile("app/units");
     ResetWidgets();
     // The render mode for the current screen size, and the draw routines of detail level 0.

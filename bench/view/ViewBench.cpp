@@ -93,9 +93,10 @@ bool MakeIsland(Island& is) {
     ReadRules("Scripts\\Ema01.txt");
     std::snprintf(MissionName, sizeof MissionName, "Ema01");
     ResetMatrixGlobals();
+    // The island's action units name the entries of the demo's units file; their types are not needed to
+    // read them.
     static bool units = false;
-    if (!units)
-        for (const char* name : {"EMAJeep", "GAJeep"}) CreateUnit()->name = qzStrDup(name, "unit name");
+    if (!units) ReadUnitsFile("app/units");
     units = true;
     LoadQZWD("Maps\\Ema01");
     // The water as the level sets it up: transparent, with the specular stages, in the mission's colours.

@@ -1,12 +1,14 @@
 // A saved game "SavedGames\f" checked against a small level of the mission "Fuzz" (everything a load does
 // before it changes the level): one clan, the action unit "convoy" with two units of a type whose saved
-// block is 8 bytes and which carry one spot each, the shared pool "Bullet" with one member, a matrix of
+// block is 8 bytes and which carry one spot each, the shared pools "Bullet" and "Rocket" with one member
+// each (the rocket's form names its target by action unit), a matrix of
 // 2 x 2 tiles over one tile definition, no wreck pool. The seeds (fuzz/seeds) describe the same level.
 #include <cstring>
 
 #include "ai/AUDef.h"
 #include "ai/Clan.h"
 #include "core/Config.h"
+#include "fuzz/EffectForms.h"
 #include "fuzz/FuzzSupport.h"
 #include "objects/SharedPools.h"
 #include "world/Construct.h"
@@ -50,6 +52,11 @@ void BuildLevel() {
     ConstructPool* bullets = CreateConstructPool(4, "Bullet");
     AppendToConstructPool(bullets, FuzzUnit());
     SharedPools[static_cast<int>(SharedPoolId::Bullet)] = bullets;
+    // A rocket, whose saved form names its target by action unit (checked against "convoy").
+    ConstructPool* rockets = CreateConstructPool(1, "Rocket");
+    AppendToConstructPool(rockets, kvfuzz::BareEffect(3));
+    SharedPools[static_cast<int>(SharedPoolId::Rocket)] = rockets;
+    RegisterEffectSavedChecks();
     matrix* m = CreateMatrix();
     m->width = m->height = 2;
     m->tileField = static_cast<TileFieldEntry*>(qzAlloc(4 * sizeof(TileFieldEntry), "matrix tile field"));

@@ -22,6 +22,9 @@
 #include "tools/datakit/WorldFile.h"
 #include "tools/datakit/Wav.h"
 #include "core/Memory.h"
+#include "fuzz/EffectForms.h"
+#include "objects/Elements.h"
+#include "objects/UnitSaved.h"
 #include "vehicles/modules/ModuleSaved.h"
 #include "vehicles/types/EMAJeep.h"
 #include "vehicles/types/VehicleFrame.h"
@@ -310,6 +313,21 @@ void SavedGames() {
     au.units = {{unit, datakit::SavedUnitRef{"convoy", 0}}, {unit, std::nullopt}};
     g.chunks.push_back({12, datakit::SavedAUChunkBody(au), {}});
     g.chunks.push_back({13, datakit::SavedSharedPoolChunkBody("Bullet", {unit}), {}});
+    // A rocket in flight chasing the second unit of "convoy".
+    datakit::SavedConRecord rocket;
+    construct* bare = kvfuzz::BareEffect(3);
+    auto* m = static_cast<MissileBlock*>(bare->itfcData);
+    m->topSpeed = 3000, m->speed = 2000, m->range = 300000, m->turnRate = 2000;
+    int32_t size = 0;
+    auto* block = reinterpret_cast<uint8_t*>(CallItfc(bare, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size)));
+    rocket.itfcData.assign(block, block + size);
+    qzFree(block);
+    CallItfc(bare, ItfcMethod::DESTROY, 0);
+    rocket.itfcData[56] = 1;
+    std::memcpy(rocket.itfcData.data() + 516, "convoy", 7);
+    rocket.itfcData[548] = 1;
+    rocket.flags = 0x1c;
+    g.chunks.push_back({13, datakit::SavedSharedPoolChunkBody("Rocket", {rocket}), {}});
     g.chunks.push_back({14, datakit::SavedDeadBodyPoolChunkBody({}), {}});
     g.chunks.push_back({16, datakit::SavedClanChunkBody({0, {0, 0, 1, 1}, {0, 65536, 0, 65536}, {1, 0, 0}}), {}});
     datakit::Bytes tiles;
@@ -409,6 +427,89 @@ void VehicleSaved() {
     Seed("vehiclesaved", "cut", form);
 }
 
+// One form of each stored effect as it stands in a saved game: a fire burning, smoke drifting, a missile
+// in flight, a rocket chasing a unit of the action unit "convoy"; each behind its type's byte.
+void EffectSaved() {
+    for (int kind = 0; kind < kvfuzz::kStoredEffectCount; ++kind) {
+        construct* con = kvfuzz::BareEffect(kind);
+        auto* w = static_cast<int32_t*>(con->itfcData);
+        const ItfcProc itfc = kvfuzz::kStoredEffects[kind].itfc;
+        if (itfc == Smoky_itfc || itfc == Dust_itfc) {
+            w[0] = 1200, w[1] = 10000, w[2] = -900, w[3] = 40;
+            if (itfc == Dust_itfc) w[4] = 100;
+        } else if (itfc == Fire1_itfc) {
+            auto* f = static_cast<Fire1Block*>(con->itfcData);
+            f->age = 90, f->lifetime = 2000, f->generations = 20, f->restLength = 4000;
+        } else if (itfc == Missile_itfc || itfc == Rocket_itfc) {
+            auto* m = static_cast<MissileBlock*>(con->itfcData);
+            m->topSpeed = 3000, m->travelled = 40000, m->range = 300000, m->acceleration = 150, m->speed = 2400;
+            m->dropSpeed = -40, m->age = 16, m->vapourCountdown = 3;
+            if (itfc == Rocket_itfc) m->turnRate = 2000;
+        } else if (itfc == Shrapnel_itfc) {
+            auto* r = static_cast<ShardRecord*>(con->itfcData);
+            r->timer = 40, r->velocity[0] = 30000, r->velocity[1] = 90000, r->spin[1] = 300.0f;
+        } else if (itfc == Explode1_itfc || itfc == FireTail_itfc) {
+            w[0] = 5;
+        }
+        int32_t size = 0;
+        auto* block = reinterpret_cast<uint8_t*>(CallItfc(con, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size)));
+        Bytes form(1, uint8_t(kind));
+        form.insert(form.end(), block, block + size);
+        qzFree(block);
+        if (itfc == Rocket_itfc) {
+            // The target's flag, then its action unit and index after the sounds.
+            form[1 + 56] = 1;
+            std::memcpy(form.data() + 1 + 516, "convoy", 7);
+            form[1 + 548] = 1;
+        }
+        Seed("effectsaved", std::string(ItfcName(itfc)), form);
+        CallItfc(con, ItfcMethod::DESTROY, 0);
+    }
+// The element types' saved forms (the first byte picks the type): each as a standing element would
+// hand it out, a gate half open, a lift on its way up, a tree swinging; and a form cut short.
+void ElementSaved() {
+    auto put32 = [](Bytes& b, size_t at, uint32_t v) {
+        for (int k = 0; k < 4; ++k) b[at + size_t(k)] = uint8_t(v >> (8 * k));
+    };
+    auto putF = [&](Bytes& b, size_t at, float f) {
+        uint32_t v;
+        std::memcpy(&v, &f, 4);
+        put32(b, at, v);
+    };
+    const size_t alive = kUnitSavedSize + 28;
+    for (int i = 0; i < kElementFormCount; ++i) {
+        const ElementSavedForm& f = ElementSavedForms[i];
+        Bytes form(f.size + 1, 0);
+        form[0] = uint8_t(i);
+        const ElementForm kind = ElementForm(i);
+        const bool keepsAlive = kind != ElementForm::NRGGate && kind != ElementForm::Scenery && kind != ElementForm::Lantern;
+        if (keepsAlive) form[1 + alive] = 1;
+        if (kind == ElementForm::LGateElem) {
+            putF(form, 1 + alive + 4, 0.5f);
+            putF(form, 1 + alive + 8, 0.05f);
+        }
+        if (kind == ElementForm::LiftElem) {
+            putF(form, 1 + alive + 4, 0.3f);
+            putF(form, 1 + alive + 8, 0.02f);
+        }
+        if (kind == ElementForm::MultiScenery) {
+            for (int k = 0; k < 3; ++k) put32(form, 1 + alive + 8 + 4 * size_t(4 * k), 32768);
+            put32(form, 1 + alive + 44, 1);
+            putF(form, 1 + alive + 56, 0.3f);
+            putF(form, 1 + alive + 60, 0.2f);
+            put32(form, 1 + alive + 64, 32768);
+        }
+        if (kind == ElementForm::Lantern) form[1 + 2] = 1;
+        if (f.check(form.data() + 1, f.size)) {
+            fprintf(stderr, "fuzz_seeds: the %s seed is refused\n", f.type);
+            std::exit(1);
+        }
+        Seed("elementsaved", f.type, form);
+    }
+    Bytes cut(ElementSavedForms[0].size / 2, 0);
+    Seed("elementsaved", "cut", cut);
+}
+
 int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (!std::strcmp(argv[i], "--out")) g_out = argv[i + 1];
@@ -429,6 +530,8 @@ int main(int argc, char** argv) {
     SavedGames();
     VehicleSaved();
     MissionScripts();
+    EffectSaved();
+    ElementSaved();
     printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
     return 0;
 }

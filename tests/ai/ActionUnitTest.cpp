@@ -23,7 +23,7 @@ protected:
         g_destroyed = 0;
         std::vector<datakit::UnitEntry> entries = {
             {"Jeep", "EMAJeep", "Jeep", "jeep", {"VEHICLE"}, {}, ""},
-            {"Hut", "Scenery", "Hut", "hut", {"SCENERY"}, {}, ""},  // a type not built here
+            {"Hut", "Train", "Hut", "hut", {"SCENERY"}, {}, ""},  // a type not built here
         };
         EXPECT_TRUE(datakit::WriteUnitsFile(dir_ / "units", entries));
         host::FlushDirectoryCache();

@@ -264,7 +264,8 @@ TEST_F(ConstructResTest, LaunchedPartsFlyAlongTheirAnchorsWithAnUpperSpeedLimit)
     parts[1]->lod[0]->anchor[0] = -1000;
     parts[2]->flags |= kConBusy;  // busy parts are left alone
     const float spin[3] = {1.5f, 2.5f, 3.5f};
-    LaunchParts(owner, 3, parts, 200.0f, spin);
+    const float factor[3] = {200.0f, 200.0f, 200.0f};
+    LaunchParts(owner, 3, parts, factor, spin);
 
     const auto* a = static_cast<ShardRecord*>(parts[0]->itfcData);
     const auto* b = static_cast<ShardRecord*>(parts[1]->itfcData);
@@ -290,7 +291,7 @@ TEST_F(ConstructResTest, LaunchedPartsFlyAlongTheirAnchorsWithAnUpperSpeedLimit)
     }
     parts[0]->lod[0]->anchor[0] = 2000000000;
     parts[1]->lod[0]->anchor[0] = -2000000000;
-    LaunchParts(owner, 2, parts, 200.0f, spin);
+    LaunchParts(owner, 2, parts, factor, spin);
     const int32_t fa = a->velocity[0] + a->velocity[2], fb = b->velocity[0] + b->velocity[2];
     EXPECT_EQ(std::max(fa, fb), 100000);
     EXPECT_EQ(std::min(fa, fb), INT32_MIN);
@@ -303,11 +304,62 @@ TEST_F(ConstructResTest, LaunchedPartsFlyAlongTheirAnchorsWithAnUpperSpeedLimit)
     FreeConstruct(owner);
 }
 
+// Each axis has its own factor: a dying unit throws its pieces sixteen times harder upward than sideways.
+TEST_F(ConstructResTest, LaunchVelocityTakesTheFactorOfEachAxis) {
+    Register(PoolType::Shard);
+    CreateSharedPools();
+    construct* owner = CreateConstruct(0, 0);  // unturned: the anchor's direction is the world's
+    const float spin[3] = {0, 0, 0};
+    struct Case {
+        const char* what;
+        float factor[3];
+        int32_t want[3];
+    } cases[] = {
+        {"(1, 16, 1)", {1, 16, 1}, {1200, 16000, -600}},
+        {"(2, 3, 2)", {2, 3, 2}, {2400, 3000, -1200}},
+        {"upward limit", {1, 200, 1}, {1200, 100000, -600}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        construct* part = reinterpret_cast<construct*>(Piece_itfc(nullptr, ItfcMethod::CREATE, 0));
+        part->lod[0] = kvtest::MakeGeom(1, 0);
+        const int32_t anchor[3] = {1200, 1000, -600};
+        std::memcpy(part->lod[0]->anchor, anchor, sizeof anchor);
+        LaunchParts(owner, 1, &part, c.factor, spin);
+        const auto* rec = static_cast<const ShardRecord*>(part->itfcData);
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(rec->velocity[k], c.want[k]) << "axis " << k;
+        ClearQZEvents();
+        DeactivateConstruct(part);
+        FreeConstruct(part);
+    }
+    // The fragments of SpawnFrags alike, each made with that anchor.
+    PoolTypeItfcs[static_cast<int>(PoolType::Shard)] = [](construct* con, ItfcMethod method, uintptr_t arg) -> uintptr_t {
+        if (method != ItfcMethod::CREATE) return Piece_itfc(con, method, arg);
+        auto* made = reinterpret_cast<construct*>(Piece_itfc(con, method, arg));
+        made->lod[0] = kvtest::MakeGeom(1, 0);
+        const int32_t at[3] = {1200, 1000, -600};
+        std::memcpy(made->lod[0]->anchor, at, sizeof at);
+        return reinterpret_cast<uintptr_t>(made);
+    };
+    const float frags[3] = {2, 3, 2};
+    SpawnFrags(owner, "ema/tank", 1, 1, frags, spin);
+    ASSERT_EQ(FragPool->count, 1);
+    const auto* rec = static_cast<const ShardRecord*>(FragPool->constructs[0]->itfcData);
+    EXPECT_EQ(rec->velocity[0], 2400);
+    EXPECT_EQ(rec->velocity[1], 3000);
+    EXPECT_EQ(rec->velocity[2], -1200);
+    EXPECT_EQ(rec->lifetime, 1000);
+    ClearQZEvents();
+    DeactivateConstruct(FragPool->constructs[0]);
+    FreeConstruct(owner);
+}
+
 TEST_F(ConstructResTest, FragmentsOfADestroyedUnitGoIntoTheFragPool) {
     Register(PoolType::Shard);
     CreateSharedPools();
     construct* owner = CreateConstruct(0, 0);
     const float spin[3] = {0, 0, 0};
+    const float one[3] = {1.0f, 1.0f, 1.0f};
 
     struct Case {
         const char* what;
@@ -322,7 +374,7 @@ TEST_F(ConstructResTest, FragmentsOfADestroyedUnitGoIntoTheFragPool) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Pieces().created.clear();
-        SpawnFrags(owner, "ema/tank", c.count, c.available, 1.0f, spin);
+        SpawnFrags(owner, "ema/tank", c.count, c.available, one, spin);
         ASSERT_EQ(Pieces().created.size(), c.made);
         for (const std::string& path : Pieces().created) {
             EXPECT_EQ(path.rfind("app\\objects\\ema\\tank\\frag", 0), 0u) << path;
@@ -338,7 +390,7 @@ TEST_F(ConstructResTest, FragmentsOfADestroyedUnitGoIntoTheFragPool) {
     while (FragPool->count < FragPool->capacity)
         AppendToConstructPool(FragPool, reinterpret_cast<construct*>(Piece_itfc(nullptr, ItfcMethod::CREATE, 0)));
     Pieces().created.clear();
-    SpawnFrags(owner, "ema/tank", 3, 3, 1.0f, spin);
+    SpawnFrags(owner, "ema/tank", 3, 3, one, spin);
     EXPECT_TRUE(Pieces().created.empty());
     ClearQZEvents();
     for (int i = 0; i < FragPool->count; ++i) DeactivateConstruct(FragPool->constructs[i]);

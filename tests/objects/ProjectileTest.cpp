@@ -216,6 +216,29 @@ TEST_F(ProjectileFlight, FlightsEndInEachHitKind) {
     }
 }
 
+// A pooled effect never carries the owner of its previous use: the shell's splash, which deals a blow,
+// takes the shell's owner (its firer is spared and named by the victims), every other effect none.
+TEST_F(ProjectileFlight, SpawnedEffectsCarryNoStaleOwner) {
+    construct* firer = NewTarget(0, false);
+    construct* stale = NewTarget(0, false);
+    for (SharedPoolId id : {SharedPoolId::ShellSplash, SharedPoolId::HitSpark})
+        for (int i = 0; i < SharedPool(id)->count; ++i) SharedPool(id)->constructs[i]->owner = stale;
+    construct* shell = Launch(Shell_itfc, 60000, -5000, 60000, 1000, 100000);
+    shell->owner = firer;
+    CallItfc(shell, ItfcMethod::TICK, 0);
+    construct* splash = Spawned(SharedPoolId::ShellSplash);
+    ASSERT_NE(splash, nullptr);
+    EXPECT_EQ(splash->owner, firer);
+    construct* bullet = Launch(Bullet_itfc, 60000, 50000, 60000, 1000, 100000);
+    bullet->owner = firer;
+    bullet->hits[0] = NewTarget(0, false);
+    CallItfc(bullet, ItfcMethod::TICK, 0);
+    construct* spark = Spawned(SharedPoolId::HitSpark);
+    ASSERT_NE(spark, nullptr);
+    EXPECT_EQ(spark->owner, nullptr);
+    FlushQZEvents();
+}
+
 TEST_F(ProjectileFlight, TerrainAndSlotInOneTickHitBothAndTheSlotDecides) {
     // A static standing on the terrain is what the terrain test names; here the slot holds a shielded
     // element while the projectile is under ground.

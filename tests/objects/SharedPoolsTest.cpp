@@ -282,6 +282,10 @@ TEST_F(SharedPoolsTest, DemoTreeHoldsEveryPreloadedAndPooledKind) {
     host::FlushDirectoryCache();
     while (UnitCount > 0) FreeUnit(UnitTable[0]);
     ReadUnitsFile("app/units");
+    // The effects' billboards load their texture animations from the tree's folder.
+    char texAnims[kRootSize];
+    std::memcpy(texAnims, TEXANIMROOT, sizeof texAnims);
+    std::snprintf(TEXANIMROOT, sizeof TEXANIMROOT, "%s", "TexAnims");
 
     const char* const files[] = {
         "bullet",    "shell",      "bullsplash", "shellsplsh", "grensplash", "shellexpl",  "sparkle",
@@ -308,12 +312,15 @@ TEST_F(SharedPoolsTest, DemoTreeHoldsEveryPreloadedAndPooledKind) {
     CreateDeadBodyPool();
     PreloadWeapons();
     CreateSharedPools();
-    // Two pieces in each of the 14 fragment folders; the firs are of a type not built yet.
-    EXPECT_EQ(PreloadedPool->count, 28);
+    // Two pieces in each of the 14 fragment folders, then the four firs.
+    EXPECT_EQ(PreloadedPool->count, 32);
     EXPECT_STREQ(PreloadedPool->names[0], "Objects\\frags\\ema\\frag1");
     EXPECT_STREQ(PreloadedPool->names[27], "Objects\\frags\\wood\\frag2");
+    EXPECT_STREQ(PreloadedPool->names[28], "Objects\\scenery\\e9fir1");
+    EXPECT_STREQ(PreloadedPool->names[31], "Objects\\scenery\\e9fir4");
     for (int i = 1; i <= 4; ++i) EXPECT_NE(NamedUnit(("e9fir" + std::to_string(i)).c_str()), nullptr);
     EXPECT_EQ(SharedPool(SharedPoolId::Smoky)->capacity, 180);
+    std::memcpy(TEXANIMROOT, texAnims, sizeof texAnims);
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ TEST_F(UnitsTest, ReadsEveryFieldOfAnEntry) {
     std::vector<datakit::UnitEntry> entries = {
         {"EMAJeep", "EMAJeep", "E.M.A. Jeep", "ema\\jeep", {"VEHICLE", "TARGET"}, {}, "a comment line"},
         {"Tower", "GiantElem", "Watch tower", "bld\\tower", {}, {"LARGE", "ACCESSIBLE", "CORNERRAILING"}, ""},
-        {"Fir", "Scenery", "Fir", "scen\\fir", {"SCENERY", "DARKENED", "NOTARGETVIEW"}, {"SEETHROUGH"}, ""},
+        {"Fir", "Train", "Fir", "scen\\fir", {"SCENERY", "DARKENED", "NOTARGETVIEW"}, {"SEETHROUGH"}, ""},
     };
     ReadText(datakit::UnitsFileText(entries));
     ASSERT_EQ(UnitCount, 3);
@@ -128,10 +128,10 @@ TEST_F(UnitsTest, ReadsEveryFieldOfAnEntry) {
     Unit* fir = NamedUnit("Fir");
     ASSERT_NE(fir, nullptr);
     EXPECT_EQ(fir->itfc, nullptr);
-    EXPECT_STREQ(fir->itfcName, "Scenery");
+    EXPECT_STREQ(fir->itfcName, "Train");
     EXPECT_EQ(fir->klass, 0x200u | 0x400000u | 0x1000000u);
     EXPECT_EQ(fir->extra, 0x800u);
-    EXPECT_EQ(debug.text(), "units: type 'Scenery' of 'Fir' is not built yet\n");
+    EXPECT_EQ(debug.text(), "units: type 'Train' of 'Fir' is not built yet\n");
 
     EXPECT_EQ(NamedUnit("emajeep"), nullptr) << "names are compared exactly";
     EXPECT_EQ(NamedUnit("Nothing"), nullptr);

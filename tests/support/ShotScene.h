@@ -119,7 +119,8 @@ public:
         std::snprintf(mission_, sizeof mission_, "%s", MissionName);
         std::snprintf(MissionName, sizeof MissionName, "Ema01");
         ResetMatrixGlobals();
-        for (const char* name : {"EMAJeep", "GAJeep"}) entries_.push_back(Entry(name));
+        // The action units name the entries of the demo's units file (their types are not needed here).
+        ReadUnitsFile("app/units");
         shotEntry_ = Entry("ShotUnit");
         LoadQZWD("Maps\\Ema01");
         VisiblePool = CreateConstructPool(2048, "visible");
@@ -147,8 +148,7 @@ public:
         while (AUDefCount > 0) DeleteAUDef(AUDefTable[0]);
         while (TexCount) DeleteTex(TexTable[TexCount - 1]);
         offmatrixclone_idx = 0;
-        FreeUnit(shotEntry_);
-        for (Unit* u : entries_) FreeUnit(u);
+        while (UnitCount > 0) FreeUnit(UnitTable[0]);
         FreeRules();
         std::snprintf(MissionName, sizeof MissionName, "%s", mission_);
         host::SetWorkingDirectory(previous_.c_str());
@@ -200,7 +200,6 @@ private:
     std::string previous_;
     char mission_[64] = {};
     bool ok_ = false;
-    std::vector<Unit*> entries_;
     Unit* shotEntry_ = nullptr;
     std::vector<construct*> units_;
 };

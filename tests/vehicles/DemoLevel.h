@@ -18,6 +18,7 @@
 #include "core/Rules.h"
 #include "host/Fs.h"
 #include "host/Window.h"
+#include "objects/Elements.h"
 #include "objects/Itfc.h"
 #include "objects/Units.h"
 #include "support/FPTables.h"
@@ -66,6 +67,7 @@ public:
         ReadPathsFile("app/paths");
         OpenDisplay();
         RegisterVehicleTypes();
+        RegisterElementTypes();
         ReadUnitsFile("app/units");
         FreeRules();
         ReadRules("app/rules");

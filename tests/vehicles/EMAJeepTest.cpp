@@ -257,7 +257,7 @@ TEST_F(DemoLevel, HitsPushAndOnlyHostileOnesDamage) {
         construct* hitter;
         int32_t shieldLoss;
         bool status;
-    } cases[] = {{"hostile", hostile, 4, true}, {"friendly", friendly, 0, false}};
+    } cases[] = {{"hostile", hostile, JB(hostile)->head.impact.shield, true}, {"friendly", friendly, 0, false}};
     FrameCounter = 1;  // no shield recovery in these ticks
     for (const auto& c : cases) {
         EMAJeepBlock* b = JB(me);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "ai/AUDef.h"
 #include "core/Config.h"
@@ -42,9 +43,13 @@ TEST(DemoIsland, TheIslandReadsBackWithItsPlaces) {
     std::snprintf(MissionName, sizeof MissionName, "Ema01");
     ResetMatrixGlobals();
     // The action units name these entries; their types are not needed to read the definitions.
-    Unit* jeeps[2] = {CreateUnit(), CreateUnit()};
-    jeeps[0]->name = qzStrDup("EMAJeep", "unit name");
-    jeeps[1]->name = qzStrDup("GAJeep", "unit name");
+    std::vector<Unit*> entries;
+    for (const char* name : {"EMAJeep", "GAJeep", "Depot", "LBunker", "Bunker", "GABunker", "Tower", "Gate", "Lift",
+                             "EnergyGate", "Hut", "Barrier", "Pump", "Lamp", "LampPost", "Crate", "Tree", "Trees", "Pole",
+                             "Fence", "Panel", "Mast"}) {
+        entries.push_back(CreateUnit());
+        entries.back()->name = qzStrDup(name, "unit name");
+    }
     LoadQZWD("Maps\\Ema01");
 
     matrix* m = CurrentMatrix;
@@ -59,9 +64,9 @@ TEST(DemoIsland, TheIslandReadsBackWithItsPlaces) {
     ASSERT_NE(WorldSkyCell, nullptr);
     EXPECT_EQ(WorldSkyCell->lateralCount, 11);
     EXPECT_NE(FindQZWDChunk(kChunkAUDef7, 1), nullptr);
-    ASSERT_EQ(AUDefCount, 2);
-    EXPECT_NE(NamedAUDef("EMA_TaskForce"), nullptr);
-    EXPECT_NE(NamedAUDef("GA_Outpost"), nullptr);
+    ASSERT_EQ(AUDefCount, 6);
+    for (const char* au : {"EMA_TaskForce", "GA_Outpost", "EMA_Base", "GA_Buildings", "Island_Scenery", "EMA_BaseGate"})
+        EXPECT_NE(NamedAUDef(au), nullptr) << au;
 
     auto ground = [&](int32_t x, int32_t z) {
         const int32_t pos[3] = {x, 0, z};
@@ -104,8 +109,7 @@ TEST(DemoIsland, TheIslandReadsBackWithItsPlaces) {
     WorldSkyCell = nullptr;
     std::snprintf(OBJROOT, sizeof OBJROOT, "%s", objRoot);
     while (AUDefCount > 0) DeleteAUDef(AUDefTable[0]);
-    FreeUnit(jeeps[0]);
-    FreeUnit(jeeps[1]);
+    for (Unit* u : entries) FreeUnit(u);
     while (TexCount) DeleteTex(TexTable[TexCount - 1]);
     offmatrixclone_idx = 0;
     std::snprintf(MissionName, sizeof MissionName, "%s", mission);

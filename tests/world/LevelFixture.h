@@ -24,6 +24,7 @@
 #include "tools/datakit/Texture.h"
 #include "tools/datakit/UnitsFile.h"
 #include "tools/datakit/WorldFile.h"
+#include "tools/mkdemo/Demo.h"
 #include "world/Level.h"
 #include "world/Player.h"
 #include "world/Startup.h"
@@ -66,7 +67,9 @@ public:
         datakit::WriteRulesText(dir_ / "app/rules",
                                 "perspective_textures 1;\nlod_high 300000 150000 90000 60000;\n"
                                 "Bullet_scale 8192;\nBullet_BSphereRadius 2000;\n"
-                                "Shell_scale 8192;\nShell_BSphereRadius 3000;\nend\n");
+                                "Shell_scale 8192;\nShell_BSphereRadius 3000;\n"
+                                "Missile_scale 4096;\nMissile_bsphereradius 2500;\nMissile_PreIgnitionDropSpeed 60;\n"
+                                "Rocket_scale 4096;\nRocket_bsphereradius 2000;\nRocket_PreIgnitionDropSpeed 40;\nend\n");
         for (const char* rel : {"app/rules_unit.txt", "app/rules_weapon.txt"}) {
             std::ifstream in(std::string(KV_SOURCE_DIR) + "/data/" + rel, std::ios::binary);
             std::string text(std::istreambuf_iterator<char>(in), {});
@@ -89,11 +92,20 @@ public:
         datakit::MakeDirs(dir_ / "Objects/misc");
         datakit::WriteFile(dir_ / "Objects/misc/dummy",
                            datakit::BoxObject(0.5f, 0.5f, 0.5f, {128, 128, 128}).Bytes());
+        // The four firs the level preloads.
+        datakit::MakeDirs(dir_ / "Objects/scenery");
+        for (int n = 1; n <= 4; ++n)
+            datakit::WriteFile(dir_ / ("Objects/scenery/e9fir" + std::to_string(n)),
+                               datakit::BoxObject(5.0f, 20.0f, 5.0f, {40, 120, 50}).Bytes());
         // The projectiles the shared pools make.
         datakit::MakeDirs(dir_ / "Objects/weapons");
         for (const char* name : {"bullet", "shell"})
             datakit::WriteFile(dir_ / ("Objects/weapons/" + std::string(name)),
                                datakit::BoxObject(0.05f, 0.05f, 0.05f, {150, 150, 160}).Bytes());
+        // The effects the shared pools make, with the texture animations of their billboards.
+        mkdemo::Context fx;
+        fx.out = dir_.path();
+        mkdemo::BuildEffectObjects(fx);
         const std::vector<uint8_t> texture = Texture();
         datakit::WriteTexAnimFolder(dir_ / "TexAnims/water1", {texture, texture});
         datakit::WriteTexAnimFolder(dir_ / "TexAnims/waterspecular1", {texture});

@@ -45,6 +45,11 @@ constexpr uint64_t kDemoFileTime = 134116992000000000ULL;
 bool BuildObjects(const Context& ctx);
 // Objects/<side>/<vehicle>: each vehicle type's body, shadow, parts, cockpit model, fragments and wreck.
 bool BuildVehicleObjects(const Context& ctx);
+// Objects/weapons and misc/dust: the impact effects, explosions, smoke, dust, shell cases, fire, debris,
+// missiles and rockets with the texture animations of their billboards; the fragment folders' pieces.
+bool BuildEffectObjects(const Context& ctx);
+// Objects/demo: the buildings, gates, lift, energy gate and scenery of the demo island.
+bool BuildElementObjects(const Context& ctx);
 // The sound effects, the music pieces and the movies.
 bool BuildSound(const Context& ctx);
 

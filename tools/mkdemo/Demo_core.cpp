@@ -76,6 +76,10 @@ bool BuildCoreFiles(const Context& ctx) {
     std::string vehicles;
     if (!ReadSource(ctx, "app/rules_vehicles", vehicles)) return false;
     rules += vehicles;
+    // The buildings' and scenery's unit rules likewise.
+    std::string elements;
+    if (!ReadSource(ctx, "app/rules_elements", elements)) return false;
+    rules += elements;
     rules += datakit::OtherBindingRules() + "end\n";
     if (!datakit::WriteRulesText(ctx.Path("app/rules"), rules)) return false;
     for (const char* rel : {"app/rules_unit.txt", "app/rules_weapon.txt", "app/text/Ingame.txt", "app/text/Menu.txt",

@@ -21,14 +21,6 @@ bool Write(const Context& ctx, const std::string& rel, const ObjectFile& obj) {
     return datakit::WriteFile(ctx.Path("Objects/" + rel), obj.Bytes());
 }
 
-// One BSP leaf holding every face, so that billboards find a brick.
-void SingleBrick(ObjectFile& obj) {
-    datakit::ObjBspNode root;
-    root.leaf = true;
-    for (uint32_t i = 0; i < obj.faces.size(); ++i) root.faces.push_back(i);
-    obj.Bsp(1, root);
-}
-
 // A hull with a turret and a barrel: the shape the demo's vehicles share, in the unit's colour.
 ObjectFile Vehicle(Rgb3 hull, Rgb3 turret) {
     ObjectFile obj;
@@ -39,19 +31,6 @@ ObjectFile Vehicle(Rgb3 hull, Rgb3 turret) {
     obj.Patches({{3, {0, 1, 4, 5}}});
     obj.Spot(2, 0, 0);
     obj.Sphere(3, 2.8f);
-    return obj;
-}
-
-// A building block with a flat roof that units can stand on (9 x 9 height field) and a lamp.
-ObjectFile Building(float hx, float hy, float hz, Rgb3 wall) {
-    ObjectFile obj;
-    AddBox(obj, 0, hy, 0, hx, hy, hz, wall);
-    AddBox(obj, 0, 2 * hy + 0.1f, 0, hx * 1.05f, 0.1f, hz * 1.05f, Rgb3{90, 90, 100});
-    SingleBrick(obj);
-    obj.Anchor(0, 0, 0);
-    std::vector<float> roof(81, 2 * hy + 0.2f);
-    obj.HField(9, roof);
-    obj.Light(10, {255, 220, 160}, 9, "");
     return obj;
 }
 
@@ -99,9 +78,9 @@ ObjectFile Effect(float half, Rgb3 rgb, std::initializer_list<const char*> board
     return obj;
 }
 
-// What the level preloads and the shared pools copy: one file per projectile and effect kind under the
-// weapons folder (some kinds are made from a file named as their folder), the dust in "misc", two
-// fragment pieces per fragment folder and the four firs.
+// What the level preloads and the shared pools copy: one file per projectile kind under the weapons
+// folder (some kinds are made from a file named as their folder) and the four firs; the effects, the
+// dust and the fragment pieces are BuildEffectObjects' (Demo_effects.cpp).
 bool BuildWeaponObjects(const Context& ctx) {
     const Rgb3 metal{150, 150, 160}, fire{255, 160, 40}, smoke{90, 90, 90}, white{240, 240, 255};
     const Rgb3 red{255, 60, 40}, blue{60, 120, 255}, green{60, 200, 90};
@@ -112,43 +91,17 @@ bool BuildWeaponObjects(const Context& ctx) {
     const Kind kinds[] = {
         {"bullet", Effect(0.05f, metal)},
         {"shell", Effect(0.1f, metal)},
-        {"bullsplash", Effect(0.1f, white, {"splash"})},
-        {"shellsplsh", Effect(0.2f, white, {"splash"})},
-        {"grensplash", Effect(0.2f, white, {"splash"})},
-        {"shellexpl", Effect(0.3f, fire, {"ex"})},
-        {"sparkle", Effect(0.05f, white, {"spark"})},
-        {"shieldhit3", Effect(0.2f, blue, {"shield"})},
         {"cgrenade", Effect(0.15f, green)},
         {"projectile", Effect(0.15f, metal)},
         {"grenade", Effect(0.1f, green)},
         {"amcapsule", Effect(0.2f, green, {}, true)},
         {"nshock", Effect(0.5f, white, {"shock"})},
         {"shellflare", Effect(0.1f, fire, {"flare", "ex"})},
-        {"fragment1", Effect(0.1f, metal)},
-        {"fragment2", Effect(0.12f, metal)},
-        {"fragment3", Effect(0.08f, smoke)},
-        {"fragment4", Effect(0.1f, smoke)},
-        {"shrapnel", Effect(0.1f, metal)},
-        {"firetail", Effect(0.05f, fire, {"tail"})},
-        {"missile", Effect(0.2f, metal, {"flame"}, true)},
-        {"rocket", Effect(0.15f, metal, {"flame"}, true)},
-        {"MSmoke", Effect(0.2f, smoke, {"smoke"})},
         {"HVBullet", Effect(0.1f, white, {"glow"})},
         {"sensor", Effect(0.1f, green, {"beam"})},
         {"sensorint", Effect(0.1f, red, {"beam"})},
         {"eye", Effect(0.1f, green)},
         {"trail", Effect(0.1f, smoke, {"trail"})},
-        {"explode2", Effect(0.5f, fire, {"ex"})},
-        {"shkwave", Effect(0.5f, white, {"wave"}, true)},
-        {"mexplode", Effect(0.4f, fire, {"ex"})},
-        {"smoky1", Effect(0.2f, smoke, {"smoke"})},
-        {"smoky2", Effect(0.25f, smoke, {"smoke"})},
-        {"smoky3", Effect(0.3f, smoke, {"smoke"})},
-        {"smoky4", Effect(0.2f, smoke, {"smoke"})},
-        {"smoky5", Effect(0.25f, smoke, {"smoke"})},
-        {"fire1", Effect(0.3f, fire, {"fire"})},
-        {"vapour1", Effect(0.1f, white, {"vapour"})},
-        {"shellcase", Effect(0.05f, Rgb3{200, 170, 60})},
         {"rlaserseg", Effect(0.05f, red, {"beam"})},
         {"rlasersegs", Effect(0.05f, red, {"beam"})},
         {"blaserseg", Effect(0.05f, blue, {"beam"})},
@@ -162,17 +115,6 @@ bool BuildWeaponObjects(const Context& ctx) {
     };
     for (const Kind& k : kinds)
         if (!Write(ctx, std::string("weapons/") + k.file, k.obj)) return false;
-    if (!Write(ctx, "misc/dust", Effect(0.2f, Rgb3{160, 140, 110}, {"dust"}))) return false;
-
-    const char* const fragDirs[] = {"ema",    "ga",    "merc",  "e1post", "e9fir", "eurotree", "g4bush",
-                                    "g4stree", "g4tree", "metal", "phone", "stone", "wheel",    "wood"};
-    for (const char* dir : fragDirs) {
-        for (int n = 1; n <= 2; ++n) {
-            ObjectFile piece = datakit::BoxObject(0.3f, 0.15f, 0.2f * static_cast<float>(n), Rgb3{110, 100, 90});
-            piece.Anchor(0.3f * static_cast<float>(n), 0.2f, 0);
-            if (!Write(ctx, std::string("frags/") + dir + "/frag" + std::to_string(n), piece)) return false;
-        }
-    }
     for (int n = 1; n <= 4; ++n)
         if (!Write(ctx, "scenery/e9fir" + std::to_string(n), Tree())) return false;
     return true;
@@ -211,13 +153,11 @@ bool BuildObjects(const Context& ctx) {
     if (!Write(ctx, "demo/ema_vehicle", Vehicle(Rgb3{70, 100, 60}, Rgb3{90, 120, 70}))) return false;
     if (!Write(ctx, "demo/ga_vehicle", Vehicle(Rgb3{150, 120, 70}, Rgb3{170, 140, 90}))) return false;
     if (!Write(ctx, "demo/shadow", datakit::BoxObject(1.7f, 0.01f, 2.5f, Rgb3{0, 0, 0}))) return false;
-    if (!Write(ctx, "demo/bunker", Building(4, 1.5f, 4, Rgb3{150, 150, 140}))) return false;
-    if (!Write(ctx, "demo/tower", Building(1.5f, 5, 1.5f, Rgb3{170, 160, 150}))) return false;
-    if (!Write(ctx, "demo/crate", datakit::BoxObject(0.6f, 0.6f, 0.6f, Rgb3{140, 100, 50}))) return false;
-    if (!Write(ctx, "demo/tree", Tree())) return false;
+    if (!BuildElementObjects(ctx)) return false;
     if (!BuildSceneryHFields(ctx)) return false;
     if (!BuildVehicleObjects(ctx)) return false;
-    return BuildWeaponObjects(ctx);
+    // The placeholders of the kinds still to come, then the effects' own look.
+    return BuildWeaponObjects(ctx) && BuildEffectObjects(ctx);
 }
 
 }  // namespace mkdemo

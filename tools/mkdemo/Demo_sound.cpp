@@ -253,6 +253,11 @@ bool BuildSound(const Context& ctx) {
          Wave(ctx, "ricochet.wav", Mix(Burst(0.06, 0.2, 80, 43), Tone(0.25, 2600, 1400, 4, 0.4)), 0.5) &&
          Wave(ctx, "thud.wav", Mix(Burst(0.3, 0.8, 12, 44), Tone(0.2, 120, 60, 5)), 0.7);
     if (!ok) return false;
+    // Missiles and rockets: the motor catching, the looping roar of their flight and their burst.
+    ok = Wave(ctx, "ignition.wav", Mix(Burst(0.3, 0.7, 30, 45), Tone(0.3, 300, 900, 6, 0.3)), 0.6) &&
+         Wave(ctx, "rocketfly.wav", Mix(Burst(1.0, 0.5, 0, 46), Hum(140, 280, 0.3, 47)), 0.4) &&
+         Wave(ctx, "burst.wav", Mix(Burst(1.2, 0.96, 4, 48), Tone(0.6, 90, 45, 5)), 1.0);
+    if (!ok) return false;
     // The menus: the click of a button, list or image, and the two swooshes around a screen change.
     ok = Wave(ctx, "mclick.wav", Mix(Burst(0.02, 0.1, 200, 31), Tone(0.04, 2400, 2000, 60)), 0.5) &&
          Wave(ctx, "swoosh_out.wav", Burst(0.35, 0.9, 6, 32), 0.4) &&

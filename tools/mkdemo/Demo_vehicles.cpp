@@ -53,6 +53,13 @@ ObjectFile JeepBody(Rgb3 hull) {
     obj.Sphere(spotPoint, 2.8f);
     obj.Spot(spotPoint, 0, 40);
     obj.Spot(spotPoint, 6, 0);
+    // Dust rises behind the rear wheels (spots of kind 8, the small dust emitters).
+    for (float x : {-1.2f, 1.2f}) {
+        datakit::ObjPoint wheel;
+        wheel.pos = {x, 0.1f, -1.9f};
+        obj.points.push_back(wheel);
+        obj.Spot(static_cast<uint32_t>(obj.points.size() - 1), 8, 0);
+    }
     return obj;
 }
 
@@ -83,11 +90,13 @@ ObjectFile JeepCockpit() {
     return obj;
 }
 
-// What is left of a vehicle: a flattened, blackened hull with a smoke spot.
+// What is left of a vehicle: a flattened, blackened hull that explodes and catches fire when it is left
+// (an explosion spot with fire) and smokes (a smoke spot).
 ObjectFile Wreck(float hx, float hy, float hz) {
     ObjectFile obj;
     AddBox(obj, 0, hy, 0, hx, hy, hz, Rgb3{35, 32, 30});
     AddBox(obj, 0.2f, 2 * hy + 0.1f, -0.3f, hx * 0.5f, 0.1f, hz * 0.4f, Rgb3{25, 22, 20});
+    obj.Spot(6, 4, 1);
     obj.Spot(6, 0, 30);
     obj.Sphere(6, hz * 1.2f);
     return obj;
@@ -101,11 +110,22 @@ bool BuildJeep(const Context& ctx, const std::string& dir, Rgb3 hull) {
     if (!Write(ctx, dir + "/flwheel", JeepWheel(-1.45f))) return false;
     if (!Write(ctx, dir + "/cockpit", JeepCockpit())) return false;
     if (!Write(ctx, dir + "/deadbody", Wreck(1.4f, 0.4f, 2.3f))) return false;
-    // The pieces a dying jeep throws (its owned fragments).
+    // The pieces a dying jeep throws: its owned fragments, and the same pieces as the fragment set its
+    // rule "frags" names (read from "app\objects\<set>"). File units at the shard's scale (160): each
+    // piece is modelled where it sat on the hull, about its anchor.
     for (int n = 1; n <= 3; ++n) {
-        ObjectFile piece = datakit::BoxObject(0.4f, 0.1f, 0.3f, hull);
-        piece.Anchor(0.6f * static_cast<float>(n - 2), 0.8f, 0.5f * static_cast<float>(n - 2));
-        if (!Write(ctx, dir + "/frag" + std::to_string(n), piece)) return false;
+        const float side = 8.0f * static_cast<float>(n - 2);
+        ObjectFile piece = datakit::BoxObject(5.0f, 1.2f, 4.0f, hull);
+        datakit::AddBox(piece, 0, 1.5f, 0, 2.0f, 0.4f, 2.0f, Rgb3{50, 50, 45});
+        for (datakit::ObjPoint& p : piece.points) {
+            p.pos[0] += side;
+            p.pos[1] += 9.0f;
+            p.pos[2] += 6.0f * static_cast<float>(n - 2);
+        }
+        piece.Anchor(side, 9.0f, 6.0f * static_cast<float>(n - 2));
+        const std::string name = "/frag" + std::to_string(n);
+        if (!Write(ctx, dir + name, piece)) return false;
+        if (!datakit::WriteFile(ctx.Path("app/objects/" + dir + name), piece.Bytes())) return false;
     }
     return true;
 }

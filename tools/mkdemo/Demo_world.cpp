@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <set>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -214,6 +216,139 @@ void AddActionUnits(datakit::WorldFile& w) {
     w.AUDef(ga, 7);
 }
 
+// ---- The island's buildings and scenery ----
+
+// A unit of an element action unit at tile coordinates (x along u, z along v), with a heading in quarter
+// turns (scenery may take any angle) and, for objects that keep the height they are given (lanterns), a
+// height above the ground in world units.
+struct ElementPlace {
+    const char* type;
+    double x, z;
+    int32_t heading;
+    int32_t above = -1;  // -1: the object finds its own height
+};
+
+datakit::WorldAUUnit ElementUnit(const ElementPlace& e) {
+    const P at{e.x / kTiles, e.z / kTiles};
+    datakit::WorldAUUnit u;
+    u.type = e.type;
+    const int32_t y = e.above < 0 ? 0 : int32_t(std::lround(std::max(Terrain(at), 0.0) * 8)) + e.above;
+    u.place = {int32_t(std::lround(e.z * 65536)), y, int32_t(std::lround(e.x * 65536)), 0, 0, e.heading};
+    return u;
+}
+
+// A lantern's parameter block: its colour ramp (256 colours) from a start index, stepping through it.
+std::vector<uint8_t> LanternRamp(uint8_t start, uint8_t step, std::array<double, 3> warm) {
+    std::vector<uint8_t> b(779, 0);
+    b[8] = start;
+    b[9] = 18;
+    b[10] = step;
+    for (int i = 0; i < 256; ++i) {
+        // A slow flicker: bright most of the time, dimming twice per round.
+        const double f = 0.75 + 0.25 * std::cos(i * 2.0 * 3.14159265358979 / 128.0);
+        for (int k = 0; k < 3; ++k) b[size_t(11 + 3 * i + k)] = uint8_t(std::lround(std::clamp(warm[size_t(k)] * f, 0.0, 255.0)));
+    }
+    return b;
+}
+
+// Up to count points on land (above the beach, below the hills) on a grid around a tile point, nearest
+// first.
+std::vector<std::pair<double, double>> LandAround(double x, double z, double radius, int count) {
+    std::vector<std::tuple<double, double, double>> found;
+    for (double dx = -radius; dx <= radius; dx += radius / 8)
+        for (double dz = -radius; dz <= radius; dz += radius / 8) {
+            const double h = Terrain({(x + dx) / kTiles, (z + dz) / kTiles});
+            if (h > 120 && h < 4000) found.emplace_back(dx * dx + dz * dz, x + dx, z + dz);
+        }
+    std::sort(found.begin(), found.end());
+    std::vector<std::pair<double, double>> out;
+    for (const auto& [d, px, pz] : found) {
+        bool apart = true;
+        for (const auto& [ox, oz] : out) apart = apart && std::hypot(ox - px, oz - pz) > radius / 5;
+        if (apart) out.emplace_back(px, pz);
+        if (int(out.size()) == count) break;
+    }
+    return out;
+}
+
+// One action unit of elements: its name, abstract clan and units (with a lantern's parameter block).
+struct ElementGroup {
+    const char* name;
+    int32_t abstractClan;
+    std::vector<datakit::WorldAUUnit> units;
+};
+
+// The E.M.A. base (at tile 16, 48; the task force's jeeps stand at its middle and drive out westward,
+// so that row stays free), the G.A. outpost's buildings (tile 51, 19), the neutral scenery and the base's
+// gate, one action unit each; the mission script activates them. Also the tiles they stand on.
+std::vector<ElementGroup> ElementLayout(std::set<std::pair<int, int>>* tiles) {
+    constexpr int32_t q = 102943;
+    const ElementPlace base[] = {
+        {"Depot", 15.5, 46.5, 0},        {"LBunker", 14.5, 49.5, q},     {"Bunker", 17.25, 49.25, 2 * q},
+        {"Tower", 19.0, 46.0, 0},        {"Lift", 13.75, 46.25, q},
+        {"EnergyGate", 16.3, 46.6, 0},   {"Hut", 15.75, 49.25, 0},       {"Barrier", 18.75, 48.75, q},
+        {"Lamp", 15.2, 47.2, 0, 3000},   {"Lamp", 17.0, 46.9, 0, 3000},  {"Lamp", 15.9, 48.9, 0, 3000},
+        {"LampPost", 14.2, 47.1, 0},     {"LampPost", 16.9, 48.8, 0},    {"Trees", 13.0, 45.0, 5000},
+        {"Trees", 12.8, 50.2, 90000},    {"Trees", 18.9, 45.2, 170000},  {"Trees", 18.6, 50.3, 260000},
+        {"Trees", 16.4, 50.6, 330000},   {"Trees", 14.0, 44.6, 60000},   {"Pole", 18.7, 46.6, 0},
+        {"Crate", 16.15, 46.1, 20000},   {"Crate", 16.2, 45.85, 70000},  {"Crate", 13.5, 48.9, 0},
+        {"Crate", 14.8, 48.95, 150000},  {"Fence", 17.5, 46.8, q},       {"Fence", 17.5, 46.55, q},
+        {"Fence", 17.5, 48.2, q},        {"Fence", 17.5, 48.45, q},
+    };
+    // The base's gate is an action unit of its own, so that the mission's day events switch it alone.
+    const ElementPlace gate = {"Gate", 17.5, 47.5, 0};
+    const ElementPlace outpost[] = {
+        {"GABunker", 49.25, 17.75, q},   {"GABunker", 49.25, 21.25, q},  {"Pump", 52.75, 17.25, 0},
+        {"Fence", 48.4, 18.6, q},        {"Fence", 48.4, 18.85, q},      {"Fence", 48.4, 19.1, q},
+        {"Fence", 48.4, 19.35, q},       {"Fence", 48.4, 19.6, q},       {"Fence", 48.4, 19.85, q},
+        {"Panel", 50.6, 21.7, 0},        {"Mast", 52.6, 21.9, 0},        {"Lamp", 50.1, 19.1, 0, 3000},
+        {"Crate", 51.8, 17.5, 40000},    {"Crate", 52.05, 17.8, 0},      {"Trees", 47.5, 16.4, 0},
+        {"Trees", 54.6, 22.6, 200000},   {"LampPost", 50.2, 18.2, 0},
+    };
+    // Where the first view of the level looks (the satellite camera starts looking at tile 13.5, 13.5
+    // from the east, above the hill there, and sees the ground around tile 13.7, 13.5): trees, crates, a
+    // lamp post and a lantern.
+    const ElementPlace firstView[] = {
+        {"Trees", 13.745, 13.55, 30000}, {"Trees", 13.795, 13.455, 250000}, {"Tree", 13.665, 13.545, 0},
+        {"Crate", 13.67, 13.455, 20000}, {"Crate", 13.685, 13.475, 60000},   {"Crate", 13.66, 13.48, 0},
+        {"LampPost", 13.705, 13.505, 0}, {"Lamp", 13.705, 13.505, 0, 4500},
+    };
+    std::vector<ElementGroup> groups = {{"EMA_Base", 0, {}}, {"GA_Buildings", 1, {}}, {"Island_Scenery", 2, {}},
+                                         {"EMA_BaseGate", 0, {}}};
+    auto add = [&](ElementGroup& g, const ElementPlace& e, std::vector<uint8_t> ramp) {
+        g.units.push_back(ElementUnit(e));
+        if (std::string(e.type) == "Lamp") g.units.back().data = std::move(ramp);
+        // A static changes the sub-points of its tile's definition: the tiles under it and around it
+        // get definitions of their own.
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dz = -1; dz <= 1; ++dz) tiles->insert({int(e.x) + dx, int(e.z) + dz});
+    };
+    for (const ElementPlace& e : base) add(groups[0], e, LanternRamp(0, 1, {255, 210, 140}));
+    for (const ElementPlace& e : outpost) add(groups[1], e, LanternRamp(64, 2, {255, 170, 90}));
+    for (const ElementPlace& e : firstView) add(groups[2], e, LanternRamp(128, 1, {200, 220, 255}));
+    add(groups[3], gate, {});
+    // Copses over the island.
+    const struct {
+        double x, z;
+    } copses[] = {{30, 30}, {24, 38}, {40, 48}, {34, 22}, {44, 36}, {28, 54}};
+    for (const auto& c : copses) {
+        int n = 0;
+        for (const auto& [x, z] : LandAround(c.x, c.z, 1.5, 5))
+            add(groups[2], {n++ % 2 ? "Tree" : "Trees", x, z, int32_t(x * 7919 + z * 104729) % 411774}, {});
+    }
+    return groups;
+}
+
+void AddElementUnits(datakit::WorldFile& w, const std::vector<ElementGroup>& groups) {
+    for (const ElementGroup& g : groups) {
+        datakit::WorldAUDef def;
+        def.name = g.name;
+        def.abstractClan = g.abstractClan;
+        def.lists[size_t(g.abstractClan)] = g.units;
+        w.AUDef(def, 7);
+    }
+}
+
 // The point at a parameter along a polyline.
 P PointAlong(const Line& line, double along) {
     double left = along * line.total;
@@ -244,6 +379,8 @@ DemoPlace DemoIslandPlace(const std::string& name) {
 
 std::vector<uint8_t> DemoIslandWorld() {
     const Island isl = MakeIsland();
+    std::set<std::pair<int, int>> ownTiles;  // tiles whose definition no other tile shares
+    const std::vector<ElementGroup> elements = ElementLayout(&ownTiles);
     datakit::WorldFile w(102);
     // Outside the grid: a flat sea floor (the clone tile).
     w.TileClone({-2000, 0x8000 | 0x2000 | 0x0248, 0, {6, 6, 10}});
@@ -259,12 +396,15 @@ std::vector<uint8_t> DemoIslandWorld() {
             for (int zi = 0; zi < 16; ++zi)
                 for (int xi = 0; xi < 16; ++xi)
                     def[size_t(zi * 16 + xi)] = isl.height[size_t(xt * 16 + xi) * kSubs + size_t(zt * 16 + zi)];
-            auto [it, added] = defs.emplace(def, uint32_t(defs.size()));
+            // Tiles that statics stand on keep a definition of their own: a static changes its sub-points.
+            const uint32_t next = uint32_t(pool.size() / 256);
+            const bool own = ownTiles.count({xt, zt}) > 0;
+            const auto [it, added] = own ? std::pair{defs.end(), true} : defs.emplace(def, next);
             if (added)
                 // Solid, with a light grey tile colour (240 in each channel) that the sun light scales.
                 for (int16_t h : def) pool.push_back({h, 0x8000 | 0x0FFF, 0});
             datakit::WorldTile t;
-            t.def = it->second;
+            t.def = own ? next : it->second;
             for (int q = 0; q < 4; ++q) t.tex[size_t(q)] = QuarterGround(isl, xt * 16 + (q & 1) * 8, zt * 16 + (q >> 1) * 8);
             layer.tiles.push_back(t);
         }
@@ -275,6 +415,7 @@ std::vector<uint8_t> DemoIslandWorld() {
     w.Textures(textures);
     w.Sky(DemoSky());
     AddActionUnits(w);
+    AddElementUnits(w, elements);
     return w.Bytes();
 }
 

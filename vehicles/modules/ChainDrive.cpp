@@ -7,12 +7,15 @@
 
 #include "ai/AIRecords.h"
 #include "core/Fix3D.h"
+#include "core/Config.h"
 #include "core/FixMath.h"
 #include "core/Rules.h"
+#include "objects/EffectTypes.h"
 #include "objects/UnitServices.h"
 #include "objects/UnitShare.h"
 #include "vehicles/modules/HullContact_local.h"
 #include "world/Construct.h"
+#include "world/Level.h"
 #include "world/Terrain.h"
 
 namespace {
@@ -145,6 +148,12 @@ void ChainDrive_update(ChainDrive* d, int16_t axis, int16_t* steer, UnitShare* r
         con->pos[1] += d->verticalVelocity >> (8 - k);
         t[1] += hull::kUprightDrift;
         hull::TurnHull(con->orient, t);
+    }
+
+    // Dust while the throttle is well open, every sixth such update (not without marks and dust).
+    if (d->throttle > 0.6f && shadows_and_marks && LevelDustEmission() && ++d->dustCounter > 5) {
+        d->dustCounter = 0;
+        EmitDust(con);
     }
 
     g.jolt = 0;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "objects/EffectBlocks.h"
 #include "platform/Sound.h"
 
 struct construct;
@@ -40,16 +41,6 @@ struct LaunchRecord {
     construct* lockTarget;  // what a guided projectile chases, or null
     uint8_t impact[3];      // physical, shield, structure
 };
-
-// The head of a ShellCase's data block, which the weapon fills when it ejects a case.
-struct ShellCaseRecord {
-    uint8_t mark;  // 250 from the weapon (not read by the case)
-    uint8_t pad[3];
-    int32_t velocity[3];  // 8192ths of a unit per tick
-    int32_t angles[3];    // 16.16 radians
-    int32_t spin[3];      // added to the angles per tick
-};
-static_assert(sizeof(ShellCaseRecord) == 40);
 
 // Where a weapon's 13 status words start in a weapon entry of an AIUnitRecord (after the turret's part):
 // the dispatcher passes &ai->weapon[group][kWeaponStatusWord] to PjtThrower_status.

@@ -8,10 +8,12 @@
 #include "ai/AIRecords.h"
 #include "core/FixMath.h"
 #include "core/Rules.h"
+#include "objects/EffectTypes.h"
 #include "objects/UnitServices.h"
 #include "objects/UnitShare.h"
 #include "vehicles/modules/HullContact_local.h"
 #include "world/Construct.h"
+#include "world/Level.h"
 #include "world/Terrain.h"
 
 namespace {
@@ -147,6 +149,12 @@ void WheelDrive_update(WheelDrive* d, int16_t axis, int16_t* steer, UnitShare* r
         con->pos[1] += d->verticalVelocity >> (8 - k);
         t[1] += hull::kUprightDrift;
         hull::TurnHull(con->orient, t);
+    }
+
+    // Dust behind a jeep that drives forward, every sixth such update.
+    if (d->speed > 150 && LevelDustEmission() && ++d->dustCounter > 5) {
+        EmitDust(con);
+        d->dustCounter = 0;
     }
 
     g.jolt = 0;

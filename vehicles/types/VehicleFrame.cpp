@@ -259,10 +259,15 @@ void VehicleDieDebris(construct* con, VehicleHead* head) {
     }
     const float spin[3] = {static_cast<float>(Random() >> 21), static_cast<float>(Random() >> 21),
                            static_cast<float>(Random() >> 21)};
-    LaunchParts(con, rec->owned.count, rec->owned.list, 1.0f, spin);
-    if (const Rule* frags = FindUnitRule(con->unit, "frags"))
+    // The owned pieces fly mostly upward; the fragments with the rule's third value sideways and its
+    // fourth upward.
+    const float up[3] = {1.0f, 16.0f, 1.0f};
+    LaunchParts(con, rec->owned.count, rec->owned.list, up, spin);
+    if (const Rule* frags = FindUnitRule(con->unit, "frags")) {
+        const float factor[3] = {RuleValue(frags, 2), RuleValue(frags, 3), RuleValue(frags, 2)};
         SpawnFrags(con, frags->info[0], TruncateToInt32(RuleValue(frags, 0)), TruncateToInt32(RuleValue(frags, 1)),
-                   RuleValue(frags, 2), spin);
+                   factor, spin);
+    }
     NotifyUnitDestroyed(con, rec);
     CreateQZEvent(QZEventKind::UnBuzy, con);
     DeactivateConstruct(con);

@@ -355,3 +355,87 @@ TEST_F(ChainDriveTest, MissingRulesAndUnknownAccessTypesAreFatal) {
 }
 
 }  // namespace
+
+#include "core/Config.h"
+#include "objects/EffectBlocks.h"
+#include "objects/EffectTypes.h"
+#include "objects/SharedPools.h"
+#include "world/ConstructPool.h"
+#include "world/Level_local.h"
+#include "world/QZEvent.h"
+
+namespace {
+
+// Dust rises from every dust emitter of the hull (its spots of kinds 8, 9 and 10, growing by the level's
+// dust scale, one and a half times it and twice it) every sixth update with the throttle well open, and
+// only while the level's "DustEmission" and the configuration's shadows_and_marks are on.
+TEST_F(ChainDriveTest, DustRisesFromTheEmittersOnlyWithDustEmissionAndMarks) {
+    VisiblePool = CreateConstructPool(64, "visible");
+    ConstructPool* dust = CreateConstructPool(24, "Dust");
+    SharedPools[static_cast<int>(SharedPoolId::Dust)] = dust;
+    for (int i = 0; i < 24; ++i) {
+        construct* puff = CreateConstruct(0, 0);
+        puff->itfc = Dust_itfc;
+        AllocItfcData(puff, sizeof(DustBlock));
+        AppendToConstructPool(dust, puff);
+    }
+    const int marks = shadows_and_marks;
+    const LevelSettings level = CurrentLevel;
+    struct Case {
+        const char* what;
+        float emission;
+        int marks;
+        bool thrust;
+        int puffs;  // after 60 updates: the throttle passes 0.6 after 30, then every sixth update
+    };
+    const Case cases[] = {
+        {"emission and marks on, throttle open", 1, 1, true, 15},
+        {"no DustEmission", 0, 1, true, 0},
+        {"no marks and dust", 1, 0, true, 0},
+        {"throttle closed", 1, 1, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Tank();
+        con_->spotCount = 3;
+        con_->spots = static_cast<SpotRecord*>(qzAlloc(3 * sizeof(SpotRecord), "spt"));
+        std::memset(con_->spots, 0, 3 * sizeof(SpotRecord));
+        for (int k = 0; k < 3; ++k) {
+            con_->spots[k].kind = 8 + k;
+            con_->spots[k].offset[0] = 1000 * k;
+            con_->spots[k].offset[2] = -3000;
+        }
+        CurrentLevel.dustEmission = c.emission;
+        CurrentLevel.dustScale = 100;
+        shadows_and_marks = c.marks;
+        Run({{c.thrust, false, 0, 60}});
+        int active = 0;
+        for (int i = 0; i < dust->count; ++i) {
+            construct* puff = dust->constructs[i];
+            if (!(puff->flags & kConActive)) continue;
+            const auto* b = static_cast<const DustBlock*>(puff->itfcData);
+            const int kind = b->growth == 100 ? 8 : b->growth == 150 ? 9 : 10;
+            EXPECT_EQ(b->growth, kind == 8 ? 100 : kind == 9 ? 150 : 200);
+            EXPECT_EQ(b->life, 50);
+            EXPECT_EQ(b->velocity[1], 10000);
+            ++active;
+            DeactivateConstruct(puff);
+        }
+        EXPECT_EQ(active, c.puffs);
+        ClearQZEvents();
+        for (int i = 0; i < dust->count; ++i) dust->constructs[i]->flags &= ~kConEventPending;
+    }
+    shadows_and_marks = marks;
+    CurrentLevel = level;
+    SharedPools[static_cast<int>(SharedPoolId::Dust)] = nullptr;
+    while (dust->count > 0) {
+        construct* puff = dust->constructs[0];
+        RemoveFromConstructPool(dust, puff);
+        FreeConstruct(puff);
+    }
+    DeleteConstructPool(dust);
+    DeleteConstructPool(VisiblePool);
+    VisiblePool = nullptr;
+}
+
+}  // namespace
