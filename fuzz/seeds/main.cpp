@@ -465,6 +465,8 @@ void EffectSaved() {
         Seed("effectsaved", std::string(ItfcName(itfc)), form);
         CallItfc(con, ItfcMethod::DESTROY, 0);
     }
+}
+
 // The element types' saved forms (the first byte picks the type): each as a standing element would
 // hand it out, a gate half open, a lift on its way up, a tree swinging; and a form cut short.
 void ElementSaved() {
