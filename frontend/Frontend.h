@@ -93,8 +93,15 @@ void FreeScreenBackground(host::GfxSurface** background);
 void SwooshIn();
 void SwooshOut();
 
-// Records a won mission in the campaign progress file.
+// Records a won mission in the campaign progress file (CAMPAIGNROOT\lastgame): the entry equal to
+// lastmap is marked won and lastmap moves on to the entry after it. The file is replaced whole; when it
+// cannot be written the failure is reported, the old file stays and lastmap keeps its value.
 void WriteCampaignProgress();
+// Set by the outer loop when a level ends, cleared when that level's won mission has been recorded: the
+// progress is written once per won level, however often the debriefing is built.
+extern int32_t CampaignProgressDue;
+// WriteCampaignProgress for the level that ended last, when its progress is still due.
+void RecordCampaignProgress();
 
 // A team record: a team's name, its colour (R, G, B, A) and its logo.
 struct TeamEntry {
@@ -103,8 +110,10 @@ struct TeamEntry {
     host::GfxSurface* logo;  // null when none is loaded
 };
 
-// Reads the task-force defaults of a mission script before a saved game switches missions.
-int ReadTeamFlags(const char* path);
+// Reads the default task force ("tf_default_1" .. "tf_default_10", each followed by a number and a unit
+// type) of a mission script into TFDefaultNames and TFDefaultCount, before a saved game switches
+// missions; returns the count.
+int ReadTaskForceDefaults(const char* path);
 // The front end's team table (the list of teams).
 constexpr int kMaxTeams = 64;
 extern TeamEntry* TeamTable[kMaxTeams];

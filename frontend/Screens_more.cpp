@@ -120,7 +120,7 @@ void BuildDebriefingScreen() {
     const char* status = MissionLost ? "Obj_failed" : MissionWon ? "Obj_accomplished" : "Obj_not_accomplished";
     snprintf(verdict, sizeof verdict, "%s %s", head, MenuText("%s", status));
     CreateLabel(50, 105, 16, won ? kMenuGreen : kMenuRed, verdict);
-    if (won) WriteCampaignProgress();
+    if (won) RecordCampaignProgress();
 }
 
 void BuildInGameMenu() {

@@ -82,6 +82,7 @@ void WalkFire1(SavedWords& w, void* block) {
     uint32_t lightWords[2] = {b->lightOn, 0};
     w.U32(&lightWords[0]);
     w.U32(&lightWords[1]);
+    b->lightOn = lightWords[0] ? 1 : 0;
 }
 
 const PjtMember kExplode1{"Explode1", Explode1_itfc, sizeof(Explode1Block), 250.0f, 0, 0, 4, {0, 3, 4, 7}, 1, 1,
@@ -325,6 +326,17 @@ uintptr_t Fire1SetData(construct* con, const uint8_t* src) {
     std::memcpy(b->spawn, loaded.spawn, sizeof b->spawn);
     b->restLength = loaded.restLength;
     LightOut(&b->lightOn, b->light);
+    // A fire that was lit comes back lit, its light as dim as its frame has made it, so that its first
+    // tick does not light it again at full range and a saved game saves again to the same bytes.
+    if (loaded.lightOn && b->light) {
+        const bboard* bb = PjtFirstBBoard(con);
+        const int frame = bb ? bb->fixedFrame : 0;
+        b->light->rangeShift = static_cast<uint8_t>(frame > 17 ? (frame < 32 ? 32 - frame : 0) : 15);
+        PlacePointRelativeToOwner(con, b->light->pos, nullptr);
+        if (dynamic_lighting && b->light->rangeShift != 0) AddActiveLight(b->light, 1);
+        b->lightOn = 1;
+        LightStamp = 1;
+    }
     return 0;
 }
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "ai/AIRecords.h"
+#include "ai/UnitAI.h"
 #include "core/Fix3D.h"
 #include "core/Memory.h"
 #include "core/Rules.h"

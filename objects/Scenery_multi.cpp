@@ -8,7 +8,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "ai/AIRecords.h"
+#include "ai/UnitAI.h"
 #include "core/Fix3D.h"
 #include "core/Memory.h"
 #include "core/Package.h"

@@ -91,7 +91,7 @@ void SwitchMission(const char* mission) {
     snprintf(MissionName, sizeof MissionName, "%s", mission);
     char path[512];
     snprintf(path, sizeof path, "%s%c%s.txt", SCRIPTROOT, kPathSeparator, MissionName);
-    ReadTeamFlags(path);
+    ReadTaskForceDefaults(path);
     ReadRules("app/rules");
     dxgl_DisableSound();
     InitLevel(0);

@@ -125,7 +125,7 @@ void MenuAndLevelLoop() {
     for (;;) {
         ShowMenuPointer();
         ReadMenuTexts();
-        if (LastEndCode == 3) WriteCampaignProgress();
+        if (LastEndCode == 3) RecordCampaignProgress();
         BuildScreen(MenuScreen);
 
         int result = 0;
@@ -152,6 +152,8 @@ void MenuAndLevelLoop() {
         }
         StartSoundtrack();
         LastEndCode = RunGame();
+        // A won mission of this level is recorded once, by the notice or the debriefing that follows.
+        CampaignProgressDue = 1;
         if (ReportWorldHash) {
             int constructs = 0;
             const uint64_t hash = WorldStateHash(&constructs);

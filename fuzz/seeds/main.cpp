@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/datakit/Bytes.h"
+#include "tools/datakit/Campaign.h"
 #include "tools/datakit/ConfigFile.h"
 #include "tools/datakit/Font.h"
 #include "tools/datakit/HField.h"
@@ -427,6 +428,24 @@ void VehicleSaved() {
     Seed("vehiclesaved", "cut", form);
 }
 
+// The front end's small files: a progress file, a campaign file, a team list and a credits text (the
+// demo's own where data/ has them).
+void Campaigns() {
+    SeedText("progress", "three_sections",
+             datakit::ProgressText({{"Ema_missions:", {{"EmaTut", "1"}, {"Ema01", "0"}, {"Ema02", "0"}}},
+                                    {"Ga_missions:", {{"Ga01", "0"}}},
+                                    {"Bonus_missions:", {}}}));
+    SeedText("progress", "cut", datakit::ProgressText({{"Ema_missions:", {{"Ema01", "01"}, {"Ema02", "x"}}, false}}));
+    SeedText("campaignfile", "titles",
+             datakit::CampaignText({{"EmaTut", "Basic Training"}, {"Ema01", "Island Outpost"}, {"Ga01", "Across"}}));
+    SeedText("campaignfile", "lone_quote", datakit::CampaignText({{"Ema01", "Dock", false}, {"Ga01", "\"", false}}));
+    SeedText("teamlist", "teams",
+             datakit::TeamListText({{"Wolves", "wolves", "200", "60", "40", {}}, {"Bears", "bears", "300", "abc", "-5", {"x"}}}));
+    SeedText("credits", "blocks",
+             datakit::CreditsText({"---SLIDE:s", "KARVONEL", "", "a line", "---CUT---", "---SLIDE:s", "two", "---CUT---", "end"}));
+    SeedText("credits", "demo", SourceFile("data/app/text/credits.txt"));
+}
+
 // One form of each stored effect as it stands in a saved game: a fire burning, smoke drifting, a missile
 // in flight, a rocket chasing a unit of the action unit "convoy"; each behind its type's byte.
 void EffectSaved() {
@@ -534,6 +553,7 @@ int main(int argc, char** argv) {
     MissionScripts();
     EffectSaved();
     ElementSaved();
+    Campaigns();
     printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
     return 0;
 }

@@ -56,6 +56,11 @@ bool BuildSound(const Context& ctx);
 // Bitmaps/ and Icons/: the menu backgrounds, the title pictures and the mouse pointer shapes.
 bool BuildMenuPictures(const Context& ctx);
 
+// The campaigns: the missions the campaign screens list with their scripts, texts, briefings, pictures
+// and speech, the progress file "Campaigns\VORLE", "EMA.cpn" and "GA.cpn", the team list with its logos,
+// and the credits with their slides.
+bool BuildCampaigns(const Context& ctx);
+
 // Writes the whole tree; false when a file cannot be written.
 bool BuildDemo(const Context& ctx);
 

@@ -65,6 +65,9 @@ bool BuildCoreFiles(const Context& ctx) {
     // The mission the game starts with until the menus can choose one; it can be built only once the
     // tree holds its world file.
     if (std::filesystem::exists(ctx.Path("Maps/Ema01"))) config.setText("lastmap", "Ema01");
+    // The campaign progress file: the campaign screens read "VORLE", and a won mission rewrites the file
+    // lastgame names, so the two are one file.
+    config.setText("lastgame", "VORLE");
     if (!config.write(ctx.Path("Vexa.cfg"))) return false;
     // The bindings the key screen restores.
     if (!datakit::WriteTextFile(ctx.Path("default.qzk"), datakit::DefaultBindingsText(datakit::ConfigFile())))
@@ -99,8 +102,10 @@ bool BuildCoreFiles(const Context& ctx) {
 }
 
 bool PackDemo(const Context& ctx) {
-    // The configuration stays a loose file: the game writes it and must read back what it wrote.
-    return datakit::PackFolder(ctx.out, ctx.Path("Vexa.qzp"), kDemoFileTime, {"Vexa.cfg", "Vexa.qzp"});
+    // The configuration and the campaign progress stay loose files: the game rewrites them and must read
+    // back what it wrote.
+    return datakit::PackFolder(ctx.out, ctx.Path("Vexa.qzp"), kDemoFileTime,
+                               {"Vexa.cfg", "Vexa.qzp", "Campaigns/VORLE"});
 }
 
 }  // namespace mkdemo
