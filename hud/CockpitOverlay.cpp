@@ -51,9 +51,13 @@ constexpr int32_t kLargeSize = 20;
 
 // The panel word of the view the player looks through: the cockpit's while he drives a unit, the map
 // view's otherwise.
-int32_t PanelBits() { return PlayerUnit ? CockpitPanels : PanelWord; }
+int32_t PanelBits() {
+    return PlayerUnit ? CockpitPanels : PanelWord;
+}
 
-int32_t Percent(int32_t total, float share) { return static_cast<int32_t>(static_cast<float>(total) * share); }
+int32_t Percent(int32_t total, float share) {
+    return static_cast<int32_t>(static_cast<float>(total) * share);
+}
 
 // A large white text centred on (x, y); the normal size afterwards.
 void LargeText(int32_t x, int32_t y, const char* text) {
@@ -118,8 +122,10 @@ void ControlModeLine(const TFView* view) {
         text = "MANUAL CONTROL";
     } else if (const UnitShare* rec = PlayerUnit ? GetUnitShare(PlayerUnit) : nullptr) {
         const int stealth = (rec->stateFlag ? 1 : 0) + (rec->driveMode ? 1 : 0);
-        if (stealth == 2 || (stealth == 1 && !(FrameCounter & 0x10))) text = "STEALTH MODE";
-        else if (stealth == 0 && rec->autopilot) text = "AUTOPILOT";
+        if (stealth == 2 || (stealth == 1 && !(FrameCounter & 0x10)))
+            text = "STEALTH MODE";
+        else if (stealth == 0 && rec->autopilot)
+            text = "AUTOPILOT";
     }
     if (!text) return;
     SetTextColor(kWhite);
@@ -135,8 +141,11 @@ const char* ActionText(int32_t kind, bool prompt) {
 
 void ActionPrompt() {
     const AUDef* au = ActionTargetAU;
-    if (!au || ActionActive || au->action == kActionDone || !(FrameCounter & 0x10) || WinCountdown || LoseCountdown) return;
-    if (const char* text = ActionText(au->action, true)) LargeText(ScreenWidth / 2, Percent(ScreenHeight, 0.35f), text);
+    if (!au || ActionActive || au->action == kActionDone || !(FrameCounter & 0x10) || WinCountdown ||
+        LoseCountdown)
+        return;
+    if (const char* text = ActionText(au->action, true))
+        LargeText(ScreenWidth / 2, Percent(ScreenHeight, 0.35f), text);
 }
 
 void ActionProgress() {

@@ -50,7 +50,9 @@ void TexturedQuad(host::GfxSurface* surface, const float (&c)[4][4], uint32_t co
     SetTex(nullptr);
 }
 
-host::GfxSurface* SurfaceOf(const Tex* t) { return t ? t->surface : nullptr; }
+host::GfxSurface* SurfaceOf(const Tex* t) {
+    return t ? t->surface : nullptr;
+}
 
 const char* NameOf(const construct* unit) {
     const char* name = UnitGameNameOf(unit);
@@ -64,7 +66,8 @@ void StatusIcon(UnitShare* rec, const StateRecord* state, const MaximaRecord* ma
     if (!icon) return;
     int32_t& flash = rec->buttonWord;
     if (flash > 0) {
-        const float corners[4][2] = {{x - 36, bottom - 2}, {x - 3, bottom - 2}, {x - 3, bottom - 34}, {x - 36, bottom - 34}};
+        const float corners[4][2] = {
+            {x - 36, bottom - 2}, {x - 3, bottom - 2}, {x - 3, bottom - 34}, {x - 36, bottom - 34}};
         Quad(corners, Argb(64, 255 - 40 * flash, 0, 0));
         if (FrameCounter & 3) ++flash;
         if (flash >= kFlashSteps) flash = 0;
@@ -75,7 +78,9 @@ void StatusIcon(UnitShare* rec, const StateRecord* state, const MaximaRecord* ma
         if (state->structure < static_cast<float>(maxima->structure) * 0.2f) tint = kAlertRed;
     }
     if (flash >= 0 || (FrameCounter & 0x20)) {
-        const float c[4][4] = {{x - 36, bottom - 1, 0, 0}, {x - 4, bottom - 1, 1, 0}, {x - 4, bottom - 33, 1, 1},
+        const float c[4][4] = {{x - 36, bottom - 1, 0, 0},
+                               {x - 4, bottom - 1, 1, 0},
+                               {x - 4, bottom - 33, 1, 1},
                                {x - 36, bottom - 33, 0, 1}};
         TexturedQuad(icon, c, Argb(tint));
     }
@@ -90,14 +95,18 @@ void TaskButtonMarks(TFView* view, const TaskButton* b, int32_t o) {
     if (!unit) return;
     const float left = static_cast<float>(b->left + o), bottom = static_cast<float>(b->bottom);
     StandardBlend(true);
-    const float panel[4][4] = {{left - 40, bottom + 2, 0.01f, 0}, {left, bottom + 2, 1, 0}, {left, bottom - 38, 1, 0.22f},
+    const float panel[4][4] = {{left - 40, bottom + 2, 0.01f, 0},
+                               {left, bottom + 2, 1, 0},
+                               {left, bottom - 38, 1, 0.22f},
                                {left - 40, bottom - 38, 0.01f, 0.22f}};
     TexturedQuad(SurfaceOf(view->panelTex), panel, Argb(255, 255, 255, 255));
 
     const int slot = unit->bytes2[0];
     const uint8_t* colour = b->colour;
-    if (unit->flags & kConRecipient) colour = kAlertRed;
-    else if (unit == PlayerUnit || (unit->flags & kConHighlighted)) colour = kWhite;
+    if (unit->flags & kConRecipient)
+        colour = kAlertRed;
+    else if (unit == PlayerUnit || (unit->flags & kConHighlighted))
+        colour = kWhite;
     SetTextFont(12);
     SetTextColor(colour);
     const int32_t x = ScreenWidth - view->tfPanelWidth + 5 + o, y = b->bottom - 5;
@@ -116,7 +125,9 @@ void TaskButtonMarks(TFView* view, const TaskButton* b, int32_t o) {
     if (n >= 0) {
         StandardBlend(true);
         const float r = static_cast<float>(b->right + o);
-        const float c[4][4] = {{r - 18, bottom - 4, 0, 0}, {r - 2, bottom - 4, 1, 0}, {r - 2, bottom - 20, 1, 1},
+        const float c[4][4] = {{r - 18, bottom - 4, 0, 0},
+                               {r - 2, bottom - 4, 1, 0},
+                               {r - 2, bottom - 20, 1, 1},
                                {r - 18, bottom - 20, 0, 1}};
         TexturedQuad(SurfaceOf(SpecialTextures[kSpecialFragger00 + n]), c, Argb(255, 255, 255, 255));
     }
@@ -144,7 +155,8 @@ void DrawViewFrames(TFView* view) {
         float shrink = 1.0f;
         int32_t m = 0;
         if (n > 0) {
-            shrink = -static_cast<float>(FixSin(static_cast<int32_t>(-(15 - n) * 0.1f * 65536.0f))) / 65536.0f;
+            shrink =
+                -static_cast<float>(FixSin(static_cast<int32_t>(-(15 - n) * 0.1f * 65536.0f))) / 65536.0f;
             m = n;
             --vp->fade;
         } else if (n < 0) {
@@ -154,7 +166,9 @@ void DrawViewFrames(TFView* view) {
         }
         const float far = static_cast<float>(vp->right + 5) * shrink;
         const float top = static_cast<float>(vp->bottom + 3), low = static_cast<float>(vp->top - 2);
-        const float c[4][4] = {{0, top, 0.01f, 0.22f}, {far, top - m, 1, 0.22f}, {far, low + m, 1, 0.93f},
+        const float c[4][4] = {{0, top, 0.01f, 0.22f},
+                               {far, top - m, 1, 0.22f},
+                               {far, low + m, 1, 0.93f},
                                {0, low, 0.01f, 0.93f}};
         StandardBlend(true);
         TexturedQuad(SurfaceOf(view->panelTex), c, Argb(255, 255, 255, 255));
@@ -167,13 +181,16 @@ void DrawCommMenu(TFView* view, CommMenu* menu) {
     const int32_t h = GetTextFont() + 6;
     // The menu stands beside the first task button; without one, where the first button would stand.
     int32_t left = ScreenWidth - view->tfPanelWidth, bottom = ScreenHeight - 36;
-    if (view->buttonCount > 0 && view->buttons[0]) left = view->buttons[0]->left, bottom = view->buttons[0]->bottom;
+    if (view->buttonCount > 0 && view->buttons[0])
+        left = view->buttons[0]->left, bottom = view->buttons[0]->bottom;
     const int32_t recipients = menu->recipients ? menu->recipients->count : 0;
-    DrawBevelPanel2D(kMenuBlue, left - 170, bottom, left - 45, bottom - 24 - h * (recipients + menu->entryCount));
+    DrawBevelPanel2D(kMenuBlue, left - 170, bottom, left - 45,
+                     bottom - 24 - h * (recipients + menu->entryCount));
     const int32_t x = left - 162;
     int32_t y = bottom - 8;
     SetTextColor(kAlertRed);
-    for (int i = 0; i < recipients; ++i, y -= h) DrawTextf(x, y, " %s", NameOf(menu->recipients->constructs[i]));
+    for (int i = 0; i < recipients; ++i, y -= h)
+        DrawTextf(x, y, " %s", NameOf(menu->recipients->constructs[i]));
     y -= 8;
     const ConstructPool* group = menu->recipients ? FindExactTFGroup(view, menu->recipients) : nullptr;
     for (int i = 0; i < menu->entryCount; ++i, y -= h) {

@@ -42,11 +42,17 @@ const uint8_t kBallistic[4] = {96, 255, 96, 128};
 const uint8_t kThreatCount[4] = {240, 0, 0, 0};
 const uint8_t kViewMarkerGrey[4] = {128, 128, 128, 128};
 
-int32_t TilesX() { return CurrentMatrix ? MatrixTilesX(CurrentMatrix) : 1; }
-int32_t TilesZ() { return CurrentMatrix ? MatrixTilesZ(CurrentMatrix) : 1; }
+int32_t TilesX() {
+    return CurrentMatrix ? MatrixTilesX(CurrentMatrix) : 1;
+}
+int32_t TilesZ() {
+    return CurrentMatrix ? MatrixTilesZ(CurrentMatrix) : 1;
+}
 
 // A world distance as map units along x.
-float MapDistance(float world) { return world * kMapRange / (static_cast<float>(TilesX()) * 65536.0f); }
+float MapDistance(float world) {
+    return world * kMapRange / (static_cast<float>(TilesX()) * 65536.0f);
+}
 
 int32_t RuleInt(const char* name) {
     const Rule* r = FindRule(name);
@@ -82,7 +88,8 @@ void MapPoint(const MapFrame& f, int32_t x, int32_t z, float* sx, float* sy) {
 
 void DrawSymbolSets(TFView* view, const MapFrame& f, bool mapPanel) {
     auto symbol = [&](construct* con, const ThreatEntry* entry, int member, int keep, int colour) {
-        DrawUnitSymbol(con, entry, member, keep, colour, f.offsetX, f.offsetY, f.scale, f.size, f.x0, f.y0, view);
+        DrawUnitSymbol(con, entry, member, keep, colour, f.offsetX, f.offsetY, f.scale, f.size, f.x0, f.y0,
+                       view);
     };
     const int keep = mapPanel ? 1 : 0;
     if (ConstructPool* nav = FindConstructPool("nav"))
@@ -132,7 +139,8 @@ void DrawOwnViewMarker(TFView* view, const MapFrame& f) {
     float px, py;
     MapPoint(f, MainViewPort->cameraPos.x, MainViewPort->cameraPos.z, &px, &py);
     // The far corner 64 pixels along the view direction (screen axes run against the world's).
-    const float dx = static_cast<float>(d.x) * -64.0f / 32768.0f, dy = static_cast<float>(d.z) * -64.0f / 32768.0f;
+    const float dx = static_cast<float>(d.x) * -64.0f / 32768.0f,
+                dy = static_cast<float>(d.z) * -64.0f / 32768.0f;
     const float mx = px + dx / 2, my = py + dy / 2, hx = -dy / 2, hy = dx / 2;
     const int16_t corners[8] = {static_cast<int16_t>(px),      static_cast<int16_t>(py),
                                 static_cast<int16_t>(mx + hx), static_cast<int16_t>(my + hy),
@@ -165,22 +173,26 @@ void DrawUnitSymbol(construct* unit, const ThreatEntry* entry, int member, int k
         if (colour < 0 || colour >= static_cast<int>(std::size(view->iconsC))) return;
         icon = view->iconsC[colour];
         if ((klass & kKlassRadar) && rec)
-            DrawCircle2D(centre, static_cast<int32_t>(static_cast<float>(rec->sightRange) * perWorldUnit), kRadarRing, 1, 0);
+            DrawCircle2D(centre, static_cast<int32_t>(static_cast<float>(rec->sightRange) * perWorldUnit),
+                         kRadarRing, 1, 0);
     } else {
         const bool setD = (klass & 0x1F) != 0;
-        const int count = setD ? static_cast<int>(std::size(view->iconsD)) : static_cast<int>(std::size(view->iconsE));
+        const int count =
+            setD ? static_cast<int>(std::size(view->iconsD)) : static_cast<int>(std::size(view->iconsE));
         if (colour < 0 || colour >= count) return;
         icon = setD ? view->iconsD[colour] : view->iconsE[colour];
         if (rec) {
-            const uint8_t* sight = ThreatListHasClan(unit, const_cast<UnitShare*>(rec), PlayerClan) ? kSightSeesUs : kSightOther;
+            const uint8_t* sight =
+                ThreatListHasClan(unit, const_cast<UnitShare*>(rec), PlayerClan) ? kSightSeesUs : kSightOther;
             if (rec->sightType == kSightRadar) {
-                DrawHudSymbolA(centre, static_cast<int32_t>(static_cast<float>(rec->sightRange) * perWorldUnit), sight,
-                               kSightRim);
+                DrawHudSymbolA(centre,
+                               static_cast<int32_t>(static_cast<float>(rec->sightRange) * perWorldUnit),
+                               sight, kSightRim);
             } else {
                 const Rule* eyesight = FindRule("eyesight_range");
                 const float range = eyesight && eyesight->count > 0 ? eyesight->values[0] : 0.0f;
-                DrawSector2D(centre, static_cast<int32_t>(range * perWorldUnit), &unit->orient[6], kSightOpening, sight,
-                             kSightRim);
+                DrawSector2D(centre, static_cast<int32_t>(range * perWorldUnit), &unit->orient[6],
+                             kSightOpening, sight, kSightRim);
             }
         }
     }
@@ -221,7 +233,11 @@ void DrawThreats(int32_t x0, int32_t y0, int32_t x1, int32_t y1, TFView* view) {
         const float scale = static_cast<float>(kMapRange) / static_cast<float>(u1 - u0);
         const float span = static_cast<float>(view->mapPanelSize) * scale;
         const MapFrame f{span * (1.0f - static_cast<float>(u1) / kMapRange),
-                         span * (1.0f - static_cast<float>(t1) / kMapRange), scale, view->mapPanelSize, x0, y0};
+                         span * (1.0f - static_cast<float>(t1) / kMapRange),
+                         scale,
+                         view->mapPanelSize,
+                         x0,
+                         y0};
         DrawSymbolSets(view, f, true);
         DrawOwnViewMarker(view, f);
         const UnitShare* rec = PlayerUnit ? GetUnitShare(PlayerUnit) : nullptr;
@@ -229,7 +245,8 @@ void DrawThreats(int32_t x0, int32_t y0, int32_t x1, int32_t y1, TFView* view) {
             DrawTextf(100, 100, "draw ballistic hit");
             float ix, iy;
             MapPoint(f, rec->impactPoint[0], rec->impactPoint[2], &ix, &iy);
-            const float near = MapDistance(100000.0f) * span / kMapRange, far = MapDistance(200000.0f) * span / kMapRange;
+            const float near = MapDistance(100000.0f) * span / kMapRange,
+                        far = MapDistance(200000.0f) * span / kMapRange;
             const float centre[3] = {ix, iy, kOverlayZ};
             DrawCircle2D(centre, static_cast<int32_t>(near), kBallistic, 1, 0);
             const float dirs[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};

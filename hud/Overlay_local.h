@@ -18,12 +18,16 @@ inline uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
     return (a & 0xFF) << 24 | (r & 0xFF) << 16 | (g & 0xFF) << 8 | (b & 0xFF);
 }
 // A colour record R, G, B, A as a vertex colour.
-inline uint32_t Argb(const uint8_t rgba[4]) { return Argb(rgba[3], rgba[0], rgba[1], rgba[2]); }
+inline uint32_t Argb(const uint8_t rgba[4]) {
+    return Argb(rgba[3], rgba[0], rgba[1], rgba[2]);
+}
 
 inline void SetRS(host::RenderState s, uint32_t v) {
     if (D3DDevice) host::SetRenderState(D3DDevice, s, v);
 }
-inline uint32_t GetRS(host::RenderState s) { return D3DDevice ? host::GetRenderState(D3DDevice, s) : 0; }
+inline uint32_t GetRS(host::RenderState s) {
+    return D3DDevice ? host::GetRenderState(D3DDevice, s) : 0;
+}
 inline void SetTex(host::GfxSurface* t) {
     if (D3DDevice) host::SetTexture(D3DDevice, 0, t);
 }
@@ -52,12 +56,17 @@ inline void Draw(host::PrimitiveType type, int count) {
     if (D3DDevice) host::DrawPrimitive(D3DDevice, type, kScreenVertexFvf, ScratchVertices, count);
     DrawCallCount += 1.0f;
     switch (type) {
-        case host::PrimitiveType::TriangleList: TriangleCount += static_cast<float>(count / 3); break;
+        case host::PrimitiveType::TriangleList:
+            TriangleCount += static_cast<float>(count / 3);
+            break;
         case host::PrimitiveType::TriangleStrip:
-        case host::PrimitiveType::TriangleFan: TriangleCount += static_cast<float>(count - 2); break;
+        case host::PrimitiveType::TriangleFan:
+            TriangleCount += static_cast<float>(count - 2);
+            break;
         case host::PrimitiveType::PointList:
         case host::PrimitiveType::LineList:
-        case host::PrimitiveType::LineStrip: break;
+        case host::PrimitiveType::LineStrip:
+            break;
     }
     CurrentColour = ScratchVertices[count - 1].diffuse;
 }
@@ -69,6 +78,8 @@ inline void Quad(const float corners[4][2], uint32_t colour) {
 }
 
 // Alpha blending on and off, the blend factors left as they are.
-inline void BlendEnable(uint32_t on) { SetRS(host::RenderState::AlphaBlendEnable, on); }
+inline void BlendEnable(uint32_t on) {
+    SetRS(host::RenderState::AlphaBlendEnable, on);
+}
 
 }  // namespace hud_local

@@ -32,8 +32,12 @@ const uint8_t kFailedRed[4] = {240, 0, 0, 0};
 const uint8_t kDoneGreen[4] = {0, 240, 0, 0};
 const uint8_t kArchiveWhite[4] = {255, 255, 255, 128};
 
-float K() { return static_cast<float>(ScreenWidth) * 0.00125f; }
-int32_t Scaled(float v) { return static_cast<int32_t>(v * K()); }
+float K() {
+    return static_cast<float>(ScreenWidth) * 0.00125f;
+}
+int32_t Scaled(float v) {
+    return static_cast<int32_t>(v * K());
+}
 
 const char* Text(RuleText slot) {
     const char* t = GetRuleText(slot);
@@ -93,8 +97,8 @@ void UnitStatus() {
         if (!state || !maxima) continue;
         DrawTextf(Scaled(635), Scaled(y - 30), "%s: %d(%d)", Text(RuleText::ShieldShort_text), state->shield,
                   maxima->shield);
-        DrawTextf(Scaled(635), Scaled(y - 45), "%s: %d(%d)", Text(RuleText::StrengthShort_text), state->structure,
-                  maxima->structure);
+        DrawTextf(Scaled(635), Scaled(y - 45), "%s: %d(%d)", Text(RuleText::StrengthShort_text),
+                  state->structure, maxima->structure);
     }
     DrawTextf(Scaled(635), Scaled(510), "%s: %d", Text(RuleText::TotalKills_text), kills);
 }
@@ -140,7 +144,8 @@ void ArchiveBody(const std::string& body, int32_t x, int32_t y, int32_t step) {
             continue;
         }
         word.clear();
-        while (pos < body.size() && !IsWordEnd(body[pos]) && word.size() < kScreenTextBufferSize - 1) word += body[pos++];
+        while (pos < body.size() && !IsWordEnd(body[pos]) && word.size() < kScreenTextBufferSize - 1)
+            word += body[pos++];
         while (pos < body.size() && !IsWordEnd(body[pos])) ++pos;  // past what a text line can hold
         const int32_t width = TextWidth(word.c_str());
         if (x > 50 && x + width > margin) {
@@ -202,13 +207,15 @@ void DrawMapPanel(TFView* view) {
         view->archiveIndex = MessageArchiveCount - 1;
     }
     // An index outside the archive (it shrank since the page was turned) shows the newest message.
-    if (view->archiveIndex < 0 || view->archiveIndex >= MessageArchiveCount) view->archiveIndex = MessageArchiveCount - 1;
+    if (view->archiveIndex < 0 || view->archiveIndex >= MessageArchiveCount)
+        view->archiveIndex = MessageArchiveCount - 1;
     if (view->archiveIndex < 0) {
         SetTextFont(before);
         return;
     }
     const ArchivedMessage& m = MessageArchive[view->archiveIndex];
-    DrawTextf(50, y, "%s #%d (%d)", Text(RuleText::MessageNo_text), view->archiveIndex + 1, MessageArchiveCount);
+    DrawTextf(50, y, "%s #%d (%d)", Text(RuleText::MessageNo_text), view->archiveIndex + 1,
+              MessageArchiveCount);
     DrawTextf2(static_cast<int32_t>(W * 0.75f) - 25, y, "%s", Text(RuleText::PageTurn_text));
     y -= step;
     DrawTextf(50, y, "%s %02d:%02d", Text(RuleText::MessageTime_text), m.clock[1], m.clock[2]);

@@ -33,7 +33,7 @@ int32_t TargetAnalysing = 0;
 namespace {
 
 constexpr int32_t kQuarterTurn = 102944;
-constexpr int32_t kArrowPitch = 80067;      // the arrow lies tilted back by 1.2217 radians
+constexpr int32_t kArrowPitch = 80067;  // the arrow lies tilted back by 1.2217 radians
 constexpr float kWorldUnitsPerMetre = 5200.0f;
 const uint8_t kLabelColour[4] = {255, 128, 128, 0};
 const uint8_t kShieldBar[4] = {32, 200, 80, 128};
@@ -111,7 +111,7 @@ void DrawNavArrow(construct* unit) {
     MatrixFromYawPitch(&m, kQuarterTurn - a, kArrowPitch);
 
     static const int32_t kHead[3][2] = {{0, 90}, {-20, 60}, {20, 60}};
-    static const int32_t kOutline[9][2] = {{0, 90}, {20, 60}, {8, 60}, {8, 50}, {0, 50},
+    static const int32_t kOutline[9][2] = {{0, 90},  {20, 60}, {8, 60},   {8, 50}, {0, 50},
                                            {-8, 50}, {-8, 60}, {-20, 60}, {0, 90}};
     static const int32_t kLeft[5][2] = {{8, 70}, {-4, 60}, {4, 60}, {4, 50}, {8, 50}};
     static const int32_t kRight[5][2] = {{-8, 50}, {4, 60}, {-4, 60}, {-4, 70}, {-8, 70}};
@@ -179,7 +179,8 @@ void DrawTargetLabel(UnitShare* rec) {
     SetTex(flare ? flare->surface : nullptr);
     const float l = float(px - half), r = float(px + half), b = float(py - half), t = float(py + half);
     const float corners[4][4] = {{l, b, 0, 1}, {r, b, 1, 1}, {r, t, 1, 0}, {l, t, 0, 0}};
-    for (int i = 0; i < 4; ++i) Put(i, corners[i][0], corners[i][1], kOverlayZ, colour, corners[i][2], corners[i][3]);
+    for (int i = 0; i < 4; ++i)
+        Put(i, corners[i][0], corners[i][1], kOverlayZ, colour, corners[i][2], corners[i][3]);
     Draw(host::PrimitiveType::TriangleFan, 4);
     SetTex(nullptr);
     static const int32_t kHeads[4][3][2] = {{{-20, 25}, {-15, 15}, {-25, 20}},
@@ -225,9 +226,12 @@ void DrawOffscreenTarget(UnitShare* rec, construct* unit) {
 
     enum { kLeftEdge, kRightEdge, kBottomEdge, kTopEdge } edge;
     const bool behind = d.z < 0;
-    if ((behind && sx > W / 2) || (!behind && sx >= W - 25)) edge = kRightEdge;
-    else if (behind || sx < 26) edge = kLeftEdge;
-    else edge = sy < H / 2 ? kBottomEdge : kTopEdge;
+    if ((behind && sx > W / 2) || (!behind && sx >= W - 25))
+        edge = kRightEdge;
+    else if (behind || sx < 26)
+        edge = kLeftEdge;
+    else
+        edge = sy < H / 2 ? kBottomEdge : kTopEdge;
 
     int32_t y = 0;
     float arrow[3][2];
@@ -263,10 +267,16 @@ void DrawOffscreenTarget(UnitShare* rec, construct* unit) {
     SetTextFont(10);
     SetTextColor(kLabelColour);
     switch (edge) {
-        case kLeftEdge: DrawTextf(left, labelY, "%s", text); break;
-        case kRightEdge: DrawTextf2(right, labelY, "%s", text); break;
+        case kLeftEdge:
+            DrawTextf(left, labelY, "%s", text);
+            break;
+        case kRightEdge:
+            DrawTextf2(right, labelY, "%s", text);
+            break;
         case kBottomEdge:
-        case kTopEdge: DrawTextf3((left + right) / 2, labelY, "%s", text); break;
+        case kTopEdge:
+            DrawTextf3((left + right) / 2, labelY, "%s", text);
+            break;
     }
     SetTextFont(size);
     SetRS(RenderState::ZEnable, zWas);

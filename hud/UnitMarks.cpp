@@ -87,8 +87,10 @@ void DrawSpriteAt(host::GfxSurface* surface, const int32_t point[3], const uint8
     if (!point || !ProjectMark(point, kSpriteHalfSize, &p, &r)) return;
     const uint32_t blendWas = GetRS(RenderState::AlphaBlendEnable);
     BlendEnable(1);
-    const float corners[4][4] = {
-        {p.x - r, p.y + r, 0, 0}, {p.x + r, p.y + r, 1, 0}, {p.x + r, p.y - r, 1, 1}, {p.x - r, p.y - r, 0, 1}};
+    const float corners[4][4] = {{p.x - r, p.y + r, 0, 0},
+                                 {p.x + r, p.y + r, 1, 0},
+                                 {p.x + r, p.y - r, 1, 1},
+                                 {p.x - r, p.y - r, 0, 1}};
     TexturedQuad(surface, corners, p.depth - kDepthBias, Argb(rgba));
     if (!blendWas) BlendEnable(0);
 }

@@ -81,9 +81,11 @@ void DrawViewNoise(const ViewPort* view) {
     SetRS(RenderState::ZEnable, 0);
     const float x0 = static_cast<float>(view->left), y0 = static_cast<float>(view->top);
     const float x1 = static_cast<float>(view->right), y1 = static_cast<float>(view->bottom);
-    const float corners[4][4] = {{x0, y0, su, sv}, {x1, y0, su + 2, sv}, {x1, y1, su + 2, sv + 2}, {x0, y1, su, sv + 2}};
+    const float corners[4][4] = {
+        {x0, y0, su, sv}, {x1, y0, su + 2, sv}, {x1, y1, su + 2, sv + 2}, {x0, y1, su, sv + 2}};
     const uint32_t colour = Argb(96, 96, 96, 96);
-    for (int i = 0; i < 4; ++i) Put(i, corners[i][0], corners[i][1], kOverlayZ, colour, corners[i][2], corners[i][3]);
+    for (int i = 0; i < 4; ++i)
+        Put(i, corners[i][0], corners[i][1], kOverlayZ, colour, corners[i][2], corners[i][3]);
     Draw(host::PrimitiveType::TriangleFan, 4);
     SetTex(nullptr);
     SetRS(RenderState::ZEnable, zWas);

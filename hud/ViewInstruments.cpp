@@ -76,8 +76,8 @@ void Triangle(const float (&p)[3][2], const uint8_t* colour) {
 
 // A square of half size `half` lying in the ground plane, turned by the yaw and tilted by the dial pitch,
 // drawn at the screen's bottom centre: the turret indicator and the compass.
-void Dial(host::GfxSurface* surface, int32_t yaw, int32_t half, const float (&uv)[4][2], const uint32_t (&colour)[4],
-          int32_t cx) {
+void Dial(host::GfxSurface* surface, int32_t yaw, int32_t half, const float (&uv)[4][2],
+          const uint32_t (&colour)[4], int32_t cx) {
     FixMatrix m;
     MatrixFromYawPitch(&m, yaw, kDialPitch);
     const int32_t corners[4][2] = {{half, -half}, {half, half}, {-half, half}, {-half, -half}};
@@ -101,13 +101,15 @@ void FragCounter(const UnitShare* rec) {
     if (k < 0) return;
     BlendEnable(1);
     const uint32_t c = Argb(kBrightGreen);
-    TexturedQuad(Special(kSpecialFragger00 + k),
-                 {{75, 28, 0.05f, 0, c}, {91, 28, 1.05f, 0, c}, {91, 11, 1.05f, 1, c}, {75, 11, 0.05f, 1, c}});
+    TexturedQuad(
+        Special(kSpecialFragger00 + k),
+        {{75, 28, 0.05f, 0, c}, {91, 28, 1.05f, 0, c}, {91, 11, 1.05f, 1, c}, {75, 11, 0.05f, 1, c}});
 }
 
 void UnitSymbol(const UnitShare* rec, const StateRecord* state, const MaximaRecord* maxima, int32_t cx) {
     const uint8_t* colour = kBrightGreen;
-    if (state->structure < static_cast<int32_t>(static_cast<float>(maxima->structure) * 0.4f)) colour = kYellow;
+    if (state->structure < static_cast<int32_t>(static_cast<float>(maxima->structure) * 0.4f))
+        colour = kYellow;
     if (state->structure < static_cast<int32_t>(static_cast<float>(maxima->structure) * 0.2f)) colour = kRed;
     auto* symbol = static_cast<host::GfxSurface*>(rec->buttonPicture);
     if (!symbol || (state->structure <= 20 && !(FrameCounter & 0x20))) return;
@@ -118,7 +120,8 @@ void UnitSymbol(const UnitShare* rec, const StateRecord* state, const MaximaReco
 
 void DriveGauge(construct* unit, int32_t speed, int32_t cx) {
     int32_t maximum = 0;
-    const auto drive = static_cast<int32_t>(CallItfc(unit, ItfcMethod::GETGAUGES, reinterpret_cast<uintptr_t>(&maximum)));
+    const auto drive =
+        static_cast<int32_t>(CallItfc(unit, ItfcMethod::GETGAUGES, reinterpret_cast<uintptr_t>(&maximum)));
     float f = maximum != 0 ? static_cast<float>(drive) / static_cast<float>(maximum) : 0.0f;
     const uint8_t* colour = kBrightGreen;
     if (f < 0) {
@@ -127,7 +130,8 @@ void DriveGauge(construct* unit, int32_t speed, int32_t cx) {
         colour = kDarkRed;  // reversing
     }
     const float x = static_cast<float>(cx);
-    const float bar[4][2] = {{x - 170, 10}, {x - 170 + 60 * f, 10 + 40 * f}, {x - 140 + 45 * f, 10 + 40 * f}, {x - 140, 10}};
+    const float bar[4][2] = {
+        {x - 170, 10}, {x - 170 + 60 * f, 10 + 40 * f}, {x - 140 + 45 * f, 10 + 40 * f}, {x - 140, 10}};
     Quad(bar, Argb(colour));
     if (f < 1) {
         const float rest[4][2] = {
@@ -155,16 +159,17 @@ void AltitudeBlock(construct* unit, const int32_t angles[3], int32_t cx, int32_t
     const int32_t S = static_cast<int32_t>((static_cast<int64_t>(FixSin(angles[0])) * 92) >> 16);
     const uint32_t g = Argb(kBrightGreen);
     TexturedQuad(Special(kSpecialHorizon), {{float(cx + C), float(S - 13), 0, 1, g},
-                                             {float(cx - C), float(-13 - S), 0, 0, g},
-                                             {float(cx - C), float(36 - S), 1, 0, g},
-                                             {float(cx + C), float(36 + S), 1, 1, g}});
+                                            {float(cx - C), float(-13 - S), 0, 0, g},
+                                            {float(cx - C), float(36 - S), 1, 0, g},
+                                            {float(cx + C), float(36 + S), 1, 1, g}});
     const float x = static_cast<float>(cx), y = static_cast<float>(cy);
     Triangle({{x - 70, y - 5}, {x - 77, y - 1}, {x - 70, y + 2}}, kDarkGreen);
     Triangle({{x - 70, y - 4}, {x - 77, y}, {x - 70, y + 3}}, kBrightGreen);
     int32_t p = static_cast<int32_t>(static_cast<float>(angles[1]) / 65536.0f * 35.0f);
     p = p < -23 ? -23 : p > 23 ? 23 : p;
     const float fp = static_cast<float>(p);
-    Triangle({{x - 85, y + fp - 4}, {x - 77, y + fp}, {x - 85, y + fp + 4}}, p != 0 ? kDarkRed : kBrightGreen);
+    Triangle({{x - 85, y + fp - 4}, {x - 77, y + fp}, {x - 85, y + fp + 4}},
+             p != 0 ? kDarkRed : kBrightGreen);
 }
 
 void WeaponGroups(construct* unit, int32_t cx) {
@@ -174,8 +179,10 @@ void WeaponGroups(construct* unit, int32_t cx) {
         const int32_t ammo = GetUnitAmmo(unit, g);
         SetTextColor(ammo == 0 ? kRed : GetUnitWeaponGauge(unit, g) != 0 ? kYellow : kBrightGreen);
         DrawTextf(nameX[g], 70, "%s", WeaponNames[g]);
-        if (ammo == -1) DrawTextf2(ammoX[g], 70, "~");
-        else DrawTextf2(ammoX[g], 70, "%d", ammo);
+        if (ammo == -1)
+            DrawTextf2(ammoX[g], 70, "~");
+        else
+            DrawTextf2(ammoX[g], 70, "%d", ammo);
     }
 }
 
@@ -183,14 +190,15 @@ void StatusIcons() {
     if (NearestRadioactive) {
         const int32_t n = NearestRadioactiveDistance >> 14;
         if (--RadiationBlink <= -n) RadiationBlink = n;
-        if (NearestRadioactiveDistance < 500000 && RadiationBlink <= 0) IconQuad(Special(kSpecialRadio), kYellow);
+        if (NearestRadioactiveDistance < 500000 && RadiationBlink <= 0)
+            IconQuad(Special(kSpecialRadio), kYellow);
     }
     const UnitShare* reloading = ReloadUnit ? GetUnitShare(ReloadUnit) : nullptr;
     if (reloading && ReloadUnitDistance < 20000 && reloading->serviceTimer > 50)
         IconQuad(Special(kSpecialReload), kBrightGreen);
     if (ActionTargetAU && ActionTargetAU->action != kActionDone && (FrameCounter & 0x10)) {
-        static const int kIcons[5] = {kSpecialDataScan, kSpecialObjectScan, kSpecialObjectCapture, kSpecialUnitCapture,
-                                      kSpecialEnterData};
+        static const int kIcons[5] = {kSpecialDataScan, kSpecialObjectScan, kSpecialObjectCapture,
+                                      kSpecialUnitCapture, kSpecialEnterData};
         const int32_t kind = ActionTargetAU->action;
         IconQuad(kind >= 1 && kind <= 5 ? Special(kIcons[kind - 1]) : nullptr, kBrightGreen);
     }
@@ -229,10 +237,12 @@ void DrawViewInstruments(construct* unit) {
     StatusIcons();
     if (yaw != kNoTurret) {
         const uint32_t g = Argb(kBrightGreen), d = Argb(kDarkGreen);
-        Dial(Special(kSpecialTwister), yaw - kThreeQuarterTurn, 90, {{0, 1}, {0, 0}, {1, 0}, {1, 1}}, {g, g, d, d}, cx);
+        Dial(Special(kSpecialTwister), yaw - kThreeQuarterTurn, 90, {{0, 1}, {0, 0}, {1, 0}, {1, 1}},
+             {g, g, d, d}, cx);
     }
     const uint32_t g = Argb(kBrightGreen);
-    Dial(Special(kSpecialCompass), kQuarterTurn - angles[2], 110, {{0, 0}, {0, 1}, {1, 1}, {1, 0}}, {g, g, g, g}, cx);
+    Dial(Special(kSpecialCompass), kQuarterTurn - angles[2], 110, {{0, 0}, {0, 1}, {1, 1}, {1, 0}},
+         {g, g, g, g}, cx);
     BlendEnable(0);
     SetRS(RenderState::ZEnable, zWas);
 }
@@ -245,7 +255,9 @@ void GetWeaponName(construct* unit) {
         std::snprintf(WeaponNames[g], sizeof WeaponNames[g], "%s", rule->info[g] ? rule->info[g] : "");
 }
 
-int32_t TimeMinutes(float seconds) { return static_cast<int32_t>(seconds * 0.016666668f); }
+int32_t TimeMinutes(float seconds) {
+    return static_cast<int32_t>(seconds * 0.016666668f);
+}
 
 int32_t TimeSecondsPart(float seconds) {
     return static_cast<int32_t>(seconds - 60.0f * static_cast<float>(TimeMinutes(seconds)));

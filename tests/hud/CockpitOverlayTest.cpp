@@ -44,16 +44,20 @@ std::vector<MapRect>& MapRects() {
 class CockpitOverlay : public HudScreen {
 protected:
     CockpitOverlay() : HudScreen(800, 600) {
-        EXPECT_TRUE(datakit::WriteRulesText(dir_ / "rules",
-                                            "Miss_loaded \"Loaded\";\nMiss_saved \"Saved\";\n"
-                                            "Miss_accomplished \"Won\";\nMiss_failed \"Lost\";\n"
-                                            "DATASCAN_in_range_text \"Scan it\";\nDATASCAN_perform_text \"scanning\";\nend\n"));
+        EXPECT_TRUE(datakit::WriteRulesText(
+            dir_ / "rules",
+            "Miss_loaded \"Loaded\";\nMiss_saved \"Saved\";\n"
+            "Miss_accomplished \"Won\";\nMiss_failed \"Lost\";\n"
+            "DATASCAN_in_range_text \"Scan it\";\nDATASCAN_perform_text \"scanning\";\nend\n"));
         ReadRules((dir_ / "rules").c_str());
         LoadRuleTexts();
         saved_.tick = FrameCounter, saved_.unit = PlayerUnit, saved_.menu = PlayerCommMenu;
-        saved_.cockpit = CockpitPanels, saved_.word = PanelWord, saved_.win = WinCountdown, saved_.lose = LoseCountdown;
-        saved_.loaded = LoadedNoticeTicks, saved_.savedTicks = SavedNoticeTicks, saved_.snapshot = SnapshotRendering;
-        saved_.mp = MultiplayerOn, saved_.replay = RecordReplayActive, saved_.hour = GameHour, saved_.minute = GameMinute;
+        saved_.cockpit = CockpitPanels, saved_.word = PanelWord, saved_.win = WinCountdown,
+        saved_.lose = LoseCountdown;
+        saved_.loaded = LoadedNoticeTicks, saved_.savedTicks = SavedNoticeTicks,
+        saved_.snapshot = SnapshotRendering;
+        saved_.mp = MultiplayerOn, saved_.replay = RecordReplayActive, saved_.hour = GameHour,
+        saved_.minute = GameMinute;
         saved_.action = ActionTargetAU, saved_.active = ActionActive, saved_.indicator = ActionIndicator;
         saved_.notice = ViewNoticeTimer, saved_.end[0] = MPEndCounter[0], saved_.end[1] = MPEndCounter[1];
         saved_.box = MapBoxActive, saved_.viewports = ViewPortCount, saved_.main = MainViewPort;
@@ -76,10 +80,13 @@ protected:
         MainViewPort = nullptr;
         SatCamera = nullptr;
         CurrentNavPoint = nullptr;
-        ThreatMarkerRoutine = [](Tex*, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t, int32_t, int32_t,
-                                 int32_t) { MapRects().push_back({x0, y0, x1, y1}); };
+        ThreatMarkerRoutine = [](Tex*, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t, int32_t,
+                                 int32_t, int32_t) {
+            MapRects().push_back({x0, y0, x1, y1});
+        };
         MapRects().clear();
-        for (int i = 0; i < kSpecialTextureCount; ++i) SpecialTextures[i] = PlainTexture(0xff000000u | (10u * i));
+        for (int i = 0; i < kSpecialTextureCount; ++i)
+            SpecialTextures[i] = PlainTexture(0xff000000u | (10u * i));
         view_ = new TFView{};
         view_->mapPanelSize = 208;
         view_->tfPanelWidth = 144;
@@ -95,9 +102,12 @@ protected:
         FreeRules();
         LoadRuleTexts();
         FrameCounter = saved_.tick, PlayerUnit = saved_.unit, PlayerCommMenu = saved_.menu;
-        CockpitPanels = saved_.cockpit, PanelWord = saved_.word, WinCountdown = saved_.win, LoseCountdown = saved_.lose;
-        LoadedNoticeTicks = saved_.loaded, SavedNoticeTicks = saved_.savedTicks, SnapshotRendering = saved_.snapshot;
-        MultiplayerOn = saved_.mp, RecordReplayActive = saved_.replay, GameHour = saved_.hour, GameMinute = saved_.minute;
+        CockpitPanels = saved_.cockpit, PanelWord = saved_.word, WinCountdown = saved_.win,
+        LoseCountdown = saved_.lose;
+        LoadedNoticeTicks = saved_.loaded, SavedNoticeTicks = saved_.savedTicks,
+        SnapshotRendering = saved_.snapshot;
+        MultiplayerOn = saved_.mp, RecordReplayActive = saved_.replay, GameHour = saved_.hour,
+        GameMinute = saved_.minute;
         ActionTargetAU = saved_.action, ActionActive = saved_.active, ActionIndicator = saved_.indicator;
         ViewNoticeTimer = saved_.notice, MPEndCounter[0] = saved_.end[0], MPEndCounter[1] = saved_.end[1];
         MapBoxActive = saved_.box, ViewPortCount = saved_.viewports, MainViewPort = saved_.main;
@@ -322,7 +332,8 @@ TEST_F(CockpitOverlay, TheActionPromptBlinksAndItsBarShowsTheProgress) {
 
 TEST_F(CockpitOverlay, ExtraWindowFramesSwingOpenAndShut) {
     ViewPort shown{}, closing{}, idle{};
-    for (ViewPort* vp : {&shown, &closing, &idle}) vp->left = 12, vp->top = 42, vp->right = 172, vp->bottom = 162;
+    for (ViewPort* vp : {&shown, &closing, &idle})
+        vp->left = 12, vp->top = 42, vp->right = 172, vp->bottom = 162;
     shown.follows = unit_;
     shown.fade = 15;
     closing.fade = -15;

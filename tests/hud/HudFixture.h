@@ -48,15 +48,21 @@ struct HudUnitBlock {
 inline uintptr_t HudUnit_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
     auto* b = static_cast<HudUnitBlock*>(con->itfcData);
     switch (method) {
-        case ItfcMethod::GETNAME: return reinterpret_cast<uintptr_t>("HudUnit");
-        case ItfcMethod::GETUNIT: return reinterpret_cast<uintptr_t>(b);
-        case ItfcMethod::GETSTATE: return reinterpret_cast<uintptr_t>(&b->state);
-        case ItfcMethod::GETMAXIMA: return reinterpret_cast<uintptr_t>(&b->maxima);
+        case ItfcMethod::GETNAME:
+            return reinterpret_cast<uintptr_t>("HudUnit");
+        case ItfcMethod::GETUNIT:
+            return reinterpret_cast<uintptr_t>(b);
+        case ItfcMethod::GETSTATE:
+            return reinterpret_cast<uintptr_t>(&b->state);
+        case ItfcMethod::GETMAXIMA:
+            return reinterpret_cast<uintptr_t>(&b->maxima);
         case ItfcMethod::GETGAUGES:
             *reinterpret_cast<int32_t*>(arg) = b->driveMax;
             return static_cast<uintptr_t>(static_cast<uint32_t>(b->drive));
-        case ItfcMethod::GETGAUGES2: return static_cast<uintptr_t>(static_cast<uint32_t>(b->altitude));
-        case ItfcMethod::GETTURRETYAW: return static_cast<uintptr_t>(static_cast<uint32_t>(b->turretYaw));
+        case ItfcMethod::GETGAUGES2:
+            return static_cast<uintptr_t>(static_cast<uint32_t>(b->altitude));
+        case ItfcMethod::GETTURRETYAW:
+            return static_cast<uintptr_t>(static_cast<uint32_t>(b->turretYaw));
         case ItfcMethod::UPDATEAIUNIT: {
             auto* r = reinterpret_cast<AIUnitRecord*>(arg);
             for (int g = 0; g < 2; ++g) {
@@ -65,7 +71,8 @@ inline uintptr_t HudUnit_itfc(construct* con, ItfcMethod method, uintptr_t arg) 
             }
             return 1;
         }
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
@@ -74,7 +81,8 @@ protected:
     explicit HudScreen(int width = 320, int height = 240)
         : dev_(width, height), savedWidth_(ScreenWidth), savedHeightF_(ScreenHeightF) {
         EnsureFPTables();
-        savedView_ = {EyePos, ViewMatrix, ProjMatrix, FocalX, FocalY, ViewCentreXF, ViewCentreYF, ViewWidth, ViewHeight};
+        savedView_ = {EyePos,       ViewMatrix,   ProjMatrix, FocalX,    FocalY,
+                      ViewCentreXF, ViewCentreYF, ViewWidth,  ViewHeight};
         ScreenWidth = width;
         ScreenHeight = height;
         ScreenHeightF = static_cast<float>(height);
@@ -82,8 +90,10 @@ protected:
         // As the game leaves the device between draws: no culling, blend factors ONE and ONE.
         host::SetRenderState(dev_.device(), RenderState::CullMode, host::GfxCullNone);
         host::SetRenderState(dev_.device(), RenderState::ZEnable, 0);
-        host::SetRenderState(dev_.device(), RenderState::SrcBlend, static_cast<uint32_t>(host::BlendFactor::One));
-        host::SetRenderState(dev_.device(), RenderState::DestBlend, static_cast<uint32_t>(host::BlendFactor::One));
+        host::SetRenderState(dev_.device(), RenderState::SrcBlend,
+                             static_cast<uint32_t>(host::BlendFactor::One));
+        host::SetRenderState(dev_.device(), RenderState::DestBlend,
+                             static_cast<uint32_t>(host::BlendFactor::One));
         Texts().clear();
         SetScreenTextSink([](int32_t x, int32_t y, int32_t style, const char* text) {
             Texts().push_back({x, y, style, text, CurrentColour, FontSize});
@@ -117,7 +127,8 @@ protected:
         ProjMatrix = ViewMatrix;
         ProjMatrix.m[0] = ProjMatrix.m[4] = (32768 * focal) >> 10;
         FocalX = FocalY = focal;
-        ViewCentreXF = static_cast<float>(ScreenWidth / 2), ViewCentreYF = static_cast<float>(ScreenHeight / 2);
+        ViewCentreXF = static_cast<float>(ScreenWidth / 2),
+        ViewCentreYF = static_cast<float>(ScreenHeight / 2);
         ViewWidth = ScreenWidth, ViewHeight = ScreenHeight;
         InstallProjectionEye();
     }

@@ -53,11 +53,15 @@ constexpr int32_t kTile = 65536;
 class MapPanels : public HudScreen {
 protected:
     MapPanels() : HudScreen(800, 600) {
-        saved_ = {BlitRoutine, ThreatMarkerRoutine, RadarMarkerRoutine, CurrentMatrix, PlayerClan, PlayerUnit,
-                  FrameCounter, CurrentNavPoint, PlayerRestrictions, MultiplayerOn};
-        BlitRoutine = [](Bitmap* b, int32_t x, int32_t y) { Blits().push_back({b->surface, x, y, b->width, b->height}); };
+        saved_ = {BlitRoutine, ThreatMarkerRoutine, RadarMarkerRoutine, CurrentMatrix,      PlayerClan,
+                  PlayerUnit,  FrameCounter,        CurrentNavPoint,    PlayerRestrictions, MultiplayerOn};
+        BlitRoutine = [](Bitmap* b, int32_t x, int32_t y) {
+            Blits().push_back({b->surface, x, y, b->width, b->height});
+        };
         ThreatMarkerRoutine = [](Tex*, int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t s1, int32_t t1,
-                                 int32_t s0, int32_t t0) { MapBlits().push_back({x0, y0, x1, y1, s1, t1, s0, t0}); };
+                                 int32_t s0, int32_t t0) {
+            MapBlits().push_back({x0, y0, x1, y1, s1, t1, s0, t0});
+        };
         RadarMarkerRoutine = nullptr;
         Blits().clear();
         MapBlits().clear();
@@ -169,7 +173,9 @@ TEST_F(MapPanels, TheWindowIsHeldInsideTheMap) {
     struct Case {
         int32_t cx, cz;
         int32_t u0, u1, t0, t1;
-    } cases[] = {{50, 16384, 128, 328, 16284, 16484}, {32700, 32700, 32440, 32640, 32440, 32640}, {5000, 6000, 4900, 5100, 5900, 6100}};
+    } cases[] = {{50, 16384, 128, 328, 16284, 16484},
+                 {32700, 32700, 32440, 32640, 32440, 32640},
+                 {5000, 6000, 4900, 5100, 5900, 6100}};
     for (const Case& c : cases) {
         Panel(c.cx, c.cz);
         ASSERT_EQ(MapBlits().size(), 1u);
@@ -270,7 +276,8 @@ TEST_F(MapPanels, NavigationPointsStayInsideThePanelAndTheCurrentOneBlinks) {
         // The far point lies off the panel's window: held half a picture inside its clip rectangle.
         EXPECT_EQ(Blits()[0].x, 790 - 8);
         EXPECT_EQ(Blits()[0].y, 210 - 8);
-        EXPECT_EQ(IconOf(Blits()[1]), std::make_pair('E', tick ? int(kSymbolCurrentNavPoint) : int(kSymbolNavPoint)));
+        EXPECT_EQ(IconOf(Blits()[1]),
+                  std::make_pair('E', tick ? int(kSymbolCurrentNavPoint) : int(kSymbolNavPoint)));
     }
 }
 
@@ -298,8 +305,8 @@ protected:
 };
 
 TEST_F(StatusPages, ObjectivesKeepTheirRowsAndHiddenOnesLeaveThemEmpty) {
-    const Objective primary[5] = {{0, "Find the base"}, {-2, "Hidden"}, {1, "Cross the river"}, {-1, "Keep the jeeps"},
-                                  {0, "NONE"}};
+    const Objective primary[5] = {
+        {0, "Find the base"}, {-2, "Hidden"}, {1, "Cross the river"}, {-1, "Keep the jeeps"}, {0, "NONE"}};
     std::memcpy(PrimaryObjectives, primary, sizeof primary);
     for (Objective& o : SecondaryObjectives) o = {0, "NONE"};
     Texts().clear();
@@ -307,8 +314,8 @@ TEST_F(StatusPages, ObjectivesKeepTheirRowsAndHiddenOnesLeaveThemEmpty) {
     struct Row {
         const char* text;
         int32_t y;
-    } rows[] = {{"Find the base", 490}, {"open", 475}, {"Cross the river", 410}, {"done", 395},
-                {"Keep the jeeps", 370}, {"failed", 355}, {"Primary", 520}, {"Secondary", 270}};
+    } rows[] = {{"Find the base", 490},  {"open", 475},   {"Cross the river", 410}, {"done", 395},
+                {"Keep the jeeps", 370}, {"failed", 355}, {"Primary", 520},         {"Secondary", 270}};
     for (const Row& r : rows) {
         const DrawnText* t = Text(r.text);
         ASSERT_NE(t, nullptr) << r.text;

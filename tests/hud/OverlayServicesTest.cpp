@@ -140,9 +140,9 @@ TEST_F(OverlayServices, TheNoiseOffsetsDriftAndWrapPastOne) {
         float nextU, nextV;  // after it
     } cases[] = {
         {0.0f, 0.0f, 0.27f, 0.21f},
-        {0.8f, 0.9f, 0.07f, 0.11f},    // past 1.0: back by 1.0
-        {0.73f, 0.79f, 1.0f, 1.0f},    // exactly 1.0 stays
-        {1.0f, 1.0f, 0.27f, 0.21f},    // and wraps at the next step
+        {0.8f, 0.9f, 0.07f, 0.11f},  // past 1.0: back by 1.0
+        {0.73f, 0.79f, 1.0f, 1.0f},  // exactly 1.0 stays
+        {1.0f, 1.0f, 0.27f, 0.21f},  // and wraps at the next step
     };
     for (const Case& c : cases) {
         NoiseScrollU = c.u, NoiseScrollV = c.v;

@@ -20,8 +20,9 @@ namespace {
 class TargetMarks : public HudScreen {
 protected:
     TargetMarks() : HudScreen(320, 240) {
-        EXPECT_TRUE(datakit::WriteRulesText(dir_ / "rules", "Analyze_text \"analysing\";\n"
-                                                             "NotIdentified_text \"unknown\";\nend\n"));
+        EXPECT_TRUE(datakit::WriteRulesText(dir_ / "rules",
+                                            "Analyze_text \"analysing\";\n"
+                                            "NotIdentified_text \"unknown\";\nend\n"));
         ReadRules((dir_ / "rules").c_str());
         LoadRuleTexts();
         saved_ = {FrameCounter, CurrentNavPoint, TargetSpin, TargetZoom, TargetAnalysing};

@@ -33,15 +33,17 @@ protected:
         std::memcpy(savedNames_, WeaponNames, sizeof savedNames_);
         for (int i = 0; i < kSpecialTextureCount; ++i) SpecialTextures[i] = PlainTexture(0xffffffffu);
         // The frag frames told apart by their blue.
-        for (int k = 0; k <= 10; ++k) SpecialTextures[kSpecialFragger00 + k] = PlainTexture(0xff000000u | (20u + 20u * k));
+        for (int k = 0; k <= 10; ++k)
+            SpecialTextures[kSpecialFragger00 + k] = PlainTexture(0xff000000u | (20u + 20u * k));
         symbol_ = PlainTexture(0xffffffffu);
         unit_ = Unit();
         HudUnitBlock* b = Block(unit_);
         b->state = {100, 200, 0};
         b->maxima = {100, 200, 0};
         b->driveMax = 3600;
-        saved_ = {FrameCounter, NearestRadioactive, NearestRadioactiveDistance, ReloadUnit, ActionTargetAU,
-                  MultiplayerOn, OwnPlayer, RadiationBlink};
+        saved_ = {FrameCounter, NearestRadioactive, NearestRadioactiveDistance,
+                  ReloadUnit,   ActionTargetAU,     MultiplayerOn,
+                  OwnPlayer,    RadiationBlink};
         NearestRadioactive = nullptr;
         ReloadUnit = nullptr;
         ActionTargetAU = nullptr;
@@ -92,7 +94,8 @@ TEST_F(ViewInstruments, TheFragCounterShowsTheCountAndItsFrame) {
         int32_t width, frags;
         bool number;
         int frame;  // -1 none
-    } cases[] = {{640, 3, false, -1}, {800, 0, true, -1}, {800, 1, true, 0}, {800, 12, true, 10}, {800, 11, true, 10}};
+    } cases[] = {
+        {640, 3, false, -1}, {800, 0, true, -1}, {800, 1, true, 0}, {800, 12, true, 10}, {800, 11, true, 10}};
     for (const Case& c : cases) {
         ScreenWidth = c.width;
         B()->unit.killCount = c.frags;
@@ -132,9 +135,9 @@ TEST_F(ViewInstruments, TheDriveGaugeFillsItsSlotAndShowsTheSpeed) {
         uint32_t bar, rest;  // at (cx - 150, 15) and (cx - 108, 49), above the compass
         const char* speed;
     } cases[] = {
-        {3600, kGreen, kGreen, "41 mph"},        // full: the bar reaches the slot's top, no dark rest
-        {1800, kGreen, 0x004020u, "41 mph"},     // half: the rest of the slot dark green
-        {-1800, 0x800000u, 0x004020u, "-41 mph"} // reversing: dark red, a negative speed
+        {3600, kGreen, kGreen, "41 mph"},         // full: the bar reaches the slot's top, no dark rest
+        {1800, kGreen, 0x004020u, "41 mph"},      // half: the rest of the slot dark green
+        {-1800, 0x800000u, 0x004020u, "-41 mph"}  // reversing: dark red, a negative speed
     };
     for (const Case& c : cases) {
         B()->drive = c.drive;
@@ -155,9 +158,9 @@ TEST_F(ViewInstruments, TheUnitSymbolTakesTheStructureColourAndBlinksWhenLow) {
         uint32_t tick;
         bool picture;
         uint32_t colour;
-    } cases[] = {{200, 0, true, kGreen}, {80, 0, true, kGreen},    {79, 0, true, kYellow}, {40, 0, true, kYellow},
-                 {39, 0, true, kRed},    {21, 0, true, kRed},      {20, 0, true, 0},       {20, 0x20, true, kRed},
-                 {200, 0, false, 0}};
+    } cases[] = {{200, 0, true, kGreen}, {80, 0, true, kGreen},  {79, 0, true, kYellow},
+                 {40, 0, true, kYellow}, {39, 0, true, kRed},    {21, 0, true, kRed},
+                 {20, 0, true, 0},       {20, 0x20, true, kRed}, {200, 0, false, 0}};
     for (const Case& c : cases) {
         B()->state.structure = c.structure;
         B()->unit.buttonPicture = c.picture ? symbol_->surface : nullptr;
@@ -197,7 +200,9 @@ TEST_F(ViewInstruments, WeaponGroupsShowNameAmmunitionAndState) {
         float gauge;
         const char* shown;
         uint32_t colour;
-    } cases[] = {{-1, 0.0f, "~", 0x8000ff80u}, {25, 0.0f, "25", 0x8000ff80u}, {25, 3.0f, "25", 0x80ffe000u},
+    } cases[] = {{-1, 0.0f, "~", 0x8000ff80u},
+                 {25, 0.0f, "25", 0x8000ff80u},
+                 {25, 3.0f, "25", 0x80ffe000u},
                  {0, 3.0f, "0", 0x80ff0000u}};
     for (const Case& c : cases) {
         B()->ammo[0] = c.ammo;
@@ -255,9 +260,11 @@ class WeaponNameRule : public ::testing::Test {
 protected:
     void SetUp() override {
         const std::string longName(100, 'x');
-        ASSERT_TRUE(datakit::WriteRulesText(dir_ / "rules", "Two_WeaponName \"Gun\" \"Rockets\";\n"
-                                                              "One_WeaponName \"Gun\";\n"
-                                                              "Long_WeaponName \"" + longName + "\" \"B\";\nend\n"));
+        ASSERT_TRUE(datakit::WriteRulesText(dir_ / "rules",
+                                            "Two_WeaponName \"Gun\" \"Rockets\";\n"
+                                            "One_WeaponName \"Gun\";\n"
+                                            "Long_WeaponName \"" +
+                                                longName + "\" \"B\";\nend\n"));
         ReadRules((dir_ / "rules").c_str());
     }
     void TearDown() override {
@@ -303,7 +310,8 @@ TEST(ClockArithmetic, MinutesAndSecondsTruncateTowardZero) {
     struct Case {
         float seconds;
         int32_t minutes, part;
-    } cases[] = {{0.0f, 0, 0}, {59.9f, 0, 59}, {60.0f, 1, 0}, {61.5f, 1, 1}, {3599.0f, 59, 59}, {-61.0f, -1, -1}};
+    } cases[] = {{0.0f, 0, 0},  {59.9f, 0, 59},    {60.0f, 1, 0},
+                 {61.5f, 1, 1}, {3599.0f, 59, 59}, {-61.0f, -1, -1}};
     for (const Case& c : cases) {
         EXPECT_EQ(TimeMinutes(c.seconds), c.minutes) << c.seconds;
         EXPECT_EQ(TimeSecondsPart(c.seconds), c.part) << c.seconds;

@@ -8,15 +8,15 @@
 #include <vector>
 
 #include "DemoLevel.h"
+#include "host/Gfx.h"
 #include "hud/ViewInstruments.h"
 #include "objects/UnitRecord.h"
+#include "platform/Dxgl.h"
+#include "platform/Font.h"
 #include "render/ReferencePicture.h"
 #include "render/View.h"
 #include "render/Viewport.h"
 #include "world/Level.h"
-#include "host/Gfx.h"
-#include "platform/Dxgl.h"
-#include "platform/Font.h"
 #include "world/Terrain.h"
 
 namespace kvtest {
@@ -53,7 +53,8 @@ public:
     // The unit stands on the ground at `tiles` tiles along the jeep's forward axis (negative: behind) and
     // becomes the jeep's lock target.
     void Target(construct* jeep, construct* unit, double tiles) {
-        for (int k = 0; k < 3; k += 2) unit->pos[k] = jeep->pos[k] + static_cast<int32_t>(jeep->orient[6 + k] * 2 * tiles);
+        for (int k = 0; k < 3; k += 2)
+            unit->pos[k] = jeep->pos[k] + static_cast<int32_t>(jeep->orient[6 + k] * 2 * tiles);
         unit->pos[1] = InterpGroundHeight(CurrentMatrix, unit->pos, nullptr);
         UnitShare* rec = GetUnitShare(jeep);
         entry_ = ThreatEntry{};
