@@ -10,6 +10,7 @@
 #include "ai/AIRecords.h"
 #include "ai/AUDef.h"
 #include "ai/Clan.h"
+#include "ai/RecordReplay.h"
 
 struct construct;
 

@@ -1,11 +1,26 @@
 // The scenery cameras of a level: the satellite camera (the player's camera construct), the static
-// camera and the watch camera.
+// camera and the watch camera; the ground test they share and the key-frame path of the camera flights.
 #pragma once
 
 #include <cstdint>
 
 #include "objects/Itfc.h"
 
+struct matrix;
+
 uintptr_t SatCamera_itfc(construct* con, ItfcMethod method, uintptr_t arg);
 uintptr_t StatCamera_itfc(construct* con, ItfcMethod method, uintptr_t arg);
 uintptr_t WatchCamera_itfc(construct* con, ItfcMethod method, uintptr_t arg);
+
+// Fills the registry's slots of the camera types, the movie camera and the way pointer.
+void RegisterCameraTypes();
+
+// The ground under a camera's box: low = the highest ground or water (x 8) under its four lower corners,
+// high = the lowest upper surface over its four upper corners (0x7FFFFFFF without a top tile field).
+void BoxGroundLimits(const construct* con, matrix* terrain, int32_t* low, int32_t* high);
+
+// A point of a key-frame path at param (key index plus fraction): the orientation (when turn is set)
+// by spherical interpolation of the two keys around it, the position on a cubic Hermite curve through
+// them with tangents from their neighbours.
+void CameraPathPoint(const int32_t orients[][9], const int32_t positions[][3], int count, float param, bool turn,
+                     int32_t orientOut[9], int32_t posOut[3]);

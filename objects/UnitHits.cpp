@@ -36,11 +36,6 @@ construct* TakeEffect(SharedPoolId id, construct* owner) {
     return fx;
 }
 
-bool RecordReplayActive() {
-    const Rule* r = FindRule("recordreplay_active");
-    return r && r->count > 0 && r->values && r->values[0] != 0.0f;
-}
-
 // The unit that fired what lies in the victim's hit slot, or null.
 construct* AttackerInSlot(const construct* victim, int slot) {
     if (slot < 0 || slot > 3) return nullptr;
@@ -127,7 +122,7 @@ void SpawnDebris(construct* victim, int slot, StateRecord* state, const int32_t 
     const int32_t before = state->structure;
     if (MultiplayerOn) {
         if (IsHost) state->structure -= damage;
-    } else if (!(RecordReplayActive() && (victim->flags & kConInputDriven))) {
+    } else if (!(RecordReplayActive && (victim->flags & kConInputDriven))) {
         state->structure -= damage;
     }
     // 2. Debris.

@@ -262,10 +262,17 @@ void CopyUnitState(UnitShare* dst, const UnitShare* src) {
     dst->recentHit = nullptr;
     dst->target = nullptr;
     dst->targetCountdown = 0;
+    // The owned parts (fragments, shards) rest again. A copy taken while the busy pools are walked (a
+    // replayed keyframe restores its unit from inside that walk) defers it to the construct events.
     for (int i = 0; i < dst->owned.count; ++i)
         if (construct* c = dst->owned.list[i]) {
-            UnMakeBuzy(c);
-            DeactivateConstruct(c);
+            if (BuzyGuard) {
+                CreateQZEvent(QZEventKind::UnBuzy, c);
+                CreateQZEvent(QZEventKind::Deactivate, c);
+            } else {
+                UnMakeBuzy(c);
+                DeactivateConstruct(c);
+            }
         }
 }
 

@@ -145,6 +145,10 @@ void QuaternionFromMatrix(Quaternion* out, const Matrix4& m);
 void FixedToD3DMatrix(Quaternion* out, const FixMatrix* matrix);
 // Quaternion to fixed-point orientation (elements times 32768, truncated toward zero).
 void D3DToFixedMatrix(FixMatrix* matrix, const Quaternion& q);
+// Spherical interpolation from a to b at t (0..1) along the shorter arc.
+void QuaternionSlerp(Quaternion* out, const Quaternion& a, const Quaternion& b, float t);
+// The cubic Hermite curve from p1 (tangent t1) to p2 (tangent t2) at s (0..1).
+void Vec3Hermite(float out[3], const float p1[3], const float t1[3], const float p2[3], const float t2[3], float s);
 
 // ---- Driver list -----------------------------------------------------------------------------------
 

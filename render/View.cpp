@@ -36,6 +36,7 @@
 #include "world/QZEvent.h"
 #include "world/Snapshot.h"
 #include "world/WorldTick.h"
+#include "hud/Overlay2D.h"
 
 using namespace render_local;
 using host::RenderState;
@@ -371,12 +372,10 @@ bool PageOpen() {
     return PlayerTFView && (PlayerTFView->panels[0] || PlayerTFView->panels[1] || PlayerTFView->panels[2]);
 }
 
-bool CutScenePlays() { return RecordReplayRunning && !RecordedConstruct; }
-
 // Over the main view: the cockpit overlay (not during a cut scene), the message log (not while a page
 // covers the view, a cut scene plays or a snapshot frame is drawn again) and the chat line.
 void DrawMainViewOverlay() {
-    const bool cutScene = CutScenePlays();
+    const bool cutScene = CutScenePlaying();
     if (!cutScene) DrawHUD(PlayerTFView);
     if (!PageOpen() && !cutScene && !SnapshotRendering) DrawMessageLog();
     DrawChatInput();
@@ -504,6 +503,14 @@ void RenderView(ViewPort* vp, int32_t) {
     SetRS(RenderState::FogEnable, 0);
     DrawViewOverlays(vp);
     DrawFlareList();
+    // A playing cut scene is framed by black bars, a ninth of the screen each, at the top and the bottom.
+    if (CutScenePlaying()) {
+        static const uint8_t kBlack[4] = {0, 0, 0, 0};
+        const int32_t bar = SurfaceHeight / 9;
+        SetRS(RenderState::FogEnable, 0);
+        FillRect2D(kBlack, 0, 0, SurfaceWidth, bar);
+        FillRect2D(kBlack, 0, SurfaceHeight - bar, SurfaceWidth, SurfaceHeight);
+    }
 }
 
 void RenderAllViews(int32_t kind) {

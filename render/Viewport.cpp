@@ -283,3 +283,5 @@ int NamedReflectionType(const char* name) {
     FatalErrorF("Error(NamedReflectionType): unknown type '%s'", name ? name : "");
     return 0;
 }
+
+construct* PickedConstruct = nullptr;

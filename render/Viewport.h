@@ -96,3 +96,6 @@ int NamedReflectionType(const char* name);
 // Sets a viewport's shadow depth and reflection type (with the vertex stride that goes with it).
 void SetViewPortShadowDepth(ViewPort* vp, int depth);
 void SetViewPortReflection(ViewPort* vp, int type);
+
+// The construct the view loop last picked under the mouse pointer, or null (picking sets it).
+extern construct* PickedConstruct;

@@ -17,6 +17,12 @@ int32_t CollideNodeCount = 0;
 
 namespace {
 
+// The number of the collision pass; a quarter's list is valid while its stamp equals it. The node store
+// is refilled by every pass: a stamp taken from the tick counter would let a later pass at the same
+// count (two passes in one tick, the counter set back by a saved game or a new level) walk a list into
+// nodes that were handed out again, into a loop.
+uint32_t CollidePass = 0;
+
 // A small set of remembered pointers (visited quarters, tested partners); full sets forget new entries.
 template <typename T>
 struct Memory {
@@ -131,9 +137,9 @@ void CollideConstruct(matrix* m, construct* con) {
         CollideNode* node = &CollideNodes[CollideNodeCount++];
         node->con = con;
         node->next = nullptr;
-        if (tile->stamps[q] != FrameCounter) {
+        if (tile->stamps[q] != CollidePass) {
             tile->collide[q] = node;
-            tile->stamps[q] = FrameCounter;
+            tile->stamps[q] = CollidePass;
         } else {
             CollideNode* last = nullptr;
             for (CollideNode* c = tile->collide[q]; c; c = c->next) {
@@ -161,6 +167,7 @@ void CollideConstruct(matrix* m, construct* con) {
 
 void CollideUnitsIn(matrix* m, ConstructPool* const pools[4]) {
     CollideNodeCount = 0;
+    if (++CollidePass == 0) CollidePass = 1;  // 0 is the stamp of a quarter never visited
     if (!m || !m->tileField) return;
     for (int k = 0; k < 4; ++k) {
         ConstructPool* pool = pools[k];
@@ -232,6 +239,8 @@ int CollideUnitPair(construct* a, construct* b) {
     return 1;
 }
 
+uint32_t CollidePassNumber() { return CollidePass; }
+
 CollideNode* QuarterCollisionList(matrix* m, int32_t x, int32_t z) {
     int64_t wx = x, wz = z;
     if (!m) return nullptr;
@@ -240,7 +249,7 @@ CollideNode* QuarterCollisionList(matrix* m, int32_t x, int32_t z) {
     TileFieldEntry* tile = MatrixEntry(m, 0, static_cast<int32_t>(wx >> 16), static_cast<int32_t>(wz >> 16));
     if (!tile) return nullptr;
     const int q = static_cast<int>(((wx >> 15) & 1) + 2 * ((wz >> 15) & 1));
-    return tile->stamps[q] == FrameCounter ? tile->collide[q] : nullptr;
+    return tile->stamps[q] == CollidePass ? tile->collide[q] : nullptr;
 }
 
 int SphereHitsConstruct(const SphereRecord* sphere, construct* con) {

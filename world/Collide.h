@@ -22,6 +22,9 @@ constexpr int kCollideMemory = 31;        // sample points, visited quarters and
 extern CollideNode CollideNodes[kMaxCollideNodes];
 extern int32_t CollideNodeCount;
 
+// The number of the latest collision pass: the stamp of the quarters whose lists it made.
+uint32_t CollidePassNumber();
+
 // The pass over "buzy0" to "buzy3" on CurrentMatrix.
 void CollideUnits();
 // The same over a matrix and up to four pools given by the caller (null entries are skipped).

@@ -19,6 +19,7 @@
 #include "ai/AIStubs.h"
 #include "ai/HiLogic.h"
 #include "ai/RecordReplay.h"
+#include "world/CutScenes.h"
 #include "net/Multiplayer.h"
 #include "platform/Dxgl.h"
 #include "platform/InputDevices.h"

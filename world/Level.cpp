@@ -13,6 +13,7 @@
 #include "ai/Clan.h"
 #include "ai/DayEvents.h"
 #include "ai/RecordReplay.h"
+#include "world/CutScenes.h"
 #include "core/Config.h"
 #include "core/Files.h"
 #include "core/FixMath.h"
@@ -125,6 +126,7 @@ void ResetLevelState() {
     RecordReplayActive = RecordReplayRunning = RecordReplaySkip = 0;
     RecordReplayExport = 0;
     RecordedConstruct = nullptr;
+    ResetRecordReplayPanel();
     // The four water levels 4, the split point (0, 0), the edge modes CLONE.
     ResetMatrixGlobals();
     NearPlaneDistance = 500;

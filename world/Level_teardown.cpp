@@ -6,12 +6,14 @@
 #include "ai/Clan.h"
 #include "ai/DayEvents.h"
 #include "ai/MissionDesc.h"
+#include "ai/RecordReplay.h"
 #include "core/Config.h"
 #include "core/Memory.h"
 #include "core/Rules.h"
 #include "frontend/Frontend.h"
 #include "hud/MessageLog.h"
 #include "hud/TFView.h"
+#include "objects/MovieCamera.h"
 #include "objects/SharedPools.h"
 #include "platform/Bitmap.h"
 #include "platform/Dxgl.h"
@@ -59,6 +61,22 @@ void RemoveObject(construct*& con) {
     CallItfc(con, ItfcMethod::UNPLACE, 0);
     CallItfc(con, ItfcMethod::DESTROY, 0);
     con = nullptr;
+}
+
+// The cameras let go of what they follow while it still stands: the shared pools (wrecks, effects) and
+// the units are freed before the cameras, whose removal would otherwise unfocus freed constructs.
+void ReleaseCameraTargets() {
+    for (construct* cam : {SatCamera, StatCamera, WatchCamera})
+        if (cam) CallItfc(cam, ItfcMethod::ATTACH, 0);
+}
+
+// The run ends and the cut scenes go while their units still stand, so that no unit keeps a track; the
+// movie cameras' test waves go with them.
+void FreeCutScenes() {
+    RecordReplayRunning = RecordReplaySkip = 0;
+    RecordedConstruct = nullptr;
+    FreeAllCutScenes();
+    FreeMovieCameraWaves();
 }
 
 void RemoveAUs() {
@@ -186,6 +204,8 @@ void TeardownLevel() {
     dxgl_PauseAllSounds();
     LoadScreenBackground(&ScreenBackground, "ui_7");
     ShowBuzyScreen(1, 1, 0, kTeardownSteps, "remove AUs");
+    FreeCutScenes();
+    ReleaseCameraTargets();
     RemoveAUs();
     ShowBuzyScreen(0, 1, 1, kTeardownSteps, "delete events");
     DeleteEvents();

@@ -19,6 +19,7 @@
 #include "host/Window.h"
 #include "hud/Icons.h"
 #include "hud/MousePtr.h"
+#include "objects/Cameras.h"
 #include "objects/Elements.h"
 #include "objects/Units.h"
 #include "platform/Dxgl.h"
@@ -249,6 +250,7 @@ void CloseDevices() {
 }
 
 void InitGameData() {
+    RegisterCameraTypes();
     LoadFPTables();
     RegisterVehicleTypes();
     RegisterElementTypes();

@@ -52,7 +52,7 @@ struct TileFieldEntry {
     int32_t def;              // byte offset of the definition in the TileDefPool, or -k for flat tile k
     uint16_t tex[4];          // texture table number per quarter (quarter order below), kNoTexture none
     StatLink* stats[4];       // per quarter: the statics standing on it
-    uint32_t stamps[4];       // per quarter: the tick for which collide[] is valid
+    uint32_t stamps[4];       // per quarter: the collision pass for which collide[] is valid
     CollideNode* collide[4];  // per quarter: the constructs the collision pass saw in that tick
 };
 

@@ -74,3 +74,7 @@ int32_t LoadBlock(void* buffer, int32_t capacity, const char* path);
 // One little-endian 32-bit integer / float from a stream (0 past its end).
 int32_t ReadInt32(FILE* stream);
 float ReadFloat(FILE* stream);
+
+struct AUDef;
+// Writes the action unit to its chunk file "chunks\\<mission>_<action unit>". Not built yet: writes nothing.
+void WriteAUChunkFile(AUDef* au);

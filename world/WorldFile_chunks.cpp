@@ -354,3 +354,5 @@ void CheckMatrixTiles(const matrix* m, const char* name) {
         }
     }
 }
+
+void WriteAUChunkFile(AUDef* au) { (void)au; }

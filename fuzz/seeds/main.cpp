@@ -22,6 +22,7 @@
 #include "tools/datakit/WayPoints.h"
 #include "tools/datakit/WorldFile.h"
 #include "tools/datakit/Wav.h"
+#include "tools/datakit/SceneFile.h"
 #include "core/Memory.h"
 #include "fuzz/EffectForms.h"
 #include "objects/Elements.h"
@@ -531,6 +532,33 @@ void ElementSaved() {
     Seed("elementsaved", "cut", cut);
 }
 
+// A scene file for the scene harness's convoy of two units (8-byte blocks): a keyframed segment of
+// records on the first track, two segments on the second, one setting the world state; and the same cut.
+void SceneFiles() {
+    datakit::SceneSegment first;
+    first.end = 40;
+    first.data = {7, 0, 0, 0, 1, 2, 3, 4};
+    first.orient = {32767, 0, 0, 0, 32767, 0, 0, 0, 32767};
+    for (int i = 0; i < 40; ++i) {
+        datakit::SceneInput in;
+        in.keys[1] = 0x40;
+        in.axes[0] = int16_t(i * 100);
+        first.inputs.push_back(in);
+    }
+    datakit::SceneSegment a = first, b = first;
+    b.start = 40;
+    b.end = 60;
+    b.worldState = 1;
+    b.clock = 36000;
+    b.cloudLevel = 30000;
+    b.inputs.resize(20);
+    datakit::SceneCut scene{"convoy", {{first}, {a, b}}};
+    Bytes bytes = datakit::SceneFileBytes({scene});
+    Seed("scenefile", "convoy", bytes);
+    bytes.resize(bytes.size() / 2);
+    Seed("scenefile", "cut", bytes);
+}
+
 int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (!std::strcmp(argv[i], "--out")) g_out = argv[i + 1];
@@ -550,6 +578,7 @@ int main(int argc, char** argv) {
     WayPoints();
     SavedGames();
     VehicleSaved();
+    SceneFiles();
     MissionScripts();
     EffectSaved();
     ElementSaved();

@@ -18,6 +18,7 @@
 #include "core/Rules.h"
 #include "host/Fs.h"
 #include "host/Window.h"
+#include "objects/Cameras.h"
 #include "objects/Elements.h"
 #include "objects/Itfc.h"
 #include "objects/Units.h"
@@ -67,12 +68,13 @@ public:
         ReadPathsFile("app/paths");
         OpenDisplay();
         RegisterVehicleTypes();
+        RegisterCameraTypes();
         RegisterElementTypes();
         ReadUnitsFile("app/units");
         FreeRules();
         ReadRules("app/rules");
         if (!OwnPlayer) OwnPlayer = CreatePlayer("tester");
-        std::snprintf(MissionName, sizeof MissionName, "Ema01");
+        std::snprintf(MissionName, sizeof MissionName, "%s", mission_);
         InitLevel(0);
         // The level keeps only the local player: the driver's cell is made afterwards.
         driver_ = CreatePlayer("driver");
@@ -122,6 +124,8 @@ public:
 protected:
     // The screen the level is built for; a test that looks at the view sets a larger one before SetUp.
     int width_ = 32, height_ = 24;
+    // The mission built.
+    const char* mission_ = "Ema01";
 
 private:
     std::string previous_;

@@ -74,6 +74,20 @@ TEST_F(Collide, TouchingSpheresAreRecordedInBothUnits) {
     EXPECT_EQ(seen, 3);
 }
 
+// The tick counter going back (a saved game, a new level) or two passes in one tick: each pass starts
+// its lists afresh instead of walking the nodes of an earlier one, which were handed out again.
+TEST_F(Collide, APassNeverWalksTheListsOfAnEarlierOne) {
+    construct* a = Unit(10000, 10000, 1000);
+    for (uint32_t tick : {1000u, 1001u, 1000u, 1000u, 1001u}) {
+        FrameCounter = tick;
+        Pass();
+        int seen = 0;
+        for (CollideNode* n = QuarterCollisionList(h_.m, 10000, 10000); n && seen < 10; n = n->next) ++seen;
+        EXPECT_EQ(seen, 1) << "tick " << tick;
+    }
+    EXPECT_EQ(a->hits[0], nullptr);
+}
+
 TEST_F(Collide, ClassesOwnersAndOneSidedSlots) {
     const struct {
         uint8_t classA, classB;

@@ -97,6 +97,9 @@ public:
         for (int n = 1; n <= 4; ++n)
             datakit::WriteFile(dir_ / ("Objects/scenery/e9fir" + std::to_string(n)),
                                datakit::BoxObject(5.0f, 20.0f, 5.0f, {40, 120, 50}).Bytes());
+        // The way-point marker's look.
+        datakit::WriteFile(dir_ / "Objects/misc/camera",
+                           datakit::BoxObject(0.5f, 0.5f, 0.5f, {255, 255, 0}).Bytes());
         // The projectiles the shared pools make.
         datakit::MakeDirs(dir_ / "Objects/weapons");
         for (const char* name : {"bullet", "shell"})

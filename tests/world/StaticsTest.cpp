@@ -260,7 +260,7 @@ TEST_F(Statics, GateStampLeavesHalfLowAndLiftLowersTheSurface) {
     rider->itfc = GroundListener_itfc;
     CollideNode node{rider, nullptr};
     TileFieldEntry* tile = MatrixEntry(g.m, 0, 0, 0);
-    tile->stamps[QuarterIndex(1, 1)] = FrameCounter;
+    tile->stamps[QuarterIndex(1, 1)] = CollidePassNumber();
     tile->collide[QuarterIndex(1, 1)] = &node;
     g_groundChanged = 0;
     LowerSurfaceUnderStatic(g.m, lift, &spot, 100, 0);

@@ -13,6 +13,7 @@ bool BuildDemo(const Context& ctx) {
     if (!BuildFPTables(ctx)) return false;
     if (!BuildObjects(ctx)) return false;
     if (!BuildWorlds(ctx)) return false;
+    if (!BuildCutsceneMission(ctx)) return false;
     if (!BuildSound(ctx)) return false;
     if (!BuildMenuPictures(ctx)) return false;
     if (!BuildCampaigns(ctx)) return false;

@@ -2,8 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace datakit {
+class WorldFile;
+}
 
 namespace mkdemo {
 
@@ -23,6 +28,8 @@ std::vector<uint8_t> GroundTexture(const std::string& name);
 // Maps/: the demo island "Ema01" (64 x 64 tiles) with its textures, sky and action units.
 constexpr int kDemoIslandTiles = 64;
 std::vector<uint8_t> DemoIslandWorld();
+// The same island with other action units.
+std::vector<uint8_t> DemoIslandWorldWith(const std::function<void(datakit::WorldFile&)>& actionUnits);
 // A place of the island in world units (16.16 x and z of its centre, radius): "ema_base", "ga_outpost",
 // "camp" (the flat sites), "lake", "ford" (the river's shallows, crossed by the road), "hill" (the snowy
 // top). Heights (units of 8 world units): the sites are flat at 800, 900 and 700; the water lies at 4.
@@ -60,6 +67,10 @@ bool BuildMenuPictures(const Context& ctx);
 // and speech, the progress file "Campaigns\VORLE", "EMA.cpn" and "GA.cpn", the team list with its logos,
 // and the credits with their slides.
 bool BuildCampaigns(const Context& ctx);
+
+// The record/replay test mission "Cutscene": the island with a convoy marked for a cut scene, its script,
+// a scene recorded for it under "Cutscenes", and the movie camera's test wave "wavetest".
+bool BuildCutsceneMission(const Context& ctx);
 
 // Writes the whole tree; false when a file cannot be written.
 bool BuildDemo(const Context& ctx);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -377,7 +378,9 @@ DemoPlace DemoIslandPlace(const std::string& name) {
     return {0, 0, 0};
 }
 
-std::vector<uint8_t> DemoIslandWorld() {
+std::vector<uint8_t> DemoIslandWorld() { return DemoIslandWorldWith(AddActionUnits); }
+
+std::vector<uint8_t> DemoIslandWorldWith(const std::function<void(datakit::WorldFile&)>& actionUnits) {
     const Island isl = MakeIsland();
     std::set<std::pair<int, int>> ownTiles;  // tiles whose definition no other tile shares
     const std::vector<ElementGroup> elements = ElementLayout(&ownTiles);
@@ -414,7 +417,7 @@ std::vector<uint8_t> DemoIslandWorld() {
     for (const char* name : kGroundNames) textures.push_back({name, GroundTexture(name)});
     w.Textures(textures);
     w.Sky(DemoSky());
-    AddActionUnits(w);
+    actionUnits(w);
     AddElementUnits(w, elements);
     return w.Bytes();
 }
