@@ -47,13 +47,14 @@ void RefreshViews(construct* con, int ownView, uint8_t captureFlag) {
 
 }  // namespace
 
-void aistubs_Init() {
+int aistubs_Init() {
     HiLogic = new (std::nothrow) HL_hilogic(kMaxClans);
     // Messages posted before the bridge starts (a hostility set early) stay queued instead of being lost.
     for (AIQueue& q : AIQueues)
         if (!q.head) q.tail = &q.head;
     for (int a = 0; a < kMaxClans; ++a)
         for (int b = 0; b < kMaxClans; ++b) CreateDamageVar(a, b, 0);
+    return HiLogic ? 1 : 0;
 }
 
 void aistubs_Shutdown() {

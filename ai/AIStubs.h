@@ -22,8 +22,9 @@ struct AIQueue {
 };
 extern AIQueue AIQueues[3];
 
-// Creates the high-level AI and the nine damage variables; the three clans must exist.
-void aistubs_Init();
+// Creates the high-level AI and the nine damage variables; the three clans must exist. 1 when the
+// high-level AI was made, 0 when its allocation failed (the bridge then runs without it).
+int aistubs_Init();
 // Frees every queued message and the high-level AI.
 void aistubs_Shutdown();
 // The AI step of one world-tick call.

@@ -10,7 +10,8 @@
 namespace ai {
 
 namespace {
-constexpr uint32_t kSeeThrough = 0x800;
+// The ground flag of a place inside a stacked construct that does not block a line.
+constexpr uint32_t kSeeThroughSurface = 0x800;
 }
 
 int32_t Length3(const int32_t v[3]) {
@@ -36,14 +37,18 @@ bool StructureOf(construct* con, int32_t* structure) {
     return true;
 }
 
-// Without a terrain matrix there is nothing between two points. A stacked construct that can be seen
-// through (construct flag 0x800) does not block the line.
+// Without a terrain matrix there is nothing between two points. A place inside a stacked construct
+// whose ground flags carry 0x800 does not block the line; every other place that is not free does.
 int PointObstructed(const int32_t p[3]) {
     if (!CurrentMatrix) return 0;
     construct* stacked = nullptr;
     const int c = CheckMatrixPosition(CurrentMatrix, p, &stacked, WaterLevelAt(p[0], p[2]));
     if (c == 0) return 0;
-    if (c == 3 && stacked && (stacked->flags & kSeeThrough)) return 0;
+    if (c == 3) {
+        uint32_t flags = 0;
+        GroundHeight(CurrentMatrix, p, 0, 1, &flags);  // the sub-point the classification read
+        if (flags & kSeeThroughSurface) return 0;
+    }
     return 1;
 }
 

@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr int32_t kMaxPlaceCoord = 1 << 30;  // 16384 tiles, in 16.16 world units
+
 struct BodyReader {
     const uint8_t* data;
     size_t size;
@@ -67,6 +69,11 @@ void ReadList(BodyReader& r, AUUnitList& list) {
         list.units[i] = unit;
         list.percentages[i] = int32_t(U32(r, "a unit entry past the end of the chunk"));
         for (int w = 0; w < 6; ++w) list.places[i][w] = int32_t(U32(r, "a unit entry past the end of the chunk"));
+        // The unit's parts are placed relative to its position: a position far outside any map (more than
+        // 16384 tiles from the origin) would overflow there.
+        for (int w = 0; w < 3; ++w)
+            if (list.places[i][w] < -kMaxPlaceCoord || list.places[i][w] > kMaxPlaceCoord)
+                Fail(r, "a place far outside the map");
         list.data[i] = nullptr;
         list.dataSizes[i] = 0;
         if (r.size - r.pos >= 4 && std::memcmp(r.data + r.pos, "DATA", 4) == 0) {

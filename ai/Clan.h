@@ -53,6 +53,9 @@ extern int32_t ClanCount;
 // The level's clan of each abstract clan of the world file (the fourth word is spare); null when unmapped.
 extern Clan* AbstractClanMap[4];
 extern Clan* PlayerClan;  // the local player's clan, or null
+// Whether two constructs' clans make them one side: a missing clan is nobody's, not even another
+// clanless construct's.
+inline bool SameClan(const Clan* a, const Clan* b) { return a && a == b; }
 
 // Level status written by UpdateClanStatus and read by the in-game interface and the level's end (the
 // won and lost flags are the level's, world/Level.h).

@@ -10,6 +10,7 @@
 #include "core/Rules.h"
 #include "objects/UnitShare.h"
 #include "objects/Units.h"
+#include "world/Collide.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 
@@ -170,11 +171,15 @@ void DetectPair(Side& a, Side& b, const SightRules& rules) {
     if (hearB) SetUnitAlertPoint(b.con, a.con->pos);
 }
 
-// The constructs near a point that the collision pass saw this tick; none while no terrain keeps them.
+// The constructs within 1000 units of a point among those the collision pass listed this tick, in the
+// pool "tmpcollision" (null without that pool); those of the kind mask's collision class are left out
+// unless the mask is 255.
 ConstructPool* ObjectsNearPoint(const int32_t p[3], int kindMask) {
-    (void)p;
-    (void)kindMask;
-    return nullptr;
+    SphereRecord probe{};
+    std::memcpy(probe.world, p, sizeof probe.world);
+    probe.radius = 1000;
+    FindObjectsNearPoint(&probe, kindMask);
+    return FindConstructPool("tmpcollision");
 }
 
 bool FriendNear(ConstructPool* near, const Side& s, const Side& o) {

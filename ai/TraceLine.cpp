@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "ai/AI_local.h"
 #include "core/Fix3D.h"
 #include "world/Collide.h"
 #include "world/Construct.h"
@@ -11,17 +12,9 @@
 namespace {
 
 constexpr int32_t kTraceStep = 4096;
-constexpr uint32_t kStackedBlocks = 0x800;
 
-bool TerrainStops(const int32_t p[3]) {
-    if (!CurrentMatrix) return false;
-    const int kind = CheckMatrixPosition(CurrentMatrix, p, nullptr, WaterLevelAt(p[0], p[2]));
-    if (kind == 0) return false;
-    if (kind != 3) return true;
-    uint32_t flags = 0;
-    GroundHeight(CurrentMatrix, p, 0, 0, &flags);
-    return (flags & kStackedBlocks) != 0;
-}
+// The terrain stops the line where a line of sight would be obstructed (the AI's one test).
+bool TerrainStops(const int32_t p[3]) { return ai::PointObstructed(p) != 0; }
 
 construct* ObjectAt(const construct* own, const int32_t p[3]) {
     if (!CurrentMatrix) return nullptr;

@@ -8,7 +8,8 @@ struct construct;
 
 // Steps from start along the 1.15 direction in steps of one eighth of it (4096 units for a unit vector)
 // until length is covered. With stopTerrain it ends where the terrain or water test reports anything but
-// free (a position inside a stacked construct counts only when its tile flag 0x800 is set); with
+// free, except a place inside a stacked construct whose ground flags carry 0x800 (it does not block a
+// line, as for the AI's lines of sight); with
 // stopObjects at the first construct other than own whose bounding sphere holds the point. Writes the
 // last point into end and returns the construct met, else null.
 construct* TraceLine(construct* own, const int32_t start[3], const int32_t dir[3], int32_t end[3], int32_t length,

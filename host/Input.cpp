@@ -141,6 +141,11 @@ struct InputState {
     bool listening = false;
     bool focused = true;
     uint8_t keys[256] = {};
+    // Presses since the last read of the device: a key or button pressed and released again between two
+    // reads still reads as pressed once (a quick tap, a click of an automated run at a low frame rate).
+    uint8_t keyPressed[256] = {};
+    uint8_t mousePressed[4] = {};
+    uint8_t joyPressed[32] = {};
     bool scrollLockToggle = false;
     DeviceState keyboard, mouse;
     int32_t mouseMove[3] = {};
@@ -251,7 +256,9 @@ void CloseInput() {
 }
 
 bool AcquireKeyboard() {
-    return Acquire(g.keyboard);
+    if (!Acquire(g.keyboard)) return false;
+    memset(g.keyPressed, 0, sizeof g.keyPressed);  // presses before the acquisition are not reported
+    return true;
 }
 void UnacquireKeyboard() {
     g.keyboard.acquired = false;
@@ -261,7 +268,8 @@ InputRead ReadKeyboard(uint8_t state[256]) {
     InputRead r = ReadState(g.keyboard);
     if (r != InputRead::Ok) return r;
     if (InputScriptLoaded()) AdvanceInputScript(true);
-    memcpy(state, g.keys, 256);
+    for (int i = 0; i < 256; ++i) state[i] = g.keys[i] | g.keyPressed[i];
+    memset(g.keyPressed, 0, sizeof g.keyPressed);
     return r;
 }
 
@@ -271,6 +279,7 @@ bool MouseHasWheel() {
 
 bool AcquireMouse() {
     if (!Acquire(g.mouse)) return false;
+    memset(g.mousePressed, 0, sizeof g.mousePressed);
     SetRelativeMouse(true);
     return true;
 }
@@ -287,7 +296,8 @@ InputRead ReadMouse(MouseSample* out) {
     out->x = g.mouseMove[0];
     out->y = g.mouseMove[1];
     out->z = g.mouseMove[2];
-    memcpy(out->buttons, g.mouseButtons, 4);
+    for (int i = 0; i < 4; ++i) out->buttons[i] = g.mouseButtons[i] | g.mousePressed[i];
+    memset(g.mousePressed, 0, sizeof g.mousePressed);
     g.mouseMove[0] = g.mouseMove[1] = g.mouseMove[2] = 0;
     return r;
 }
@@ -375,7 +385,8 @@ bool ReadJoystick(JoystickSample* out) {
         out->axes[i] = ScaleJoystickAxis(g.rawAxes[i], g.axes[i].min, g.axes[i].max, g.axes[i].deadZone);
     out->pov[0] = g.hat;
     out->pov[1] = out->pov[2] = out->pov[3] = 0xFFFFFFFFu;
-    memcpy(out->buttons, g.joyButtons, 32);
+    for (int i = 0; i < 32; ++i) out->buttons[i] = g.joyButtons[i] | g.joyPressed[i];
+    memset(g.joyPressed, 0, sizeof g.joyPressed);
     return true;
 }
 
@@ -397,6 +408,8 @@ void SetInputFocus(bool focused) {
     }
     SetRelativeMouse(false);
     g.mouseMove[0] = g.mouseMove[1] = g.mouseMove[2] = 0;
+    memset(g.keyPressed, 0, sizeof g.keyPressed);
+    memset(g.mousePressed, 0, sizeof g.mousePressed);
 }
 
 // Kept apart from the device state: closing the devices does not forget it.
@@ -410,13 +423,15 @@ void InjectKey(int scanCode, bool down) {
     if (down && scanCode == kScanScrollLock && !(g.keys[scanCode] & 0x80))
         g.scrollLockToggle = !g.scrollLockToggle;
     g.keys[scanCode] = down ? 0x80 : 0;
+    if (down) g.keyPressed[scanCode] = 0x80;
 }
 
 void InjectMouseMotion(int32_t dx, int32_t dy, int32_t dz) {
-    // Saturating sums: a flood of motion between two reads must not wrap around.
+    // Saturating sums: a flood of motion between two reads must not wrap around. The bound is the same
+    // both ways, so that a reader may negate a sum (the pointer's y) without overflow.
     auto add = [](int32_t& acc, int32_t d) {
         int64_t s = static_cast<int64_t>(acc) + d;
-        acc = static_cast<int32_t>(std::clamp<int64_t>(s, INT32_MIN, INT32_MAX));
+        acc = static_cast<int32_t>(std::clamp<int64_t>(s, -INT32_MAX, INT32_MAX));
     };
     add(g.mouseMove[0], dx);
     add(g.mouseMove[1], dy);
@@ -424,7 +439,9 @@ void InjectMouseMotion(int32_t dx, int32_t dy, int32_t dz) {
 }
 
 void InjectMouseButton(int button, bool down) {
-    if (button >= 0 && button < 4) g.mouseButtons[button] = down ? 0x80 : 0;
+    if (button < 0 || button >= 4) return;
+    g.mouseButtons[button] = down ? 0x80 : 0;
+    if (down) g.mousePressed[button] = 0x80;
 }
 
 void InjectJoystickAxis(int axis, int32_t raw) {
@@ -436,7 +453,9 @@ void InjectJoystickHat(uint32_t angle) {
 }
 
 void InjectJoystickButton(int button, bool down) {
-    if (button >= 0 && button < 32) g.joyButtons[button] = down ? 0x80 : 0;
+    if (button < 0 || button >= 32) return;
+    g.joyButtons[button] = down ? 0x80 : 0;
+    if (down) g.joyPressed[button] = 0x80;
 }
 
 int ScanCodeFromSdl(int sdlScancode) {

@@ -25,7 +25,8 @@ void OpenInput();
 // Closes every device and forgets all state.
 void CloseInput();
 
-// Keyboard: 256 state bytes by scan code, 0x80 while down.
+// Keyboard: 256 state bytes by scan code, 0x80 while down. A key (as a mouse or joystick button) that was
+// pressed since the previous read of its device reads 0x80 once even when it was released again.
 bool AcquireKeyboard();  // false while the window does not have the input focus
 void UnacquireKeyboard();
 InputRead ReadKeyboard(uint8_t state[256]);

@@ -15,6 +15,7 @@ int g_frames = 0;
 bool g_quit = false;
 SDL_Window* g_window = nullptr;
 bool g_videoInit = false;
+bool g_cursorShown = true;
 std::vector<EventListener> g_listeners;
 
 bool InitVideo() {
@@ -35,6 +36,13 @@ void SetHeadless(bool headless) {
 }
 
 bool IsHeadless() { return g_headless; }
+
+void ShowSystemCursor(bool show) {
+    g_cursorShown = show;
+    if (g_window) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+bool SystemCursorShown() { return g_cursorShown; }
 void SetFrameLimit(int frames) { g_frameLimit = frames; }
 int FramesPumped() { return g_frames; }
 
@@ -54,6 +62,7 @@ bool CreateMainWindow(const char* title, int x, int y, int width, int height, bo
     if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     g_window = SDL_CreateWindow(title, x, y, width > 0 ? width : 1, height > 0 ? height : 1, flags);
     if (g_window) SetDialogsHeadless(false, true);
+    if (g_window && !g_cursorShown) SDL_ShowCursor(SDL_DISABLE);
     return g_window != nullptr;
 }
 

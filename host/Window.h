@@ -24,6 +24,11 @@ void PlaceMainWindow(int x, int y, int width, int height);
 bool HasWindow();
 void* NativeWindow();  // the SDL_Window, for the other host modules
 
+// The system's mouse cursor over the window (shown at start); the game draws its own pointer and hides it
+// while a level runs. Headless runs keep the state only.
+void ShowSystemCursor(bool show);
+bool SystemCursorShown();
+
 // Handles pending window events; one call per frame. Counts frames, advances the virtual clock, and
 // raises the quit request when the window is closed or the headless frame limit is reached.
 void PumpEvents();

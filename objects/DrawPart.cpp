@@ -2,7 +2,9 @@
 // record.
 #include <cstring>
 
+#include "host/Gfx.h"
 #include "objects/UnitServices.h"
+#include "platform/Dxgl.h"
 #include "objects/UnitShare.h"
 #include "render/ConstructDraw.h"
 #include "world/Construct.h"
@@ -15,4 +17,6 @@ void DrawPartAt(construct* part, const int32_t orient[9], const UnitShare* rec, 
     std::memcpy(part->pos, rec->insidePos, sizeof part->pos);
     std::memcpy(part->orient, orient, sizeof part->orient);
     if (TransformConstruct(part, 0, 0)) DrawConstruct(part, 0, 0);
+    // The overlay drawn after the part is not fogged.
+    if (D3DDevice) host::SetRenderState(D3DDevice, host::RenderState::FogEnable, 0);
 }

@@ -90,10 +90,10 @@ int32_t ApplyHitToUnit(construct* victim, int slot, StateRecord* state, const Da
         PostUnitMessage(victim->clan, kMsgAttacked, shieldDamage, victim, attacker);
         if (attacker->clan != victim->clan) {
             PostUnitMessage(attacker->clan, kMsgAttacked, shieldDamage, victim, attacker);
-            if (victim->clan->hostility[attacker->clan->index] != kAllied) {
+            // The hitter's record names the unit it hit: the hit unit's clan then knows its attacker at
+            // any range (the hitter learns nothing of its victim by it).
+            if (victim->clan->hostility[attacker->clan->index] != kAllied)
                 SetUnitTargetPair(attacker, victim, kMutualTargetTicks);
-                SetUnitTargetPair(victim, attacker, kMutualTargetTicks);
-            }
         }
     }
     // 4. The hit flag, and the player's camera shakes.

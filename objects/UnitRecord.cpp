@@ -369,6 +369,25 @@ void ReleaseMissileRef(construct* con) {
     if (rec && rec->missileCount > 0) --rec->missileCount;
 }
 
+namespace {
+
+// Takes the construct out of the hit slots, the later slots (with their contact points) moving down: the
+// tick reads the slots up to the first empty one, so a gap would hide the hits behind it.
+void DropHitsOf(construct* c, const construct* gone) {
+    int kept = 0;
+    for (int s = 0; s < 4; ++s) {
+        if (c->hits[s] == gone) continue;
+        if (kept != s) {
+            c->hits[kept] = c->hits[s];
+            std::memcpy(c->hitPoints[kept], c->hitPoints[s], sizeof c->hitPoints[kept]);
+        }
+        ++kept;
+    }
+    for (; kept < 4; ++kept) c->hits[kept] = nullptr;
+}
+
+}  // namespace
+
 void ForgetUnitReferences(construct* gone) {
     if (!gone) return;
     for (int p = 0; p < ConstructPoolCount; ++p) {
@@ -377,8 +396,7 @@ void ForgetUnitReferences(construct* gone) {
             construct* c = pool->constructs[i];
             if (!c || c == gone) continue;
             if (c->owner == gone) c->owner = nullptr;
-            for (construct*& hit : c->hits)
-                if (hit == gone) hit = nullptr;
+            DropHitsOf(c, gone);
             // Units and buildings (constructs of a units-file entry) carry a record; scenery and
             // lanterns never do and are not asked.
             if (c->unit && c->itfc && !(c->unit->klass & (kKlassScenery | kKlassLantern)))

@@ -2,6 +2,7 @@
 #include "objects/UnitSaved.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "core/Memory.h"
 #include "objects/UnitRecord.h"
@@ -100,6 +101,43 @@ void PutUnitSaved(uint8_t* out, const UnitShare* rec) {
     SavedWords w{out, nullptr, 0, kUnitSavedSize};
     Walk(w, &copy);
     if (w.pos != kUnitSavedSize) FatalError("Error(PutUnitSaved): the saved form's size is not kUnitSavedSize");
+}
+
+const char* CheckUnitSaved(const uint8_t* in) {
+    UnitShare r{};
+    SavedWords w{nullptr, in, 0, kUnitSavedSize};
+    Walk(w, &r);
+    // Places and areas are compared with and subtracted from positions: more than 16384 tiles from the
+    // origin they would overflow.
+    constexpr int32_t kFar = 1 << 30;
+    auto near = [](const int32_t* v, int n) {
+        for (int i = 0; i < n; ++i)
+            if (v[i] < -kFar || v[i] > kFar) return false;
+        return true;
+    };
+    if (!near(r.aimPoint, 3)) return "the aim point lies far outside the map";
+    if (!near(r.lastPos, 3)) return "the last position lies far outside the map";
+    if (!near(r.alertPoint, 3)) return "the alert point lies far outside the map";
+    if (!near(r.area, 4)) return "the mission area lies far outside the map";
+    // The countdowns run down to 0 and the kill count only grows: none is below 0 or at its end.
+    const struct {
+        int32_t value;
+        const char* why;
+    } counts[] = {{r.status, "the status word is negative"},
+                  {r.giveWayCountdown, "the give-way countdown is negative"},
+                  {r.lockToggleDelay, "the lock toggle delay is negative"},
+                  {r.lockCountdown, "the lock countdown is negative"},
+                  {r.wobbleCountdown, "the wobble countdown is negative"},
+                  {r.alertCountdown, "the alert countdown is negative"},
+                  {r.killCount, "the kill count is negative"}};
+    for (const auto& c : counts)
+        if (c.value < 0) return c.why;
+    if (r.killCount == INT32_MAX) return "the kill count is at its end";
+    // The aim's divergence and wobble are angles: a value that is no number, or beyond a few turns, would
+    // not convert back to whole radians.
+    for (float f : {r.aimDivergence, r.aimWobble})
+        if (!(f >= -4.0f * 411774.0f && f <= 4.0f * 411774.0f)) return "the aim divergence or wobble is no angle";
+    return nullptr;
 }
 
 void GetUnitSaved(UnitShare* rec, const uint8_t* in) {

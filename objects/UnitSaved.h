@@ -30,6 +30,9 @@ struct SavedWords {
 
 // Writes the record's saved form (kUnitSavedSize bytes).
 void PutUnitSaved(uint8_t* out, const UnitShare* rec);
+// Null when the saved form (kUnitSavedSize bytes) may be taken over, else why not: a place or area far
+// outside any map, a countdown below 0, a kill count at its end, an aim angle that is no number.
+const char* CheckUnitSaved(const uint8_t* in);
 // Takes a saved form over as a state copy does (targets, lock and the recent hitter cleared).
 void GetUnitSaved(UnitShare* rec, const uint8_t* in);
 

@@ -37,7 +37,8 @@ void AddToTypePools(construct* con);
 // "reload" while it is only unplaced); when it was the navigation construct, the first remaining member
 // of "nav" takes its place.
 void RemoveFromTypePools(construct* con);
-// A construct that is about to be freed: also leaves "reload", so that no unit is serviced by it later.
+// A construct that is about to be freed (a vehicle's DESTROY): also leaves "reload", so that no unit is
+// serviced by it later.
 void RemoveDestroyedFromTypePools(construct* con);
 // The level's navigation construct: the first NAV construct added, while it is still in "nav" (a
 // pool deleted with its level leaves none), else null.

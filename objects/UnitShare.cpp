@@ -42,7 +42,7 @@ UnitShare* GetUnitAIInfo(construct* con, UnitAIInfo* info, construct** target, c
     const bool stealth = rec->stateFlag && !(KlassOf(con) & kKlassAirplane);
     info->sightType = rec->sightType;
     info->sightRange = rec->sightRange;
-    info->noiseRange = rec->stateFlag ? 0 : rec->noiseRange;
+    info->noiseRange = stealth ? 0 : rec->noiseRange;  // an aircraft's engine is heard whatever its flag
     info->sensorPoint = rec->insidePos;
     info->sensorOrient = rec->insideOrient;
     info->stealth = stealth ? 1 : 0;

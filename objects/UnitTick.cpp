@@ -115,7 +115,7 @@ void TickUnitShare(construct* con, UnitShare* rec, int tickShift, const ControlI
     rec->targetCountdown = rec->targetCountdown > s ? rec->targetCountdown - s : 0;
     // 3. Aim wobble while there is a target.
     if (rec->target) {
-        rec->wobbleCountdown -= s;
+        rec->wobbleCountdown = rec->wobbleCountdown > s ? rec->wobbleCountdown - s : 0;
         if (rec->wobbleCountdown <= 0) {
             if (std::abs(static_cast<int32_t>(rec->aimWobble)) <= rec->aimDivergence * 0.125f)
                 rec->aimWobble = -rec->aimWobble;
@@ -147,12 +147,12 @@ void TickUnitShare(construct* con, UnitShare* rec, int tickShift, const ControlI
     }
     // 6. Lock toggle delay.
     if (rec->lockToggleDelay != 0) {
-        rec->lockToggleDelay -= 1 << con->busyLevel;
-        if (rec->lockToggleDelay < 0) rec->lockToggleDelay = 0;
+        const int32_t step = 1 << con->busyLevel;
+        rec->lockToggleDelay = rec->lockToggleDelay > step ? rec->lockToggleDelay - step : 0;
     }
     // 7. Lock-on while a group that can lock has ammunition.
     if (rec->lockTarget && !rec->locked && CanLockWithAmmo(con, rec)) {
-        rec->lockCountdown -= s;
+        rec->lockCountdown = rec->lockCountdown >= 0 ? rec->lockCountdown - s : -1;
         if (rec->lockCountdown < 0) {
             rec->lockCountdown = 0;
             rec->locked = 1;

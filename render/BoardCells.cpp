@@ -99,26 +99,30 @@ void PrepareListCorner(TerrainCornerRef* c, int owner, bool second) {
     v->landStamp = ViewStamp;
 }
 
-// The two-surface renderer of a cell at level 0: draws both surfaces whole when far, else splits the
-// cell once itself and hands the quadrants to the light-list patch renderers.
+// The two-surface renderer of a cell at level 0: draws both surfaces whole when far, else splits each
+// visible surface once itself (centre and edge midpoints geomorphed, a fan where a midpoint is coarse)
+// and hands the quadrants to the light-list patch renderers, which also schedule the constructs.
 void DrawCellVariant3Inner(TerrainCornerRef* const* C1, TerrainCornerRef* const* C2) {
-    bool v1 = !CellCulled, v2 = !Cell2Culled;
-    if (!CellDone || !Cell2Culled) {
+    const bool anySurface = !CellDone || !Cell2Culled;
+    bool far = false;
+    if (anySurface) {
+        const bool v1 = !CellCulled, v2 = !Cell2Culled;
         TerrainCornerRef* const* C = v1 ? C1 : C2;
         if (ViewLODTable[0] < (C[0]->z + C[2]->z) / 2) {
+            far = true;
             if (v1 && LandCellRoutine) LandCellRoutine(C1[0], C1[1], C1[2], C1[3]);
             if (v2 && MarkedCellRoutine) MarkedCellRoutine(C2[0], C2[1], C2[2], C2[3]);
             CellDone = 1;
             if (v2) Cell2Culled = 1;
         }
     }
-    // Quadrant corners of each surface, built from the cell corners; the patch renderers split them.
+    // The edge midpoints (between corners k and k + 1) and the centre of each surface; a midpoint on
+    // column 16 is the right neighbour's vertex, on row 16 the lower neighbour's.
     TerrainCornerRef e1[5], e2[5];
     auto build = [](TerrainCornerRef* const* C, const CurrentCellState& st, TerrainCornerRef* e) {
         const int ex[4] = {8, 16, 8, 0}, ez[4] = {0, 8, 16, 8};
-        const int pa[4] = {0, 1, 3, 0}, pb[4] = {1, 2, 2, 3};
         for (int i = 0; i < 4; ++i) {
-            const TerrainCornerRef *a = C[pa[i]], *b = C[pb[i]];
+            const TerrainCornerRef *a = C[i], *b = C[(i + 1) & 3];
             BoardVertex* v = ex[i] == 16 ? &st.right->vertices[ez[i] * (1 << st.right->level)]
                              : ez[i] == 16 ? &st.lower->vertices[ex[i]]
                                            : &st.cell->vertices[ez[i] * 16 + ex[i]];
@@ -128,22 +132,12 @@ void DrawCellVariant3Inner(TerrainCornerRef* const* C1, TerrainCornerRef* const*
                 (C[0]->z + C[2]->z) >> 1, 8, 8};
     };
     build(C1, CurCell, e1);
-    if (v2) build(C2, CurCell2, e2);
-    // The centre and edge midpoints of each surface, lit from the lists and projected.
-    auto prepare = [](TerrainCornerRef* e, bool second) {
-        for (int i = 0; i < 5; ++i) {
-            BoardVertex* v = e[i].vertex;
-            if (i < 4 && v->landStamp == ViewStamp) continue;
-            v->flags &= static_cast<uint8_t>(~(kVertexMorphed | (i < 4 ? kVertexCoarse : 0)));
-            int owner = e[i].u >= 16 ? 1 : e[i].v >= 16 ? 2 : 0;
-            if (second) LightVertexFromLists2(&e[i], owner);
-            else LightVertexFromLists(&e[i], owner);
-            ProjectCornerVertex(&e[i], v->height, &v->screen);
-            if (i < 4) v->landStamp = ViewStamp;
-        }
-    };
-    if (v1) prepare(e1, false);
-    if (v2) prepare(e2, true);
+    build(C2, CurCell2, e2);
+    if (anySurface && !far) {
+        // A surface drawn as a fan is done: the quadrants below only schedule its constructs.
+        if (!CellCulled && SplitCellSurface(false, C1, e1)) CellDone = 1;
+        if (!Cell2Culled && SplitCellSurface(true, C2, e2)) Cell2Culled = 1;
+    }
     auto quads = [](TerrainCornerRef* const* C, TerrainCornerRef* e, TerrainCornerRef* q[4][4]) {
         TerrainCornerRef* M = &e[4];
         TerrainCornerRef* k[4][4] = {{C[0], &e[0], M, &e[3]},
@@ -156,14 +150,14 @@ void DrawCellVariant3Inner(TerrainCornerRef* const* C1, TerrainCornerRef* const*
     TerrainCornerRef* q1[4][4];
     TerrainCornerRef* q2[4][4];
     quads(C1, e1, q1);
-    if (v2) quads(C2, e2, q2);
+    quads(C2, e2, q2);
     int32_t sx = CellEyeX + 16 * 2048, sz = CellEyeZ + 16 * 2048;
     static const int kOrders[4][4] = {{0, 1, 2, 3}, {1, 3, 0, 2}, {2, 3, 0, 1}, {3, 1, 2, 0}};
     const int* order = kOrders[(sx > 0 ? 2 : 0) + (sz > 0 ? 1 : 0)];
     const int kx[4] = {0, 0, 8, 8}, kz[4] = {0, 8, 0, 8};
     for (int k = 0; k < 4; ++k) {
         int c = order[k];
-        if (v2 && !Cell2Culled) DrawTerrainPatchMorph2(kx[c], kz[c], 1, q2[c]);
+        if (!Cell2Culled) DrawTerrainPatchMorph2(kx[c], kz[c], 1, q2[c]);
         DrawTerrainPatchMorph(kx[c], kz[c], 1, q1[c]);
     }
 }

@@ -5,6 +5,7 @@
 
 #include "platform/Dxgl.h"
 #include "platform/Texture.h"
+#include "render/Immediate.h"
 #include "render/Render_local.h"
 #include "render/RenderTables.h"
 #include "render/Sky.h"
@@ -41,30 +42,6 @@ struct Sprite {
 };
 constexpr Sprite kSprites[6] = {{1, 130, 17, {88, 64, 112}}, {1, 150, 25, {160, 32, 16}}, {2, 234, 40, {64, 32, 64}},
                                 {3, 260, 32, {160, 32, 16}}, {4, 377, 50, {0, 0, 144}}, {5, 416, 80, {112, 0, 0}}};
-
-// A face of the halo as a fan at its points' screen positions in their colours, blended over the scene.
-void DrawHaloFace(const GeomFace* face) {
-    const int n = face->vertexCount < kScratchVertexCount ? face->vertexCount : kScratchVertexCount - 1;
-    if (n < 3) return;
-    const FaceVertex* fv = FaceVerts(face);
-    for (int i = 0; i < n; ++i) {
-        const GeomPoint* p = fv[i].point;
-        ScreenVertex& v = ScratchVertices[i];
-        v.x = p->screen[0];
-        v.y = ScreenHeightF - p->screen[1];
-        v.z = p->screen[2];
-        v.rhw = 1.0f;
-        v.diffuse = 0xFF000000u | Rgb(p->lit[0], p->lit[1], p->lit[2]);
-        v.specular = FogSpecular;
-        v.tu0 = v.tv0 = v.tu1 = v.tv1 = 0.0f;
-    }
-    SetRS(RenderState::AlphaBlendEnable, 1);
-    const uint32_t z = ZOff();
-    EmitPrimitive(kPrimTriangleFan, ScratchVertices, n);
-    SetRS(RenderState::ZEnable, z);
-    SetRS(RenderState::AlphaBlendEnable, 0);
-    SetRS(RenderState::FogEnable, 1);
-}
 
 }  // namespace
 
@@ -113,7 +90,7 @@ void DrawFlares(SkyCell* sky) {
             }
         }
         GeomFace* face = halo->faces;
-        for (int i = 0; i < halo->faceCount; ++i, face = NextFace(face)) DrawHaloFace(face);
+        for (int i = 0; i < halo->faceCount; ++i, face = NextFace(face)) EmitSegmentPolygon(face);
     }
     SetRS(RenderState::FogEnable, 0);
     const int32_t b = (sky->colour[2] * I) >> 9;

@@ -24,7 +24,7 @@ int32_t SkyFade = 65280, SkyFadeRate = 0;
 
 namespace {
 
-constexpr int32_t kRampTop = 65280;
+constexpr int32_t kRampTop = kSkyRampTop;
 constexpr int kNameBytes = 24;
 // More stars than this in a chunk is not a sky but a broken count.
 constexpr int32_t kMaxStars = 4096;
@@ -167,7 +167,13 @@ void AddSkyVertex(int32_t* list, int32_t* count, int32_t capacity, int32_t entry
 
 void BuildSkyFromChunk(const uint8_t* data, size_t size, const char* file, SkyCell* sky) {
     ChunkReader r{data, size, 0, file ? file : ""};
-    for (int32_t& a : sky->keyAngles) a = r.I32("key angles");
+    // The clock adds a turn to the keys of a wrapping pair and turns the sun's circle by the tilt: keys
+    // beyond two turns (the last may wrap past one) or a tilt beyond a turn would overflow its arithmetic.
+    for (int32_t& a : sky->keyAngles) {
+        a = r.I32("key angles");
+        if (a < -kFixFullTurn || a > 2 * kFixFullTurn)
+            FatalErrorF("Error(BuildSky): %s: key angle %d lies beyond two turns", r.file, a);
+    }
     const int32_t n = r.I32("lateral count");
     // The drawing reads the horizon at lateral 3 and the 45-degree lateral at 10: only a chunk of seven
     // laterals makes them; any other count would have the drawing read a lateral that is not there.
@@ -201,6 +207,8 @@ void BuildSkyFromChunk(const uint8_t* data, size_t size, const char* file, SkyCe
     r.Bytes(raw, kNameBytes, "moon name");
     GeomName(sky->moonName, raw);
     sky->tilt = r.I32("tilt");
+    if (sky->tilt < -kFixFullTurn || sky->tilt > kFixFullTurn)
+        FatalErrorF("Error(BuildSky): %s: tilt %d lies beyond a turn", r.file, sky->tilt);
     LoadSkyGeom(&sky->flare, sky->flareName, 3.5f, "Can't open flare geom file");
     LoadSkyGeom(&sky->moon, sky->moonName, 2.0f, "Can't open moon geom file");
     CheckMoon(sky->moon, r.file);

@@ -93,6 +93,7 @@ extern SkyCell* WorldSkyCell;
 // The clouds and the fading of the stars, moved each world tick by their rates.
 extern float CloudOffset;
 extern float CloudSpeed;
+constexpr int32_t kSkyRampTop = 65280;        // the top of the cloud cover and the sky fade
 extern int32_t CloudCover, CloudCoverRate;  // 0 .. 65280
 extern int32_t SkyFade, SkyFadeRate;        // 0 .. 65280
 // Sets the clouds and the sky fade to what a new level starts with.

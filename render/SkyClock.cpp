@@ -105,8 +105,11 @@ void SetSunAngle(int32_t angle) {
     SkyCell* lit = nullptr;
     for (int i = 0; i < ViewPortCount; ++i) {
         ViewPort* vp = ViewPortTable[i];
-        if (!vp || !vp->follows || !vp->sky) continue;
+        // Views switched off keep their sky as it was.
+        if (!vp || !vp->follows || vp->hidden || !vp->sky) continue;
         SetSkySunAngle(vp->sky, a);
+        // The view's base colour (its ambient light and the water's base) is the level's.
+        for (int c = 0; c < 3; ++c) vp->colour[c] = LevelAmbientColour[c];
         if (!lit) lit = vp->sky;
     }
     // The world's sky, which new views copy, keeps the time of day too.

@@ -9,6 +9,7 @@
 #include "core/Config.h"
 #include "core/FixMath.h"
 #include "platform/Texture.h"
+#include "render/Immediate.h"
 #include "render/Render_local.h"
 #include "render/RenderTables.h"
 #include "render/Sky.h"
@@ -69,41 +70,6 @@ bool InCaveWorld() { return TopTileFieldPresent != 0; }
 bool LightShows(double angle) {
     if (InCaveWorld()) return angle > 61766.1 && angle < 144120.9;
     return (angle > 0.0 && angle < 247064.4) || angle > 370596.6;
-}
-
-// A face of an object geometry, textured and alpha blended, in the face's colour, at its points' screen
-// positions.
-void DrawSkyPolygon(const GeomFace* face) {
-    const int n = face->vertexCount < kScratchVertexCount ? face->vertexCount : kScratchVertexCount - 1;
-    if (n < 3) return;
-    const FaceVertex* fv = FaceVerts(face);
-    const uint32_t colour = 0xFF000000u | Rgb(face->colour[0], face->colour[1], face->colour[2]);
-    for (int i = 0; i < n; ++i) {
-        const GeomPoint* p = fv[i].point;
-        ScreenVertex& v = ScratchVertices[i];
-        v.x = p->screen[0];
-        v.y = ScreenHeightF - p->screen[1];
-        v.z = p->screen[2];
-        v.rhw = 1.0f;
-        v.diffuse = colour;
-        v.specular = FogSpecular;
-        v.tu0 = fv[i].u;
-        v.tv0 = fv[i].v;
-        v.tu1 = v.tv1 = 0.0f;
-    }
-    // Stage 0 multiplies texture and colour (DrawSky starts from that state).
-    SetTex(0, face->texture && face->texture->surface ? face->texture->surface : nullptr);
-    SetRS(RenderState::SrcBlend, Blend(host::BlendFactor::SrcAlpha));
-    SetRS(RenderState::DestBlend, Blend(host::BlendFactor::InvSrcAlpha));
-    SetRS(RenderState::AlphaBlendEnable, 1);
-    const uint32_t z = ZOff();
-    EmitPrimitive(kPrimTriangleFan, ScratchVertices, n);
-    SetRS(RenderState::ZEnable, z);
-    SetTex(0, nullptr);
-    SetRS(RenderState::AlphaBlendEnable, 0);
-    SetRS(RenderState::SrcBlend, Blend(host::BlendFactor::One));
-    SetRS(RenderState::DestBlend, Blend(host::BlendFactor::One));
-    SetRS(RenderState::FogEnable, 1);
 }
 
 // The cloud dome, straight or mirrored below the horizon, its alpha from each point's intensity.

@@ -6,7 +6,13 @@
 #include "core/FixMath.h"
 #include "platform/Bitmap.h"
 #include "platform/Texture.h"
+#include "ai/Clan.h"
+#include "objects/Itfc.h"
+#include "objects/UnitShare.h"
 #include "render/Render_local.h"
+#include "render/ScreenText.h"
+#include "world/Construct.h"
+#include "world/TickCounter.h"
 
 using namespace render_local;
 using host::RenderState;
@@ -106,7 +112,7 @@ void DrawFilledRect(const uint8_t* rgba, int32_t x0, int32_t y0, int32_t x1, int
     SetRS(RenderState::ZEnable, z);
 }
 
-void DrawUnitBrackets(construct*, int16_t x, int16_t y, int32_t h) {
+void DrawUnitBrackets(construct* unit, int16_t x, int16_t y, int32_t h) {
     uint32_t z = ZOff();
     float L = float(x - h), B = float(y - h), R = float(x + h), T = float(y + h);
     float arm = float(h >> 1), tick = float(h >> 3);
@@ -119,6 +125,25 @@ void DrawUnitBrackets(construct*, int16_t x, int16_t y, int32_t h) {
         PutVertex(n++, l[2], l[3], colour);
     }
     EmitPrimitive(kPrimLineList, ScratchVertices, 16);
+    // The labels of the player's own units: the group key, the threat count and the stealth state.
+    if (unit && unit->clan && unit->clan == PlayerClan) {
+        static const char kGroupKeys[] = "1234567890QWERT";
+        const int32_t L = x - h, Bi = y - h, Ri = x + h, Ti = y + h;
+        SetTextColor(BracketColour);
+        const int group = unit->bytes2[0];
+        // Group numbers past the fifteen keys (up to 30) give an empty label.
+        if (group <= 30) DrawTextf(L, Ti - 2, "%c", group < 15 ? kGroupKeys[group] : '\0');
+        if (const auto* rec = reinterpret_cast<const UnitShare*>(CallItfc(unit, ItfcMethod::GETUNIT))) {
+            if (rec->threatCount) {
+                SetTextColor(ThreatCountColour);
+                DrawTextf(Ri - 2 * TextGridCell, Ti, "%d", rec->threatCount);
+            }
+            // Stealth engaged and wanted: steady; only one of them: blinking with bit value 16 of the tick.
+            const bool engaged = rec->stateFlag != 0, wanted = rec->driveMode != 0;
+            const bool shown = engaged == wanted ? engaged : (FrameCounter & 16) == 0;
+            DrawTextf(L, Bi + 2 * TextGridCell, "%s", shown ? "stealth mode" : "");
+        }
+    }
     SetRS(RenderState::ZEnable, z);
 }
 

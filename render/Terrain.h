@@ -62,6 +62,9 @@ extern DirLight* SunLight;
 // a loaded saved game restores is what is drawn. The water textures are the level's WaterTex and
 // WaterTex2.
 extern uint8_t (&LevelWaterColour)[3];
+// The level rule "AmbientLighting": the base colour every view starts its lighting from (the time of
+// day hands it to the viewports with the sun).
+extern uint8_t (&LevelAmbientColour)[3];
 extern uint8_t (&LevelWaterSpecularBias)[3];
 extern int32_t& LevelWaterTransparent;
 extern int32_t& LevelSpecularWater;
@@ -101,6 +104,11 @@ void DrawTerrainPatchMorph(int32_t x, int32_t z, int32_t level, TerrainCornerRef
 void DrawTerrainPatchMorph2(int32_t x, int32_t z, int32_t level, TerrainCornerRef* const* corners);
 void DrawWaterPatch(int32_t x, int32_t z, int32_t level, TerrainCornerRef* const* corners);
 void DrawWaterPatch2(int32_t x, int32_t z, int32_t level, TerrainCornerRef* const* corners);
+// The level-0 split of one surface of a two-surface cell (second: the secondary board's): the centre
+// e[4] and the edge midpoints e[0..3] (between corners k and k + 1) are lit from the light lists,
+// geomorphed and projected; when a midpoint is coarse the surface is drawn at once as the crack-free fan
+// around the centre through its slot. Returns true when it drew the fan.
+bool SplitCellSurface(bool second, TerrainCornerRef* const* corners, TerrainCornerRef* e);
 
 // ---- Board cell routines ---------------------------------------------------------------------------
 

@@ -315,6 +315,21 @@ void DrawTerrainPatchMorph2(int32_t x, int32_t z, int32_t level, TerrainCornerRe
     Patch({Pass::Morph2, &CurCell2}, x, z, level, corners);
 }
 
+bool SplitCellSurface(bool second, TerrainCornerRef* const* C, TerrainCornerRef* e) {
+    const PassCfg p{second ? Pass::Morph2 : Pass::Morph, second ? &CurCell2 : &CurCell};
+    ProcessVertex(p, &e[4], 1, C[0]->vertex, C[2]->vertex, true);
+    bool coarse[4];
+    bool anyCoarse = false;
+    for (int i = 0; i < 4; ++i) {
+        coarse[i] = ProcessVertex(p, &e[i], 1, C[i]->vertex, C[(i + 1) & 3]->vertex, false);
+        anyCoarse = anyCoarse || coarse[i];
+    }
+    if (!anyCoarse) return false;
+    TerrainCornerRef* E[4] = {&e[0], &e[1], &e[2], &e[3]};
+    DrawFan(p, C, E, &e[4], coarse);
+    return true;
+}
+
 void DrawWaterPatch(int32_t x, int32_t z, int32_t level, TerrainCornerRef* const* corners) {
     Patch({Pass::Water, &CurCell}, x, z, level, corners);
 }

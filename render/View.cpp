@@ -410,11 +410,13 @@ void DrawViewOverlays(ViewPort* vp) {
 
 }  // namespace
 
+// On a wrap every stored copy goes, in the boards and skies of every view that has its own (not only
+// the one activated last): a view drawn later would otherwise skip a vertex whose old stamp matches.
 void ResetCellStamps() {
     if (TopTileFieldPresent) return;
     for (int i = 0; i < ViewPortCount; ++i) {
         ViewPort* vp = ViewPortTable[i];
-        if (!vp || !vp->active || vp->sharesMainBoards) continue;
+        if (!vp || vp->sharesMainBoards) continue;
         ForBoardVertices(vp->board, [](BoardVertex* v) { v->cellStamp = 0; });
     }
 }
@@ -422,10 +424,16 @@ void ResetCellStamps() {
 void ResetVertexStamps() {
     for (int i = 0; i < ViewPortCount; ++i) {
         ViewPort* vp = ViewPortTable[i];
-        if (!vp || !vp->active || vp->sharesMainBoards) continue;
+        if (!vp || vp->sharesMainBoards) continue;
         ForBoardVertices(vp->board, [](BoardVertex* v) { v->landStamp = v->waterStamp = v->mirrorStamp = 0; });
         if (TopTileFieldPresent)
             ForBoardVertices(vp->topBoard, [](BoardVertex* v) { v->landStamp = v->waterStamp = 0; });
+        if (SkyCell* sky = vp->sky) {
+            for (int k = 0; k < sky->vertexCount && sky->vertices; ++k) sky->vertices[k].stamp = 0;
+            ClearListStamps(sky->flare);
+            ClearListStamps(sky->moon);
+            ClearListStamps(sky->dome);
+        }
     }
     ResetConstructStamps();
 }

@@ -2,6 +2,7 @@
 // wrap, and the caption of a secondary view.
 #include <cstdio>
 
+#include "objects/Units.h"
 #include "render/ScreenText.h"
 #include "render/View.h"
 #include "render/Viewport.h"
@@ -68,5 +69,7 @@ void DrawViewCaption(ViewPort* vp) {
     SetTextFont(13);
 }
 
-// The units-file display name of a construct's unit: empty until the units' display names are kept.
-const char* UnitDisplayName(const construct*) { return ""; }
+// The units-file display name of a construct's unit ("" for a construct without one).
+const char* UnitDisplayName(const construct* c) {
+    return c && c->unit && c->unit->gameName ? c->unit->gameName : "";
+}

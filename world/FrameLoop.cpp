@@ -2,6 +2,7 @@
 // elapsed time, the debug overlay, input, snapshots, the in-game menu, one world-tick call, the cameras,
 // the networked game's block and the present; the loop ends with the level's end code.
 #include <algorithm>
+#include <cstdarg>
 #include <cmath>
 #include <cstring>
 
@@ -25,6 +26,9 @@
 #include "platform/InputDevices.h"
 #include "platform/Music.h"
 #include "platform/Sound.h"
+#include "core/Fix3D.h"
+#include "render/Deferred.h"
+#include "render/Immediate.h"
 #include "render/ScreenText.h"
 #include "render/View.h"
 #include "render/Viewport.h"
@@ -86,20 +90,14 @@ void RefreshWaterBoards() { UpdateAllScapeBoards(); }
 
 // The debug overlay's lines, and its keys for the water levels and the near plane.
 void DebugOverlayFrame(const TickClock& clock) {
-    DrawTextf(24, 60, "%3.1f fps (%1.0f tris, %1.0f dpcs)", clock.rate * 100.0, 0.0, 0.0);
-    const int seconds = static_cast<int>(GameClockSeconds);
-    DrawTextf(24, 120, "game time: %02d:%02d:%02d on day %d", seconds / 3600 % 24, seconds / 60 % 60,
-              seconds % 60, seconds / 86400);
-    DrawTextf(24, 180, "clipz= %d", NearPlaneDistance);
-    DrawTextf(24, 210, "WaterLevel= %d %d %d %d", WaterLevel[0], WaterLevel[1], WaterLevel[2],
-              WaterLevel[3]);
-    if (OwnPlayer)
-        DrawTextf(24, 250, "OurPlayer scalars: %8d %8d", OwnPlayer->unitNow.axes[0], OwnPlayer->unitNow.axes[1]);
+    OverlayLine lines[kOverlayLines];
+    const int n = DebugOverlayLines(clock, lines);
+    for (int i = 0; i < n; ++i) DrawTextf(24, lines[i].y, "%s", lines[i].text);
     int water = 0;
     if (KeyDown(kKeyPageUp)) water = 100;
     if (KeyDown(kKeyPageDown)) water = -100;
     if (water) {
-        for (int32_t& level : WaterLevel) level += water;
+        for (int32_t& level : WaterLevel) level = std::clamp(level + water, -kMaxWaterLevel, kMaxWaterLevel);
         RefreshWaterBoards();
     }
     if (KeyDown(kKeyHome)) NearPlaneDistance += 100;
@@ -163,7 +161,8 @@ void EndMenuOverLevel() {
 // The in-game menu, modal within the frame. Returns the level's end code, or -1 to go on.
 int InGameMenu() {
     ActivateViewPort(MainViewPort);
-    // The darkening quad over the frame is drawn by the overlay primitives once they exist.
+    static const uint8_t kDarken[4] = {16, 16, 112, 128};
+    DrawFullScreenQuad(kDarken);
     dxgl_SwapBuffers();
     ShowMenuPointer();
     ReadMenuTexts();
@@ -261,6 +260,57 @@ bool PanelsClosed() {
 
 }  // namespace
 
+namespace {
+
+struct OverlayText {
+    OverlayLine* out;
+    int n;
+    void operator()(int32_t y, const char* format, ...) __attribute__((format(printf, 3, 4))) {
+        out[n].y = y;
+        va_list args;
+        va_start(args, format);
+        vsnprintf(out[n].text, sizeof out[n].text, format, args);
+        va_end(args);
+        ++n;
+    }
+};
+
+}  // namespace
+
+int DebugOverlayLines(const TickClock& clock, OverlayLine* out) {
+    OverlayText line{out, 0};
+    // The counts are those of this frame's views, drawn just before.
+    line(60, "%3.1f fps (%1.0f tris, %1.0f dpcs)", clock.rate * 100.0, double(TriangleCount), double(DrawCallCount));
+    uint32_t total = 0, free = 0;
+    dxgl_GetVideoMemory(&total, &free);
+    line(90, "vidmem usage %d (%d)", int((total - free) >> 10), int(total >> 10));
+    const int seconds = static_cast<int>(GameClockSeconds);
+    line(120, "game time: %02d:%02d:%02d on day %d", seconds / 3600 % 24, seconds / 60 % 60, seconds % 60,
+         seconds / 86400);
+    // Camera-space z to depth; shown per million so that the start-up factor reads 0.5.
+    line(150, "ztodepth %8.8f", double(DepthScale) * 1000000.0);
+    line(180, "clipz= %d", NearPlaneDistance);
+    line(210, "WaterLevel= %d %d %d %d", WaterLevel[0], WaterLevel[1], WaterLevel[2], WaterLevel[3]);
+    // The peek word: the main view's four detail bytes as bits, then its board and view radius.
+    char bits[33];
+    uint32_t word = 0;
+    int32_t a = 0, b = 0;
+    if (MainViewPort) {
+        word = uint32_t(MainViewPort->colour[0]) << 24 | uint32_t(MainViewPort->colour[1]) << 16 |
+               uint32_t(MainViewPort->colour[2]) << 8 | MainViewPort->colour[3];
+        a = MainViewPort->boardRadius;
+        b = MainViewPort->viewRadius;
+    }
+    for (int i = 0; i < 32; ++i) bits[i] = (word >> (31 - i) & 1) ? '1' : '0';
+    bits[32] = 0;
+    line(230, "peek= %s %d %d", bits, a, b);
+    if (OwnPlayer) line(250, "OurPlayer scalars: %8d %8d", OwnPlayer->unitNow.axes[0], OwnPlayer->unitNow.axes[1]);
+    if (DeferredFaceOverflow) line(SurfaceHeight - 30, "WARNING: postponed face list overflow");
+    if (ConstructOverflow) line(SurfaceHeight - 60, "WARNING: construct link list overflow");
+    if (DeferredBBoardOverflow) line(SurfaceHeight - 90, "WARNING: postponed bboard list overflow");
+    return line.n;
+}
+
 int MaxFrameTicks(double speed) {
     // A stall (a debugger, a slow disk, the machine's sleep) must not turn into one huge catch-up: a frame
     // counts at most one second of real time, that is 100 ticks at game_speed 1 and more when faster.
@@ -294,6 +344,8 @@ int FrameTicks(TickClock* clock, double nowCentiseconds, double speed, int* resy
 }
 
 int RunGame() {
+    // The game draws its own pointer: the system's cursor stays hidden over the level.
+    host::ShowSystemCursor(false);
     InGame = 1;
     TickClock clock;
     StartTickClock(&clock, TimerNow(), game_speed);

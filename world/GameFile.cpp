@@ -40,11 +40,13 @@ void ShowRefusal() {
 
 bool NoName() { return GameFileName[0] == 0 || GameFileName[0] == '\n'; }
 
-void Save() {
-    // The restart point is written only by its own command; a save without a name of its own never
-    // overwrites it.
+void Save(bool named) {
+    // The restart point is written only by its own command; a save without a name of its own (the
+    // quick-save key) never overwrites it, also when the last game handled was the restart point itself
+    // ("Restart mission" loads it).
     if (NoName()) return;
     const bool restartPoint = strcmp(GameFileName, kMissionStartName) == 0;
+    if (restartPoint && !named) return;
     if (!SaveGameFile(GameFileName)) {
         // The old file stays as it was; say why when the writer told.
         if (SaveGameFile == SaveQZGM && SavedGameRefusal()[0]) {
@@ -169,7 +171,7 @@ void SetGameFileHandlers(GameFileSaver save, GameFileLoader load) {
 void GameFileCommand(const char* name, int command) {
     if (name) snprintf(GameFileName, sizeof GameFileName, "%s", name);
     switch (command) {
-        case kSave: Save(); break;
+        case kSave: Save(name != nullptr); break;
         case kForcedLoad: ForcedLoad(); break;
         case kLoad:
         case kLoadSameMission: Load(command, true); break;

@@ -4,6 +4,7 @@
 #include "world/Level.h"
 #include "world/Statics.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -75,6 +76,7 @@ Geom* DummyGeom = nullptr;
 LevelSettings CurrentLevel;
 // The renderer's names for the level's water settings.
 uint8_t (&LevelWaterColour)[3] = CurrentLevel.waterColour;
+uint8_t (&LevelAmbientColour)[3] = CurrentLevel.ambientLighting;
 uint8_t (&LevelWaterSpecularBias)[3] = CurrentLevel.waterSpecularBias;
 int32_t& LevelWaterTransparent = CurrentLevel.waterTransparent;
 int32_t& LevelSpecularWater = CurrentLevel.specularWater;
@@ -127,7 +129,8 @@ void ResetLevelState() {
     RecordReplayExport = 0;
     RecordedConstruct = nullptr;
     ResetRecordReplayPanel();
-    // The four water levels 4, the split point (0, 0), the edge modes CLONE.
+    // The four water levels 4, the split point (0, 0), the edge modes CLONE, no clone slot and no
+    // accessible-map filter: a world file sets the last two only when it holds them.
     ResetMatrixGlobals();
     NearPlaneDistance = 500;
     FieldOfView = 65.0f;
@@ -183,6 +186,8 @@ void LoadingScreenStart() {
 void CreateLevelPools() {
     for (const PoolDef& def : kLevelPools) CreateConstructPool(def.capacity, def.name);
     VisiblePool = NamedConstructPool("visible");
+    // Constructs of the class DISTANT are drawn directly, not anchored on the board.
+    DirectDrawPool = NamedConstructPool("distant");
     for (int i = 0; i < 4; ++i) {
         char name[16];
         snprintf(name, sizeof name, "buzy%d", i);
@@ -267,7 +272,7 @@ void ReadLevelSettings() {
     OptionalInt("scenery_lighting", &L.sceneryLighting);
     OptionalFloat("SunDarkeningBias", &L.sunDarkeningBias);
     if (const Rule* r = FindRule("wind_vector"))
-        for (int i = 0; i < 3 && i < r->count; ++i) L.windVector[i] = r->values[i];
+        for (int i = 0; i < 3 && i < r->count; ++i) L.windVector[i] = TruncateToInt32(r->values[i]);
     OptionalInt("recordreplay_active", &RecordReplayActive);
     OptionalInt("allhostilesvisible", &L.allHostilesVisible);
     OptionalInt("showunitpaths", &L.showUnitPaths);
@@ -288,6 +293,9 @@ void ReadLevelSettings() {
 // The sky's share of the level settings: clouds, stars, the sun's darkening; no precipitation yet.
 void HandSkySettings() {
     ResetSkyState();
+    // The sky's ramps keep both within 0 .. kSkyRampTop; a rule beyond would overflow the cloud alpha.
+    CurrentLevel.cloudAlpha = std::clamp(CurrentLevel.cloudAlpha, 0, kSkyRampTop);
+    CurrentLevel.starAlpha = std::clamp(CurrentLevel.starAlpha, 0, kSkyRampTop);
     CloudCover = CurrentLevel.cloudAlpha;
     SkyFade = CurrentLevel.starAlpha;
     CloudSpeed = CurrentLevel.cloudSpeed;
@@ -337,7 +345,12 @@ void ReadWaterRules() {
     RequiredBytes("AmbientLighting", CurrentLevel.ambientLighting, 3);
     if (const Rule* r = FindRule("WaterLevel")) {
         if (r->count != 4) FatalError("Error(InitLevel): strange 'WaterLevel'");
-        for (int i = 0; i < 4; ++i) WaterLevel[i] = TruncateToInt32(r->values[i]);
+        for (int i = 0; i < 4; ++i) {
+            WaterLevel[i] = TruncateToInt32(r->values[i]);
+            // A level beyond the range heights are computed in is as strange as a missing one.
+            if (WaterLevel[i] < -kMaxWaterLevel || WaterLevel[i] > kMaxWaterLevel)
+                FatalError("Error(InitLevel): strange 'WaterLevel'");
+        }
     }
     if (const Rule* r = FindRule("WaterMark")) {
         if (r->count != 2) FatalError("Error(InitLevel): strange 'WaterMark'");
@@ -522,12 +535,13 @@ void ShowBuzyScreen(int first, int background, int index, int count, const char*
     DebugPrintf("ShowBuzyScreen: %2.2fs (total %2.2fs) for %s, '%s: %s'\n", (now - StepStart) / 100.0,
                 (now - BuildStart) / 100.0, PreviousCaption, MissionName, CurrentCaption);
     StepStart = now;
-    if (CaptionSink) CaptionSink(CurrentCaption);
-    // The background, the progress and the caption.
-    (void)background;
+    // The background ("ui_7", loaded when the build or teardown began), the progress and the caption.
     dxgl_ClearRenderTarget(0xFF000000u, 1);
+    if (background && ScreenBackground) dxgl_Blt(0, ScreenHeight, ScreenBackground, nullptr);
     DrawTextf(24, 60, "%s", CurrentCaption);
     if (count > 0 && index >= 0) DrawTextf(24, 30, "%d / %d", index + 1, count);
+    // The sink sees the screen as it is about to be shown.
+    if (CaptionSink) CaptionSink(CurrentCaption);
     dxgl_SwapBuffers();
 }
 

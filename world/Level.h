@@ -19,7 +19,9 @@ void InitLevel(int swapSides);
 int RunGame();
 // Tears the level down: rules and configuration read again, a fresh OwnPlayer, no mission.
 void TeardownLevel();
-// Around the reading of a saved game into the running level.
+// Around the reading of a saved game into the running level. BeforeRestoreGame answers the AI bridge's
+// restart (1 with the high-level AI, 0 without); AfterRestoreGame clears the mission's end state (the
+// won and lost flags and their countdowns) and enters the unit's view when a unit is given.
 int BeforeRestoreGame();
 void AfterRestoreGame(construct* unit);
 // Saved-game commands: 6 load (switching missions when needed), 7 save, 8 forced load, 9 load only
@@ -40,7 +42,8 @@ void ReadQZGMHeader(const char* path, char* name);
 // index out of count and the caption (printf style). A null caption only retires the current caption.
 void ShowBuzyScreen(int first, int background, int index, int count, const char* format, ...)
     __attribute__((format(printf, 5, 6)));
-// Receives every caption shown (tests and the debug print); null for none.
+// Receives every caption shown, with its loading screen drawn but not yet presented (tests and the debug
+// print); null for none.
 using BuzyCaptionSink = void (*)(const char* caption);
 void SetBuzyCaptionSink(BuzyCaptionSink sink);
 

@@ -16,7 +16,7 @@ struct LevelSettings {
     int32_t cloudAlpha, starAlpha;
     int32_t sceneryLighting;
     float sunDarkeningBias;
-    float windVector[3];
+    int32_t windVector[3];  // three words of the rule "wind_vector"
     int32_t allHostilesVisible, showUnitPaths, showUnitNames, hiLogicTrace, hiLogicInfo, showDayEvents,
         showUnitBounding, showUnitBSphere;
     float dustEmission;
@@ -43,3 +43,15 @@ extern Tex* SphereMapTex;
 extern DirLight* SunLight;
 
 // The loading screen's background slot.
+
+// The debug overlay's lines of one frame: where each goes (y counted from the bottom) and its text.
+struct TickClock;
+struct OverlayLine {
+    int32_t y;
+    char text[96];
+};
+constexpr int kOverlayLines = 11;
+// Fills the lines the overlay shows now (the frame rate, draw counts, video memory, game time, depth
+// factor, near plane, water levels, the peek word, the player's axes and the renderer's overflow
+// warnings) and returns their count.
+int DebugOverlayLines(const TickClock& clock, OverlayLine* out);

@@ -132,7 +132,9 @@ void DeleteMatrixAndViews() {
     DeleteCommMenu(PlayerCommMenu);
     PlayerCommMenu = nullptr;
     if (PlayerTFView) {
-        while (PlayerTFView->buttonCount > 0) DeleteTaskButton(PlayerTFView, PlayerTFView->buttons[0]);
+        // From the last button down, a fixed number of calls: the loop ends whatever the deletion leaves.
+        for (int32_t i = PlayerTFView->buttonCount; i > 0; --i)
+            DeleteTaskButton(PlayerTFView, PlayerTFView->buttons[i - 1]);
         DeleteTFView(PlayerTFView);
         PlayerTFView = nullptr;
     }
@@ -187,6 +189,7 @@ void DeleteStructures() {
 void DeleteLevelPools() {
     for (const char* name : kPoolsToDelete) DeleteConstructPool(FindConstructPool(name));
     VisiblePool = nullptr;
+    DirectDrawPool = nullptr;
     for (ConstructPool*& pool : BuzyPools) pool = nullptr;
     while (PlayerCount > 0) {
         PlayerTable[0]->actionUnit = nullptr;
@@ -255,9 +258,9 @@ int BeforeRestoreGame() {
     }
     ClearMessageLog();
     aistubs_Shutdown();
-    aistubs_Init();
+    const int restarted = aistubs_Init();
     RestoringGame = 1;
-    return 0;
+    return restarted;
 }
 
 void AfterRestoreGame(construct* unit) {
@@ -275,7 +278,9 @@ void AfterRestoreGame(construct* unit) {
             CallItfc(con, ItfcMethod::DESTROY, 1);
         }
     }
+    // The mission's end as the level had it before the load: no countdown runs toward a win or a loss.
     WinFlag = LoseFlag = 0;
+    WinCountdown = LoseCountdown = 0;
     if (unit) EnterUnitView(PlayerTFView, unit, 1);
     RestoringGame = 0;
 }

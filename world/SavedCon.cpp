@@ -1,5 +1,6 @@
 // The saved construct record: a construct's pose, flags and bytes, its type's data block, its
 // sub-constructs, billboards and spots, and its membership of the pools "tobecaptured" and "icon".
+#include <algorithm>
 #include <cstring>
 
 #include "core/Memory.h"
@@ -166,6 +167,18 @@ void ParseSavedCon(In& in, SavedCon* rec) {
 
 void CheckSavedCon(In& in, const SavedCon& rec, construct* con) {
     if (!in.ok()) return;
+    // Everything a construct does starts from its position: one more than 16384 tiles from the origin
+    // would overflow there.
+    // The same for its sub-constructs; and an orientation is 1.15 fixed point, each entry within -1 .. 1,
+    // or its products with positions would overflow.
+    auto far = [](const int32_t* p) { return std::any_of(p, p + 3, [](int32_t v) { return v < -(1 << 30) || v > (1 << 30); }); };
+    auto bent = [](const int32_t* m) { return std::any_of(m, m + 9, [](int32_t v) { return v < -32768 || v > 32768; }); };
+    if (far(rec.pos)) return in.Fail("unit stands far outside the map");
+    if (bent(rec.orient)) return in.Fail("unit has an orientation beyond 1.15");
+    for (const SavedSub& sub : rec.subs) {
+        if (far(sub.pos)) return in.Fail("sub con stands far outside the map");
+        if (bent(sub.orient)) return in.Fail("sub con has an orientation beyond 1.15");
+    }
     const int32_t size = ItfcDataSize(con);
     // A type whose look follows its state (a destroyed building shows its wreck) will have the look of
     // the stored state: the record is compared with that one.

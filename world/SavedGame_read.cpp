@@ -1,6 +1,7 @@
 // Reading a saved game: the header decides whether it belongs to the running mission; then the whole
 // file is read and checked against the running level before the level is changed at all.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -52,6 +53,25 @@ struct AUState {
     int64_t count;  // members, -1 when it is known only after the pool is made
 };
 
+// Constructs made only to check saved records against; destroyed (never placed) when the check is done.
+struct Probes {
+    std::vector<construct*> cons;
+    Probes() = default;
+    Probes(const Probes&) = delete;
+    Probes& operator=(const Probes&) = delete;
+    ~Probes() {
+        for (construct* con : cons) CallItfc(con, ItfcMethod::DESTROY, 0);
+    }
+};
+
+// Whether the unit's directory holds the wreck's geometry (a unit without it never leaves a wreck).
+bool LeavesWreck(const Unit* unit) {
+    if (!unit->path) return false;
+    char path[512];
+    snprintf(path, sizeof path, "%s%c%s", unit->path, kPathSeparator, "deadbody");
+    return qzpk_exists(path) != 0;
+}
+
 struct Planner {
     In& in;
     LoadPlan* plan;
@@ -83,6 +103,21 @@ struct Planner {
             return in.Fail("%s: %s '%s' has too few units", chunk, what, ref.au);
     }
 
+    // The constructs an action unit's CREATE will make, in pool order: one per list entry whose type
+    // exists. The types' parameters (SETPARAMS) change no list or block size, so they are not handed.
+    bool ProbeAUUnits(AUDef* au, std::vector<construct*>* out) {
+        Clan* clan = au->abstractClan >= 0 && au->abstractClan < 3 ? AbstractClanMap[au->abstractClan] : nullptr;
+        if (!clan) {
+            in.Fail("SAVEDAU: au '%s' has an abstract clan that is not mapped", au->name);
+            return false;
+        }
+        const AUUnitList& list = au->lists[ClanIndex(clan)];
+        for (int i = 0; i < list.count; ++i)
+            if (auto* con = reinterpret_cast<construct*>(UnitType_itfc(list.units[i], nullptr, ItfcMethod::CREATE, 0)))
+                out->push_back(con);
+        return true;
+    }
+
     void ReadRef(UnitRef* ref) {
         in.Name(ref->au, sizeof ref->au, "an action unit's name");
         ref->index = in.U32();
@@ -93,7 +128,12 @@ struct Planner {
         w.secondsPerTick = in.F32();
         for (int32_t& v : w.missionWords) v = in.I32();
         in.Raw(w.missionMessage, 64);
-        for (int32_t& v : w.waterLevel) v = in.I32();
+        for (int32_t& v : w.waterLevel) {
+            v = in.I32();
+            // Heights are water levels times 8: a level beyond kMaxWaterLevel would overflow there.
+            if (in.ok() && (v < -kMaxWaterLevel || v > kMaxWaterLevel))
+                in.Fail("SAVEDWORLDSTATE: water level %d out of range", v);
+        }
         for (int32_t& v : w.waterMark) v = in.I32();
         w.precipitation = in.I32();
         w.cloudSpeed = in.F32();
@@ -104,6 +144,12 @@ struct Planner {
         w.starWord = in.I32();
         w.sceneryLighting = in.I32();
         w.lightingWord = in.I32();
+        // The sky draws with these: a speed that is not a number, or a cover or fade outside what the
+        // sky's ramps keep, would overflow its arithmetic.
+        if (in.ok() && !std::isfinite(w.cloudSpeed)) in.Fail("SAVEDWORLDSTATE: the cloud speed is not a number");
+        if (in.ok() && (w.cloudAlpha < 0 || w.cloudAlpha > kSkyRampTop || w.starAlpha < 0 || w.starAlpha > kSkyRampTop))
+            in.Fail("SAVEDWORLDSTATE: cloud alpha %d or star alpha %d outside 0 .. %d", w.cloudAlpha, w.starAlpha,
+                    kSkyRampTop);
         in.Raw(w.waterColour, 3);
         in.Raw(w.waterSpecularBias, 3);
         in.Raw(w.caveFogColour, 3);
@@ -187,6 +233,14 @@ struct Planner {
         if (c.placed) s.placed = true;
         if (!c.placed) s.placed = false;
         if (!c.poolFlag && s.pool) s = AUState{false, false, false, -1};
+        // Units the load will make (the pool is created by the load) are checked against constructs of
+        // the same types made for the check alone, so that no record is first looked at after the level
+        // has changed.
+        Probes probes;
+        if (c.placed && !s.current) {
+            if (!ProbeAUUnits(c.au, &probes.cons)) return;
+            s.count = int64_t(probes.cons.size());
+        }
         if (c.placed) {
             const uint32_t count = in.Count(kMinConBytes, "units");
             if (in.ok() && s.count >= 0 && int64_t(count) != s.count)
@@ -196,7 +250,7 @@ struct Planner {
             c.targets.resize(count);
             for (uint32_t i = 0; i < count && in.ok(); ++i) {
                 ParseSavedCon(in, &c.units[i]);
-                if (s.current) CheckSavedCon(in, c.units[i], c.au->pool->constructs[i]);
+                CheckSavedCon(in, c.units[i], s.current ? c.au->pool->constructs[i] : probes.cons[i]);
                 SavedTarget& t = c.targets[i];
                 t.flag = in.U32();
                 if (t.flag == 1) {
@@ -253,6 +307,17 @@ struct Planner {
             wrecks[i].unit = NamedUnit(name);
             if (!wrecks[i].unit) return in.Fail("SAVEDDEADBODYPOOL: unit (%s, %u) has wrong mortal unit name", name, i);
             ParseSavedCon(in, &wrecks[i].con);
+            if (!in.ok()) return;
+            // The wreck is made by the load: its record is checked against one made for the check alone.
+            if (!LeavesWreck(wrecks[i].unit))
+                return in.Fail("SAVEDDEADBODYPOOL: unit (%s, %u) leaves no wreck", name, i);
+            Probes probe;
+            auto* wreck = reinterpret_cast<construct*>(DeadBodyItfc(reinterpret_cast<construct*>(wrecks[i].unit),
+                                                                     ItfcMethod::CREATE,
+                                                                     reinterpret_cast<uintptr_t>(wrecks[i].unit->path)));
+            if (!wreck) return in.Fail("SAVEDDEADBODYPOOL: no wreck made of '%s'", name);
+            probe.cons.push_back(wreck);
+            CheckSavedCon(in, wrecks[i].con, wreck);
         }
         plan->deadBodyPools.push_back(std::move(wrecks));
     }
@@ -391,19 +456,21 @@ void ApplyWorldState(const SavedWorldState& w) {
     std::memcpy(WaterMark, w.waterMark, sizeof WaterMark);
     x.precipitation = w.precipitation;
     StartPrecipitation(w.precipitation);
-    l.cloudSpeed = w.cloudSpeed;
+    // The sky values go to the sky itself; the level's settings keep them beside it.
+    CloudSpeed = l.cloudSpeed = w.cloudSpeed;
     x.cloudValue = w.cloudValue;
-    l.cloudAlpha = w.cloudAlpha;
+    CloudCover = l.cloudAlpha = w.cloudAlpha;
     x.cloudWord = w.cloudWord;
-    l.starAlpha = w.starAlpha;
+    SkyFade = l.starAlpha = w.starAlpha;
     x.starWord = w.starWord;
     x.lightingWord = w.lightingWord;
     std::memcpy(l.waterColour, w.waterColour, 3);
     std::memcpy(l.waterSpecularBias, w.waterSpecularBias, 3);
     std::memcpy(l.caveFogColour, w.caveFogColour, 3);
+    std::memcpy(CaveFogColour, w.caveFogColour, 3);
     std::memcpy(l.ambientLighting, w.ambientLighting, 3);
     x.ambientLightingExtra = w.ambientLighting[3];
-    for (int k = 0; k < 3; ++k) std::memcpy(&l.windVector[k], &w.windVector[k], 4);
+    std::memcpy(l.windVector, w.windVector, sizeof l.windVector);
     GameClockSeconds = w.gameClock;
     l.eyesightRange = float(w.sight[0]);
     l.eyesightAperture = float(w.sight[1]);

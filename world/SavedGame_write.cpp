@@ -20,6 +20,7 @@
 #include "objects/SharedPools.h"
 #include "objects/UnitShare.h"
 #include "objects/Units.h"
+#include "render/Sky.h"
 #include "render/Weather.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
@@ -111,20 +112,21 @@ void WriteChunk_SavedWorldState(Out& out) {
     for (int32_t v : WaterLevel) out.I32(v);
     for (int32_t v : WaterMark) out.I32(v);
     out.I32(PrecipitationMode);
-    out.F32(l.cloudSpeed);
+    // The sky as it is now (the day events move it), not as the level was built.
+    out.F32(CloudSpeed);
     out.F32(w.cloudValue);
-    out.I32(l.cloudAlpha);
+    out.I32(CloudCover);
     out.I32(w.cloudWord);
-    out.I32(l.starAlpha);
+    out.I32(SkyFade);
     out.I32(w.starWord);
     out.I32(SceneryLightingLevel);
     out.I32(w.lightingWord);
     out.Raw(l.waterColour, 3);
     out.Raw(l.waterSpecularBias, 3);
-    out.Raw(l.caveFogColour, 3);
+    out.Raw(CaveFogColour, 3);
     out.Raw(l.ambientLighting, 3);
     out.Raw(&w.ambientLightingExtra, 1);
-    for (float v : l.windVector) out.F32(v);
+    for (int32_t v : l.windVector) out.I32(v);
     out.F32(GameClockSeconds);
     out.I32(Whole(l.eyesightRange));
     out.I32(Whole(l.eyesightAperture));

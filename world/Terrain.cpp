@@ -7,6 +7,7 @@
 
 #include "core/Memory.h"
 #include "world/Statics.h"
+#include "world/WorldFile.h"
 
 matrix* CurrentMatrix = nullptr;
 int32_t TopTileFieldPresent = 0;
@@ -204,6 +205,8 @@ void ResetMatrixGlobals() {
     for (int32_t& mode : MatrixAddressModes) mode = kDefaultMatrixAddress;
     for (int32_t& level : WaterLevel) level = 4;
     WaterMark[0] = WaterMark[1] = 0;
+    offmatrixclone_idx = 0;
+    filteraccessiblemap = 0;
 }
 
 int MatrixAddress(const matrix* m, int32_t zt, int32_t xt, int32_t* outZ, int32_t* outX, int* clone,

@@ -89,6 +89,9 @@ extern int32_t WaterLevel[4];             // per quadrant, units of 8 world unit
 extern int32_t WaterMark[2];              // the quadrants' split point (x, z)
 
 constexpr int32_t kNoWaterLevel = static_cast<int32_t>(0x80000000u);
+// The largest water level (units of 8 world units) a level takes: far above any terrain, and 8 times it
+// still leaves room for the arithmetic on heights.
+constexpr int32_t kMaxWaterLevel = 1 << 20;
 constexpr int32_t kNoUpperBound = 2147483647;
 
 // An empty record (sizes and pointers 0, purpose "matrix cell"); clears TopTileFieldPresent.
@@ -97,7 +100,8 @@ matrix* CreateMatrix();
 void FreeMatrix(matrix* m);
 // The edge mode of a name: "WRAP", "MIRROR", "CLAMP", "CLONE"; anything else is fatal.
 int32_t NamedMatrixAddress(const char* name);
-// Puts the edge modes, water levels and split point back to the level's start values.
+// Puts the edge modes, water levels, split point, clone slot and the accessible-map filter back to the
+// level's start values.
 void ResetMatrixGlobals();
 
 // Maps tile coordinates into the grid by the edge modes; returns the crossed-edge mask (1 x below 0,

@@ -180,11 +180,18 @@ void ExportMatrixPixels(matrix* m, uint32_t flagMask, uint32_t accessMask, uint3
 }
 
 host::GfxSurface* ExportMatrixImage(matrix* m, uint32_t flagMask, uint32_t accessMask) {
-    const int32_t w = MatrixTilesX(m) * 16, h = MatrixTilesZ(m) * 16;
+    const int64_t w = int64_t(MatrixTilesX(m)) * 16, h = int64_t(MatrixTilesZ(m)) * 16;
     if (w <= 0 || h <= 0) return nullptr;
-    auto* pixels = static_cast<uint32_t*>(qzAlloc(w * h * 4, "export image"));
+    // The pixel block is one tracked allocation (an int of bytes), and every sub-point's position must
+    // be a 16.16 coordinate: a matrix beyond either gets no image rather than an overflowed size.
+    if (w * 4096 > INT32_MAX || h * 4096 > INT32_MAX || w * h * 4 > INT32_MAX) {
+        DebugPrintf("ExportMatrixImage: %lld x %lld sub-points are too many for an image\n", static_cast<long long>(w),
+                    static_cast<long long>(h));
+        return nullptr;
+    }
+    auto* pixels = static_cast<uint32_t*>(qzAlloc(static_cast<int>(w * h * 4), "export image"));
     ExportMatrixPixels(m, flagMask, accessMask, pixels);
-    host::GfxSurface* s = CreateSurface_raw888(pixels, w, h);
+    host::GfxSurface* s = CreateSurface_raw888(pixels, static_cast<int>(w), static_cast<int>(h));
     qzFree(pixels);
     return s;
 }

@@ -1,9 +1,11 @@
 // The headless input script: read from the disk as the command line names it, its key names resolved
-// through the key-name table, and every event applied to the devices.
+// through the key-name table, every event applied to the devices, and each frame's mouse movement handed
+// to the game's pointer as the frame loop hands it (y negated, the pointer held in a screen of 800 x 600).
 #include "core/Keys.h"
 #include "fuzz/FuzzSupport.h"
 #include "host/Input.h"
 #include "host/InputScript.h"
+#include "hud/MousePtr.h"
 #include "platform/InputDevices.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -17,8 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         dxgl_InitMouse();
         dxgl_InitJoy();
         dxgl_JoyOpen();
+        // The pointer record alone: its shapes are not drawn here.
+        static MousePtr pointer{};
+        MousePointer = &pointer;
         return true;
     }();
+    *MousePointer = MousePtr{};
+    MousePointer->clipXMax = 799;
+    MousePointer->clipYMax = 599;
+    MousePointer->tracking = 1;
     (void)once;
     kvfuzz::WriteDiskFile("input.txt", data, size);
     std::string error;
@@ -31,6 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             dxgl_UpdateKeyboardState();
             dxgl_UpdateJoyState();
             dxgl_UpdateMouseState();
+            MoveMousePtr(MouseState.lX, -MouseState.lY, MouseState.lZ);
         }
     });
     host::ClearInputScript();

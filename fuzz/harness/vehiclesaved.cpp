@@ -2,14 +2,19 @@
 // lighting, turret, wheel drive and gun forms): checked as a load checks it. A form the check accepts is
 // read into fresh records, module by module, and written out; that written form must be accepted again
 // and read and written once more to the same bytes (padding bytes of the input may differ: the reader
-// ignores them).
+// ignores them). Then a jeep of the demo level takes the form over, as a load hands it, and the level
+// runs a few ticks with it (from the level's restart point each time).
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "core/Memory.h"
+#include "ai/AUDef.h"
+#include "fuzz/FuzzLevel.h"
 #include "fuzz/FuzzSupport.h"
+#include "world/ConstructPool.h"
+#include "world/WorldTick.h"
 #include "vehicles/modules/ModuleSaved.h"
 #include "vehicles/types/EMAJeep.h"
 #include "vehicles/types/VehicleFrame.h"
@@ -41,6 +46,22 @@ std::vector<uint8_t> ReadAndWrite(const uint8_t* in) {
     return out;
 }
 
+// The first jeep of the player's task force takes the form over and the world runs.
+void TickWithForm(const uint8_t* data, size_t size) {
+    static bool dirty = false;
+    kvfuzz::DemoLevel();
+    if (dirty) kvfuzz::ResetDemoLevel();
+    dirty = true;  // also when a fatal error ends the ticks
+    AUDef* au = NamedAUDef("EMA_TaskForce");
+    if (!au || !au->pool || au->pool->count < 1) std::abort();
+    construct* jeep = au->pool->constructs[0];
+    void* block = qzAlloc(static_cast<int>(size), "itfc data");
+    std::memcpy(block, data, size);
+    CallItfc(jeep, ItfcMethod::SETITFCDATA, reinterpret_cast<uintptr_t>(block));
+    qzFree(block);
+    for (int tick = 0; tick < 4; ++tick) WorldTick(1, 1);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -50,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::vector<uint8_t> once = ReadAndWrite(data);
         if (EMAJeep_checkSaved(once.data(), once.size())) std::abort();
         if (ReadAndWrite(once.data()) != once) std::abort();
+        TickWithForm(data, size);
     });
     return 0;
 }

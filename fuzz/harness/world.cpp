@@ -1,29 +1,18 @@
 // The world file of the mission "Fuzz" ("Maps\Fuzz"), alone (first byte even) or with a newer
 // tile-definition chunk file "Chunks\Fuzz_TileDefPool" (first byte odd; the world file then leads with
-// its length, 32 bits little-endian, and the chunk file is the rest). The sky's halo and moon objects
-// lie beside it.
+// its length, 32 bits little-endian, and the chunk file is the rest), mounted over the demo tree. The
+// mission's level is built from it (with the demo's units file, its action units activated by the
+// mission's script, the sun set by the clock), runs a few ticks and is torn down again.
 #include <algorithm>
 
+#include "fuzz/FuzzLevel.h"
 #include "fuzz/FuzzSupport.h"
-#include "platform/Dxgl.h"
-#include "core/Config.h"
-#include "platform/Texture.h"
-#include "render/Sky.h"
-#include "tools/datakit/Sky.h"
-#include "world/Startup.h"
-#include "world/Terrain.h"
-#include "world/WorldFile.h"
+#include "world/Level.h"
+#include "world/WorldTick.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvfuzz::Setup();
-    static bool once = [] {
-        DisplayBits = 32;
-        AlphaBits = 8;
-        snprintf(MissionName, sizeof MissionName, "%s", "Fuzz");
-        snprintf(OBJROOT, sizeof OBJROOT, "%s", "Objects");
-        return true;
-    }();
-    (void)once;
+    kvfuzz::OpenDemoGame();
     if (size < 1) return 0;
     const bool withChunks = data[0] & 1;
     const uint8_t* at = data + 1;
@@ -36,25 +25,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         at += 4;
         left -= 4;
     }
-    // The geometries a sky chunk names ("sky.halo", "sky.moon") are there to be loaded.
-    static const std::vector<uint8_t> halo = datakit::HaloObject().Bytes(), moon = datakit::MoonObject().Bytes();
-    std::vector<datakit::PackEntry> files{{"Maps/Fuzz", std::vector<uint8_t>(at, at + worldSize), 1},
-                                          {"Objects/sky/halo", halo, 3},
-                                          {"Objects/sky/moon", moon, 4}};
+    std::vector<datakit::PackEntry> files{{"Maps/Fuzz", std::vector<uint8_t>(at, at + worldSize), 1}};
     if (withChunks)
         files.push_back({"Chunks/Fuzz_TileDefPool", std::vector<uint8_t>(at + worldSize, at + left), 2});
     kvfuzz::MountFiles(files);
-    kvfuzz::Run([] { LoadQZWD("Maps\\Fuzz"); });
-    FreeMatrix(CurrentMatrix);
-    CurrentMatrix = nullptr;
-    TopTileFieldPresent = 0;
-    offmatrixclone_idx = 0;
-    filteraccessiblemap = 0;
-    FreeQZWDKeptChunks();
-    FreeSkyCell(WorldSkyCell);
-    WorldSkyCell = nullptr;
-    while (TexCount) DeleteTex(TexTable[TexCount - 1]);
-    ResetMatrixGlobals();
+    if (kvfuzz::BuildDemoLevel()) {
+        kvfuzz::Run([] {
+            for (int tick = 0; tick < 4; ++tick) WorldTick(1, 1);
+        });
+        kvfuzz::TeardownDemoLevel();
+    }
     qzpk_close();
     return 0;
 }

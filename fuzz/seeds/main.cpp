@@ -2,6 +2,7 @@
 // datakit (and the demo data's own text files), into <out>/<harness>/.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@
 #include "fuzz/EffectForms.h"
 #include "objects/Elements.h"
 #include "objects/UnitSaved.h"
+#include "fuzz/FuzzLevel.h"
+#include "world/SavedGame.h"
+#include "world/WorldTick.h"
 #include "vehicles/modules/ModuleSaved.h"
 #include "vehicles/types/EMAJeep.h"
 #include "vehicles/types/VehicleFrame.h"
@@ -257,6 +261,8 @@ void Worlds() {
     skyOnly.TileDefPool(defs);
     skyOnly.Sky(sky);
     Seed("world", "world102_sky", WorldSeed(skyOnly.Bytes()));
+    // The world of the harness's level: its action units are the ones the mission's script activates.
+    Seed("world", "fuzz_level", WorldSeed(kvfuzz::FuzzWorld()));
     WorldFile bare(102);
     bare.TileField(layer);
     Bytes chunkFile = TileDefPoolChunkFile(defs);
@@ -272,6 +278,13 @@ void ActionUnits() {
     au.lists[0].push_back({"EMAJeep", 50, {7, 8, 9, 10, 11, 12}, std::nullopt});
     au.lists[2].push_back({"GABunker", 100, {0, 0, 0, 0, 0, 0}, std::nullopt});
     Seed("actionunits", "three_units", AUDefBody(au));
+    // Two jeeps standing on the small world of the harness's level.
+    WorldAUDef jeeps;
+    jeeps.name = "Fuzz_Jeeps";
+    jeeps.abstractClan = 1;
+    jeeps.lists[1].push_back({"EMAJeep", 100, {3 * 65536, 0, 3 * 65536, 0, 0, 0}, std::nullopt});
+    jeeps.lists[1].push_back({"EMAJeep", 60, {3 * 65536, 0, 4 * 65536, 0, 0, 102943}, std::nullopt});
+    Seed("actionunits", "two_jeeps", AUDefBody(jeeps));
     Seed("actionunits", "empty_lists", AUDefBody(WorldAUDef{"Nobody", 0, 0, {}}));
 }
 
@@ -297,63 +310,27 @@ void Units() {
 
 }  // namespace
 
-// Saved games of the harness's level (mission "Fuzz": the action unit "convoy" of two units with an
-// 8-byte saved block and one spot, the pool "Bullet" of one, one clan, 2 x 2 tiles of one definition).
+// Saved games of the demo level that the savedgame harness loads into: as built (the level's restart
+// point), after some ticks of play, cut short, and of an obsolete version.
+Bytes SavedDemoGame(const char* name) {
+    if (!SaveQZGM(name)) {
+        fprintf(stderr, "fuzz_seeds: the demo level could not be saved\n");
+        std::exit(1);
+    }
+    std::ifstream in(std::string("SavedGames/") + name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
 void SavedGames() {
-    datakit::SavedGame g;
-    g.mission = "Fuzz";
-    datakit::SavedWorldStateBody w;
-    w.player = datakit::SavedUnitRef{"convoy", 1};
-    w.variables = {{"damage_ema_ga", 3.0f}};
-    g.chunks.push_back({15, datakit::SavedWorldStateChunkBody(w), {}});
-    datakit::SavedConRecord unit;
-    unit.itfcData.assign(8, 1);
-    unit.spots = {{5, 6}};
-    unit.flags = 0x54;
-    datakit::SavedAUBody au;
-    au.name = "convoy";
-    au.units = {{unit, datakit::SavedUnitRef{"convoy", 0}}, {unit, std::nullopt}};
-    g.chunks.push_back({12, datakit::SavedAUChunkBody(au), {}});
-    g.chunks.push_back({13, datakit::SavedSharedPoolChunkBody("Bullet", {unit}), {}});
-    // A rocket in flight chasing the second unit of "convoy".
-    datakit::SavedConRecord rocket;
-    construct* bare = kvfuzz::BareEffect(3);
-    auto* m = static_cast<MissileBlock*>(bare->itfcData);
-    m->topSpeed = 3000, m->speed = 2000, m->range = 300000, m->turnRate = 2000;
-    int32_t size = 0;
-    auto* block = reinterpret_cast<uint8_t*>(CallItfc(bare, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size)));
-    rocket.itfcData.assign(block, block + size);
-    qzFree(block);
-    CallItfc(bare, ItfcMethod::DESTROY, 0);
-    rocket.itfcData[56] = 1;
-    std::memcpy(rocket.itfcData.data() + 516, "convoy", 7);
-    rocket.itfcData[548] = 1;
-    rocket.flags = 0x1c;
-    g.chunks.push_back({13, datakit::SavedSharedPoolChunkBody("Rocket", {rocket}), {}});
-    g.chunks.push_back({14, datakit::SavedDeadBodyPoolChunkBody({}), {}});
-    g.chunks.push_back({16, datakit::SavedClanChunkBody({0, {0, 0, 1, 1}, {0, 65536, 0, 65536}, {1, 0, 0}}), {}});
-    datakit::Bytes tiles;
-    tiles.u32(5);
-    for (int i = 0; i < 256; ++i) tiles.raw(std::vector<uint8_t>{uint8_t(i), 0, 0, 0x80, 0, 0, 0, 0}.data(), 8);
-    g.chunks.push_back({2, tiles.data(), {}});
-    std::vector<std::vector<datakit::SavedUnitRef>> lists(16);
-    lists[3] = {{"convoy", 0}, {"convoy", 1}};
-    g.chunks.push_back({17, datakit::SavedTileFieldChunkBody(lists), {}});
-    // The clan's AI: both units camping, held together, the second on stand-by.
-    datakit::SavedHLClanState ai;
-    ai.serialCounter = 3;
-    ai.hostility = {1, 2, 0};
-    ai.agents = {datakit::SavedUnitRef{"convoy", 0}, datakit::SavedUnitRef{"convoy", 1}};
-    ai.standBy = {1};
-    ai.threads = {{0, 0, {0}, {1, 2, 3}}, {0, 1, {1}, {4, 5, 6}}, {1, 2, {0, 1}, {1, 2, 3, 4, 5, 6}}};
-    ai.chains = {{0, 2}, {1, 2}};
-    g.chunks.push_back({18, datakit::SavedHLClanChunkBody(0, datakit::SavedHLClanStateBytes(ai)), {}});
-    Seed("savedgame", "level", g.Bytes());
-    datakit::SavedGame cut = g;
-    cut.chunks.resize(3);
-    Seed("savedgame", "cut", cut.Bytes());
-    g.version = 117;
-    Seed("savedgame", "obsolete", g.Bytes());
+    kvfuzz::DemoLevel();
+    const Bytes start = SavedDemoGame("seed_start");
+    Seed("savedgame", "level", start);
+    for (int tick = 0; tick < 40; ++tick) WorldTick(1, 1);
+    Seed("savedgame", "played", SavedDemoGame("seed_played"));
+    Seed("savedgame", "cut", Bytes(start.begin(), start.begin() + long(start.size() / 3)));
+    Bytes obsolete = start;
+    obsolete[4] = 117;
+    Seed("savedgame", "obsolete", obsolete);
 }
 
 // A clan's AI for the harness "hlclan" (the action unit "outpost" of three units): all camping, two held
@@ -562,6 +539,8 @@ void SceneFiles() {
 int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (!std::strcmp(argv[i], "--out")) g_out = argv[i + 1];
+    // The saved games are made in a level in a folder of its own: the output folder is kept absolute.
+    if (!g_out.empty()) g_out = std::filesystem::absolute(g_out).string();
     if (g_out.empty()) {
         fprintf(stderr, "usage: fuzz_seeds --out FOLDER\n");
         return 2;

@@ -136,6 +136,10 @@ TEST_F(ActionUnits, MalformedDefinitionsAreRefused) {
          "Error(ReadAUDef): a unit count larger than the chunk in action unit 'bad' of 'Maps\\Test'"},
         {"header cut short", unnamed, "Error(ReadAUDef): a header past the end of the chunk in action unit '?' of 'Maps\\Test'"},
         {"unknown unit", entryBody([](auto& d) { d.lists[0][0].type = "Nope"; }), "Error: unit 'Nope' not found"},
+        {"place near the 32-bit limit", entryBody([](auto& d) { d.lists[0][0].place[0] = 2147480000; }),
+         "Error(ReadAUDef): a place far outside the map in action unit 'bad' of 'Maps\\Test'"},
+        {"place far below", entryBody([](auto& d) { d.lists[0][0].place[1] = -2147483647 - 1; }),
+         "Error(ReadAUDef): a place far outside the map in action unit 'bad' of 'Maps\\Test'"},
         {"abstract clan 3", entryBody([](auto& d) { d.abstractClan = 3; }),
          "Error(ReadAUDef): an abstract clan other than 0, 1 or 2 in action unit 'bad' of 'Maps\\Test'"},
     };

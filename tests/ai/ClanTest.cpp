@@ -2,6 +2,8 @@
 // from action units, and threat detection and ageing on a hand-made scene.
 #include "AIFixtures.h"
 #include "support/MemTrack.h"
+#include "world/Collide.h"
+#include "world/TickCounter.h"
 #include "world/TerrainFixtures.h"
 
 namespace aitest {
@@ -178,6 +180,45 @@ TEST_F(Threats, RadarContactIsReportedToTheUnitAndItsClan) {
     EXPECT_EQ(Block(b)->share.displayWord, 2);  // the player's clan knows it
     EXPECT_EQ(Queued(0), (std::vector<int>{103, 104, 100}));
     EXPECT_EQ(AIQueues[0].head->other, &Block(b)->share.ai[0]);
+}
+
+// A unit of the own clan standing in the line of fire toward the target sets the friend-in-line flag of
+// the aiming unit's detection record; the aiming probe stops at it. Both find the constructs near a point
+// from this tick's collision lists.
+TEST_F(Threats, AFriendInTheLineOfFireIsReportedAndStopsTheProbe) {
+    kvtest::HandMatrix terrain(16, 16);
+    CurrentMatrix = terrain.m;
+    for (int32_t& w : WaterLevel) w = kNoWaterLevel;
+    ConstructPool* near = CreateConstructPool(32, "tmpcollision");
+    ConstructPool* moving = CreateConstructPool(8, "collide test");
+    construct* a = Unit(ema(), 100000, 100000, 100000);
+    construct* b = Unit(ga(), 300000, 100000, 100000);
+    construct* f = Unit(ema(), 200000, 100000, 100000);
+    for (construct* c : {a, b, f}) {
+        c->sphere.radius = 2000;
+        c->collisionClass = 255;
+        c->sampleCornerCount = 1;
+        c->sampleCorners[0] = 0;
+        AppendToConstructPool(moving, c);
+    }
+    SetUnitTarget(a, b, 0, 0);
+    const uint32_t tick = FrameCounter;
+    for (bool inLine : {true, false}) {
+        SCOPED_TRACE(inLine ? "friend in the line" : "friend aside");
+        f->pos[2] = inLine ? 100000 : 200000;
+        ++FrameCounter;  // one collision pass per tick
+        ConstructPool* const pools[4] = {moving, nullptr, nullptr, nullptr};
+        CollideUnitsIn(terrain.m, pools);
+        DetectThreats();
+        EXPECT_EQ((Block(a)->share.detect.flags & kThreatFriendInLine) != 0, inLine);
+        int32_t end[3];
+        const int32_t east[3] = {32768, 0, 0};
+        EXPECT_EQ(ProbeLine(a, a->pos, east, end, 150000, 0, 1), inLine ? f : nullptr);
+    }
+    FrameCounter = tick;
+    CurrentMatrix = nullptr;
+    DeleteConstructPool(moving);
+    DeleteConstructPool(near);
 }
 
 TEST_F(Threats, HostilityDecidesWhoDetectsWhom) {

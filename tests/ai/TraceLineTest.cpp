@@ -2,7 +2,10 @@
 // when asked to.
 #include <gtest/gtest.h>
 
+#include "ai/AI_local.h"
 #include "ai/TraceLine.h"
+#include "world/Construct.h"
+#include "world/Statics.h"
 #include "world/TerrainFixtures.h"
 
 namespace {
@@ -42,6 +45,41 @@ TEST_F(TraceLineTest, StopsBeforeTheGroundOrWhereItsLengthIsCovered) {
         EXPECT_EQ(end[1], c.endY);
         EXPECT_EQ(end[2], c.endZ);
     }
+}
+
+// Inside a construct stacked under a second surface, the line is blocked unless the place's ground flags
+// carry 0x800: one test for the lines of sight and the traced lines alike.
+TEST_F(TraceLineTest, AStackedConstructBlocksUnlessItsGroundFlagsCarry0x800) {
+    construct* s = CreateConstruct(0, 0);
+    for (auto& corner : s->box.world) corner[1] = 1024;
+    s->box.world[0][1] = -1000;
+    StatLink** head = MatrixQuarterListAddr(terrain_.m, 0, 0);
+    ASSERT_NE(head, nullptr);
+    ASSERT_EQ(LinkStatFromSfc(head, s), 1);
+    const struct {
+        const char* name;
+        uint16_t flags;  // of the sub-point, with a 12-bit second surface
+        int32_t y;
+        int obstructed;
+    } cases[] = {
+        {"second surface at 5120, no 0x800", kSubSolid | kSubSecond | 40, 500, 1},
+        {"second surface at -256 with 0x800", kSubSolid | kSubSecond | 0xFFE, -500, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        terrain_.At(4, 4).flags = c.flags;
+        const int32_t p[3] = {4 * 4096 - 2048 + 100, c.y, 4 * 4096 - 2048 + 100};
+        construct* stacked = nullptr;
+        ASSERT_EQ(CheckMatrixPosition(CurrentMatrix, p, &stacked, kNoWaterLevel), 3);
+        EXPECT_EQ(ai::PointObstructed(p), c.obstructed);
+        // One step of 1 unit along x: stopped at once, or taken.
+        const int32_t dir[3] = {8, 0, 0};
+        int32_t end[3];
+        TraceLine(nullptr, p, dir, end, 4096, 1, 0);
+        EXPECT_EQ(end[0], p[0] + (c.obstructed ? 0 : 1));
+    }
+    UnlinkStatFromSfc(head, s);
+    FreeConstruct(s);
 }
 
 }  // namespace

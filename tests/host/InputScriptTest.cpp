@@ -159,6 +159,29 @@ TEST_F(ScriptedInput, EventsArriveAtTheirFrame) {
     for (int i = 0; i < 6; ++i) EXPECT_EQ(seen[i], expected[i]) << "frame " << base + i;
 }
 
+// A press and its release within one frame (a quick tap, an automated click) is read as pressed once.
+TEST_F(ScriptedInput, APressAndReleaseWithinOneFrameIsSeenOnce) {
+    const int f = host::FramesPumped() + 1;
+    const std::string at = std::to_string(f);
+    Load((at + " down SPACE_KEY\n" + at + " up SPACE_KEY\n" + at + " down LBUTTON_KEY\n" + at +
+          " up LBUTTON_KEY\n")
+             .c_str());
+    host::MouseSample m;
+    ASSERT_EQ(host::ReadMouse(&m), host::InputRead::Ok);
+    EXPECT_EQ(m.buttons[0], 0);
+    EXPECT_FALSE(KeyDown(57));
+    host::PumpEvents();
+    EXPECT_TRUE(KeyDown(57));
+    ASSERT_EQ(host::ReadMouse(&m), host::InputRead::Ok);
+    EXPECT_EQ(m.buttons[0], 0x80);
+    // Seen once: the next reads find the key and the button up.
+    EXPECT_FALSE(KeyDown(57));
+    ASSERT_EQ(host::ReadMouse(&m), host::InputRead::Ok);
+    EXPECT_EQ(m.buttons[0], 0);
+    host::PumpEvents();
+    EXPECT_FALSE(KeyDown(57));
+}
+
 TEST_F(ScriptedInput, AWaitLoopThatNeverPumpsStillSeesPressAndRelease) {
     // A loop that waits for a press and then for the release, reading the keyboard without pumping
     // messages, must end: each read without a frame in between moves the script on.

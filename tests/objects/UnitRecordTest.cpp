@@ -53,6 +53,30 @@ std::vector<float> g_shakes;
 bool CameraAt(int32_t p[3]) { return p[0] = p[1] = p[2] = 0, true; }
 void Shake(int, int, float strength) { g_shakes.push_back(strength); }
 
+// A unit with its stealth flag set makes no engine noise for the AI, unless it is an aircraft: the AI is
+// told no stealth for aircraft, and hears their engines.
+TEST(UnitAIInfo, StealthSilencesTheEngineExceptOfAircraft) {
+    TestBlock block{};
+    block.share.stateFlag = 1;
+    block.share.noiseRange = 30000;
+    Unit unit{};
+    construct con{};
+    con.itfc = Test_itfc;
+    con.itfcData = &block;
+    con.unit = &unit;
+    const struct {
+        uint32_t klass;
+        int32_t stealth, noise;
+    } cases[] = {{kKlassVehicle, 1, 0}, {kKlassAirplane, 0, 30000}};
+    for (const auto& c : cases) {
+        unit.klass = c.klass;
+        UnitAIInfo info{};
+        ASSERT_EQ(GetUnitAIInfo(&con, &info, nullptr, nullptr), &block.share);
+        EXPECT_EQ(info.stealth, c.stealth) << c.klass;
+        EXPECT_EQ(info.noiseRange, c.noise) << c.klass;
+    }
+}
+
 class UnitRecordTest : public AIScene {
 protected:
     UnitRecordTest() {
@@ -280,7 +304,7 @@ TEST_F(UnitRecordTest, TableOfHits) {
         bool playerVictim;
         int32_t shieldAfter, structureDamage, effects;
         std::vector<int> victimMsgs, attackerMsgs;
-        bool mutual;
+        bool recorded;
         bool shake;
     } cases[] = {
         {"shield holds", 50, {0, 10, 0}, 0, false, 40, 0, 10, {kMsgAttacked}, {kMsgAttacked}, true, false},
@@ -318,10 +342,11 @@ TEST_F(UnitRecordTest, TableOfHits) {
         if (attacker) {
             EXPECT_EQ(Queued(c.attackerClan), c.attackerMsgs) << c.name;
         }
-        const bool mutual = attacker && TB(victim)->share.recentHit == attacker &&
-                            TB(attacker)->share.recentHit == victim &&
-                            TB(victim)->share.recentHitCountdown == kMutualTargetTicks;
-        EXPECT_EQ(mutual, c.mutual) << c.name;
+        // The hit is recorded in the hitter's record (it names the unit it hit), never the other way.
+        const bool recorded = attacker && TB(attacker)->share.recentHit == victim &&
+                              TB(attacker)->share.recentHitCountdown == kMutualTargetTicks;
+        EXPECT_EQ(recorded, c.recorded) << c.name;
+        EXPECT_EQ(TB(victim)->share.recentHit, nullptr) << c.name;
         EXPECT_EQ(!g_shakes.empty(), c.shake) << c.name;
         if (c.shake) {
             EXPECT_FLOAT_EQ(g_shakes[0], 4 * 0.2f) << c.name;
@@ -446,6 +471,21 @@ TEST_F(UnitRecordTest, AUnitThatLeavesIsNeverReadThroughAStalePointer) {
     DamageRecord d{0, 5, 5};
     ApplyHitToUnit(me, 0, &TB(me)->state, &d);
     EXPECT_TRUE(Queued(0).empty());
+    // A unit that leaves a hit slot closes the gap: the hits behind it (and their points) move down.
+    other->hits[0] = me;
+    other->hits[1] = shell;
+    other->hits[2] = me;
+    other->hitPoints[1][0] = 11;
+    other->hitPoints[2][0] = 22;
+    other->hits[3] = nullptr;
+    AppendToConstructPool(VisiblePool, other);
+    ForgetUnitReferences(shell);
+    EXPECT_EQ(other->hits[0], me);
+    EXPECT_EQ(other->hits[1], me);
+    EXPECT_EQ(other->hitPoints[1][0], 22);
+    EXPECT_EQ(other->hits[2], nullptr);
+    RemoveFromConstructPool(VisiblePool, other);
+    std::memset(other->hits, 0, sizeof other->hits);
     me->hits[0] = nullptr;
     RemoveFromConstructPool(VisiblePool, me);
     FreeConstruct(shell);

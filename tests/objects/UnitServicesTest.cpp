@@ -9,11 +9,13 @@
 
 #include "host/Fs.h"
 #include "objects/SceneryLighting.h"
+#include "objects/UnitShare.h"
 #include "objects/UnitServices.h"
 #include "objects/Units.h"
 #include "support/Fatal.h"
 #include "support/MemTrack.h"
 #include "support/TempDir.h"
+#include "support/TextDevice.h"
 #include "tools/datakit/HField.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
@@ -87,6 +89,26 @@ TEST(PartWarningTest, BlinkWaveAndAlarm) {
     EXPECT_EQ(PartBlinkValue(0, 0), 0);
     EXPECT_EQ(PartAlarmValue(0), 0);
     EXPECT_EQ(PartAlarmValue(2), 255);
+}
+
+// The cockpit part is placed at the unit's inside view and drawn; afterwards fog is off for the overlay.
+TEST(PartWarningTest, DrawPartAtPlacesThePartAndLeavesFogOff) {
+    kvtest::TextDevice device;
+    host::SetRenderState(D3DDevice, host::RenderState::FogEnable, 1);
+    construct* part = CreateConstruct(0, 0);
+    UnitShare rec{};
+    rec.insidePos[0] = 100, rec.insidePos[1] = 200, rec.insidePos[2] = 300;
+    rec.targetedBy = 1;
+    rec.missileCount = 2;
+    const int32_t orient[9] = {0, 0, 32768, 0, 32768, 0, -32768, 0, 0};
+    int32_t blink = -1, alarm = -1;
+    DrawPartAt(part, orient, &rec, &blink, &alarm);
+    EXPECT_EQ(part->pos[2], 300);
+    EXPECT_EQ(part->orient[2], 32768);
+    EXPECT_EQ(alarm, 255);
+    EXPECT_GE(blink, 0);
+    EXPECT_EQ(host::GetRenderState(D3DDevice, host::RenderState::FogEnable), 0u);
+    FreeConstruct(part);
 }
 
 // The level's type pools and constructs of units-file entries with given klasses.

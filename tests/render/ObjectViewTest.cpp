@@ -10,6 +10,8 @@
 #include "platform/Palette.h"
 #include "render/ConstructDraw.h"
 #include "render/Deferred.h"
+#include "render/View_local.h"
+#include "objects/Units.h"
 #include "support/MemTrack.h"
 #include "ai/Clan.h"
 #include "hud/TFView.h"
@@ -128,6 +130,25 @@ TEST(ObjectView, TranslucencyAndBillboardsMatchTheirReferencePicture) {
     host::DeleteSurface(red);
 }
 
+// A construct of the class DISTANT (flag 0x8000000) standing near the board's edge is drawn directly from
+// the distant pool; a plain construct at the same place is left out.
+TEST(ObjectView, ADistantConstructIsDrawnFromTheDistantPool) {
+    kvtest::MemTrack mem;
+    ObjectView v;
+    ConstructPool* distant = CreateConstructPool(64, "distant test");
+    ConstructPool* savedDistant = DirectDrawPool;
+    DirectDrawPool = distant;
+    construct* tower = v.Place(kvtest::MakeBox(1500, 4000, 1500, 1, {230, 200, 60}), 4.9, 1.95, 0x2 | 0x8000000);
+    construct* plain = v.Place(kvtest::MakeBox(1500, 4000, 1500, 1, {60, 200, 230}), 3.7, 1.95);
+    v.scene.Draw();
+    EXPECT_EQ(distant->count, 1);
+    EXPECT_NE(tower->flags & 0x400, 0u);
+    EXPECT_EQ(plain->flags & 0x400, 0u);
+    kvtest::CompareWithReference("objects_distant", 160, 120, v.scene.Pixels());
+    DirectDrawPool = savedDistant;
+    DeleteConstructPool(distant);
+}
+
 TEST(ObjectView, TheTacticalViewBracketsItsUnitsInView) {
     kvtest::MemTrack mem;
     ObjectView v;
@@ -155,3 +176,16 @@ TEST(ObjectView, TheTacticalViewBracketsItsUnitsInView) {
 }
 
 }  // namespace
+
+// A remote view's caption names the followed construct by its units-file display name.
+TEST(ViewCaption, RemoteViewNamesTheFollowedUnit) {
+    Unit unit{};
+    char gameName[] = "E.M.A. Jeep";
+    unit.gameName = gameName;
+    construct con{};
+    con.unit = &unit;
+    EXPECT_STREQ(UnitDisplayName(&con), "E.M.A. Jeep");
+    con.unit = nullptr;
+    EXPECT_STREQ(UnitDisplayName(&con), "");
+    EXPECT_STREQ(UnitDisplayName(nullptr), "");
+}

@@ -7,6 +7,8 @@
 #include "host/Gfx.h"
 #include "platform/Bitmap.h"
 #include "platform/Dxgl.h"
+#include "ai/Clan.h"
+#include "objects/UnitShare.h"
 #include "render/CellRoutines.h"
 #include "render/Light.h"
 #include "render/RenderTables.h"
@@ -16,6 +18,8 @@
 #include "render/SpecialRoutines.h"
 #include "render/Terrain.h"
 #include "support/MemTrack.h"
+#include "world/Construct.h"
+#include "world/TickCounter.h"
 #include "support/TextDevice.h"
 
 namespace {
@@ -254,6 +258,64 @@ TEST(SpecialRoutines, DiscStarAndBrackets) {
     EXPECT_EQ(LastPrimitiveType, kPrimLineList);
     EXPECT_EQ(ScratchVertices[8].y, ScratchVertices[9].y);
     EXPECT_EQ(ScratchVertices[0].diffuse, 0xFF00D880u);
+}
+
+// The brackets of a unit of the player's clan carry its group key, its threat count and "stealth mode"
+// (steady with both stealth bytes set, blinking with one); other clans' units get the lines alone. Each
+// drawn character is one draw call.
+UnitShare BracketRecord;
+uintptr_t BracketUnit_itfc(construct*, ItfcMethod method, uintptr_t) {
+    return method == ItfcMethod::GETUNIT ? reinterpret_cast<uintptr_t>(&BracketRecord) : 0;
+}
+
+TEST(SpecialRoutines, BracketsOfTheOwnClanCarryTheirLabels) {
+    Dev dev(64, 64);
+    Clan own{}, other{};
+    Clan* savedPlayer = PlayerClan;
+    const uint32_t savedTick = FrameCounter;
+    PlayerClan = &own;
+    construct unit{};
+    unit.itfc = BracketUnit_itfc;
+    struct Case {
+        const char* name;
+        Clan* clan;
+        uint8_t group;
+        int32_t threats;
+        uint8_t engaged, wanted;
+        uint32_t tick;
+        int glyphs;  // characters drawn besides the bracket lines
+    } cases[] = {
+        {"another clan", &other, 0, 3, 1, 1, 0, 0},
+        {"group key only", &own, 0, 0, 0, 0, 0, 1},
+        {"group 14 is T", &own, 14, 0, 0, 0, 0, 1},
+        {"groups 15 to 30 have an empty key", &own, 20, 0, 0, 0, 0, 0},
+        {"past 30 no key", &own, 31, 0, 0, 0, 0, 0},
+        {"threat count", &own, 2, 12, 0, 0, 0, 1 + 2},
+        {"stealth engaged and wanted", &own, 2, 0, 1, 1, 16, 1 + 12},
+        {"one stealth byte, blink off", &own, 2, 0, 1, 0, 16, 1},
+        {"one stealth byte, blink on", &own, 2, 0, 0, 1, 32, 1 + 12},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        unit.clan = c.clan;
+        unit.bytes2[0] = c.group;
+        BracketRecord = UnitShare{};
+        BracketRecord.threatCount = c.threats;
+        BracketRecord.stateFlag = c.engaged;
+        BracketRecord.driveMode = c.wanted;
+        FrameCounter = c.tick;
+        DrawCallCount = 0.0f;
+        DrawUnitBrackets(&unit, 32, 32, 16);
+        EXPECT_EQ(int(DrawCallCount), 1 + c.glyphs);
+    }
+    // The threat count is drawn in its own colour.
+    unit.clan = &own;
+    BracketRecord = UnitShare{};
+    BracketRecord.threatCount = 2;
+    DrawUnitBrackets(&unit, 32, 32, 16);
+    EXPECT_EQ(CurrentColour, 0x00FF8080u);
+    PlayerClan = savedPlayer;
+    FrameCounter = savedTick;
 }
 
 TEST(SpecialRoutines, FilledRectBlendsOnlyWhenTranslucent) {

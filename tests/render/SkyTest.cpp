@@ -271,6 +271,33 @@ TEST_F(SkyFixture, ClockTurnsTheSunAndColoursTheSky) {
     FreeSkyCell(sky);
 }
 
+// The time of day turns the skies of the views that follow a camera and are not switched off, and hands
+// them the level's base colour ("AmbientLighting"); a switched-off view keeps its sky and colour.
+TEST_F(SkyFixture, TheSunTurnsTheSkiesOfTheViewsThatAreOn) {
+    kvtest::MemTrack track;
+    SkyCell* onSky = DaySkyCell();
+    SkyCell* offSky = DaySkyCell();
+    construct camera{};
+    ViewPort* on = CreateViewPort(0, 0, 160, 120);
+    ViewPort* off = CreateViewPort(0, 0, 40, 30);
+    on->sky = onSky;
+    off->sky = offSky;
+    on->follows = off->follows = &camera;
+    off->hidden = 1;
+    const uint8_t level[3] = {40, 50, 60};
+    std::memcpy(LevelAmbientColour, level, 3);
+    SetSunAngle(102944);
+    EXPECT_EQ(onSky->sunAngle, 102944);
+    EXPECT_EQ(0, std::memcmp(on->colour, level, 3));
+    EXPECT_NE(offSky->sunAngle, 102944);
+    EXPECT_EQ(off->colour[0], 4);
+    on->sky = off->sky = nullptr;
+    on->follows = off->follows = nullptr;
+    std::memset(LevelAmbientColour, 0, 3);
+    FreeSkyCell(onSky);
+    FreeSkyCell(offSky);
+}
+
 TEST_F(SkyFixture, DirectionalLightFollowsTheSunOnlyWhenItMovedEnough) {
     kvtest::MemTrack track;
     SkyCell* sky = DaySkyCell();
@@ -351,6 +378,40 @@ TEST_F(SkyFixture, SkyAtNoonDuskAndNightMatchesItsReferencePictures) {
         EXPECT_GT(differing(dusk, night), 160 * 20);
         // The fog colour of the view is the horizon lateral's colour of the time.
         EXPECT_EQ(SkyFogColour[0], sky->laterals[kHorizonLateral].colour[0]);
+    }
+    FreeSkyCell(sky);
+}
+
+// The moon is drawn by the sky polygon routine: fogged by its face's fog depth, whatever fog the last
+// drawing left.
+TEST_F(SkyFixture, TheMoonTakesTheFogOfItsFacesDepth) {
+    SkyCell* sky = DaySkyCell();
+    SkyScene s(sky);
+    s.DrawAt(102944);  // sets the view
+    ASSERT_NE(sky->moon, nullptr);
+    // The moon straight ahead: with both of its angles at a quarter turn it stands along +z, where the
+    // camera looks.
+    sky->secondAngle = 102943;
+    sky->tilt = 102943;
+    s.scene.SetCamera({4 * 65536, 7000 * 8, 65536}, kvtest::PitchedDown(0.0));
+    s.scene.Draw();
+    host::GfxDevice* d = s.scene.device();
+    for (int32_t fogDepth : {0, 1 << 24}) {
+        SCOPED_TRACE(fogDepth);
+        host::Clear(d, 0, nullptr, host::GfxClearTarget, 0xFF000000u, 1.0f, 0);
+        host::SetRenderState(d, host::RenderState::FogColor, 0x00FF0000u);
+        host::SetRenderState(d, host::RenderState::FogEnable, 1);
+        FogSpecular = 0xFF000000u;  // what an unfogged drawing before left
+        sky->moon->faces->nearZ = fogDepth;
+        DrawMoon(sky, 255, 0);
+        host::FinishDrawing(d);
+        const uint32_t p = s.scene.Pixels()[60 * 160 + 80];
+        if (fogDepth) {
+            EXPECT_EQ(p & 0xFFFFFF, 0xFF0000u);
+        } else {
+            EXPECT_NE(p & 0xFFFFFF, 0xFF0000u);
+            EXPECT_NE(p & 0xFFFFFF, 0u);
+        }
     }
     FreeSkyCell(sky);
 }

@@ -325,21 +325,40 @@ TEST(TraverseBoard, EveryCellOnceBackToFrontCameraLast) {
     ViewMatrix = savedView;
 }
 
+// Two views with boards of their own, the second activated last: a wrap clears the stored stamps of both
+// views' boards and sky points, whichever was activated.
 TEST(Stamps, ViewStampWrapClearsStoredStampsAndCellStampAdvancesBy200Ticks) {
     kvtest::TerrainScene scene(32, 24, 3);
     ViewPort* vp = scene.viewport();
-    vp->active = 1;
     vp->sharesMainBoards = 0;
+    ScapeBoard* otherBoard = CreateScapeBoard(3, 3, 1, 0, 0);
+    SkyVertex skyPoints[2] = {};
+    SkyCell sky{};
+    sky.vertices = skyPoints;
+    sky.vertexCount = 2;
+    ViewPort other{};
+    other.board = otherBoard;
+    other.sky = &sky;
+    vp->sky = &sky;
     ViewPortTable[0] = vp;
-    ViewPortCount = 1;
+    ViewPortTable[1] = &other;
+    ViewPortCount = 2;
+    ActivateViewPort(&other);
+    ASSERT_EQ(vp->active, 0);
     BoardVertex& v = BoardCell(scene.board(), 1, 1)->vertices[3];
-    v.landStamp = v.waterStamp = v.mirrorStamp = 65535;
+    BoardVertex& w = BoardCell(otherBoard, 2, 0)->vertices[7];
+    for (BoardVertex* x : {&v, &w}) x->landStamp = x->waterStamp = x->mirrorStamp = 65535;
+    skyPoints[1].stamp = 65535;
     ViewStamp = 65535;
     AdvanceViewStamp();
     EXPECT_EQ(ViewStamp, 1);
-    EXPECT_EQ(v.landStamp, 0);
-    EXPECT_EQ(v.waterStamp, 0);
-    EXPECT_EQ(v.mirrorStamp, 0);
+    for (BoardVertex* x : {&v, &w}) {
+        EXPECT_EQ(x->landStamp, 0);
+        EXPECT_EQ(x->waterStamp, 0);
+        EXPECT_EQ(x->mirrorStamp, 0);
+    }
+    EXPECT_EQ(skyPoints[1].stamp, 0);
+    vp->sky = nullptr;
     // CellStamp: forced first, then only after more than 200 ticks; a wrap clears the stored copies.
     CellStampForce = 1;
     CellStamp = 5;
@@ -351,13 +370,15 @@ TEST(Stamps, ViewStampWrapClearsStoredStampsAndCellStampAdvancesBy200Ticks) {
     AdvanceCellStamp(1201);
     EXPECT_EQ(CellStamp, 7);
     CellStamp = 255;
-    v.cellStamp = 255;
+    v.cellStamp = w.cellStamp = 255;
     CellStampForce = 1;
     AdvanceCellStamp(1300);
     EXPECT_EQ(CellStamp, 1);
     EXPECT_EQ(v.cellStamp, 0);
-    ViewPortTable[0] = nullptr;
+    EXPECT_EQ(w.cellStamp, 0);
+    ViewPortTable[0] = ViewPortTable[1] = nullptr;
     ViewPortCount = 0;
+    FreeScapeBoard(otherBoard);
 }
 
 // ---- Patches -------------------------------------------------------------------------------------
@@ -378,6 +399,47 @@ void CaptureCell(TerrainCornerRef* a, TerrainCornerRef* b, TerrainCornerRef* c, 
     }
     Emitted.push_back(poly);
     DrawLandCell(a, b, c, d);
+}
+
+std::vector<std::vector<EmittedCorner>> Emitted2;
+
+// The second surface of a two-surface pass (placed by the primary cell at the same column and row).
+void CaptureCell2(TerrainCornerRef* a, TerrainCornerRef* b, TerrainCornerRef* c, TerrainCornerRef* d) {
+    auto place = CellPlace.at(CurCell.cell);
+    std::vector<EmittedCorner> poly;
+    for (TerrainCornerRef* r : {a, b, c, d}) {
+        if (!r) continue;
+        poly.push_back({place.first * 16 + r->u, place.second * 16 + r->v, r->vertex->screen.x, r->vertex->screen.y});
+    }
+    Emitted2.push_back(poly);
+    DrawLandCell(a, b, c, d);
+}
+
+// T-junctions among the drawn polygons: a drawn grid point that lies inside another polygon's edge,
+// where patches of different depth would open a crack. The first one found is reported.
+int CountTJunctions(const std::vector<std::vector<EmittedCorner>>& polys) {
+    std::set<std::pair<int, int>> drawn;
+    for (auto& poly : polys)
+        for (auto& p : poly) drawn.insert({p.gx, p.gz});
+    int junctions = 0;
+    for (auto& poly : polys)
+        for (size_t i = 0; i < poly.size(); ++i) {
+            const EmittedCorner &p = poly[i], &q = poly[(i + 1) % poly.size()];
+            int dx = q.gx - p.gx, dz = q.gz - p.gz;
+            int n = std::max(std::abs(dx), std::abs(dz));
+            for (int k = 1; k < n; ++k)
+                if (drawn.count({p.gx + dx / n * k, p.gz + dz / n * k}) && ++junctions == 1)
+                    ADD_FAILURE() << "grid point " << p.gx + dx / n * k << "," << p.gz + dz / n * k
+                                  << " is drawn inside the edge from " << p.gx << "," << p.gz << " to " << q.gx
+                                  << "," << q.gz;
+        }
+    return junctions;
+}
+
+int Triangles(const std::vector<std::vector<EmittedCorner>>& polys) {
+    int n = 0;
+    for (auto& poly : polys) n += poly.size() == 3;
+    return n;
 }
 
 TEST(TerrainPatches, SplitsMorphsAndLeavesNoCracks) {
@@ -412,27 +474,92 @@ TEST(TerrainPatches, SplitsMorphsAndLeavesNoCracks) {
     }
     EXPECT_TRUE(sizes.count(16)) << "whole cells";
     EXPECT_TRUE(sizes.count(1)) << "single steps";
-    // No T-junction: a drawn vertex lying inside a drawn edge lies on that edge on the screen too.
-    int inner = 0;
-    for (auto& poly : Emitted)
-        for (size_t i = 0; i < poly.size(); ++i) {
-            const EmittedCorner &p = poly[i], &q = poly[(i + 1) % poly.size()];
-            int dx = q.gx - p.gx, dz = q.gz - p.gz;
-            int n = std::max(std::abs(dx), std::abs(dz));
-            for (int k = 1; k < n; ++k) {
-                auto it = at.find({p.gx + dx / n * k, p.gz + dz / n * k});
-                if (it == at.end()) continue;
-                ++inner;
-                float t = float(k) / float(n);
-                EXPECT_NEAR(it->second.first, p.sx + (q.sx - p.sx) * t, 0.6f) << p.gx << "," << p.gz;
-                EXPECT_NEAR(it->second.second, p.sy + (q.sy - p.sy) * t, 0.6f) << p.gx << "," << p.gz;
-            }
+    // Coarse midpoints were left out by fans of triangles around patch centres, so no drawn vertex lies
+    // inside another polygon's edge (a T-junction, where a crack would open).
+    EXPECT_GT(Triangles(Emitted), 0);
+    EXPECT_EQ(CountTJunctions(Emitted), 0);
+}
+
+// With a TopTileField both surfaces of a cell are drawn at once: the cell's own level-0 split geomorphs
+// its centre and edge midpoints and closes cracks toward coarser cells with a fan, in each surface.
+TEST(TerrainPatches, TwoSurfaceCellsMorphAndFanWithoutCracks) {
+    kvtest::TerrainScene scene(160, 120, 9);
+    ScapeBoard* b = scene.board();
+    ScapeBoard* top = CreateScapeBoard(b->width, b->height, b->width / 2, 0, 0);
+    kvtest::FillHillBoard(top);
+    for (int r = 0; r < top->height; ++r)
+        for (int c = 0; c < top->width; ++c)
+            for (int k = 0; k < kCellVertices; ++k) BoardCell(top, c, r)->vertices[k].height += 2500;
+    for (int r = 0; r < top->height; ++r)
+        for (int c = 0; c < top->width; ++c) ComputeCellBounds(top, c, r);
+    CellPlace.clear();
+    for (int r = 0; r < b->height; ++r)
+        for (int c = 0; c < b->width; ++c) CellPlace[BoardCell(b, c, r)] = {c, r};
+    scene.Draw();  // sets the current view
+    Emitted.clear();
+    Emitted2.clear();
+    AdvanceViewStamp();
+    TopTileFieldPresent = 1;
+    SetBoardEyeTransform(b, top);
+    LandCellRoutine = CaptureCell;
+    MarkedCellRoutine = CaptureCell2;
+    TraverseBoard(b, top, 0, DrawCellVariant3);
+    LandCellRoutine = DrawLandCell;
+    MarkedCellRoutine = nullptr;
+    TopTileFieldPresent = 0;
+    for (const auto* polys : {&Emitted, &Emitted2}) {
+        SCOPED_TRACE(polys == &Emitted ? "primary" : "secondary");
+        EXPECT_GT(polys->size(), 20u);
+        EXPECT_GT(Triangles(*polys), 0);
+        EXPECT_EQ(CountTJunctions(*polys), 0);
+    }
+    // The cells' own edge midpoints were blended in from the corners.
+    int morphed = 0;
+    for (ScapeBoard* board : {b, top})
+        for (int r = 0; r < board->height; ++r)
+            for (int c = 0; c < board->width; ++c)
+                morphed += (BoardCell(board, c, r)->vertices[8].flags & kVertexMorphed) != 0;
+    EXPECT_GT(morphed, 0);
+    FreeScapeBoard(top);
+}
+
+// The reflected land pass draws the terrain mirrored in the water plane (h' = 2 x water level - h) only
+// with FULL reflection; PARTIAL reflects constructs alone, and flat cells are never reflected.
+TEST(TerrainPatches, ReflectedLandIsMirroredAndOnlyFullReflectionDrawsIt) {
+    kvtest::TerrainScene scene(160, 120, 9);
+    ScapeBoard* b = scene.board();
+    CellPlace.clear();
+    for (int r = 0; r < b->height; ++r)
+        for (int c = 0; c < b->width; ++c) CellPlace[BoardCell(b, c, r)] = {c, r};
+    scene.Draw();
+    auto reflect = [&](int32_t reflection) {
+        Emitted.clear();
+        AdvanceViewStamp();
+        SetBoardEyeTransform(b, nullptr);
+        LandCellRoutine = CaptureCell;
+        TraverseBoard(b, nullptr, reflection, DrawCellVariant2);
+        LandCellRoutine = DrawLandCell;
+        return Emitted.size();
+    };
+    EXPECT_EQ(reflect(kReflectPartial), 0u);
+    EXPECT_GT(reflect(kReflectFull), 0u);
+    // A corner prepared by the pass stands at its mirrored height.
+    int checked = 0;
+    for (int r = 0; r + 1 < b->height; ++r)
+        for (int c = 0; c + 1 < b->width; ++c) {
+            TileCell* cell = BoardCell(b, c, r);
+            BoardVertex& v = cell->vertices[0];
+            if (v.mirrorStamp != ViewStamp || v.mirror.depth <= 0.0f) continue;
+            ScreenPointF expected{};
+            ProjectCornerVertex(&cell->corner, 2 * cell->waterLevel - v.height, &expected);
+            EXPECT_FLOAT_EQ(v.mirror.x, expected.x);
+            EXPECT_FLOAT_EQ(v.mirror.y, expected.y);
+            ++checked;
         }
-    // Coarse midpoints were left out by fans of triangles around patch centres.
-    int triangles = 0;
-    for (auto& poly : Emitted) triangles += poly.size() == 3;
-    EXPECT_GT(triangles, 0);
-    EXPECT_GE(inner, 0);
+    EXPECT_GT(checked, 0);
+    for (int r = 0; r < b->height; ++r)
+        for (int c = 0; c < b->width; ++c) BoardCell(b, c, r)->flat = 1;
+    EXPECT_EQ(reflect(kReflectFull), 0u);
 }
 
 // ---- Reference picture ---------------------------------------------------------------------------

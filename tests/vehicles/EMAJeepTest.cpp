@@ -247,19 +247,25 @@ TEST_F(DemoLevel, AnUnplacedJeepTakesARunningJeepsFormWithoutStartingSoundsOrLig
 }
 
 // A hit by another clan's unit pushes, damages (shield first) and sets the status word; one by the own
-// clan pushes and gives way but deals no damage.
+// clan pushes and gives way but deals no damage. A missing clan is nobody's: two units without a clan
+// are not one side.
 TEST_F(DemoLevel, HitsPushAndOnlyHostileOnesDamage) {
     construct* me = UnitsOf("EMA_TaskForce")[0];
     construct* friendly = UnitsOf("EMA_TaskForce")[1];
     construct* hostile = UnitsOf("GA_Outpost")[0];
+    Clan* const own = me->clan;
     const struct {
         const char* name;
         construct* hitter;
+        bool clanless;
         int32_t shieldLoss;
         bool status;
-    } cases[] = {{"hostile", hostile, JB(hostile)->head.impact.shield, true}, {"friendly", friendly, 0, false}};
+    } cases[] = {{"hostile", hostile, false, JB(hostile)->head.impact.shield, true},
+                 {"friendly", friendly, false, 0, false},
+                 {"both without a clan", friendly, true, JB(friendly)->head.impact.shield, true}};
     FrameCounter = 1;  // no shield recovery in these ticks
     for (const auto& c : cases) {
+        me->clan = friendly->clan = c.clanless ? nullptr : own;
         EMAJeepBlock* b = JB(me);
         b->head.unit.status = 0;
         const int32_t shield = b->head.state.shield;
@@ -280,6 +286,7 @@ TEST_F(DemoLevel, HitsPushAndOnlyHostileOnesDamage) {
         else
             EXPECT_EQ(b->head.unit.status, 0) << c.name;
     }
+    me->clan = friendly->clan = own;
 }
 
 TEST_F(DemoLevel, SelfDestructKillsOnlyWhileRecordingAndTheDeadJeepLeavesTheWorld) {
@@ -366,6 +373,25 @@ TEST_F(DemoLevel, AnImpactThatIsNoByteAboveZeroIsRefusedAtPlacement) {
         CallItfc(c, ItfcMethod::DESTROY, 0);
     }
     rule->values[0] = kept;
+}
+
+// A vehicle that is a reload point stays in "reload" while it is only unplaced, and leaves it when it is
+// destroyed: no unit is serviced by a freed construct.
+TEST_F(DemoLevel, AReloadVehicleLeavesTheReloadPoolWhenDestroyed) {
+    Unit* entry = NamedUnit("EMAJeep");
+    const uint32_t klass = entry->klass;
+    entry->klass |= kKlassReload;
+    construct* c = MakeJeep(UnitsOf("EMA_TaskForce")[0]->pos[0] + 200000, UnitsOf("EMA_TaskForce")[0]->pos[2]);
+    ConstructPool* reload = FindConstructPool("reload");
+    ASSERT_NE(reload, nullptr);
+    EXPECT_TRUE(IsInConstructPool(c, reload));
+    CallItfc(c, ItfcMethod::UNPLACE, 0);
+    FlushQZEvents();
+    EXPECT_TRUE(IsInConstructPool(c, reload));
+    const int before = reload->count;
+    CallItfc(c, ItfcMethod::DESTROY, 0);
+    EXPECT_EQ(reload->count, before - 1);
+    entry->klass = klass;
 }
 
 TEST_F(DemoLevel, DestroyOfAPlacedJeepIsFatalAndUnplaceTwiceIsHarmless) {

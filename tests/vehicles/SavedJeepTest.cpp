@@ -3,13 +3,17 @@
 // refused before the level changes.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
+#include <memory>
 
 #include "DemoLevel.h"
+#include "objects/UnitSaved.h"
 #include "objects/UnitShare.h"
 #include "objects/SharedPools.h"
 #include "vehicles/types/DeadBody.h"
 #include "tools/datakit/Bytes.h"
+#include "tools/datakit/SavedGame.h"
 #include "vehicles/types/EMAJeep.h"
 #include "world/SavedGame.h"
 
@@ -45,6 +49,20 @@ void RebuildLevel() {
 void PutWord(std::vector<uint8_t>& bytes, size_t at, uint32_t v) {
     for (int k = 0; k < 4; ++k) bytes[at + size_t(k)] = uint8_t(v >> (8 * k));
 }
+
+// Where a field of the unit record lies in its saved form (at the head of the jeep's form): found by
+// writing a record with a marker in that field.
+size_t UnitFormOffset(void (*mark)(UnitShare&)) {
+    UnitShare r{};
+    mark(r);
+    std::vector<uint8_t> form(kUnitSavedSize);
+    PutUnitSaved(form.data(), &r);
+    const uint8_t marker[4] = {0x34, 0x12, 0x5A, 0x5A};
+    const auto at = std::search(form.begin(), form.end(), marker, marker + 4);
+    if (at == form.end()) ADD_FAILURE() << "no marker in the unit record's form";
+    return size_t(at - form.begin());
+}
+constexpr int32_t kMarker = 0x5A5A1234;
 
 TEST_F(DemoLevel, TheIslandsJeepsComeBackFromASavedGameInAFreshLevel) {
     const ControlInput forward = Keys({kKeyThrust1}, 4000);
@@ -183,6 +201,18 @@ TEST_F(DemoLevel, ADamagedJeepRecordIsRefusedBeforeTheLevelChanges) {
         {"turret yaw", kEMAJeepSavedTurret + kTurretSavedYaw, 0x7FFFFFF0u, "yaw"},
         {"reload count", kEMAJeepSavedWeapon0 + kPjtThrowerSavedFireDelayCounter, 100000, "fire delay"},
         {"death flag", kVehicleSavedSize - 4, 7, "death flag"},
+        // The unit record at the head of the form: values its first tick could not take.
+        {"status word", UnitFormOffset([](UnitShare& r) { r.status = kMarker; }), 0x80000000u, "status word"},
+        {"give-way countdown", UnitFormOffset([](UnitShare& r) { r.giveWayCountdown = kMarker; }), 0x80000000u,
+         "give-way countdown"},
+        {"lock countdown", UnitFormOffset([](UnitShare& r) { r.lockCountdown = kMarker; }), 0xFFFFFFFFu,
+         "lock countdown"},
+        {"alert point", UnitFormOffset([](UnitShare& r) { r.alertPoint[0] = kMarker; }), 0x7FFFFFF0u,
+         "alert point"},
+        {"last position", UnitFormOffset([](UnitShare& r) { r.lastPos[2] = kMarker; }), 0x80000010u,
+         "last position"},
+        {"aim wobble", UnitFormOffset([](UnitShare& r) { std::memcpy(&r.aimWobble, &kMarker, 4); }), nan,
+         "wobble"},
     };
     const std::vector<int32_t> pos(jeep->pos, jeep->pos + 3);
     for (const auto& c : cases) {
@@ -203,6 +233,70 @@ TEST_F(DemoLevel, ADamagedJeepRecordIsRefusedBeforeTheLevelChanges) {
     host::FlushDirectoryCache();
     char other[64] = "";
     EXPECT_EQ(LoadQZGM("bad", 0, other), kQZGMLoaded) << SavedGameRefusal();
+}
+
+// The unit's countdowns run down to 0 from any value the record may hold, without stepping past the end
+// of their range.
+TEST(VehicleCountdowns, RunDownToZeroFromAnyValue) {
+    auto head = std::make_unique<VehicleHead>();
+    for (int32_t v : {INT32_MIN, -1, 0, 1, 5, INT32_MAX}) {
+        head->unit.status = v;
+        head->unit.giveWayCountdown = v;
+        VehicleCountdowns(head.get(), 3);
+        EXPECT_EQ(head->unit.status, v > 0 ? v - 1 : 0) << v;
+        EXPECT_EQ(head->unit.giveWayCountdown, v > 8 ? v - 8 : 0) << v;
+    }
+}
+
+// A wreck is made by the load: a record that does not fit a wreck of its unit (or names a unit that
+// leaves none) is refused before the level changes, as the records of the level's own units are.
+TEST_F(DemoLevel, ADamagedWreckRecordIsRefusedBeforeTheLevelChanges) {
+    construct* ga = UnitsOf("GA_Outpost").front();
+    construct* wreck = LeaveDeadBody(ga, ga->unit->path);
+    ASSERT_NE(wreck, nullptr);
+    ASSERT_EQ(SaveQZGM("good"), 1) << SavedGameRefusal();
+    datakit::SavedGame file;
+    ASSERT_TRUE(datakit::SplitSavedGame(SavedBytes("good"), &file));
+    auto record = [&](std::function<void(datakit::SavedConRecord&)> change) {
+        datakit::SavedConRecord r;
+        r.itfcData.assign(size_t(kDeadBodyRecordSize), 0);
+        r.bboards.resize(size_t(wreck->bboardCount));
+        r.spots.resize(size_t(wreck->spotCount));
+        r.subs.resize(size_t(wreck->subCount));
+        if (change) change(r);
+        return r;
+    };
+    const std::string unit = ga->unit->name;
+    const struct {
+        const char* name;
+        std::string unit;
+        datakit::SavedConRecord con;
+        const char* refusal;
+    } cases[] = {
+        {"spots", unit, record([](auto& r) { r.spots.emplace_back(); }), "wrong no of spots"},
+        {"billboards", unit, record([](auto& r) { r.bboards.emplace_back(); }), "wrong no of bboards"},
+        {"type data", unit, record([](auto& r) { r.itfcData.resize(4); }), "type data of 4 bytes"},
+        {"a unit without a wreck", "e9fir1", record(nullptr), "leaves no wreck"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        datakit::SavedGame f = file;
+        for (auto& chunk : f.chunks)
+            if (chunk.type == 14) chunk.body = datakit::SavedDeadBodyPoolChunkBody({{c.unit, c.con}});
+        ASSERT_TRUE(datakit::WriteFile("SavedGames/bad", f.Bytes()));
+        host::FlushDirectoryCache();
+        char other[64] = "";
+        EXPECT_EQ(LoadQZGM("bad", 0, other), kQZGMRefused);
+        EXPECT_NE(std::string(SavedGameRefusal()).find(c.refusal), std::string::npos) << SavedGameRefusal();
+        ASSERT_EQ(DeadBodyPool->count, 1);
+        EXPECT_EQ(DeadBodyPool->constructs[0], wreck);
+    }
+    // The record as the wreck wrote it is taken.
+    ASSERT_TRUE(datakit::WriteFile("SavedGames/bad", file.Bytes()));
+    host::FlushDirectoryCache();
+    char other[64] = "";
+    EXPECT_EQ(LoadQZGM("bad", 0, other), kQZGMLoaded) << SavedGameRefusal();
+    EXPECT_EQ(DeadBodyPool->count, 1);
 }
 
 }  // namespace

@@ -5,16 +5,21 @@
 
 #include "core/Memory.h"
 #include "core/Rules.h"
+#include "hud/TFView.h"
+#include "platform/Dxgl.h"
+#include "platform/ScreenVertex.h"
 #include "platform/Texture.h"
 #include "support/DebugCapture.h"
 #include "support/Fatal.h"
 #include "support/MemTrack.h"
+#include "render/View.h"
 #include "world/ConstructPool.h"
 #include "world/Level.h"
 #include "world/LevelFixture.h"
 #include "world/Level_local.h"
 #include "world/QZEvent.h"
 #include "world/Terrain.h"
+#include "world/WorldFile.h"
 #include "world/WorldTick.h"
 
 namespace {
@@ -59,6 +64,9 @@ TEST(Level, BuildAndTeardownAnnounceTheirStepsInOrder) {
     EXPECT_EQ(CurrentMatrix->height, 6);
     EXPECT_NE(FindConstructPool("buzy3"), nullptr);
     EXPECT_EQ(BuzyPools[0], FindConstructPool("buzy0"));
+    // The constructs of the class DISTANT are drawn from the level's pool "distant".
+    ASSERT_NE(DirectDrawPool, nullptr);
+    EXPECT_EQ(DirectDrawPool, FindConstructPool("distant"));
     ASSERT_NE(WaterAnim, nullptr);
     EXPECT_STREQ(WaterAnim->name, "water1");
     ASSERT_NE(WaterTex, nullptr);
@@ -76,6 +84,7 @@ TEST(Level, BuildAndTeardownAnnounceTheirStepsInOrder) {
     EXPECT_STREQ(MissionName, "");
     EXPECT_EQ(FindConstructPool("buzy0"), nullptr);
     EXPECT_EQ(BuzyPools[0], nullptr);
+    EXPECT_EQ(DirectDrawPool, nullptr);
     EXPECT_EQ(CurrentMatrix, nullptr);
     EXPECT_EQ(TexCount, 0);
     EXPECT_EQ(TexAnimCount, 0);
@@ -124,6 +133,83 @@ TEST(Level, BuildTeardownBuildLeavesNoTrackedAllocation) {
     EXPECT_EQ(track.Live("tmp face"), 0);
 }
 
+// The teardown deletes the task buttons by index, a fixed number of calls: it cannot spin on a count that
+// the deletion leaves as it was.
+TEST(Level, TeardownEndsWithTaskButtonsLeft) {
+    kvtest::LevelTree tree;
+    kvtest::LevelEnvironment env(tree);
+    InitLevel(0);
+    if (PlayerTFView) {
+        // A task-force view of its own deletes real buttons; the stand-in below is for the empty one.
+        TeardownLevel();
+        GTEST_SKIP() << "the level made a task-force view";
+    }
+    TFView view{};
+    TaskButton* buttons[2] = {};
+    view.buttonCount = 2;
+    view.buttons = buttons;
+    PlayerTFView = &view;
+    TeardownLevel();
+    EXPECT_EQ(PlayerTFView, nullptr);
+}
+
+// The loading screen shows its background "ui_7" behind every step's caption.
+TEST(Level, TheLoadingScreenShowsItsBackground) {
+    kvtest::LevelTree tree;
+    datakit::MakeDirs(tree.dir() / "Bitmaps");
+    datakit::WriteFile(tree.dir() / "Bitmaps/ui_7", datakit::Bmp24(32, 24, std::vector<uint32_t>(32 * 24, 0xC83028u)));
+    kvtest::LevelEnvironment env(tree);
+    // The screen's size as start-up sets it (the background is loaded at that size).
+    ScreenWidth = 32;
+    ScreenHeight = 24;
+    static std::vector<std::string> seen;
+    seen.clear();
+    SetBuzyCaptionSink([](const char* caption) {
+        uint8_t rgb[3];
+        dxgl_ReadBackBuffer(2, 2, rgb);
+        char text[64];
+        snprintf(text, sizeof text, "%s %d %d %d", caption, rgb[0], rgb[1], rgb[2]);
+        seen.push_back(text);
+    });
+    InitLevel(0);
+    TeardownLevel();
+    SetBuzyCaptionSink(nullptr);
+    ScreenWidth = ScreenHeight = 0;
+    ASSERT_GE(seen.size(), 18u);
+    for (const std::string& s : seen) EXPECT_NE(s.find(" 200 48 40"), std::string::npos) << s;
+}
+
+// A world file's clone slot and accessible-map filter belong to its own level: the next mission built
+// starts without them.
+TEST(Level, ASecondMissionStartsWithoutTheFirstOnesCloneSlotAndAccessFilter) {
+    kvtest::LevelTree tree;
+    kvtest::LevelEnvironment env(tree);
+    datakit::WorldFile first = kvtest::LevelTree::World();
+    first.chunks.clear();
+    first.TileClone({0, 0x8000, 0, {}});
+    first.TileClone({0, 0x8000 | 0x2000, 0, {}});
+    datakit::WorldTileLayer layer;
+    layer.width = 4;
+    layer.height = 6;
+    layer.tiles.resize(24);
+    first.TileField(layer);
+    first.TileDefPool(std::vector<datakit::WorldSubPoint>(256), 4);
+    datakit::WriteFile(tree.dir() / "Maps/Test", first.Bytes());
+    host::FlushDirectoryCache();
+    InitLevel(0);
+    EXPECT_EQ(offmatrixclone_idx, 1);
+    EXPECT_EQ(filteraccessiblemap, 1);
+    TeardownLevel();
+
+    datakit::WriteFile(tree.dir() / "Maps/Test", kvtest::LevelTree::World().Bytes());
+    host::FlushDirectoryCache();
+    snprintf(MissionName, sizeof MissionName, "Test");
+    InitLevel(0);
+    EXPECT_EQ(offmatrixclone_idx, 0);
+    EXPECT_EQ(filteraccessiblemap, 0);
+    TeardownLevel();
+}
+
 // Faulty missions end the build with the system's own error text.
 TEST(Level, FaultyMissionsAreRefused) {
     struct Case {
@@ -138,6 +224,8 @@ TEST(Level, FaultyMissionsAreRefused) {
         {"day of negative length", "minutes_per_game_day", "-5", nullptr,
          "Error(InitLevel): strange 'minutes_per_game_day'"},
         {"three water levels", "WaterLevel", "4 4 4", nullptr, "Error(InitLevel): strange 'WaterLevel'"},
+        {"a water level beyond any height", "WaterLevel", "4 4 300000000 4", nullptr,
+         "Error(InitLevel): strange 'WaterLevel'"},
         {"one water mark", "WaterMark", "3", nullptr, "Error(InitLevel): strange 'WaterMark'"},
         {"no script", nullptr, nullptr, "Scripts/Test.txt", "Error: No scriptfile existing"},
         {"no world file", nullptr, nullptr, "Maps/Test", "Error(LoadQZWD): QZWD file wouldn't open"},
@@ -216,6 +304,10 @@ TEST(GameFile, SavesNeedANameAndNeverOverwriteTheRestartPoint) {
     GameFileCommand(kMissionStartName, 7);
     EXPECT_EQ(Saves, 1);
     EXPECT_EQ(LastSaved, kMissionStartName);
+    GameFileCommand(nullptr, 7);
+    EXPECT_EQ(Saves, 1);
+    // "Restart mission" loads the restart point; a quick save after it still leaves it alone.
+    GameFileCommand(kMissionStartName, 6);
     GameFileCommand(nullptr, 7);
     EXPECT_EQ(Saves, 1);
 

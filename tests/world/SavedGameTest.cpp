@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <limits>
 
 #include "LevelFixture.h"
 #include "ai/AUDef.h"
@@ -12,6 +13,7 @@
 #include "core/Memory.h"
 #include "objects/SharedPools.h"
 #include "objects/UnitShare.h"
+#include "render/Sky.h"
 #include "render/TerrainScene.h"
 #include "render/Weather.h"
 #include "support/DebugCapture.h"
@@ -21,6 +23,7 @@
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/Geom.h"
+#include "world/Level_local.h"
 #include "world/QZEvent.h"
 #include "world/SavedGame.h"
 #include "world/Terrain.h"
@@ -339,9 +342,9 @@ TEST_F(SavedGameLevel, DamagedOrForeignFilesAreRefusedWithTheLevelUntouched) {
     datakit::SavedGame file;
     ASSERT_TRUE(datakit::SplitSavedGame(good, &file));
     ASSERT_GE(file.chunks.size(), 8u);
-    auto convoyUnits = [](int n, std::function<void(datakit::SavedAUBody&)> change) {
+    auto auUnits = [](const char* name, int n, std::function<void(datakit::SavedAUBody&)> change) {
         datakit::SavedAUBody au;
-        au.name = "convoy";
+        au.name = name;
         for (int i = 0; i < n; ++i) {
             datakit::SavedAUUnit u;
             u.con.itfcData.assign(8, 0);
@@ -352,10 +355,18 @@ TEST_F(SavedGameLevel, DamagedOrForeignFilesAreRefusedWithTheLevelUntouched) {
         if (change) change(au);
         return datakit::SavedAUChunkBody(au);
     };
-    auto withChunk = [&](uint32_t type, std::vector<uint8_t> body) {
+    auto convoyUnits = [&](int n, std::function<void(datakit::SavedAUBody&)> change) {
+        return auUnits("convoy", n, std::move(change));
+    };
+    // The depot has no units in the running level: the load would make them.
+    auto depotUnits = [&](int n, std::function<void(datakit::SavedAUBody&)> change) {
+        return auUnits("depot", n, std::move(change));
+    };
+    // The first chunk of the type is replaced; of the action units' chunks, the one of the action unit named.
+    auto withChunk = [&](uint32_t type, std::vector<uint8_t> body, const char* au = "convoy") {
         datakit::SavedGame f = file;
         for (auto& c : f.chunks)
-            if (c.type == type && (type != 12 || std::memcmp(c.body.data(), "convoy", 7) == 0)) {
+            if (c.type == type && (type != 12 || std::strcmp(reinterpret_cast<const char*>(c.body.data()), au) == 0)) {
                 c.body = std::move(body);
                 break;
             }
@@ -424,6 +435,20 @@ TEST_F(SavedGameLevel, DamagedOrForeignFilesAreRefusedWithTheLevelUntouched) {
     cases.push_back({"type data of another size",
                      withChunk(12, convoyUnits(2, [](auto& au) { au.units[0].con.itfcData.resize(1); })), 7,
                      "type data of 1 bytes"});
+    cases.push_back({"unit far outside the map",
+                     withChunk(12, convoyUnits(2, [](auto& au) { au.units[1].con.pos[0] = 2147483000; })), 7,
+                     "unit stands far outside the map"});
+    cases.push_back({"orientation beyond 1.15",  // found by the savedgame harness
+                     withChunk(12, convoyUnits(2, [](auto& au) { au.units[0].con.orient[4] = INT32_MIN; })), 7,
+                     "orientation beyond 1.15"});
+    cases.push_back({"units made by the load: one too many", withChunk(12, depotUnits(2, nullptr), "depot"), 7,
+                     "au 'depot' has wrong unit number"});
+    cases.push_back({"units made by the load: spots",
+                     withChunk(12, depotUnits(1, [](auto& au) { au.units[0].con.spots.push_back({0, 0}); }), "depot"), 7,
+                     "wrong no of spots"});
+    cases.push_back({"units made by the load: type data of another size",
+                     withChunk(12, depotUnits(1, [](auto& au) { au.units[0].con.itfcData.resize(12); }), "depot"), 7,
+                     "type data of 12 bytes"});
     cases.push_back({"target in an unknown action unit",
                      withChunk(12, convoyUnits(2, [](auto& au) { au.units[0].target = datakit::SavedUnitRef{"nowhere", 0}; })),
                      7, "tgtau 'nowhere' not present"});
@@ -452,6 +477,22 @@ TEST_F(SavedGameLevel, DamagedOrForeignFilesAreRefusedWithTheLevelUntouched) {
         cases.push_back({"player unit beyond its pool", withChunk(15, datakit::SavedWorldStateChunkBody(w)), 7,
                          "au 'convoy' has too few units"});
         w.player.reset();
+        w.cloudAlpha = 65281;
+        cases.push_back({"cloud alpha beyond the sky's ramp", withChunk(15, datakit::SavedWorldStateChunkBody(w)), 7,
+                         "cloud alpha 65281"});
+        w.cloudAlpha = 0;
+        w.starAlpha = -1;
+        cases.push_back({"negative star alpha", withChunk(15, datakit::SavedWorldStateChunkBody(w)), 7,
+                         "star alpha -1"});
+        w.starAlpha = 0;
+        w.cloudSpeed = std::numeric_limits<float>::infinity();
+        cases.push_back({"cloud speed not a number", withChunk(15, datakit::SavedWorldStateChunkBody(w)), 7,
+                         "cloud speed"});
+        w.cloudSpeed = 0.0f;
+        w.waterLevel[1] = -2096300028;  // found by the savedgame harness: 8 times it overflowed
+        cases.push_back({"water level beyond any height", withChunk(15, datakit::SavedWorldStateChunkBody(w)), 7,
+                         "water level -2096300028"});
+        w.waterLevel[1] = 0;
         w.ambientSources = {"no_such_rule"};
         cases.push_back({"ambient sound without its rule", withChunk(15, datakit::SavedWorldStateChunkBody(w)), 7,
                          "no_such_rule"});
@@ -539,6 +580,55 @@ TEST_F(SavedGameLevel, DamagedOrForeignFilesAreRefusedWithTheLevelUntouched) {
     WriteSaved("header", {'Q', 'Z', 'G', 'M', 117, 0, 0, 0, 'T', 0});
     ReadQZGMHeader(SavedPath("header").c_str(), name);
     EXPECT_STREQ(name, "");
+}
+
+// A saved game made while the mission's end was counting down comes back with no countdown running; the
+// restore answers the AI bridge's restart.
+TEST_F(SavedGameLevel, ALoadClearsTheMissionsEndAndAnswersTheBridgesRestart) {
+    WinCountdown = 300;
+    LoseCountdown = 200;
+    ASSERT_EQ(SaveQZGM("ending"), 1);
+    WinFlag = 1;
+    char other[64] = "";
+    ASSERT_EQ(LoadQZGM("ending", 0, other), kQZGMLoaded) << SavedGameRefusal();
+    EXPECT_EQ(WinCountdown, 0);
+    EXPECT_EQ(LoseCountdown, 0);
+    EXPECT_EQ(WinFlag, 0);
+    EXPECT_EQ(BeforeRestoreGame(), 1);
+    EXPECT_EQ(RestoringGame, 1);
+    AfterRestoreGame(nullptr);
+    EXPECT_EQ(RestoringGame, 0);
+}
+
+// The sky as the day events leave it (cloud speed, cloud cover, sky fade, cave fog) is what a saved game
+// keeps and what the sky shows again after the load; the wind vector is stored as three words.
+TEST_F(SavedGameLevel, TheLiveSkyIsSavedAndComesBackToTheSky) {
+    CurrentLevel.windVector[0] = 10;
+    CurrentLevel.windVector[1] = -20;
+    CurrentLevel.windVector[2] = 30;
+    CloudSpeed = 0.25f;
+    CloudCover = 1000;
+    SkyFade = 2000;
+    const uint8_t fog[3] = {1, 2, 3};
+    std::memcpy(CaveFogColour, fog, 3);
+    ASSERT_EQ(SaveQZGM("sky"), 1);
+    datakit::SavedGame file;
+    ASSERT_TRUE(datakit::SplitSavedGame(SavedBytes("sky"), &file));
+    ASSERT_EQ(file.chunks[0].type, 15u);
+    // Behind the words up to the clouds, stars and lighting (148 bytes) and the 13 colour bytes.
+    const uint8_t* wind = file.chunks[0].body.data() + 161;
+    EXPECT_EQ(int32_t(wind[4] | wind[5] << 8 | wind[6] << 16 | uint32_t(wind[7]) << 24), -20);
+
+    Rebuild();
+    EXPECT_NE(CloudCover, 1000);
+    char other[64] = "";
+    ASSERT_EQ(LoadQZGM("sky", 0, other), kQZGMLoaded) << SavedGameRefusal();
+    EXPECT_FLOAT_EQ(CloudSpeed, 0.25f);
+    EXPECT_EQ(CloudCover, 1000);
+    EXPECT_EQ(SkyFade, 2000);
+    EXPECT_EQ(0, std::memcmp(CaveFogColour, fog, 3));
+    EXPECT_EQ(CurrentLevel.windVector[1], -20);
+    EXPECT_EQ(CurrentLevel.windVector[2], 30);
 }
 
 TEST_F(SavedGameLevel, ASaveThatFailsWhileWritingLeavesTheOldFile) {

@@ -241,6 +241,22 @@ TEST(Terrain, ImageExportShowsMarksOnce) {
     EXPECT_EQ(px[15], 0xFF000000u);
 }
 
+// A matrix whose image would not fit one allocation (or whose sub-points lie beyond 16.16 coordinates)
+// gets no image; the size is never computed in a wrapping int.
+TEST(Terrain, ImageExportRefusesAMatrixTooLargeForAnImage) {
+    matrix* m = CreateMatrix();
+    const struct {
+        int32_t width, height;
+    } cases[] = {{3000, 3000}, {1 << 20, 1}, {1, 1 << 20}, {0x7FFFFFFF, 0x7FFFFFFF}};
+    for (const auto& c : cases) {
+        m->width = c.width;
+        m->height = c.height;
+        EXPECT_EQ(ExportMatrixImage(m, 0, 0), nullptr) << c.width << " x " << c.height;
+    }
+    m->width = m->height = 0;
+    FreeMatrix(m);
+}
+
 TEST(Terrain, WaterLevelByQuadrant) {
     ResetMatrixGlobals();
     WaterMark[0] = 100;

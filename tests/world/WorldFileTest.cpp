@@ -523,6 +523,24 @@ TEST_F(WorldFileTest, MalformedFilesAreRefused) {
              return w.Bytes();
          },
          "Error(BuildSky): Maps\\Bad: 1073741824 stars in the sky chunk"},
+        {"sky key angle beyond two turns",
+         [] {
+             WorldFile w = Base();
+             datakit::WorldSky sky = Sky();
+             sky.keyAngles[8] = 2147483000;
+             w.Sky(sky);
+             return w.Bytes();
+         },
+         "Error(BuildSky): Maps\\Bad: key angle 2147483000 lies beyond two turns"},
+        {"sky tilt beyond a turn",
+         [] {
+             WorldFile w = Base();
+             datakit::WorldSky sky = Sky();
+             sky.tilt = INT32_MIN;
+             w.Sky(sky);
+             return w.Bytes();
+         },
+         "Error(BuildSky): Maps\\Bad: tilt -2147483648 lies beyond a turn"},
         {"moon of four points and no face",
          [] {
              WorldFile w = Base();

@@ -1,11 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
 #include <vector>
 
+#include "core/Fix3D.h"
 #include "core/Memory.h"
+#include "platform/Dxgl.h"
+#include "render/Deferred.h"
+#include "render/View.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/Level.h"
+#include "world/Level_local.h"
 #include "world/QZEvent.h"
 #include "world/WorldFixtures.h"
 #include "world/WorldTick.h"
@@ -222,4 +229,35 @@ TEST(FrameLoop, TicksOfAFrameFromTheClock) {
     EXPECT_EQ(MaxFrameTicks(1.0), 100);
     EXPECT_EQ(MaxFrameTicks(0.25), 100);
     EXPECT_EQ(MaxFrameTicks(20.0), 2000);
+}
+
+// The debug overlay shows this frame's draw counts, the video memory in use, the depth factor, the peek
+// word and, at the top of the screen, each overflow the renderer flagged.
+TEST(FrameLoop, DebugOverlayShowsCountsMemoryDepthAndOverflows) {
+    TickClock clock{};
+    clock.rate = 0.5;
+    TriangleCount = 120.0f;
+    DrawCallCount = 7.0f;
+    const int32_t height = SurfaceHeight;
+    SurfaceHeight = 600;
+    const float depthScale = DepthScale;
+    DepthScale = 0.0000005f;
+    DeferredFaceOverflow = 1;
+    ConstructOverflow = 0;
+    DeferredBBoardOverflow = 1;
+    OverlayLine lines[kOverlayLines];
+    const int n = DebugOverlayLines(clock, lines);
+    std::map<int32_t, std::string> shown;
+    for (int i = 0; i < n; ++i) shown[lines[i].y] = lines[i].text;
+    EXPECT_EQ(shown[60], "50.0 fps (120 tris, 7 dpcs)");
+    EXPECT_EQ(shown[90].rfind("vidmem usage ", 0), 0u) << shown[90];
+    EXPECT_EQ(shown[150], "ztodepth 0.50000000");
+    EXPECT_EQ(shown[230].rfind("peek= ", 0), 0u) << shown[230];
+    EXPECT_EQ(shown[570], "WARNING: postponed face list overflow");
+    EXPECT_EQ(shown.count(540), 0u);
+    EXPECT_EQ(shown[510], "WARNING: postponed bboard list overflow");
+    DeferredFaceOverflow = DeferredBBoardOverflow = 0;
+    SurfaceHeight = height;
+    DepthScale = depthScale;
+    TriangleCount = DrawCallCount = 0.0f;
 }

@@ -105,11 +105,17 @@ std::vector<uint8_t> SavedWorldStateChunkBody(const SavedWorldStateBody& w) {
     b.f32(w.secondsPerTick);
     for (int i = 0; i < 5; ++i) b.u32(0);  // mission-state words
     b.fixedText("", 64);
-    for (int i = 0; i < 6; ++i) b.u32(0);  // water levels and split
+    for (int32_t v : w.waterLevel) b.u32(static_cast<uint32_t>(v));
+    for (int i = 0; i < 2; ++i) b.u32(0);  // the water split point
     b.u32(0);                              // precipitation
-    for (int i = 0; i < 8; ++i) b.u32(0);  // clouds, stars, lighting
+    b.f32(w.cloudSpeed);
+    b.f32(0.0f);  // a second cloud value
+    b.u32(static_cast<uint32_t>(w.cloudAlpha));
+    b.u32(0);
+    b.u32(static_cast<uint32_t>(w.starAlpha));
+    for (int i = 0; i < 3; ++i) b.u32(0);  // a star word, the scenery lighting and its word
     for (int i = 0; i < 13; ++i) b.u8(0);  // colours
-    for (int i = 0; i < 3; ++i) b.u32(0);  // wind
+    for (int32_t v : w.wind) b.u32(static_cast<uint32_t>(v));
     b.f32(0.0f);                           // game clock
     for (int i = 0; i < 4; ++i) b.u32(0);  // sight
     for (int i = 0; i < 3; ++i) b.u32(0);  // interface words

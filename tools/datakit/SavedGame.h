@@ -71,6 +71,10 @@ struct SavedUnitRef {
 // The world state with every word zero but those given.
 struct SavedWorldStateBody {
     float secondsPerTick = 0.6f;
+    float cloudSpeed = 0.0f;
+    int32_t cloudAlpha = 0, starAlpha = 0;  // 0 .. 65280
+    std::array<int32_t, 3> wind{};          // "wind_vector", three words
+    std::array<int32_t, 4> waterLevel{};
     std::optional<SavedUnitRef> player;
     std::array<int32_t, 2> dayEventCursors{};  // the timed and the daily cursor
     std::array<std::vector<std::array<uint8_t, 352>>, 3> dayEvents;  // raw records

@@ -141,7 +141,7 @@ bool BuildMenuPictures(const Context& ctx) {
         {"UI_12", {60, 30, 30}, {12, 6, 6}},     {"UI_20", {40, 56, 40}, {8, 12, 8}},
         {"ui_200", {26, 64, 56}, {6, 14, 12}},   {"ui_201", {66, 60, 52}, {14, 12, 10}},
         {"ui_202", {66, 60, 52}, {14, 12, 10}},  {"ui_203", {66, 60, 52}, {14, 12, 10}},
-        {"ui_204", {66, 60, 52}, {14, 12, 10}},
+        {"ui_204", {66, 60, 52}, {14, 12, 10}},  {"ui_7", {34, 40, 48}, {8, 10, 12}},
     };
     for (const auto& s : screens)
         if (!datakit::WriteFile(ctx.Path(std::string("Bitmaps/") + s.name), Background(s.top, s.bottom)))

@@ -309,9 +309,8 @@ void Turret_aimAtUnit(WeaponTurret* t, ControlInput* ctl, UnitShare* rec, int sh
     // The aim sweeps from +D to -D while the unit's aiming counter runs from 0 to 110.
     const float c = static_cast<float>(rec->wobbleCountdown);
     const float divergence = (2.0f * (1.0f - c / 110.0f) - 1.0f) * rec->aimDivergence;
-    FixVec gun{t->gun->pos[0], t->gun->pos[1], t->gun->pos[2]};
-    FixVec centre{sphere.world[0], sphere.world[1], sphere.world[2]};
-    const int32_t distance = Distance3F(&gun, &centre);
+    // The distance is the one the threat detection recorded for the target (sensor to sensor).
+    const int32_t distance = rec->detect.distance;
     int32_t yawAxis = ctl->axes[kAxisTorsoYaw], pitchAxis = ctl->axes[kAxisTorsoPitch];
     Turret_trackPoint(t, &yawAxis, &pitchAxis, shift, nullptr, sphere.world, sphere.radius, distance, divergence);
     ctl->axes[kAxisTorsoYaw] = Wrap16(yawAxis);

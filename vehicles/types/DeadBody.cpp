@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ai/Clan.h"
 #include "core/Config.h"
 #include "core/Fix3D.h"
 #include "core/Memory.h"
@@ -143,7 +144,7 @@ void TakeHit(construct* con, DeadBodyData* data, int slot) {
         const int32_t push[3] = {k * d.x, 0, k * d.z};
         DeadBody_impact(&data->phys, push, p, hitter->pos, k);
     }
-    if (hitter->clan != con->clan && dmg.shield != 0) {
+    if (!SameClan(hitter->clan, con->clan) && dmg.shield != 0) {
         const int32_t dir[3] = {d.x, d.y, d.z};
         SpawnDebris(con, slot, &data->state, dir, dmg.shield, 0);
     }

@@ -15,6 +15,7 @@
 #include "objects/ConstructRes.h"
 #include "objects/SharedPools.h"
 #include "objects/UnitRecord.h"
+#include "objects/UnitSaved.h"
 #include "objects/UnitServices.h"
 #include "objects/UnitTick.h"
 #include "objects/Units.h"
@@ -183,6 +184,8 @@ void VehicleEndUnplace(construct* con) {
 
 void VehicleDestroy(construct* con, VehicleHead* head) {
     if (con->flags & kConstructPlaced) FatalError("remove first");
+    // A reload point stays in "reload" while only unplaced; freed, it must leave it.
+    RemoveDestroyedFromTypePools(con);
     FreeConstruct(head->cockpit);
     head->cockpit = nullptr;
     DestroySubConstructs(&head->unit.owned);
@@ -213,7 +216,7 @@ int VehicleApplyHits(construct* con, VehicleHead* head) {
         con->pos[2] += static_cast<int32_t>((static_cast<int64_t>(q) * dir.z) >> 12);
         if (d->physical > 5) ++jolts;
 
-        if (h->clan != con->clan) {
+        if (!SameClan(h->clan, con->clan)) {
             if (!RecordReplayActive && q - 30 > 0) rec->status = (q - 30) >> k;
             const int32_t r = ApplyHitToUnit(con, slot, &head->state, d);
             const int32_t push[3] = {dir.x, dir.y, dir.z};
@@ -229,11 +232,10 @@ int VehicleApplyHits(construct* con, VehicleHead* head) {
 
 void VehicleCountdowns(VehicleHead* head, int k) {
     UnitShare* rec = &head->unit;
-    if (rec->status != 0) --rec->status;
-    if (rec->giveWayCountdown != 0) {
-        rec->giveWayCountdown -= 1 << k;
-        if (rec->giveWayCountdown < 0) rec->giveWayCountdown = 0;
-    }
+    // Both run down to 0 and stay there; computed so that no value can step past the end of its range.
+    rec->status = rec->status > 0 ? rec->status - 1 : 0;
+    const int32_t step = 1 << k;
+    rec->giveWayCountdown = rec->giveWayCountdown > step ? rec->giveWayCountdown - step : 0;
 }
 
 void VehicleRecover(VehicleHead* head) {
@@ -382,6 +384,7 @@ void VehicleRestoreSaved(VehicleHead* head, const void* block) {
 }
 
 const char* VehicleCheckSaved(const uint8_t* block) {
+    if (const char* why = CheckUnitSaved(block)) return why;
     VehicleHead head{};
     SavedWords w{nullptr, block, kUnitSavedSize, kVehicleSavedSize};
     WalkSavedHead(w, &head);

@@ -160,6 +160,33 @@ TEST_F(WeaponTurretTest, TheTurretFollowsAMovingPoint) {
     FreeConstruct(gun_);
 }
 
+// Aiming at the unit's target judges "on target" by the target's size over the distance the threat
+// detection recorded for it: a target recorded far away needs a finer aim.
+TEST_F(WeaponTurretTest, AimingAtTheTargetUsesTheRecordedTargetDistance) {
+    gun_ = CreateConstruct(0, 0);
+    std::memcpy(gun_->pos, con_->pos, sizeof gun_->pos);
+    Init();
+    Aim(0, 0);
+    PoseGun(gun_);
+    construct* target = CreateConstruct(0, 0);
+    // Slightly off the gun's line, 150000 ahead.
+    target->pos[0] = gun_->pos[0] + 200;
+    target->pos[1] = gun_->pos[1];
+    target->pos[2] = gun_->pos[2] + 150000;
+    target->sphere.radius = 2000;
+    rec_.target = target;
+    rec_.aimDivergence = 0.0f;
+    for (const auto& c : {std::pair<int32_t, int>{150000, 1}, {15000000, 0}}) {
+        rec_.detect.distance = c.first;
+        ControlInput ctl{};
+        Turret_aimAtUnit(&t_, &ctl, &rec_, 0);
+        EXPECT_EQ(t_.onTarget, c.second) << c.first;
+    }
+    rec_.target = nullptr;
+    FreeConstruct(target);
+    FreeConstruct(gun_);
+}
+
 TEST_F(WeaponTurretTest, TheReportSaysHowFarTheWantedAimLiesBeyondTheLimits) {
     gun_ = CreateConstruct(0, 0);
     SetIdentity(gun_);
