@@ -13,12 +13,14 @@
 #include "ai/Clan.h"
 #include "ai/HiLogic.h"
 #include "ai/MissionDesc.h"
+#include "ai/WayTree.h"
 #include "core/Config.h"
 #include "core/Memory.h"
 #include "objects/UnitShare.h"
 #include "objects/Units.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
+#include "world/Terrain.h"
 #include "world/TickCounter.h"
 
 HL_hilogic* HiLogic = nullptr;
@@ -61,6 +63,8 @@ void aistubs_Shutdown() {
     for (AIQueue& q : AIQueues) EmptyQueue(q);
     delete HiLogic;
     HiLogic = nullptr;
+    // The way test's tree and way belong to the level.
+    ResetWayTest();
 }
 
 void aistubs_Tick(int ticks) {
@@ -283,4 +287,21 @@ int aistubs_KnownToOtherClan(construct* unit) {
 
 uint32_t GetFrameCounter() {
     return FrameCounter;
+}
+
+const AIVertex* aistubs_vertex_at(const int32_t point[3], int accessType) {
+    static AIVertex vertex;
+    uint32_t flags = 0;
+    vertex.height = CurrentMatrix ? GroundHeight(CurrentMatrix, point, 0, 1, &flags) : 0;
+    vertex.underWater =
+        int64_t(WaterLevelAt(point[0], point[2])) * 8 > vertex.height && !(flags & kSubBlocked) ? 1 : 0;
+    switch (accessType) {
+        case 0: vertex.accessible = (flags & 0xE) ? 0 : 1; break;
+        case 1: vertex.accessible = (flags & 0xA) ? 0 : 1; break;
+        case 2: vertex.accessible = (flags & 0xD) ? 0 : 1; break;
+        case 3:
+        case 4: vertex.accessible = 1; break;
+        default: FatalErrorF("Error(aistubs_vertex_at): unknown AccessType %d", accessType);
+    }
+    return &vertex;
 }

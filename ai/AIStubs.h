@@ -43,3 +43,13 @@ int aistubs_IsPlayerClan(int clanIndex);
 int aistubs_KnownToOtherClan(construct* unit);
 uint32_t GetFrameCounter();
 
+// The terrain at a point for an access type: the ground height (second-surface rule), whether the access
+// type may stand there and whether it lies under water. One record, overwritten by every call.
+struct AIVertex {
+    int32_t height;
+    int32_t accessible;  // 0 or 1
+    int32_t underWater;  // 0 or 1
+};
+// Fatal "Error(aistubs_vertex_at): unknown AccessType %d" for types other than 0-4.
+const AIVertex* aistubs_vertex_at(const int32_t point[3], int accessType);
+

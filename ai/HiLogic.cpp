@@ -83,7 +83,6 @@ const char* HL_TypeName(int type) {
 HL_hilogic::HL_hilogic(int clanCount) : clanCount_(clanCount < 0 ? 0 : clanCount), clans_(nullptr) {
     // Serial numbers need only be unique within a level: each level's AI counts from 0.
     HLThreadSerial = 0;
-    HLNoClassSaid = 0;
     clans_ = new HL_clan*[size_t(clanCount_) + 1];
     for (int i = 0; i < clanCount_; ++i) clans_[i] = new HL_clan(i, clanCount_);
     FillRelationRows();

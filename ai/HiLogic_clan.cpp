@@ -7,11 +7,16 @@
 #include "ai/AI_local.h"
 #include "objects/Units.h"
 #include "ai/Clan.h"
+#include "ai/HL_attack.h"
 #include "ai/HL_camp.h"
+#include "ai/HL_follow.h"
+#include "ai/HL_goto.h"
+#include "ai/HL_hide.h"
+#include "ai/HL_manual.h"
+#include "ai/HL_patrol.h"
+#include "ai/WayPointList.h"
 #include "ai/HiLogic_local.h"
 #include "core/Memory.h"
-
-uint32_t HLNoClassSaid = 0;
 
 namespace {
 
@@ -253,13 +258,6 @@ void HL_clan::HandlerCall(HL_agent* agent, const char* callName, const AIUnitRec
     if (playerFlag && agent != manual) agent->Call(callName, other);
 }
 
-void HL_clan::NoThreadClass(int threadType, int msgType) {
-    if (threadType < 0 || threadType >= kHLThreadTypes || (HLNoClassSaid & (1u << threadType))) return;
-    HLNoClassSaid |= 1u << threadType;
-    DebugPrintf("HL_clan: no %s behaviour yet: message %d starts no thread\n", HL_TypeName(threadType),
-                msgType);
-}
-
 void HL_clan::UnitJoins(AIMessage* msg) {
     AIUnitRecord* rec = msg->unit;
     if (!rec) return;
@@ -319,7 +317,32 @@ void HL_clan::Intercept(AIMessage* msg) {
         const double d = Distance(a->unit->pos, msg->other->pos);
         if (!nearest || d < best) nearest = a, best = d;
     }
-    if (nearest) NoThreadClass(kHLAttack, msg->type);
+    if (nearest) StartAttack({nearest}, msg->other, kHLNoRangeLimit);
+}
+
+void HL_clan::StartAttack(const std::vector<HL_agent*>& list, AIUnitRecord* target, int32_t rangeLimit) {
+    // An attack needs a unit to fight.
+    if (list.empty() || !target) return;
+    StartThread(new HL_attack(this, NextHLThreadSerial(), target, rangeLimit, aistubs_IsPlayerClan(index)), list);
+}
+
+void HL_clan::StartPatrol(AIMessage* msg) {
+    // A path without points gives the patrol nothing to head for: no thread is made.
+    if (!msg->path || !msg->path->points || msg->path->points->count < 1) {
+        DebugPrintf("HL_clan: a patrol message without path points starts no thread\n");
+        return;
+    }
+    auto* patrol = new HL_patrol(this, NextHLThreadSerial(), msg->path);
+    msg->path = nullptr;
+    StartThread(patrol, MessageAgents(msg));
+}
+
+void HL_clan::StartFollow(AIMessage* msg) {
+    if (!msg->unit) return;
+    std::vector<HL_agent*> followers;
+    for (AIUnitRecord** r = msg->units; r && *r; ++r)
+        if (HL_agent* a = AgentOf(*r); a && a != manual) followers.push_back(a);
+    StartThread(new HL_follow(this, NextHLThreadSerial(), msg->unit), followers);
 }
 
 void HL_clan::HandleMessage(AIMessage* msg) {
@@ -359,47 +382,56 @@ void HL_clan::HandleMessage(AIMessage* msg) {
         case kMsgManualOn2:
             if (HL_agent* agent = AgentOf(msg->unit)) {
                 manual = agent;
-                NoThreadClass(kHLManual, msg->type);
+                StartThread(new HL_manual(this, NextHLThreadSerial()), {agent});
             }
             break;
         case kMsgManualOff:
             manual = nullptr;
             break;
         case kMsgPatrol:
-            NoThreadClass(kHLPatrol, msg->type);
+            StartPatrol(msg);
             break;
         case kMsgPlayerClan:
             if (msg->clanA == index) playerFlag = 1;
             break;
         case kMsgGoto:
-            NoThreadClass(kHLGoto, msg->type);
+            StartThread(new HL_goto(kHLGoto, this, NextHLThreadSerial(), msg->point), MessageAgents(msg));
             break;
         case kMsgSneakTo:
+            StartThread(new HL_goto(kHLSneakTo, this, NextHLThreadSerial(), msg->point), MessageAgents(msg));
+            break;
         case kMsgSneakOpen:
-            NoThreadClass(kHLSneakTo, msg->type);
+            StartThread(new HL_goto(kHLSneakTo, this, NextHLThreadSerial(), nullptr, nullptr, 0, 1),
+                        MessageAgents(msg));
             break;
         case kMsgHold:
             StartThread(new HL_camp(kHLHold, this, NextHLThreadSerial()), MessageAgents(msg));
             break;
         case kMsgHide:
         case kMsgHideFlag:
-            NoThreadClass(kHLHide, msg->type);
+            StartThread(new HL_hide(this, NextHLThreadSerial(), msg->type == kMsgHideFlag ? 1 : 0),
+                        MessageAgents(msg));
             break;
         case kMsgFollow:
-            NoThreadClass(kHLFollow, msg->type);
+            StartFollow(msg);
             break;
         case kMsgAttack:
+            StartAttack(MessageAgents(msg), msg->other, kHLNoRangeLimit);
+            break;
         case kMsgAttackInRange:
-            NoThreadClass(kHLAttack, msg->type);
+            StartAttack(MessageAgents(msg), msg->other, msg->param ? int32_t(msg->param) : kHLDefaultAttackRange);
             break;
         case kMsgChase:
-            NoThreadClass(kHLChase, msg->type);
+            StartThread(new HL_goto(kHLChase, this, NextHLThreadSerial(), msg->point, msg->other),
+                        MessageAgents(msg));
             break;
         case kMsgGotoReturn:
-            NoThreadClass(kHLGotoReturn, msg->type);
+            StartThread(new HL_goto(kHLGotoReturn, this, NextHLThreadSerial(), msg->point), MessageAgents(msg));
             break;
         case kMsgSneakToReturn:
-            NoThreadClass(kHLSneakToReturn, msg->type);
+            StartThread(new HL_goto(kHLSneakToReturn, this, NextHLThreadSerial(), msg->point, nullptr,
+                                    int32_t(msg->param)),
+                        MessageAgents(msg));
             break;
         case kMsgHoldWhileHearing:
             StartThread(new HL_camp(kHLHoldWhileHearing, this, NextHLThreadSerial()), MessageAgents(msg));

@@ -90,6 +90,7 @@ enum : int32_t {
     kMsgHelpCall = 108,
     kMsgCloseIn = 109,
     kMsgIntercept = 107,
+    kMsgJoinFollow = 110,
     kMsgManualOn = 150,
     kMsgManualOff = 151,
     kMsgManualOn2 = 152,
@@ -114,9 +115,6 @@ enum : int32_t {
 
 constexpr int32_t kHLDefaultAttackRange = 450000;  // 16.16, about 6.87 tiles
 constexpr int32_t kHLNoRangeLimit = 0x7fffffff;
-
-// One bit per thread type whose missing class the debug print has named in this level.
-extern uint32_t HLNoClassSaid;
 
 // "CAMP" ... "HOLDWHILEHEARING"; "<uk>" for any other number.
 const char* HL_TypeName(int type);
@@ -328,9 +326,34 @@ private:
     void Attacked(AIMessage* msg);
     void Destroyed(AIMessage* msg);
     void Intercept(AIMessage* msg);
-    // Says once per level on the debug print that a message would start a thread of a class not built.
-    void NoThreadClass(int threadType, int msgType);
+    void StartFollow(AIMessage* msg);
+    void StartPatrol(AIMessage* msg);
+    void StartAttack(const std::vector<HL_agent*>& list, AIUnitRecord* target, int32_t rangeLimit);
 };
+
+// ---- What the behaviour classes share.
+
+constexpr int32_t kHLHelpReach = 200000;    // 16.16: a help call reaches agents this near the caller
+constexpr int32_t kHLThreatReach = 350000;  // hostile threats this near are engaged
+
+bool HL_AnyClassFlag(const AIUnitRecord* rec);
+// The straight-line distance between two points (16.16), truncated.
+int32_t HL_Distance(const int32_t a[3], const int32_t b[3]);
+// Whether the agent may fight back the attacker of a message 2: its clan holds the attacker's clan
+// HOSTILE, the unit has a usable weapon, the attacker lies within reach (the weapon's range when the unit
+// has a target, else 450000) and the line to it is not blocked.
+bool HL_CanAnswerAttack(const HL_clan* clan, HL_agent* agent, AIUnitRecord* attacker);
+// The nearest of the clan's threats of a HOSTILE clan within reach of the agent towards which the way is
+// not blocked (the first of equals), or null.
+AIUnitRecord* HL_NearestHostileThreat(const HL_clan* clan, HL_agent* agent, int32_t reach);
+// The answer of a thread's current agents to a help call (108: they join the attack on the message's
+// second unit) or a close-in call (109: they say they are ready): armed agents within 200000 of the
+// caller that have not fought that unit before.
+void HL_AnswerHelpCall(HL_thread* thread, const AIMessage* msg);
+// Releases the thread's agents one by one with the reason until it has none.
+void HL_ReleaseAll(HL_thread* thread, int reason);
+// The index of the agent in the thread's agents list, or -1.
+int HL_IndexOf(const HL_thread* thread, const HL_agent* agent);
 
 // ---- Saved forms: the check of a clan's bytes before a level changes.
 
@@ -351,6 +374,13 @@ public:
     void UnitRef(const char* what, bool allowNull, std::string* key);
     // An index into a list of n entries.
     uint32_t Index(uint32_t n, const char* what);
+    // A way point list's saved form (present word, count, capacity, points); an absent one is refused
+    // unless allowed. Returns the points the list keeps (at most its capacity).
+    uint32_t WayList(const char* what, bool allowNull);
+    // A block of n records of size bytes each.
+    void Block(uint32_t n, uint32_t size, const char* what);
+    // A 32-byte name field, which must end within its bytes.
+    void NameField(const char* what);
 
     int clanCount = 0;
     uint32_t agentCount = 0;

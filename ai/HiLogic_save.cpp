@@ -15,7 +15,13 @@
 #include "ai/AI_local.h"
 #include "objects/Units.h"
 #include "ai/AUDef.h"
+#include "ai/HL_attack.h"
 #include "ai/HL_camp.h"
+#include "ai/HL_follow.h"
+#include "ai/HL_goto.h"
+#include "ai/HL_hide.h"
+#include "ai/HL_manual.h"
+#include "ai/HL_patrol.h"
 #include "ai/HiLogic_local.h"
 #include "core/Memory.h"
 #include "core/Package.h"
@@ -31,17 +37,30 @@ void Put(FILE* file, uint32_t* counter, uint32_t v) {
     *counter += 4;
 }
 
-// The class's part of a thread's saved form; a type whose class is not built cannot be read.
+// The class's part of a thread's saved form.
 void CheckThreadBody(HL_SavedCheck& in, int32_t type, uint32_t n) {
     switch (type) {
         case kHLCamp:
         case kHLHold:
         case kHLHoldWhileHearing:
-            HL_camp::CheckSaved(in, n);
+            return HL_camp::CheckSaved(in, n);
+        case kHLGoto:
+        case kHLSneakTo:
+        case kHLChase:
+        case kHLGotoReturn:
+        case kHLSneakToReturn:
+            return HL_goto::CheckSaved(in, n);
+        case kHLAttack:
+            return HL_attack::CheckSaved(in, n);
+        case kHLPatrol:
+            return HL_patrol::CheckSaved(in, n);
+        case kHLFollow:
+            return HL_follow::CheckSaved(in, n);
+        case kHLHide:
+            return HL_hide::CheckSaved(in, n);
+        case kHLManual:
             return;
         default:
-            if (type >= 0 && type < kHLThreadTypes)
-                return in.Fail("a %s thread cannot be read (its behaviour is not built)", HL_TypeName(type));
             return in.Fail("uk thread id '%d'", type);
     }
 }
@@ -52,6 +71,22 @@ HL_thread* ImportThread(HL_clan* clan, int32_t type, FILE* stream) {
         case kHLHold:
         case kHLHoldWhileHearing:
             return new HL_camp(clan, type, stream);
+        case kHLGoto:
+        case kHLSneakTo:
+        case kHLChase:
+        case kHLGotoReturn:
+        case kHLSneakToReturn:
+            return new HL_goto(clan, type, stream);
+        case kHLAttack:
+            return new HL_attack(clan, type, stream);
+        case kHLPatrol:
+            return new HL_patrol(clan, type, stream);
+        case kHLFollow:
+            return new HL_follow(clan, type, stream);
+        case kHLHide:
+            return new HL_hide(clan, type, stream);
+        case kHLManual:
+            return new HL_manual(clan, type, stream);
         default:
             FatalErrorF("Error(HL_clan::import): uk thread id '%d'", type);
             return nullptr;
@@ -107,6 +142,34 @@ uint32_t HL_SavedCheck::Index(uint32_t n, const char* what) {
     const uint32_t k = U32();
     if (ok() && k >= n) Fail("%s %u is out of range (%u)", what, k, n);
     return ok() ? k : 0;
+}
+
+uint32_t HL_SavedCheck::WayList(const char* what, bool allowNull) {
+    const uint32_t present = U32();
+    if (!ok()) return 0;
+    if (present == 0) {
+        if (!allowNull) Fail("%s has no way point list", what);
+        return 0;
+    }
+    const uint32_t count = U32();
+    const uint32_t capacity = U32();
+    if (!ok()) return 0;
+    if (uint64_t(count) * 12 > Left()) return Fail("%s: %u way points do not fit in the %zu bytes left", what, count, Left()), 0;
+    if (capacity > 65536) return Fail("%s: a way point list of capacity %u", what, capacity), 0;
+    Skip(size_t(count) * 12);
+    return count < capacity ? count : capacity;
+}
+
+void HL_SavedCheck::Block(uint32_t n, uint32_t size, const char* what) {
+    if (ok() && uint64_t(n) * size > Left()) return Fail("%s (%u x %u bytes) are cut short", what, n, size);
+    Skip(size_t(n) * size);
+}
+
+void HL_SavedCheck::NameField(const char* what) {
+    if (!ok()) return;
+    if (Left() < 32) return Fail("the clan's AI is cut short");
+    if (!std::memchr(data_ + pos_, 0, 32)) return Fail("%s: a name is not terminated", what);
+    pos_ += 32;
 }
 
 void HL_SavedCheck::UnitRef(const char* what, bool allowNull, std::string* key) {

@@ -73,6 +73,11 @@ void SetWaySearchMode(int on) {
     g_searchMode = on ? 1 : 0;
 }
 
+void SelectAccessTest(int accessType) {
+    if (accessType < 0 || accessType > 4) FatalError("Error(FindWayTree): unknown AccessType");
+    g_test = kTests[accessType];
+}
+
 int WayPointBlocked(int32_t p[3]) {
     return g_test(p);
 }
@@ -91,11 +96,7 @@ void CorrectEndPoint(int32_t p[3]) {
 }
 
 int FindWayTree(const int32_t start[3], const int32_t end[3], int32_t out[3], int* blocked, int accessType) {
-    if (accessType < 0 || accessType > 4) {
-        FatalError("Error(FindWayTree): unknown AccessType");
-        return 0;
-    }
-    g_test = kTests[accessType];
+    SelectAccessTest(accessType);
     *blocked = 0;
     int32_t d[3];
     Direction(start, end, d);

@@ -16,6 +16,9 @@ int FindWayTree(const int32_t start[3], const int32_t end[3], int32_t out[3], in
 // Moves the point up to nine steps of 2048 units away from blocked ground on its diagonals, by the
 // test of the access type the last FindWayTree call selected (type 0 before any call).
 void CorrectEndPoint(int32_t p[3]);
+// Selects the access type's test for the tests below (fatal "Error(FindWayTree): unknown AccessType"
+// for types other than 0-4), as FindWayTree does.
+void SelectAccessTest(int accessType);
 // The selected access type's test on a probe point: sets its y to the ground height (type 3 leaves it)
 // and returns 1 when the point is blocked.
 int WayPointBlocked(int32_t p[3]);

@@ -404,7 +404,16 @@ void ForgetUnitReferences(construct* gone) {
         }
     }
     for (int k = 0; k < ClanCount; ++k)
-        if (Clan* clan = ClanTable[k]) clan->threatCount = DropThreats(clan->threats, clan->threatCount, gone);
+        if (Clan* clan = ClanTable[k]) {
+            const int32_t before = clan->threatCount;
+            clan->threatCount = DropThreats(clan->threats, clan->threatCount, gone);
+            // The clan's AI keeps a threat until it is told that the threat left, as when an entry runs
+            // out: without the message it would go on engaging the dead unit.
+            if (clan->threatCount != before) {
+                PostUnitMessage(clan, kMsgThreatLeft, 0, gone, nullptr);
+                if (UnitShare* rec = GetUnitShare(gone)) rec->inThreatList[k] = 0;
+            }
+        }
     if (ReloadUnit == gone) ReloadUnit = nullptr;
     if (NearestRadioactive == gone) NearestRadioactive = nullptr;
     // Shield flashes on it end, rockets homing on it fly on straight.

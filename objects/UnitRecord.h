@@ -16,9 +16,10 @@
 struct construct;
 struct Clan;
 
-// Words of a weapon group of an AIUnitRecord: the ammunition count and the gauge float after it.
-constexpr int kAIWeaponAmmoWord = 20;
-constexpr int kAIWeaponGaugeWord = 21;
+// Words of a weapon group of an AIUnitRecord (the weapon's status words 0 to 12, then the turret's): the
+// ammunition count and the gauge float after it.
+constexpr int kAIWeaponAmmoWord = 11;
+constexpr int kAIWeaponGaugeWord = 12;
 // Degrees to 16.16 radians (411774 / 360).
 constexpr float kDegreesTo1616 = 1143.8167f;
 // Threat-list capacity of a unit that sees.

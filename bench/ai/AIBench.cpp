@@ -1,10 +1,12 @@
 // Cost of the AI step (the bridge refreshing the units' records, each clan's high-level AI handling its
 // messages and updating its threads, the orders applied) for the three clans with 500 agents on the demo
 // island: E.M.A., G.A. and a third clan, hostile all round, on a grid over the middle of the island with
-// their threat lists filled by the threat detection. G.A. and the third clan hold their places; E.M.A.
-// camps, half of it on stand-by. Every step a few units report attacks.
+// their threat lists filled by the threat detection. Every step a few units report attacks. Two scenes:
+// G.A. and the third clan hold their places while E.M.A. camps; and E.M.A. patrols in groups of ten while
+// G.A. attacks it in groups of five and the third clan holds.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "ai/Clan.h"
 #include "ai/HiLogic.h"
 #include "ai/MissionDesc.h"
+#include "ai/WayPointList.h"
 #include "objects/Itfc.h"
 #include "objects/UnitShare.h"
 #include "support/ShotScene.h"
@@ -55,7 +58,7 @@ uintptr_t AIUnit_itfc(construct* con, ItfcMethod method, uintptr_t) {
 
 class AIScene {
 public:
-    explicit AIScene(kvtest::ShotScene& scene) : scene_(scene) {
+    AIScene(kvtest::ShotScene& scene, bool patrolAndFight) : scene_(scene) {
         for (const char* name : {"EMA", "GA", "ARAB"}) CreateClan(name);
         for (int a = 0; a < 3; ++a)
             for (int b = a + 1; b < 3; ++b) SetClanHostility(ClanTable[a], ClanTable[b], kHostile);
@@ -73,9 +76,28 @@ public:
             units_.push_back(con);
         }
         aistubs_Tick(1);  // every unit joins its clan's AI
-        for (int c = 1; c < 3; ++c)
+        for (int c = patrolAndFight ? 2 : 1; c < 3; ++c)
             PostAIMessage(ClanTable[c], NewUnitsMessage(ClanTable[c], 353, 0, ClanTable[c]->pool, nullptr,
                                                         nullptr, nullptr));
+        if (patrolAndFight) {
+            std::vector<construct*> ema, ga;
+            // Only the units in their clan's pool have their records kept fresh: the groups are made of
+            // those.
+            for (construct* con : units_) {
+                if (con->clan == ClanTable[0] && IsInConstructPool(con, ClanTable[0]->pool))
+                    ema.push_back(con);
+                if (con->clan == ClanTable[1] && IsInConstructPool(con, ClanTable[1]->pool))
+                    ga.push_back(con);
+            }
+            for (size_t g = 0; g < ema.size(); g += 10)
+                Patrol(std::vector<construct*>(ema.begin() + long(g),
+                                               ema.begin() + long(std::min(g + 10, ema.size()))));
+            for (size_t g = 0; g < ga.size(); g += 5) {
+                std::vector<construct*> group(ga.begin() + long(g),
+                                              ga.begin() + long(std::min(g + 5, ga.size())));
+                Attack(group, ema[g % ema.size()]);
+            }
+        }
         aistubs_Tick(1);
         DetectThreats();
         aistubs_Tick(1);
@@ -101,6 +123,38 @@ public:
     }
 
 private:
+    // A message whose unit array holds the units' records in the clan's view.
+    static AIMessage* GroupMessage(Clan* clan, int type, const std::vector<construct*>& group) {
+        AIMessage* m = NewAIMessage(clan, type, 0, nullptr, nullptr, nullptr, nullptr);
+        auto** list =
+            static_cast<AIUnitRecord**>(qzAlloc(int((group.size() + 1) * sizeof(void*)), "ai msg units"));
+        for (size_t i = 0; i < group.size(); ++i) list[i] = AIRecordOf(group[i], ClanIndex(clan));
+        list[group.size()] = nullptr;
+        m->units = list;
+        return m;
+    }
+    // The group patrols a square of 400000 a side round where its first unit stands.
+    void Patrol(const std::vector<construct*>& group) {
+        Clan* clan = group[0]->clan;
+        AIMessage* m = GroupMessage(clan, 205, group);
+        m->path = static_cast<AIPath*>(qzAlloc(int(sizeof(AIPath)), "ai path"));
+        std::memset(m->path, 0, sizeof(AIPath));
+        m->path->points = CreateWayPointList(4, "ai path wpl");
+        const int32_t* at = group[0]->pos;
+        const int32_t corners[4][2] = {{0, 0}, {400000, 0}, {400000, 400000}, {0, 400000}};
+        for (const auto& c : corners) {
+            const int32_t p[3] = {at[0] + c[0], 0, at[2] + c[1]};
+            AddWayPoint(m->path->points, p);
+        }
+        PostAIMessage(clan, m);
+    }
+    // The group attacks the target (the task-force attack order).
+    void Attack(const std::vector<construct*>& group, construct* target) {
+        Clan* clan = group[0]->clan;
+        AIMessage* m = GroupMessage(clan, 358, group);
+        m->other = AIRecordOf(target, ClanIndex(clan));
+        PostAIMessage(clan, m);
+    }
     construct* MakeUnit(Clan* clan, int32_t x, int32_t z) {
         construct* con = CreateConstruct(1, kConInputDriven);
         con->itfc = AIUnit_itfc;
@@ -129,12 +183,26 @@ void BM_AIStep500Agents(benchmark::State& state) {
         state.SkipWithError("the demo tree could not be written");
         return;
     }
-    AIScene ai(scene);
+    AIScene ai(scene, false);
     int i = 0;
     for (auto _ : state) ai.Step(i++);
     state.SetItemsProcessed(state.iterations());  // items are AI steps: items per second is steps per second
 }
 BENCHMARK(BM_AIStep500Agents)->Unit(benchmark::kMicrosecond);
+
+void BM_AIStep500AgentsPatrolAndFight(benchmark::State& state) {
+    kvtest::ShotScene scene(KV_SOURCE_DIR);
+    if (!scene.ok()) {
+        state.SkipWithError("the demo tree could not be written");
+        return;
+    }
+    AIScene ai(scene, true);
+    int i = 0;
+    for (auto _ : state) ai.Step(i++);
+
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_AIStep500AgentsPatrolAndFight)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -1,8 +1,8 @@
 // A clan's high-level AI in its saved form (the state behind the clan index of a SAVEDHLCLAN chunk), read
 // into a fresh AI from a package stream as a saved game is read; an accepted form then runs a step of the
-// clan over a few messages (an attack, a hold, a thread's end, a unit destroyed) with its orders applied,
-// and is written again. The level: the clans "EMA", "GA" and "ARAB" and the placed action unit
-// "outpost" of three units of clan 0. The seeds (fuzz/seeds) name the same units.
+// clan over a few messages (an attack, a hold, a thread's end, an aim point reached, a unit destroyed)
+// with its orders applied, and is written again. The level: the clans "EMA", "GA" and "ARAB" and the
+// placed action unit "outpost" of three units of clan 0. The seeds (fuzz/seeds) name the same units.
 #include <cstring>
 
 #include "ai/AIMessage.h"
@@ -50,7 +50,8 @@ void BuildLevel() {
     // The radio calls of a player's clan.
     const char rules[] =
         "Call_attacked \"Under fire from <arg1>\";\nCall_destroyed \"Down\";\n"
-        "Call_killed \"<arg1> killed\";\nCall_ReadyToCloseIn \"<arg1> ready\";\nend\n";
+        "Call_killed \"<arg1> killed\";\nCall_ReadyToCloseIn \"<arg1> ready\";\nCall_OutOfAmmo \"<arg1> dry\";\n"
+        "Call_FollowFailed \"Lost\";\nCall_HideFailed \"No cover\";\nCall_SneakStopped \"Stop\";\nend\n";
     kvfuzz::WriteDiskFile("callrules.txt", reinterpret_cast<const uint8_t*>(rules), sizeof rules - 1);
     ReadRules("callrules.txt");
     for (const char* name : {"EMA", "GA", "ARAB"}) CreateClan(name);
@@ -106,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         AIMessage* m = NewAIMessage(ema, 2, 5, g_units[0], g_units[3], nullptr, nullptr);
         m->next = NewUnitsMessage(ema, 353, 0, NamedAUDef("outpost")->pool, nullptr, nullptr, nullptr);
         m->next->next = NewAIMessage(ema, 400, 2, nullptr, nullptr, nullptr, nullptr);
-        m->next->next->next = NewAIMessage(ema, 3, 0, g_units[2], nullptr, nullptr, nullptr);
+        m->next->next->next = NewAIMessage(ema, 10, 0, g_units[0], nullptr, nullptr, nullptr);
+        m->next->next->next->next = NewAIMessage(ema, 3, 0, g_units[2], nullptr, nullptr, nullptr);
         AIOrder* orders = HiLogic->Think(0, 3, m);
         Free(m);
         FreeAIOrderList(orders);

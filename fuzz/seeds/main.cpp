@@ -344,16 +344,56 @@ void HLClans() {
     ai.agents = {datakit::SavedUnitRef{"outpost", 0}, datakit::SavedUnitRef{"outpost", 1},
                  datakit::SavedUnitRef{"outpost", 2}};
     ai.standBy = {1};
-    ai.threads = {{0, 0, {0}, {0, 0, 0}}, {0, 1, {1}, {100000, 0, 0}}, {0, 2, {2}, {200000, 0, 0}},
-                  {1, 3, {0, 1}, {0, 0, 0, 100000, 0, 0}}};
+    ai.threads = {{0, 0, {0}, {0, 0, 0}, {}}, {0, 1, {1}, {100000, 0, 0}, {}}, {0, 2, {2}, {200000, 0, 0}, {}},
+                  {1, 3, {0, 1}, {0, 0, 0, 100000, 0, 0}, {}}};
     ai.chains = {{0, 3}, {1, 3}, {2}};
     Seed("hlclan", "hold", datakit::SavedHLClanStateBytes(ai));
     ai.playerFlag = 1;
     ai.manual = 2;
     ai.serialCounter = 5;
-    ai.threads.push_back({12, 4, {2}, {200000, 0, 0}});
+    ai.threads.push_back({12, 4, {2}, {200000, 0, 0}, {}});
     ai.chains[2] = {2, 4};
     Seed("hlclan", "hearing", datakit::SavedHLClanStateBytes(ai));
+
+    // The other behaviours over the three camping units, one seed for each class (a way of three points,
+    // a chase of unit 2, a return with a time limit; an attack; a patrol; a follow of unit 2; a hide and
+    // the player's unit).
+    using Points = std::vector<std::array<int32_t, 3>>;
+    const Points way{{0, 0, 0}, {300000, 0, 0}, {300000, 0, 300000}};
+    const datakit::SavedUnitRef two{"outpost", 2};
+    datakit::SavedHLClanState base;
+    base.serialCounter = 9;
+    base.hostility = {1, 2, 0};
+    base.playerFlag = 1;
+    base.agents = ai.agents;
+    base.threads = {{0, 0, {0}, {0, 0, 0}, {}}, {0, 1, {1}, {100000, 0, 0}, {}}, {0, 2, {2}, {200000, 0, 0}, {}}};
+    auto seed = [&](const char* name, std::vector<datakit::SavedHLThread> more, std::vector<std::vector<int32_t>> chains) {
+        datakit::SavedHLClanState s = base;
+        for (auto& t : more) s.threads.push_back(t);
+        s.chains = chains;
+        Seed("hlclan", name, datakit::SavedHLClanStateBytes(s));
+    };
+    datakit::SavedHLBody go, chase, back;
+    go.i32(300000).i32(0).i32(300000).unit(std::nullopt).u32(0).u32(0).way(way, 1024).u32(1).u32(0);
+    chase.i32(200000).i32(0).i32(0).unit(two).u32(0).u32(0).way(way, 1024).u32(2).u32(1);
+    back.i32(0).i32(0).i32(0).unit(std::nullopt).u32(0).u32(500).way(Points{{0, 0, 0}}, 16).u32(1).u32(0);
+    seed("goto", {{2, 3, {0}, {}, go.bytes()}, {5, 4, {1}, {}, chase.bytes()}, {8, 5, {1}, {}, back.bytes()}},
+         {{0, 3}, {1, 4, 5}, {2}});
+    datakit::SavedHLBody attack;
+    attack.unit(two).u32(450000).u32(1).u32(20).u32(10);
+    for (int32_t v : {0, 0, 0, 100000, 0, 0}) attack.i32(v);
+    attack.u32(2).u32(4).u8(0).u8(1).u32(40).u32(80).u32(12).u32(0);
+    seed("attack", {{4, 3, {0, 1}, {}, attack.bytes()}}, {{0, 3}, {1, 3}, {2}});
+    datakit::SavedHLBody patrol;
+    patrol.name("outpost").way(way, 100).u32(1).u32(0);
+    for (int32_t v : {-50000, 0, 0, 50000, 0, 0}) patrol.i32(v);
+    seed("patrol", {{6, 3, {0, 1}, {}, patrol.bytes()}}, {{0, 3}, {1, 3}, {2}});
+    datakit::SavedHLBody follow;
+    follow.unit(two).u32(0).u32(0).u32(1).u32(1).u32(1).u32(0).u32(0).u32(1).u32(0).u32(40);
+    seed("follow", {{9, 3, {0, 1}, {}, follow.bytes()}}, {{0, 3}, {1, 3}, {2}});
+    datakit::SavedHLBody hide;
+    hide.u32(0).u32(1600).i32(0).i32(0).i32(0);
+    seed("hide_manual", {{10, 3, {0}, {}, hide.bytes()}, {11, 4, {1}, {}, {}}}, {{0, 3}, {1, 4}, {2}});
 }
 
 // A jeep's saved form as the game writes it: a unit at rest with its lights on, its turret turned, its

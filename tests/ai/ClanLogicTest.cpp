@@ -155,13 +155,13 @@ TEST_F(ClanLogic, TheHandlerStartsEndsAndRearrangesThreadsAndKeepsItsLists) {
          [&] { return std::vector<AIMessage*>{Msg(ema(), kMsgEndThread, nullptr, nullptr, 2)}; },
          "CAMP_0[0*] CAMP_1[1*] | 0:CAMP> 1:CAMP> | standby 1", 0},
         {"manual control", [&] { return std::vector<AIMessage*>{Msg(ema(), kMsgManualOn, a)}; },
-         "CAMP_0[0*] CAMP_1[1*] | 0:CAMP> 1:CAMP> | standby 1 | manual 0", 0},
+         "CAMP_0[0] CAMP_1[1*] MANUAL_4[0*] | 0:CAMP>MANUAL> 1:CAMP> | standby 1 | manual 0", 0},
         {"a unit announcing itself again keeps its agent",
          [&] {
              return std::vector<AIMessage*>{
                  Msg(ema(), kMsgUnitJoins, b, nullptr, reinterpret_cast<intptr_t>("EMAJeep"))};
          },
-         "CAMP_0[0*] CAMP_1[1*] | 0:CAMP> 1:CAMP> | standby 1 | manual 0", 0},
+         "CAMP_0[0] CAMP_1[1*] MANUAL_4[0*] | 0:CAMP>MANUAL> 1:CAMP> | standby 1 | manual 0", 0},
         {"the manual agent destroyed", [&] { return std::vector<AIMessage*>{Msg(ema(), kMsgDestroyed, a)}; },
          "CAMP_1[0*] | 0:CAMP> | standby 0", 0},
         {"a unit without agent destroyed",
@@ -196,18 +196,21 @@ TEST_F(ClanLogic, TheHandlerStartsEndsAndRearrangesThreadsAndKeepsItsLists) {
     EXPECT_EQ(mem.Live("ai order"), 0);
 }
 
-TEST_F(ClanLogic, MessagesForBehavioursNotBuiltStartNoThreadAndSaySoOnce) {
+// Messages that leave a behaviour nothing to work on make no thread: a patrol without path points, an
+// attack without a unit to fight, a follow without followers (its thread goes with the idle ones).
+TEST_F(ClanLogic, MessagesThatGiveABehaviourNothingToWorkOnStartNoThread) {
     construct* a = Member(ema(), 0, 0);
     kvtest::DebugCapture debug;
-    const int32_t point[3] = {1, 2, 3};
-    Step(ema(), {Msg(ema(), kMsgGoto, a, nullptr, 0, point), Msg(ema(), kMsgGoto, a, nullptr, 0, point),
-                 Msg(ema(), kMsgAttackInRange, a, a), Msg(ema(), kMsgPatrol, nullptr)});
+    AIMessage* emptyPath = Group(ema(), kMsgPatrol, {a});
+    emptyPath->path = static_cast<AIPath*>(qzAlloc(int(sizeof(AIPath)), "ai path"));
+    std::memset(emptyPath->path, 0, sizeof(AIPath));
+    emptyPath->path->points = CreateWayPointList(4, "ai path wpl");
+    Step(ema(), {Group(ema(), kMsgPatrol, {a}), emptyPath, Msg(ema(), kMsgAttack, a),
+                 Msg(ema(), kMsgAttackInRange, a), Msg(ema(), kMsgFollow, a)});
+    Step(ema(), {});
     EXPECT_EQ(Picture(ema()), "CAMP_0[0*] | 0:CAMP>");
-    const std::string& text = kvtest::DebugCapture::text();
-    EXPECT_NE(text.find("HL_clan: no GOTO behaviour yet: message 350 starts no thread"), std::string::npos);
-    EXPECT_EQ(text.find("GOTO"), text.rfind("GOTO"));
-    EXPECT_NE(text.find("no ATTACK behaviour yet"), std::string::npos);
-    EXPECT_NE(text.find("no PATROL behaviour yet"), std::string::npos);
+    EXPECT_NE(kvtest::DebugCapture::text().find("HL_clan: a patrol message without path points starts no thread"),
+              std::string::npos);
 }
 
 // An attack on a unit of the player's clan: the damage variable, the attacker list and one radio call.
@@ -267,8 +270,8 @@ TEST_F(ClanLogic, TheCallLabelAndTheStatusTextKeepToTheirBounds) {
     EXPECT_EQ(label, " Q");
     HL_FormatCall("Call_FollowFailed", Own(me), nullptr, &text, &label);
     EXPECT_EQ(text, "Lost you, .");
-    EXPECT_EQ(FatalText([&] { HL_FormatCall("Call_OutOfAmmo", Own(me), nullptr, &text, &label); }),
-              "Error(NamedRule): Rule 'call_outofammo' not found");
+    EXPECT_EQ(FatalText([&] { HL_FormatCall("Call_Missing", Own(me), nullptr, &text, &label); }),
+              "Error(NamedRule): Rule 'call_missing' not found");
     // A status longer than the record's text field is cut to it.
     HL_agent* agent = AgentOfUnit(me);
     const std::string longName(300, 'x');

@@ -10,6 +10,7 @@
 #include "ai/HL_camp.h"
 #include "ai/HiLogic_local.h"
 #include "objects/Units.h"
+#include "world/TerrainFixtures.h"
 
 namespace aitest {
 
@@ -44,9 +45,30 @@ inline std::vector<CallSeen>& Calls() {
     return list;
 }
 
+// A thread of a given type stacked over an agent's behaviour in place of the real class: it holds its
+// agents and, once told a reason, lets the first go with it in its next step.
+class PassingThread : public HL_thread {
+public:
+    PassingThread(int t, HL_clan* owner) {
+        type = t;
+        clan = owner;
+        serial = NextHLThreadSerial();
+    }
+    void Update(int) override {
+        if (releaseReason >= 0 && AgentCount() > 0) clan->ReleaseAgent(AgentAt(0), this, releaseReason);
+    }
+    int releaseReason = -1;
+};
+
 class HLScene : public AIScene {
 protected:
-    HLScene() {
+    // On a flat plain of 16 x 16 tiles at height 0 (free ground for every access type), so that the goto
+    // behaviours find their ways.
+    HLScene() : terrain_(16, 16) {
+        for (int32_t X = 0; X < 256; ++X)
+            for (int32_t Z = 0; Z < 256; ++Z) terrain_.At(X, Z).height = 0;
+        terrain_.m->flat[0].head.height = 0;
+        CurrentMatrix = terrain_.m;
         Posted().clear();
         Calls().clear();
         HL_SetPostObserver([](int clan, const AIMessage* m) {
@@ -62,9 +84,11 @@ protected:
         entry_.klass = kKlassVehicle;
         Rules(
             "Call_attacked \"Under fire\";\nCall_destroyed \"Hit\";\nCall_killed \"Killed\";\n"
-            "Call_ReadyToCloseIn \"<arg1> ready\";\n");
+            "Call_ReadyToCloseIn \"<arg1> ready\";\nCall_OutOfAmmo \"<arg1> dry\";\n"
+            "Call_FollowFailed \"Lost you\";\nCall_HideFailed \"No cover\";\nCall_SneakStopped \"Stopping\";\n");
     }
     ~HLScene() override {
+        CurrentMatrix = nullptr;
         HL_SetPostObserver(nullptr);
         HL_SetCallObserver(nullptr);
         for (AUDef* au : aus_) {
@@ -102,6 +126,18 @@ protected:
             r->weapon[0][11] = 20;
         }
     }
+    // Blocks the sub-points X0..X1, Z0..Z1 of the plain (inclusive) for the test units' access type 1.
+    void BlockGround(int32_t X0, int32_t Z0, int32_t X1, int32_t Z1) {
+        for (int32_t X = X0; X <= X1; ++X)
+            for (int32_t Z = Z0; Z <= Z1; ++Z) terrain_.At(X, Z).access = 2;
+    }
+    // The orders of one unit, in order.
+    static std::vector<OrderSeen> OrdersOf(const std::vector<OrderSeen>& orders, const AIUnitRecord* unit) {
+        std::vector<OrderSeen> out;
+        for (const OrderSeen& o : orders)
+            if (o.unit == unit) out.push_back(o);
+        return out;
+    }
     // Moves a unit, its records and its sensor point.
     static void MoveTo(construct* con, int32_t x, int32_t z) {
         con->pos[0] = x;
@@ -137,6 +173,37 @@ protected:
             orders = next;
         }
         return seen;
+    }
+    // A passing thread of the type stacked over the unit's behaviour.
+    PassingThread* Stack(construct* unit, int type) {
+        auto* t = new PassingThread(type, Logic(unit->clan));
+        Logic(unit->clan)->StartThread(t, {AgentOfUnit(unit)});
+        return t;
+    }
+    // The unit's current behaviour (the last thread of its agent's chain).
+    HL_thread* Current(construct* unit) { return Logic(unit->clan)->LastThread(AgentOfUnit(unit)); }
+    // The types of the unit's chain, "CAMP>GOTO>".
+    std::string Chain(construct* unit) {
+        std::string s;
+        const HL_agent* a = AgentOfUnit(unit);
+        for (HL_thread* t = Logic(unit->clan)->FirstThread(a); t; t = t->LinkOf(a)) s += std::string(t->TypeName()) + ">";
+        return s;
+    }
+    // A group order with a point (350, 351, 363 ...) for the units.
+    static AIMessage* GroupTo(Clan* to, int type, const std::vector<construct*>& units, int32_t x, int32_t z,
+                              intptr_t param = 0) {
+        AIMessage* m = Group(to, type, units, param);
+        m->point[0] = x;
+        m->point[1] = 0;
+        m->point[2] = z;
+        return m;
+    }
+    // Ends every thread of the clan but the agents' CAMP threads (outside a step: its orders are dropped).
+    void BackToCamp(Clan* clan) {
+        HL_clan* c = Logic(clan);
+        for (HL_thread* t : c->threads)
+            if (t->type != kHLCamp) c->EndThread(t);
+        c->DeleteIdleThreads();
     }
     static AIMessage* Msg(Clan* to, int type, construct* unit, construct* other = nullptr, intptr_t param = 0,
                           const int32_t* point = nullptr) {
@@ -187,6 +254,7 @@ protected:
         return s;
     }
 
+    kvtest::HandMatrix terrain_;
     ::Unit entry_{};
     std::vector<AUDef*> aus_;
 };

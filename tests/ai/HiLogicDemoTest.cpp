@@ -1,6 +1,6 @@
 // The clans' AI on the demo island: every unit joins its clan's AI; the G.A. group holds the outpost; an
 // E.M.A. jeep firing at it under scripted control records raises the damage variable and makes the held
-// units post attacks; a G.A. jeep firing at an E.M.A. unit makes one radio call of the player's clan; and
+// units post attacks and fight back; a G.A. jeep firing at an E.M.A. unit makes one radio call of the player's clan; and
 // the clans' AI comes back from a saved game as it was written.
 #include <cmath>
 #include <string>
@@ -56,11 +56,16 @@ public:
         DemoLevel::TearDown();
     }
     std::vector<construct*> extra_;
-    // The G.A. group on HOLD, as the mission's day event orders it.
+    // The G.A. group on HOLD where it stands. The mission sends it on patrol at its start: the hold takes
+    // the patrol's place, and the returns to the path that the patrol asked for are ended.
     void HoldTheOutpost() {
         Clan* ga = NamedClan("GA");
         PostAIMessage(
             ga, NewUnitsMessageShort(ga, kMsgHold, 0, NamedAUDef("GA_Outpost")->pool, nullptr, nullptr));
+        WorldTick(1, 1);
+        for (HL_thread* t : Logic("GA")->threads)
+            if (t->type == kHLGotoReturn)
+                PostAIMessage(ga, NewClanMessage(kMsgEndThread, t->serial, nullptr, nullptr));
         WorldTick(1, 1);
     }
     // A jeep of the clan placed at the distance along the target's forward axis, facing the target.
@@ -117,17 +122,31 @@ TEST_F(HiLogicOnTheIsland, EveryUnitJoinsItsClansAIAndTheHeldOutpostAnswersAnAtt
     ASSERT_EQ(ema->agents.count, 3);  // the new jeep joined too
     const float damageBefore = NamedMDVar("GA_DAMAGE_FROM_EMA")->value;
     g_posted.clear();
-    Run(150, Keys({kKeyFire1}));
+    // The behaviours the outpost's jeep goes through meanwhile, by their status texts.
+    std::vector<std::string> behaviours;
+    for (int i = 0; i < 150; ++i) {
+        Step(Keys({kKeyFire1}));
+        std::string text = AIRecordOf(target, 1)->text;
+        text = text.substr(0, text.find('_'));
+        if (behaviours.empty() || behaviours.back() != text) behaviours.push_back(text);
+    }
     EXPECT_GT(NamedMDVar("GA_DAMAGE_FROM_EMA")->value, damageBefore);
     EXPECT_EQ(ga->damage[0], int32_t(NamedMDVar("GA_DAMAGE_FROM_EMA")->value));
     int attacks = 0;
     for (const Post& p : g_posted)
         if (p.clan == 1 && p.type == kMsgAttackInRange && p.other == AIRecordOf(shooter, 1)) ++attacks;
     EXPECT_GT(attacks, 0);
-    // The outpost's jeep did not survive it: the shooter, of the player's clan, calls the kill in. G.A.'s
-    // units make no calls.
-    EXPECT_EQ(static_cast<EMAJeepBlock*>(target->itfcData)->head.state.structure, 0);
-    EXPECT_EQ(g_calls, (std::vector<std::string>{"Call_killed: Unit 1: E.M.A. Jeep destroyed."}));
+    // The hit jeep turns on the shooter and fires back until it is destroyed; the shooter, of the player's
+    // clan, calls in the attack on it. G.A.'s units make no calls.
+    ASSERT_GE(behaviours.size(), 2u);
+    EXPECT_EQ(behaviours[0], "HOLD");
+    EXPECT_EQ(behaviours[1], "ATTACK");
+    EXPECT_LE(static_cast<EMAJeepBlock*>(target->itfcData)->head.state.structure, 0);
+    EXPECT_LT(AIRecordOf(shooter, 0)->structure, 80);
+    ASSERT_FALSE(g_calls.empty());
+    EXPECT_EQ(g_calls[0], "Call_attacked: Unit " + std::string(1, AIRecordOf(shooter, 0)->callSign) +
+                              ": Taking fire from a " + aistubs_UnitTypeInfo(AIRecordOf(target, 0)) + "!");
+    for (const std::string& call : g_calls) EXPECT_EQ(call.find(": Unit " + std::string(1, AIRecordOf(shooter, 0)->callSign)), call.find(':'));
 }
 
 TEST_F(HiLogicOnTheIsland, AnEMAUnitShotByAGAJeepCallsItInOnce) {

@@ -49,6 +49,7 @@ TEST_F(HiLogicSave, WrittenReadAndWrittenAgainTheClanGivesTheSameBytesAndTheSame
     construct* c = Member(ema(), 0, 200000);
     construct* enemy = Member(ga(), 300000, 0);
     PlacedAU("outpost", {a, b, c});
+    PlacedAU("enemy", {enemy});
     for (construct* u : {a, b, c}) Arm(u, 300000);
     Own(c)->alerted = 1;
     Step(ema(), {NewClanMessage(kMsgHostility, kHostile, ema(), ga()),
@@ -58,21 +59,24 @@ TEST_F(HiLogicSave, WrittenReadAndWrittenAgainTheClanGivesTheSameBytesAndTheSame
     MoveTo(b, 210000, 5000);
     Step(ema(), {Msg(ema(), kMsgManualOn2, nullptr, b)});  // b camps where it stands now
     const std::string picture = Picture(ema());
-    ASSERT_EQ(
-        picture,
-        "CAMP_0[0] CAMP_1[1] CAMP_2[2] HOLD_4[0*,1*] HOLDWHILEHEARING_5[2*] | 0:CAMP>HOLD> 1:CAMP>HOLD> "
-        "2:CAMP>HOLDWHILEHEARING> | standby 1 2 | manual 0");
+    // a is the player's now; b, attacked, fights back and, without a target in sight, chases the enemy
+    // along a planned way; the attack took it off stand-by.
+    ASSERT_EQ(picture,
+              "CAMP_0[0] CAMP_1[1] CAMP_2[2] HOLD_4[1] HOLDWHILEHEARING_5[2*] MANUAL_6[0*] ATTACK_7[1] "
+              "CHASE_8[1*] | 0:CAMP>MANUAL> 1:CAMP>HOLD>ATTACK>CHASE> 2:CAMP>HOLDWHILEHEARING> | standby 2 | "
+              "manual 0");
     const std::vector<uint8_t> saved = Export(0);
 
-    // What the clan does next: an attack on a holding unit, the end of manual control, a step.
+    // What the clan does next: an attack on the unit holding while it hears, the end of manual control, a
+    // step (in which b's chase goes on).
     auto probe = [&] {
         Probe p;
         Posted().clear();
         for (const OrderSeen& o :
-             Step(ema(), {Msg(ema(), kMsgAttacked, b, enemy, 1), Msg(ema(), kMsgManualOff, a)}))
+             Step(ema(), {Msg(ema(), kMsgAttacked, c, enemy, 1), Msg(ema(), kMsgManualOff, a)}))
             p.orders.insert(p.orders.end(), {o.code, int32_t(o.unit == Own(a)), o.point[0], o.point[2]});
         for (const PostSeen& m : Posted())
-            p.posted.insert(p.posted.end(), {m.type, int32_t(m.unit == Own(b))});
+            p.posted.insert(p.posted.end(), {m.type, int32_t(m.unit == Own(c))});
         return p;
     };
     const Probe before = probe();
@@ -89,13 +93,13 @@ TEST_F(HiLogicSave, WrittenReadAndWrittenAgainTheClanGivesTheSameBytesAndTheSame
     EXPECT_EQ(logic->IsPlayerClan(), 1);
     EXPECT_STREQ(Own(a)->text, "<none>");
     auto* hold = static_cast<HL_camp*>(logic->threads[3]);
-    EXPECT_EQ(hold->CampPoint(1)[0], 210000);
-    EXPECT_EQ(hold->CampPoint(1)[2], 5000);
+    EXPECT_EQ(hold->CampPoint(0)[0], 210000);
+    EXPECT_EQ(hold->CampPoint(0)[2], 5000);
     // The HOLDWHILEHEARING thread is read back as a camp thread of that mode.
     EXPECT_NE(dynamic_cast<HL_camp*>(logic->threads[4]), nullptr);
     EXPECT_EQ(logic->threads[4]->type, kHLHoldWhileHearing);
     // The serial counter goes on from where it was.
-    EXPECT_EQ(NextHLThreadSerial(), 6);
+    EXPECT_EQ(NextHLThreadSerial(), 9);
     --HLThreadSerial;
     // The same messages give the same orders and posts; the enemy's record still names an agent of the
     // AI that was replaced, which no clan takes for its own.
@@ -119,9 +123,9 @@ protected:
         s.serialCounter = 3;
         s.agents = {datakit::SavedUnitRef{"outpost", 0}, datakit::SavedUnitRef{"outpost", 1}};
         s.standBy = {1};
-        s.threads = {{kHLCamp, 0, {0}, {1, 2, 3}},
-                     {kHLCamp, 1, {1}, {4, 5, 6}},
-                     {kHLHold, 2, {0, 1}, {7, 8, 9, 10, 11, 12}}};
+        s.threads = {{kHLCamp, 0, {0}, {1, 2, 3}, {}},
+                     {kHLCamp, 1, {1}, {4, 5, 6}, {}},
+                     {kHLHold, 2, {0, 1}, {7, 8, 9, 10, 11, 12}, {}}};
         s.chains = {{0, 2}, {1, 2}};
         return s;
     }
@@ -156,8 +160,8 @@ TEST_F(HiLogicSavedForms, EachDamagedFormIsRefusedWithItsReasonAndTheClanStaysAs
         {"manual index", [](State& s) { s.manual = 2; }, 0, "manual agent 2 is out of range (2)"},
         {"threads beyond the bytes", [](State& s) { s.threadCount = 99999; }, 0, "99999 threads do not fit"},
         {"unknown thread type", [](State& s) { s.threads[2].type = 13; }, 0, "uk thread id '13'"},
-        {"a behaviour that is not built", [](State& s) { s.threads[2].type = kHLGoto; }, 0,
-         "a GOTO thread cannot be read (its behaviour is not built)"},
+        {"a thread's body read by another class", [](State& s) { s.threads[2].type = kHLGoto; }, 0,
+         "a chase's unit has a bad unit reference"},
         {"a thread's agent index",
          [](State& s) {
              s.threads[2].agents = {0, 2};

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "ai/AIStubs.h"
 #include "ai/WayFinder.h"
 #include "support/Fatal.h"
 #include "world/TerrainFixtures.h"
@@ -118,6 +119,48 @@ TEST_F(WayFinder, WaysNearTheEndsOfTheCoordinateRangeEndWithoutWrappingAround) {
     const P c{INT32_MIN + 3000, 0, INT32_MIN + 3000}, d{INT32_MIN, 0, INT32_MIN};
     EXPECT_EQ(FindWayTree(c.data(), d.data(), out.data(), &blocked, 2), 1);
     EXPECT_EQ(out, d);
+}
+
+// The terrain at a point for the AI: height by the second-surface rule (the sub-point at the point moved
+// by half a sub-point), accessibility by the access type's bits, under water unless flag 0x1000 says not.
+TEST_F(WayFinder, TheVertexAtAPointAnswersByAccessType) {
+    // The sub-point (10, 20) carries the case's bits; (9, 19), where the point lies unmoved, none.
+    const P point{10 * 4096 - 100, 0, 20 * 4096 - 100};
+    const struct Case {
+        const char* name;
+        uint8_t access;
+        uint16_t flags;
+        std::array<int, 5> accessible;  // by access type 0 .. 4
+    } cases[] = {
+        {"no bits", 0, 0, {1, 1, 1, 1, 1}},
+        {"bit 0x1", 0x1, 0, {1, 1, 0, 1, 1}},
+        {"bit 0x2", 0x2, 0, {0, 0, 1, 1, 1}},
+        {"bit 0x4", 0x4, 0, {0, 1, 0, 1, 1}},
+        {"bit 0x8", 0x8, 0, {0, 0, 0, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        terrain_.At(10, 20).access = c.access;
+        for (int type = 0; type < 5; ++type) {
+            const AIVertex* v = aistubs_vertex_at(point.data(), type);
+            EXPECT_EQ(v->accessible, c.accessible[size_t(type)]) << type;
+            EXPECT_EQ(v->height, 800);
+        }
+    }
+    terrain_.At(10, 20).access = 0;
+    // Water above the ground (4 x 8 = 32 is below 800; 101 x 8 is above), unless the sub-point says 0x1000.
+    WaterLevel[0] = WaterLevel[1] = WaterLevel[2] = WaterLevel[3] = 4;
+    EXPECT_EQ(aistubs_vertex_at(point.data(), 0)->underWater, 0);
+    WaterLevel[0] = WaterLevel[1] = WaterLevel[2] = WaterLevel[3] = 101;
+    EXPECT_EQ(aistubs_vertex_at(point.data(), 0)->underWater, 1);
+    terrain_.At(10, 20).flags = kSubSolid | kSubBlocked;
+    EXPECT_EQ(aistubs_vertex_at(point.data(), 0)->underWater, 0);
+    try {
+        aistubs_vertex_at(point.data(), 5);
+        FAIL() << "no fatal error";
+    } catch (const kvtest::FatalExit& e) {
+        EXPECT_STREQ(e.what(), "Error(aistubs_vertex_at): unknown AccessType 5");
+    }
 }
 
 }  // namespace

@@ -458,7 +458,18 @@ TEST_F(UnitRecordTest, AUnitThatLeavesIsNeverReadThroughAStalePointer) {
     AppendToConstructPool(VisiblePool, me);
     me->hits[0] = shell;
     ReloadUnit = gone;
+    // My clan knows both as threats: the one that leaves is taken out and the clan's AI is told.
+    for (construct* t : {gone, other}) {
+        ThreatEntry e{};
+        e.con = t;
+        InsertThreat(ema(), &e);
+    }
+    DrainQueues();
     FreeUnitShareData(gone, &TB(gone)->share);
+    ASSERT_EQ(ema()->threatCount, 1);
+    EXPECT_EQ(ema()->threats[0].con, other);
+    EXPECT_EQ(Queued(0), (std::vector<int>{kMsgThreatLeft}));
+    EXPECT_EQ(TB(gone)->share.inThreatList[0], 0);
     EXPECT_EQ(r.lockTarget, nullptr);
     EXPECT_EQ(r.target, nullptr);
     EXPECT_EQ(r.recentHit, nullptr);

@@ -157,6 +157,11 @@ TEST_F(JeepRoad, MethodsAnswerFromTheModules) {
     EXPECT_EQ(CallItfc(jeep_, ItfcMethod::UPDATEAIUNIT, reinterpret_cast<uintptr_t>(&ai)), 1u);
     EXPECT_EQ(ai.weaponPresent[0], 1);
     EXPECT_EQ(static_cast<int32_t>(ai.weapon[0][kAIWeaponAmmoWord]), b->weapon0.ammo);
+    // The AI reads the gun's kind and range band in words 0 and 4 to 6, the turret's part from word 13 on
+    // (its has-turret flag in word 17, its pitch flags in words 20 and 21).
+    EXPECT_EQ(ai.weapon[0][0], 0u);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(static_cast<int32_t>(ai.weapon[0][4 + i]), b->weapon0.range[i]) << i;
+    EXPECT_EQ(ai.weapon[0][17], 1u);
     EXPECT_EQ(CallItfc(jeep_, ItfcMethod::PLAYERENTER), 0u);
     EXPECT_EQ(b->sensor.active, 1);
     EXPECT_EQ(CallItfc(jeep_, ItfcMethod::PLAYERLEAVE), 0u);

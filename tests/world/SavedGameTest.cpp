@@ -512,7 +512,7 @@ TEST_F(SavedGameLevel, DamagedOrForeignFilesAreRefusedWithTheLevelUntouched) {
         // A clan's AI that names a unit the file's action units do not have, and one cut short.
         datakit::SavedHLClanState ai;
         ai.agents = {datakit::SavedUnitRef{"convoy", 5}};
-        ai.threads = {{0, 0, {0}, {1, 2, 3}}};
+        ai.threads = {{0, 0, {0}, {1, 2, 3}, {}}};
         ai.chains = {{0}};
         cases.push_back({"AI agent beyond its action unit",
                          withChunk(18, datakit::SavedHLClanChunkBody(0, datakit::SavedHLClanStateBytes(ai))), 7,

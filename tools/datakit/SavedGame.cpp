@@ -211,6 +211,31 @@ std::vector<uint8_t> SavedHLClanChunkBody(uint32_t clan, const std::vector<uint8
     return b.data();
 }
 
+SavedHLBody& SavedHLBody::unit(const std::optional<SavedUnitRef>& ref) {
+    b_.u32(ref ? 1 : 0);
+    if (ref) {
+        b_.fixedText(ref->au, 32);
+        b_.u32(ref->index);
+    }
+    return *this;
+}
+
+SavedHLBody& SavedHLBody::way(const std::optional<std::vector<std::array<int32_t, 3>>>& points, uint32_t capacity,
+                              std::optional<uint32_t> count) {
+    b_.u32(points ? 1 : 0);
+    if (!points) return *this;
+    b_.u32(count.value_or(static_cast<uint32_t>(points->size())));
+    b_.u32(capacity);
+    for (const auto& p : *points)
+        for (int32_t v : p) b_.i32(v);
+    return *this;
+}
+
+SavedHLBody& SavedHLBody::name(std::string_view text, bool terminate) {
+    b_.fixedText(text, 32, terminate);
+    return *this;
+}
+
 std::vector<uint8_t> SavedHLClanStateBytes(const SavedHLClanState& s) {
     Bytes b;
     b.u32(s.serialCounter);
@@ -234,6 +259,7 @@ std::vector<uint8_t> SavedHLClanStateBytes(const SavedHLClanState& s) {
         b.u32(static_cast<uint32_t>(t.agents.size()));
         for (uint32_t a : t.agents) b.u32(a);
         for (uint32_t w : t.body) b.u32(w);
+        b.raw(t.raw.data(), t.raw.size());
     }
     for (const auto& chain : s.chains) {
         for (int32_t k : chain) b.i32(k);

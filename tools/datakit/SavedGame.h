@@ -113,12 +113,32 @@ std::vector<uint8_t> SavedHLClanChunkBody(uint32_t clan, const std::vector<uint8
 
 // A clan's high-level AI (the state of a SAVEDHLCLAN chunk behind the clan index), all words as given:
 // an agent without a unit is written as the absent reference; a thread's body follows its head as raw
-// words (a camp thread: three per agent, its camp points).
+// words (a camp thread: three per agent, its camp points), then as raw bytes (see SavedHLBody).
 struct SavedHLThread {
     int32_t type = 0;
     int32_t serial = 0;
     std::vector<uint32_t> agents;  // indices into the clan's agents
     std::vector<uint32_t> body;
+    std::vector<uint8_t> raw;      // after the body's words
+};
+
+// The parts of a thread's body beyond plain words, in the order the caller adds them.
+class SavedHLBody {
+public:
+    SavedHLBody& u32(uint32_t v) { return b_.u32(v), *this; }
+    SavedHLBody& i32(int32_t v) { return b_.i32(v), *this; }
+    SavedHLBody& u8(uint8_t v) { return b_.u8(v), *this; }
+    // A unit reference: absent, or the action unit's 32-byte name and the unit's index.
+    SavedHLBody& unit(const std::optional<SavedUnitRef>& ref);
+    // A way point list's stream form: absent, or its count (the points' unless given), capacity and points.
+    SavedHLBody& way(const std::optional<std::vector<std::array<int32_t, 3>>>& points, uint32_t capacity,
+                     std::optional<uint32_t> count = std::nullopt);
+    // A 32-byte name field (terminated unless told not to).
+    SavedHLBody& name(std::string_view text, bool terminate = true);
+    const std::vector<uint8_t>& bytes() const { return b_.data(); }
+
+private:
+    Bytes b_;
 };
 struct SavedHLClanState {
     uint32_t serialCounter = 0;

@@ -118,6 +118,11 @@ const Site kSites[] = {
     {{0.80, 0.30}, 0.06, 900},   // the G.A. outpost, across the river
     {{0.45, 0.55}, 0.035, 700},  // a camp on the road
 };
+// Ground this far below the sea level (units of 8 world units; the mission's water level is 4) is deep
+// water: its sub-points carry the access bit 2, which land units (access types 0 and 1) may not enter.
+// The ford's shallows (-20) stay open.
+constexpr int16_t kDeepWater = -100;
+constexpr uint8_t kDeepWaterAccess = 2;
 const Line kRoad({{0.25, 0.75}, {0.45, 0.55}, {0.60, 0.545}, {0.70, 0.545}, {0.80, 0.30}});
 constexpr double kRoadWidth = 0.005;
 
@@ -385,8 +390,8 @@ std::vector<uint8_t> DemoIslandWorldWith(const std::function<void(datakit::World
     std::set<std::pair<int, int>> ownTiles;  // tiles whose definition no other tile shares
     const std::vector<ElementGroup> elements = ElementLayout(&ownTiles);
     datakit::WorldFile w(102);
-    // Outside the grid: a flat sea floor (the clone tile).
-    w.TileClone({-2000, 0x8000 | 0x2000 | 0x0248, 0, {6, 6, 10}});
+    // Outside the grid: a flat sea floor (the clone tile), too deep for land units.
+    w.TileClone({-2000, 0x8000 | 0x2000 | 0x0248, kDeepWaterAccess, {6, 6, 10}});
 
     datakit::WorldTileLayer layer;
     layer.width = kTiles;
@@ -404,8 +409,9 @@ std::vector<uint8_t> DemoIslandWorldWith(const std::function<void(datakit::World
             const bool own = ownTiles.count({xt, zt}) > 0;
             const auto [it, added] = own ? std::pair{defs.end(), true} : defs.emplace(def, next);
             if (added)
-                // Solid, with a light grey tile colour (240 in each channel) that the sun light scales.
-                for (int16_t h : def) pool.push_back({h, 0x8000 | 0x0FFF, 0});
+                // Solid, with a light grey tile colour (240 in each channel) that the sun light scales;
+                // deep water (the sea, the lake, the river but for its ford) blocks land units.
+                for (int16_t h : def) pool.push_back({h, 0x8000 | 0x0FFF, uint8_t(h < kDeepWater ? kDeepWaterAccess : 0)});
             datakit::WorldTile t;
             t.def = own ? next : it->second;
             for (int q = 0; q < 4; ++q) t.tex[size_t(q)] = QuarterGround(isl, xt * 16 + (q & 1) * 8, zt * 16 + (q >> 1) * 8);

@@ -42,9 +42,10 @@ struct LaunchRecord {
     uint8_t impact[3];      // physical, shield, structure
 };
 
-// Where a weapon's 13 status words start in a weapon entry of an AIUnitRecord (after the turret's part):
-// the dispatcher passes &ai->weapon[group][kWeaponStatusWord] to PjtThrower_status.
-constexpr int kWeaponStatusWord = 9;
+// Where a weapon's 13 status words start in a weapon entry of an AIUnitRecord (words 0 to 12, the
+// turret's part follows at kTurretStatusWord): the dispatcher passes &ai->weapon[group][kWeaponStatusWord]
+// to PjtThrower_status.
+constexpr int kWeaponStatusWord = 0;
 constexpr int kWeaponStatusWords = 13;
 
 constexpr int32_t kNoShellCases = static_cast<int32_t>(0x80000000u);

@@ -109,5 +109,7 @@ void Turret_releaseEvents(WeaponTurret* t);
 int32_t Turret_probeLine(WeaponTurret* t, const TurretShot* shot, TurretImpact* impact);
 // SETITFCDATA: copies the turret's state and reconciles the sound with the source.
 void Turret_copy(WeaponTurret* t, const WeaponTurret* src);
-// UPDATEAIUNIT: words 13..21 of the weapon group's status block (the limits, 1, 0, 0, the pitch flags).
+// UPDATEAIUNIT: the turret's nine words (the limits, 1, 0, 0, the pitch flags) from the pointer on; the
+// dispatcher passes &ai->weapon[group][kTurretStatusWord], words 13..21 of the weapon group's status block.
 void Turret_status(WeaponTurret* t, uint32_t* weaponWords);
+constexpr int kTurretStatusWord = 13;

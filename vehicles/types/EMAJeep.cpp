@@ -210,7 +210,7 @@ void SteerAI(construct* con, ControlInput* in) {
 void UpdateAIUnit(construct* con, AIUnitRecord* ai) {
     EMAJeepBlock* b = Block(con);
     ChainDrive_status(&b->drive.g, ai);
-    Turret_status(&b->turret, ai->weapon[0]);
+    Turret_status(&b->turret, &ai->weapon[0][kTurretStatusWord]);
     ai->weaponPresent[0] = 1;
     PjtThrower_status(&b->weapon0, &ai->weapon[0][kWeaponStatusWord]);
 }
