@@ -8,8 +8,10 @@
 
 #include "objects/Itfc.h"
 #include "platform/Sound.h"
+#include "vehicles/modules/SensorTip.h"
 
 struct construct;
+struct Plt;
 struct PointLight;
 struct SphereRecord;
 
@@ -160,4 +162,128 @@ struct VapourBlock {
 // MSmoke: a puff of a rocket's trail (its age is its effect phase).
 struct MSmokeBlock {
     uint8_t spare;
+};
+
+// ---- The weapons' projectiles and segments (objects/Grenades.cpp, LitProjectiles.cpp, Segments.cpp,
+// Plasma.cpp, Decals.cpp) and what their launchers write into them.
+
+// ClusterGrenade and Projectile: a lobbed canister or a straight shot on a velocity of its own.
+struct GrenadeFlightBlock {
+    int32_t velocity[3];      // world units per tick
+    int32_t lifetime;         // Projectile: ticks left before the air burst
+    int32_t gravity;          // ClusterGrenade: taken from the vertical velocity each tick
+    DamageRecord impact;      // from the LaunchRecord
+    uint8_t pad;
+    int32_t trailCountdown;   // ticks until the next vapour puff
+    int32_t lastTrail[3];     // where the previous puff was laid
+    int32_t launchOrient[9];  // ClusterGrenade: its orientation at LAUNCH, given to the bomblets (1.15)
+    SoundDesc groundSound;     // "ClusterGrenade_FX_HitGround"
+    SoundDesc waterSound;      // "ClusterGrenade_FX_HitWater"
+    SoundDesc structureSound;  // "ClusterGrenade_FX_HitStructure"
+};
+
+// Grenade: a bomblet of a bursting cluster grenade.
+struct GrenadeBlock {
+    int32_t velocity[3];  // world units per tick
+    DamageRecord impact;  // 40, 20, 0 from creation
+    uint8_t pad;
+};
+
+// AMCapsule: a glowing ballistic capsule whose light pulses through its palette.
+struct AMCapsuleBlock {
+    int32_t velocity[3];  // world units per tick
+    int32_t gravity;
+    DamageRecord impact;
+    uint8_t pad;
+    PointLight* light;  // the capsule's own, taken from its object file; it carries the palette
+    SoundDesc groundSound;
+    SoundDesc waterSound;
+    SoundDesc structureSound;
+};
+
+// NuclearShock: a segment of the capsule's ring, sweeping outward along the ground.
+struct NuclearShockBlock {
+    DamageRecord impact;  // 100, 30, 1 from creation
+    uint8_t pad;
+    int32_t countdown;    // ticks left; 400 from the capsule
+};
+
+// ShellFlare: a muzzle flash flying straight with its light.
+struct ShellFlareBlock {
+    int32_t speed;
+    int32_t travelled;
+    int32_t range;
+    uint8_t lit;  // 1 while the light is in the active list
+    uint8_t pad[3];
+    PointLight* light;  // owned by the flare
+};
+
+// LaserSeg and LightningSeg: a piece of a beam.
+struct BeamSegBlock {
+    int32_t countdown;  // LaserSeg: ticks left (the beam cannon writes 16)
+    int32_t pace;       // written by the beam cannon: how far the next segment lies along the beam
+};
+
+// HVSegment: a piece of the high-velocity cannon's instant beam.
+struct HVSegmentBlock {
+    DamageRecord impact;      // dealt once armed
+    uint8_t armed;            // 1 once a test found it touching something
+    DamageRecord zeroImpact;  // always 0: what it deals while unarmed
+    uint8_t touching;         // its last tick found terrain or a construct
+    int32_t reserved[2];
+};
+
+// What the high-velocity cannon hands a segment with LAUNCH.
+struct HVSegmentLaunch {
+    uint8_t impact[3];  // physical, shield, structure
+    uint8_t pad;
+    uint32_t mode;  // 0: laid; otherwise: test for a hit (LAUNCH answers 1 when the segment touches)
+};
+
+// Sensor: a piece of the player's sensor beam; its head is what the sensor tip reads.
+struct SensorBlock {
+    SensorSegHead head;  // zero impact, blocked, length ("Sensor_pace")
+    int32_t reserved;
+    uint8_t look;  // 0 or 1: which of its two looks it shows
+    uint8_t pad[3];
+    construct* secondLook;  // the look it does not show; never placed
+};
+
+// Eye: the car's passive marker.
+struct EyeBlock {
+    DamageRecord impact;  // always 0
+    uint8_t pad;
+};
+
+// PlasmaBolt: a launched bolt whose light cycles through its colour ramp.
+struct PlasmaBoltBlock {
+    DamageRecord impact;
+    uint8_t lightOn;    // 1 while the light is in the active list
+    int32_t travelled;  // since LAUNCH
+    int32_t counter;    // ticks since LAUNCH: picks the light's colour
+    int32_t speed;
+    int32_t range;
+    PointLight* light;  // taken from its object file; its palette is the colour ramp
+    SoundDesc groundSound;     // "PlasmaBolt_FX_HitGround"
+    SoundDesc waterSound;      // "PlasmaBolt_FX_HitWater"
+    SoundDesc structureSound;  // "PlasmaBolt_FX_HitStructure"
+};
+
+// PlasmaSplash: the glowing decal a bolt leaves on the ground.
+struct PlasmaSplashBlock {
+    int32_t countdown;
+};
+
+// Wave: the test decal of the movie camera, its texture coordinates running through two ramps.
+constexpr int kWaveRampSize = 256;
+struct WaveBlock {
+    int32_t counter;  // 0..1249: the place in its cycle
+    uint8_t startRamp[kWaveRampSize];
+    uint8_t endRamp[kWaveRampSize];
+};
+
+// Trail: a track mark, kept in a chain from the newest to the oldest.
+struct TrailBlock {
+    int32_t targetOpacity;  // where its opacity fades to
+    construct* next;        // the next older mark of its chain, or null
 };

@@ -7,6 +7,7 @@
 
 #include "core/Memory.h"
 #include "objects/Elements.h"
+#include "objects/WeaponTypes.h"
 #include "platform/DxError.h"
 #include "world/Construct.h"
 
@@ -21,6 +22,8 @@ ItfcProc ItfcRegistry[kItfcSlotCount] = {
     nullptr,         nullptr,          LGateElem_itfc, nullptr,  nullptr, nullptr,           nullptr, nullptr,
     nullptr,         nullptr,          MultiElem_itfc, nullptr,  nullptr, nullptr,           nullptr, nullptr,
     LiftElem_itfc,   nullptr,
+    // Beyond the units file's types: the movie camera finds the test wave here by its name.
+    Wave_itfc,
 };
 
 const char* const ItfcSlotNames[kItfcNamedSlotCount] = {

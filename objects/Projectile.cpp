@@ -256,11 +256,12 @@ uintptr_t Bullet_itfc(construct* con, ItfcMethod method, uintptr_t arg) { return
 uintptr_t Shell_itfc(construct* con, ItfcMethod method, uintptr_t arg) { return ProjectileItfc(kShell, con, method, arg); }
 
 ProjectileHit ProjectileHitTest(construct* con) {
-    ProjectileHit hit{kHitNone, 0, 0};
+    ProjectileHit hit{kHitNone, 0, 0, 0};
     // Terrain part.
     const int32_t level = WaterLevelAt(con->pos[0], con->pos[2]);
     construct* struck = nullptr;
     const int r = CurrentMatrix ? CheckMatrixPosition(CurrentMatrix, con->pos, &struck, level) : 0;
+    hit.terrain = r;
     if (r != 0) {
         if (!struck) {
             hit.kind = r == 4 ? kHitWater : kHitGround;

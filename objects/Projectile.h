@@ -63,6 +63,8 @@ struct ProjectileHit {
     int expired;   // a hit ends the flight
     int shake;     // a construct was named by the terrain test, the ground was struck, or the slot held an
                    // element that takes hits
+    int terrain;   // what the terrain test reported (CheckMatrixPosition: 0 free, 1 below the ground, 2 above
+                   // the upper layer, 3 a static, 4 under water)
 };
 
 // The hit test of the frame, terrain part then hit-slot part: terrain and water at the position (a static
@@ -112,6 +114,9 @@ struct PjtMember {
 // billboards, a zeroed block; then setup, when given, completes it.
 construct* PjtCreateMember(const PjtMember& m, const char* directory, const char* geom,
                            void (*setup)(construct* con) = nullptr);
+// The same without seeking a preloaded copy: always a new construct.
+construct* PjtBuildMember(const PjtMember& m, const char* directory, const char* geom,
+                          void (*setup)(construct* con) = nullptr);
 // The answers every member shares: GETNAME; DESTROY (out of its busy pool, deactivated, freed);
 // GETITFCDATA, COPYITFCDATA and SETITFCDATA of the block; any other method answers 0 after the debug
 // line "<name>: uk method <n>" (without it for a quiet member).

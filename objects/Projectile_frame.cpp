@@ -46,6 +46,10 @@ uintptr_t SavedForm(const PjtMember& m, construct* con, uintptr_t sizeOut) {
 
 construct* PjtCreateMember(const PjtMember& m, const char* directory, const char* geom, void (*setup)(construct*)) {
     if (construct* copy = ClonePreloaded(m.itfc, directory)) return copy;
+    return PjtBuildMember(m, directory, geom, setup);
+}
+
+construct* PjtBuildMember(const PjtMember& m, const char* directory, const char* geom, void (*setup)(construct*)) {
     construct* con = Build(m, directory, geom);
     if (setup) setup(con);
     return con;

@@ -11,46 +11,47 @@
 #include "objects/EffectTypes.h"
 #include "objects/Projectile.h"
 #include "objects/Units.h"
+#include "objects/WeaponTypes.h"
 #include "platform/Sound.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 
-// The types built so far, in PoolType order; the others stay null until their type exists.
+// The types of the pools, in PoolType order.
 ItfcProc PoolTypeItfcs[kPoolTypeCount] = {
     Bullet_itfc,         // Bullet
     BulletSplash_itfc,   // BulletSplash
     Shell_itfc,          // Shell
     ShellSplash_itfc,    // ShellSplash
     ShellExpl_itfc,      // ShellExpl
-    nullptr,             // ShellFlare
+    ShellFlare_itfc,     // ShellFlare
     ShieldHit_itfc,      // ShieldHit
     HitSpark_itfc,       // HitSpark
     Fragment_itfc,       // Fragment
     Shockwave_itfc,      // Shockwave
     Explode1_itfc,       // Explode1
     MExplode_itfc,       // MExplode
-    nullptr,             // HVSegment
+    HVSegment_itfc,      // HVSegment
     Missile_itfc,        // Missile
     Rocket_itfc,         // Rocket
     MSmoke_itfc,         // MSmoke
     Smoky_itfc,          // Smoky
-    nullptr,             // ClusterGrenade
-    nullptr,             // Grenade
+    ClusterGrenade_itfc, // ClusterGrenade
+    Grenade_itfc,        // Grenade
     GrenadeSplash_itfc,  // GrenadeSplash
-    nullptr,             // AMCapsule
-    nullptr,             // Projectile
-    nullptr,             // NuclearShock
-    nullptr,             // Sensor
+    AMCapsule_itfc,      // AMCapsule
+    Projectile_itfc,     // Projectile
+    NuclearShock_itfc,   // NuclearShock
+    Sensor_itfc,         // Sensor
     Fire1_itfc,          // Fire1
     Vapour_itfc,         // Vapour
     ShellCase_itfc,      // ShellCase
     Dust_itfc,           // Dust
     Shrapnel_itfc,       // Shrapnel
     FireTail_itfc,       // FireTail
-    nullptr,             // LaserSeg
-    nullptr,             // LightningSeg
-    nullptr,             // PlasmaBolt
-    nullptr,             // PlasmaSplash
+    LaserSeg_itfc,       // LaserSeg
+    LightningSeg_itfc,   // LightningSeg
+    PlasmaBolt_itfc,     // PlasmaBolt
+    PlasmaSplash_itfc,   // PlasmaSplash
     Shard_itfc,          // Shard
 };
 ItfcProc DeadBodyItfc = nullptr;
@@ -270,8 +271,9 @@ ConstructPool* CreateSharedPool(int count, const char* name, ItfcProc itfc, cons
 }
 
 void CreateSharedPools() {
-    // The stored effects' forms are checked by a load of a saved game of this level.
+    // The stored effects' and projectiles' forms are checked by a load of a saved game of this level.
     RegisterEffectSavedChecks();
+    RegisterWeaponSavedChecks();
     for (int i = 0; i < kSharedPoolCount; ++i) {
         const SharedPoolDef& def = SharedPoolDefs[i];
         char argument[kPathSize];

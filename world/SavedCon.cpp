@@ -169,10 +169,11 @@ void CheckSavedCon(In& in, const SavedCon& rec, construct* con) {
     if (!in.ok()) return;
     // Everything a construct does starts from its position: one more than 16384 tiles from the origin
     // would overflow there.
-    // The same for its sub-constructs; and an orientation is 1.15 fixed point, each entry within -1 .. 1,
-    // or its products with positions would overflow.
+    // The same for its sub-constructs; and an orientation is 1.15 fixed point, each entry near -1 .. 1
+    // (a turned matrix's rounding takes an entry a little past 1, so up to 2 passes), or its products with
+    // positions would overflow.
     auto far = [](const int32_t* p) { return std::any_of(p, p + 3, [](int32_t v) { return v < -(1 << 30) || v > (1 << 30); }); };
-    auto bent = [](const int32_t* m) { return std::any_of(m, m + 9, [](int32_t v) { return v < -32768 || v > 32768; }); };
+    auto bent = [](const int32_t* m) { return std::any_of(m, m + 9, [](int32_t v) { return v < -65536 || v > 65536; }); };
     if (far(rec.pos)) return in.Fail("unit stands far outside the map");
     if (bent(rec.orient)) return in.Fail("unit has an orientation beyond 1.15");
     for (const SavedSub& sub : rec.subs) {

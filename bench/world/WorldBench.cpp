@@ -42,8 +42,9 @@ struct DemoTree {
         if (!ok) return;
         ReadPathsFile("app/paths");
         std::snprintf(MissionName, sizeof MissionName, "Ema01");
-        // The island's action units name these entries; their types are not needed to read them.
-        for (const char* name : {"EMAJeep", "GAJeep"}) CreateUnit()->name = qzStrDup(name, "unit name");
+        // The island's action units name the units file's entries (jeeps, buildings, scenery); their types
+        // are not needed to read them.
+        ReadUnitsFile("app/units");
     }
 };
 

@@ -26,6 +26,7 @@
 #include "tools/datakit/SceneFile.h"
 #include "core/Memory.h"
 #include "fuzz/EffectForms.h"
+#include "fuzz/WeaponForms.h"
 #include "objects/Elements.h"
 #include "objects/UnitSaved.h"
 #include "fuzz/FuzzLevel.h"
@@ -576,6 +577,55 @@ void SceneFiles() {
     Seed("scenefile", "cut", bytes);
 }
 
+// One form of each weapon kind a saved game stores, in flight, behind its kind's byte; then the two
+// cannons' forms: a chain laid and waiting for its test, a beam firing.
+void WeaponSaved() {
+    for (int kind = 0; kind < kvfuzz::kStoredWeaponCount; ++kind) {
+        construct* con = kvfuzz::BareWeapon(kind);
+        const ItfcProc itfc = kvfuzz::kStoredWeapons[kind].itfc;
+        if (itfc == ClusterGrenade_itfc || itfc == Projectile_itfc) {
+            auto* b = static_cast<GrenadeFlightBlock*>(con->itfcData);
+            b->velocity[0] = 1500, b->velocity[1] = 300, b->gravity = 20, b->lifetime = 60, b->trailCountdown = 1;
+            b->launchOrient[0] = b->launchOrient[4] = b->launchOrient[8] = 32768;
+        } else if (itfc == Grenade_itfc) {
+            static_cast<GrenadeBlock*>(con->itfcData)->velocity[1] = -400;
+        } else if (itfc == AMCapsule_itfc) {
+            auto* b = static_cast<AMCapsuleBlock*>(con->itfcData);
+            b->velocity[2] = 900, b->gravity = 25;
+        } else if (itfc == NuclearShock_itfc) {
+            static_cast<NuclearShockBlock*>(con->itfcData)->countdown = 300;
+        } else if (itfc == HVSegment_itfc) {
+            auto* b = static_cast<HVSegmentBlock*>(con->itfcData);
+            b->impact = DamageRecord{30, 25, 30};
+            b->armed = 1;
+        } else if (itfc == PlasmaBolt_itfc) {
+            auto* b = static_cast<PlasmaBoltBlock*>(con->itfcData);
+            b->speed = 3000, b->range = 150000, b->travelled = 30000, b->counter = 10;
+        }
+        int32_t size = 0;
+        auto* block = reinterpret_cast<uint8_t*>(CallItfc(con, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size)));
+        Bytes form(1, uint8_t(kind));
+        form.insert(form.end(), block, block + size);
+        qzFree(block);
+        Seed("weaponsaved", std::string(ItfcName(itfc)), form);
+        CallItfc(con, ItfcMethod::DESTROY, 0);
+    }
+    HVCannon hv{};
+    hv.ammo = hv.ammoCapacity = 30, hv.fireDelay = 60, hv.fireDelayCounter = 59, hv.beamState = kHVLaid, hv.pace = 6000;
+    hv.segmentCount = 10, hv.fireTick = 1000;
+    Bytes form(1 + kHVCannonSavedSize, uint8_t(kvfuzz::kHVCannonKind));
+    HVCannon_putSaved(&hv, form.data() + 1);
+    Seed("weaponsaved", "HVCannon", form);
+    BeamCannon beam{};
+    beam.active = 1, beam.beamState = kBeamFiring, beam.firingTime = 50, beam.firingCounter = 20, beam.pauseDelay = 120;
+    beam.warmUpDelay = 30, beam.warmUpCounter = -1, beam.range[2] = 120000, beam.aperture = 13726;
+    beam.apertureCosine = 713, beam.nearPace = 8000, beam.farPace = 16000, beam.inAperture = 1, beam.ammo = -1;
+    beam.beamImpact = DamageRecord{5, 12, 10};
+    form.assign(1 + kBeamCannonSavedSize, uint8_t(kvfuzz::kBeamCannonKind));
+    BeamCannon_putSaved(&beam, form.data() + 1);
+    Seed("weaponsaved", "BeamCannon", form);
+}
+
 int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; ++i)
         if (!std::strcmp(argv[i], "--out")) g_out = argv[i + 1];
@@ -602,6 +652,7 @@ int main(int argc, char** argv) {
     EffectSaved();
     ElementSaved();
     Campaigns();
+    WeaponSaved();
     printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
     return 0;
 }

@@ -8,7 +8,7 @@ world, and a level that stopped at the same tick, before the first limit (a leve
 limit would have gone on for 400 more frames in the second run).
 
 Cases: "plain", the demo as it is; and "goto", the demo with a test day event AI_GOTO that sends the E.M.A.
-task force to the G.A. outpost (added to a copy of the tree, after the script's last timed event). The two
+task force out of its base to the patrol's turning point (added to a copy of the tree, after the script's last timed event). The two
 runs of a case go side by side.
 
 usage: mission_ends.py KARVONEL DEMO_DIR INPUT_SCRIPT CASE [FRAMES]
@@ -37,7 +37,8 @@ def copy_tree(demo, tree):
 
 
 def add_goto_event(tree):
-    """Adds an AI_GOTO of the task force to the outpost (x 51.2, z 19.2 tiles) after the last timed event."""
+    """Adds an AI_GOTO of the task force out of the base to the G.A. patrol's turning point (x 19.5, z 44.5
+    tiles) after the last timed event."""
     mission = os.path.join(tree, "Scripts", "Ema01.txt")
     with open(mission, encoding="latin-1") as f:
         text = f.read()
@@ -46,7 +47,7 @@ def add_goto_event(tree):
         raise SystemExit("no timed events in %s" % mission)
     index = max(int(t[0]) for t in timed) + 1
     day, hour, minute = max((int(t[1]), int(t[2]), int(t[3])) for t in timed)
-    event = 'event_timed_%d   %d %d %d 51.2 19.2 "AI_GOTO" "EMA" "EMA_TaskForce";\n' % (index, day, hour, minute)
+    event = 'event_timed_%d   %d %d %d 19.5 44.5 "AI_GOTO" "EMA" "EMA_TaskForce";\n' % (index, day, hour, minute)
     text, n = re.subn(r"^end\s*$", event + "end", text, count=1, flags=re.M)
     if n != 1:
         raise SystemExit("no end in %s" % mission)

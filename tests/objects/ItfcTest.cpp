@@ -35,7 +35,13 @@ TEST(Itfc, EveryFilledSlotAnswersWithItsSlotName) {
     // A type placed in the wrong slot would be found under another name by the units file.
     for (int i = 0; i < kItfcSlotCount; ++i) {
         if (!ItfcRegistry[i]) continue;
-        ASSERT_LT(i, kItfcNamedSlotCount) << "slots from 48 on stay empty";
+        if (i == kItfcNamedSlotCount) {
+            // The first slot past the units file's types holds the test wave, which the movie camera finds
+            // by its name.
+            EXPECT_STREQ(ItfcName(ItfcRegistry[i]), "Wave");
+            continue;
+        }
+        ASSERT_LT(i, kItfcNamedSlotCount) << "slots from 49 on stay empty";
         EXPECT_STREQ(ItfcName(ItfcRegistry[i]), ItfcSlotNames[i]) << "slot " << i;
     }
 }

@@ -282,10 +282,13 @@ TEST_F(SharedPoolsTest, DemoTreeHoldsEveryPreloadedAndPooledKind) {
     host::FlushDirectoryCache();
     while (UnitCount > 0) FreeUnit(UnitTable[0]);
     ReadUnitsFile("app/units");
-    // The effects' billboards load their texture animations from the tree's folder.
-    char texAnims[kRootSize];
+    // The effects' billboards load their texture animations, the lights their palettes from the tree's
+    // folders.
+    char texAnims[kRootSize], palettes[kRootSize];
     std::memcpy(texAnims, TEXANIMROOT, sizeof texAnims);
+    std::memcpy(palettes, PALETTEROOT, sizeof palettes);
     std::snprintf(TEXANIMROOT, sizeof TEXANIMROOT, "%s", "TexAnims");
+    std::snprintf(PALETTEROOT, sizeof PALETTEROOT, "%s", "Palettes");
 
     const char* const files[] = {
         "bullet",    "shell",      "bullsplash", "shellsplsh", "grensplash", "shellexpl",  "sparkle",
@@ -295,6 +298,7 @@ TEST_F(SharedPoolsTest, DemoTreeHoldsEveryPreloadedAndPooledKind) {
         "explode2",  "shkwave",    "mexplode",   "smoky1",     "smoky2",     "smoky3",     "smoky4",
         "smoky5",    "fire1",      "vapour1",    "shellcase",  "rlaserseg",  "rlasersegs", "blaserseg",
         "blasersegs", "lightningseg", "lightningsegs", "plasmabolt", "bplasmabolt", "plasplash", "bplasplash",
+        "glaser",
     };
     for (const char* file : files) {
         SCOPED_TRACE(file);
@@ -321,6 +325,7 @@ TEST_F(SharedPoolsTest, DemoTreeHoldsEveryPreloadedAndPooledKind) {
     for (int i = 1; i <= 4; ++i) EXPECT_NE(NamedUnit(("e9fir" + std::to_string(i)).c_str()), nullptr);
     EXPECT_EQ(SharedPool(SharedPoolId::Smoky)->capacity, 180);
     std::memcpy(TEXANIMROOT, texAnims, sizeof texAnims);
+    std::memcpy(PALETTEROOT, palettes, sizeof palettes);
 }
 
 }  // namespace

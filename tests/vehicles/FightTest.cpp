@@ -109,7 +109,9 @@ TEST_F(Fight, ARocketHomesStrikesOnceWithItsBurstAndTheJeepBurnsDiesAndThrowsSha
     for (construct* other : {UnitsOf("EMA_TaskForce")[1], UnitsOf("GA_Outpost")[1]})
         CallItfc(other, ItfcMethod::UNPLACE, reinterpret_cast<uintptr_t>(other->pos));
     Drive(shooter);
-    s->head.state.structure = s->head.maxima.structure = 5000;  // the G.A. jeep shoots back
+    // The victim stands still under the same empty records (its clan's AI would send it on patrol).
+    Drive(victim);
+    s->head.state.structure = s->head.maxima.structure = 5000;
     // The shooter's gun throws rockets: its pool rule names "Rocket" and it turns toward its target.
     ASSERT_TRUE(datakit::WriteRulesText(DemoTree() + "/rocketgun.txt",
                                         "EMAJeep_PjtThrower_0_pool \"Rocket\";\n"
@@ -126,8 +128,7 @@ TEST_F(Fight, ARocketHomesStrikesOnceWithItsBurstAndTheJeepBurnsDiesAndThrowsSha
     ASSERT_EQ(s->weapon0.pool, SharedPool(SharedPoolId::Rocket));
     Watch(shooter, victim);
 
-    // It locks on the victim. (The threat pass reports nothing to units of the klass TARGET, as the demo's
-    // jeeps are, so the lock is set here as the unit record's lock-on would leave it.)
+    // It locks on the victim (set here as the unit record's lock-on would leave it).
     UnitShare* rec = &s->head.unit;
     Run(80, ControlInput{});
     rec->lockTarget = victim;

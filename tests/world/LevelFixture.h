@@ -58,6 +58,7 @@ public:
             {"QZWDROOT:", "Maps"},       {"OBJROOT:", "Objects"},   {"TEXROOT:", "Textures"},
             {"TEXANIMROOT:", "TexAnims"}, {"SOUNDROOT:", "Sounds"}, {"BITMAPROOT:", "Bitmaps"},
             {"TEXTROOT:", "app\\text"},  {"SCRIPTROOT:", "Scripts"}, {"SAVEDGAMESROOT:", "SavedGames"},
+            {"PALETTEROOT:", "Palettes"},
         };
         datakit::MakeDirs(dir_ / "app/text");
         datakit::WritePathsFile(dir_ / "app/paths", roots);
@@ -69,7 +70,10 @@ public:
                                 "Bullet_scale 8192;\nBullet_BSphereRadius 2000;\n"
                                 "Shell_scale 8192;\nShell_BSphereRadius 3000;\n"
                                 "Missile_scale 4096;\nMissile_bsphereradius 2500;\nMissile_PreIgnitionDropSpeed 60;\n"
-                                "Rocket_scale 4096;\nRocket_bsphereradius 2000;\nRocket_PreIgnitionDropSpeed 40;\nend\n");
+                                "Rocket_scale 4096;\nRocket_bsphereradius 2000;\nRocket_PreIgnitionDropSpeed 40;\n"
+                                "ClusterGrenade_BSphereRadius 2000;\nAMCapsule_BSphereRadius 2500;\n"
+                                "PlasmaBolt_scale 1000;\nPlasmaBolt_BSphereRadius 1500;\nHVSegment_scale 1000;\n"
+                                "Sensor_scale 1000;\nSensor_pace 6000;\nSensor_BSphereRadius 1500;\nend\n");
         for (const char* rel : {"app/rules_unit.txt", "app/rules_weapon.txt"}) {
             std::ifstream in(std::string(KV_SOURCE_DIR) + "/data/" + rel, std::ios::binary);
             std::string text(std::istreambuf_iterator<char>(in), {});
@@ -109,6 +113,7 @@ public:
         mkdemo::Context fx;
         fx.out = dir_.path();
         mkdemo::BuildEffectObjects(fx);
+        mkdemo::BuildWeaponKindObjects(fx);
         const std::vector<uint8_t> texture = Texture();
         datakit::WriteTexAnimFolder(dir_ / "TexAnims/water1", {texture, texture});
         datakit::WriteTexAnimFolder(dir_ / "TexAnims/waterspecular1", {texture});

@@ -55,6 +55,10 @@ bool BuildVehicleObjects(const Context& ctx);
 // Objects/weapons and misc/dust: the impact effects, explosions, smoke, dust, shell cases, fire, debris,
 // missiles and rockets with the texture animations of their billboards; the fragment folders' pieces.
 bool BuildEffectObjects(const Context& ctx);
+// Objects/weapons and the object root's "wavetest": the grenades, the projectile, the capsule and its shock,
+// the flare, the beam and sensor segments, the eye, the plasma bolts and splashes, the track mark and the
+// aiming marker; their animations, the lights' palettes and the wave's ramp tables.
+bool BuildWeaponKindObjects(const Context& ctx);
 // Objects/demo: the buildings, gates, lift, energy gate and scenery of the demo island.
 bool BuildElementObjects(const Context& ctx);
 // The sound effects, the music pieces and the movies.

@@ -83,6 +83,10 @@ bool BuildCoreFiles(const Context& ctx) {
     std::string elements;
     if (!ReadSource(ctx, "app/rules_elements", elements)) return false;
     rules += elements;
+    // The weapon kinds' rules likewise.
+    std::string weapons;
+    if (!ReadSource(ctx, "app/rules_weapons", weapons)) return false;
+    rules += weapons;
     rules += datakit::OtherBindingRules() + "end\n";
     if (!datakit::WriteRulesText(ctx.Path("app/rules"), rules)) return false;
     for (const char* rel : {"app/rules_unit.txt", "app/rules_weapon.txt", "app/text/Ingame.txt", "app/text/Menu.txt",

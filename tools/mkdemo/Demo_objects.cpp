@@ -82,8 +82,7 @@ ObjectFile Effect(float half, Rgb3 rgb, std::initializer_list<const char*> board
 // folder (some kinds are made from a file named as their folder) and the four firs; the effects, the
 // dust and the fragment pieces are BuildEffectObjects' (Demo_effects.cpp).
 bool BuildWeaponObjects(const Context& ctx) {
-    const Rgb3 metal{150, 150, 160}, fire{255, 160, 40}, smoke{90, 90, 90}, white{240, 240, 255};
-    const Rgb3 red{255, 60, 40}, blue{60, 120, 255}, green{60, 200, 90};
+    const Rgb3 metal{150, 150, 160};
     struct Kind {
         const char* file;
         ObjectFile obj;
@@ -91,27 +90,6 @@ bool BuildWeaponObjects(const Context& ctx) {
     const Kind kinds[] = {
         {"bullet", Effect(0.05f, metal)},
         {"shell", Effect(0.1f, metal)},
-        {"cgrenade", Effect(0.15f, green)},
-        {"projectile", Effect(0.15f, metal)},
-        {"grenade", Effect(0.1f, green)},
-        {"amcapsule", Effect(0.2f, green, {}, true)},
-        {"nshock", Effect(0.5f, white, {"shock"})},
-        {"shellflare", Effect(0.1f, fire, {"flare", "ex"})},
-        {"HVBullet", Effect(0.1f, white, {"glow"})},
-        {"sensor", Effect(0.1f, green, {"beam"})},
-        {"sensorint", Effect(0.1f, red, {"beam"})},
-        {"eye", Effect(0.1f, green)},
-        {"trail", Effect(0.1f, smoke, {"trail"})},
-        {"rlaserseg", Effect(0.05f, red, {"beam"})},
-        {"rlasersegs", Effect(0.05f, red, {"beam"})},
-        {"blaserseg", Effect(0.05f, blue, {"beam"})},
-        {"blasersegs", Effect(0.05f, blue, {"beam"})},
-        {"lightningseg", Effect(0.05f, white, {"bolt"})},
-        {"lightningsegs", Effect(0.05f, white, {"bolt"})},
-        {"plasmabolt", Effect(0.15f, red, {"bolt"}, true)},
-        {"bplasmabolt", Effect(0.15f, blue, {"bolt"}, true)},
-        {"plasplash", Effect(0.2f, red, {"splash"})},
-        {"bplasplash", Effect(0.2f, blue, {"splash"})},
     };
     for (const Kind& k : kinds)
         if (!Write(ctx, std::string("weapons/") + k.file, k.obj)) return false;
@@ -156,8 +134,8 @@ bool BuildObjects(const Context& ctx) {
     if (!BuildElementObjects(ctx)) return false;
     if (!BuildSceneryHFields(ctx)) return false;
     if (!BuildVehicleObjects(ctx)) return false;
-    // The placeholders of the kinds still to come, then the effects' own look.
-    return BuildWeaponObjects(ctx) && BuildEffectObjects(ctx);
+    // The projectiles' placeholders, the effects' own look and the weapon kinds' look.
+    return BuildWeaponObjects(ctx) && BuildEffectObjects(ctx) && BuildWeaponKindObjects(ctx);
 }
 
 }  // namespace mkdemo

@@ -3,6 +3,7 @@
 #include "vehicles/modules/ChainDrive.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "ai/AIRecords.h"
@@ -11,10 +12,13 @@
 #include "core/FixMath.h"
 #include "core/Rules.h"
 #include "objects/EffectTypes.h"
+#include "objects/WeaponTypes.h"
 #include "objects/UnitServices.h"
 #include "objects/UnitShare.h"
 #include "vehicles/modules/HullContact_local.h"
 #include "world/Construct.h"
+#include "world/ConstructPool.h"
+#include "world/QZEvent.h"
 #include "world/Level.h"
 #include "world/Terrain.h"
 
@@ -37,6 +41,66 @@ int32_t SteeringStep(int16_t axis, int16_t word, int32_t turnRate, int k) {
 void Bearing(int64_t hx, int64_t hz, const FixVec& dir, float* s, float* c) {
     *s = static_cast<float>(static_cast<double>(hz * dir.x - hx * dir.z) / 1073741824.0);
     *c = static_cast<float>(static_cast<double>(hz * dir.z + hx * dir.x) / 1073741824.0);
+}
+
+constexpr int32_t kTrackPointKind = 7;  // the anchors of the two tracks
+
+// The track point's place in the world now.
+void TrackPointNow(const construct* con, const int32_t local[3], int32_t out[3]) {
+    const FixVec v{local[0], local[1], local[2]};
+    FixVec w;
+    RotateVecTSafe(&w, reinterpret_cast<const FixMatrix*>(con->orient), &v);
+    out[0] = w.x + con->pos[0];
+    out[1] = w.y + con->pos[1];
+    out[2] = w.z + con->pos[2];
+}
+
+// With two track points the drive gets a pool of marks made from the type's object folder.
+void CreateMarkPool(ChainDrive* d, construct* con, const char* objectFolder) {
+    d->markPool = nullptr;
+    d->lastMark[0] = d->lastMark[1] = nullptr;
+    int found = 0;
+    for (int i = 0; i < con->spotCount && con->spots && found < 2; ++i)
+        if (con->spots[i].kind == kTrackPointKind) std::memcpy(d->trackPoint[found++], con->spots[i].offset, sizeof d->trackPoint[0]);
+    if (found < 2) return;
+    char name[64];
+    std::snprintf(name, sizeof name, "trails %d", NewConstructSerial());
+    d->markPool = CreateConstructPool(kTrackMarks, name);
+    for (int i = 0; i < kTrackMarks; ++i) {
+        auto* mark = reinterpret_cast<construct*>(
+            Trail_itfc(nullptr, ItfcMethod::CREATE, reinterpret_cast<uintptr_t>(objectFolder ? objectFolder : "")));
+        if (mark) AppendToConstructPool(d->markPool, mark);
+    }
+    for (int t = 0; t < 2; ++t) TrackPointNow(con, d->trackPoint[t], d->lastMarked[t]);
+}
+
+// A mark where a track has moved far enough from its last one, flat along the way it came, linked in as
+// the newest of its track's chain.
+void LayTrackMarks(ChainDrive* d, construct* con) {
+    for (int t = 0; t < 2; ++t) {
+        TrackPointNow(con, d->trackPoint[t], d->trackNow[t]);
+        const FixVec back{d->lastMarked[t][0] - d->trackNow[t][0], d->lastMarked[t][1] - d->trackNow[t][1],
+                          d->lastMarked[t][2] - d->trackNow[t][2]};
+        if (Length3F(&back) <= kTrackMarkSpacing) continue;
+        construct* mark = NextFreeInConstructPool(d->markPool);
+        if (!mark) continue;
+        CreateQZEvent(QZEventKind::Buzy2, mark);
+        ActivateConstruct(mark);
+        PlaceRelativeToOwner(con, mark, d->trackPoint[t]);
+        FixVec f{0, 0, 32768};
+        NormaliseF(&f, &back);
+        FixVec r{-f.z, 0, f.x};
+        Normalise(&r, &r);
+        const FixVec up{static_cast<int32_t>((int64_t(r.y) * f.z - int64_t(r.z) * f.y) >> 15),
+                        static_cast<int32_t>((int64_t(r.z) * f.x - int64_t(r.x) * f.z) >> 15),
+                        static_cast<int32_t>((int64_t(r.x) * f.y - int64_t(r.y) * f.x) >> 15)};
+        const int32_t rows[9] = {r.x, r.y, r.z, up.x, up.y, up.z, f.x, f.y, f.z};
+        std::memcpy(mark->orient, rows, sizeof rows);
+        std::memcpy(d->lastMarked[t], mark->pos, sizeof d->lastMarked[t]);
+        CallItfc(mark, ItfcMethod::ATTACH, kTrackMarkOpacity);
+        CallItfc(mark, ItfcMethod::SETPARAMS, reinterpret_cast<uintptr_t>(d->lastMark[t]));
+        d->lastMark[t] = mark;
+    }
 }
 
 }  // namespace
@@ -67,11 +131,25 @@ void ChainDrive_init(ChainDrive* d, construct* con, int32_t classWord, int32_t* 
     std::memset(d->groundHeight, 0, sizeof d->groundHeight);
     d->trackStep[0] = d->trackStep[1] = 0;
     d->blockTest = 1;
+    CreateMarkPool(d, con, objectFolder);
     ChainDrive_engineView(&d->g, 0);
     ChainDrive_startSound(&d->g);
 }
 
-void ChainDrive_release(ChainDrive* d) { GroundDrive_releaseBlock(&d->g); }
+void ChainDrive_release(ChainDrive* d) {
+    if (!d->g.ready) return;
+    GroundDrive_releaseBlock(&d->g);
+    if (ConstructPool* pool = d->markPool) {
+        while (pool->count > 0) {
+            construct* mark = pool->constructs[0];
+            RemoveFromConstructPool(pool, mark);
+            CallItfc(mark, ItfcMethod::DESTROY, 0);
+        }
+        DeleteConstructPool(pool);
+        d->markPool = nullptr;
+    }
+    d->lastMark[0] = d->lastMark[1] = nullptr;
+}
 
 void ChainDrive_update(ChainDrive* d, int16_t axis, int16_t* steer, UnitShare* rec, int k, ControlInput* control) {
     k = ClampTickShift(k);
@@ -149,6 +227,8 @@ void ChainDrive_update(ChainDrive* d, int16_t axis, int16_t* steer, UnitShare* r
         t[1] += hull::kUprightDrift;
         hull::TurnHull(con->orient, t);
     }
+
+    if (d->markPool && shadows_and_marks) LayTrackMarks(d, con);
 
     // Dust while the throttle is well open, every sixth such update (not without marks and dust).
     if (d->throttle > 0.6f && shadows_and_marks && LevelDustEmission() && ++d->dustCounter > 5) {
@@ -231,5 +311,13 @@ void ChainDrive_copy(ChainDrive* d, const ChainDrive* src) {
     d->chainAnimScale = src->chainAnimScale;
     d->wantedThrottle = src->wantedThrottle;
     d->wantedDifferential = src->wantedDifferential;
+    std::memcpy(d->lastMarked, src->lastMarked, sizeof d->lastMarked);
     EngineSound_reconcile(&g.engine, g.con, s.engine.soundOn);
+    // The marks of the state before leave the world; each track starts a new chain.
+    d->lastMark[0] = d->lastMark[1] = nullptr;
+    for (int i = 0; d->markPool && i < d->markPool->count; ++i) {
+        construct* mark = d->markPool->constructs[i];
+        CreateQZEvent(QZEventKind::UnBuzy, mark);
+        DeactivateConstruct(mark);
+    }
 }

@@ -17,6 +17,11 @@
 
 struct ThreatEntry;
 struct FixVec;
+struct ConstructPool;
+
+constexpr int kTrackMarks = 72;           // marks in a drive's pool
+constexpr int32_t kTrackMarkSpacing = 17000;  // travel of a track between two marks
+constexpr int32_t kTrackMarkOpacity = 100;
 
 struct ChainDrive {
     GroundDriveBlock g;        // construct, one-shot flags, rest, mode, class word, "SpeedConstraint", sounds
@@ -35,6 +40,11 @@ struct ChainDrive {
     uint8_t blockTest;         // 1: blocked terrain under a contact corner pushes the hull back (1 at init)
     int32_t trackStep[2];      // left and right track animation steps
     float chainAnimScale;      // "ChainAnimScale"
+    ConstructPool* markPool;   // the track marks ("trails <serial>", 72 "Trail"s), or null
+    int32_t trackPoint[2][3];  // the two track points (anchors of kind 7) in the hull's frame
+    int32_t lastMarked[2][3];  // where each track laid its last mark, in the world
+    int32_t trackNow[2][3];    // where the track points are now, in the world
+    construct* lastMark[2];    // the newest mark of each track, or null
     float wantedThrottle;      // AI: the throttle it steers toward
     float wantedDifferential;  // AI: the differential it steers toward
     int32_t aligned;           // AI: the hull faces its point (class word set)
@@ -43,10 +53,12 @@ struct ChainDrive {
 // From PLACE: reads "TurnRate", "LockRecenterRate", "ThrottleInc" (two values), "SpeedConstraint" (two
 // values), "AccessType" and "ChainAnimScale" through NamedUnitRule (fatal when missing); clears the state;
 // contact count 10; engine power 100; starts the external engine sample. enginePowerWord (may be null)
-// receives the engine power after each update; objectFolder names the type's object folder.
+// receives the engine power after each update; objectFolder names the type's object folder, whose file
+// "trail" the track marks are made from when the construct has two track points (anchors of kind 7).
 void ChainDrive_init(ChainDrive* d, construct* con, int32_t classWord, int32_t* enginePowerWord,
                      const char* objectFolder);
-// From UNPLACE and the unit's death: stops the engine samples; a second call does nothing.
+// From UNPLACE and the unit's death: stops the engine samples and destroys the track marks with their
+// pool; a second call does nothing.
 void ChainDrive_release(ChainDrive* d);
 // One update from TICK: axis is the chassis axis of the control record, steer the unit's smoothed
 // steering word, rec the unit record (autopilot flag and direction, velocity for the sound), k the time
@@ -58,6 +70,6 @@ void ChainDrive_update(ChainDrive* d, int16_t axis, int16_t* steer, UnitShare* r
 // alert point (the hull turns to face it, along heading when given, else along its forward axis).
 void ChainDrive_steerAI(ChainDrive* d, ControlInput* control, UnitShare* rec, int k, const ThreatEntry* aim,
                         const FixVec* heading);
-// From SETITFCDATA: copies the run-time state of src (not the construct or the sounds) and reconciles
-// the engine sound with it.
+// From SETITFCDATA: copies the run-time state of src (not the construct, the sounds or the marks) and
+// reconciles the engine sound with it; the marks leave the world and the tracks start new chains.
 void ChainDrive_copy(ChainDrive* d, const ChainDrive* src);

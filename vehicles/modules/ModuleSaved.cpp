@@ -99,6 +99,8 @@ void WalkChainDrive(SavedWords& w, ChainDrive* d) {
     w.F32(&d->chainAnimScale);
     w.F32(&d->wantedThrottle);
     w.F32(&d->wantedDifferential);
+    w.I32s(d->lastMarked[0], 3);
+    w.I32s(d->lastMarked[1], 3);
 }
 
 void WalkPjtThrower(SavedWords& w, PjtThrower* p) {
@@ -119,6 +121,47 @@ void WalkPjtThrower(SavedWords& w, PjtThrower* p) {
     w.I32(&p->salvoShots);
     w.I32(&p->noiseRange);
     w.I32(&p->pitchBias);
+}
+
+void WalkHVCannon(SavedWords& w, HVCannon* c) {
+    w.I32(&c->ammo);
+    w.I32(&c->ammoCapacity);
+    w.I32(&c->fireDelayCounter);
+    w.I32(&c->fireDelay);
+    Bytes(w, &c->impact[0], &c->impact[1], &c->impact[2], nullptr);
+    w.I32(&c->muzzles.cursor);
+    w.I32(&c->salvoShots);
+    w.I32(&c->salvoCounter);
+    w.I32(&c->salvoDelay);
+    w.I32(&c->salvoDelayCounter);
+    w.I32(&c->segmentCount);
+    w.I32(&c->beamState);
+    w.U32(&c->fireTick);
+    w.I32(&c->pace);
+    w.I32(&c->noiseRange);
+}
+
+void WalkBeamCannon(SavedWords& w, BeamCannon* c) {
+    w.I32(&c->apertureCosine);
+    w.I32(&c->aperture);
+    w.I32(&c->firingCounter);
+    w.I32(&c->firingTime);
+    w.I32(&c->inAperture);
+    Bytes(w, &c->beamImpact.physical, &c->beamImpact.shield, &c->beamImpact.structure, nullptr);
+    w.I32s(c->range, 3);
+    Bytes(w, &c->active, nullptr, nullptr, nullptr);
+    w.I32(&c->nearPace);
+    w.I32(&c->farPace);
+    w.I32(&c->pauseCounter);
+    w.I32(&c->pauseDelay);
+    w.I32(&c->warmUpCounter);
+    w.I32(&c->warmUpDelay);
+    Bytes(w, &c->savedDamage.physical, &c->savedDamage.shield, &c->savedDamage.structure, nullptr);
+    w.I32(&c->beamState);
+    w.I32(&c->muzzles.cursor);
+    w.I32(&c->ammo);
+    w.I32(&c->ammoCapacity);
+    w.I32(&c->noiseRange);
 }
 
 template <typename Rec, void (*Walk)(SavedWords&, Rec*)>
@@ -180,6 +223,12 @@ void ChainDrive_putSaved(const ChainDrive* d, uint8_t* out) {
 void PjtThrower_putSaved(const PjtThrower* w, uint8_t* out) {
     Put<PjtThrower, WalkPjtThrower>(w, out, kPjtThrowerSavedSize, "PjtThrower_putSaved");
 }
+void HVCannon_putSaved(const HVCannon* w, uint8_t* out) {
+    Put<HVCannon, WalkHVCannon>(w, out, kHVCannonSavedSize, "HVCannon_putSaved");
+}
+void BeamCannon_putSaved(const BeamCannon* w, uint8_t* out) {
+    Put<BeamCannon, WalkBeamCannon>(w, out, kBeamCannonSavedSize, "BeamCannon_putSaved");
+}
 
 void UnitLighting_getSaved(UnitLighting* src, const uint8_t* in) {
     Get<UnitLighting, WalkLighting>(src, in, kLightingSavedSize);
@@ -195,6 +244,10 @@ void ChainDrive_getSaved(ChainDrive* src, const uint8_t* in) {
 }
 void PjtThrower_getSaved(PjtThrower* src, const uint8_t* in) {
     Get<PjtThrower, WalkPjtThrower>(src, in, kPjtThrowerSavedSize);
+}
+void HVCannon_getSaved(HVCannon* src, const uint8_t* in) { Get<HVCannon, WalkHVCannon>(src, in, kHVCannonSavedSize); }
+void BeamCannon_getSaved(BeamCannon* src, const uint8_t* in) {
+    Get<BeamCannon, WalkBeamCannon>(src, in, kBeamCannonSavedSize);
 }
 
 const char* UnitLighting_checkSaved(const uint8_t* in) {
@@ -250,5 +303,56 @@ const char* PjtThrower_checkSaved(const uint8_t* in) {
         return "the weapon's salvo delay count is out of range";
     if (!Within(w.salvoCounter, std::min(0, w.salvoShots), std::max(1, w.salvoShots)))
         return "the weapon's salvo count is out of range";
+    return nullptr;
+}
+
+namespace {
+
+// Delays of a rule stay well within the counters' words.
+constexpr int32_t kDelayLimit = 1 << 24;
+// The ammunition of a weapon that counts it lies within its capacity.
+bool AmmoFits(int32_t ammo, int32_t capacity) { return capacity <= 0 || Within(ammo, 0, capacity); }
+// A counter that runs down from its delay by the ticks of an update (at most 8) and stops at or below 0:
+// it ends up to one update below 0, or below the delay when that is negative.
+bool CounterFits(int32_t counter, int32_t delay) {
+    constexpr int32_t kMostTicks = 8;
+    return Within(counter, std::min<int64_t>(0, delay) - kMostTicks, std::max<int64_t>(1, delay));
+}
+
+}  // namespace
+
+const char* HVCannon_checkSaved(const uint8_t* in) {
+    const HVCannon w = Scratch<HVCannon, WalkHVCannon>(in, kHVCannonSavedSize);
+    if (!AmmoFits(w.ammo, w.ammoCapacity)) return "the weapon holds more ammunition than it takes";
+    if (!Within(w.fireDelayCounter, std::min(0, w.fireDelay), std::max(0, w.fireDelay)))
+        return "the weapon's fire delay count is out of range";
+    if (!Within(w.salvoDelayCounter, std::min(0, w.salvoDelay), std::max(0, w.salvoDelay)))
+        return "the weapon's salvo delay count is out of range";
+    if (!Within(w.salvoCounter, std::min(0, w.salvoShots), std::max(1, w.salvoShots)))
+        return "the weapon's salvo count is out of range";
+    if (!Within(w.muzzles.cursor, 0, INT32_MAX)) return "the weapon's muzzle cursor is negative";
+    if (!Within(w.segmentCount, 0, kHVCannonSegments)) return "the cannon's chain holds more than 32 segments";
+    if (!Within(w.beamState, kHVFired, kHVReady)) return "the cannon's beam state is unknown";
+    return nullptr;
+}
+
+const char* BeamCannon_checkSaved(const uint8_t* in) {
+    const BeamCannon w = Scratch<BeamCannon, WalkBeamCannon>(in, kBeamCannonSavedSize);
+    if (!Flag(w.active) || !Flag(w.inAperture)) return "a beam flag is neither 0 nor 1";
+    if (!Within(w.beamState, kBeamIdle, kBeamPausing)) return "the beam's state is unknown";
+    if (!AmmoFits(w.ammo, w.ammoCapacity)) return "the weapon holds more ammunition than it takes";
+    if (!Within(w.apertureCosine, 0, 2 * 32768)) return "the beam's aperture is out of range";
+    for (int32_t delay : {w.warmUpDelay, w.firingTime, w.pauseDelay})
+        if (!Within(delay, -kDelayLimit, kDelayLimit)) return "a beam delay is out of range";
+    if (!CounterFits(w.warmUpCounter, w.warmUpDelay) || !CounterFits(w.firingCounter, w.firingTime) ||
+        !CounterFits(w.pauseCounter, w.pauseDelay))
+        return "a beam count is out of range";
+    // The counter of the running state is one that state goes on counting down: at least 0 while warming
+    // up, 1 while firing and while pausing (or the delay it started from, when that is lower).
+    if ((w.beamState == kBeamWarming && w.warmUpCounter < std::min(0, w.warmUpDelay)) ||
+        (w.beamState == kBeamFiring && w.firingCounter < 1) ||
+        (w.beamState == kBeamPausing && w.pauseCounter < std::min(1, w.pauseDelay)))
+        return "the beam's state and its count do not go together";
+    if (!Within(w.muzzles.cursor, 0, INT32_MAX)) return "the weapon's muzzle cursor is negative";
     return nullptr;
 }

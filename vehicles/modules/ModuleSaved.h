@@ -12,7 +12,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "vehicles/modules/BeamCannon.h"
 #include "vehicles/modules/ChainDrive.h"
+#include "vehicles/modules/HVCannon.h"
 #include "vehicles/modules/PjtThrower.h"
 #include "vehicles/modules/UnitLighting.h"
 #include "vehicles/modules/WeaponTurret.h"
@@ -22,8 +24,10 @@
 constexpr size_t kLightingSavedSize = 88;
 constexpr size_t kTurretSavedSize = 76;
 constexpr size_t kWheelDriveSavedSize = 112;
-constexpr size_t kChainDriveSavedSize = 108;
+constexpr size_t kChainDriveSavedSize = 132;
 constexpr size_t kPjtThrowerSavedSize = 76;
+constexpr size_t kHVCannonSavedSize = 60;
+constexpr size_t kBeamCannonSavedSize = 88;
 
 // Writes the record's form (the size above) to out.
 void UnitLighting_putSaved(const UnitLighting* l, uint8_t* out);
@@ -31,6 +35,8 @@ void Turret_putSaved(const WeaponTurret* t, uint8_t* out);
 void WheelDrive_putSaved(const WheelDrive* d, uint8_t* out);
 void ChainDrive_putSaved(const ChainDrive* d, uint8_t* out);
 void PjtThrower_putSaved(const PjtThrower* w, uint8_t* out);
+void HVCannon_putSaved(const HVCannon* w, uint8_t* out);
+void BeamCannon_putSaved(const BeamCannon* w, uint8_t* out);
 
 // Reads a form into src, a copy of the record that will take it over: the fields the form carries are
 // replaced, the rest (pointers, sounds, rule values the copy leaves alone) stay the record's own. The
@@ -40,6 +46,8 @@ void Turret_getSaved(WeaponTurret* src, const uint8_t* in);
 void WheelDrive_getSaved(WheelDrive* src, const uint8_t* in);
 void ChainDrive_getSaved(ChainDrive* src, const uint8_t* in);
 void PjtThrower_getSaved(PjtThrower* src, const uint8_t* in);
+void HVCannon_getSaved(HVCannon* src, const uint8_t* in);
+void BeamCannon_getSaved(BeamCannon* src, const uint8_t* in);
 
 // Null when the form may be taken over, else why not.
 const char* UnitLighting_checkSaved(const uint8_t* in);
@@ -47,6 +55,8 @@ const char* Turret_checkSaved(const uint8_t* in);
 const char* WheelDrive_checkSaved(const uint8_t* in);
 const char* ChainDrive_checkSaved(const uint8_t* in);
 const char* PjtThrower_checkSaved(const uint8_t* in);
+const char* HVCannon_checkSaved(const uint8_t* in);
+const char* BeamCannon_checkSaved(const uint8_t* in);
 
 // Offsets of single fields within the forms (tests and tools that change one field of a saved game).
 constexpr size_t kLightingSavedRamp = 28;
@@ -54,3 +64,5 @@ constexpr size_t kTurretSavedYaw = 0;
 constexpr size_t kWheelDriveSavedEnginePower = 28;
 constexpr size_t kWheelDriveSavedAccessType = 72;
 constexpr size_t kPjtThrowerSavedFireDelayCounter = 8;
+constexpr size_t kHVCannonSavedBeamState = 44;
+constexpr size_t kBeamCannonSavedState = 68;

@@ -3,11 +3,21 @@
 // line; the AI's steering to a destination and toward a point to face; copying; missing rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "ai/AIRecords.h"
 #include "core/Fix3D.h"
 #include "vehicles/modules/ChainDrive.h"
+#include "host/Fs.h"
+#include "objects/EffectBlocks.h"
+#include "objects/WeaponTypes.h"
+#include "support/TempDir.h"
+#include "tools/datakit/Bytes.h"
+#include "tools/datakit/ObjectFile.h"
+#include "world/ConstructPool.h"
+#include "world/QZEvent.h"
 #include "vehicles/modules/GroundDriveFixtures.h"
 #include "world/Terrain.h"
 
@@ -436,6 +446,99 @@ TEST_F(ChainDriveTest, DustRisesFromTheEmittersOnlyWithDustEmissionAndMarks) {
     DeleteConstructPool(dust);
     DeleteConstructPool(VisiblePool);
     VisiblePool = nullptr;
+}
+
+// Track marks: a hull with two track points (anchors of kind 7) gets a pool of 72 marks made from its
+// object folder's "trail"; each track lays a mark every 17000 of travel, flat on the ground along the way
+// it came, linked to the track's chain; none without shadows and marks, none for a hull with fewer than
+// two track points; a copy takes the marks out of the world and the release frees them with the pool.
+TEST_F(ChainDriveTest, TrackMarksAreLaidEvery17000OfTravelPerTrack) {
+    kvtest::TempDir dir;
+    datakit::WriteFile(dir / "tank/trail", datakit::BoxObject(2, 0, 6, {40, 35, 30}).Bytes());
+    const std::string previous = std::filesystem::current_path().string();
+    host::SetWorkingDirectory(dir.path().c_str());
+    host::FlushDirectoryCache();
+    VisiblePool = CreateConstructPool(256, "visible");
+    const char* names[4] = {"buzy0", "buzy1", "buzy2", "buzy3"};
+    for (int i = 0; i < 4; ++i) BuzyPools[i] = CreateConstructPool(256, names[i]);
+    const int marksConfig = shadows_and_marks;
+
+    struct Case {
+        const char* what;
+        int anchors;  // track points on the hull
+        int marks;    // shadows_and_marks
+    };
+    const Case cases[] = {{"two track points", 2, 1}, {"marks switched off", 2, 0}, {"one track point", 1, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        con_ = Hull("tank", 4 * 65536, 65536);
+        con_->spotCount = c.anchors;
+        con_->spots = static_cast<SpotRecord*>(qzAlloc(int(sizeof(SpotRecord)) * c.anchors, "spt"));
+        std::memset(con_->spots, 0, sizeof(SpotRecord) * size_t(c.anchors));
+        for (int k = 0; k < c.anchors; ++k) {
+            con_->spots[k].kind = 7;
+            con_->spots[k].offset[0] = k == 0 ? -1500 : 1500;
+            con_->spots[k].offset[1] = -drivetest::kBelow;
+            con_->spots[k].offset[2] = -3000;
+        }
+        std::memset(&d_, 0, sizeof d_);
+        ChainDrive_init(&d_, con_, 0, &power_, "tank");
+        if (c.anchors < 2) {
+            EXPECT_EQ(d_.markPool, nullptr);
+            ChainDrive_release(&d_);
+            continue;
+        }
+        ASSERT_NE(d_.markPool, nullptr);
+        EXPECT_EQ(d_.markPool->count, kTrackMarks);
+        EXPECT_EQ(d_.markPool->constructs[0]->itfc, Trail_itfc);
+        shadows_and_marks = c.marks;
+        const int32_t z0 = con_->pos[2];
+        for (int t = 0; t < 150; ++t) {
+            Run({{true, false, 0, 1}});
+            FlushQZEvents();
+        }
+        const int32_t travelled = con_->pos[2] - z0;
+        int laid = 0;
+        for (int i = 0; i < d_.markPool->count; ++i) laid += (d_.markPool->constructs[i]->flags & kConActive) ? 1 : 0;
+        if (!c.marks) {
+            EXPECT_EQ(laid, 0);
+        } else {
+            // A mark once a track is more than 17000 from its last one, at most one speed step (3000) beyond.
+            const int perTrack = laid / 2;
+            EXPECT_EQ(laid % 2, 0);
+            EXPECT_LE(perTrack, travelled / kTrackMarkSpacing) << "travelled " << travelled;
+            EXPECT_GE(perTrack, travelled / (kTrackMarkSpacing + 3000)) << "travelled " << travelled;
+            // The newest mark of each track heads a chain of the marks before it, flat along the track.
+            for (construct* head : d_.lastMark) {
+                ASSERT_NE(head, nullptr);
+                int chain = 0;
+                for (construct* m = head; m; m = static_cast<const TrailBlock*>(m->itfcData)->next) ++chain;
+                EXPECT_EQ(chain, std::min(perTrack, kTrailChainLength));
+                EXPECT_LT(head->orient[8], -32000) << "forward points back along the way it came";
+                EXPECT_NEAR(head->orient[4], 32768, 10) << "flat";
+                EXPECT_EQ(static_cast<const TrailBlock*>(head->itfcData)->targetOpacity, kTrackMarkOpacity);
+            }
+            EXPECT_EQ(d_.lastMark[0]->pos[0] - d_.lastMark[1]->pos[0], -3000) << "one mark per track";
+            // A copy takes them out of the world; each track starts a new chain.
+            ChainDrive copy = d_;
+            ChainDrive_copy(&d_, &copy);
+            FlushQZEvents();
+            EXPECT_EQ(d_.lastMark[0], nullptr);
+            for (int i = 0; i < d_.markPool->count; ++i) EXPECT_FALSE(d_.markPool->constructs[i]->flags & kConActive);
+        }
+        ChainDrive_release(&d_);
+        FlushQZEvents();
+        EXPECT_EQ(d_.markPool, nullptr);
+    }
+    shadows_and_marks = marksConfig;
+    for (ConstructPool*& p : BuzyPools) {
+        DeleteConstructPool(p);
+        p = nullptr;
+    }
+    DeleteConstructPool(VisiblePool);
+    VisiblePool = nullptr;
+    host::SetWorkingDirectory(previous.c_str());
+    host::FlushDirectoryCache();
 }
 
 }  // namespace
