@@ -169,6 +169,8 @@ public:
             HVCannon_free(&b->hv);
             BeamCannon_free(&b->beam);
             ForgetUnitReferences(rig_);
+            // The camera that watched the rig lets go of it before it is freed.
+            if (SatCamera) CallItfc(SatCamera, ItfcMethod::ATTACH, 0);
             FreeConstruct(rig_);
         }
         DemoLevel::TearDown();
