@@ -1,14 +1,15 @@
 // The demo level seen from the cockpit of the task force's first jeep, as the frame loop draws it: the
-// cockpit model and the overlay over the main view (clock, instruments, the navigation
-// arrow and the target marks), with the lock target on screen and off screen, and the won notice. Each
-// snapshot is compared with its reference picture, reduced to blocks of 4 x 4 pixels (tolerance in
-// tests/render/ReferencePicture.h).
+// cockpit model and the overlay over the main view (clock, instruments, the navigation arrow and the
+// target marks), with the lock target on screen and off screen, the won notice, and the status map over
+// the whole screen. Each snapshot is compared with its reference picture, reduced to blocks of 4 x 4
+// pixels (tolerance in tests/render/ReferencePicture.h).
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "DemoLevel.h"
 #include "host/Gfx.h"
+#include "hud/TFView.h"
 #include "hud/ViewInstruments.h"
 #include "objects/UnitRecord.h"
 #include "platform/Dxgl.h"
@@ -67,6 +68,7 @@ public:
     // A frame as the frame loop draws it (a snapshot's frame would leave out the clock and the target
     // marks), read from the back buffer.
     std::vector<uint32_t> Frame() const {
+        host::Clear(D3DDevice, 0, nullptr, host::GfxClearTarget, 0, 1.0f, 0);
         RenderAllViews();
         host::FinishDrawing(D3DDevice);
         std::vector<uint32_t> rgb;
@@ -106,6 +108,17 @@ TEST_F(CockpitView, TheJeepsCockpitShowsTheOverlayAndTheTargetMarks) {
     const std::vector<uint32_t> won = Frame();
     CompareWithReducedReference("cockpit_won_notice", 640, 480, won);
     WinCountdown = 0;
+
+    // The status map covers the screen: no view under it, only the page with the mission's objectives.
+    TFView local{};
+    TFView* view = PlayerTFView ? PlayerTFView : &local;
+    TFView* was = PlayerTFView;
+    PlayerTFView = view;
+    view->panels[kStatusMap] = 1;
+    const std::vector<uint32_t> status = Frame();
+    view->panels[kStatusMap] = 0;
+    PlayerTFView = was;
+    CompareWithReducedReference("status_map", 640, 480, status);
 }
 
 }  // namespace
