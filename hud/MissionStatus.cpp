@@ -30,6 +30,9 @@ void SetViewNotice(const char* text, int32_t ticks) {
 void UpdateMissionCountdowns(int ticks) {
     if (ticks <= 0) return;
     ViewNoticeTimer = Less(ViewNoticeTimer, ticks);
+    // The "loaded" and "saved" notices show for their ticks, then go.
+    LoadedNoticeTicks = Less(LoadedNoticeTicks, ticks);
+    SavedNoticeTicks = Less(SavedNoticeTicks, ticks);
     if (WinCountdown > 0) {
         WinCountdown = Less(WinCountdown, ticks);
         if (WinCountdown == 0) MissionWon = 1;
