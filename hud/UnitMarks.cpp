@@ -118,3 +118,4 @@ void DrawMarkerCircleAt(const int32_t point[3], int32_t size, int32_t brightness
     DrawCircle2D(centre, static_cast<int32_t>(r), rgba, 0, 1);
     CurrentColour = Argb(rgba);
 }
+

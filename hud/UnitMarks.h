@@ -16,6 +16,7 @@ struct GfxSurface;
 struct TFView;
 struct UnitShare;
 struct ViewPort;
+struct construct;
 
 // Stores whether the player view looks from inside the unit.
 void SetUnitViewFlag(TFView* view, int inside);

@@ -703,3 +703,12 @@ void RegisterCameraTypes() {
     // Record/replay keeps a movie camera's saved form in its segments: a scene file's copy is checked.
     SetSavedBlockCheck(MovieCamera_itfc, MovieCamera_checkSaved);
 }
+
+// Only a satellite camera's block is read or written.
+static bool IsSatCamera(const construct* con) { return con && con->itfc == SatCamera_itfc && con->itfcData; }
+
+int32_t SatCameraTargetCount(construct* con) { return IsSatCamera(con) ? Sat(con)->targetCount : 0; }
+
+void SetSatCameraHeading(construct* con, int32_t heading) {
+    if (IsSatCamera(con)) Sat(con)->yaw = heading;
+}

@@ -24,3 +24,8 @@ void BoxGroundLimits(const construct* con, matrix* terrain, int32_t* low, int32_
 // them with tangents from their neighbours.
 void CameraPathPoint(const int32_t orients[][9], const int32_t positions[][3], int count, float param, bool turn,
                      int32_t orientOut[9], int32_t posOut[3]);
+
+// The satellite camera's number of targets, and its heading (16.16 radians), which the in-game interface
+// points along a unit it hands the view to.
+int32_t SatCameraTargetCount(construct* con);
+void SetSatCameraHeading(construct* con, int32_t heading);

@@ -171,7 +171,7 @@ void NotifyUnitDestroyed(construct* con, UnitShare* rec) {
     RemoveFromTypePools(con);
     for (int k = 0; k < ClanCount; ++k)
         if (ClanTable[k]) BuildAUWaypointLists(ClanTable[k]);
-    UpdateTFSelection(nullptr);
+    UpdateTFSelection(PlayerTFView);
     if (rec) {
         ConstructPool* visible = FindConstructPool("visible");
         const uint8_t inVisible = visible && IsInConstructPool(con, visible) ? 1 : 0;

@@ -81,6 +81,7 @@ uint8_t (&LevelWaterSpecularBias)[3] = CurrentLevel.waterSpecularBias;
 int32_t& LevelWaterTransparent = CurrentLevel.waterTransparent;
 int32_t& LevelSpecularWater = CurrentLevel.specularWater;
 int32_t& LevelShowDayEvents = CurrentLevel.showDayEvents;
+int32_t& LevelCockpitOnly = CurrentLevel.cockpitOnly;
 uint8_t* ClusterCells[64];
 uint8_t* TmpFaces[2];
 Tex* SphereMapTex = nullptr;

@@ -65,6 +65,8 @@ inline int& MissionWon = WinFlag;
 inline int& MissionLost = LoseFlag;
 // The level rule "ShowDayEvents": each day event is shown in the message log as it is carried out.
 extern int32_t& LevelShowDayEvents;
+// The level rule "CockpitOnly": the player may not leave his unit for the tactical map.
+extern int32_t& LevelCockpitOnly;
 extern int MultiplayerOn;        // non-zero while a networked game runs
 extern int IsHost;               // non-zero while this machine hosts it
 extern int32_t NearPlaneDistance;  // the debug overlay's near-plane distance (500)

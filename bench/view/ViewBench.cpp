@@ -31,6 +31,7 @@
 #include "host/Fs.h"
 #include "host/Gfx.h"
 #include "hud/CockpitOverlay.h"
+#include "hud/Icons.h"
 #include "hud/MissionStatus.h"
 #include "hud/TFView.h"
 #include "hud/ViewInstruments.h"
@@ -404,9 +405,33 @@ void MakeUnit(construct* c, int32_t sightType, int32_t sightRange) {
 struct Cockpit {
     construct* jeep = nullptr;
     ConstructPool* icons = nullptr;
+    ConstructPool* members = nullptr;
     ThreatEntry entry{};
     TFView view{};
+    TaskButton buttons[5]{};
+    std::vector<QZIcon*> loaded;
 };
+
+// "specials\<name>" of the demo tree as a new texture record.
+Tex* SpecialTex(const char* name) {
+    char path[64];
+    std::snprintf(path, sizeof path, "specials\\%s", name);
+    Tex* t = CreateTex();
+    LoadTex(t, path, 0);
+    return t;
+}
+
+// The icons named "<first + i>" into the set.
+void LoadIcons(Cockpit& ck, QZIcon** set, int count, const int* numbers) {
+    for (int i = 0; i < count; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "%02d", numbers[i]);
+        QZIcon* icon = CreateQZIcon();
+        LoadQZIcon(icon, name);
+        set[i] = icon;
+        ck.loaded.push_back(icon);
+    }
+}
 Cockpit* TheCockpit = nullptr;
 
 // The frame loop's overlay after the main view (the view itself drew the cockpit model and instruments).
@@ -414,7 +439,23 @@ void DrawCockpitOverlay() {
     DrawHUD(&TheCockpit->view);
 }
 
-void MakeCockpit(Cockpit& ck, Scene& s, Objects& ob) {
+void MakeCockpit(Cockpit& ck, Scene& s, Objects& ob, Island& is) {
+    // The interface's pictures of the demo tree: the cockpit's textures, the panel, the island's map and the
+    // map symbols.
+    mkdemo::Context ctx{is.dir.path(), std::string(KV_SOURCE_DIR) + "/data", false};
+    mkdemo::BuildInterfacePictures(ctx);
+    host::FlushDirectoryCache();
+    for (int i = 0; i < kSpecialTextureCount; ++i) SpecialTextures[i] = SpecialTex(SpecialTextureNames[i]);
+    ck.view.panelTex = SpecialTex("panel");
+    ck.view.mapTex = SpecialTex("Ema01");
+    static const int kA[8] = {0, 1, 2, 3, 4, 5, 6, 7}, kB[8] = {8, 9, 10, 11, 12, 13, 14, 15};
+    static const int kC[10] = {16, 17, 18, 19, 20, 21, 22, 23, 24, 25}, kD[6] = {30, 31, 32, 33, 34, 35};
+    static const int kE[8] = {40, 41, 42, 43, 44, 45, 50, 51};
+    LoadIcons(ck, ck.view.iconsA, 8, kA);
+    LoadIcons(ck, ck.view.iconsB, 8, kB);
+    LoadIcons(ck, ck.view.iconsC, 10, kC);
+    LoadIcons(ck, ck.view.iconsD, 6, kD);
+    LoadIcons(ck, ck.view.iconsE, 8, kE);
     LoadFont();
     InstallProjectionEye();  // the game installs it with its render mode: the target marks project through it
     ScreenWidth = kW;
@@ -449,6 +490,18 @@ void MakeCockpit(Cockpit& ck, Scene& s, Objects& ob) {
     ck.view.mapPanelSize = static_cast<int32_t>(kW * 0.26f);
     ck.view.tfPanelWidth = 144;
     ck.view.mapZoom = 11520;
+    // Five members with their task buttons down the right screen edge, as the task-force view lays them out.
+    ck.members = CreateConstructPool(8, "bench members");
+    ck.view.members = ck.members;
+    for (int i = 0; i < 5; ++i) {
+        construct* c = i == 0 ? ck.jeep : ob.objects[i];
+        c->bytes2[0] = static_cast<uint8_t>(i);
+        AppendToConstructPool(ck.members, c);
+        TaskButton& b = ck.buttons[i];
+        const int32_t y = 18 + 37 * i;
+        b = {0, kW - 144, kH - y, kW, kH - y - 18, {0, 128, 64, 80}, c};
+        ck.view.buttons[ck.view.buttonCount++] = &b;
+    }
     CockpitPanels = 3;
     TheCockpit = &ck;
     AfterView = DrawCockpitOverlay;
@@ -468,12 +521,16 @@ void FreeCockpit(Cockpit& ck, Scene& s, Objects& ob) {
     CockpitPanels = 0;
     PlayerUnit = nullptr;
     s.vp.follows = nullptr;
+    DeleteConstructPool(ck.members);
     ck.jeep->flags &= ~0x8u;
     FreeConstruct(ck.jeep);
     FreeConstruct(CockpitModel);
     CockpitModel = nullptr;
     DeleteConstructPool(ck.icons);
     for (construct* c : ob.objects) c->itfc = nullptr;
+    for (QZIcon* icon : ck.loaded) DeleteQZIcon(icon);
+    // The textures go with the island.
+    for (Tex*& t : SpecialTextures) t = nullptr;
     FreeFont();
 }
 
@@ -491,7 +548,7 @@ void RunCockpit(int threads, int frames) {
     Objects ob;
     MakeObjects(ob, is.camp);
     Cockpit ck;
-    MakeCockpit(ck, s, ob);
+    MakeCockpit(ck, s, ob, is);
     const double ms = MedianFrameMs(s, frames, [&](int f) {
         PlaceCampCamera(s, is.camp, f);
         PlaceJeep(ck, s);

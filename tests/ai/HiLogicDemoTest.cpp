@@ -177,7 +177,7 @@ TEST_F(HiLogicOnTheIsland, TheClansAIComesBackFromASavedGameAsItWasWritten) {
     FreeRules();
     ReadRules("app/rules");
     std::snprintf(MissionName, sizeof MissionName, "Ema01");
-    InitLevel(0);
+    InitDemoLevel();
     char other[64] = "";
     ASSERT_EQ(LoadQZGM("ai", 0, other), kQZGMLoaded) << SavedGameRefusal();
     for (int c = 0; c < 3; ++c) EXPECT_EQ(Export(c), before[size_t(c)]) << c;

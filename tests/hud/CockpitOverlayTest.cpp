@@ -94,7 +94,6 @@ protected:
         view_->markerTick = 0xffffffffu;
         unit_ = Unit(20 * 65536, 0, 20 * 65536);
         button_ = {0, 656, 582, 800, 564, {0, 128, 64, 80}, unit_};
-        buttons_[0] = &button_;
     }
     ~CockpitOverlay() override {
         delete view_;
@@ -118,7 +117,7 @@ protected:
     }
     void WithButton() {
         view_->buttonCount = 1;
-        view_->buttons = buttons_;
+        view_->buttons[0] = &button_;
     }
     void Draw() {
         Texts().clear();
@@ -149,7 +148,6 @@ protected:
     CommMenu* menu_ = nullptr;
     construct* unit_;
     TaskButton button_;
-    TaskButton* buttons_[1];
 };
 
 TEST_F(CockpitOverlay, AnOpenMapPageIsDrawnAlone) {

@@ -9,6 +9,7 @@
 
 #include "DemoLevel.h"
 #include "host/Gfx.h"
+#include "hud/MapSurfaces.h"
 #include "hud/TFView.h"
 #include "hud/ViewInstruments.h"
 #include "objects/UnitRecord.h"
@@ -110,14 +111,10 @@ TEST_F(CockpitView, TheJeepsCockpitShowsTheOverlayAndTheTargetMarks) {
     WinCountdown = 0;
 
     // The status map covers the screen: no view under it, only the page with the mission's objectives.
-    TFView local{};
-    TFView* view = PlayerTFView ? PlayerTFView : &local;
-    TFView* was = PlayerTFView;
-    PlayerTFView = view;
-    view->panels[kStatusMap] = 1;
+    ASSERT_NE(PlayerTFView, nullptr);
+    OpenStatusMap(PlayerTFView);
     const std::vector<uint32_t> status = Frame();
-    view->panels[kStatusMap] = 0;
-    PlayerTFView = was;
+    CloseStatusMap(PlayerTFView);
     CompareWithReducedReference("status_map", 640, 480, status);
 }
 

@@ -13,15 +13,18 @@
 #include <vector>
 
 #include "ai/AUDef.h"
+#include "ai/DayEvents.h"
 #include "ai/Clan.h"
 #include "core/Config.h"
 #include "core/Rules.h"
 #include "host/Fs.h"
 #include "host/Window.h"
+#include "hud/Icons.h"
 #include "objects/Cameras.h"
 #include "objects/Elements.h"
 #include "objects/Itfc.h"
 #include "objects/Units.h"
+#include "render/RenderTables.h"
 #include "support/FPTables.h"
 #include "support/Fatal.h"
 #include "support/TempDir.h"
@@ -67,6 +70,8 @@ public:
         yres = height_;
         ReadPathsFile("app/paths");
         OpenDisplay();
+        InitRenderMode();  // the screen's size, as the start-up leaves it for every level
+        IconsInit();
         RegisterVehicleTypes();
         RegisterCameraTypes();
         RegisterElementTypes();
@@ -75,7 +80,7 @@ public:
         ReadRules("app/rules");
         if (!OwnPlayer) OwnPlayer = CreatePlayer("tester");
         std::snprintf(MissionName, sizeof MissionName, "%s", mission_);
-        InitLevel(0);
+        InitDemoLevel(playerEnters_);
         // The level keeps only the local player: the driver's cell is made afterwards.
         driver_ = CreatePlayer("driver");
         FrameCounter = 0;
@@ -83,6 +88,7 @@ public:
     void TearDown() override {
         TeardownLevel();
         DeletePlayer(driver_);
+        IconsFree();
         CloseDevices();
         while (UnitCount > 0) FreeUnit(UnitTable[0]);
         FreeRules();
@@ -91,6 +97,14 @@ public:
         MissionName[0] = 0;
         host::SetWorkingDirectory(previous_.c_str());
         host::FlushDirectoryCache();
+    }
+
+    // Builds the level of MissionName. Its first timed event puts the player into the task force's first
+    // jeep; the jeep tests drive the jeeps themselves, so the player stays on the map unless asked for.
+    static void InitDemoLevel(bool playerEnters = false) {
+        InitLevel(0);
+        if (!playerEnters && DayEventCount[kTimedEvents] > 0 && DayEventList[kTimedEvents][0]->type == kDEEnterUnit)
+            TimedEventCursor = 1;
     }
 
     // The units of an action unit's pool, in pool order.
@@ -126,6 +140,8 @@ protected:
     int width_ = 32, height_ = 24;
     // The mission built.
     const char* mission_ = "Ema01";
+    // The script's ENTERUNIT at the start is carried out (set before SetUp).
+    bool playerEnters_ = false;
 
 private:
     std::string previous_;

@@ -19,6 +19,13 @@ namespace {
 class DemoLevelView : public DemoLevel {
 public:
     DemoLevelView() { width_ = 160, height_ = 120; }
+    // The level starts with the camera framing the whole task force from far out; this view is the
+    // camera's own, close by, as it stands when it is placed.
+    void SetUp() override {
+        DemoLevel::SetUp();
+        CallItfc(SatCamera, ItfcMethod::ATTACH, 0);
+        CallItfc(SatCamera, ItfcMethod::PLACE, 0);
+    }
 
     // The camera is attached to the unit; the world runs so that it settles on it.
     static void Attach(construct* unit) {

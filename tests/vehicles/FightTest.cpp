@@ -44,6 +44,13 @@ int Active(SharedPoolId id) {
 class Fight : public DemoLevel {
 public:
     Fight() { width_ = 320, height_ = 240; }
+    // The level starts with the satellite camera framing the task force from far out; the fights are
+    // watched from the camera's own distance close by.
+    void SetUp() override {
+        DemoLevel::SetUp();
+        CallItfc(SatCamera, ItfcMethod::ATTACH, 0);
+        CallItfc(SatCamera, ItfcMethod::PLACE, 0);
+    }
 
     // The main view through the frame loop's snapshot step, read back from the file it wrote (and kept
     // as <name>.bmp in the tree's snapshot folder for a look).

@@ -1,6 +1,6 @@
 // A small data tree that a level can be built from: the paths, the rules, a mission script "Test" with
 // every rule the build reads, its world file, the dummy object, the water animations, the sphere map and the noise
-// texture. The test enters the tree and opens a headless display of 32 x 24.
+// texture, the task-force view's files. The test enters the tree and opens a headless display of 32 x 24.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,7 +15,9 @@
 #include "core/Rules.h"
 #include "host/Fs.h"
 #include "host/Window.h"
+#include "hud/Icons.h"
 #include "objects/Units.h"
+#include "support/InterfaceFiles.h"
 #include "support/TempDir.h"
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/ConfigFile.h"
@@ -58,6 +60,7 @@ public:
             {"QZWDROOT:", "Maps"},       {"OBJROOT:", "Objects"},   {"TEXROOT:", "Textures"},
             {"TEXANIMROOT:", "TexAnims"}, {"SOUNDROOT:", "Sounds"}, {"BITMAPROOT:", "Bitmaps"},
             {"TEXTROOT:", "app\\text"},  {"SCRIPTROOT:", "Scripts"}, {"SAVEDGAMESROOT:", "SavedGames"},
+            {"ICONROOT:", "Icons"},
             {"PALETTEROOT:", "Palettes"},
         };
         datakit::MakeDirs(dir_ / "app/text");
@@ -79,7 +82,7 @@ public:
             std::string text(std::istreambuf_iterator<char>(in), {});
             datakit::WriteRulesText(dir_ / rel, text);
         }
-        datakit::WriteRulesText(dir_ / "app/text/Ingame.txt", "end\n");
+        datakit::WriteRulesText(dir_ / "app/text/Ingame.txt", CommEntryRules() + "end\n");
         // The units file the preloaded objects need (the firs by name).
         datakit::WriteUnitsText(dir_ / "app/units",
                                 "e9fir1 Scenery \"Fir\" scenery\\e9fir1(SCENERY DARKENED)(SEETHROUGH);\n"
@@ -124,6 +127,7 @@ public:
         // The six lens-flare textures the level loads.
         for (int n = 1; n <= 6; ++n) datakit::WriteFile(dir_ / ("Textures/flares/flare" + std::to_string(n)), texture);
         datakit::WriteFile(dir_ / "Textures/specials/noise", texture);
+        WriteInterfaceFiles(dir_.path());
     }
     const TempDir& dir() const { return dir_; }
 
@@ -173,12 +177,14 @@ public:
         yres = 24;
         ReadPathsFile("app/paths");
         OpenDisplay();
+        IconsInit();
         ReadUnitsFile("app/units");
         ResetRules();
         if (!OwnPlayer) OwnPlayer = CreatePlayer("tester");
         snprintf(MissionName, sizeof MissionName, "Test");
     }
     ~LevelEnvironment() {
+        IconsFree();
         CloseDevices();
         while (UnitCount > 0) FreeUnit(UnitTable[0]);
         FreeRules();

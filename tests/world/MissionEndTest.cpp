@@ -15,6 +15,7 @@
 #include "frontend/Frontend.h"
 #include "host/Fs.h"
 #include "host/Window.h"
+#include "hud/Icons.h"
 #include "hud/MessageLog.h"
 #include "objects/Itfc.h"
 #include "objects/Units.h"
@@ -71,6 +72,7 @@ protected:
         yres = 240;
         ReadPathsFile("app/paths");
         OpenDisplay();
+        IconsInit();
         RegisterVehicleTypes();
         ReadUnitsFile("app/units");
         FreeRules();
@@ -81,6 +83,7 @@ protected:
     void TearDown() override {
         if (MissionName[0]) TeardownLevel();
         host::SetFrameLimit(0);
+        IconsFree();
         CloseDevices();
         while (UnitCount > 0) FreeUnit(UnitTable[0]);
         FreeRules();

@@ -17,6 +17,7 @@ bool BuildDemo(const Context& ctx) {
     if (!BuildSound(ctx)) return false;
     if (!BuildMenuPictures(ctx)) return false;
     if (!BuildCampaigns(ctx)) return false;
+    if (!BuildInterfacePictures(ctx)) return false;
     // The configuration names the first mission once its world file is in the tree.
     if (!BuildCoreFiles(ctx)) return false;
     // Last, so that the package holds every file written above.

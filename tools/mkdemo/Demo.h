@@ -38,6 +38,9 @@ struct DemoPlace {
 };
 DemoPlace DemoIslandPlace(const std::string& name);
 bool BuildWorlds(const Context& ctx);
+// The island seen from above as the game's maps show it (x falling from left to right, z rising from top
+// to bottom), size x size pixels of 0xRRGGBB, row by row from the top; the sea is never black.
+std::vector<uint32_t> DemoIslandMap(int size);
 
 // app/fptables: the fixed-point tables.
 bool BuildFPTables(const Context& ctx);
@@ -75,6 +78,10 @@ bool BuildCampaigns(const Context& ctx);
 // The record/replay test mission "Cutscene": the island with a convoy marked for a cut scene, its script,
 // a scene recorded for it under "Cutscenes", and the movie camera's test wave "wavetest".
 bool BuildCutsceneMission(const Context& ctx);
+
+// The in-game interface's pictures: the "specials" textures, the crosshair bitmaps, the mission's map page,
+// the task-force view's icons and a task-button picture for every unit type of the units file.
+bool BuildInterfacePictures(const Context& ctx);
 
 // Writes the whole tree; false when a file cannot be written.
 bool BuildDemo(const Context& ctx);

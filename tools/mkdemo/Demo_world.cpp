@@ -428,6 +428,37 @@ std::vector<uint8_t> DemoIslandWorldWith(const std::function<void(datakit::World
     return w.Bytes();
 }
 
+std::vector<uint32_t> DemoIslandMap(int size) {
+    std::vector<uint32_t> rgb(size_t(size) * size);
+    const auto mix = [](uint32_t a, uint32_t b, double t) {
+        uint32_t out = 0;
+        for (int shift : {16, 8, 0}) {
+            const double ca = (a >> shift) & 255, cb = (b >> shift) & 255;
+            out |= uint32_t(std::lround(Lerp(ca, cb, std::clamp(t, 0.0, 1.0)))) << shift;
+        }
+        return out;
+    };
+    for (int r = 0; r < size; ++r)
+        for (int c = 0; c < size; ++c) {
+            // The maps show x falling from left to right and z rising from top to bottom.
+            const P p{1.0 - (c + 0.5) / size, (r + 0.5) / size};
+            const double h = Terrain(p);
+            uint32_t colour;
+            if (h < 4) colour = mix(0x1c4c8cu, 0x0a1e46u, -h / 2000.0);
+            else if (h < 200) colour = 0xc8b478u;
+            else if (h > 10000) colour = 0xe6e6f0u;
+            else colour = mix(0x3c7828u, 0x8c8064u, (h - 200) / 9000.0);
+            if (PolyDist(kRoad, p, nullptr, nullptr) < kRoadWidth * 1.5) colour = 0x9a9a96u;
+            for (int s = 0; s < 2; ++s)
+                if (Dist(p, kSites[s].at) < kSites[s].radius * 0.5) colour = 0xb4b4aau;
+            // A faint grid every eight tiles.
+            const int cell = std::max(1, size / 8);
+            if (c % cell == 0 || r % cell == 0) colour = mix(colour, 0x000000u, 0.25);
+            rgb[size_t(r) * size + c] = colour;
+        }
+    return rgb;
+}
+
 bool BuildWorlds(const Context& ctx) {
     return datakit::WriteFile(ctx.Path("Maps/Ema01"), DemoIslandWorld());
 }

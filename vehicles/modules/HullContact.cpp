@@ -100,6 +100,13 @@ int32_t VerticalVelocity(int32_t vy, int contact, int k) {
     return Narrow(v);
 }
 
+void DriveAlongHull(construct* con, int32_t speed, int contacts, int k) {
+    for (int i = 0; i < 3; ++i) {
+        if (i == 1 && contacts == 0) continue;
+        con->pos[i] += static_cast<int32_t>((int64_t{con->orient[6 + i]} * speed) >> (15 - k));
+    }
+}
+
 int32_t GroundUnder(const int32_t p[3], uint32_t* flags) {
     if (!CurrentMatrix) {
         if (flags) *flags = 0;

@@ -63,6 +63,12 @@ void TurnHull(int32_t orient[9], const int32_t t[3]);
 // with contact (vy + 8 gravity) x 980 >> 10.
 int32_t VerticalVelocity(int32_t vy, int contact, int k);
 
+// Moves a hull by `speed` along its forward row for one update of 2^k ticks. A hull touching the ground
+// follows the whole row (up and down slopes); a hull in the air takes only the row's level part, so its
+// climb and fall come from its vertical velocity alone: a jeep that leaves the ground pitched up at a
+// step would otherwise keep climbing along its frozen nose faster than gravity pulls it down.
+void DriveAlongHull(construct* con, int32_t speed, int contacts, int k);
+
 // The interpolated ground height under a world point with its terrain flags; without a terrain matrix
 // there is no ground (the lowest height, no flags).
 int32_t GroundUnder(const int32_t p[3], uint32_t* flags);

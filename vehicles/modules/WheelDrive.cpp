@@ -144,8 +144,7 @@ void WheelDrive_update(WheelDrive* d, int16_t axis, int16_t* steer, UnitShare* r
 
     if (!g.rest) {
         d->verticalVelocity = hull::VerticalVelocity(d->verticalVelocity, d->contacts != 0, k);
-        for (int i = 0; i < 3; ++i)
-            con->pos[i] += static_cast<int32_t>((int64_t{con->orient[6 + i]} * d->speed) >> (15 - k));
+        hull::DriveAlongHull(con, d->speed, d->contacts, k);
         con->pos[1] += d->verticalVelocity >> (8 - k);
         t[1] += hull::kUprightDrift;
         hull::TurnHull(con->orient, t);

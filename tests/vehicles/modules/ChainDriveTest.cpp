@@ -152,6 +152,21 @@ TEST_F(ChainDriveTest, AHullRestingAtBusyLevelThreeStandsOnItsCorners) {
     }
 }
 
+// A tank that leaves the ground at full throttle with its nose pitched up falls while it keeps its level way.
+TEST_F(ChainDriveTest, ATankInTheAirPitchedUpFallsInsteadOfClimbingAlongItsNose) {
+    Tank();
+    con_->pos[1] += 2000000;
+    const int32_t pitched[9] = {32768, 0, 0, 0, 23170, -23170, 0, 23170, 23170};
+    std::memcpy(con_->orient, pitched, sizeof pitched);
+    d_.contacts = 0;
+    d_.throttle = 1.0f;
+    const int32_t y0 = con_->pos[1], z0 = con_->pos[2];
+    Run({{false, false, 0, 20}});
+    EXPECT_EQ(d_.contacts, 0);
+    EXPECT_LT(con_->pos[1], y0);
+    EXPECT_GT(con_->pos[2], z0);
+}
+
 TEST_F(ChainDriveTest, StealthRunsTheEngineDownByPointNinePerTickAndBrakes) {
     Tank();
     Run({{true, false, 0, 80}});

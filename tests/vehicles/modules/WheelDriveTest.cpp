@@ -132,6 +132,22 @@ TEST_F(WheelDriveTest, AUnitInTheAirNeitherAcceleratesNorBrakes) {
     EXPECT_EQ(d_.contacts, 0);
 }
 
+// Nose up at 45 degrees, far above the ground, at the speed a jeep leaves a step with: the level part of the
+// push carries it on, gravity alone decides its height (it used to climb along its nose for ever).
+TEST_F(WheelDriveTest, AJeepInTheAirPitchedUpFallsInsteadOfClimbingAlongItsNose) {
+    Jeep();
+    con_->pos[1] += 2000000;
+    const int32_t pitched[9] = {32768, 0, 0, 0, 23170, -23170, 0, 23170, 23170};
+    std::memcpy(con_->orient, pitched, sizeof pitched);
+    d_.contacts = 0;
+    d_.speed = 3584;
+    const int32_t y0 = con_->pos[1], z0 = con_->pos[2];
+    Run({{false, false, 0, 20}});
+    EXPECT_EQ(d_.contacts, 0);
+    EXPECT_LT(con_->pos[1], y0);
+    EXPECT_GT(con_->pos[2] - z0, 20 * 2400);
+}
+
 TEST_F(WheelDriveTest, StealthBrakesWithTheBrakeLightsAndStopsTheEngine) {
     Jeep();
     Run({{true, false, 0, 60}});
