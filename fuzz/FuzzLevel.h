@@ -18,6 +18,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "host/Fs.h"
 #include "host/Window.h"
+#include "hud/Icons.h"
 #include "objects/Units.h"
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/Sky.h"
@@ -84,6 +85,8 @@ inline void OpenDemoGame() {
         fullscreen = 1;
         ReadPathsFile("app/paths");
         OpenDisplay();
+        // The icons, as the game's start-up loads them: the level's task-force view looks its symbols up.
+        IconsInit();
         RegisterVehicleTypes();
         ReadUnitsFile("app/units");
         FreeRules();
