@@ -28,11 +28,8 @@ namespace cockpit_local {
 
 namespace {
 
-constexpr char kSlotKeys[] = "1234567890QWERT";
 constexpr int32_t kPanelSlide = 12;  // pixels per frame
 constexpr int32_t kFlashSteps = 7;
-constexpr uint32_t kConHighlighted = 0x100000;
-constexpr uint32_t kConRecipient = 0x1000000;
 
 void StandardBlend(bool on) {
     const auto f = on ? host::BlendFactor::SrcAlpha : host::BlendFactor::One;
@@ -103,7 +100,7 @@ void TaskButtonMarks(TFView* view, const TaskButton* b, int32_t o) {
 
     const int slot = unit->bytes2[0];
     const uint8_t* colour = b->colour;
-    if (unit->flags & kConRecipient)
+    if (unit->flags & kConSelected)
         colour = kAlertRed;
     else if (unit == PlayerUnit || (unit->flags & kConHighlighted))
         colour = kWhite;
@@ -111,7 +108,7 @@ void TaskButtonMarks(TFView* view, const TaskButton* b, int32_t o) {
     SetTextColor(colour);
     const int32_t x = ScreenWidth - view->tfPanelWidth + 5 + o, y = b->bottom - 5;
     // A slot past the unit keys has no key label.
-    if (slot < static_cast<int>(sizeof kSlotKeys) - 1) DrawTextf(x, y, "%c", kSlotKeys[slot]);
+    if (const char key = TFSlotKeyLabel(slot)) DrawTextf(x, y, "%c", key);
     DrawTextf(x + 20, y, "%s", NameOf(unit));
     SetTextFont(13);
 
