@@ -10,6 +10,7 @@
 #include "hud/CockpitOverlay_local.h"
 #include "hud/MapPanels.h"
 #include "hud/MissionStatus.h"
+#include "hud/TacticalMap.h"
 #include "hud/Overlay2D.h"
 #include "hud/Overlay_local.h"
 #include "hud/TFView.h"

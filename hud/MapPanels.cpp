@@ -11,6 +11,7 @@
 #include "hud/Icons.h"
 #include "hud/MapPanels_local.h"
 #include "hud/MissionStatus.h"
+#include "hud/TacticalMap.h"
 #include "hud/Overlay_local.h"
 #include "hud/TFView.h"
 #include "objects/Itfc.h"

@@ -10,11 +10,6 @@ char ViewNoticeText[64] = "";
 int32_t ViewNoticeTimer = 0;
 int32_t CockpitPanels = 3;
 int32_t PanelWord = 3;
-construct* CurrentNavPoint = nullptr;
-int32_t ActionActive = 0;
-int32_t ActionIndicator = 0;
-int32_t MapBoxActive = 0;
-int32_t MapBoxCorners[4][3];
 
 namespace {
 
@@ -30,9 +25,6 @@ void SetViewNotice(const char* text, int32_t ticks) {
 void UpdateMissionCountdowns(int ticks) {
     if (ticks <= 0) return;
     ViewNoticeTimer = Less(ViewNoticeTimer, ticks);
-    // The "loaded" and "saved" notices show for their ticks, then go.
-    LoadedNoticeTicks = Less(LoadedNoticeTicks, ticks);
-    SavedNoticeTicks = Less(SavedNoticeTicks, ticks);
     if (WinCountdown > 0) {
         WinCountdown = Less(WinCountdown, ticks);
         if (WinCountdown == 0) MissionWon = 1;
@@ -47,8 +39,6 @@ void ResetMissionStatus() {
     ViewNoticeText[0] = 0;
     ViewNoticeTimer = 0;
     CockpitPanels = PanelWord = 3;
-    CurrentNavPoint = nullptr;
-    ActionActive = ActionIndicator = MapBoxActive = 0;
     // A level left while a countdown ran must not carry it into the next one, which would end at once.
     WinCountdown = LoseCountdown = 0;
 }

@@ -1,7 +1,6 @@
 // What the player's view and the tactical map show of the mission's course besides the log: the notice
-// line that day events and the views put up, the two panel words that day events may restrict, the
-// countdown from a won or lost mission to the level's end, and the interface state the cockpit overlay
-// draws (navigation point, action in progress, selection box).
+// line that day events and the views put up, the two panel words that day events may restrict, and the
+// countdown from a won or lost mission to the level's end.
 #pragma once
 
 #include <cstdint>
@@ -14,23 +13,11 @@ extern int32_t ViewNoticeTimer;
 extern int32_t CockpitPanels;
 extern int32_t PanelWord;
 
-// What the player view and the tactical map hand the cockpit overlay: the selected navigation point of
-// the pool "nav" (null for none), the action being performed on the action unit in range this frame
-// with its progress indicator (-1 while the action's bar runs, 100 when it completed), and the map
-// view's selection box with its four ground points.
-struct construct;
-extern construct* CurrentNavPoint;
-extern int32_t ActionActive;
-extern int32_t ActionIndicator;
-extern int32_t MapBoxActive;
-extern int32_t MapBoxCorners[4][3];
-
 // Puts a text up on the notice line for the given ticks.
 void SetViewNotice(const char* text, int32_t ticks);
 // Counts the notice line, the success countdown and the failure countdown down by the ticks, none below
 // 0; a countdown that reaches 0 marks the mission won or lost. The player's view and the tactical map
 // run it once per world-tick call.
 void UpdateMissionCountdowns(int ticks);
-// The state of a level that has just been built: no notice, both panels shown, no countdown running, no
-// navigation point, action or selection box.
+// The state of a level that has just been built: no notice, both panels shown, no countdown running.
 void ResetMissionStatus();

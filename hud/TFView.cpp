@@ -255,19 +255,3 @@ void CloseCommMenuKeepFocus(TFView* view, CommMenu* menu) {
     if (view && view->members)
         for (int i = 0; i < view->members->count; ++i) view->members->constructs[i]->flags &= ~kConSelected;
 }
-
-void TacticalMapFrame(TFView* view, PlayerCell* player, int ticks) {
-    (void)view, (void)player;
-    UpdateMissionCountdowns(ticks);
-}
-
-void PlayerViewInput(TFView* view, PlayerCell* player, int ticks) {
-    (void)view;
-    HandBackOutsideCamera(player);
-    UpdateMissionCountdowns(ticks);
-}
-
-ViewPort* OpenWatchView(construct* con, ItfcMethod method, int kind, ViewPort* share) {
-    (void)con, (void)method, (void)kind, (void)share;
-    return nullptr;
-}

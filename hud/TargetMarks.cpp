@@ -1,5 +1,6 @@
 // The navigation arrow and the lock target's marks over the main view.
 #include "hud/TargetMarks.h"
+#include "hud/TacticalMap.h"
 
 #include <cstdio>
 #include <cstring>

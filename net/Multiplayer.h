@@ -41,3 +41,5 @@ void HostSession(int provider);
 void JoinSession();
 void SendByeBye();
 void CloseSession();
+// Sends a line typed on the chat line to every player (the chat line's callback).
+void SendChatLine(const char* text, intptr_t user);

@@ -712,3 +712,30 @@ int32_t SatCameraTargetCount(construct* con) { return IsSatCamera(con) ? Sat(con
 void SetSatCameraHeading(construct* con, int32_t heading) {
     if (IsSatCamera(con)) Sat(con)->yaw = heading;
 }
+
+void SteerSatCamera(construct* con, int32_t horizontal, int32_t vertical, int32_t inOut) {
+    if (!IsSatCamera(con)) return;
+    SatCameraData* d = Sat(con);
+    d->yawRate += horizontal;
+    d->pitchRate += vertical;
+    d->distanceRate += inOut;
+}
+
+void StopSatCameraSteering(construct* con) {
+    if (IsSatCamera(con)) Sat(con)->yawRate = Sat(con)->pitchRate = Sat(con)->distanceRate = 0;
+}
+
+bool GetSatCameraState(construct* con, SatCameraState* out) {
+    if (!IsSatCamera(con) || !out) return false;
+    const SatCameraData* d = Sat(con);
+    out->distance = d->distance;
+    out->minDistance = d->minDistance;
+    out->zoomSpeed = d->distanceRate;
+    out->modeTicks = d->ticks;
+    out->followed = d->targetCount > 0 ? d->targets[0] : nullptr;
+    return true;
+}
+
+void SetSatCameraDistance(construct* con, int32_t distance) {
+    if (IsSatCamera(con)) Sat(con)->distance = distance;
+}

@@ -29,3 +29,19 @@ void CameraPathPoint(const int32_t orients[][9], const int32_t positions[][3], i
 // points along a unit it hands the view to.
 int32_t SatCameraTargetCount(construct* con);
 void SetSatCameraHeading(construct* con, int32_t heading);
+
+// The satellite camera's steering as the tactical map drives it: horizontal turns the heading, vertical
+// the pitch, in-out the distance (positive moves in); the camera consumes the rates each tick.
+void SteerSatCamera(construct* con, int32_t horizontal, int32_t vertical, int32_t inOut);
+void StopSatCameraSteering(construct* con);
+// What the player's view asks of the camera: its distance, its nearest distance, its in-out rate (the
+// zoom speed), the ticks in its current mode and the construct it follows first (null without).
+struct SatCameraState {
+    int32_t distance;
+    int32_t minDistance;
+    int32_t zoomSpeed;
+    int32_t modeTicks;
+    construct* followed;
+};
+bool GetSatCameraState(construct* con, SatCameraState* out);
+void SetSatCameraDistance(construct* con, int32_t distance);

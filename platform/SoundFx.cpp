@@ -102,6 +102,7 @@ void PlayTargetLockedSound() { PlayPositionalFX(FXSound::TargetLocked); }
 void PlayCannotFireSound() { PlayPositionalFX(FXSound::CannotFire); }
 void PlayToggleLightSound() { PlayPositionalFX(FXSound::ToggleLight); }
 void PlayTriggerClickSound() { PlayPositionalFX(FXSound::TriggerClick); }
+void PlayRadiationSound() { PlayPositionalFX(FXSound::Radiation1); }
 
 void PlayAmmoDepletedSound() { PlayPlainFX(FX(FXSound::AmmoDepleted), 0); }
 void PlayIncomingMessageSound() { PlayPlainFX(FX(FXSound::IncomingMessage), 0); }

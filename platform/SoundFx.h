@@ -42,6 +42,7 @@ void PlayTargetLockedSound();
 void PlayCannotFireSound();
 void PlayToggleLightSound();
 void PlayTriggerClickSound();
+void PlayRadiationSound();
 // Plain sounds at the main view's camera.
 void PlayAmmoDepletedSound();
 void PlayIncomingMessageSound();

@@ -27,6 +27,7 @@
 #include "hud/MissionStatus.h"
 #include "hud/MousePtr.h"
 #include "hud/TFView.h"
+#include "hud/TacticalMap.h"
 #include "net/Multiplayer.h"
 #include "objects/Cameras.h"
 #include "objects/SceneryLighting.h"
@@ -116,6 +117,9 @@ void ResetLevelState() {
     GameClockSeconds = 0.0f;
     ResetSavedWorldWords();
     ResetMissionStatus();
+    ResetPlayerInputState();
+    ChatLineSender = SendChatLine;
+    NetEndCountdowns = MPEndCounter;
     // A mission without an objective's rule has no such objective, whatever the mission before had: the
     // rules read below fill only the slots they name.
     for (Objective* table : {PrimaryObjectives, SecondaryObjectives})

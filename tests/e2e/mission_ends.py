@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Plays the demo mission "Ema01" without player input until it ends by its script, won or lost.
+"""Plays the demo mission "Ema01" without player orders until it ends by its script, won or lost.
 
-The main menu's button 3 starts the mission; the G.A. patrol meets the E.M.A. task force and the two AIs
+The main menu's button 3 starts the mission and the player leaves his jeep for the tactical map; the G.A. patrol meets the E.M.A. task force and the two AIs
 fight it out until one side is destroyed and the mission's script ends it. Each case runs twice, with
 frame limits of FRAMES and FRAMES + 400, and both runs must print the same "--world-hash" line: the same
 world, and a level that stopped at the same tick, before the first limit (a level still running at the

@@ -14,6 +14,7 @@
 #include "core/Rules.h"
 #include "hud/CockpitOverlay.h"
 #include "hud/MissionStatus.h"
+#include "hud/TacticalMap.h"
 #include "hud/TFView.h"
 #include "net/Multiplayer.h"
 #include "objects/Units.h"
@@ -198,23 +199,6 @@ TEST_F(CockpitOverlay, NoticesFollowTheirCountdownsAndTheSnapshotFrameLeavesOutT
     RecordReplayActive = 1;
     Draw();
     EXPECT_EQ(Text("12:30"), nullptr) << "no clock in record/replay";
-    RecordReplayActive = 0;
-
-    // The ticks count the "saved" and "loaded" notices down with the other countdowns: each goes when
-    // its ticks have run out.
-    LoadedNoticeTicks = 5;
-    UpdateMissionCountdowns(2);
-    Draw();
-    EXPECT_NE(Text("Saved"), nullptr);
-    EXPECT_NE(Text("Loaded"), nullptr);
-    UpdateMissionCountdowns(1);
-    Draw();
-    EXPECT_EQ(Text("Saved"), nullptr);
-    EXPECT_NE(Text("Loaded"), nullptr);
-    UpdateMissionCountdowns(4);
-    Draw();
-    EXPECT_EQ(Text("Loaded"), nullptr);
-    EXPECT_EQ(LoadedNoticeTicks, 0) << "held at 0";
 }
 
 TEST_F(CockpitOverlay, TheMapPanelIsThirtyPixelsSmallerOnAScreen640Wide) {

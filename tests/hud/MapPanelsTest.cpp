@@ -15,6 +15,7 @@
 #include "hud/MapPanels.h"
 #include "hud/MessageLog.h"
 #include "hud/MissionStatus.h"
+#include "hud/TacticalMap.h"
 #include "hud/TFView.h"
 #include "objects/Units.h"
 #include "render/RenderTables.h"

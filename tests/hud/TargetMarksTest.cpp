@@ -8,6 +8,7 @@
 #include "core/Memory.h"
 #include "core/Rules.h"
 #include "hud/MissionStatus.h"
+#include "hud/TacticalMap.h"
 #include "hud/TargetMarks.h"
 #include "objects/Units.h"
 #include "support/TempDir.h"

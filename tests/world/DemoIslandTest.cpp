@@ -46,7 +46,7 @@ TEST(DemoIsland, TheIslandReadsBackWithItsPlaces) {
     std::vector<Unit*> entries;
     for (const char* name : {"EMAJeep", "GAJeep", "Depot", "LBunker", "Bunker", "GABunker", "Tower", "Gate", "Lift",
                              "EnergyGate", "Hut", "Barrier", "Pump", "Lamp", "LampPost", "Crate", "Tree", "Trees", "Pole",
-                             "Fence", "Panel", "Mast"}) {
+                             "Fence", "Panel", "Mast", "NavPoint"}) {
         entries.push_back(CreateUnit());
         entries.back()->name = qzStrDup(name, "unit name");
     }
@@ -64,8 +64,9 @@ TEST(DemoIsland, TheIslandReadsBackWithItsPlaces) {
     ASSERT_NE(WorldSkyCell, nullptr);
     EXPECT_EQ(WorldSkyCell->lateralCount, 11);
     EXPECT_NE(FindQZWDChunk(kChunkAUDef7, 1), nullptr);
-    ASSERT_EQ(AUDefCount, 6);
-    for (const char* au : {"EMA_TaskForce", "GA_Outpost", "EMA_Base", "GA_Buildings", "Island_Scenery", "EMA_BaseGate"})
+    ASSERT_EQ(AUDefCount, 8);
+    for (const char* au : {"EMA_TaskForce", "GA_Outpost", "EMA_Base", "GA_Buildings", "Island_Scenery", "EMA_BaseGate",
+                           "EMA_NavPoints", "EMA_DataPoint"})
         EXPECT_NE(NamedAUDef(au), nullptr) << au;
 
     auto ground = [&](int32_t x, int32_t z) {

@@ -79,6 +79,10 @@ bool BuildCampaigns(const Context& ctx);
 // a scene recorded for it under "Cutscenes", and the movie camera's test wave "wavetest".
 bool BuildCutsceneMission(const Context& ctx);
 
+// The cockpit-only test mission "EmaCockpit": the island with the player held in the task force's
+// second jeep ("CockpitOnly", "OurUnit"), won by its script a few game minutes after the start.
+bool BuildCockpitMission(const Context& ctx);
+
 // The in-game interface's pictures: the "specials" textures, the crosshair bitmaps, the mission's map page,
 // the task-force view's icons and a task-button picture for every unit type of the units file.
 bool BuildInterfacePictures(const Context& ctx);

@@ -319,8 +319,13 @@ std::vector<ElementGroup> ElementLayout(std::set<std::pair<int, int>>* tiles) {
         {"Crate", 13.67, 13.455, 20000}, {"Crate", 13.685, 13.475, 60000},   {"Crate", 13.66, 13.48, 0},
         {"LampPost", 13.705, 13.505, 0}, {"Lamp", 13.705, 13.505, 0, 4500},
     };
-    std::vector<ElementGroup> groups = {{"EMA_Base", 0, {}}, {"GA_Buildings", 1, {}}, {"Island_Scenery", 2, {}},
-                                         {"EMA_BaseGate", 0, {}}};
+    // The navigation points beside the road from the base to the ford and on to the outpost, and the
+    // crate of data at the base that the player's unit scans (the action unit "EMA_DataPoint").
+    const ElementPlace navPoints[] = {{"NavPoint", 22.5, 42.0, 0}, {"NavPoint", 33.0, 33.0, 0},
+                                      {"NavPoint", 44.0, 33.0, 0}};
+    const ElementPlace dataPoint = {"Crate", 16.6, 45.7, 0};
+    std::vector<ElementGroup> groups = {{"EMA_Base", 0, {}},     {"GA_Buildings", 1, {}},  {"Island_Scenery", 2, {}},
+                                         {"EMA_BaseGate", 0, {}}, {"EMA_NavPoints", 0, {}}, {"EMA_DataPoint", 0, {}}};
     auto add = [&](ElementGroup& g, const ElementPlace& e, std::vector<uint8_t> ramp) {
         g.units.push_back(ElementUnit(e));
         if (std::string(e.type) == "Lamp") g.units.back().data = std::move(ramp);
@@ -333,6 +338,8 @@ std::vector<ElementGroup> ElementLayout(std::set<std::pair<int, int>>* tiles) {
     for (const ElementPlace& e : outpost) add(groups[1], e, LanternRamp(64, 2, {255, 170, 90}));
     for (const ElementPlace& e : firstView) add(groups[2], e, LanternRamp(128, 1, {200, 220, 255}));
     add(groups[3], gate, {});
+    for (const ElementPlace& e : navPoints) add(groups[4], e, {});
+    add(groups[5], dataPoint, {});
     // Copses over the island.
     const struct {
         double x, z;
