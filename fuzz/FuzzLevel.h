@@ -36,7 +36,7 @@ constexpr const char* kDemoMission = "Fuzz";
 constexpr const char* kDemoStart = "__fuzz_start";
 
 // The small world of the mission "Fuzz": gently rolling ground well above the water, the demo's sky and
-// action units (the E.M.A. task force in one corner, the G.A. group in the other, the base's crate of data).
+// action units (the E.M.A. task force in one corner, the G.A. group in the other, the data point empty).
 inline std::vector<uint8_t> FuzzWorld() {
     datakit::WorldFile w;
     datakit::WorldTileLayer layer;
@@ -60,11 +60,10 @@ inline std::vector<uint8_t> FuzzWorld() {
     ga.abstractClan = 1;
     ga.lists[1] = {{"EMAJeep", 100, place(5.5, 5.5), std::nullopt}, {"EMAJeep", 100, place(5.5, 5.9), std::nullopt}};
     w.AUDef(ga, 7);
-    // The crate of data at the base that the jeep's rules name as its action unit ("EMAJeep_ActionAU_0").
+    // The action unit the mission's jeeps may work (the script's "ActionAU" rule names it), here empty.
     datakit::WorldAUDef data;
     data.name = "EMA_DataPoint";
     data.abstractClan = 0;
-    data.lists[0] = {{"Crate", 100, place(2.5, 2.5), std::nullopt}};
     w.AUDef(data, 7);
     return w.Bytes();
 }
@@ -91,8 +90,7 @@ inline void OpenDemoGame() {
         fullscreen = 1;
         ReadPathsFile("app/paths");
         OpenDisplay();
-        // The icons, as the game's start-up loads them: the level's task-force view looks its symbols up.
-        IconsInit();
+        IconsInit();  // the level's task-force view takes its icon sets from the registry
         RegisterVehicleTypes();
         ReadUnitsFile("app/units");
         FreeRules();

@@ -27,6 +27,10 @@ enum RawKey : int {
 };
 bool RawKeyDown(int code);
 
+// The map's zoom, in both views.
+constexpr int32_t kMinMapZoom = 2048;
+constexpr int32_t kMaxMapZoom = 16256;
+
 // The previous and the current record of a pair of control records.
 struct KeyPair {
     const ControlInput& before;

@@ -39,8 +39,6 @@ using PK = PilotKey;
 constexpr int Bit(PK key) { return static_cast<int>(key); }
 constexpr int kFirstUnitBit = Bit(PK::UNIT1);
 
-constexpr int32_t kMinMapZoom = 2048;
-constexpr int32_t kMaxMapZoom = 16256;
 constexpr int32_t kRadiationReach = 500000;
 constexpr int32_t kZoomThrough = 700;
 constexpr int32_t kWreckViewTicks = 300;

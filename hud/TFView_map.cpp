@@ -42,8 +42,6 @@ constexpr int Bit(CK key) { return static_cast<int>(key); }
 constexpr int kFirstUnitBit = Bit(CK::UNIT1);
 
 constexpr int32_t kThreeQuarterTurn = 308830;
-constexpr int32_t kMinMapZoom = 2048;
-constexpr int32_t kMaxMapZoom = 16256;
 constexpr int32_t kButtonStrip = 34;  // the strip left of a task button that turns the camera to its unit
 constexpr int32_t kBoxThreshold = 20;
 constexpr int32_t kCameraKeyStep = 300;

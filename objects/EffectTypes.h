@@ -20,7 +20,7 @@ uintptr_t GrenadeSplash_itfc(construct* con, ItfcMethod method, uintptr_t arg);
 uintptr_t ShellExpl_itfc(construct* con, ItfcMethod method, uintptr_t arg);
 uintptr_t HitSpark_itfc(construct* con, ItfcMethod method, uintptr_t arg);
 uintptr_t ShieldHit_itfc(construct* con, ItfcMethod method, uintptr_t arg);
-// The spin angle all shield flashes share (16.16 radians, 0 at program start).
+// The spin angle all shield flashes share (16.16 radians; 0 when a level is built).
 extern int32_t ShieldHitSpin;
 
 // Explosions, smoke, dust, shell cases and fire.

@@ -30,6 +30,7 @@
 #include "hud/TacticalMap.h"
 #include "net/Multiplayer.h"
 #include "objects/Cameras.h"
+#include "objects/EffectTypes.h"
 #include "objects/SceneryLighting.h"
 #include "objects/SharedPools.h"
 #include "objects/WayPointer.h"
@@ -159,6 +160,9 @@ void ResetLevelState() {
     SatCamera = StatCamera = WatchCamera = WayPointer = nullptr;
     WorldSkyCell = nullptr;
     for (int32_t& p : ListenerPosition) p = 0;
+    // The shield flashes' shared spin turns on with every flash: left as the last level left it, the same
+    // hits in a level built again would flash (and move) otherwise.
+    ShieldHitSpin = 0;
 }
 
 // Optional rules keep the reset value when missing.

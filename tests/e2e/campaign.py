@@ -14,20 +14,13 @@ usage: campaign.py KARVONEL DEMO_DIR INPUT_TUTORIAL INPUT_CONTINUE
 """
 import os
 import re
-import shutil
 import struct
 import subprocess
 import sys
 import tempfile
 
 from compare_picture import read_bmp
-
-
-def copy_if_there(src, dst):
-    try:
-        shutil.copy2(src, dst)
-    except FileNotFoundError:
-        pass
+from demo_tree import copy_demo_tree
 
 
 def run(karvonel, tree, script, frames):
@@ -67,8 +60,7 @@ def main():
     karvonel, demo, tutorial, cont = sys.argv[1:5]
     with tempfile.TemporaryDirectory() as work:
         tree = os.path.join(work, "demo")
-        shutil.copytree(demo, tree, copy_function=copy_if_there,
-                        ignore=shutil.ignore_patterns("Snapshots", "SavedGames"))
+        copy_demo_tree(demo, tree, without_saved_games=True)
         os.makedirs(os.path.join(tree, "SavedGames"))
         progress = read(tree, "Campaigns/VORLE")
         if not re.search(r"^EmaTut 0$", progress, flags=re.M):

@@ -9,24 +9,18 @@ usage: cutscene_mission.py KARVONEL DEMO_DIR INPUT_SCRIPT
 """
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
 
-
-def copy_if_there(src, dst):
-    try:
-        shutil.copy2(src, dst)
-    except FileNotFoundError:
-        pass
+from demo_tree import copy_demo_tree
 
 
 def main():
     karvonel, demo, script = sys.argv[1:4]
     with tempfile.TemporaryDirectory() as work:
         tree = os.path.join(work, "demo")
-        shutil.copytree(demo, tree, copy_function=copy_if_there, ignore=shutil.ignore_patterns("Snapshots"))
+        copy_demo_tree(demo, tree)
         config = os.path.join(tree, "Vexa.cfg")
         with open(config, encoding="latin-1") as f:
             text = f.read()

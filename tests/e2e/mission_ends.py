@@ -15,25 +15,13 @@ usage: mission_ends.py KARVONEL DEMO_DIR INPUT_SCRIPT CASE [FRAMES]
 """
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
 
+from demo_tree import copy_demo_tree
+
 LINE = re.compile(r"^world state [0-9a-f]+ \(Ema01, \d+ constructs, tick (\d+)\)$", re.M)
-
-
-def copy_if_there(src, dst):
-    try:
-        shutil.copy2(src, dst)
-    except FileNotFoundError:
-        pass
-
-
-def copy_tree(demo, tree):
-    # Other end-to-end runs write into the demo tree meanwhile: a file that vanishes is left out.
-    shutil.copytree(demo, tree, copy_function=copy_if_there,
-                    ignore=shutil.ignore_patterns("Snapshots", "SavedGames"))
 
 
 def add_goto_event(tree):
@@ -72,13 +60,13 @@ def world_line(run):
 
 def main():
     karvonel, demo, script, case = sys.argv[1:5]
-    frames = int(sys.argv[5]) if len(sys.argv) > 5 else 4000
+    frames = int(sys.argv[5]) if len(sys.argv) > 5 else 6000
     if case not in ("plain", "goto"):
         raise SystemExit("unknown case '%s'" % case)
     with tempfile.TemporaryDirectory() as work:
         trees = [os.path.join(work, "first"), os.path.join(work, "second")]
         for tree in trees:
-            copy_tree(demo, tree)
+            copy_demo_tree(demo, tree, without_saved_games=True)
             if case == "goto":
                 add_goto_event(tree)
         runs = [start(karvonel, trees[0], script, frames), start(karvonel, trees[1], script, frames + 400)]

@@ -12,19 +12,12 @@ usage: rebind_keys.py KARVONEL DEMO_DIR INPUT_FIRST INPUT_SECOND
 """
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
 
 from compare_picture import read_bmp
-
-
-def copy_if_there(src, dst):
-    try:
-        shutil.copy2(src, dst)
-    except FileNotFoundError:
-        pass
+from demo_tree import copy_demo_tree
 
 
 def run(karvonel, tree, script, frames):
@@ -45,7 +38,7 @@ def main():
         tree = os.path.join(work, "demo")
         # Other end-to-end runs write into the demo tree meanwhile: a file that vanishes while the tree is
         # copied is left out.
-        shutil.copytree(demo, tree, copy_function=copy_if_there, ignore=shutil.ignore_patterns("Snapshots"))
+        copy_demo_tree(demo, tree)
         config = run(karvonel, tree, first, 600)
         bound = [r"^PM_FIRE1_KEY\s+SPACE_KEY;", r"^PM_TOGGLEMODE_KEY\s+<uk>;",
                  r"^PM_CAMERA_INOUT_SCALAR\s+1\.0\s+JOYSTICK_THROTTLE;"]

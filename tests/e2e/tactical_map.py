@@ -24,23 +24,16 @@ usage: tactical_map.py KARVONEL DEMO_DIR INPUT_PLAY INPUT_COCKPIT
 """
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
 
 from compare_picture import read_bmp
+from demo_tree import copy_demo_tree
 
 DRIVE = "610 down UP_KEY\n700 up UP_KEY\n"
 DRIVEN = DRIVE + "715 down F5_KEY\n717 up F5_KEY\n"
 LOADED = DRIVE + "720 down F9_KEY\n721 down F5_KEY\n722 up F9_KEY\n723 up F5_KEY\n"
-
-
-def copy_if_there(src, dst):
-    try:
-        shutil.copy2(src, dst)
-    except FileNotFoundError:
-        pass
 
 
 def run(karvonel, tree, script, frames):
@@ -75,8 +68,7 @@ def main():
         base = f.read()
     with tempfile.TemporaryDirectory() as work:
         tree = os.path.join(work, "tree")
-        shutil.copytree(demo, tree, copy_function=copy_if_there,
-                        ignore=shutil.ignore_patterns("Snapshots", "SavedGames"))
+        copy_demo_tree(demo, tree, without_saved_games=True)
         os.makedirs(os.path.join(tree, "SavedGames"))
         scripts = {}
         for name, extra in (("driven", DRIVEN), ("loaded", LOADED)):

@@ -16,20 +16,14 @@ import sys
 import tempfile
 
 from compare_picture import read_bmp
-
-
-def copy_if_there(src, dst):
-    try:
-        shutil.copy2(src, dst)
-    except FileNotFoundError:
-        pass
+from demo_tree import copy_demo_tree
 
 
 def snapshot(karvonel, demo, script, hour, minute, work):
     tree = os.path.join(work, "demo%02d%02d" % (hour, minute))
     # Other end-to-end runs write into the demo tree meanwhile (snapshots, the configuration, saved games
     # through temporary files): a file that vanishes while the tree is copied is left out.
-    shutil.copytree(demo, tree, copy_function=copy_if_there, ignore=shutil.ignore_patterns("Snapshots"))
+    copy_demo_tree(demo, tree)
     mission = os.path.join(tree, "Scripts", "Ema01.txt")
     with open(mission, encoding="latin-1") as f:
         text = f.read()

@@ -140,6 +140,49 @@ std::vector<uint8_t> Form(construct* con) {
     return out;
 }
 
+// A tree levels the ground under its footprint to the highest point there. The trees by the ford, where
+// the road crosses the river between steep banks, stand where that leaves no step a wheel cannot take:
+// the ground just around each of them lies at most a sixteenth of a tile below the tree's own level. (A
+// copse on the bank there once stood on blocks a tenth of a tile high beside the road, which threw the
+// jeeps driving over them far into the air and hid the two sides from each other at the crossing.)
+TEST_F(DemoLevel, TheTreesByTheFordStandOnLevelGround) {
+    const mkdemo::DemoPlace ford = mkdemo::DemoIslandPlace("ford");
+    int trees = 0;
+    for (construct* c : UnitsOf("Island_Scenery")) {
+        const std::string name = c->unit->name;
+        if (name != "Tree" && name != "Trees") continue;
+        if (std::hypot(double(c->pos[0]) - ford.x, double(c->pos[2]) - ford.z) > 3.0 * kTile) continue;
+        ++trees;
+        // The ring of sub-points just outside the footprint (nine sub-points across, centred on the tree).
+        const int32_t x0 = (c->pos[0] & ~4095) - 5 * 4096, z0 = (c->pos[2] & ~4095) - 5 * 4096;
+        int32_t lowest = INT32_MAX;
+        for (int i = 0; i <= 10; ++i)
+            for (int j = 0; j <= 10; ++j) {
+                if (i != 0 && i != 10 && j != 0 && j != 10) continue;
+                const int32_t p[3] = {x0 + i * 4096, 0, z0 + j * 4096};
+                lowest = std::min(lowest, GroundHeight(CurrentMatrix, p, 0, 0, nullptr));
+            }
+        EXPECT_LT(c->pos[1] - lowest, kTile / 16) << name << " at tile " << c->pos[0] / double(kTile) << ", "
+                                                  << c->pos[2] / double(kTile) << " stands above the ground by "
+                                                  << c->pos[1] - lowest;
+    }
+    EXPECT_GT(trees, 0);
+}
+
+// Buildings make no engine noise: a G.A. jeep standing by the E.M.A. base's tower (two tiles off, well
+// within a vehicle's hearing) hears nothing there and is not alerted. (A building heard like an engine
+// kept the G.A. patrol alerted at its turning point by the base for good, holding while hearing.)
+TEST_F(DemoLevel, AJeepByTheBaseBuildingsHearsNothing) {
+    construct* jeep = UnitsOf("GA_Outpost")[0];
+    PlacementRecord p{int32_t(20.0 * 65536), 0, int32_t(44.0 * 65536), {0, 0}, 0, 100, 0};
+    CallItfc(jeep, ItfcMethod::PLACE, reinterpret_cast<uintptr_t>(&p));
+    FlushQZEvents();
+    Drive(jeep);
+    // Three detection passes (every 32nd tick).
+    Run(100, ControlInput{});
+    EXPECT_EQ(GetUnitShare(jeep)->alertCountdown, 0);
+}
+
 void RebuildLevel() {
     TeardownLevel();
     FreeRules();

@@ -5,13 +5,16 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "ai/RecordReplay.h"
 #include "core/FixMath.h"
 #include "core/Rules.h"
+#include "objects/EffectTypes.h"
 #include "objects/SharedPools.h"
 #include "objects/UnitRecord.h"
 #include "objects/UnitShare.h"
+#include "objects/UnitTick.h"
 #include "hud/TFView.h"
 #include "render/Viewport.h"
 #include "support/DebugCapture.h"
@@ -447,6 +450,37 @@ TEST_F(DemoLevel, TheSameInputForTwoThousandTicksGivesTheSameWorld) {
         driver_ = CreatePlayer("driver");
     }
     EXPECT_EQ(hashes[0], hashes[1]);
+}
+
+// The shield flashes share one spin that every flash turns on: a level built again starts it afresh, so
+// the same blow with the same random numbers flashes the same way in both builds (a spin left over from
+// the first level turned the second level's flashes, and moved them, differently).
+TEST_F(DemoLevel, AShieldFlashInALevelBuiltAgainTurnsAsInTheFirst) {
+    std::vector<int32_t> flashes[2];
+    for (std::vector<int32_t>& out : flashes) {
+        ResetRandomGenerators();
+        construct* jeep = UnitsOf("EMA_TaskForce")[0];
+        EMAJeepBlock* b = JB(jeep);
+        ASSERT_GT(b->head.state.shield, 0);
+        const DamageRecord blow{0, 5, 0};
+        jeep->hitPoints[0][0] = jeep->pos[0] + 9000;
+        jeep->hitPoints[0][1] = jeep->pos[1] + 5000;
+        jeep->hitPoints[0][2] = jeep->pos[2];
+        ApplyHitToUnit(jeep, 0, &b->head.state, &blow);
+        FlushQZEvents();
+        const ConstructPool* pool = SharedPool(SharedPoolId::ShieldHit);
+        for (int i = 0; i < pool->count; ++i)
+            if (const construct* f = pool->constructs[i]; f->flags & kConActive)
+                out.insert(out.end(), f->orient, f->orient + 9);
+        EXPECT_EQ(out.size(), 5u * 9);
+        EXPECT_NE(ShieldHitSpin, 0);
+        TeardownLevel();
+        DeletePlayer(driver_);
+        std::snprintf(MissionName, sizeof MissionName, "Ema01");
+        InitDemoLevel();
+        driver_ = CreatePlayer("driver");
+    }
+    EXPECT_EQ(flashes[0], flashes[1]);
 }
 
 }  // namespace

@@ -257,14 +257,32 @@ std::vector<uint8_t> LanternRamp(uint8_t start, uint8_t step, std::array<double,
     return b;
 }
 
+// Whether the ground under a tree's footprint (half a tile across, centred on the point) is nearly level:
+// a tree levels its footprint to the highest ground under it, so on a slope it would stand on a block
+// with a cliff on its low side (across a river bank or a road, a step that wheels cannot climb and that
+// throws a fast vehicle into the air).
+bool LevelFootprint(double x, double z) {
+    constexpr double kHalf = 0.25;     // tiles
+    constexpr double kMostRise = 160;  // units of 8 world units: a fiftieth of a tile
+    double low = 1e9, high = -1e9;
+    for (int i = 0; i <= 4; ++i)
+        for (int j = 0; j <= 4; ++j) {
+            const double h = Terrain({(x - kHalf + i * kHalf / 2) / kTiles, (z - kHalf + j * kHalf / 2) / kTiles});
+            low = std::min(low, h);
+            high = std::max(high, h);
+        }
+    return high - low < kMostRise;
+}
+
 // Up to count points on land (above the beach, below the hills) on a grid around a tile point, nearest
-// first.
+// first, each on nearly level ground.
 std::vector<std::pair<double, double>> LandAround(double x, double z, double radius, int count) {
     std::vector<std::tuple<double, double, double>> found;
     for (double dx = -radius; dx <= radius; dx += radius / 8)
         for (double dz = -radius; dz <= radius; dz += radius / 8) {
             const double h = Terrain({(x + dx) / kTiles, (z + dz) / kTiles});
-            if (h > 120 && h < 4000) found.emplace_back(dx * dx + dz * dz, x + dx, z + dz);
+            if (h > 120 && h < 4000 && LevelFootprint(x + dx, z + dz))
+                found.emplace_back(dx * dx + dz * dz, x + dx, z + dz);
         }
     std::sort(found.begin(), found.end());
     std::vector<std::pair<double, double>> out;

@@ -292,8 +292,11 @@ void VehiclePlacePart(const construct* body, construct* part, int32_t yaw, int32
     const FixMatrix* bodyM = reinterpret_cast<const FixMatrix*>(body->orient);
     FixMatrix turn;
     MatrixFromYawPitch(&turn, yaw, pitch);
+    // The part turns in the body's frame: each of its rows is the turn's row carried by the body. (The
+    // other order turned the body in the part's frame, which rolls a pitched turret on a body that faces
+    // anywhere but straight ahead, and with it the cockpit's view.)
     FixMatrix m;
-    MulMatrix(&m, &turn, bodyM);
+    MulMatrix(&m, bodyM, &turn);
     std::memcpy(part->orient, m.m, sizeof m.m);
     const Geom* g = part->lod[0];
     const FixVec anchor{g ? g->anchor[0] : 0, g ? g->anchor[1] : 0, g ? g->anchor[2] : 0};
