@@ -123,20 +123,28 @@ std::string HeaderWord(const std::string& text, size_t* pos) {
     return word;
 }
 
-// The header of a message file: the colour and the sender line make the message's first line.
-void TypeHeader(const std::string& text) {
+// The header of a message file's text: the colour and the sender line (without its line end); the
+// position after that line.
+size_t SplitHeader(const std::string& text, uint8_t colour[3], std::string* sender) {
     size_t pos = 0;
-    uint8_t colour[3];
     // Each number is taken as a byte; a number beyond the range of a long stops at its limit.
-    for (uint8_t& c : colour) c = static_cast<uint8_t>(std::strtol(HeaderWord(text, &pos).c_str(), nullptr, 10));
+    for (int i = 0; i < 3; ++i) colour[i] = static_cast<uint8_t>(std::strtol(HeaderWord(text, &pos).c_str(), nullptr, 10));
     while (pos < text.size() && IsBlank(text[pos])) ++pos;
     const size_t end = text.find('\n', pos);
-    std::string sender = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-    if (!sender.empty() && sender.back() == '\r') sender.pop_back();
+    *sender = text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+    if (!sender->empty() && sender->back() == '\r') sender->pop_back();
+    return end == std::string::npos ? text.size() : end + 1;
+}
+
+// The header of a message file: the colour and the sender line make the message's first line.
+void TypeHeader(const std::string& text) {
+    uint8_t colour[3];
+    std::string sender;
+    const size_t end = SplitHeader(text, colour, &sender);
     sender.resize(std::min(sender.size(), size_t(kSenderChars)));
     const std::string field = "[" + sender + "] ";
     NewLine(field.c_str(), colour, "");
-    TypingPosition = end == std::string::npos ? long(text.size()) : long(end + 1);
+    TypingPosition = long(end);
 }
 
 // Types one character of the text at the typing position into the log.
@@ -383,4 +391,11 @@ void DrawChatInput() {
     if (Chat.cursorX < 0) Chat.cursorX = TextWidth(prompt) + 20;
     const char cursor = (static_cast<int64_t>(TimerNow()) & 16) ? '_' : ' ';
     DrawTextf(Chat.cursorX - 8, 20, "%s%c", Chat.text, cursor);
+}
+
+bool ReadMessageFileParts(const char* name, uint8_t colour[3], std::string* sender, std::string* body) {
+    std::string text;
+    if (!name || !ReadMessageFile(name, &text)) return false;
+    *body = text.substr(SplitHeader(text, colour, sender));
+    return true;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // 1 while the chat line holds the keyboard.
 extern int ChatInputActive;
@@ -60,3 +61,6 @@ void ChatInputKeys();
 void EndChatInput();
 // The chat line's text while it is open.
 const char* ChatInputText();
+// A message file of the mission split into its colour (the first three numbers), its sender line and the
+// text after that line (read up to 1 MiB); false when it cannot be read.
+bool ReadMessageFileParts(const char* name, uint8_t colour[3], std::string* sender, std::string* body);

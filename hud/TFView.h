@@ -87,6 +87,7 @@ struct TFView {
     Tex* mapTex;         // "specials\<mission>", else "specials\scape_test"
     Tex* camPointerTex;  // "specials\campointer"
     int32_t mapZoom;     // half the map panel's window in map units: 2048 .. 16256, 11520 at creation
+    int32_t mapParams[2];  // the map panel window's centre in map units (0 .. 32768), set as it is drawn
 
     construct* closedWatchTarget;  // the watch window's target the player last closed by hand
     int32_t restoreViewKind;       // extra window kind to reopen after a watch window, -1 none

@@ -12,6 +12,7 @@
 #include "hud/MousePtr.h"
 #include "hud/TFView_local.h"
 #include "hud/UnitMarks.h"
+#include "hud/ViewInstruments.h"
 #include "objects/Cameras.h"
 #include "objects/UnitRecord.h"
 #include "objects/UnitShare.h"

@@ -83,6 +83,11 @@ struct UnitShare {
     void* buttonPicture;   // the task button's picture (a surface the task-force view owns), or null
     int32_t buttonWord;    // cleared with the picture
     int32_t serviceTimer;  // ticks to the next servicing at a reload point
+    // Read by the cockpit overlay.
+    uint8_t symbolShadow;   // the cockpit's unit symbol is drawn with a dark lower edge
+    uint8_t analysing;      // the lock target is being analysed
+    uint8_t ballistic;      // the impact point below holds the predicted impact of a ballistic shot
+    int32_t impactPoint[3];
 };
 
 enum : int32_t { kSightRadar = 0, kSightEye = 1, kSightBeam = 2 };

@@ -325,3 +325,12 @@ void DrawBlendedLine(const float from[3], const float to[3], const uint8_t rgba[
     BlendReset();
     SetRS(RenderState::ZEnable, z);
 }
+
+void DrawHudSymbolA(const float centre[3], int32_t radius, const uint8_t centreColour[4], const uint8_t rimColour[4]) {
+    DrawGlowDisc(centre, radius, centreColour, rimColour);
+    DrawCircle2D(centre, radius, centreColour, 1, 0);
+    const float r = static_cast<float>(radius);
+    const float ends[2][2][3] = {{{centre[0] - r, centre[1], centre[2]}, {centre[0] + r, centre[1], centre[2]}},
+                                 {{centre[0], centre[1] - r, centre[2]}, {centre[0], centre[1] + r, centre[2]}}};
+    for (const auto& line : ends) DrawBlendedLine(line[0], line[1], rimColour);
+}

@@ -32,4 +32,7 @@ void DrawGlowDisc(const float centre[3], int32_t radius, const uint8_t centreCol
 void DrawSector2D(const float centre[3], int32_t radius, const int32_t direction[3], int32_t width,
                   const uint8_t centreColour[4], const uint8_t rimColour[4]);
 void DrawCircle2D(const float centre[3], int32_t radius, const uint8_t rgba[4], int32_t blend, int32_t zTest);
+// The radar sign of the maps: a disc of the radius glowing from the centre colour to the rim colour,
+// ringed in the centre colour, with a cross of two lines in the rim colour through the centre.
+void DrawHudSymbolA(const float centre[3], int32_t radius, const uint8_t centreColour[4], const uint8_t rimColour[4]);
 void DrawBlendedLine(const float from[3], const float to[3], const uint8_t rgba[4]);

@@ -13,14 +13,19 @@ int32_t TextFont = 0;
 
 namespace {
 
+ScreenTextSink TextSink = nullptr;
+
 // Formats into the fixed buffer; an overlong text is cut at 255 characters.
 void DrawFormatted(int32_t x, int32_t y, int32_t style, const char* format, va_list args) {
     char text[kScreenTextBufferSize];
     vsnprintf(text, sizeof text, format, args);
+    if (TextSink) TextSink(x, ScreenHeight - y, style, text);
     DrawText3D(x, y, text, style);
 }
 
 }  // namespace
+
+void SetScreenTextSink(ScreenTextSink sink) { TextSink = sink; }
 
 void SetScreenTextMetrics(int32_t gridCell, int32_t lineHeight) {
     if (gridCell > 0) TextGridCell = gridCell;

@@ -22,6 +22,11 @@ void DrawTextf3(int32_t x, int32_t y, const char* format, ...) __attribute__((fo
 // printf-style text in the grid cell (column, row), rows counted from the top.
 void DrawTextGridf(int32_t column, int32_t row, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
+// Receives every formatted text as it is drawn: x, y counted from the bottom, the alignment (1 left, 2
+// right, 3 centred) and the text (tests); null for none.
+using ScreenTextSink = void (*)(int32_t x, int32_t y, int32_t style, const char* text);
+void SetScreenTextSink(ScreenTextSink sink);
+
 // The text colour from four bytes red, green, blue, alpha.
 void SetTextColor(const uint8_t* rgba);
 // The text size: a glyph height in pixels (the font's FontSize), until the next call.

@@ -24,8 +24,11 @@
 #include "render/Deferred.h"
 #include "ai/Clan.h"
 #include "ai/RecordReplay.h"
+#include "hud/CockpitOverlay.h"
 #include "hud/MessageLog.h"
 #include "hud/TFView.h"
+#include "hud/UnitMarks.h"
+#include "hud/ViewInstruments.h"
 #include "objects/UnitRecord.h"
 #include "world/Level.h"
 #include "world/ConstructPool.h"
@@ -79,7 +82,9 @@ int PointOutsideFrustum(const FixVec* p) {
 }
 
 void InstallProjectionEye() {
-    static const ProjectionEye eye{&EyePos, &ViewMatrix, &ViewCentreXF, &ViewCentreYF, PointOutsideFrustum};
+    // Through the projection matrix: the point lands where the view's focal length draws it, and the
+    // frustum test's 1024 stands for that focal length.
+    static const ProjectionEye eye{&EyePos, &ProjMatrix, &ViewCentreXF, &ViewCentreYF, PointOutsideFrustum};
     SetProjectionEye(&eye);
 }
 
@@ -101,7 +106,8 @@ void SetCurrentView(ViewPort* vp) {
     ViewCentreYF = static_cast<float>(vp->centreY);
     ViewWidth = vp->right - vp->left;
     ViewHeight = vp->bottom - vp->top;
-    ViewOverlayFlag = vp->overlay;
+    // Looking out of the target's own eye: the target is not drawn, its overlay is.
+    ViewOverlayFlag = vp->insideView;
     ViewLODTable = vp->lod;
     ViewMorphTable = vp->morph;
     for (int i = 0; i < 4; ++i) ViewColour[i] = vp->colour[i];
@@ -361,12 +367,45 @@ void ForBoardVertices(ScapeBoard* b, void (*fn)(BoardVertex*)) {
         }
 }
 
-// Over the main view: the message log (not while a panel covers the view, a cut scene plays or a
-// snapshot frame is drawn again) and the chat line.
+// A map page of the task-force view covers the screen: no view is drawn under it.
+bool PageOpen() {
+    return PlayerTFView && (PlayerTFView->panels[0] || PlayerTFView->panels[1] || PlayerTFView->panels[2]);
+}
+
+// Over the main view: the cockpit overlay (not during a cut scene), the message log (not while a page
+// covers the view, a cut scene plays or a snapshot frame is drawn again) and the chat line.
 void DrawMainViewOverlay() {
-    const bool panels = PlayerTFView && (PlayerTFView->panels[0] || PlayerTFView->panels[1] || PlayerTFView->panels[2]);
-    if (!panels && !CutScenePlaying() && !SnapshotRendering) DrawMessageLog();
+    const bool cutScene = CutScenePlaying();
+    if (!cutScene) DrawHUD(PlayerTFView);
+    if (!PageOpen() && !cutScene && !SnapshotRendering) DrawMessageLog();
     DrawChatInput();
+}
+
+bool MarksHidden() { return PlayerTFView && PlayerTFView->marksHidden; }
+
+// The whole-view effects: the noise film over a view whose overlay object was not drawn in it, and the
+// green tint over every view but the main one.
+void DrawViewEffects(ViewPort* vp) {
+    if (vp->overlayObject && vp->overlayObject->drawStamps[0] != ViewStamp) DrawViewNoise(vp);
+    if (vp != MainViewPort) DrawViewTint(vp);
+}
+
+// Over the main view: the followed construct's own overlay (its cockpit) and view marks when the view
+// looks out of its eye, then the player's instruments and, when no overlay was drawn, his unit's marks.
+void DrawViewOverlays(ViewPort* vp) {
+    if (vp != MainViewPort) return;
+    bool overlaid = false;
+    construct* followed = vp->follows;
+    if (ViewOverlayFlag && followed && !(followed->flags & 0x80000000u)) {
+        CallItfc(followed, ItfcMethod::DRAWOVERLAY, reinterpret_cast<uintptr_t>(vp));
+        if (!MarksHidden()) CallItfc(followed, ItfcMethod::DRAWVIEWMARKS, 0);
+        overlaid = true;
+    }
+    SetRS(RenderState::FogEnable, 0);
+    construct* unit = PlayerUnit;
+    if (!unit || (unit->flags & 0x80000000u) || !(unit->flags & 0x8) || !(PlayerRestrictions & 0x400)) return;
+    DrawViewInstruments(unit);
+    if (!overlaid && !MarksHidden()) CallItfc(unit, ItfcMethod::DRAWOWNMARKS, 0);
 }
 
 }  // namespace
@@ -465,10 +504,12 @@ void RenderView(ViewPort* vp, int32_t) {
     DrawTacticalBrackets();
     if (weather_effects) DrawWeather(&ViewMatrix, &EyePos, vp);
     if (!TopTileFieldPresent) DrawFlares(ViewSkyCell);
+    DrawViewEffects(vp);
     SetRS(RenderState::FogEnable, 1);
     MainPassFlag = 0;
     DrawDeferredLists();
     SetRS(RenderState::FogEnable, 0);
+    DrawViewOverlays(vp);
     DrawFlareList();
     // A playing cut scene is framed by black bars, a ninth of the screen each, at the top and the bottom.
     if (CutScenePlaying()) {
@@ -495,7 +536,7 @@ void RenderAllViews(int32_t kind) {
         if (!vp || !vp->follows) continue;
         AdvanceViewStamp();
         if (!vp->active) ActivateViewPort(vp);
-        if (!vp->hidden) {
+        if (!PageOpen() && !vp->hidden) {
             RenderView(vp, kind);
             if (vp != MainViewPort) DrawViewCaption(vp);
         }

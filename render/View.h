@@ -20,7 +20,8 @@ extern int32_t NearPlane;
 // 1 when a camera-space point lies outside the view frustum (before the near plane or beyond the side,
 // top or bottom planes of a focal length of 1024), else 0.
 int PointOutsideFrustum(const FixVec* p);
-// Installs this view state as the eye that ProjectWorldPoint looks through.
+// Installs this view state as the eye that ProjectWorldPoint looks through: the eye position, the
+// projection matrix (so a point lands where the view's focal length draws it) and the screen centre.
 void InstallProjectionEye();
 
 // Draws a ribbon 3000 units wide between two world points (16.16) in the current view, clipped at the

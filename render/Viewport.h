@@ -15,31 +15,25 @@ constexpr int kMaxViewPorts = 8;
 
 enum : uint8_t { kReflectNone = 0, kReflectPartial = 1, kReflectFull = 2 };
 
-// A noise overlay drawn over a view; its stamp is compared with ViewStamp.
-struct ViewNoise {
-    uint16_t stamp;
-};
-
 struct ViewPort {
     int32_t left, top, right, bottom;  // screen rectangle
     uint8_t active;                    // 1 on the viewport last activated
-    uint8_t overlay;                   // DRAWOVERLAY in the main view
     uint8_t cameraKind;                // state: 0 weapon, 1 rear, 2 tracker, 3 ground, 5 target, 255 detached
     uint8_t edgeEvents;
     uint8_t hidden;
     uint8_t sharesMainBoards;          // board, upper board and sky are the main view's, not ours to free
     uint8_t reflectionType;            // kReflect*
     uint8_t colour[4];                 // detail bytes: ambient colour red, green, blue (4, 4, 4, 0 when created)
-    uint8_t insideView;                // the flag given with the last target: 1 inside (own eye), 0 outside
+    uint8_t insideView;                // the flag given with the last target: 1 inside (own eye), 0 outside;
+                                       // inside, the target is not drawn and its overlay is (DRAWOVERLAY)
     uint8_t main;                      // 1 on the main 3D view
     int32_t focal[2];                  // focal length (pixels); both written by RenderView
     int32_t centreX, centreY;          // screen centre, the projection's parameters
     int32_t boardRadius, viewRadius;   // tile cells around the camera
     construct* follows;                // the target: the construct whose eye is shown, or null
-    construct* overlayObject;          // drawn over the view, or null
+    construct* overlayObject;          // a view in which it was not drawn gets the noise film; or null
     const int32_t* eyePos;             // inside the target: where the eye is (3 words, 16.16)
     const FixMatrix* eyeOrient;        // inside the target: the eye's orientation (1.15)
-    ViewNoise* noise;
     FixVec cameraPos;                  // camera position of this frame, 16.16 world units
     FixMatrix view;                    // camera orientation of this frame, 1.15
     ScapeBoard* board;

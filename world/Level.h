@@ -4,7 +4,11 @@
 #include <cstdint>
 
 struct CommMenu;
+struct Tex;
 struct construct;
+namespace host {
+struct GfxSurface;
+}
 struct Geom;
 struct TFView;
 
@@ -76,6 +80,10 @@ extern construct* StatCamera;
 extern construct* WatchCamera;
 extern construct* WayPointer;
 extern Geom* DummyGeom;
+// The noise film's texture "specials\noise" and the crosshair bitmaps "ov_xh", "ov_xh_air" and
+// "ov_xh_air2" (null when missing), loaded with the level.
+extern Tex* NoiseTex;
+extern host::GfxSurface* CrosshairBitmaps[3];
 
 // The running level's wind and dust rules as the effects and drives read them: "wind_vector" in whole
 // world units, "DustEmission" (0 or 1), "DustScale" (100 by default), "DustColour" (white by default).

@@ -40,8 +40,6 @@ extern LevelSettings CurrentLevel;
 extern uint8_t* ClusterCells[64];  // "cluster cell", 4 bytes each
 extern uint8_t* TmpFaces[2];       // "tmp face", 452 bytes each
 extern Tex* SphereMapTex;
-extern Tex* NoiseTex;
-extern host::GfxSurface* CrosshairBitmaps[3];
 extern DirLight* SunLight;
 
 // The loading screen's background slot.

@@ -151,6 +151,11 @@ void UninstallAUs() {
         if (AUDefTable[i]->pool) AUDef_itfc(AUDefTable[i], ItfcMethod::DESTROY);
     dxgl_UpdateStreams();
     while (AUDefCount > 0) DeleteAUDef(AUDefTable[0]);
+    // What the clans' status pass found near the player's unit lies in the level: the next level's first
+    // frames, drawn before its first status pass, must not find it (the instruments read it).
+    ActionTargetAU = nullptr;
+    NearestRadioactive = ReloadUnit = nullptr;
+    NearestRadioactiveDistance = ReloadUnitDistance = INT32_MAX;
 }
 
 // The rules and the configuration as they were before the level; the level's structures freed.

@@ -99,6 +99,7 @@ void BM_ProjectWorldPoint(benchmark::State& state) {
     LoadTables();
     std::vector<FixVec> pts = Points();
     ViewMatrix = Orientation();
+    ProjMatrix = ViewMatrix;  // a focal length of 1024
     EyePos = {0, 0, 0};
     ViewWidth = 640;
     ViewHeight = 480;

@@ -8,7 +8,10 @@
 // vertex lighting and ground textures). Then the same island with 200 placed objects (boxes of
 // flat-lit, Gouraud, vertex-coloured and textured faces, some translucent) in view around the camp, the
 // camera turning slowly over them: the same frame with construct collection, transform, lighting,
-// sorting and the object routines.
+// sorting and the object routines. Last the same objects scene seen from the player's jeep with the
+// cockpit overlay on: the jeep's cockpit model, the instruments, the task-force panel, the clock, the map
+// panel with the radar symbols of the 200 units (every object answers as a unit with its sight area) and
+// the target marks of one of them, drawn as the frame loop draws them after the view.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -21,11 +24,22 @@
 #include <vector>
 
 #include "core/Config.h"
+#include "ai/AIRecords.h"
+#include "core/Fix3D.h"
 #include "core/Memory.h"
 #include "core/Rules.h"
 #include "host/Fs.h"
 #include "host/Gfx.h"
+#include "hud/CockpitOverlay.h"
+#include "hud/Icons.h"
+#include "hud/MissionStatus.h"
+#include "hud/TFView.h"
+#include "hud/ViewInstruments.h"
+#include "objects/Itfc.h"
+#include "objects/UnitServices.h"
+#include "objects/UnitShare.h"
 #include "objects/Units.h"
+#include "platform/Font.h"
 #include "platform/Texture.h"
 #include "tests/render/ObjectScene.h"
 #include "tests/support/FPTables.h"
@@ -37,6 +51,7 @@
 #include "world/QZEvent.h"
 #include "world/Startup.h"
 #include "world/Terrain.h"
+#include "world/Construct.h"
 #include "world/WorldFile.h"
 #include "world/WorldTick.h"
 #include "platform/Dxgl.h"
@@ -165,6 +180,7 @@ void MakeScene(Scene& s) {
     s.vp.boardRadius = kRadius;
     s.vp.colour[0] = s.vp.colour[1] = s.vp.colour[2] = 20;
     s.vp.sharesMainBoards = 1;  // the board is scrolled here, before the view
+    MainViewPort = &s.vp;       // the main view: no green tint over it
     const int32_t lod[4] = {300000, 150000, 90000, 60000};
     std::memcpy(s.vp.lod, lod, sizeof lod);
     std::memcpy(s.vp.morph, lod, sizeof lod);
@@ -186,6 +202,7 @@ void FreeScene(Scene& s) {
     D3DDevice = nullptr;
     BackBuffer = nullptr;
     ZBufferSurface = nullptr;
+    MainViewPort = nullptr;
 }
 
 // Orientation: heading a (0 looks along +z), pitched down by p.
@@ -206,6 +223,8 @@ void PlaceCamera(Scene& s, int32_t x, int32_t y, int32_t z, double heading, doub
 }
 
 // Draws frames + 1 frames (the first is not timed), placing the camera for each; the median frame time.
+void (*AfterView)() = nullptr;  // the overlay the frame loop draws after the view, when set
+
 template <typename Place>
 double MedianFrameMs(Scene& s, int frames, Place place) {
     std::vector<double> times;
@@ -216,6 +235,7 @@ double MedianFrameMs(Scene& s, int frames, Place place) {
         host::Clear(s.device, 0, nullptr, host::GfxClearTarget | host::GfxClearZBuffer, 0xFF405070u, 1.0f, 0);
         AdvanceViewStamp();
         RenderView(&s.vp, 0);
+        if (AfterView) AfterView();
         host::FinishDrawing(s.device);
         auto t1 = std::chrono::steady_clock::now();
         if (f > 0) times.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
@@ -340,12 +360,215 @@ void RunObjects(int threads, int frames) {
     FreeIsland(is);
 }
 
+// ---- The objects scene from the jeep's cockpit, with the overlay --------------------------------------
+
+// What a unit answers the overlay: its record first (GETUNIT), its state and maxima, the drive gauge.
+struct BenchUnit {
+    UnitShare unit;
+    StateRecord state;
+    MaximaRecord maxima;
+};
+
+construct* CockpitModel = nullptr;  // the jeep's cockpit, drawn over the view from inside
+
+uintptr_t BenchUnit_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
+    auto* b = static_cast<BenchUnit*>(con->itfcData);
+    switch (method) {
+        case ItfcMethod::GETUNIT:
+            return reinterpret_cast<uintptr_t>(&b->unit);
+        case ItfcMethod::GETSTATE:
+            return reinterpret_cast<uintptr_t>(&b->state);
+        case ItfcMethod::GETMAXIMA:
+            return reinterpret_cast<uintptr_t>(&b->maxima);
+        case ItfcMethod::GETGAUGES:
+            *reinterpret_cast<int32_t*>(arg) = 100;
+            return 40;
+        case ItfcMethod::GETTURRETYAW:
+            return 30000;
+        case ItfcMethod::DRAWOVERLAY:
+            DrawPartAt(CockpitModel, con->orient, &b->unit, nullptr, nullptr);
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+void MakeUnit(construct* c, int32_t sightType, int32_t sightRange) {
+    c->itfc = BenchUnit_itfc;
+    auto* b = static_cast<BenchUnit*>(AllocItfcData(c, sizeof(BenchUnit)));
+    b->state = {60, 200, 0};
+    b->maxima = {80, 250, 0};
+    b->unit.sightType = sightType;
+    b->unit.sightRange = sightRange;
+}
+
+struct Cockpit {
+    construct* jeep = nullptr;
+    ConstructPool* icons = nullptr;
+    ConstructPool* members = nullptr;
+    ThreatEntry entry{};
+    TFView view{};
+    TaskButton buttons[5]{};
+    std::vector<QZIcon*> loaded;
+};
+
+// "specials\<name>" of the demo tree as a new texture record.
+Tex* SpecialTex(const char* name) {
+    char path[64];
+    std::snprintf(path, sizeof path, "specials\\%s", name);
+    Tex* t = CreateTex();
+    LoadTex(t, path, 0);
+    return t;
+}
+
+// The icons named "<first + i>" into the set.
+void LoadIcons(Cockpit& ck, QZIcon** set, int count, const int* numbers) {
+    for (int i = 0; i < count; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "%02d", numbers[i]);
+        QZIcon* icon = CreateQZIcon();
+        LoadQZIcon(icon, name);
+        set[i] = icon;
+        ck.loaded.push_back(icon);
+    }
+}
+Cockpit* TheCockpit = nullptr;
+
+// The frame loop's overlay after the main view (the view itself drew the cockpit model and instruments).
+void DrawCockpitOverlay() {
+    DrawHUD(&TheCockpit->view);
+}
+
+void MakeCockpit(Cockpit& ck, Scene& s, Objects& ob, Island& is) {
+    // The interface's pictures of the demo tree: the cockpit's textures, the panel, the island's map and the
+    // map symbols.
+    mkdemo::Context ctx{is.dir.path(), std::string(KV_SOURCE_DIR) + "/data", false};
+    mkdemo::BuildInterfacePictures(ctx);
+    host::FlushDirectoryCache();
+    for (int i = 0; i < kSpecialTextureCount; ++i) SpecialTextures[i] = SpecialTex(SpecialTextureNames[i]);
+    ck.view.panelTex = SpecialTex("panel");
+    ck.view.mapTex = SpecialTex("Ema01");
+    static const int kA[8] = {0, 1, 2, 3, 4, 5, 6, 7}, kB[8] = {8, 9, 10, 11, 12, 13, 14, 15};
+    static const int kC[10] = {16, 17, 18, 19, 20, 21, 22, 23, 24, 25}, kD[6] = {30, 31, 32, 33, 34, 35};
+    static const int kE[8] = {40, 41, 42, 43, 44, 45, 50, 51};
+    LoadIcons(ck, ck.view.iconsA, 8, kA);
+    LoadIcons(ck, ck.view.iconsB, 8, kB);
+    LoadIcons(ck, ck.view.iconsC, 10, kC);
+    LoadIcons(ck, ck.view.iconsD, 6, kD);
+    LoadIcons(ck, ck.view.iconsE, 8, kE);
+    LoadFont();
+    InstallProjectionEye();  // the game installs it with its render mode: the target marks project through it
+    ScreenWidth = kW;
+    ScreenHeight = kH;
+    // The 200 objects answer as units: half with radar, half with eyes, as the map panel's symbols.
+    ck.icons = CreateConstructPool(256, "icon");
+    for (size_t i = 0; i < ob.objects.size(); ++i) {
+        MakeUnit(ob.objects[i], i % 2 ? kSightEye : kSightRadar, 3 * 65536);
+        AppendToConstructPool(ck.icons, ob.objects[i]);
+    }
+    // The player's jeep: its cockpit model from the demo tree, looking out where the camera looks.
+    Geom* g = LoadGeom(1400, "Objects\\ema\\jeep\\cockpit", "", nullptr);
+    CockpitModel = CreateConstruct(0, 2);
+    AllocBBoards(CockpitModel, 0);
+    SetConstructGeoms(CockpitModel, g, g, g, g);
+    ck.jeep = CreateConstruct(0, 0);
+    MakeUnit(ck.jeep, kSightRadar, 4 * 65536);
+    ck.jeep->flags |= 0x8;
+    std::snprintf(WeaponNames[0], sizeof WeaponNames[0], "MG");
+    std::snprintf(WeaponNames[1], sizeof WeaponNames[1], "NONE");
+    PlayerUnit = ck.jeep;
+    PlayerRestrictions |= 0x400;
+    s.vp.follows = ck.jeep;
+    s.vp.insideView = 1;
+    // The lock target: an object near the middle of the view.
+    ck.entry.con = ob.objects[100];
+    ck.entry.distance = 3 * 65536;
+    auto* rec = static_cast<BenchUnit*>(ck.jeep->itfcData);
+    rec->unit.lockTarget = ob.objects[100];
+    rec->unit.lockEntry = &ck.entry;
+    // Both panels on: the map panel at a quarter of the screen width, zoomed as the level starts.
+    ck.view.mapPanelSize = static_cast<int32_t>(kW * 0.26f);
+    ck.view.tfPanelWidth = 144;
+    ck.view.mapZoom = 11520;
+    // Five members with their task buttons down the right screen edge, as the task-force view lays them out.
+    ck.members = CreateConstructPool(8, "bench members");
+    ck.view.members = ck.members;
+    for (int i = 0; i < 5; ++i) {
+        construct* c = i == 0 ? ck.jeep : ob.objects[i];
+        c->bytes2[0] = static_cast<uint8_t>(i);
+        AppendToConstructPool(ck.members, c);
+        TaskButton& b = ck.buttons[i];
+        const int32_t y = 18 + 37 * i;
+        b = {0, kW - 144, kH - y, kW, kH - y - 18, {0, 128, 64, 80}, c};
+        ck.view.buttons[ck.view.buttonCount++] = &b;
+    }
+    CockpitPanels = 3;
+    TheCockpit = &ck;
+    AfterView = DrawCockpitOverlay;
+}
+
+// Keeps the jeep (and so the cockpit and the instruments) at the camera, facing where it looks.
+void PlaceJeep(Cockpit& ck, const Scene& s) {
+    const int32_t at[3] = {s.vp.cameraPos.x, s.vp.cameraPos.y, s.vp.cameraPos.z};
+    std::memcpy(ck.jeep->pos, at, sizeof at);
+    std::memcpy(ck.jeep->orient, s.vp.view.m, sizeof ck.jeep->orient);
+    std::memcpy(static_cast<BenchUnit*>(ck.jeep->itfcData)->unit.insidePos, at, sizeof at);
+}
+
+void FreeCockpit(Cockpit& ck, Scene& s, Objects& ob) {
+    AfterView = nullptr;
+    TheCockpit = nullptr;
+    CockpitPanels = 0;
+    PlayerUnit = nullptr;
+    s.vp.follows = nullptr;
+    DeleteConstructPool(ck.members);
+    ck.jeep->flags &= ~0x8u;
+    FreeConstruct(ck.jeep);
+    FreeConstruct(CockpitModel);
+    CockpitModel = nullptr;
+    DeleteConstructPool(ck.icons);
+    for (construct* c : ob.objects) c->itfc = nullptr;
+    for (QZIcon* icon : ck.loaded) DeleteQZIcon(icon);
+    // The textures go with the island.
+    for (Tex*& t : SpecialTextures) t = nullptr;
+    FreeFont();
+}
+
+void RunCockpit(int threads, int frames) {
+    host::SetRasterThreads(threads);
+    Scene s;
+    MakeScene(s);
+    Island is;
+    if (!MakeIsland(is)) {
+        std::printf("view island, 200 objects, cockpit overlay: the demo island could not be written or read\n");
+        FreeScene(s);
+        return;
+    }
+    OpenBoard(s);
+    Objects ob;
+    MakeObjects(ob, is.camp);
+    Cockpit ck;
+    MakeCockpit(ck, s, ob, is);
+    const double ms = MedianFrameMs(s, frames, [&](int f) {
+        PlaceCampCamera(s, is.camp, f);
+        PlaceJeep(ck, s);
+    });
+    WritePicture(s, "cockpit");
+    std::printf("view island, 200 objects, cockpit overlay: %.1f frames/s (%.3f ms/frame, %d threads, %.0f triangles/frame)\n",
+                1000.0 / ms, ms, host::RasterThreads(), TriangleCount / (frames + 1));
+    std::fflush(stdout);
+    FreeCockpit(ck, s, ob);
+    FreeObjects(ob);
+    FreeScene(s);
+    FreeIsland(is);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int frames = 60;
     bool singleOnly = false;
-    const char* only = "";  // --only terrain / --only objects: one scene (for profiling)
+    const char* only = "";  // --only terrain / objects / cockpit: one scene (for profiling)
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) only = argv[++i];
         if (std::strcmp(argv[i], "--single") == 0) singleOnly = true;
@@ -358,13 +581,18 @@ int main(int argc, char** argv) {
     SkyFogColour[0] = 64, SkyFogColour[1] = 80, SkyFogColour[2] = 112;
     const std::string cwd = std::filesystem::current_path().string();
     const bool all = !singleOnly && std::thread::hardware_concurrency() > 1;
-    if (std::strcmp(only, "objects") != 0) {
+    auto scene = [&](const char* name) { return !*only || std::strcmp(only, name) == 0; };
+    if (scene("terrain")) {
         RunTerrain(1, frames);
         if (all) RunTerrain(0, frames);
     }
-    if (std::strcmp(only, "terrain") != 0) {
+    if (scene("objects")) {
         RunObjects(1, frames);
         if (all) RunObjects(0, frames);
+    }
+    if (scene("cockpit")) {
+        RunCockpit(1, frames);
+        if (all) RunCockpit(0, frames);
     }
     host::SetWorkingDirectory(cwd.c_str());
     FreeDirLight(SunLight);

@@ -1,12 +1,14 @@
 // A message file of a mission typed into the message log: announced, typed on over the frames with the
-// budget of the clock, finished at once by the next message, and drawn.
+// budget of the clock, finished at once by the next message, and drawn; then shown on the archive map.
 #include <cstdio>
 #include <cstring>
 
 #include "core/Config.h"
 #include "fuzz/FuzzSupport.h"
 #include "host/Clock.h"
+#include "hud/MapPanels.h"
 #include "hud/MessageLog.h"
+#include "hud/TFView.h"
 #include "platform/Font.h"
 #include "platform/ScreenVertex.h"
 #include "world/Startup.h"
@@ -36,6 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ShowMessage("radio.txt", "");
     ShowMessage("a plain line after it", "fuzz");
     DrawMessageLog();
+    TFView view{};
+    view.archiveIndex = -1;
+    DrawMapPanel(&view);
     ClearMessages();
     qzpk_close();
     return 0;

@@ -385,6 +385,7 @@ TEST_F(Fix3DTest, ProjectWorldPointLooksThroughTheCurrentEye) {
     EyePos = {5000000, 100000, -3000000};
     const int32_t angles[3] = {102943, 150000, 0};
     MatrixFromEuler(&ViewMatrix, angles);
+    ProjMatrix = ViewMatrix;  // a focal length of 1024
     ViewCentreXF = 320.0f;
     ViewCentreYF = 240.0f;
     ViewWidth = 640;
@@ -412,6 +413,12 @@ TEST_F(Fix3DTest, ProjectWorldPointLooksThroughTheCurrentEye) {
     right.z += ViewMatrix.m[2] / 32;
     ASSERT_EQ(ProjectWorldPoint(&out, &right), 1);
     EXPECT_NEAR(out.x, 320.0f + 1024.0f * 1024 / 10000, 2.0f);
+    // Through a view of focal length 512 (the projection matrix's first two rows halved) the point lies
+    // half as far from the centre, where the 3D view draws it.
+    for (int c = 0; c < 6; ++c) ProjMatrix.m[c] = ViewMatrix.m[c] / 2;
+    ASSERT_EQ(ProjectWorldPoint(&out, &right), 1);
+    EXPECT_NEAR(out.x, 320.0f + 512.0f * 1024 / 10000, 2.0f);
+    ProjMatrix = ViewMatrix;
     // Behind the eye, too near, or off to the side: 0, and out is untouched.
     const FixVec outside[] = {along(2, -10000), along(2, 400), along(0, 10000)};
     for (const FixVec& p : outside) {

@@ -109,6 +109,7 @@ public:
         vp_.sharesMainBoards = 1;  // the board is filled by hand, not scrolled over a terrain
         vp_.board = board_;
         vp_.follows = nullptr;
+        MainViewPort = &vp_;  // the scene's view is the main view: no tint over it
         const int32_t lod[4] = {300000, 150000, 90000, 60000};
         std::memcpy(vp_.lod, lod, sizeof lod);
         std::memcpy(vp_.morph, lod, sizeof lod);

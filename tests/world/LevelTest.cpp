@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "ai/AUDef.h"
+#include "ai/Clan.h"
 #include "core/Memory.h"
 #include "core/Rules.h"
 #include "hud/TFView.h"
@@ -147,6 +149,26 @@ TEST(Level, TeardownEndsWithTaskButtonsLeft) {
     TeardownLevel();
     EXPECT_EQ(PlayerTFView, nullptr);
     EXPECT_EQ(track.Live("tfbutton"), 0);
+}
+
+// What the clans' status pass found near the player's unit (the action unit in reach, the nearest
+// radioactive object and reload unit) goes with the level: the next level's first frames, drawn before
+// its first status pass, read it.
+TEST(Level, TeardownForgetsWhatTheStatusPassFoundNearThePlayer) {
+    kvtest::LevelTree tree;
+    kvtest::LevelEnvironment env(tree);
+    InitLevel(0);
+    ASSERT_NE(SatCamera, nullptr);
+    AUDef au{};  // stands for one of the level's action units, which the teardown frees
+    ActionTargetAU = &au;
+    NearestRadioactive = ReloadUnit = SatCamera;
+    NearestRadioactiveDistance = ReloadUnitDistance = 1000;
+    TeardownLevel();
+    EXPECT_EQ(ActionTargetAU, nullptr);
+    EXPECT_EQ(NearestRadioactive, nullptr);
+    EXPECT_EQ(ReloadUnit, nullptr);
+    EXPECT_EQ(NearestRadioactiveDistance, INT32_MAX);
+    EXPECT_EQ(ReloadUnitDistance, INT32_MAX);
 }
 
 // The loading screen shows its background "ui_7" behind every step's caption.

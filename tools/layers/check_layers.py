@@ -29,7 +29,7 @@ ALLOWED = {
     'vehicles/modules': {'host', 'core', 'platform', 'world', 'render', 'objects', 'ai', 'hud'},
     'vehicles/types': {'host', 'core', 'platform', 'world', 'render', 'objects', 'vehicles/modules', 'ai', 'hud'},
     'ai': {'host', 'core', 'platform', 'world', 'render', 'objects', 'hud'},
-    'hud': {'host', 'core', 'platform', 'world', 'render', 'objects', 'ai'},
+    'hud': {'host', 'core', 'platform', 'world', 'render', 'objects', 'ai', 'net'},
     'frontend': {'host', 'core', 'platform', 'world', 'render', 'hud', 'net'},
     'net': {'host', 'core', 'platform'},
     'app': GAME,
