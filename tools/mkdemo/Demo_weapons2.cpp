@@ -281,9 +281,10 @@ bool BuildWeaponKindObjects(const Context& ctx) {
         // The high-velocity cannon's beam piece (scale "HVSegment_scale" 1000, pace 6000): white-hot
         // when tested (phase 0), dimming until it expires.
         {"HVBullet", BeamPiece(6, 0.25f, "fx_beam_hv")},
-        // The sensor's two looks (scale "Sensor_scale" 1000, "Sensor_pace" 6000).
+        // The sensor's two looks (scale "Sensor_scale" 1000, "Sensor_pace" 6000): seen from outside, and
+        // a hair-thin one for the cockpit, whose eye sits just behind the beam's start.
         {"sensor", SensorBeam(6, 0.03f, Rgb3{60, 255, 120})},
-        {"sensorint", SensorBeam(6, 0.03f, Rgb3{255, 80, 60})},
+        {"sensorint", SensorBeam(6, 0.004f, Rgb3{255, 80, 60})},
         {"eye", datakit::BoxObject(0.3f, 0.3f, 0.3f, Rgb3{250, 250, 250})},
         // A track mark (scale 150): a dark print on the ground.
         {"trail", Decal(4, 6, 1, 2, dark)},
