@@ -193,6 +193,13 @@ bool KnownAccessType(int32_t v) {
 }
 // The most corners a hull counts as touching (its probe points), and the count it starts with.
 constexpr int32_t kMostContacts = 10;
+// A drive moves its unit by its speed along the hull every tick: a tile a tick is far past any drive's
+// limits, and it keeps a stored position (within 16384 tiles of the origin) from overflowing when it moves.
+constexpr int32_t kMostDriveSpeed = 65536;
+// A fall gains at most 700 a tick against a drag of 4 in 1024: a free fall never comes near this.
+constexpr int32_t kMostVerticalVelocity = 1 << 24;
+
+bool DriveSpeed(int32_t v) { return Within(v, -kMostDriveSpeed, kMostDriveSpeed); }
 
 const char* CheckGround(const GroundDriveBlock& g) {
     if (!Flag(g.jolt) || !Flag(g.rest) || !Flag(g.modeFlag) || !Flag(g.engineOff) || !Flag(g.engine.soundOn))
@@ -203,6 +210,8 @@ const char* CheckGround(const GroundDriveBlock& g) {
         return "the engine power is outside 0..100";
     if (!std::isfinite(g.modeFactor) || std::fabs(g.modeFactor) > kEngineModeFactor)
         return "the engine's power change is out of range";
+    if (!DriveSpeed(g.speedConstraint[0]) || !DriveSpeed(g.speedConstraint[1]))
+        return "a drive's speed limit is out of range";
     return nullptr;
 }
 
@@ -279,6 +288,11 @@ const char* WheelDrive_checkSaved(const uint8_t* in) {
     if (!Within(d.contacts, 0, kMostContacts)) return "the drive's contact count is out of range";
     if (!Within(d.wheelAngle, 0, kFixFullTurn - 1)) return "the wheel angle is outside one turn";
     if (std::abs(int64_t{d.wheelLock}) > std::abs(int64_t{d.maxWheelLock})) return "the wheel lock is beyond its limit";
+    if (!DriveSpeed(d.speed) || !DriveSpeed(d.aiSpeed) || !DriveSpeed(d.acceleration[0]) ||
+        !DriveSpeed(d.acceleration[1]))
+        return "the drive's speed or acceleration is out of range";
+    if (!Within(d.verticalVelocity, -kMostVerticalVelocity, kMostVerticalVelocity))
+        return "the drive's vertical velocity is out of range";
     return nullptr;
 }
 
@@ -291,6 +305,9 @@ const char* ChainDrive_checkSaved(const uint8_t* in) {
         if (!std::isfinite(v)) return "a drive rate is not a number";
     for (float v : {d.throttle, d.differential, d.wantedThrottle, d.wantedDifferential})
         if (!std::isfinite(v) || std::fabs(v) > 1.0f) return "the throttle or differential is outside -1..1";
+    if (!DriveSpeed(d.speed)) return "the drive's speed is out of range";
+    if (!Within(d.verticalVelocity, -kMostVerticalVelocity, kMostVerticalVelocity))
+        return "the drive's vertical velocity is out of range";
     return nullptr;
 }
 

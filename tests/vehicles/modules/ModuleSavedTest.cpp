@@ -175,6 +175,11 @@ TEST(ModuleSaved, StatesAModuleNeverReachesAreRefused) {
         {"wheel angle past a turn", 92, 411774},
         {"wheel lock past its limit", 88, 40000},
         {"contacts", 68, 11},
+        // Speeds that would carry the unit past the 32-bit positions in a few ticks.
+        {"speed of a billion", 80, 1000000000u},
+        {"reverse speed limit far past a tile a tick", 20, 0x80000000u},
+        {"acceleration far past a tile a tick", 56, 0x10000000u},
+        {"vertical velocity of a billion", 64, 0xC4653600u},
     };
     for (const auto& c : wheelCases) {
         SCOPED_TRACE(c.name);
@@ -222,7 +227,7 @@ TEST(ModuleSaved, StatesAModuleNeverReachesAreRefused) {
     std::vector<uint8_t> chainForm(kChainDriveSavedSize);
     ChainDrive_putSaved(&chain, chainForm.data());
     for (const auto& [offset, value] : std::vector<std::pair<size_t, uint32_t>>{
-             {64, FloatBits(1.5f)}, {76, FloatBits(nan)}, {92, 7}}) {
+             {64, FloatBits(1.5f)}, {76, FloatBits(nan)}, {92, 7}, {56, 1000000000u}, {60, 0x80000000u}}) {
         std::vector<uint8_t> bad = chainForm;
         PutWord(bad, offset, value);
         EXPECT_NE(ChainDrive_checkSaved(bad.data()), nullptr) << offset;
