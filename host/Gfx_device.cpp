@@ -172,11 +172,12 @@ void DrawBatch(GfxDevice* d) {
     const int bands = (height + kBandRows - 1) / kBandRows;
     const bool setUp = !d->raw.empty();
     constexpr size_t kChunk = 256;
+    constexpr size_t kSmallBatch = 64;
     std::atomic<size_t> nextChunk{0};
     std::atomic<int> settled{0};      // workers other than 0 done with the set-up
     std::atomic<bool> listed{false};  // the bands' lists are made
     std::atomic<int> next{0};
-    Pool().Run([&](int worker, int workers) {
+    const auto job = [&](int worker, int workers) {
         while (setUp) {
             const size_t first = nextChunk.fetch_add(kChunk);
             if (first >= prims.size()) break;
@@ -218,7 +219,13 @@ void DrawBatch(GfxDevice* d) {
                 RasterPrimitive(pipes[prim.pipeline], prim, y0, y1);
             }
         }
-    });
+    };
+    // A few primitives (an overlay's sprite or gauge between two blits) cost less drawn here than the
+    // workers' wake-up and the wait for all of them; the bands come out the same either way.
+    if (prims.size() < kSmallBatch)
+        job(0, 1);
+    else
+        Pool().Run(job);
     d->raw.clear();
     d->batch.clear();
     // Keep the pipeline in force for the primitives still to come.
