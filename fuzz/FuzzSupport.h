@@ -17,6 +17,8 @@
 #include "host/Dialog.h"
 #include "host/Fs.h"
 #include "tools/datakit/Package.h"
+#include "world/ConstructPool.h"
+#include "world/QZEvent.h"
 
 namespace kvfuzz {
 
@@ -89,6 +91,14 @@ bool Run(Fn&& fn) {
     } catch (const Fatal&) {
         return false;
     }
+}
+
+// The "visible" pool and the four busy pools a harness's constructs are made busy and visible in, as a
+// level has them (64 each).
+inline void CreateVisibleAndBusyPools() {
+    VisiblePool = CreateConstructPool(64, "visible");
+    const char* names[4] = {"buzy0", "buzy1", "buzy2", "buzy3"};
+    for (int i = 0; i < 4; ++i) BuzyPools[i] = CreateConstructPool(64, names[i]);
 }
 
 }  // namespace kvfuzz

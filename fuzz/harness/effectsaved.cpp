@@ -34,9 +34,7 @@ void Take(construct* con, std::vector<uint8_t> form) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvfuzz::Setup();
     static bool once = [] {
-        VisiblePool = CreateConstructPool(64, "visible");
-        const char* names[4] = {"buzy0", "buzy1", "buzy2", "buzy3"};
-        for (int i = 0; i < 4; ++i) BuzyPools[i] = CreateConstructPool(64, names[i]);
+        kvfuzz::CreateVisibleAndBusyPools();
         RegisterEffectSavedChecks();
         return true;
     }();

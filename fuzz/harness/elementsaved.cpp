@@ -114,9 +114,7 @@ void BuildWorld() {
     kvfuzz::MountFiles(files);
     ReadRules("r");
     CurrentMatrix = Terrain4();
-    VisiblePool = CreateConstructPool(64, "visible");
-    const char* busy[4] = {"buzy0", "buzy1", "buzy2", "buzy3"};
-    for (int i = 0; i < 4; ++i) BuzyPools[i] = CreateConstructPool(64, busy[i]);
+    kvfuzz::CreateVisibleAndBusyPools();
     for (const char* name : {"radioactive", "target", "icon", "nav", "reload"}) CreateConstructPool(32, name);
     CreateConstructPool(32, "scenery lighting");
     RegisterElementTypes();

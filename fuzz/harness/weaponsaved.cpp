@@ -97,9 +97,7 @@ void RunBeam(BeamCannon* c, construct* target) { BeamCannon_update(c, target, 0,
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvfuzz::Setup();
     static bool once = [] {
-        VisiblePool = CreateConstructPool(64, "visible");
-        const char* names[4] = {"buzy0", "buzy1", "buzy2", "buzy3"};
-        for (int i = 0; i < 4; ++i) BuzyPools[i] = CreateConstructPool(64, names[i]);
+        kvfuzz::CreateVisibleAndBusyPools();
         RegisterWeaponSavedChecks();
         return true;
     }();

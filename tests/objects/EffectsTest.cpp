@@ -20,42 +20,20 @@
 #include "objects/UnitSaved.h"
 #include "render/Light.h"
 #include "support/Fatal.h"
+#include "support/PoolScene.h"
 #include "support/ShotScene.h"
 #include "world/Level_local.h"
 
 namespace kvtest {
 namespace {
 
-constexpr int32_t kFlat = 6400;  // the height of the flat sites (800 units of 8)
-
-class Effects : public ::testing::Test {
+class Effects : public PoolScene {
 protected:
     void SetUp() override {
-        scene_ = std::make_unique<ShotScene>(KV_SOURCE_DIR);
-        ASSERT_TRUE(scene_->ok());
-        base_ = mkdemo::DemoIslandPlace("ema_base");
-        CurrentLevel = LevelSettings{};
+        PoolScene::SetUp();
         CurrentLevel.dustScale = 100;
-        dynamic_lighting = 1;
-    }
-    void TearDown() override {
-        for (construct* c : spawners_) FreeConstruct(c);
-        CurrentLevel = LevelSettings{};
-        scene_.reset();
     }
 
-    // A construct standing at a point, facing along +x, that effects are spawned at.
-    construct* At(int32_t x, int32_t y, int32_t z) {
-        construct* c = CreateConstruct(0, 0);
-        c->pos[0] = x;
-        c->pos[1] = y;
-        c->pos[2] = z;
-        const int32_t alongX[9] = {0, 0, -32768, 0, 32768, 0, 32768, 0, 0};
-        std::memcpy(c->orient, alongX, sizeof alongX);
-        spawners_.push_back(c);
-        return c;
-    }
-    construct* AboveBase(int32_t height) { return At(base_.x, kFlat + height, base_.z); }
     // A stand-in unit (structure 100, no shield) whose probe points lie at the four corners of its box,
     // so the collision pass meets it in every terrain quarter it covers.
     construct* Unit(int32_t x, int32_t z, int32_t dx) {
@@ -64,31 +42,7 @@ protected:
         std::memcpy(u->sampleCorners, corners, sizeof corners);
         return u;
     }
-    // An effect taken as its spawners take it, busy from now on.
-    static construct* Take(SharedPoolId id, construct* at) {
-        construct* fx = SpawnEffect(at, id);
-        EXPECT_NE(fx, nullptr) << SharedPoolDefs[static_cast<int>(id)].name;
-        FlushQZEvents();
-        return fx;
-    }
-    static bool Alive(const construct* c) { return (c->flags & kConActive) != 0; }
     static int32_t* Words(construct* c) { return static_cast<int32_t*>(c->itfcData); }
-    // Ticks the effect until it leaves the active set; each(tick) runs after every tick. The number of
-    // ticks it lived, or -1 when still alive after limit.
-    static int Life(construct* fx, int limit, const std::function<void(int)>& each = nullptr) {
-        for (int tick = 1; tick <= limit; ++tick) {
-            CallItfc(fx, ItfcMethod::TICK, 0);
-            if (each) each(tick);
-            FlushQZEvents();
-            if (!Alive(fx)) return tick;
-        }
-        return -1;
-    }
-
-    std::unique_ptr<ShotScene> scene_;
-    mkdemo::DemoPlace base_{};
-    std::vector<construct*> spawners_;
-    FatalCatcher fatal_;
 };
 
 // Each effect type with the values its spawner writes: how many ticks it lives, how its phase, frame or

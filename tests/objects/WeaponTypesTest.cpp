@@ -25,6 +25,7 @@
 #include "platform/Palette.h"
 #include "render/Light.h"
 #include "support/Fatal.h"
+#include "support/PoolScene.h"
 #include "support/ShotScene.h"
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/ObjectFile.h"
@@ -35,38 +36,15 @@
 namespace kvtest {
 namespace {
 
-constexpr int32_t kFlat = 6400;  // the height of the flat sites (800 units of 8)
-
-class Weapons : public ::testing::Test {
+class Weapons : public PoolScene {
 protected:
     void SetUp() override {
-        scene_ = std::make_unique<ShotScene>(KV_SOURCE_DIR);
-        ASSERT_TRUE(scene_->ok());
-        base_ = mkdemo::DemoIslandPlace("ema_base");
+        PoolScene::SetUp();
+        if (HasFatalFailure()) return;
         lake_ = mkdemo::DemoIslandPlace("lake");
         hill_ = mkdemo::DemoIslandPlace("hill");
-        CurrentLevel = LevelSettings{};
-        dynamic_lighting = 1;
         ResetRandomGenerators();
     }
-    void TearDown() override {
-        for (construct* c : spawners_) FreeConstruct(c);
-        CurrentLevel = LevelSettings{};
-        scene_.reset();
-    }
-
-    // A construct standing at a point, facing along +x (its rows: sideways -z, up y, forward x).
-    construct* At(int32_t x, int32_t y, int32_t z) {
-        construct* c = CreateConstruct(0, 0);
-        c->pos[0] = x;
-        c->pos[1] = y;
-        c->pos[2] = z;
-        const int32_t alongX[9] = {0, 0, -32768, 0, 32768, 0, 32768, 0, 0};
-        std::memcpy(c->orient, alongX, sizeof alongX);
-        spawners_.push_back(c);
-        return c;
-    }
-    construct* AboveBase(int32_t height) { return At(base_.x, kFlat + height, base_.z); }
     static int32_t Ground(int32_t x, int32_t z) {
         const int32_t p[3] = {x, 0, z};
         return InterpGroundHeight(CurrentMatrix, p, nullptr);
@@ -96,18 +74,10 @@ protected:
         r.impact[2] = 7;
         return r;
     }
-    // An effect taken as its spawners take it, busy from now on.
-    static construct* Take(SharedPoolId id, construct* at) {
-        construct* fx = SpawnEffect(at, id);
-        EXPECT_NE(fx, nullptr) << SharedPoolDefs[static_cast<int>(id)].name;
-        FlushQZEvents();
-        return fx;
-    }
     static void Tick(construct* c) {
         CallItfc(c, ItfcMethod::TICK, 0);
         FlushQZEvents();
     }
-    static bool Alive(const construct* c) { return (c->flags & kConActive) != 0; }
     static int Active(SharedPoolId id) {
         ConstructPool* p = SharedPool(id);
         int n = 0;
@@ -121,16 +91,6 @@ protected:
             if (Alive(p->constructs[i])) out.push_back(p->constructs[i]);
         return out;
     }
-    // Ticks until the construct leaves the active set: the ticks it lived, or -1 after limit.
-    static int Life(construct* c, int limit, const std::function<void(int)>& each = nullptr) {
-        for (int t = 1; t <= limit; ++t) {
-            CallItfc(c, ItfcMethod::TICK, 0);
-            if (each) each(t);
-            FlushQZEvents();
-            if (!Alive(c)) return t;
-        }
-        return -1;
-    }
     static std::vector<uint8_t> FormOf(construct* c) {
         int32_t size = 0;
         auto* block = reinterpret_cast<uint8_t*>(CallItfc(c, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size)));
@@ -139,10 +99,7 @@ protected:
         return out;
     }
 
-    std::unique_ptr<ShotScene> scene_;
-    mkdemo::DemoPlace base_{}, lake_{}, hill_{};
-    std::vector<construct*> spawners_;
-    FatalCatcher fatal_;
+    mkdemo::DemoPlace lake_{}, hill_{};
 };
 
 // ---- Flights.
