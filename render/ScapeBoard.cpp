@@ -239,6 +239,7 @@ void SetBoardTile(ScapeBoard* b, int32_t column, int32_t row, TileCell* cell, co
         const uint8_t colour1 = static_cast<uint8_t>(flat->head.flags >> 8);
         auto noise = [](int width) {
             int32_t r = Random();
+            width = std::min(width, 32);  // the world file's noise width is a byte: more than 32 bits is all
             return std::abs(width ? r >> (32 - width) : r >> 31);
         };
         for (int k = 0; k < kCellVertices; ++k) {

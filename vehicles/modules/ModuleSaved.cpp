@@ -278,6 +278,11 @@ const char* Turret_checkSaved(const uint8_t* in) {
         !Flag(t.report[static_cast<int>(TurretLimit::PitchHigh)].flag))
         return "a turret flag is neither 0 nor 1";
     if (!Within(t.soundTimer, 0, kTurretSoundTicks)) return "the turret's sound time is out of range";
+    // Limits and rates are angles: past a turn they push the look by billions and overflow it.
+    for (const int32_t* pair : {t.turnRate, t.recenterRate, t.yawLimits, t.pitchLimits, t.yawLimitsCockpit,
+                                t.pitchLimitsCockpit})
+        if (!Within(pair[0], -kFixFullTurn, kFixFullTurn) || !Within(pair[1], -kFixFullTurn, kFixFullTurn))
+            return "a turret limit or rate is past a turn";
     return nullptr;
 }
 

@@ -203,7 +203,7 @@ TEST(ModuleSaved, StatesAModuleNeverReachesAreRefused) {
     Turret_putSaved(&turret, turretForm.data());
     for (const auto& [offset, value] : std::vector<std::pair<size_t, uint32_t>>{
              {kTurretSavedYaw, uint32_t(kTurretYawTop + 1)}, {kTurretSavedYaw, uint32_t(kTurretYawInit - 1)},
-             {4, 0x7FFFFFFFu}, {8, 2}, {68, 31}}) {
+             {4, 0x7FFFFFFFu}, {8, 2}, {68, 31}, {12, 0x40000000u}, {44, 0x80000000u}, {64, 500000}}) {
         std::vector<uint8_t> bad = turretForm;
         PutWord(bad, offset, value);
         EXPECT_NE(Turret_checkSaved(bad.data()), nullptr) << offset;
