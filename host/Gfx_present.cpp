@@ -54,10 +54,15 @@ void GetGammaRamp(uint16_t red[256], uint16_t green[256], uint16_t blue[256]) {
 
 GfxResult Present(GfxSurface* back) {
     if (!back) return GfxErrInvalidParams;
-    FinishAllDevices();
     ++g_presents;
     SDL_Window* window = static_cast<SDL_Window*>(NativeWindow());
-    if (!window || IsHeadless()) return GfxOk;
+    if (!window || IsHeadless()) {
+        // Nothing is shown: the frame's last primitives go to the workers, who draw them while the next
+        // frame is prepared (whatever reads the back buffer waits for them).
+        SubmitAllDevices();
+        return GfxOk;
+    }
+    FinishAllDevices();
     if (!g_rampSet) IdentityRamp();
     if (!g_renderer) {
         g_renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
