@@ -20,6 +20,7 @@ namespace {
 int g_threadSetting = 0;  // one thread per core unless told otherwise
 
 constexpr size_t kChunk = 128;  // triangles set up by a worker at a time
+constexpr int kWatchSpins = 2000;  // pauses a worker waits for the next batch before it sleeps (some 50 us)
 // A batch costing fewer pixels than this is drawn on the calling thread: waking the workers and waiting
 // for them would cost more (an overlay's sprite, a few gauges, a small clear).
 constexpr double kWorkerCost = 16384;
@@ -115,6 +116,7 @@ public:
             std::lock_guard<std::mutex> lock(mutex_);
             job_ = job;
             ++generation_;
+            latest_.store(generation_, std::memory_order_release);
         }
         wake_.notify_all();
     }
@@ -142,6 +144,13 @@ private:
             }
             Work(*job);
             active_.fetch_sub(1, std::memory_order_release);
+            // The next batch often follows soon (a frame hands several over): watch for it a little while
+            // before sleeping, which saves it the wake-up.
+            for (int spin = 0; spin < kWatchSpins && latest_.load(std::memory_order_acquire) == seen; ++spin) {
+#if defined(__x86_64__) || defined(__i386__)
+                __builtin_ia32_pause();
+#endif
+            }
         }
     }
 
@@ -160,6 +169,7 @@ private:
     std::condition_variable wake_;
     Job* job_ = nullptr;
     uint64_t generation_ = 0;
+    std::atomic<uint64_t> latest_{0};  // generation_, read without the lock
     std::atomic<int> active_{0};
     bool stop_ = false;
 };

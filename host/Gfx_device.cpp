@@ -38,6 +38,13 @@ constexpr double kPrimitiveCost = 24;
 
 std::vector<GfxDevice*> g_devices;
 
+// Whether primitives are drawn as they come (one thread) rather than gathered. (Gathering on one thread
+// too, so that a band's rows stay in the cache while all its primitives are drawn, measured no faster:
+// the frame's spans are long and its cost is in shading them.)
+bool Immediate() {
+    return WantedThreads() <= 1;
+}
+
 // Hands the gathered batch to the workers (or draws it here when it is cheap); with wait, returns when
 // it is drawn. Gathering goes on in the other batch, with the pipeline in force.
 void Flush(GfxDevice* d, bool wait) {
@@ -58,7 +65,8 @@ void Gather(GfxDevice* d, const Primitive& prim, int top, int bottom, double cos
     Batch& b = d->Gathering();
     if (b.prims.empty()) StartBatch(&b, d->target ? d->target->height : 0);
     AddToBatch(&b, prim, top, bottom, cost + kPrimitiveCost);
-    if (b.prims.size() >= kBatchLimit || (b.cost >= kEagerCost && !WorkersBusy())) Flush(d, false);
+    if (b.prims.size() >= kBatchLimit || (WantedThreads() > 1 && b.cost >= kEagerCost && !WorkersBusy()))
+        Flush(d, false);
 }
 
 // The rows a line or point may touch; false when it touches none.
@@ -247,7 +255,7 @@ void ReadVertex(const Pipeline& p, const uint8_t* src, SetupVertex* out) {
 void Emit(GfxDevice* d, Primitive& prim) {
     const Pipeline& p = d->Pipelines().back();
     prim.pipeline = static_cast<uint32_t>(d->Pipelines().size() - 1);
-    if (WantedThreads() <= 1) {
+    if (Immediate()) {
         RasterPrimitive(p, prim, p.clipY0, p.clipY1);
         return;
     }
@@ -268,7 +276,7 @@ void EmitTriangle(GfxDevice* d, const Pipeline& p, SetupVertex a, SetupVertex b,
     if (p.flat) FlatColours(&b, a), FlatColours(&c, a);
     if (fill == GfxFillSolid || (fill != GfxFillPoint && fill != GfxFillWireframe)) {
         Primitive prim;
-        if (WantedThreads() > 1) {
+        if (!Immediate()) {
             // Set up later by the workers, in the bands its vertices reach; its cost is half the pixels of
             // its bounding box.
             int top = 0, bottom = 0;
@@ -311,17 +319,34 @@ void SubmitAllDevices() {
     for (GfxDevice* d : g_devices) Flush(d, false);
 }
 
-bool QueueBlit(GfxSurface* dst, const GfxRect& to, const GfxSurface* src, const GfxRect& from, bool keyed) {
-    if (WantedThreads() <= 1) return false;
+namespace {
+
+// The one device drawing into the target, when a primitive reading `reads` (besides the target) can wait in
+// its batch: null when drawing is immediate, when no device or two draw into the target (their order is
+// not known here), or when a device draws into `reads` or its depth (it must be finished before it is read).
+GfxDevice* QueueingDevice(const GfxSurface* target, const GfxSurface* reads) {
+    if (Immediate()) return nullptr;
     GfxDevice* device = nullptr;
     for (GfxDevice* d : g_devices) {
-        // A source that a device draws into (or its depth) must be finished before it is read.
-        if (d->target == src || (d->target && d->target->zbuffer == src)) return false;
-        if (d->target == dst) {
-            if (device) return false;  // two devices draw into it: their order is not known here
+        if (reads && (d->target == reads || (d->target && d->target->zbuffer == reads))) return nullptr;
+        if (d->target == target) {
+            if (device) return nullptr;
             device = d;
         }
     }
+    return device;
+}
+
+void Queue(GfxDevice* d, Primitive& prim, int top, int bottom, double cost) {
+    if (d->Pipelines().empty()) CurrentPipeline(d);
+    prim.pipeline = static_cast<uint32_t>(d->Pipelines().size() - 1);
+    Gather(d, prim, top, bottom, cost);
+}
+
+}  // namespace
+
+bool QueueBlit(GfxSurface* dst, const GfxRect& to, const GfxSurface* src, const GfxRect& from, bool keyed) {
+    GfxDevice* device = QueueingDevice(dst, src);
     if (!device) return false;
     Primitive prim;
     prim.kind = kPrimBlit;
@@ -329,9 +354,18 @@ bool QueueBlit(GfxSurface* dst, const GfxRect& to, const GfxSurface* src, const 
     const int top = std::max(to.top, 0), bottom = std::min(to.bottom, dst->height);
     const int left = std::max(to.left, 0), right = std::min(to.right, dst->width);
     if (top >= bottom || left >= right) return true;  // nothing of it lands on the target
-    if (device->Pipelines().empty()) CurrentPipeline(device);
-    prim.pipeline = static_cast<uint32_t>(device->Pipelines().size() - 1);
-    Gather(device, prim, top, bottom, static_cast<double>(bottom - top) * (right - left));
+    Queue(device, prim, top, bottom, static_cast<double>(bottom - top) * (right - left));
+    return true;
+}
+
+bool QueuePresent(const GfxSurface* back, uint32_t* out, const uint8_t* lut) {
+    GfxDevice* device = QueueingDevice(back, nullptr);
+    if (!device) return false;
+    Primitive prim;
+    prim.kind = kPrimPresent;
+    prim.present = {back, out, lut};
+    // A row converted costs about an eighth of a row shaded.
+    Queue(device, prim, 0, back->height, static_cast<double>(back->width) * back->height / 8);
     return true;
 }
 
@@ -472,7 +506,7 @@ void ClearRect(GfxDevice* d, const GfxRect& r, uint32_t flags, uint32_t c, uint3
     prim.rowTop = r.top;
     prim.rowBottom = r.bottom;
     prim.clear = {r.left, r.right, flags, c, z16, z24};
-    if (WantedThreads() <= 1) {
+    if (Immediate()) {
         RasterPrimitive(cp, prim, r.top, r.bottom);
         return;
     }

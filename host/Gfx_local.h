@@ -41,6 +41,10 @@ void SubmitAllDevices();
 // when the caller must finish all drawing and blit at once (one thread, no device or two draw into the
 // destination, or the source is drawn into).
 bool QueueBlit(GfxSurface* dst, const GfxRect& to, const GfxSurface* src, const GfxRect& from, bool keyed);
+// Gathers the conversion of a back buffer's rows for the window among the primitives of the device drawing
+// into it, each band converting its rows once it has drawn them: false when there is no such device or
+// drawing is immediate (the caller then converts the rows itself, after finishing all drawing).
+bool QueuePresent(const GfxSurface* back, uint32_t* out, const uint8_t* lut);
 // Forgets the surface wherever a device uses it (texture, target or z-buffer).
 void DetachSurfaceFromDevices(GfxSurface* surface);
 // Rebuilds a texture's widened copy from its pixels.
@@ -254,6 +258,7 @@ enum PrimitiveKind : uint8_t {
     kPrimRawTriangle = 4,  // a triangle still to be set up (its vertices wait in the batch)
     kPrimClear = 5,        // a clear of a rectangle, drawn by its pipeline's target and z-buffer
     kPrimBlit = 6,         // a blit onto the target
+    kPrimPresent = 7,      // the target's rows converted for the window
 };
 
 // A triangle, line, point, clear or blit set up once, then drawn in any band of rows: every row is
@@ -286,6 +291,11 @@ struct Primitive {
                                // past the target's edges)
             bool keyed;        // the source's colour key applies
         } blit;
+        struct {
+            const GfxSurface* back;  // the surface presented
+            uint32_t* out;           // its rows as 0xFFRRGGBB through the gamma tables
+            const uint8_t* lut;      // gamma tables of red, green and blue, 256 entries each
+        } present;
     };
     Primitive() {}
 };
@@ -300,8 +310,9 @@ bool TriangleRows(const Pipeline& p, const SetupVertex& a, const SetupVertex& b,
                   int* bottom, double* boxPixels);
 // Scan-converts one primitive, touching only rows y0 <= y < y1.
 void RasterPrimitive(const Pipeline& p, const Primitive& prim, int y0, int y1);
-// The rows y0 <= y < y1 of a blit primitive.
+// The rows y0 <= y < y1 of a blit primitive, and of a present primitive.
 void BlitRows(const Primitive& prim, int y0, int y1);
+void PresentRows(const Primitive& prim, int y0, int y1);
 
 // ---- Batches for the worker threads (Gfx_batch.cpp) --------------------------------------------------
 
