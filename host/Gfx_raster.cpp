@@ -105,12 +105,6 @@ void RasterTriangle(const Pipeline& p, const Primitive& prim, int y0, int y1) {
         s.q = t.q[0] + t.q[1] * dx + t.q[2] * dy;
         s.z = ZFixed(t.z[0] + t.z[1] * (xa - t.ox) + t.z[2] * (y - t.oy));
         s.dz = ZFixed(t.z[1]);
-        // The next row's target and depth where its span will start, fetched while this one is drawn.
-        if (y + 1 < yb) {
-            const ptrdiff_t next = static_cast<ptrdiff_t>(y + 1);
-            __builtin_prefetch(p.colour + next * p.colourPitch + xa * 4, 1);
-            if (p.depth) __builtin_prefetch(p.depth + next * p.depthPitch + xa * 4, 1);
-        }
         p.span(p, s, xa, y, xb - xa);
     }
 }
