@@ -30,9 +30,10 @@ struct GfxDevice {
 namespace {
 
 constexpr size_t kBatchLimit = 16384;  // primitives gathered before the workers must take them
-// A batch is handed to the workers as soon as it holds this much drawing while they are idle, so that they
-// draw while the calling thread goes on gathering (about a third of an 800 x 600 screen).
-constexpr double kEagerCost = 160000;
+// A batch is handed to the workers as soon as it holds a third of the target's pixels of drawing while they
+// are idle, so that they draw while the calling thread goes on gathering; fewer, larger batches cost fewer
+// hand-overs and waits.
+constexpr double kEagerScreens = 1.0 / 3;
 // What a primitive costs beyond its pixels (its set-up and its rows), in pixels of a span.
 constexpr double kPrimitiveCost = 24;
 
@@ -63,9 +64,11 @@ void Flush(GfxDevice* d, bool wait) {
 // Adds a primitive touching rows top <= y < bottom to the gathering batch.
 void Gather(GfxDevice* d, const Primitive& prim, int top, int bottom, double cost) {
     Batch& b = d->Gathering();
-    if (b.prims.empty()) StartBatch(&b, d->target ? d->target->height : 0);
+    const GfxSurface* t = d->target;  // present: only a device with a target draws
+    if (b.prims.empty()) StartBatch(&b, t->height);
     AddToBatch(&b, prim, top, bottom, cost + kPrimitiveCost);
-    if (b.prims.size() >= kBatchLimit || (WantedThreads() > 1 && b.cost >= kEagerCost && !WorkersBusy()))
+    const double eager = kEagerScreens * t->width * t->height;
+    if (b.prims.size() >= kBatchLimit || (WantedThreads() > 1 && b.cost >= eager && !WorkersBusy()))
         Flush(d, false);
 }
 
