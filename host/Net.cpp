@@ -32,7 +32,7 @@ const char* const kResultNames[] = {
 static_assert(std::size(kResultNames) == static_cast<size_t>(NetResult::Count));
 
 uint32_t RandomWord() {
-    static std::mt19937 rng{std::random_device{}()};
+    thread_local std::mt19937 rng{std::random_device{}()};
     return static_cast<uint32_t>(rng());
 }
 
@@ -508,7 +508,7 @@ void OnDatagram(NetPeer* p, const TransportEvent& ev) {
         p->transport->SendDatagram(ev.from, p->scratch.data(), p->scratch.size());
         return;
     }
-    static netwire::SearchAnswer ans;  // large: kept off the stack
+    netwire::SearchAnswer ans;
     if (!netwire::Decode(ev.data, ev.size, &ans)) {
         ++p->stats.droppedMalformed;
         return;

@@ -57,7 +57,8 @@ ENetAddress ToEnet(const NetAddress& a) {
 NetAddress FromEnet(const ENetAddress& e) { return {ntohl(e.host), e.port}; }
 
 class UdpTransport;
-UdpTransport* g_servicing = nullptr;  // the transport inside enet_host_service (for the intercept)
+// The transport inside enet_host_service on this thread (for the intercept, which ENet gives no context).
+thread_local UdpTransport* g_servicing = nullptr;
 
 class UdpTransport final : public Transport {
 public:
