@@ -18,7 +18,12 @@ public:
     void U32(uint32_t v) {
         for (int i = 0; i < 4; ++i) U8(static_cast<uint8_t>(v >> (8 * i)));
     }
-    void Raw(const uint8_t* p, size_t n) { out_->insert(out_->end(), p, p + n); }
+    void Raw(const uint8_t* p, size_t n) {
+        if (n == 0) return;
+        const size_t at = out_->size();
+        out_->resize(at + n);
+        memcpy(out_->data() + at, p, n);
+    }
     // A text: one byte of length (at most kNetNameSize - 1), then its characters.
     void Text(const char* text) {
         size_t n = strnlen(text, kNetNameSize - 1);

@@ -125,7 +125,9 @@ public:
         ENetPeer* peer = Find(conn);
         if (!peer || size > host_->maximumPacketSize) return false;
         const bool reliable = channel == NetChannel::Reliable;
-        ENetPacket* packet = enet_packet_create(data, size, reliable ? ENET_PACKET_FLAG_RELIABLE : 0);
+        // An unreliable message larger than a datagram stays unreliable in its fragments.
+        ENetPacket* packet =
+            enet_packet_create(data, size, reliable ? ENET_PACKET_FLAG_RELIABLE : ENET_PACKET_FLAG_UNRELIABLE_FRAGMENT);
         if (!packet) return false;
         if (enet_peer_send(peer, reliable ? 0 : 1, packet) < 0) {
             enet_packet_destroy(packet);
