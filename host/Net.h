@@ -113,6 +113,8 @@ extern const uint8_t kNetProviderGuid[16];
 void NetEnumProviders(std::vector<NetProvider>* out);
 // InvalidParam for a provider other than the layer's.
 NetResult NetEnumAdapters(const uint8_t provider[16], std::vector<NetAdapter>* out);
+// The identifier NetEnumAdapters gives the adapter of an address (0: all addresses).
+void NetAdapterOf(uint32_t ip, uint8_t guid[16]);
 
 // The port a host listens on and a search asks (kNetDefaultPort until changed; the game's command line
 // changes it for tests). 0 goes back to kNetDefaultPort.

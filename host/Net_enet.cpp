@@ -297,6 +297,8 @@ void AdapterGuid(uint32_t ip, uint8_t guid[16]) {
 
 }  // namespace
 
+void NetAdapterOf(uint32_t ip, uint8_t guid[16]) { AdapterGuid(ip, guid); }
+
 std::unique_ptr<Transport> CreateUdpTransport() { return std::make_unique<UdpTransport>(); }
 
 void NetEnumProviders(std::vector<NetProvider>* out) {

@@ -49,10 +49,7 @@ struct Session {
         NetHostDesc d;
         memcpy(d.application, kApp, 16);
         memcpy(d.provider, kNetProviderGuid, 16);
-        std::vector<NetAdapter> adapters;
-        NetEnumAdapters(kNetProviderGuid, &adapters);
-        for (const NetAdapter& a : adapters)
-            if (a.ip == kNetLoopback) memcpy(d.adapter, a.guid, 16);
+        NetAdapterOf(kNetLoopback, d.adapter);
         d.anyPort = true;
         if (NetHost(peers[0]->peer, d) != NetResult::Ok) return;
         NetJoinDesc j;

@@ -37,9 +37,7 @@ host::NetHostDesc HostDesc() {
     host::NetHostDesc desc;
     memcpy(desc.application, kApp, 16);
     memcpy(desc.provider, host::kNetProviderGuid, 16);
-    std::vector<host::NetAdapter> adapters;
-    host::NetEnumAdapters(host::kNetProviderGuid, &adapters);
-    memcpy(desc.adapter, adapters.at(0).guid, 16);
+    host::NetAdapterOf(0, desc.adapter);
     return desc;
 }
 

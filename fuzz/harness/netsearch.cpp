@@ -24,9 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     host::NetHostDesc desc;
     memcpy(desc.application, kApp, 16);
     memcpy(desc.provider, host::kNetProviderGuid, 16);
-    std::vector<host::NetAdapter> adapters;
-    host::NetEnumAdapters(host::kNetProviderGuid, &adapters);
-    memcpy(desc.adapter, adapters.at(0).guid, 16);
+    host::NetAdapterOf(0, desc.adapter);
     host::NetHost(hostPeer, desc);
 
     host::NetSearchDesc search;

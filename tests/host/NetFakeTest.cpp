@@ -89,9 +89,7 @@ protected:
         d.sessionData = record;
         d.sessionDataSize = sizeof record;
         memcpy(d.provider, kNetProviderGuid, 16);
-        std::vector<NetAdapter> adapters;
-        NetEnumAdapters(kNetProviderGuid, &adapters);
-        memcpy(d.adapter, adapters.at(0).guid, 16);
+        NetAdapterOf(0, d.adapter);
         return d;
     }
 
@@ -121,6 +119,39 @@ protected:
     FakeNetwork* net_;
     std::vector<std::unique_ptr<TestPeer>> peers_;
 };
+
+// One provider under the identifier the front end picks; all addresses first among the adapters, then the
+// machine's own (the loopback among them); a host binds only to one of them.
+TEST_F(NetFakeTest, TheProviderAndItsAdapters) {
+    std::vector<NetProvider> providers;
+    NetEnumProviders(&providers);
+    ASSERT_EQ(providers.size(), 1u);
+    EXPECT_EQ(memcmp(providers[0].guid, kNetProviderGuid, 16), 0);
+    std::vector<NetAdapter> adapters;
+    uint8_t other[16] = {};
+    EXPECT_EQ(NetEnumAdapters(other, &adapters), NetResult::InvalidParam);
+    ASSERT_EQ(NetEnumAdapters(kNetProviderGuid, &adapters), NetResult::Ok);
+    ASSERT_GE(adapters.size(), 1u);
+    uint8_t guid[16];
+    NetAdapterOf(0, guid);
+    EXPECT_EQ(adapters[0].ip, 0u);
+    EXPECT_EQ(memcmp(adapters[0].guid, guid, 16), 0);
+    for (const NetAdapter& a : adapters) {
+        NetAdapterOf(a.ip, guid);
+        EXPECT_EQ(memcmp(a.guid, guid, 16), 0) << a.name;
+    }
+    TestPeer& h = Peer("Hal");
+    NetHostDesc d = HostDesc();
+    NetAdapterOf(0xC0000201, d.adapter);  // 192.0.2.1: no address of this machine
+    EXPECT_EQ(NetHost(h.peer, d), NetResult::InvalidParam);
+    d = HostDesc();
+    d.provider[0] ^= 1;
+    EXPECT_EQ(NetHost(h.peer, d), NetResult::InvalidParam);
+    d = HostDesc();
+    d.maxPlayers = kNetMaxPlayers + 1;
+    EXPECT_EQ(NetHost(h.peer, d), NetResult::InvalidParam);
+    EXPECT_FALSE(NetInSession(h.peer));
+}
 
 TEST_F(NetFakeTest, AJoinGivesEveryPlayerItsEventsAndInfo) {
     TestPeer& h = Hosting("Hal");

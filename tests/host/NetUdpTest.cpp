@@ -78,10 +78,7 @@ NetHostDesc HostDesc(const char* name = "udp") {
     d.sessionData = record;
     d.sessionDataSize = sizeof record;
     memcpy(d.provider, kNetProviderGuid, 16);
-    std::vector<NetAdapter> adapters;
-    NetEnumAdapters(kNetProviderGuid, &adapters);
-    for (const NetAdapter& a : adapters)
-        if (a.ip == kNetLoopback) memcpy(d.adapter, a.guid, 16);
+    NetAdapterOf(kNetLoopback, d.adapter);
     d.anyPort = true;
     return d;
 }

@@ -90,9 +90,7 @@ bool Command(const std::string& line) {
         d.sessionData = record;
         d.sessionDataSize = sizeof record;
         memcpy(d.provider, kNetProviderGuid, 16);
-        std::vector<NetAdapter> adapters;
-        NetEnumAdapters(kNetProviderGuid, &adapters);
-        memcpy(d.adapter, adapters.at(0).guid, 16);  // all addresses
+        NetAdapterOf(0, d.adapter);  // all addresses
         d.port = static_cast<uint16_t>(port);
         d.anyPort = port == 0;
         const NetResult r = NetHost(g_peer, d);
