@@ -353,7 +353,7 @@ bool QueueBlit(GfxSurface* dst, const GfxRect& to, const GfxSurface* src, const 
     if (!device) return false;
     Primitive prim;
     prim.kind = kPrimBlit;
-    prim.blit = {src, dst, from, to, keyed};
+    prim.blit = {src, dst, from, to, keyed && src->keyed, src->keyLow, src->keyHigh};
     const int top = std::max(to.top, 0), bottom = std::min(to.bottom, dst->height);
     const int left = std::max(to.left, 0), right = std::min(to.right, dst->width);
     if (top >= bottom || left >= right) return true;  // nothing of it lands on the target

@@ -289,7 +289,8 @@ struct Primitive {
             GfxSurface* dst;
             GfxRect from, to;  // source and destination rectangles, checked (the destination may reach
                                // past the target's edges)
-            bool keyed;        // the source's colour key applies
+            bool keyed;        // the source's colour key applies: keyLow..keyHigh, taken when the blit
+            uint32_t keyLow, keyHigh;  // was issued (it may change before the blit is drawn)
         } blit;
         struct {
             const GfxSurface* back;  // the surface presented

@@ -327,7 +327,8 @@ void BlitRows(const Primitive& prim, int y0, int y1) {
     const GfxRect& sr = prim.blit.from;
     const GfxRect& dr = prim.blit.to;
     const int sw = sr.right - sr.left, sh = sr.bottom - sr.top, dw = dr.right - dr.left, dh = dr.bottom - dr.top;
-    const bool useKey = prim.blit.keyed && src->keyed;
+    const bool useKey = prim.blit.keyed;
+    const uint32_t keyLow = prim.blit.keyLow, keyHigh = prim.blit.keyHigh;
     const bool sameFormat = src->format == dst->format;
     const int x0 = std::max(dr.left, 0), x1 = std::min(dr.right, dst->width);
     const bool copyRows = sameFormat && sw == dw && BytesPerPixel(dst->format) == 4;
@@ -344,14 +345,14 @@ void BlitRows(const Primitive& prim, int y0, int y1) {
             }
             for (int x = x0; x < x1; ++x) {
                 const uint32_t v = in[x - dr.left];
-                if (v < src->keyLow || v > src->keyHigh) out[x] = v;
+                if (v < keyLow || v > keyHigh) out[x] = v;
             }
             continue;
         }
         for (int x = x0; x < x1; ++x) {
             int sx = sr.left + static_cast<int>(static_cast<int64_t>(x - dr.left) * sw / dw);
             uint32_t v = ReadRaw(src, sx, sy);
-            if (useKey && v >= src->keyLow && v <= src->keyHigh) continue;
+            if (useKey && v >= keyLow && v <= keyHigh) continue;
             WriteRaw(dst, x, y, sameFormat ? v : PackPixel(dst->format, UnpackPixel(src->format, v)));
         }
     }
@@ -371,7 +372,7 @@ GfxResult Blt(GfxSurface* dst, const GfxRect* dstRect, GfxSurface* src, const Gf
     FinishAllDevices();
     Primitive prim;
     prim.kind = kPrimBlit;
-    prim.blit = {src, dst, sr, dr, keyed};
+    prim.blit = {src, dst, sr, dr, keyed && src->keyed, src->keyLow, src->keyHigh};
     BlitRows(prim, 0, dst->height);
     if (dst->kind == SurfaceKind::Texture) RefreshTextureCopy(dst);
     return GfxOk;

@@ -182,7 +182,8 @@ TEST(GfxBatch, ABatchGoesToTheWorkersByWhatItCosts) {
 
 TEST(GfxBatch, ABlitWaitingInABatchReadsItsSourceAsItWasWhenIssued) {
     // The source is changed (through a lock) after the blit was issued and before the batch is drawn: the
-    // lock waits for the drawing, so the blit copies what the source held when it was issued.
+    // lock waits for the drawing, so the blit copies what the source held when it was issued. Its colour
+    // key changes without a lock: a keyed blit keys out what the key was when it was issued.
     for (int threads : {1, 3}) {
         SetRasterThreads(threads);
         Target t(64, 64);
@@ -190,14 +191,18 @@ TEST(GfxBatch, ABlitWaitingInABatchReadsItsSourceAsItWasWhenIssued) {
         // Enough drawing before the blit that it waits in the batch.
         for (int i = 0; i < 40; ++i)
             Draw(t.device, PrimitiveType::TriangleList, {V(0, 0, 0xFF102030), V(128, 0, 0xFF102030), V(0, 128, 0xFF102030)});
-        const GfxRect to{8, 8, 24, 24};
+        const GfxRect to{8, 8, 24, 24}, keyedTo{32, 8, 48, 24};
         ASSERT_EQ(Blt(t.colour, &to, icon.get(), nullptr, false), GfxOk);
+        ASSERT_EQ(Blt(t.colour, &keyedTo, icon.get(), nullptr, true), GfxOk);
+        SetColourKey(icon.get(), 0xC08040u, 0xC08040u);
         GfxLock lock;
         ASSERT_EQ(LockSurface(icon.get(), nullptr, &lock), GfxOk);
         for (int y = 0; y < 16; ++y) std::fill_n(reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(lock.bits) + y * lock.pitch), 16, 0xFFFFFFu);
         ASSERT_EQ(UnlockSurface(icon.get()), GfxOk);
         EXPECT_EQ(t.Rgb(8, 8), 0xC08040u) << threads << " threads";
         EXPECT_EQ(t.Rgb(8 + 4, 8), 0x000000u) << threads << " threads";  // a black square of the old icon
+        EXPECT_EQ(t.Rgb(32, 8), 0xC08040u) << threads << " threads";  // not keyed out: the key was black
+        EXPECT_EQ(t.Rgb(32 + 4, 8), 0x102030u) << threads << " threads";  // black keyed out
         EXPECT_EQ(t.Rgb(40, 40), 0x102030u) << threads << " threads";
     }
     SetRasterThreads(0);
