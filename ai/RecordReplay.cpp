@@ -13,7 +13,7 @@
 #include "objects/UnitShare.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "world/CutScenes.h"
+#include "game/CutScenes.h"
 #include "world/Level.h"
 #include "world/Player.h"
 #include "world/WorldTick.h"

@@ -8,8 +8,8 @@
 #include "host/Gfx.h"
 #include "host/InputScript.h"
 #include "host/Window.h"
-#include "world/Startup.h"
-#include "world/WorldHash.h"
+#include "game/Startup.h"
+#include "game/WorldHash.h"
 
 namespace {
 

@@ -29,7 +29,7 @@
 #include "render/Viewport.h"
 #include "world/Level.h"
 #include "world/Player.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 namespace {
 

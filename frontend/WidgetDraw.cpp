@@ -17,7 +17,7 @@
 #include "platform/Sound.h"
 #include "render/RenderTables.h"
 #include "render/ScreenText.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 host::GfxSurface* ScreenBackground = nullptr;
 char ScreenBackgroundName[64] = "";

@@ -27,8 +27,8 @@
 #include "vehicles/types/VehicleFrame.h"
 #include "world/Level.h"
 #include "world/Player.h"
-#include "world/SavedGame.h"
-#include "world/Startup.h"
+#include "game/SavedGame.h"
+#include "game/Startup.h"
 
 namespace kvfuzz {
 

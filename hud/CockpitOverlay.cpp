@@ -25,7 +25,7 @@
 #include "render/View.h"
 #include "world/Construct.h"
 #include "world/Level.h"
-#include "world/Snapshot.h"
+#include "render/Snapshot.h"
 #include "world/Terrain.h"
 #include "world/TickCounter.h"
 

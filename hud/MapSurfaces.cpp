@@ -12,7 +12,7 @@
 #include "platform/ScreenVertex.h"
 #include "world/Level.h"
 #include "world/Player.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 namespace {
 

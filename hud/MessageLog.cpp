@@ -24,7 +24,7 @@
 #include "render/Viewport.h"
 #include "world/Construct.h"
 #include "world/Level.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 int ChatInputActive = 0;
 MessageLine MessageLog[kMessageLogLines];

@@ -16,7 +16,7 @@
 #include "platform/Texture.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "world/CutScenes.h"
+#include "game/CutScenes.h"
 #include "world/Level.h"
 
 namespace {

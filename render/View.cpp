@@ -34,7 +34,7 @@
 #include "world/ConstructPool.h"
 #include "world/Geom.h"
 #include "world/QZEvent.h"
-#include "world/Snapshot.h"
+#include "render/Snapshot.h"
 #include "world/WorldTick.h"
 #include "hud/Overlay2D.h"
 

@@ -16,7 +16,7 @@
 #include "host/Window.h"
 #include "world/Level.h"
 #include "world/Player.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 #include "world/WorldTick.h"
 
 namespace {

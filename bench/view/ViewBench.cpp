@@ -49,7 +49,7 @@
 #include "tools/mkdemo/Demo.h"
 #include "world/ConstructPool.h"
 #include "world/QZEvent.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 #include "world/Terrain.h"
 #include "world/Construct.h"
 #include "world/WorldFile.h"

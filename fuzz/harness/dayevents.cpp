@@ -21,7 +21,7 @@
 #include "world/ConstructPool.h"
 #include "world/Level.h"
 #include "world/SceneryFx.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 #include "world/WorldTick.h"
 
 namespace {

@@ -30,7 +30,7 @@
 #include "objects/Elements.h"
 #include "objects/UnitSaved.h"
 #include "fuzz/FuzzLevel.h"
-#include "world/SavedGame.h"
+#include "game/SavedGame.h"
 #include "world/WorldTick.h"
 #include "vehicles/modules/ModuleSaved.h"
 #include "vehicles/types/EMAJeep.h"

@@ -10,7 +10,7 @@
 #include "platform/InputDevices.h"
 #include "tests/frontend/FrontendFixture.h"
 #include "world/Level.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 namespace {
 

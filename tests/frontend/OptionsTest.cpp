@@ -17,7 +17,7 @@
 #include "platform/Sound.h"
 #include "render/Viewport.h"
 #include "tests/frontend/FrontendFixture.h"
-#include "tests/world/LevelFixture.h"
+#include "tests/game/LevelFixture.h"
 #include "world/Level.h"
 #include "world/Player.h"
 

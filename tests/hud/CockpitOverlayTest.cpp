@@ -26,7 +26,7 @@
 #include "tools/datakit/RulesText.h"
 #include "world/ConstructPool.h"
 #include "world/Level.h"
-#include "world/Snapshot.h"
+#include "render/Snapshot.h"
 #include "world/Terrain.h"
 #include "world/TickCounter.h"
 #include "world/WorldTick.h"

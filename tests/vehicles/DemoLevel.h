@@ -35,7 +35,7 @@
 #include "world/Level.h"
 #include "world/Player.h"
 #include "world/QZEvent.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 #include "world/WorldTick.h"
 
 namespace kvtest {

@@ -11,7 +11,7 @@
 #include "render/View.h"
 #include "render/Viewport.h"
 #include "world/Level.h"
-#include "world/Snapshot.h"
+#include "render/Snapshot.h"
 
 namespace kvtest {
 namespace {

@@ -18,19 +18,20 @@ import re
 import sys
 
 GAME = {'host', 'core', 'platform', 'world', 'render', 'objects', 'vehicles/modules', 'vehicles/types', 'ai',
-        'hud', 'frontend', 'net'}
+        'hud', 'frontend', 'net', 'game'}
 ALLOWED = {
     'host': set(),
     'core': {'host'},
     'platform': {'host', 'core'},
-    'world': {'host', 'core', 'platform', 'render', 'objects', 'vehicles/types', 'ai', 'hud', 'frontend', 'net'},
+    'world': {'host', 'core', 'platform', 'render', 'objects', 'vehicles/types', 'ai', 'hud', 'frontend', 'net', 'game'},
     'render': {'host', 'core', 'platform', 'world', 'objects', 'ai', 'hud'},
-    'objects': {'host', 'core', 'platform', 'world', 'render', 'hud', 'vehicles/modules', 'ai'},
+    'objects': {'host', 'core', 'platform', 'world', 'render', 'hud', 'vehicles/modules', 'ai', 'game'},
     'vehicles/modules': {'host', 'core', 'platform', 'world', 'render', 'objects', 'ai', 'hud'},
     'vehicles/types': {'host', 'core', 'platform', 'world', 'render', 'objects', 'vehicles/modules', 'ai', 'hud'},
-    'ai': {'host', 'core', 'platform', 'world', 'render', 'objects', 'hud'},
-    'hud': {'host', 'core', 'platform', 'world', 'render', 'objects', 'ai', 'net'},
-    'frontend': {'host', 'core', 'platform', 'world', 'render', 'hud', 'net'},
+    'ai': {'host', 'core', 'platform', 'world', 'render', 'objects', 'hud', 'game'},
+    'hud': {'host', 'core', 'platform', 'world', 'render', 'objects', 'ai', 'net', 'game'},
+    'frontend': {'host', 'core', 'platform', 'world', 'render', 'hud', 'net', 'game'},
+    'game': GAME - {'game'},
     'net': {'host', 'core', 'platform'},
     'app': GAME,
 }

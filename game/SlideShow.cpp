@@ -11,7 +11,7 @@
 #include "platform/InputDevices.h"
 #include "platform/Music.h"
 #include "platform/Sound.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "world/SavedGame_local.h"
+#include "game/SavedGame_local.h"
 
 namespace qzgm {
 

@@ -29,7 +29,7 @@
 #include "vehicles/types/VehicleFrame.h"
 #include "world/Level.h"
 #include "world/Player.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 #include "world/WorldTick.h"
 
 namespace kvtest {

@@ -1,6 +1,6 @@
 // Start-up, shutdown and the long-lived game data, in the fixed order the game relies on: the core
 // first, then the window, the devices, the data that lives across levels, and the menus.
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 #include <cstdio>
 #include <cstring>

@@ -14,7 +14,7 @@
 #include "support/TempDir.h"
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/Texture.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "platform/Music.h"
 #include "platform/Sound.h"
 #include "world/Level.h"
-#include "world/SavedGame.h"
-#include "world/Startup.h"
+#include "game/SavedGame.h"
+#include "game/Startup.h"
 
 char GameFileName[256] = "";
 int32_t SavedNoticeTicks = 0;

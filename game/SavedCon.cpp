@@ -10,7 +10,7 @@
 #include "world/ConstructPool.h"
 #include "world/Geom.h"
 #include "world/QZEvent.h"
-#include "world/SavedGame_local.h"
+#include "game/SavedGame_local.h"
 
 namespace qzgm {
 namespace {

@@ -23,11 +23,11 @@
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/Geom.h"
-#include "world/Level_local.h"
+#include "game/Level_local.h"
 #include "world/QZEvent.h"
-#include "world/SavedGame.h"
+#include "game/SavedGame.h"
 #include "world/Terrain.h"
-#include "world/WorldHash.h"
+#include "game/WorldHash.h"
 #include "world/WorldTick.h"
 
 namespace kvtest {

@@ -12,7 +12,7 @@
 #include "hud/MissionStatus.h"
 #include "support/Fatal.h"
 #include "tools/datakit/SavedGame.h"
-#include "world/SavedGame.h"
+#include "game/SavedGame.h"
 #include "world/WorldTick.h"
 
 namespace kvtest {

@@ -10,7 +10,7 @@
 #include "platform/Dxgl.h"
 #include "support/Fatal.h"
 #include "support/TempDir.h"
-#include "world/Snapshot.h"
+#include "render/Snapshot.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "world/Snapshot.h"
+#include "render/Snapshot.h"
 
 #include <cstdio>
 

@@ -18,8 +18,8 @@
 #include "render/RenderTables.h"
 #include "world/Level.h"
 #include "world/TickCounter.h"
-#include "world/Startup.h"
-#include "world/WorldHash.h"
+#include "game/Startup.h"
+#include "game/WorldHash.h"
 
 int LastEndCode = -1;
 int LevelsPlayed = 0;

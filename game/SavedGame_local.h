@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "ai/DayEvents.h"
-#include "world/SavedGame.h"
+#include "game/SavedGame.h"
 
 struct AUDef;
 struct Clan;

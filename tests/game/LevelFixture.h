@@ -29,7 +29,7 @@
 #include "tools/mkdemo/Demo.h"
 #include "world/Level.h"
 #include "world/Player.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 namespace kvtest {
 

@@ -1,7 +1,7 @@
 // The world's side of record/replay: the world state of a keyframe, the messages, and the panel that
 // shows the cut scenes, their tracks and segments over the main view, turns the keypad keys into the
 // record/replay operations, asks for texts on the text-input line and exports the replay as bitmaps.
-#include "world/CutScenes.h"
+#include "game/CutScenes.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -29,7 +29,7 @@
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/Level.h"
-#include "world/Snapshot.h"
+#include "render/Snapshot.h"
 #include "world/WorldTick.h"
 
 CutScene* PanelScene = nullptr;

@@ -11,7 +11,7 @@
 #include "support/Fatal.h"
 #include "support/TempDir.h"
 #include "tools/datakit/RulesText.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 namespace {
 

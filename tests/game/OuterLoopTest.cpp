@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 namespace {
 

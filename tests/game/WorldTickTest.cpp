@@ -12,7 +12,7 @@
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/Level.h"
-#include "world/Level_local.h"
+#include "game/Level_local.h"
 #include "world/QZEvent.h"
 #include "world/WorldFixtures.h"
 #include "world/WorldTick.h"

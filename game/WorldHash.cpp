@@ -1,4 +1,4 @@
-#include "world/WorldHash.h"
+#include "game/WorldHash.h"
 
 #include <cstring>
 
