@@ -16,7 +16,7 @@
 #include "game/CutScenes.h"
 #include "world/Level.h"
 #include "world/Player.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 CutScene* CutSceneTable[kMaxCutScenes] = {};
 int32_t CutSceneCount = 0;

@@ -27,7 +27,7 @@
 #include "platform/Sound.h"
 #include "render/RenderTables.h"
 #include "render/Viewport.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Player.h"
 #include "game/Startup.h"
 

@@ -15,7 +15,7 @@
 #include "platform/Sound.h"
 #include "render/RenderTables.h"
 #include "render/Snapshot.h"
-#include "game/Startup.h"
+#include "world/Level.h"
 
 int32_t MenuScreen = 0;
 int32_t MenuClan = 0;

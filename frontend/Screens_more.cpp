@@ -15,7 +15,7 @@
 #include "frontend/Screens_local.h"
 #include "net/Session.h"
 #include "platform/Sound.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Player.h"
 
 namespace {

@@ -28,9 +28,9 @@
 #include "render/Sky.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "render/Snapshot.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 CutScene* PanelScene = nullptr;
 TrackSeg* PanelSegment = nullptr;

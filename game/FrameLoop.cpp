@@ -32,13 +32,13 @@
 #include "render/ScreenText.h"
 #include "render/View.h"
 #include "render/Viewport.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "game/Level_local.h"
 #include "world/Player.h"
 #include "render/Snapshot.h"
 #include "game/Startup.h"
 #include "world/Terrain.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 int ResyncTicks = 0;
 int InGame = 0;

@@ -13,7 +13,7 @@
 #include "objects/Units.h"
 #include "platform/Music.h"
 #include "platform/Sound.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "game/SavedGame.h"
 #include "game/Startup.h"
 

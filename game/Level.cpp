@@ -1,7 +1,7 @@
 // Level building: every step is announced on the loading screen, then the level's clans, pools,
 // viewports, cameras, rules, world file, water, shared pools, day events and action units are made, and
 // two world ticks without day events settle the world.
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Statics.h"
 
 #include <algorithm>
@@ -61,7 +61,7 @@
 #include "world/Collide.h"
 #include "world/Terrain.h"
 #include "world/WorldFile.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 int BuildingLevel = 0;
 int MultiplayerOn = 0;

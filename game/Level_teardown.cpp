@@ -30,7 +30,7 @@
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/Geom.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Statics.h"
 #include "game/Level_local.h"
 #include "world/ObjFile.h"
@@ -40,7 +40,7 @@
 #include "game/Startup.h"
 #include "world/Terrain.h"
 #include "world/WorldFile.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 int TearingDown = 0;
 int RestoringGame = 0;

@@ -16,7 +16,7 @@
 #include "platform/Music.h"
 #include "platform/Sound.h"
 #include "render/RenderTables.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/TickCounter.h"
 #include "game/Startup.h"
 #include "game/WorldHash.h"

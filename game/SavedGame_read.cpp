@@ -27,7 +27,7 @@
 #include "objects/SceneryLighting.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "game/Level_local.h"
 #include "game/SavedGame_local.h"
 #include "world/SceneryFx.h"
@@ -35,7 +35,7 @@
 #include "world/Statics.h"
 #include "world/Terrain.h"
 #include "world/WorldFile.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 namespace qzgm {
 namespace {

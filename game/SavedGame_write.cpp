@@ -31,7 +31,7 @@
 #include "world/Statics.h"
 #include "world/Terrain.h"
 #include "world/WorldFile.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 SavedWorldWords WorldStateWords;
 

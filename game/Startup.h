@@ -1,9 +1,10 @@
 // Application start-up and shutdown, the menu and level alternation, and the window's message handling.
 #pragma once
 
+#include "game/Level.h"
+
 // Process-wide state of the start-up.
 extern int StartingUp;  // 1 until the start-up sequence is complete
-extern int DisplayOK;   // 0 after the window had to be repainted; the frame loop restores the display
 
 // The program: start-up, the menu and level loop, shutdown. Returns 1 after shutdown.
 int GameMain();
@@ -50,7 +51,6 @@ void MenuAndLevelLoop();
 // State of the outer loop.
 extern int LastEndCode;   // end code of the previous level, -1 before the first
 extern int LevelsPlayed;  // levels started since start-up
-extern char MissionName[64];
 
 // Chooses the next menu screen from a level's end code and the mission's name; sets the closing-movie
 // flags (1: first campaign, 2: second campaign) instead when a campaign was won.

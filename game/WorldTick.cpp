@@ -1,6 +1,6 @@
 // The world tick. Each call first does the per-call work (clock, animations, the player's input, the
 // AI), then runs the per-tick steps once per tick, then moves the ambient sounds and the listener.
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 #include <cstring>
 
@@ -20,7 +20,7 @@
 #include "render/Weather.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/QZEvent.h"
 #include "world/Collide.h"
 #include "world/SceneryFx.h"

@@ -24,7 +24,6 @@
 #include "render/Viewport.h"
 #include "world/Construct.h"
 #include "world/Level.h"
-#include "game/Startup.h"
 
 int ChatInputActive = 0;
 MessageLine MessageLog[kMessageLogLines];

@@ -28,7 +28,7 @@
 #include "render/Viewport.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/QZEvent.h"
 #include "world/TickCounter.h"
 #include "world/WorldTick.h"

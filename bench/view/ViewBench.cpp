@@ -53,7 +53,7 @@
 #include "world/Terrain.h"
 #include "world/Construct.h"
 #include "world/WorldFile.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 #include "platform/Dxgl.h"
 #include "render/Light.h"
 #include "render/RenderTables.h"

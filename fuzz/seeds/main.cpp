@@ -31,7 +31,7 @@
 #include "objects/UnitSaved.h"
 #include "fuzz/FuzzLevel.h"
 #include "game/SavedGame.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 #include "vehicles/modules/ModuleSaved.h"
 #include "vehicles/types/EMAJeep.h"
 #include "vehicles/types/VehicleFrame.h"

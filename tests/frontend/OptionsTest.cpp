@@ -18,7 +18,7 @@
 #include "render/Viewport.h"
 #include "tests/frontend/FrontendFixture.h"
 #include "tests/game/LevelFixture.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Player.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "support/Fatal.h"
 #include "tools/datakit/SavedGame.h"
 #include "game/SavedGame.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 namespace kvtest {
 namespace {

@@ -27,7 +27,7 @@
 #include "tools/datakit/UnitsFile.h"
 #include "tools/datakit/WorldFile.h"
 #include "tools/mkdemo/Demo.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Player.h"
 #include "game/Startup.h"
 

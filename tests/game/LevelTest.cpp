@@ -16,13 +16,13 @@
 #include "support/MemTrack.h"
 #include "render/View.h"
 #include "world/ConstructPool.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "game/LevelFixture.h"
 #include "game/Level_local.h"
 #include "world/QZEvent.h"
 #include "world/Terrain.h"
 #include "world/WorldFile.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 namespace {
 

@@ -27,10 +27,10 @@
 #include "tools/mkdemo/Demo.h"
 #include "vehicles/DemoLevel.h"
 #include "vehicles/types/VehicleFrame.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Player.h"
 #include "game/Startup.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 namespace kvtest {
 namespace {

@@ -28,7 +28,7 @@
 #include "game/SavedGame.h"
 #include "world/Terrain.h"
 #include "game/WorldHash.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 namespace kvtest {
 namespace {

@@ -11,11 +11,11 @@
 #include "render/View.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "game/Level_local.h"
 #include "world/QZEvent.h"
 #include "world/WorldFixtures.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 namespace {
 

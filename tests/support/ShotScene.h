@@ -37,7 +37,7 @@
 #include "game/Startup.h"
 #include "world/Terrain.h"
 #include "world/WorldFile.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 namespace kvtest {
 

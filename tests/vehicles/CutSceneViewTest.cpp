@@ -13,7 +13,7 @@
 #include "render/Viewport.h"
 #include "support/Bmp24.h"
 #include "game/CutScenes.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "render/Snapshot.h"
 
 namespace kvtest {

@@ -10,7 +10,7 @@
 #include "render/ReferencePicture.h"
 #include "render/View.h"
 #include "render/Viewport.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "render/Snapshot.h"
 
 namespace kvtest {
