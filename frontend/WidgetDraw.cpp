@@ -17,7 +17,6 @@
 #include "platform/Sound.h"
 #include "render/RenderTables.h"
 #include "render/ScreenText.h"
-#include "game/Startup.h"
 
 host::GfxSurface* ScreenBackground = nullptr;
 char ScreenBackgroundName[64] = "";
@@ -458,7 +457,7 @@ void Fade(const char* sound, Alpha alpha) {
         dxgl_UpdateStreams();
         FadeFrame(alpha(static_cast<uint8_t>(t)));
         dxgl_SwapBuffers();
-        PumpMessages();
+        MenuGame.pumpMessages();
     }
 }
 

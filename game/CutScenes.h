@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "ai/RecordReplay.h"
+
 struct TrackSeg;
 
 // Stores the clock, the day-event cursors, the sky's cloud and star levels and rates and the scenery
@@ -29,9 +31,7 @@ void SplitFrameTime(int32_t frame, int32_t out[3]);
 int32_t ParseFrameTime(const char* text);
 
 // The panel's state, read by tests.
-struct CutScene;
 struct TrackSeg;
-extern CutScene* PanelScene;
 extern TrackSeg* PanelSegment;
 extern char ExportFolder[128];
 extern int32_t ExportNumber;

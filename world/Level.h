@@ -64,6 +64,10 @@ int LevelDustEmission();
 int32_t LevelDustScale();
 const uint8_t* LevelDustColour();
 
+// The saved-game commands (6 load, 7 save, 8 forced load, 9 load only into the running mission) as the
+// menus and the in-game keys give them; the game binds it to its GameFileCommand (game/LayerHooks.cpp).
+extern void (*GameFileCommandHook)(const char* name, int command);
+
 // Saved-game state.
 extern char GameFileName[256];
 extern int32_t SavedNoticeTicks;
