@@ -10,7 +10,7 @@
 #include "frontend/Credits.h"
 #include "frontend/Frontend.h"
 #include "host/Gfx.h"
-#include "hud/Overlay2D.h"
+#include "render/Overlay2D.h"
 #include "platform/Bitmap.h"
 #include "platform/Dxgl.h"
 #include "platform/Font.h"

@@ -11,7 +11,7 @@
 #include "hud/MapPanels.h"
 #include "hud/MissionStatus.h"
 #include "hud/TacticalMap.h"
-#include "hud/Overlay2D.h"
+#include "render/Overlay2D.h"
 #include "hud/Overlay_local.h"
 #include "hud/TFView.h"
 #include "hud/TargetMarks.h"

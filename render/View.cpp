@@ -36,7 +36,7 @@
 #include "world/QZEvent.h"
 #include "render/Snapshot.h"
 #include "world/WorldTick.h"
-#include "hud/Overlay2D.h"
+#include "render/Overlay2D.h"
 
 using namespace render_local;
 using host::RenderState;

@@ -1,4 +1,4 @@
-#include "hud/Overlay2D.h"
+#include "render/Overlay2D.h"
 
 #include "host/Gfx.h"
 #include "platform/Dxgl.h"

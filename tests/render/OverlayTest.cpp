@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/Gfx.h"
-#include "hud/Overlay2D.h"
+#include "render/Overlay2D.h"
 #include "platform/Dxgl.h"
 #include "render/RenderTables.h"
 #include "support/TextDevice.h"
