@@ -25,6 +25,8 @@ Two more rules keep circles out:
 - the modules of core/ and platform/ (a module is a header with the files named after it: Files.h,
   Files.cpp, Files_read.cpp) include each other in no circle.
 
+The libraries that host/ stands in front of (SDL, ENet, FFmpeg) are included by host/ alone.
+
 Prints each include that breaks a rule and fails when any does; with --order it prints the floors.
 """
 import os
@@ -81,6 +83,8 @@ GATES = {
 ACYCLIC = ['core', 'platform']
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([A-Za-z0-9_/]+\.h)"')
+# Headers of the libraries behind host/.
+LIBRARY = re.compile(r'^\s*#\s*include\s+<((?:SDL|enet/|libav|libsw)[^>]*)>')
 
 FOLDERS = [f for floor in FLOORS for f in floor]
 FLOOR_OF = {f: n for n, floor in enumerate(FLOORS) for f in floor}
@@ -152,6 +156,19 @@ def check_folders(root, bad):
                 elif inc not in gate:
                     bad.append('%s:%d: %s/ reaches %s/ only through %s, not %s' %
                                (rel, number, folder, target, ' '.join(sorted(gate)), inc))
+
+
+def check_libraries(root, bad):
+    for folder in FOLDERS:
+        if folder == 'host':
+            continue
+        for rel in sources(root, folder):
+            with open(os.path.join(root, rel), encoding='utf-8', errors='replace') as f:
+                for number, line in enumerate(f, 1):
+                    m = LIBRARY.match(line)
+                    if m:
+                        bad.append('%s:%d: %s/ includes <%s>, which only host/ may' % (rel, number, folder,
+                                                                                    m.group(1)))
 
 
 def check_header_circles(root, bad):
@@ -248,6 +265,7 @@ def main(args):
     bad = []
     check_rules(bad)
     check_folders(root, bad)
+    check_libraries(root, bad)
     check_header_circles(root, bad)
     check_cycles(root, bad)
     for line in bad:
