@@ -44,6 +44,10 @@
 #include "core/Config.h"
 #include "core/Package.h"
 #include "core/Rules.h"
+#include "game/Level.h"
+#include "game/SavedGame.h"
+#include "game/Startup.h"
+#include "game/WorldTick.h"
 #include "host/Fs.h"
 #include "host/Gfx.h"
 #include "host/Gfx_local.h"
@@ -59,11 +63,7 @@
 #include "tools/datakit/Texture.h"
 #include "tools/mkdemo/Demo.h"
 #include "world/ConstructPool.h"
-#include "world/Level.h"
 #include "world/Player.h"
-#include "world/SavedGame.h"
-#include "world/Startup.h"
-#include "world/WorldTick.h"
 
 namespace {
 
