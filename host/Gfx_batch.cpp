@@ -21,9 +21,6 @@ int g_threadSetting = 0;  // one thread per core unless told otherwise
 
 constexpr size_t kChunk = 128;  // triangles set up by a worker at a time
 constexpr int kWatchSpins = 2000;  // pauses a worker waits for the next batch before it sleeps (some 50 us)
-// A batch costing fewer pixels than this is drawn on the calling thread: waking the workers and waiting
-// for them would cost more (an overlay's sprite, a few gauges, a small clear).
-constexpr double kWorkerCost = 16384;
 
 // Waits, spinning briefly and then yielding, until ready() holds.
 template <class Ready>

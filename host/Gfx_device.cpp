@@ -30,9 +30,10 @@ struct GfxDevice {
 namespace {
 
 constexpr size_t kBatchLimit = 16384;  // primitives gathered before the workers must take them
-// A batch is handed to the workers as soon as it holds a third of the target's pixels of drawing while they
-// are idle, so that they draw while the calling thread goes on gathering; fewer, larger batches cost fewer
-// hand-overs and waits.
+// A batch is handed to the workers as soon as it holds a third of the target's pixels of drawing (and at
+// least what is worth waking them for) while they are idle, so that they draw while the calling thread goes
+// on gathering; fewer, larger batches cost fewer hand-overs and waits. (On a small target a third of its
+// pixels would hand over every few primitives, each batch then drawn on the calling thread.)
 constexpr double kEagerScreens = 1.0 / 3;
 // What a primitive costs beyond its pixels (its set-up and its rows), in pixels of a span.
 constexpr double kPrimitiveCost = 24;
@@ -67,7 +68,7 @@ void Gather(GfxDevice* d, const Primitive& prim, int top, int bottom, double cos
     const GfxSurface* t = d->target;  // present: only a device with a target draws
     if (b.prims.empty()) StartBatch(&b, t->height);
     AddToBatch(&b, prim, top, bottom, cost + kPrimitiveCost);
-    const double eager = kEagerScreens * t->width * t->height;
+    const double eager = std::max(kEagerScreens * t->width * t->height, kWorkerCost);
     if (b.prims.size() >= kBatchLimit || (WantedThreads() > 1 && b.cost >= eager && !WorkersBusy()))
         Flush(d, false);
 }

@@ -318,6 +318,9 @@ void PresentRows(const Primitive& prim, int y0, int y1);
 // ---- Batches for the worker threads (Gfx_batch.cpp) --------------------------------------------------
 
 constexpr int kBandRows = 8;  // rows of the target per band
+// A batch costing fewer pixels than this is drawn on the calling thread: waking the workers and waiting
+// for them would cost more (an overlay's sprite, a few gauges, a small clear).
+constexpr double kWorkerCost = 16384;
 
 // A triangle gathered for the workers, set up by them in parallel before the bands are drawn.
 struct RawTriangle {
