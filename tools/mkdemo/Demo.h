@@ -66,6 +66,9 @@ bool BuildWeaponKindObjects(const Context& ctx);
 bool BuildElementObjects(const Context& ctx);
 // The sound effects, the music pieces and the movies.
 bool BuildSound(const Context& ctx);
+// The missions' message files (data/app/text/<mission>/*.txt) with their speech (Sounds/<mission>/, each
+// under its message file's name).
+bool BuildMessageFiles(const Context& ctx);
 
 // Bitmaps/ and Icons/: the menu backgrounds, the title pictures and the mouse pointer shapes.
 bool BuildMenuPictures(const Context& ctx);
@@ -83,8 +86,9 @@ bool BuildCutsceneMission(const Context& ctx);
 // second jeep ("CockpitOnly", "OurUnit"), won by its script a few game minutes after the start.
 bool BuildCockpitMission(const Context& ctx);
 
-// The in-game interface's pictures: the "specials" textures, the crosshair bitmaps, the mission's map page,
-// the task-force view's icons and a task-button picture for every unit type of the units file.
+// The in-game interface's pictures: the "specials" textures, the crosshair bitmaps, the map texture and
+// the map page of every mission (each world file of Maps/, so after the missions are written), the
+// task-force view's icons and a task-button picture for every unit type of the units file.
 bool BuildInterfacePictures(const Context& ctx);
 
 // Writes the whole tree; false when a file cannot be written.
