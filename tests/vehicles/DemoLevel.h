@@ -99,12 +99,14 @@ public:
         host::FlushDirectoryCache();
     }
 
-    // Builds the level of MissionName. Its first timed event puts the player into the task force's first
-    // jeep; the jeep tests drive the jeeps themselves, so the player stays on the map unless asked for.
+    // Builds the level of MissionName. A timed event at its start puts the player into the task force's
+    // first jeep; the jeep tests drive the jeeps themselves, so the player stays on the map unless asked
+    // for: that event is given no unit (an index below 0 enters none).
     static void InitDemoLevel(bool playerEnters = false) {
         InitLevel(0);
-        if (!playerEnters && DayEventCount[kTimedEvents] > 0 && DayEventList[kTimedEvents][0]->type == kDEEnterUnit)
-            TimedEventCursor = 1;
+        if (playerEnters) return;
+        for (int i = 0; i < DayEventCount[kTimedEvents]; ++i)
+            if (DayEventList[kTimedEvents][i]->type == kDEEnterUnit) DayEventList[kTimedEvents][i]->values[0] = -1.0f;
     }
 
     // The units of an action unit's pool, in pool order.

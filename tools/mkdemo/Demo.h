@@ -28,6 +28,8 @@ std::vector<uint8_t> GroundTexture(const std::string& name);
 // Maps/: the demo island "Ema01" (64 x 64 tiles) with its textures, sky and action units.
 constexpr int kDemoIslandTiles = 64;
 std::vector<uint8_t> DemoIslandWorld();
+// The island with the G.A. group at the camp on the road instead of the outpost (the tutorial's targets).
+std::vector<uint8_t> DemoIslandWorldWithTargetsAtCamp();
 // The same island with other action units.
 std::vector<uint8_t> DemoIslandWorldWith(const std::function<void(datakit::WorldFile&)>& actionUnits);
 // A place of the island in world units (16.16 x and z of its centre, radius): "ema_base", "ga_outpost",
