@@ -5,8 +5,8 @@ The main menu's button 3 starts the mission (named by "lastmap" in a copy of the
 player sits in his jeep without touching a key. Every campaign mission has a deadline in its script:
 a player who does nothing useful loses it then, while the enemy's group still stands. To keep the run
 short the copy's "game_speed" is 8 (a headless frame then counts 16 ticks), so the deadline two and a
-half or three game hours after the start (as many real seconds at game speed 1) comes after about
-1200 frames; the script's Print Screen near the frame limit must show the mission-lost screen (its
+half to three and a half game hours after the start (as many real minutes at game speed 1) comes
+after at most about 1360 frames (the level's end 700 ticks later included); the script's Print Screen near the frame limit must show the mission-lost screen (its
 dark red, where the debriefing is dark blue and the level's view is sky and ground), the world state
 line must name the mission, and the progress file must not mark it won.
 
@@ -36,7 +36,7 @@ def set_config(path, key, value):
 
 def main():
     karvonel, demo, script, mission = sys.argv[1:5]
-    frames = int(sys.argv[5]) if len(sys.argv) > 5 else 1320
+    frames = int(sys.argv[5]) if len(sys.argv) > 5 else 1600
     if mission not in MISSIONS:
         raise SystemExit("unknown mission '%s'" % mission)
     with tempfile.TemporaryDirectory() as work:
