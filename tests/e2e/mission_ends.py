@@ -8,7 +8,8 @@ short the copy's "game_speed" is 8 (a headless frame then counts 16 ticks), so t
 half to three and a half game hours after the start (as many real minutes at game speed 1) comes
 after at most about 1360 frames (the level's end 700 ticks later included); the script's Print Screen near the frame limit must show the mission-lost screen (its
 dark red, where the debriefing is dark blue and the level's view is sky and ground), the world state
-line must name the mission, and the progress file must not mark it won.
+line must name the mission, and the progress file must not mark it won. The mission's map pictures
+must be in the tree.
 
 usage: mission_ends.py KARVONEL DEMO_DIR INPUT_SCRIPT MISSION [FRAMES]
 """
@@ -42,6 +43,11 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         tree = os.path.join(work, "demo")
         copy_demo_tree(demo, tree, without_saved_games=True)
+        # The mission's map: the map panel's texture and the map pages' picture (without them the panel is
+        # an empty grid).
+        for picture in ("Textures/specials/%s" % mission, "Bitmaps/%s_lmap" % mission):
+            if not os.path.getsize(os.path.join(tree, picture)):
+                raise SystemExit("%s: the map picture %s is empty" % (mission, picture))
         config = os.path.join(tree, "Vexa.cfg")
         set_config(config, "lastmap", '"%s"' % mission)
         set_config(config, "game_speed", "8")
