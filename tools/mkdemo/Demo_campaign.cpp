@@ -24,8 +24,8 @@ namespace {
 struct Mission {
     const char* name;
     const char* title;
-    int look;  // the briefing picture: 0 targets at the camp, 1 attack, 2 the outpost at dusk, 3 and 4 the
-               // G.A. side (4 at night)
+    int look;  // the briefing picture: 0 targets at the camp, 1 attack, 2 the outpost at dusk, 3 the G.A.
+               // side meeting the patrol on the road, 4 the G.A. side at night
 };
 // "Ema01" is built by the world and core steps; the campaigns list it with the others.
 const Mission kMissions[] = {
@@ -201,6 +201,13 @@ Canvas BriefingPicture(int look) {
                 return std::fmod(u * 40 + v * 90, 1.0) < 0.04 && Noise(u * 3, v) > 0.5;
             });
             break;
+        case 3: {
+            // The E.M.A. patrol is met on the road past the ford.
+            const UV camp = Place("camp");
+            c.Ring(camp.u, camp.v, 0.05, 0.008, 0xff5030u);
+            Arrow(c, {outpost.u - 0.05, outpost.v + 0.04}, {camp.u + 0.05, camp.v - 0.035}, 0xf0d020u);
+            break;
+        }
         default:
             c.Ring(base.u, base.v, 0.08, 0.008, 0xff5030u);
             Arrow(c, {outpost.u - 0.05, outpost.v + 0.05}, {base.u + 0.09, base.v - 0.09}, 0xf0d020u);
