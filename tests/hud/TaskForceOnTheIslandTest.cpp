@@ -10,6 +10,8 @@
 #include "ai/AIMessage.h"
 #include "ai/AIStubs.h"
 #include "ai/DayEvents.h"
+#include "ai/HiLogic.h"
+#include "ai/HiLogic_local.h"
 #include "core/Keys.h"
 #include "hud/TFView.h"
 #include "objects/Cameras.h"
@@ -77,6 +79,14 @@ TEST_F(TaskForceOnTheIsland, FromTheMapTheGroupHoldsAndADayEventPutsThePlayerInt
     EXPECT_EQ(tf[0]->playerCell, nullptr);
     EXPECT_TRUE(Queued(0, 151));
     EXPECT_EQ(SatCameraTargetCount(SatCamera), 1);
+
+    // The script's standing orders of the start (hold the base, follow the player) are ended, so that
+    // the jeeps go where they are sent.
+    Clan* ema = NamedClan("EMA");
+    for (HL_thread* t : HiLogic->GetClan(ClanIndex(ema))->threads)
+        if (t->type == kHLHold || t->type == kHLFollow)
+            PostAIMessage(ema, NewClanMessage(kMsgEndThread, t->serial, nullptr, nullptr));
+    WorldTick(1, 1);
 
     // Both jeeps drive off across the base.
     int32_t start[2][3];
