@@ -10,8 +10,6 @@
 #include "ai/AIMessage.h"
 #include "ai/AIStubs.h"
 #include "ai/DayEvents.h"
-#include "ai/HiLogic.h"
-#include "ai/HiLogic_local.h"
 #include "core/Keys.h"
 #include "hud/TFView.h"
 #include "objects/Cameras.h"
@@ -82,11 +80,7 @@ TEST_F(TaskForceOnTheIsland, FromTheMapTheGroupHoldsAndADayEventPutsThePlayerInt
 
     // The script's standing orders of the start (hold the base, follow the player) are ended, so that
     // the jeeps go where they are sent.
-    Clan* ema = NamedClan("EMA");
-    for (HL_thread* t : HiLogic->GetClan(ClanIndex(ema))->threads)
-        if (t->type == kHLHold || t->type == kHLFollow)
-            PostAIMessage(ema, NewClanMessage(kMsgEndThread, t->serial, nullptr, nullptr));
-    WorldTick(1, 1);
+    EndStandingOrders("EMA");
 
     // Both jeeps drive off across the base.
     int32_t start[2][3];
