@@ -36,6 +36,7 @@ namespace {
 // Commands of the saved-game files.
 constexpr int kGameLoad = 6;
 constexpr int kGameSave = 7;
+constexpr int kGameForcedLoad = 8;
 
 void Build(int n) {
     MenuScreen = n;
@@ -196,33 +197,72 @@ int Debriefing(const MenuHits& h) {
 
 // ---- screens 9 to 12: in-game menu, load, save, mission lost ---------------------------------------
 
+// Message boxes of screens 9 to 12: each answer belongs to the box that is open.
+constexpr int kBoxQuit = 0;              // screens 9 and 12
+constexpr int kBoxRestart = 1;           // screen 9
+constexpr int kBoxRestartFailed = 2;     // screen 9
+constexpr int kBoxLostRestartFailed = 1; // screen 12
+constexpr int kBoxDelete = 0;            // screen 10
+constexpr int kBoxLoadFailed = 1;        // screen 10
+constexpr int kBoxLoadAnyway = 2;        // screen 10
+constexpr int kBoxOverwrite = 0;         // screen 11
+constexpr int kBoxSaveDelete = 1;        // screen 11
+constexpr int kYes = 0;                  // an answer of HitMsgBox: yes or OK
+
+// Opens a screen's box with a text of the game's own in place of its caption (the caption stays when
+// there is none).
+void OpenBoxWithText(int box, const char* text) {
+    if (box < 0 || box >= MsgBoxes.count) return;
+    if (text && text[0]) CopyWidgetText(MsgBoxes[box].text, sizeof MsgBoxes[box].text, text);
+    OpenMsgBox = box;
+}
+
+// Loads a saved game (or the restart point) with the given command; 2 when it was loaded. A load that
+// was refused runs nothing: the screen is built again (a refused switch of missions may have torn a level
+// down under it) with the game's reason in its notice box, or, for a game of another version, with the
+// question whether to load it anyway.
+int LoadGame(const char* name, int command, int noticeBox, int questionBox) {
+    SwooshOut();
+    GameFileCommand(name, command);
+    if (GameFileDone) {
+        FreeScreenBackground(&ScreenBackground);
+        if (!InGame) FreeWidgets();
+        return 2;
+    }
+    const int screen = MenuScreen;
+    Build(screen);
+    SwooshIn();
+    if (questionBox >= 0 && strcmp(GameFileQuestion, "none") != 0)
+        OpenBoxWithText(questionBox, GameFileQuestion);
+    else
+        OpenBoxWithText(noticeBox, GameFileRefusal);
+    return 0;
+}
+
 int InGameMenu(const MenuHits& h) {
     switch (h.button) {
         case 0:
             SwooshOut();
             FreeScreenBackground(&ScreenBackground);
             return 1;
-        case 1: OpenMsgBox = 1; return 0;
+        case 1: OpenMsgBox = kBoxRestart; return 0;
         case 2: return Switch(kScreenLoad);
         case 3: return Switch(kScreenSave);
         case 4: Build(kScreenOptions); return 0;
-        case 5: OpenMsgBox = 0; return 0;
+        case 5: OpenMsgBox = kBoxQuit; return 0;
         default: break;
     }
-    if (h.msgbox == 0) {
-        OpenMsgBox = -1;
+    if (h.msgbox < 0) return 0;
+    const int box = OpenMsgBox;
+    OpenMsgBox = -1;
+    if (h.msgbox != kYes) return 0;
+    if (box == kBoxQuit) {
         SwooshOut();
         FreeScreenBackground(&ScreenBackground);
         WriteConfigFile();
         return strstr(MissionName, "Tut") ? 4 : -1;
     }
-    if (h.msgbox == 1) {
-        OpenMsgBox = -1;
-        SwooshOut();
-        FreeScreenBackground(&ScreenBackground);
-        GameFileCommand("__mission_start", kGameLoad);
-        return 2;
-    }
+    if (box == kBoxRestart) return LoadGame(kMissionStartName, kGameLoad, kBoxRestartFailed, -1);
     return 0;
 }
 
@@ -247,19 +287,31 @@ void DeleteSlot() {
 int LoadSelected() {
     char name[32];
     SlotName(name, sizeof name);
+    return LoadGame(name, kGameLoad, kBoxLoadFailed, kBoxLoadAnyway);
+}
+
+// The version question answered yes: the same game, loaded without the question.
+int LoadAnyway() {
     SwooshOut();
-    GameFileCommand(name, kGameLoad);
-    FreeScreenBackground(&ScreenBackground);
-    if (!InGame) FreeWidgets();
-    return 2;
+    GameFileCommand(nullptr, kGameForcedLoad);
+    if (GameFileDone) {
+        FreeScreenBackground(&ScreenBackground);
+        if (!InGame) FreeWidgets();
+        return 2;
+    }
+    Build(MenuScreen);
+    SwooshIn();
+    OpenBoxWithText(kBoxLoadFailed, GameFileRefusal);
+    return 0;
 }
 
 int LoadScreen(const MenuHits& h) {
     switch (h.button) {
         case 0:
+            // The lost-mission screen is where this one was opened from while a lost level still runs.
             if (InGame)
                 Build(kScreenInGame);
-            else if (MissionLost)
+            else if (MissionLost && MissionName[0])
                 Build(kScreenLost);
             else {
                 SwooshOut();
@@ -267,7 +319,7 @@ int LoadScreen(const MenuHits& h) {
             }
             return 0;
         case 1: return LoadSelected();
-        case 2: OpenMsgBox = 0; return 0;
+        case 2: OpenMsgBox = kBoxDelete; return 0;
         default: break;
     }
     if (h.list == 0 && Buttons.count >= 3) {
@@ -276,12 +328,15 @@ int LoadScreen(const MenuHits& h) {
         Buttons[2].enabled = strcmp(text, " - ") != 0 && !strstr(text, "[QUICK]");
         if (DoubleClick && Buttons[1].enabled) return LoadSelected();
     }
-    if (h.msgbox == 0) {
-        OpenMsgBox = -1;
+    if (h.msgbox < 0) return 0;
+    const int box = OpenMsgBox;
+    OpenMsgBox = -1;
+    if (h.msgbox != kYes) return 0;
+    if (box == kBoxDelete) {
         DeleteSlot();
         Build(kScreenLoad);
-    } else if (h.msgbox == 1) {
-        OpenMsgBox = -1;
+    } else if (box == kBoxLoadAnyway) {
+        return LoadAnyway();
     }
     return 0;
 }
@@ -305,9 +360,9 @@ int SaveScreen(const MenuHits& h) {
         case 0: return Switch(kScreenInGame);
         case 1:
             if (strcmp(SelectedItem(0), " - ") == 0) return SaveSelected(false);
-            OpenMsgBox = 0;
+            OpenMsgBox = kBoxOverwrite;
             return 0;
-        case 2: OpenMsgBox = 1; return 0;
+        case 2: OpenMsgBox = kBoxSaveDelete; return 0;
         default: break;
     }
     if (h.list == 0 && Buttons.count >= 3) {
@@ -316,43 +371,38 @@ int SaveScreen(const MenuHits& h) {
         Buttons[2].enabled = strcmp(text, " - ") != 0 && !strstr(text, "[QUICK]");
         if (DoubleClick && Buttons[1].enabled) {
             if (strcmp(text, " - ") == 0) return SaveSelected(true);
-            OpenMsgBox = 0;
+            OpenMsgBox = kBoxOverwrite;
             return 0;
         }
     }
-    if (h.msgbox == 0) {
-        OpenMsgBox = -1;
-        return SaveSelected(true);
-    }
-    if (h.msgbox == 1) {
-        OpenMsgBox = -1;
+    if (h.msgbox < 0) return 0;
+    const int box = OpenMsgBox;
+    OpenMsgBox = -1;
+    if (h.msgbox != kYes) return 0;
+    if (box == kBoxOverwrite) return SaveSelected(true);
+    if (box == kBoxSaveDelete) {
         DeleteSlot();
         Build(kScreenSave);
-        return 0;
     }
-    if (h.msgbox >= 0) OpenMsgBox = -1;
     return 0;
 }
 
 int LostScreen(const MenuHits& h) {
     switch (h.button) {
-        case 0:
-            SwooshOut();
-            FreeScreenBackground(&ScreenBackground);
-            GameFileCommand("__mission_start", kGameLoad);
-            return 2;
+        case 0: return LoadGame(kMissionStartName, kGameLoad, kBoxLostRestartFailed, -1);
         case 1: return Switch(kScreenLoad);
-        case 2: OpenMsgBox = 0; return 0;
+        case 2: OpenMsgBox = kBoxQuit; return 0;
         default: break;
     }
-    if (h.msgbox == 0) {
-        OpenMsgBox = -1;
+    if (h.msgbox < 0) return 0;
+    const int box = OpenMsgBox;
+    OpenMsgBox = -1;
+    if (h.msgbox == kYes && box == kBoxQuit) {
         SwooshOut();
         FreeScreenBackground(&ScreenBackground);
         WriteConfigFile();
         return -1;
     }
-    if (h.msgbox == 1) OpenMsgBox = -1;
     return 0;
 }
 

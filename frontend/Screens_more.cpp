@@ -130,6 +130,7 @@ void BuildInGameMenu() {
     if (MissionLost) Buttons[3].enabled = 0;
     MakeMsgBox(9, 0, 2);
     MakeMsgBox(9, 1, 2);
+    MakeMsgBox(9, 2, 1);  // a refused restart
 }
 
 void BuildSaveListScreen(int n) {
@@ -167,11 +168,18 @@ void BuildSaveListScreen(int n) {
         snprintf(item, sizeof item, "%02d.%02d.%04d - %02d:%02d:%02d (%s) %s", day, month, year, hour, minute, second,
                  strstr(mission, "Ema") ? "EMA" : "GA", display);
         AddListItem(list, item);
-        if (n == kScreenSave && slot == 1) Buttons[1].enabled = 1;
     }
     list->selected = n == kScreenLoad ? 0 : 1;
+    if (n == kScreenSave) {
+        // Saving into the selected slot is offered at once, as a press on its row offers it: an empty slot
+        // is just where a game is saved without asking, and a slot holding one may be deleted.
+        const char* text = list->items[list->selected];
+        Buttons[1].enabled = !strstr(text, "[QUICK]");
+        Buttons[2].enabled = strcmp(text, " - ") != 0 && !strstr(text, "[QUICK]");
+    }
     MakeMsgBox(n, 0, 2);
-    if (n == kScreenSave) MakeMsgBox(n, 1, 2);
+    MakeMsgBox(n, 1, n == kScreenSave ? 2 : 1);  // delete, or a refused load
+    if (n == kScreenLoad) MakeMsgBox(n, 2, 2);    // a saved game of another version: load it anyway?
 }
 
 void BuildLostScreen() {
@@ -180,6 +188,7 @@ void BuildLostScreen() {
     Button(12, 1, 310, 400, 490, 370);
     Button(12, 2, 310, 350, 490, 320);
     MakeMsgBox(12, 0, 2);
+    MakeMsgBox(12, 1, 1);  // a refused restart
 }
 
 void BuildCreditsScreen() {

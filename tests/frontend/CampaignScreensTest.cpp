@@ -97,10 +97,12 @@ TEST_F(CampaignScreens, TheSaveListsShowDateSideAndTitle) {
         EXPECT_STREQ(list.items[7], "03.03.2002 - 09:05:01 (GA) Counterstrike");
         EXPECT_STREQ(list.items[19], "02.01.1999 - 03:04:05 (GA) ");
         EXPECT_EQ(list.selected, screen == kScreenLoad ? 0 : 1);
-        // The load screen can load the quick save; the save screen's slot 1 is empty.
-        EXPECT_EQ(Buttons[1].enabled, screen == kScreenLoad ? 1 : 0) << screen;
+        // The load screen can load the quick save; the save screen can save into its empty slot 1 at
+        // once, and has nothing there to delete.
+        EXPECT_EQ(Buttons[1].enabled, 1) << screen;
+        EXPECT_EQ(Buttons[2].enabled, 0) << screen;
     }
-    // No quick save: the load screen has nothing to load yet; a saved slot 1 enables saving over it.
+    // No quick save: the load screen has nothing to load yet; a saved slot 1 may be saved over or deleted.
     std::filesystem::remove(dir() / "SavedGames/quicksave");
     ASSERT_TRUE(datakit::WriteFile(dir() / "SavedGames/savegame01", ema.Bytes()));
     host::FlushDirectoryCache();
@@ -109,6 +111,7 @@ TEST_F(CampaignScreens, TheSaveListsShowDateSideAndTitle) {
     EXPECT_EQ(Buttons[1].enabled, 0);
     BuildScreen(kScreenSave);
     EXPECT_EQ(Buttons[1].enabled, 1);
+    EXPECT_EQ(Buttons[2].enabled, 1);
 }
 
 // The credits: a block of three lines fades in over a second, stays 2.4 s, fades out over a second; the
