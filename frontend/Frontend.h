@@ -100,7 +100,11 @@ void WriteCampaignProgress();
 // Set by the outer loop when a level ends, cleared when that level's won mission has been recorded: the
 // progress is written once per won level, however often the debriefing is built.
 extern int32_t CampaignProgressDue;
-// WriteCampaignProgress for the level that ended last, when its progress is still due.
+// The mission of the level that ended last (set with CampaignProgressDue).
+extern char CampaignProgressMission[64];
+// Records the level that ended last, when its progress is still due: its mission (not lastmap, which a
+// loaded saved game or a tutorial leaves elsewhere) is marked won and lastmap moves on to the entry after
+// it; a mission the file does not list changes neither the marks nor lastmap.
 void RecordCampaignProgress();
 
 // A team record: a team's name, its colour (R, G, B, A) and its logo.

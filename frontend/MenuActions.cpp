@@ -217,6 +217,15 @@ void OpenBoxWithText(int box, const char* text) {
     OpenMsgBox = box;
 }
 
+// A game was loaded: the menus leave, and the side whose debriefing and campaign follow the mission is
+// the loaded mission's (by its name, as the save lists tell the side), not the campaign played before.
+int Loaded() {
+    lastclan = strstr(MissionName, "Ema") ? 0 : 1;
+    FreeScreenBackground(&ScreenBackground);
+    if (!InGame) FreeWidgets();
+    return 2;
+}
+
 // Loads a saved game (or the restart point) with the given command; 2 when it was loaded. A load that
 // was refused runs nothing: the screen is built again (a refused switch of missions may have torn a level
 // down under it) with the game's reason in its notice box, or, for a game of another version, with the
@@ -224,11 +233,7 @@ void OpenBoxWithText(int box, const char* text) {
 int LoadGame(const char* name, int command, int noticeBox, int questionBox) {
     SwooshOut();
     GameFileCommand(name, command);
-    if (GameFileDone) {
-        FreeScreenBackground(&ScreenBackground);
-        if (!InGame) FreeWidgets();
-        return 2;
-    }
+    if (GameFileDone) return Loaded();
     const int screen = MenuScreen;
     Build(screen);
     SwooshIn();
@@ -294,11 +299,7 @@ int LoadSelected() {
 int LoadAnyway() {
     SwooshOut();
     GameFileCommand(nullptr, kGameForcedLoad);
-    if (GameFileDone) {
-        FreeScreenBackground(&ScreenBackground);
-        if (!InGame) FreeWidgets();
-        return 2;
-    }
+    if (GameFileDone) return Loaded();
     Build(MenuScreen);
     SwooshIn();
     OpenBoxWithText(kBoxLoadFailed, GameFileRefusal);

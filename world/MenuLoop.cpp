@@ -154,6 +154,7 @@ void MenuAndLevelLoop() {
         LastEndCode = RunGame();
         // A won mission of this level is recorded once, by the notice or the debriefing that follows.
         CampaignProgressDue = 1;
+        snprintf(CampaignProgressMission, sizeof CampaignProgressMission, "%s", MissionName);
         if (ReportWorldHash) {
             int constructs = 0;
             const uint64_t hash = WorldStateHash(&constructs);

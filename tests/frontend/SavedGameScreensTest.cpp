@@ -139,6 +139,24 @@ TEST_F(SavedGameScreens, AGameOfAnotherVersionIsLoadedAnywayOnlyOnYes) {
     EXPECT_EQ(Reply(0), 2) << "yes: loaded without the question";
 }
 
+// A loaded game's side is its mission's: after a G.A. mission, an E.M.A. game loaded from the menus is
+// debriefed, and its "Campaign" button opens, on the E.M.A. side.
+TEST_F(SavedGameScreens, ALoadedGameTakesItsMissionsSide) {
+    datakit::SavedGame game;
+    game.mission = "Ema1";
+    ASSERT_TRUE(datakit::WriteFile(dir() / "SavedGames/quicksave", game.Bytes()));
+    host::FlushDirectoryCache();
+    const int clanWas = lastclan;
+    for (const char* mission : {"Ema1", "Ga1"}) {
+        lastclan = mission[0] == 'E' ? 1 : 0;
+        snprintf(MissionName, sizeof MissionName, "%s", mission);  // as the load leaves it
+        Open(kScreenLoad);
+        EXPECT_EQ(Press(1), 2);
+        EXPECT_EQ(lastclan, mission[0] == 'E' ? 0 : 1) << mission;
+    }
+    lastclan = clanWas;
+}
+
 // Every box's answer belongs to that box: "No" closes it and changes nothing, "Yes" does what it asks.
 TEST_F(SavedGameScreens, EachBoxDoesWhatItAsksAndNothingOnNo) {
     datakit::SavedGame game;
