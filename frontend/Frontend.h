@@ -114,6 +114,9 @@ struct TeamEntry {
     host::GfxSurface* logo;  // null when none is loaded
 };
 
+// Whether a level can be built for the mission: it has a name, a mission script and a world file.
+bool MissionPlayable(const char* mission);
+
 // Reads the default task force ("tf_default_1" .. "tf_default_10", each followed by a number and a unit
 // type) of a mission script into TFDefaultNames and TFDefaultCount, before a saved game switches
 // missions; returns the count.

@@ -123,6 +123,8 @@ int MainMenu(const MenuHits& h) {
 // ---- screens 4 and 5: the campaigns ----------------------------------------------------------------
 
 int StartCampaignMission() {
+    // An empty campaign has nothing to start, and lastmap never becomes empty.
+    if (!MenuMission[0]) return 0;
     StopBriefing();
     SwooshOut();
     FreeScreenBackground(&ScreenBackground);
@@ -438,6 +440,7 @@ int Multiplayer(const MenuHits& h) {
 }
 
 int HostScreen(const MenuHits& h) {
+    if (h.msgbox >= 0) OpenMsgBox = -1;
     if (h.button == 0 && Textboxes.count >= 1) {
         snprintf(Gamename, sizeof Gamename, "%s", Textboxes[0].edit);
         WriteMultiplayerFile();
@@ -445,6 +448,11 @@ int HostScreen(const MenuHits& h) {
         return 0;
     }
     if ((h.button == 1 || (h.list == 2 && DoubleClick)) && Textboxes.count >= 6 && Listboxes.count >= 3) {
+        // A map that cannot be built is said so; the screen stays (no map listed, or one without script).
+        if (!MissionPlayable(SelectedItem(2))) {
+            OpenMsgBox = 0;
+            return 0;
+        }
         if (OwnPlayer) snprintf(OwnPlayer->unitType, sizeof OwnPlayer->unitType, "MovieCamera");
         snprintf(Gamename, sizeof Gamename, "%s", Textboxes[0].edit);
         snprintf(SessionPassword, sizeof SessionPassword, "%s", Textboxes[1].edit);
@@ -504,6 +512,11 @@ int JoinSelected(bool byButton) {
     const int sel = Selectable(0) ? Listboxes[0].selected : -1;
     if (sel < 0 || sel >= NetGameCount || !NetGames) return 0;
     const NetGameInfo& g = NetGames[sel];
+    // A game on a map this machine cannot build is said so; the screen stays.
+    if (!MissionPlayable(g.map)) {
+        OpenMsgBox = 0;
+        return 0;
+    }
     snprintf(MultiplayerLevel, sizeof MultiplayerLevel, "%s", g.map);
     maxplayers = g.maxplayers;
     leveltime = g.leveltime;
@@ -520,6 +533,7 @@ int JoinSelected(bool byButton) {
 }
 
 int JoinScreen(const MenuHits& h) {
+    if (h.msgbox >= 0) OpenMsgBox = -1;
     switch (h.button) {
         case 0: WriteMultiplayerFile(); Build(kScreenMultiplayer); return 0;
         case 1: return JoinSelected(true);
@@ -862,4 +876,13 @@ int RunScreenActions(const MenuHits& hits) {
         case kScreenKeys: return Keys(hits);
         default: return 0;
     }
+}
+
+bool MissionPlayable(const char* mission) {
+    if (!mission || !mission[0]) return false;
+    char path[512];
+    snprintf(path, sizeof path, "%s%c%s.txt", SCRIPTROOT, kPathSeparator, mission);
+    if (!qzpk_exists(path)) return false;
+    snprintf(path, sizeof path, "%s%c%s", QZWDROOT, kPathSeparator, mission);
+    return qzpk_exists(path);
 }

@@ -77,6 +77,7 @@ void BuildCampaignScreen(int n) {
     Listboxes[1].selected = names.selected;
     // An empty campaign leaves no mission picked and no briefing.
     CopyWidgetText(MenuMission, sizeof MenuMission, names.count > 0 ? names.items[names.selected] : "");
+    if (!MenuMission[0]) Buttons[1].enabled = 0;  // nothing to start
     CreateListbox(290, 580, 490, 3, MenuText("%d.lst002", n));
     AddListItems(2, n, 2, 3);
     SelectListItem(2, skill_level);
@@ -265,6 +266,7 @@ void BuildHostScreen() {
     int cursor = 0;
     while (qzpk_findfiles(QZWDROOT, &cursor, name, sizeof name) > 0 && cursor != -1)
         if (strncmp(name, "Multi", 5) == 0 && Listboxes[2].count < kListItems) AddListItem(&Listboxes[2], name);
+    MakeMsgBox(101, 0, 1);  // a map that cannot be played
 }
 
 void BuildJoinScreen() {
@@ -282,6 +284,7 @@ void BuildJoinScreen() {
         CreateLabel(600, 580 - 20.0f * i, 13, nullptr, kDetails[i]);
         Labels[i].visible = 0;
     }
+    MakeMsgBox(102, 0, 1);  // a game whose map cannot be played here
 }
 
 void BuildTeamScreen() {

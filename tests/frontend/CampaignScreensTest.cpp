@@ -12,6 +12,7 @@
 #include "core/Files.h"
 #include "frontend/Credits.h"
 #include "frontend/Frontend.h"
+#include "frontend/Frontend_local.h"
 #include "host/Clock.h"
 #include "platform/Texture.h"
 #include "tests/frontend/FrontendFixture.h"
@@ -54,6 +55,27 @@ TEST_F(CampaignScreens, TheCampaignListsItsMissionsAndPicksLastmap) {
         EXPECT_EQ(LTextboxes[0].file, "Brief_" + std::string(c.mission) + ".txt");
         EXPECT_EQ(Images[0].picture, "Screens\\" + std::string(c.mission));
     }
+}
+
+// A side without a mission to play has no start: the button is off, and a start asked for all the same
+// (a double click on the empty list) writes no empty lastmap.
+TEST_F(CampaignScreens, AnEmptyCampaignHasNoStart) {
+    ASSERT_TRUE(datakit::WriteProgressFile(dir() / "Campaigns/VORLE",
+                                           {{"Ema_missions:", {{"Ema1", "0"}}},
+                                            {"Ga_missions:", {}},
+                                            {"Extra_missions:", {}}}));
+    snprintf(lastmap, sizeof lastmap, "Ema1");
+    MenuScreen = kScreenCampaignGa;
+    BuildScreen(kScreenCampaignGa);
+    EXPECT_EQ(Listboxes[1].count, 0);
+    EXPECT_EQ(Buttons[1].enabled, 0);
+    MenuHits start;
+    start.button = 1;
+    EXPECT_EQ(RunScreenActions(start), 0);
+    EXPECT_STREQ(lastmap, "Ema1");
+    EXPECT_EQ(MenuScreen, kScreenCampaignGa);
+    BuildScreen(kScreenCampaignEma);
+    EXPECT_EQ(Buttons[1].enabled, 1);
 }
 
 // Sets a file's last-write time to a local date and time.
