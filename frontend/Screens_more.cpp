@@ -62,7 +62,9 @@ void BuildCampaignScreen(int n) {
     Background(n == kScreenCampaignEma ? "UI_4" : "UI_5", n == kScreenCampaignEma ? kEma : kGa);
     Button(n, 0, 20, 60, 160, 30);
     Button(n, 1, 640, 60, 780, 30);
-    const int rows = n == kScreenCampaignEma ? 2 : 1;
+    // The mission lists take the height down to the picture's bottom edge (11 rows from y 580 end at 390;
+    // the briefing text begins at 310), so that the mission to play next and the scroll arrows have room.
+    const int rows = 11;
     CreateListbox(20, 580, 260, rows, "real names");
     Listboxes[0].enabled = 0;
     CreateListbox(20, 580, 260, rows, MenuText("%d.lst001", n));

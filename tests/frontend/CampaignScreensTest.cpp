@@ -54,6 +54,14 @@ TEST_F(CampaignScreens, TheCampaignListsItsMissionsAndPicksLastmap) {
         EXPECT_STREQ(MenuMission, c.mission) << c.lastmap;
         EXPECT_EQ(LTextboxes[0].file, "Brief_" + std::string(c.mission) + ".txt");
         EXPECT_EQ(Images[0].picture, "Screens\\" + std::string(c.mission));
+        // The lists show every row the screen has room for: down to the picture's bottom, above the
+        // briefing text, with more rows than a campaign's first missions.
+        for (int list : {0, 1}) {
+            const Listbox& l = Listboxes[list];
+            EXPECT_GE(l.rows, 10) << c.screen;
+            EXPECT_GT(l.y - ScaleY(25) - ScaleY(15) * l.rows, LTextboxes[0].top) << c.screen;
+            EXPECT_GE(l.y - ScaleY(25) - ScaleY(15) * l.rows, Images[0].bottom - ScaleY(15)) << c.screen;
+        }
     }
 }
 
