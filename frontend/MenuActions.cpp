@@ -756,7 +756,7 @@ int Graphics(const MenuHits& h) {
         dxgl_SetGamma(gamma_brightness);
     }
     if (h.slider == 1) {
-        MainViewPort_DepthOfView = Sliders[1].value + 6;
+        MainViewPort_DepthOfView = Sliders[1].value;  // the slider shows the distance itself
         if (InGame && MainViewPort) {
             SetViewRadius(MainViewPort, MainViewPort_DepthOfView);
             SetMainViewDetail();
@@ -814,7 +814,7 @@ int Controls(const MenuHits& h) {
                             &auto_look_forward, &mouse_invert_torso, &mouse_invert_aircraft};
         *settings[h.checkbox] = v;
     }
-    if (h.slider == 0) mouse_sensitivity = static_cast<float>(Sliders[0].value) * 0.02f;
+    if (h.slider == 0) mouse_sensitivity = static_cast<float>(Sliders[0].value);  // the configured value itself
     return 0;
 }
 

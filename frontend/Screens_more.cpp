@@ -1,5 +1,6 @@
 // The screen builder's sections of the screens around a mission (campaigns, notice, debriefing, in-game
 // menu, load, save, mission lost, credits), the multiplayer screens and the options screens.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -365,7 +366,11 @@ void BuildGraphicsScreen() {
     }
     const int gamma = static_cast<int>(100.0f - (gamma_brightness - 0.25f) * 33.333332f);
     CreateSlider(550, 250, MenuText("201.sld000"), gamma, 0, 100);
-    CreateSlider(50, 250, MenuText("201.sld001"), MainViewPort_DepthOfView - 6, 0, 10);
+    // The view distance and the mouse sensitivity show the configured values themselves, on a scale that
+    // holds them (a value beyond the usual scale widens it): a slider never shows a number it cannot
+    // set, and a move sets what the configuration means.
+    CreateSlider(50, 250, MenuText("201.sld001"), MainViewPort_DepthOfView, std::min(6, MainViewPort_DepthOfView),
+                 std::max(16, MainViewPort_DepthOfView));
     MakeMsgBox(201, 0, 1);
     MakeMsgBox(201, 1, 1);
     MakeMsgBox(201, 2, 2);
@@ -400,7 +405,8 @@ void BuildControlsScreen() {
                                         {125, 194, 370}, {440, 370, 620}, {440, 310, 620}};
     for (int i = 0; i < 7; ++i)
         CreateCheckbox(kChecks[i][0], kChecks[i][1], kChecks[i][2], MenuText("203.chk%03d", i), values[i]);
-    CreateSlider(430, 250, MenuText("203.sld000"), static_cast<int32_t>(mouse_sensitivity * 50.0f), 0, 100);
+    const int32_t sensitivity = static_cast<int32_t>(std::lround(std::clamp(mouse_sensitivity, 0.0f, 65536.0f)));
+    CreateSlider(430, 250, MenuText("203.sld000"), sensitivity, 0, std::max(512, sensitivity));
 }
 
 void BuildKeysScreen() {

@@ -122,6 +122,17 @@ TEST_F(MenuFrameTest, SlidersReachTheirEndsAndFollowTheDrag) {
     SetMenuPointer(410, 290, true);
     EXPECT_EQ(HitCheckboxes(), 0);
     EXPECT_EQ(Checkboxes[0].checked, 1);
+    // A scale that does not begin at 0 (the view distance's, 6 to 16) is measured from its start.
+    CreateSlider(100, 200, "d", 16, 6, 16);
+    struct Case {
+        int x, value;
+    } cases[] = {{110, 6}, {290, 16}, {200, 11}};
+    for (const Case& c : cases) {
+        SetMenuPointer(c.x, 170, true);
+        HitSliders();
+        EXPECT_EQ(Sliders[1].value, c.value) << c.x;
+        LatchMouse(false);
+    }
 }
 
 TEST_F(MenuFrameTest, MessageBoxesAnswerYesNoAndReturn) {
