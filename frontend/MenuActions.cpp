@@ -846,6 +846,8 @@ int Keys(const MenuHits& h) {
         }
         RebindAction = h.frame;
         OpenMsgBox = 0;
+        // Axes are measured from the moment the prompt opens: the click's own movement is not a choice.
+        DetectAxis();
     }
     if (h.msgbox == 0 && OpenMsgBox == 1) OpenMsgBox = -1;
     return 0;
