@@ -228,6 +228,22 @@ int Loaded() {
     return 2;
 }
 
+// The load screen's Load and Delete for a selected row: a saved game may be loaded, a numbered one deleted.
+void LoadButtonsFor(const char* text) {
+    Buttons[1].enabled = strcmp(text, " - ") != 0 && strcmp(text, " - [QUICK]") != 0;
+    Buttons[2].enabled = strcmp(text, " - ") != 0 && !strstr(text, "[QUICK]");
+}
+
+// The load screen built again after a refused load keeps the row the player picked, with its buttons.
+void KeepLoadSelection(int selected) {
+    if (MenuScreen != kScreenLoad || !Selectable(0) || Buttons.count < 3) return;
+    Listbox& l = Listboxes[0];
+    if (selected < 0 || selected >= l.count) return;
+    l.selected = selected;
+    if (selected >= l.rows) l.first = selected - l.rows + 1;
+    LoadButtonsFor(l.items[selected]);
+}
+
 // Loads a saved game (or the restart point) with the given command; 2 when it was loaded. A load that
 // was refused runs nothing: the screen is built again (a refused switch of missions may have torn a level
 // down under it) with the game's reason in its notice box, or, for a game of another version, with the
@@ -237,7 +253,9 @@ int LoadGame(const char* name, int command, int noticeBox, int questionBox) {
     GameFileCommand(name, command);
     if (GameFileDone) return Loaded();
     const int screen = MenuScreen;
+    const int selected = Selectable(0) ? Listboxes[0].selected : -1;
     Build(screen);
+    KeepLoadSelection(selected);
     SwooshIn();
     if (questionBox >= 0 && strcmp(GameFileQuestion, "none") != 0)
         OpenBoxWithText(questionBox, GameFileQuestion);
@@ -302,7 +320,9 @@ int LoadAnyway() {
     SwooshOut();
     GameFileCommand(nullptr, kGameForcedLoad);
     if (GameFileDone) return Loaded();
+    const int selected = Selectable(0) ? Listboxes[0].selected : -1;
     Build(MenuScreen);
+    KeepLoadSelection(selected);
     SwooshIn();
     OpenBoxWithText(kBoxLoadFailed, GameFileRefusal);
     return 0;
@@ -326,9 +346,7 @@ int LoadScreen(const MenuHits& h) {
         default: break;
     }
     if (h.list == 0 && Buttons.count >= 3) {
-        const char* text = SelectedItem(0);
-        Buttons[1].enabled = strcmp(text, " - ") != 0 && strcmp(text, " - [QUICK]") != 0;
-        Buttons[2].enabled = strcmp(text, " - ") != 0 && !strstr(text, "[QUICK]");
+        LoadButtonsFor(SelectedItem(0));
         if (DoubleClick && Buttons[1].enabled) return LoadSelected();
     }
     if (h.msgbox < 0) return 0;

@@ -82,7 +82,7 @@ protected:
 TEST_F(SavedGameScreens, ARefusedLoadStaysOnTheLoadScreenWithTheGamesReason) {
     datakit::SavedGame game;
     game.mission = "Ema1";
-    ASSERT_TRUE(datakit::WriteFile(dir() / "SavedGames/quicksave", game.Bytes()));
+    ASSERT_TRUE(datakit::WriteFile(dir() / "SavedGames/savegame02", game.Bytes()));
     host::FlushDirectoryCache();
     struct Case {
         int answer;
@@ -101,9 +101,12 @@ TEST_F(SavedGameScreens, ARefusedLoadStaysOnTheLoadScreenWithTheGamesReason) {
     for (const Case& c : cases) {
         Answer = c.answer;
         Open(kScreenLoad);
+        Listboxes[0].selected = 2;
         EXPECT_EQ(Press(1), c.result) << c.answer;
         if (c.result != 0) continue;
         EXPECT_EQ(MenuScreen, kScreenLoad) << c.answer;
+        EXPECT_EQ(Listboxes[0].selected, 2) << "the row picked stays picked";
+        EXPECT_EQ(Buttons[1].enabled, 1) << c.answer;
         ASSERT_EQ(OpenMsgBox, c.box) << c.answer;
         EXPECT_EQ(std::string(MsgBoxes[c.box].text).rfind(c.text, 0), 0u) << MsgBoxes[c.box].text;
         // The notice's OK only closes it; nothing runs.
@@ -113,7 +116,7 @@ TEST_F(SavedGameScreens, ARefusedLoadStaysOnTheLoadScreenWithTheGamesReason) {
             EXPECT_EQ(MenuScreen, kScreenLoad);
         }
     }
-    for (const Call& call : Loads()) EXPECT_EQ(call.name, "quicksave");
+    for (const Call& call : Loads()) EXPECT_EQ(call.name, "savegame02");
 }
 
 TEST_F(SavedGameScreens, AGameOfAnotherVersionIsLoadedAnywayOnlyOnYes) {
