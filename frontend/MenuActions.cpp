@@ -103,6 +103,7 @@ int MainMenu(const MenuHits& h) {
             return 0;
         case 5:
             SwooshOut();
+            ReadMultiplayerFile("multiplayer");
             Build(kScreenMultiplayer);
             MultiplayerOn = 1;
             SwooshIn();
@@ -445,7 +446,7 @@ int Multiplayer(const MenuHits& h) {
     switch (h.button) {
         case 0: CreateDirectPlay(); Build(kScreenHost); break;
         case 1: CreateDirectPlay(); Build(kScreenJoin); break;
-        case 2: ReadMultiplayerFile(); Build(kScreenTeam); break;
+        case 2: ReadMultiplayerFile("multiplayer"); Build(kScreenTeam); break;
         case 3:
             CloseDirectPlay();
             MultiplayerOn = 0;
@@ -508,7 +509,7 @@ int HostScreen(const MenuHits& h) {
 
 void ShowSessionDetails(int index) {
     if (index < 0 || index >= NetGameCount || !NetGames || Labels.count < 9) return;
-    const NetGameInfo& g = NetGames[index];
+    const SessionRecord& g = NetGames[index];
     char text[kWidgetTextSize];
     CopyWidgetText(Labels[0].text, kWidgetTextSize, g.password[0] ? "password enabled" : "no password");
     snprintf(text, sizeof text, "max. players: %d", g.maxplayers);
@@ -522,20 +523,20 @@ void ShowSessionDetails(int index) {
     CopyWidgetText(Labels[5].text, kWidgetTextSize, g.friendlyfire ? "ff on" : "ff off");
     CopyWidgetText(Labels[6].text, kWidgetTextSize, g.chasecamonly ? "chasecam only" : "freelook");
     CopyWidgetText(Labels[7].text, kWidgetTextSize, g.forcebalance ? "balance on" : "no balance");
-    snprintf(text, sizeof text, "map: %.50s", g.map);
+    snprintf(text, sizeof text, "map: %.50s", g.missionName);
     CopyWidgetText(Labels[8].text, kWidgetTextSize, text);
 }
 
 int JoinSelected(bool byButton) {
     const int sel = Selectable(0) ? Listboxes[0].selected : -1;
     if (sel < 0 || sel >= NetGameCount || !NetGames) return 0;
-    const NetGameInfo& g = NetGames[sel];
+    const SessionRecord& g = NetGames[sel];
     // A game on a map this machine cannot build is said so; the screen stays.
-    if (!MissionPlayable(g.map)) {
+    if (!MissionPlayable(g.missionName)) {
         OpenMsgBox = 0;
         return 0;
     }
-    snprintf(MultiplayerLevel, sizeof MultiplayerLevel, "%s", g.map);
+    snprintf(MultiplayerLevel, sizeof MultiplayerLevel, "%s", g.missionName);
     maxplayers = g.maxplayers;
     leveltime = g.leveltime;
     roundtime = g.roundtime;
@@ -544,7 +545,7 @@ int JoinSelected(bool byButton) {
     chasecamonly = g.chasecamonly;
     if (byButton) forcebalance = g.forcebalance;
     IsHost = 0;
-    memcpy(JoinInstance, g.instance, 16);
+    JoinSessionIndex = sel;
     CopyMission(MultiplayerLevel);
     FreeScreenBackground(&ScreenBackground);
     return 1;

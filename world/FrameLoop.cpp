@@ -22,6 +22,7 @@
 #include "ai/RecordReplay.h"
 #include "world/CutScenes.h"
 #include "net/Multiplayer.h"
+#include "net/Session.h"
 #include "platform/Dxgl.h"
 #include "platform/InputDevices.h"
 #include "platform/Music.h"
@@ -417,7 +418,10 @@ int RunGame() {
             }
         }
         for (int i = 0; i < ViewPortCount; ++i) UpdateViewPortCamera(ViewPortTable[i], ticks);
-        if (MultiplayerOn) MultiplayerFrame();
+        if (MultiplayerOn) {
+            PollDirectPlay();  // the network's events of the frame, before the step that reads them
+            MultiplayerFrame();
+        }
         dxgl_SwapBuffers();
         clock.frames += 1;
 

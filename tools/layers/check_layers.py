@@ -3,13 +3,15 @@
 
 ALLOWED states, for each folder, the folders whose headers it may include besides its own. host/ stands on
 nothing of the game, core/ on host/, platform/ on core/ and host/; the subsystems above include each other
-as listed. Two narrower rules keep circles out:
+as listed. Narrower rules keep circles out:
 
 - objects/ reaches ai/ only through GATES['objects', 'ai'] (ai/UnitAI.h), and the ai/ headers that this
   header brings in include nothing of objects/, so the two folders' headers never include each other in a
-  circle;
+  circle; net/ reaches world/ only through GATES['net', 'world'] (world/Player.h) in the same way;
 - the modules of core/ and platform/ (a module is a header with the files named after it: Files.h,
   Files.cpp, Files_read.cpp) include each other in no circle.
+
+The libraries that host/ stands in front of (SDL, ENet, FFmpeg) are included by host/ alone.
 
 Prints each include that breaks a rule and fails when any does.
 """
@@ -31,17 +33,21 @@ ALLOWED = {
     'ai': {'host', 'core', 'platform', 'world', 'render', 'objects', 'hud'},
     'hud': {'host', 'core', 'platform', 'world', 'render', 'objects', 'ai', 'net'},
     'frontend': {'host', 'core', 'platform', 'world', 'render', 'hud', 'net'},
-    'net': {'host', 'core', 'platform'},
+    'net': {'host', 'core', 'platform', 'world'},
     'app': GAME,
 }
 # (folder, target): the only headers of target that folder may include.
 GATES = {
     ('objects', 'ai'): {'ai/UnitAI.h'},
+    # The multiplayer settings name the own player cell.
+    ('net', 'world'): {'world/Player.h'},
 }
 # Folders whose modules must not include each other in a circle.
 ACYCLIC = ['core', 'platform']
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([A-Za-z0-9_/]+\.h)"')
+# Headers of the libraries behind host/.
+LIBRARY = re.compile(r'^\s*#\s*include\s+<((?:SDL|enet/|libav|libsw)[^>]*)>')
 
 
 def folder_of(path):
@@ -87,6 +93,19 @@ def check_folders(root, bad):
                 elif (folder, target) in GATES and inc not in GATES[folder, target]:
                     bad.append('%s:%d: %s/ reaches %s/ only through %s, not %s' %
                                (rel, number, folder, target, ' '.join(sorted(GATES[folder, target])), inc))
+
+
+def check_libraries(root, bad):
+    for folder in ALLOWED:
+        if folder == 'host':
+            continue
+        for rel in sources(root, folder):
+            with open(os.path.join(root, rel), encoding='utf-8', errors='replace') as f:
+                for number, line in enumerate(f, 1):
+                    m = LIBRARY.match(line)
+                    if m:
+                        bad.append('%s:%d: %s/ includes <%s>, which only host/ may' % (rel, number, folder,
+                                                                                    m.group(1)))
 
 
 def check_gates(root, bad):
@@ -147,6 +166,7 @@ def check_cycles(root, bad):
 def main(root):
     bad = []
     check_folders(root, bad)
+    check_libraries(root, bad)
     check_gates(root, bad)
     check_cycles(root, bad)
     for line in bad:
