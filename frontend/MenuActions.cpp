@@ -222,8 +222,10 @@ void OpenBoxWithText(int box, const char* text) {
 
 // A game was loaded: the menus leave, and the side whose debriefing and campaign follow the mission is
 // the loaded mission's (by its name, as the save lists tell the side), not the campaign played before.
+// It is written to the configuration at once: the level's teardown reads the configuration again.
 int Loaded() {
     lastclan = strstr(MissionName, "Ema") ? 0 : 1;
+    WriteConfigFile();
     FreeScreenBackground(&ScreenBackground);
     if (!InGame) FreeWidgets();
     return 2;

@@ -156,6 +156,10 @@ TEST_F(SavedGameScreens, ALoadedGameTakesItsMissionsSide) {
         Open(kScreenLoad);
         EXPECT_EQ(Press(1), 2);
         EXPECT_EQ(lastclan, mission[0] == 'E' ? 0 : 1) << mission;
+        // The level's teardown reads the configuration again: the side is there too.
+        lastclan = 7;
+        ReadConfigFile("Vexa.cfg");
+        EXPECT_EQ(lastclan, mission[0] == 'E' ? 0 : 1) << mission;
     }
     lastclan = clanWas;
 }
