@@ -9,8 +9,8 @@
 #include "host/InputScript.h"
 #include "host/Net.h"
 #include "host/Window.h"
-#include "world/Startup.h"
-#include "world/WorldHash.h"
+#include "game/Startup.h"
+#include "game/WorldHash.h"
 
 namespace {
 

@@ -29,7 +29,6 @@
 #include "render/Viewport.h"
 #include "world/Level.h"
 #include "world/Player.h"
-#include "world/Startup.h"
 
 namespace {
 
@@ -37,6 +36,8 @@ namespace {
 constexpr int kGameLoad = 6;
 constexpr int kGameSave = 7;
 constexpr int kGameForcedLoad = 8;
+// The restart point the game saves right after a level is built.
+constexpr const char* kMissionStart = "__mission_start";
 
 void Build(int n) {
     MenuScreen = n;
@@ -70,7 +71,7 @@ const char* SelectedItem(int list) {
     return l.selected >= 0 && l.selected < l.count ? l.items[l.selected] : "";
 }
 
-void RestartMusic(const char* rule) { StartRuleMusic(rule); }
+void RestartMusic(const char* rule) { MenuGame.startRuleMusic(rule); }
 
 // ---- screen 0: the main menu -----------------------------------------------------------------------
 
@@ -253,7 +254,7 @@ void KeepLoadSelection(int selected) {
 // question whether to load it anyway.
 int LoadGame(const char* name, int command, int noticeBox, int questionBox) {
     SwooshOut();
-    GameFileCommand(name, command);
+    GameFileCommandHook(name, command);
     if (GameFileDone) return Loaded();
     const int screen = MenuScreen;
     const int selected = Selectable(0) ? Listboxes[0].selected : -1;
@@ -290,7 +291,7 @@ int InGameMenu(const MenuHits& h) {
         WriteConfigFile();
         return strstr(MissionName, "Tut") ? 4 : -1;
     }
-    if (box == kBoxRestart) return LoadGame(kMissionStartName, kGameLoad, kBoxRestartFailed, -1);
+    if (box == kBoxRestart) return LoadGame(kMissionStart, kGameLoad, kBoxRestartFailed, -1);
     return 0;
 }
 
@@ -321,7 +322,7 @@ int LoadSelected() {
 // The version question answered yes: the same game, loaded without the question.
 int LoadAnyway() {
     SwooshOut();
-    GameFileCommand(nullptr, kGameForcedLoad);
+    GameFileCommandHook(nullptr, kGameForcedLoad);
     if (GameFileDone) return Loaded();
     const int selected = Selectable(0) ? Listboxes[0].selected : -1;
     Build(MenuScreen);
@@ -374,7 +375,7 @@ int SaveSelected(bool numbered) {
         SlotName(name, sizeof name);
     }
     SwooshOut();
-    GameFileCommand(name, kGameSave);
+    GameFileCommandHook(name, kGameSave);
     FreeScreenBackground(&ScreenBackground);
     return 3;
 }
@@ -413,7 +414,7 @@ int SaveScreen(const MenuHits& h) {
 
 int LostScreen(const MenuHits& h) {
     switch (h.button) {
-        case 0: return LoadGame(kMissionStartName, kGameLoad, kBoxLostRestartFailed, -1);
+        case 0: return LoadGame(kMissionStart, kGameLoad, kBoxLostRestartFailed, -1);
         case 1: return Switch(kScreenLoad);
         case 2: OpenMsgBox = kBoxQuit; return 0;
         default: break;
@@ -656,20 +657,20 @@ void ApplyGraphicsMode() {
     FreeScreenBackground(&ScreenBackground);
     DeleteMousePtr();
     IconsFree();
-    CloseDevices();
+    MenuGame.closeDevices();
     const int oldW = xres, oldH = yres, oldD = colourdepth;
     xres = width;
     yres = height;
     colourdepth = depth;
     // A window takes the new size, centred on a 1152 x 864 screen as at start-up.
     if (!fullscreen) host::PlaceMainWindow(576 - xres / 2, 432 - yres / 2, xres, yres);
-    if (!OpenDisplay()) {
-        CloseDevices();
+    if (!MenuGame.openDisplay()) {
+        MenuGame.closeDevices();
         xres = oldW;
         yres = oldH;
         colourdepth = oldD;
         if (!fullscreen) host::PlaceMainWindow(576 - xres / 2, 432 - yres / 2, xres, yres);
-        OpenDisplay();
+        MenuGame.openDisplay();
     }
     InitRenderMode();
     IconsInit();
@@ -860,7 +861,7 @@ int Keys(const MenuHits& h) {
     if (h.frame >= 0 && h.frame <= 25) {
         // The rebinding starts once the button is up again.
         while (KeyStateByte(256) && host::MoreInputCanArrive() && !host::QuitRequested()) {
-            PumpMessages();
+            MenuGame.pumpMessages();
             dxgl_UpdateKeyboardState();
             dxgl_UpdateMouseState();
             MoveMousePtr(MouseState.lX, -MouseState.lY, MouseState.lZ);

@@ -11,11 +11,12 @@
 #include "core/Config.h"
 #include "frontend/Frontend.h"
 #include "frontend/Frontend_local.h"
+#include "game/Level.h"
+#include "game/SavedGame.h"
+#include "game/Startup.h"
 #include "tests/frontend/FrontendFixture.h"
 #include "tools/datakit/SavedGame.h"
 #include "world/Level.h"
-#include "world/SavedGame.h"
-#include "world/Startup.h"
 
 namespace {
 

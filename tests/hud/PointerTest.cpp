@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/Config.h"
+#include "game/Level_local.h"
 #include "hud/Icons.h"
 #include "hud/MousePtr.h"
 #include "hud/TFView.h"
@@ -16,7 +17,6 @@
 #include "tools/datakit/Texture.h"
 #include "world/Construct.h"
 #include "world/Level.h"
-#include "world/Level_local.h"
 #include "world/Player.h"
 
 namespace {
