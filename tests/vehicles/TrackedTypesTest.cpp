@@ -636,5 +636,28 @@ TEST_F(Showroom, SavedFormsCarryEachTypeAndDamagedOnesAreRefused) {
     }
 }
 
+// A saved game hands every unit its form at once, with no event flush between them: the chain drives'
+// track marks that are not busy are taken out of the world without an event each (eight tracked units
+// of 72 marks each overran the queue of 512 events, and the load ended the game).
+TEST_F(Showroom, TakingFormsOverQueuesNoEventForIdleTrackMarks) {
+    Run(2, ControlInput{});
+    FlushQZEvents();
+    std::vector<std::vector<uint8_t>> forms;
+    std::vector<construct*> units;
+    for (const Kind& k : kKinds)
+        for (construct* c : {Ours(k), Theirs(k)}) {
+            ASSERT_NE(DriveOf(c, k)->markPool, nullptr);
+            int32_t size = 0;
+            auto* form = reinterpret_cast<uint8_t*>(CallItfc(c, ItfcMethod::GETITFCDATA, reinterpret_cast<uintptr_t>(&size)));
+            forms.emplace_back(form, form + size);
+            qzFree(form);
+            units.push_back(c);
+        }
+    for (size_t i = 0; i < units.size(); ++i)
+        CallItfc(units[i], ItfcMethod::SETITFCDATA, reinterpret_cast<uintptr_t>(forms[i].data()));
+    EXPECT_LT(QZEventCount, 64);
+    FlushQZEvents();
+}
+
 }  // namespace
 }  // namespace kvtest

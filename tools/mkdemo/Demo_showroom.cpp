@@ -59,18 +59,18 @@ void AddShowroomUnits(datakit::WorldFile& w) {
     datakit::WorldAUDef wreck = Group("Showroom_Wreck", 0);
     wreck.lists[0].push_back({"EMAJeep", 100, Place(15.0, 46.0, kFacingPlusX), std::nullopt});
     w.AUDef(wreck, 7);
-    // The test lane along tile z 51: each type at its start (x 13), the dummies ahead of it.
+    // The test lane along tile z 49.5: each type at its start (x 14), the dummies ahead of it.
     for (const char* type : kShowroomTypes) {
         const std::string name = std::string("Test_") + type;
         datakit::WorldAUDef test = Group(name.c_str(), 0);
-        test.lists[0].push_back({type, 100, Place(13.0, 51.0, kFacingPlusX), std::nullopt});
+        test.lists[0].push_back({type, 100, Place(14.0, 49.5, kFacingPlusX), std::nullopt});
         w.AUDef(test, 7);
     }
     datakit::WorldAUDef dummyA = Group("Test_DummyA", 1);
-    dummyA.lists[1].push_back({"ShowroomDummy", 100, Place(16.0, 51.0, kFacingMinusX), std::nullopt});
+    dummyA.lists[1].push_back({"ShowroomDummy", 100, Place(14.8, 49.5, kFacingMinusX), std::nullopt});
     w.AUDef(dummyA, 7);
     datakit::WorldAUDef dummyB = Group("Test_DummyB", 2);
-    dummyB.lists[2].push_back({"ShowroomDummy", 100, Place(16.6, 51.0, kFacingMinusX), std::nullopt});
+    dummyB.lists[2].push_back({"ShowroomDummy", 100, Place(15.2, 49.5, kFacingMinusX), std::nullopt});
     w.AUDef(dummyB, 7);
 }
 
