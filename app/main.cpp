@@ -7,9 +7,10 @@
 #include "host/Fs.h"
 #include "host/Gfx.h"
 #include "host/InputScript.h"
+#include "host/Net.h"
 #include "host/Window.h"
-#include "world/Startup.h"
-#include "world/WorldHash.h"
+#include "game/Startup.h"
+#include "game/WorldHash.h"
 
 namespace {
 
@@ -22,7 +23,9 @@ void Usage() {
             "  --input FILE   headless: scripted input (see README)\n"
             "  --memcheck     track every allocation; exit code 3 when any is left at exit\n"
             "  --world-hash   print a fingerprint of the world state when each level ends\n"
-            "  --raster-threads N  worker threads of the software rasterizer (0: one per core)\n");
+            "  --raster-threads N  worker threads of the software rasterizer (0: one per core)\n"
+            "  --net-port N   the UDP port a networked game is hosted on and searched at (default %u)\n",
+            static_cast<unsigned>(host::kNetDefaultPort));
 }
 
 }  // namespace
@@ -59,6 +62,13 @@ int main(int argc, char** argv) {
             ReportWorldHash = 1;
         } else if (a == "--raster-threads") {
             host::SetRasterThreads(atoi(value("--raster-threads")));
+        } else if (a == "--net-port") {
+            const int port = atoi(value("--net-port"));
+            if (port < 1 || port > 65535) {
+                fprintf(stderr, "karvonel: --net-port needs a port from 1 to 65535\n");
+                return 2;
+            }
+            host::SetNetDefaultPort(static_cast<uint16_t>(port));
         } else if (a == "--help" || a == "-h") {
             Usage();
             return 0;

@@ -29,7 +29,6 @@
 #include "render/Viewport.h"
 #include "world/Level.h"
 #include "world/Player.h"
-#include "world/Startup.h"
 
 namespace {
 
@@ -69,7 +68,7 @@ const char* SelectedItem(int list) {
     return l.selected >= 0 && l.selected < l.count ? l.items[l.selected] : "";
 }
 
-void RestartMusic(const char* rule) { StartRuleMusic(rule); }
+void RestartMusic(const char* rule) { MenuGame.startRuleMusic(rule); }
 
 // ---- screen 0: the main menu -----------------------------------------------------------------------
 
@@ -102,6 +101,7 @@ int MainMenu(const MenuHits& h) {
             return 0;
         case 5:
             SwooshOut();
+            ReadMultiplayerFile("multiplayer");
             Build(kScreenMultiplayer);
             MultiplayerOn = 1;
             SwooshIn();
@@ -220,7 +220,7 @@ int InGameMenu(const MenuHits& h) {
         OpenMsgBox = -1;
         SwooshOut();
         FreeScreenBackground(&ScreenBackground);
-        GameFileCommand("__mission_start", kGameLoad);
+        GameFileCommandHook("__mission_start", kGameLoad);
         return 2;
     }
     return 0;
@@ -248,7 +248,7 @@ int LoadSelected() {
     char name[32];
     SlotName(name, sizeof name);
     SwooshOut();
-    GameFileCommand(name, kGameLoad);
+    GameFileCommandHook(name, kGameLoad);
     FreeScreenBackground(&ScreenBackground);
     if (!InGame) FreeWidgets();
     return 2;
@@ -295,7 +295,7 @@ int SaveSelected(bool numbered) {
         SlotName(name, sizeof name);
     }
     SwooshOut();
-    GameFileCommand(name, kGameSave);
+    GameFileCommandHook(name, kGameSave);
     FreeScreenBackground(&ScreenBackground);
     return 3;
 }
@@ -339,7 +339,7 @@ int LostScreen(const MenuHits& h) {
         case 0:
             SwooshOut();
             FreeScreenBackground(&ScreenBackground);
-            GameFileCommand("__mission_start", kGameLoad);
+            GameFileCommandHook("__mission_start", kGameLoad);
             return 2;
         case 1: return Switch(kScreenLoad);
         case 2: OpenMsgBox = 0; return 0;
@@ -374,7 +374,7 @@ int Multiplayer(const MenuHits& h) {
     switch (h.button) {
         case 0: CreateDirectPlay(); Build(kScreenHost); break;
         case 1: CreateDirectPlay(); Build(kScreenJoin); break;
-        case 2: ReadMultiplayerFile(); Build(kScreenTeam); break;
+        case 2: ReadMultiplayerFile("multiplayer"); Build(kScreenTeam); break;
         case 3:
             CloseDirectPlay();
             MultiplayerOn = 0;
@@ -431,7 +431,7 @@ int HostScreen(const MenuHits& h) {
 
 void ShowSessionDetails(int index) {
     if (index < 0 || index >= NetGameCount || !NetGames || Labels.count < 9) return;
-    const NetGameInfo& g = NetGames[index];
+    const SessionRecord& g = NetGames[index];
     char text[kWidgetTextSize];
     CopyWidgetText(Labels[0].text, kWidgetTextSize, g.password[0] ? "password enabled" : "no password");
     snprintf(text, sizeof text, "max. players: %d", g.maxplayers);
@@ -445,15 +445,15 @@ void ShowSessionDetails(int index) {
     CopyWidgetText(Labels[5].text, kWidgetTextSize, g.friendlyfire ? "ff on" : "ff off");
     CopyWidgetText(Labels[6].text, kWidgetTextSize, g.chasecamonly ? "chasecam only" : "freelook");
     CopyWidgetText(Labels[7].text, kWidgetTextSize, g.forcebalance ? "balance on" : "no balance");
-    snprintf(text, sizeof text, "map: %.50s", g.map);
+    snprintf(text, sizeof text, "map: %.50s", g.missionName);
     CopyWidgetText(Labels[8].text, kWidgetTextSize, text);
 }
 
 int JoinSelected(bool byButton) {
     const int sel = Selectable(0) ? Listboxes[0].selected : -1;
     if (sel < 0 || sel >= NetGameCount || !NetGames) return 0;
-    const NetGameInfo& g = NetGames[sel];
-    snprintf(MultiplayerLevel, sizeof MultiplayerLevel, "%s", g.map);
+    const SessionRecord& g = NetGames[sel];
+    snprintf(MultiplayerLevel, sizeof MultiplayerLevel, "%s", g.missionName);
     maxplayers = g.maxplayers;
     leveltime = g.leveltime;
     roundtime = g.roundtime;
@@ -462,7 +462,7 @@ int JoinSelected(bool byButton) {
     chasecamonly = g.chasecamonly;
     if (byButton) forcebalance = g.forcebalance;
     IsHost = 0;
-    memcpy(JoinInstance, g.instance, 16);
+    JoinSessionIndex = sel;
     CopyMission(MultiplayerLevel);
     FreeScreenBackground(&ScreenBackground);
     return 1;
@@ -570,20 +570,20 @@ void ApplyGraphicsMode() {
     FreeScreenBackground(&ScreenBackground);
     DeleteMousePtr();
     IconsFree();
-    CloseDevices();
+    MenuGame.closeDevices();
     const int oldW = xres, oldH = yres, oldD = colourdepth;
     xres = width;
     yres = height;
     colourdepth = depth;
     // A window takes the new size, centred on a 1152 x 864 screen as at start-up.
     if (!fullscreen) host::PlaceMainWindow(576 - xres / 2, 432 - yres / 2, xres, yres);
-    if (!OpenDisplay()) {
-        CloseDevices();
+    if (!MenuGame.openDisplay()) {
+        MenuGame.closeDevices();
         xres = oldW;
         yres = oldH;
         colourdepth = oldD;
         if (!fullscreen) host::PlaceMainWindow(576 - xres / 2, 432 - yres / 2, xres, yres);
-        OpenDisplay();
+        MenuGame.openDisplay();
     }
     InitRenderMode();
     IconsInit();
@@ -774,7 +774,7 @@ int Keys(const MenuHits& h) {
     if (h.frame >= 0 && h.frame <= 25) {
         // The rebinding starts once the button is up again.
         while (KeyStateByte(256) && host::MoreInputCanArrive() && !host::QuitRequested()) {
-            PumpMessages();
+            MenuGame.pumpMessages();
             dxgl_UpdateKeyboardState();
             dxgl_UpdateMouseState();
             MoveMousePtr(MouseState.lX, -MouseState.lY, MouseState.lZ);

@@ -27,10 +27,10 @@
 #include "tools/mkdemo/Demo.h"
 #include "vehicles/types/VehicleFrame.h"
 #include "vehicles/types/VehicleTypes.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Player.h"
-#include "world/SavedGame.h"
-#include "world/Startup.h"
+#include "game/SavedGame.h"
+#include "game/Startup.h"
 
 namespace kvfuzz {
 

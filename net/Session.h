@@ -1,8 +1,14 @@
-// The networked session as the front end sees it: the DirectPlay service providers and adapters to pick
-// from, the games found by a search, and the multiplayer settings kept in the file "Multiplayer".
+// The networked session as the front end sees it: the service providers and adapters to pick from, the
+// games found by a search, the multiplayer settings kept in the file "Multiplayer", the record a host
+// publishes with its session, and the multiplayer log "MPLog.txt".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+namespace host {
+struct NetPeer;
+}
 
 constexpr int kNetNameSize = 256;
 
@@ -18,27 +24,56 @@ extern int32_t AdapterCount;
 extern uint8_t ChosenProvider[16];
 extern uint8_t ChosenAdapter[16];
 
-// A game found by a search.
-struct NetGameInfo {
-    uint8_t instance[16];
-    char password[64];
+// The settings of a session: the host fills it from the multiplayer settings and publishes it; a search
+// hands back each host's. On the network it is 244 bytes (EncodeSessionRecord).
+struct SessionRecord {
+    char gameName[64];     // the session's name
+    char password[64];     // empty: none
+    char missionName[64];  // the mission every machine loads
     int32_t maxplayers;
-    float leveltime, roundtime, buytime;
-    int32_t friendlyfire, chasecamonly, forcebalance;
-    char map[64];
+    uint32_t gameStatus;  // the round status word
+    uint32_t mpFlags;     // the deferred-action word
+    float leveltime;      // seconds
+    float roundtime;      // minutes
+    float buytime;        // seconds
+    float freezetime;     // seconds
+    float winmsgtime;     // seconds
+    int32_t friendlyfire;
+    int32_t chasecamonly;
+    int32_t forcebalance;
+    int32_t lvlcycle;
+    int32_t lvlrandom;
 };
-extern NetGameInfo* NetGames;
+constexpr size_t kSessionRecordSize = 244;
+// Writes the record field by field, little-endian, texts as their 64-byte fields.
+void EncodeSessionRecord(const SessionRecord& record, uint8_t out[kSessionRecordSize]);
+// Reads a record; false (out untouched) when size is not kSessionRecordSize. Texts are terminated.
+bool DecodeSessionRecord(const uint8_t* data, size_t size, SessionRecord* out);
+// The record of the settings in force (with the round status and deferred-action words).
+void FillSessionRecord(SessionRecord* out);
+
+// The largest application message: the units' state of a full player table.
+constexpr size_t kLargestApplMessage = 4 + 72 * 16;
+
+// The games found by a search.
+extern SessionRecord* NetGames;
 extern int32_t NetGameCount;
-extern uint8_t JoinInstance[16];  // the game to join
+extern int32_t JoinSessionIndex;  // the game to join: its row of NetGames
 extern char JoinHostName[64];
 extern char JoinPort[64];
+
+// The session's end of the network, while the front end has made one.
+extern host::NetPeer* DirectPlayPeer;
 
 // The multiplayer settings.
 extern char Gamename[64];
 extern char SessionPassword[64];
 extern char MultiplayerLevel[64];
+extern char Provider[16];    // read and written back, used by nothing else
+extern char Connection[16];  // read and written back, used by nothing else
+extern char IPAddress[16];   // read and written back, used by nothing else
 extern int32_t maxplayers;
-extern float leveltime, roundtime, buytime;
+extern float leveltime, roundtime, buytime, freezetime;
 extern int32_t friendlyfire, chasecamonly, forcebalance, lvlcycle, lvlrandom;
 
 void CreateDirectPlay();
@@ -48,5 +83,14 @@ void EnumSPAdapters(const uint8_t* provider);
 void EnumSessions();
 // Frees the table of games found and sets its count to 0.
 void FreeNetGames();
-void ReadMultiplayerFile();
-void WriteMultiplayerFile();
+// Takes the network's events of this frame (the session's handler runs here, on the game thread).
+void PollDirectPlay();
+
+// Reads the settings from the file (the front end passes "multiplayer"); a missing file is written with
+// the settings in force instead.
+void ReadMultiplayerFile(const char* fileName);
+// Writes the settings to "Multiplayer" in the working folder; 0 when the file cannot be written.
+int32_t WriteMultiplayerFile();
+// Appends "<seconds> <message>" to "MPLog.txt". The log stops growing at kMPLogLimit bytes.
+void MPLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+constexpr long kMPLogLimit = 1 << 20;

@@ -30,12 +30,12 @@
 #include "vehicles/types/EMATank.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Player.h"
 #include "world/QZEvent.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 #include "world/Terrain.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "vehicles/types/VehicleForm.h"
 #include "vehicles/types/VehicleTypes.h"
 #include "world/ConstructPool.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "tools/datakit/Font.h"
 #include "tools/datakit/HField.h"
 #include "tools/datakit/MessageFile.h"
+#include "tools/datakit/MultiplayerFile.h"
 #include "tools/datakit/ObjectFile.h"
 #include "tools/datakit/Package.h"
 #include "tools/datakit/RulesText.h"
@@ -26,12 +27,15 @@
 #include "tools/datakit/SceneFile.h"
 #include "core/Memory.h"
 #include "fuzz/EffectForms.h"
+#include "fuzz/NetForms.h"
+#include "host/NetWire.h"
+#include "net/Session.h"
 #include "fuzz/WeaponForms.h"
 #include "objects/Elements.h"
 #include "objects/UnitSaved.h"
 #include "fuzz/FuzzLevel.h"
-#include "world/SavedGame.h"
-#include "world/WorldTick.h"
+#include "game/SavedGame.h"
+#include "game/WorldTick.h"
 #include "vehicles/modules/ModuleSaved.h"
 #include "vehicles/types/EMAJeep.h"
 #include "vehicles/types/VehicleForm.h"
@@ -478,6 +482,84 @@ void Campaigns() {
     SeedText("credits", "demo", SourceFile("data/app/text/credits.txt"));
 }
 
+// The multiplayer settings file, and the network's packets: a search request and an answer carrying a
+// session record, and the scripts of a host taking a joiner and of a joiner taking the host's welcome.
+void Network() {
+    datakit::MultiplayerSettings settings;
+    settings.playername = "Rex";
+    settings.gamename = "Duel";
+    settings.roundtime = 2.5;
+    SeedText("multiplayerfile", "settings", datakit::MultiplayerFileText(settings));
+    SeedText("multiplayerfile", "others", "Gamename \"Big Game\" lives 3 maxplayers 4 /* note */ buytime 1e9\n");
+
+    using namespace host::netwire;
+    Bytes bytes;
+    SearchRequest request{1, {}, kvfuzz::kSearchNonce};
+    memcpy(request.application, kvfuzz::kSearchApp, 16);
+    Encode(request, &bytes);
+    Seed("netsearch", "request", bytes);
+    SearchAnswer answer{};
+    answer.version = 1;
+    memcpy(answer.application, kvfuzz::kSearchApp, 16);
+    answer.nonce = kvfuzz::kSearchNonce;
+    answer.maxPlayers = 8;
+    answer.players = 3;
+    snprintf(answer.name, sizeof answer.name, "Duel");
+    SessionRecord record{};
+    snprintf(record.gameName, sizeof record.gameName, "Duel");
+    snprintf(record.missionName, sizeof record.missionName, "MultiCanyon");
+    record.maxplayers = 8;
+    record.roundtime = 2.5f;
+    EncodeSessionRecord(record, answer.data);
+    answer.dataSize = kSessionRecordSize;
+    Encode(answer, &bytes);
+    Seed("netsearch", "answer", bytes);
+
+    // The host: a joiner's hello on a connection just come in, a message of the joined player, a stray
+    // packet, and the connection's end.
+    Bytes script{0};
+    Hello hello{};
+    hello.version = 1;
+    memcpy(hello.application, kvfuzz::kPacketApp, 16);
+    snprintf(hello.name, sizeof hello.name, "Ann");
+    Encode(hello, &bytes);
+    kvfuzz::ScriptRecord(&script, 1, 0, bytes);
+    kvfuzz::ScriptRecord(&script, 0, 1, {0, 'h', 'i'});
+    Encode(PlayerGone{2}, &bytes);
+    kvfuzz::ScriptRecord(&script, 0, 0, bytes);
+    kvfuzz::ScriptRecord(&script, 2, 1, {});
+    Seed("netpacket", "host", script);
+
+    // The joiner: the welcome with one player to connect to, its address, the connection up and taken,
+    // a message from the host and a player gone.
+    script = {1};
+    Welcome welcome{};
+    welcome.yourId = 3;
+    welcome.hostId = 1;
+    welcome.nextId = 4;
+    welcome.maxPlayers = 8;
+    welcome.players = 1;
+    snprintf(welcome.sessionName, sizeof welcome.sessionName, "Duel");
+    snprintf(welcome.hostName, sizeof welcome.hostName, "Hal");
+    Encode(welcome, &bytes);
+    kvfuzz::ScriptRecord(&script, 0, 0, bytes);
+    Announce announce{};
+    announce.id = 2;
+    announce.ip = 0x0A000009;
+    announce.port = 24610;
+    announce.nextId = 4;
+    snprintf(announce.name, sizeof announce.name, "Ann");
+    Encode(announce, &bytes);
+    kvfuzz::ScriptRecord(&script, 0, 0, bytes);
+    kvfuzz::ScriptRecord(&script, 2, 0, {});
+    Encode(MeshAccept{2}, &bytes);
+    kvfuzz::ScriptRecord(&script, 1, 0, bytes);
+    kvfuzz::ScriptRecord(&script, 0, 0, {0, 'g', 'o'});
+    Encode(PlayerGone{2}, &bytes);
+    kvfuzz::ScriptRecord(&script, 0, 0, bytes);
+    Seed("netpacket", "joiner", script);
+}
+
 // One form of each stored effect as it stands in a saved game: a fire burning, smoke drifting, a missile
 // in flight, a rocket chasing a unit of the action unit "convoy"; each behind its type's byte.
 void EffectSaved() {
@@ -666,6 +748,7 @@ int main(int argc, char** argv) {
     ElementSaved();
     Campaigns();
     WeaponSaved();
+    Network();
     printf("fuzz_seeds: %d seeds written to %s\n", g_written, g_out.c_str());
     return 0;
 }

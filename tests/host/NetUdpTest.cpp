@@ -1,0 +1,202 @@
+// The network over real UDP on 127.0.0.1, in one process: packets above a peer's largest are dropped by the
+// network, a flood is handed out at its bound per frame, and a search gathers its answers within its time.
+// While a join or a search waits, the host is polled on a thread of its own, as its own process would.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/Net.h"
+
+namespace {
+
+using namespace host;
+using Clock = std::chrono::steady_clock;
+
+const uint8_t kApp[16] = {'u', 'd', 'p', 't', 'e', 's', 't', 0, 1, 2, 3, 4, 5, 6, 7, 8};
+
+struct Received {
+    NetPlayerId from;
+    NetChannel channel;
+    std::string data;
+};
+
+struct UdpPeer {
+    NetPeer* peer = nullptr;
+    std::vector<Received> received;
+    int destroyed = 0;
+
+    explicit UdpPeer(size_t largest) { peer = CreateNetPeer(Handler, this, largest); }
+    ~UdpPeer() { DestroyNetPeer(peer); }
+    static void Handler(void* user, const NetEvent& e) {
+        UdpPeer* self = static_cast<UdpPeer*>(user);
+        if (e.kind == NetEventKind::Receive)
+            self->received.push_back({e.player, e.channel, std::string(reinterpret_cast<const char*>(e.data), e.size)});
+        if (e.kind == NetEventKind::DestroyPlayer) ++self->destroyed;
+    }
+    // Polls (a frame each 2 ms) until the test holds or the deadline passes.
+    template <typename Test>
+    bool PollUntil(Test done, int ms = 3000) {
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        while (Clock::now() < end) {
+            NetPoll(peer);
+            if (done()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return false;
+    }
+};
+
+// Polls a peer on a thread of its own while it lives.
+class Serviced {
+public:
+    explicit Serviced(UdpPeer& p) : thread_([this, &p] {
+        while (!stop_) {
+            NetPoll(p.peer);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }) {}
+    ~Serviced() {
+        stop_ = true;
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+NetHostDesc HostDesc(const char* name = "udp") {
+    NetHostDesc d;
+    memcpy(d.application, kApp, 16);
+    snprintf(d.sessionName, sizeof d.sessionName, "%s", name);
+    static const uint8_t record[3] = {7, 8, 9};
+    d.sessionData = record;
+    d.sessionDataSize = sizeof record;
+    memcpy(d.provider, kNetProviderGuid, 16);
+    NetAdapterOf(kNetLoopback, d.adapter);
+    d.anyPort = true;
+    return d;
+}
+
+NetJoinDesc JoinDesc(const UdpPeer& host) {
+    NetJoinDesc d;
+    memcpy(d.application, kApp, 16);
+    d.host = {kNetLoopback, NetLocalAddress(host.peer).port};
+    return d;
+}
+
+class NetUdpTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::vector<NetAdapter> adapters;
+        ASSERT_EQ(NetEnumAdapters(kNetProviderGuid, &adapters), NetResult::Ok);
+        bool loopback = false;
+        for (const NetAdapter& a : adapters) loopback = loopback || a.ip == kNetLoopback;
+        if (!loopback) GTEST_SKIP() << "no loopback address";
+    }
+    // A host and a joiner connected to it; the host has seen the joiner arrive.
+    void Connect(UdpPeer& host, UdpPeer& joiner) {
+        ASSERT_EQ(NetHost(host.peer, HostDesc()), NetResult::Ok);
+        {
+            Serviced s(host);
+            ASSERT_EQ(NetJoin(joiner.peer, JoinDesc(host)), NetResult::Ok);
+        }
+        NetPoll(joiner.peer);
+    }
+};
+
+TEST_F(NetUdpTest, APacketAboveTheLargestIsDroppedByTheNetwork) {
+    UdpPeer host(100), joiner(4000);
+    Connect(host, joiner);
+    const NetPlayerId h = NetHostPlayer(joiner.peer);
+    // One that fits in a datagram and one that is sent in fragments: both larger than the host takes.
+    const std::string one(NetMaxPacketSize(host.peer) + 50, 'a'), fragmented(3000, 'b');
+    EXPECT_EQ(NetSend(joiner.peer, h, one.data(), one.size(), NetChannel::Unreliable), NetResult::Ok);
+    EXPECT_EQ(NetSend(joiner.peer, h, fragmented.data(), fragmented.size(), NetChannel::Unreliable), NetResult::Ok);
+    EXPECT_EQ(NetSend(joiner.peer, h, "after", 5, NetChannel::Reliable), NetResult::Ok);
+    ASSERT_TRUE(host.PollUntil([&] { return !host.received.empty(); }));
+    ASSERT_EQ(host.received.size(), 1u);
+    EXPECT_EQ(host.received[0].data, "after");
+    // The host refuses to send what it would not take itself.
+    const std::string big(101, 'c');
+    EXPECT_EQ(NetSend(host.peer, NetLocalPlayer(joiner.peer), big.data(), big.size(), NetChannel::Unreliable),
+              NetResult::SendTooLarge);
+}
+
+TEST_F(NetUdpTest, AFloodIsHandedOutAtItsBoundPerFrame) {
+    UdpPeer host(1156), joiner(1156), other(1156);
+    Connect(host, joiner);
+    {
+        Serviced s(host);
+        Serviced t(joiner);
+        ASSERT_EQ(NetJoin(other.peer, JoinDesc(host)), NetResult::Ok);
+    }
+    const NetPlayerId h = NetHostPlayer(joiner.peer), flooder = NetLocalPlayer(joiner.peer);
+    host.received.clear();
+    const char input[24] = "single input";
+    for (int i = 0; i < 600; ++i) NetSend(joiner.peer, h, input, sizeof input, NetChannel::Unreliable);
+    NetSend(other.peer, h, "other", 5, NetChannel::Reliable);
+
+    size_t most = 0, fromFlooder = 0;
+    bool other_seen = false;
+    host.PollUntil(
+        [&] {
+            size_t frame = 0;
+            for (const Received& r : host.received) {
+                frame += r.from == flooder;
+                other_seen = other_seen || r.data == "other";
+            }
+            most = std::max(most, frame);
+            fromFlooder += frame;
+            host.received.clear();
+            return false;
+        },
+        500);
+    EXPECT_TRUE(other_seen);
+    EXPECT_LE(most, static_cast<size_t>(kNetMessagesPerFrame));
+    EXPECT_GT(fromFlooder, 0u);
+    EXPECT_LT(fromFlooder, 600u);
+    const NetStats stats = NetGetStats(host.peer);
+    EXPECT_GT(stats.droppedFlood, 0u);
+    EXPECT_EQ(stats.cutOff, 0u);
+}
+
+TEST_F(NetUdpTest, ASearchGathersItsAnswersWithinItsTime) {
+    UdpPeer host(1156), other(1156), searcher(1156);
+    ASSERT_EQ(NetHost(host.peer, HostDesc("found me")), NetResult::Ok);
+    NetHostDesc elsewhere = HostDesc("other game");
+    elsewhere.application[0] ^= 1;
+    ASSERT_EQ(NetHost(other.peer, elsewhere), NetResult::Ok);
+    Serviced s(host), t(other);
+    for (const UdpPeer* target : {&host, &other}) {
+        NetSearchDesc desc;
+        memcpy(desc.application, kApp, 16);
+        snprintf(desc.hostName, sizeof desc.hostName, "127.0.0.1");
+        desc.port = NetLocalAddress(target->peer).port;
+        desc.timeMs = 400;
+        std::vector<NetSessionFound> found;
+        const auto start = Clock::now();
+        ASSERT_EQ(NetSearch(searcher.peer, desc, &found), NetResult::Ok);
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        // It asks for its whole time (the clocks' milliseconds may part by one), and not much longer.
+        EXPECT_GE(took, 398);
+        EXPECT_LT(took, 3000);
+        if (target == &other) {
+            EXPECT_TRUE(found.empty());  // another application's host does not answer
+            continue;
+        }
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_STREQ(found[0].name, "found me");
+        EXPECT_EQ(found[0].data, (std::vector<uint8_t>{7, 8, 9}));
+        EXPECT_EQ(found[0].address.port, desc.port);
+        EXPECT_EQ(found[0].address.ip, kNetLoopback);
+        EXPECT_EQ(found[0].players, 1u);
+    }
+}
+
+}  // namespace
