@@ -88,6 +88,11 @@ bool BuildCutsceneMission(const Context& ctx);
 // second jeep ("CockpitOnly", "OurUnit"), won by its script a few game minutes after the start.
 bool BuildCockpitMission(const Context& ctx);
 
+// The test mission "Showroom": the island with one unit of every vehicle type on each side (the player's
+// task force at the E.M.A. base, the G.A. group at the outpost), a wreck, and the test lane's units and
+// dummies that the end-to-end runs activate; its script.
+bool BuildShowroomMission(const Context& ctx);
+
 // The in-game interface's pictures: the "specials" textures, the crosshair bitmaps, the map texture and
 // the map page of every mission (each world file of Maps/, so after the missions are written), the
 // task-force view's icons and a task-button picture for every unit type of the units file.
