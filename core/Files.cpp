@@ -15,7 +15,7 @@ JoystickSample JoystickAxesSample = {0, 0, 0, 0, -1};
 int32_t JoystickAccumulators[4] = {0, 0, 0, 0};
 
 namespace {
-// The one listing in progress (the original shares one search handle among all listings).
+// The one listing in progress: all listings share it, so a new listing (cursor 0) ends the one before.
 std::string g_listFolder;
 std::vector<std::string> g_listNames;
 }  // namespace

@@ -16,7 +16,8 @@ FatalHook g_fatalHook = nullptr;
 CloseDevicesHook g_closeDevices = nullptr;
 bool g_inFatal = false;
 
-// Size of one table entry in the original's 32-bit layout, used by the private-space report.
+// The private-space report counts each table entry as 12 bytes (a pointer, a size and a purpose, 4 bytes
+// each), so that its figures are the same on every machine.
 constexpr int kEntryBytes = 12;
 }  // namespace
 

@@ -112,7 +112,11 @@ void WriteCampaignProgress();
 // Set by the outer loop when a level ends, cleared when that level's won mission has been recorded: the
 // progress is written once per won level, however often the debriefing is built.
 extern int32_t CampaignProgressDue;
-// WriteCampaignProgress for the level that ended last, when its progress is still due.
+// The mission of the level that ended last (set with CampaignProgressDue).
+extern char CampaignProgressMission[64];
+// Records the level that ended last, when its progress is still due: its mission (not lastmap, which a
+// loaded saved game or a tutorial leaves elsewhere) is marked won and lastmap moves on to the entry after
+// it; a mission the file does not list changes neither the marks nor lastmap.
 void RecordCampaignProgress();
 
 // A team record: a team's name, its colour (R, G, B, A) and its logo.
@@ -121,6 +125,9 @@ struct TeamEntry {
     uint8_t colour[4];
     host::GfxSurface* logo;  // null when none is loaded
 };
+
+// Whether a level can be built for the mission: it has a name, a mission script and a world file.
+bool MissionPlayable(const char* mission);
 
 // Reads the default task force ("tf_default_1" .. "tf_default_10", each followed by a number and a unit
 // type) of a mission script into TFDefaultNames and TFDefaultCount, before a saved game switches

@@ -2,12 +2,14 @@
 // detection of a moved axis and the capture of a new binding while the prompt is open.
 #include "frontend/KeyConfig.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 
 #include "frontend/Frontend.h"
 #include "frontend/Screens_local.h"
+#include "host/Input.h"
 #include "platform/InputDevices.h"
 
 char KeyDisplayNames[kKeyCodeCount][kKeyDisplayNameSize];
@@ -111,12 +113,13 @@ constexpr RebindRow kRebindRows[] = {
 };
 static_assert(std::size(kRebindRows) == kKeyRebindRows);
 
-// A fixed row shows a pilot key, or a key the game reads by its code.
+// A fixed row shows a pilot key, a run of pilot keys ("1 .. 0"), or a key the game reads by its code.
 struct FixedRow {
     int caption;
     float x, y, nameX;
     int pilot;  // PilotKey, or -1 for the code below
     int code;
+    int lastPilot = -1;  // the run's last PilotKey, or -1
 };
 
 constexpr FixedRow kFixedRows[] = {
@@ -134,6 +137,11 @@ constexpr FixedRow kFixedRows[] = {
     {41, 520, 520, 700, -1, 201},  // the message archive pages with Page Up and Page Down
     {42, 520, 500, 700, -1, 209},
     {43, 520, 480, 700, P(PilotKey::TOGGLESTATUS), 0},
+    // The keys a newcomer needs besides: into and out of a unit, the menu, the units of the task force.
+    {44, 260, 460, 440, P(PilotKey::TOGGLEMODE), 0},
+    {45, 260, 440, 440, -1, 1},  // Escape opens the in-game menu
+    {46, 520, 460, 700, P(PilotKey::UNIT1), 0, P(PilotKey::UNIT10)},
+    {47, 520, 440, 700, P(PilotKey::ALLUNITS), 0},
 };
 static_assert(std::size(kFixedRows) == kKeyFixedRows);
 
@@ -182,6 +190,13 @@ void SetSlot(AxisBinding* b, int slot, int code) {
 void InitKeyDisplayNames() {
     memset(KeyDisplayNames, 0, sizeof KeyDisplayNames);
     for (const NamedCode& n : kNamedCodes) CopyWidgetText(KeyDisplayNames[n.code], kKeyDisplayNameSize, n.name);
+    // The table's names are those printed on one keyboard; where the player's own layout is known, each
+    // key takes the name that layout gives it (the keys of Z and Y trade places, Home is HOME).
+    for (int code = 1; code < 256; ++code) {
+        char name[kKeyDisplayNameSize];
+        if (host::KeyboardLayoutKeyName(code, name, sizeof name))
+            CopyWidgetText(KeyDisplayNames[code], sizeof name, name);
+    }
 }
 
 const char* KeyDisplayName(int code) {
@@ -210,8 +225,12 @@ void BuildKeyScreen() {
     }
     for (const FixedRow& row : kFixedRows) {
         CreateLabel(row.x, row.y, 12, nullptr, MenuText("204.lbl%03d", row.caption));
-        CreateLabel(row.nameX, row.y, 12, kFixedNameColour,
-                    KeyDisplayName(row.pilot >= 0 ? PilotKeys[row.pilot] : row.code));
+        char name[2 * kKeyDisplayNameSize + 8];
+        snprintf(name, sizeof name, "%s", KeyDisplayName(row.pilot >= 0 ? PilotKeys[row.pilot] : row.code));
+        if (row.lastPilot >= 0)
+            snprintf(name, sizeof name, "%s .. %s", KeyDisplayName(PilotKeys[row.pilot]),
+                     KeyDisplayName(PilotKeys[row.lastPilot]));
+        CreateLabel(row.nameX, row.y, 12, kFixedNameColour, name);
     }
 }
 
@@ -265,7 +284,9 @@ int CaptureKey() {
         AxisBindings[row.control].axis = axis;
         return 1;
     }
-    if (code == kNoKey) return 1;  // an axis on a key row: the prompt closes, nothing changes
+    // An axis on a key row is not what the row takes: the prompt stays open for a key. (The mouse moved
+    // by the hand that clicked the row must not close it.)
+    if (code == kNoKey) return row.pilot >= 0 ? 0 : 1;
     ClearKey(code);
     if (row.pilot >= 0) {
         PilotKeys[row.pilot] = code;

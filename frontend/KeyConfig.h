@@ -13,7 +13,7 @@ extern char KeyDisplayNames[kKeyCodeCount][kKeyDisplayNameSize];
 
 // The changeable rows (frames 0 .. 25) and the fixed rows of the screen.
 constexpr int kKeyRebindRows = 26;
-constexpr int kKeyFixedRows = 14;
+constexpr int kKeyFixedRows = 18;
 
 // Fills KeyDisplayNames; every code without a name gets the empty name.
 void InitKeyDisplayNames();

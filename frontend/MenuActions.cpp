@@ -35,6 +35,9 @@ namespace {
 // Commands of the saved-game files.
 constexpr int kGameLoad = 6;
 constexpr int kGameSave = 7;
+constexpr int kGameForcedLoad = 8;
+// The restart point the game saves right after a level is built.
+constexpr const char* kMissionStart = "__mission_start";
 
 void Build(int n) {
     MenuScreen = n;
@@ -122,6 +125,8 @@ int MainMenu(const MenuHits& h) {
 // ---- screens 4 and 5: the campaigns ----------------------------------------------------------------
 
 int StartCampaignMission() {
+    // An empty campaign has nothing to start, and lastmap never becomes empty.
+    if (!MenuMission[0]) return 0;
     StopBriefing();
     SwooshOut();
     FreeScreenBackground(&ScreenBackground);
@@ -196,33 +201,97 @@ int Debriefing(const MenuHits& h) {
 
 // ---- screens 9 to 12: in-game menu, load, save, mission lost ---------------------------------------
 
+// Message boxes of screens 9 to 12: each answer belongs to the box that is open.
+constexpr int kBoxQuit = 0;              // screens 9 and 12
+constexpr int kBoxRestart = 1;           // screen 9
+constexpr int kBoxRestartFailed = 2;     // screen 9
+constexpr int kBoxLostRestartFailed = 1; // screen 12
+constexpr int kBoxDelete = 0;            // screen 10
+constexpr int kBoxLoadFailed = 1;        // screen 10
+constexpr int kBoxLoadAnyway = 2;        // screen 10
+constexpr int kBoxOverwrite = 0;         // screen 11
+constexpr int kBoxSaveDelete = 1;        // screen 11
+constexpr int kYes = 0;                  // an answer of HitMsgBox: yes or OK
+
+// Opens a screen's box with a text of the game's own in place of its caption (the caption stays when
+// there is none).
+void OpenBoxWithText(int box, const char* text) {
+    if (box < 0 || box >= MsgBoxes.count) return;
+    if (text && text[0]) CopyWidgetText(MsgBoxes[box].text, sizeof MsgBoxes[box].text, text);
+    OpenMsgBox = box;
+}
+
+// A game was loaded: the menus leave, and the side whose debriefing and campaign follow the mission is
+// the loaded mission's (by its name, as the save lists tell the side), not the campaign played before.
+// It is written to the configuration at once: the level's teardown reads the configuration again.
+int Loaded() {
+    lastclan = strstr(MissionName, "Ema") ? 0 : 1;
+    WriteConfigFile();
+    FreeScreenBackground(&ScreenBackground);
+    if (!InGame) FreeWidgets();
+    return 2;
+}
+
+// The load screen's Load and Delete for a selected row: a saved game may be loaded, a numbered one deleted.
+void LoadButtonsFor(const char* text) {
+    Buttons[1].enabled = strcmp(text, " - ") != 0 && strcmp(text, " - [QUICK]") != 0;
+    Buttons[2].enabled = strcmp(text, " - ") != 0 && !strstr(text, "[QUICK]");
+}
+
+// The load screen built again after a refused load keeps the row the player picked, with its buttons.
+void KeepLoadSelection(int selected) {
+    if (MenuScreen != kScreenLoad || !Selectable(0) || Buttons.count < 3) return;
+    Listbox& l = Listboxes[0];
+    if (selected < 0 || selected >= l.count) return;
+    l.selected = selected;
+    if (selected >= l.rows) l.first = selected - l.rows + 1;
+    LoadButtonsFor(l.items[selected]);
+}
+
+// Loads a saved game (or the restart point) with the given command; 2 when it was loaded. A load that
+// was refused runs nothing: the screen is built again (a refused switch of missions may have torn a level
+// down under it) with the game's reason in its notice box, or, for a game of another version, with the
+// question whether to load it anyway.
+int LoadGame(const char* name, int command, int noticeBox, int questionBox) {
+    SwooshOut();
+    GameFileCommandHook(name, command);
+    if (GameFileDone) return Loaded();
+    const int screen = MenuScreen;
+    const int selected = Selectable(0) ? Listboxes[0].selected : -1;
+    Build(screen);
+    KeepLoadSelection(selected);
+    SwooshIn();
+    if (questionBox >= 0 && strcmp(GameFileQuestion, "none") != 0)
+        OpenBoxWithText(questionBox, GameFileQuestion);
+    else
+        OpenBoxWithText(noticeBox, GameFileRefusal);
+    return 0;
+}
+
 int InGameMenu(const MenuHits& h) {
     switch (h.button) {
         case 0:
             SwooshOut();
             FreeScreenBackground(&ScreenBackground);
             return 1;
-        case 1: OpenMsgBox = 1; return 0;
+        case 1: OpenMsgBox = kBoxRestart; return 0;
         case 2: return Switch(kScreenLoad);
         case 3: return Switch(kScreenSave);
         case 4: Build(kScreenOptions); return 0;
-        case 5: OpenMsgBox = 0; return 0;
+        case 5: OpenMsgBox = kBoxQuit; return 0;
         default: break;
     }
-    if (h.msgbox == 0) {
-        OpenMsgBox = -1;
+    if (h.msgbox < 0) return 0;
+    const int box = OpenMsgBox;
+    OpenMsgBox = -1;
+    if (h.msgbox != kYes) return 0;
+    if (box == kBoxQuit) {
         SwooshOut();
         FreeScreenBackground(&ScreenBackground);
         WriteConfigFile();
         return strstr(MissionName, "Tut") ? 4 : -1;
     }
-    if (h.msgbox == 1) {
-        OpenMsgBox = -1;
-        SwooshOut();
-        FreeScreenBackground(&ScreenBackground);
-        GameFileCommandHook("__mission_start", kGameLoad);
-        return 2;
-    }
+    if (box == kBoxRestart) return LoadGame(kMissionStart, kGameLoad, kBoxRestartFailed, -1);
     return 0;
 }
 
@@ -247,19 +316,29 @@ void DeleteSlot() {
 int LoadSelected() {
     char name[32];
     SlotName(name, sizeof name);
+    return LoadGame(name, kGameLoad, kBoxLoadFailed, kBoxLoadAnyway);
+}
+
+// The version question answered yes: the same game, loaded without the question.
+int LoadAnyway() {
     SwooshOut();
-    GameFileCommandHook(name, kGameLoad);
-    FreeScreenBackground(&ScreenBackground);
-    if (!InGame) FreeWidgets();
-    return 2;
+    GameFileCommandHook(nullptr, kGameForcedLoad);
+    if (GameFileDone) return Loaded();
+    const int selected = Selectable(0) ? Listboxes[0].selected : -1;
+    Build(MenuScreen);
+    KeepLoadSelection(selected);
+    SwooshIn();
+    OpenBoxWithText(kBoxLoadFailed, GameFileRefusal);
+    return 0;
 }
 
 int LoadScreen(const MenuHits& h) {
     switch (h.button) {
         case 0:
+            // The lost-mission screen is where this one was opened from while a lost level still runs.
             if (InGame)
                 Build(kScreenInGame);
-            else if (MissionLost)
+            else if (MissionLost && MissionName[0])
                 Build(kScreenLost);
             else {
                 SwooshOut();
@@ -267,21 +346,22 @@ int LoadScreen(const MenuHits& h) {
             }
             return 0;
         case 1: return LoadSelected();
-        case 2: OpenMsgBox = 0; return 0;
+        case 2: OpenMsgBox = kBoxDelete; return 0;
         default: break;
     }
     if (h.list == 0 && Buttons.count >= 3) {
-        const char* text = SelectedItem(0);
-        Buttons[1].enabled = strcmp(text, " - ") != 0 && strcmp(text, " - [QUICK]") != 0;
-        Buttons[2].enabled = strcmp(text, " - ") != 0 && !strstr(text, "[QUICK]");
+        LoadButtonsFor(SelectedItem(0));
         if (DoubleClick && Buttons[1].enabled) return LoadSelected();
     }
-    if (h.msgbox == 0) {
-        OpenMsgBox = -1;
+    if (h.msgbox < 0) return 0;
+    const int box = OpenMsgBox;
+    OpenMsgBox = -1;
+    if (h.msgbox != kYes) return 0;
+    if (box == kBoxDelete) {
         DeleteSlot();
         Build(kScreenLoad);
-    } else if (h.msgbox == 1) {
-        OpenMsgBox = -1;
+    } else if (box == kBoxLoadAnyway) {
+        return LoadAnyway();
     }
     return 0;
 }
@@ -305,9 +385,9 @@ int SaveScreen(const MenuHits& h) {
         case 0: return Switch(kScreenInGame);
         case 1:
             if (strcmp(SelectedItem(0), " - ") == 0) return SaveSelected(false);
-            OpenMsgBox = 0;
+            OpenMsgBox = kBoxOverwrite;
             return 0;
-        case 2: OpenMsgBox = 1; return 0;
+        case 2: OpenMsgBox = kBoxSaveDelete; return 0;
         default: break;
     }
     if (h.list == 0 && Buttons.count >= 3) {
@@ -316,43 +396,38 @@ int SaveScreen(const MenuHits& h) {
         Buttons[2].enabled = strcmp(text, " - ") != 0 && !strstr(text, "[QUICK]");
         if (DoubleClick && Buttons[1].enabled) {
             if (strcmp(text, " - ") == 0) return SaveSelected(true);
-            OpenMsgBox = 0;
+            OpenMsgBox = kBoxOverwrite;
             return 0;
         }
     }
-    if (h.msgbox == 0) {
-        OpenMsgBox = -1;
-        return SaveSelected(true);
-    }
-    if (h.msgbox == 1) {
-        OpenMsgBox = -1;
+    if (h.msgbox < 0) return 0;
+    const int box = OpenMsgBox;
+    OpenMsgBox = -1;
+    if (h.msgbox != kYes) return 0;
+    if (box == kBoxOverwrite) return SaveSelected(true);
+    if (box == kBoxSaveDelete) {
         DeleteSlot();
         Build(kScreenSave);
-        return 0;
     }
-    if (h.msgbox >= 0) OpenMsgBox = -1;
     return 0;
 }
 
 int LostScreen(const MenuHits& h) {
     switch (h.button) {
-        case 0:
-            SwooshOut();
-            FreeScreenBackground(&ScreenBackground);
-            GameFileCommandHook("__mission_start", kGameLoad);
-            return 2;
+        case 0: return LoadGame(kMissionStart, kGameLoad, kBoxLostRestartFailed, -1);
         case 1: return Switch(kScreenLoad);
-        case 2: OpenMsgBox = 0; return 0;
+        case 2: OpenMsgBox = kBoxQuit; return 0;
         default: break;
     }
-    if (h.msgbox == 0) {
-        OpenMsgBox = -1;
+    if (h.msgbox < 0) return 0;
+    const int box = OpenMsgBox;
+    OpenMsgBox = -1;
+    if (h.msgbox == kYes && box == kBoxQuit) {
         SwooshOut();
         FreeScreenBackground(&ScreenBackground);
         WriteConfigFile();
         return -1;
     }
-    if (h.msgbox == 1) OpenMsgBox = -1;
     return 0;
 }
 
@@ -387,6 +462,7 @@ int Multiplayer(const MenuHits& h) {
 }
 
 int HostScreen(const MenuHits& h) {
+    if (h.msgbox >= 0) OpenMsgBox = -1;
     if (h.button == 0 && Textboxes.count >= 1) {
         snprintf(Gamename, sizeof Gamename, "%s", Textboxes[0].edit);
         WriteMultiplayerFile();
@@ -394,6 +470,11 @@ int HostScreen(const MenuHits& h) {
         return 0;
     }
     if ((h.button == 1 || (h.list == 2 && DoubleClick)) && Textboxes.count >= 6 && Listboxes.count >= 3) {
+        // A map that cannot be built is said so; the screen stays (no map listed, or one without script).
+        if (!MissionPlayable(SelectedItem(2))) {
+            OpenMsgBox = 0;
+            return 0;
+        }
         if (OwnPlayer) snprintf(OwnPlayer->unitType, sizeof OwnPlayer->unitType, "MovieCamera");
         snprintf(Gamename, sizeof Gamename, "%s", Textboxes[0].edit);
         snprintf(SessionPassword, sizeof SessionPassword, "%s", Textboxes[1].edit);
@@ -453,6 +534,11 @@ int JoinSelected(bool byButton) {
     const int sel = Selectable(0) ? Listboxes[0].selected : -1;
     if (sel < 0 || sel >= NetGameCount || !NetGames) return 0;
     const SessionRecord& g = NetGames[sel];
+    // A game on a map this machine cannot build is said so; the screen stays.
+    if (!MissionPlayable(g.missionName)) {
+        OpenMsgBox = 0;
+        return 0;
+    }
     snprintf(MultiplayerLevel, sizeof MultiplayerLevel, "%s", g.missionName);
     maxplayers = g.maxplayers;
     leveltime = g.leveltime;
@@ -469,6 +555,7 @@ int JoinSelected(bool byButton) {
 }
 
 int JoinScreen(const MenuHits& h) {
+    if (h.msgbox >= 0) OpenMsgBox = -1;
     switch (h.button) {
         case 0: WriteMultiplayerFile(); Build(kScreenMultiplayer); return 0;
         case 1: return JoinSelected(true);
@@ -691,7 +778,7 @@ int Graphics(const MenuHits& h) {
         dxgl_SetGamma(gamma_brightness);
     }
     if (h.slider == 1) {
-        MainViewPort_DepthOfView = Sliders[1].value + 6;
+        MainViewPort_DepthOfView = Sliders[1].value;  // the slider shows the distance itself
         if (InGame && MainViewPort) {
             SetViewRadius(MainViewPort, MainViewPort_DepthOfView);
             SetMainViewDetail();
@@ -749,7 +836,7 @@ int Controls(const MenuHits& h) {
                             &auto_look_forward, &mouse_invert_torso, &mouse_invert_aircraft};
         *settings[h.checkbox] = v;
     }
-    if (h.slider == 0) mouse_sensitivity = static_cast<float>(Sliders[0].value) * 0.02f;
+    if (h.slider == 0) mouse_sensitivity = static_cast<float>(Sliders[0].value);  // the configured value itself
     return 0;
 }
 
@@ -781,6 +868,8 @@ int Keys(const MenuHits& h) {
         }
         RebindAction = h.frame;
         OpenMsgBox = 0;
+        // Axes are measured from the moment the prompt opens: the click's own movement is not a choice.
+        DetectAxis();
     }
     if (h.msgbox == 0 && OpenMsgBox == 1) OpenMsgBox = -1;
     return 0;
@@ -811,4 +900,13 @@ int RunScreenActions(const MenuHits& hits) {
         case kScreenKeys: return Keys(hits);
         default: return 0;
     }
+}
+
+bool MissionPlayable(const char* mission) {
+    if (!mission || !mission[0]) return false;
+    char path[512];
+    snprintf(path, sizeof path, "%s%c%s.txt", SCRIPTROOT, kPathSeparator, mission);
+    if (!qzpk_exists(path)) return false;
+    snprintf(path, sizeof path, "%s%c%s", QZWDROOT, kPathSeparator, mission);
+    return qzpk_exists(path);
 }

@@ -133,8 +133,9 @@ int32_t SliderValue(const Slider& s) {
     if (PointerX > s.x + ScaleX(175)) return s.maximum;
     const float span = 150.0f * MenuScaleX;
     if (span <= 0.0f) return s.minimum;
-    return static_cast<int32_t>((static_cast<float>(PointerX - s.x) - 25.0f * MenuScaleX) *
-                                static_cast<float>(s.maximum - s.minimum) / span);
+    // Measured from the scale's own start (the view distance's begins at 6).
+    return s.minimum + static_cast<int32_t>((static_cast<float>(PointerX - s.x) - 25.0f * MenuScaleX) *
+                                            static_cast<float>(s.maximum - s.minimum) / span);
 }
 
 }  // namespace

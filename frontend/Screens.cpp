@@ -102,6 +102,8 @@ void BuildMainMenu() {
     CreateLabel(570, 370, 16, nullptr, MenuText("0.lbl001"));
     Labels[0].visible = 0;
     Labels[1].visible = 0;
+    // Going on with the last mission needs one that can be built (a configuration may name none).
+    if (!MissionPlayable(lastmap)) Buttons[3].enabled = 0;
     MakeMsgBox(0, 0, 2);
     SwooshIn();
 }

@@ -1,5 +1,6 @@
 // The screen builder's sections of the screens around a mission (campaigns, notice, debriefing, in-game
 // menu, load, save, mission lost, credits), the multiplayer screens and the options screens.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -62,7 +63,9 @@ void BuildCampaignScreen(int n) {
     Background(n == kScreenCampaignEma ? "UI_4" : "UI_5", n == kScreenCampaignEma ? kEma : kGa);
     Button(n, 0, 20, 60, 160, 30);
     Button(n, 1, 640, 60, 780, 30);
-    const int rows = n == kScreenCampaignEma ? 2 : 1;
+    // The mission lists take the height down to the picture's bottom edge (11 rows from y 580 end at 390;
+    // the briefing text begins at 310), so that the mission to play next and the scroll arrows have room.
+    const int rows = 11;
     CreateListbox(20, 580, 260, rows, "real names");
     Listboxes[0].enabled = 0;
     CreateListbox(20, 580, 260, rows, MenuText("%d.lst001", n));
@@ -77,6 +80,7 @@ void BuildCampaignScreen(int n) {
     Listboxes[1].selected = names.selected;
     // An empty campaign leaves no mission picked and no briefing.
     CopyWidgetText(MenuMission, sizeof MenuMission, names.count > 0 ? names.items[names.selected] : "");
+    if (!MenuMission[0]) Buttons[1].enabled = 0;  // nothing to start
     CreateListbox(290, 580, 490, 3, MenuText("%d.lst002", n));
     AddListItems(2, n, 2, 3);
     SelectListItem(2, skill_level);
@@ -130,6 +134,7 @@ void BuildInGameMenu() {
     if (MissionLost) Buttons[3].enabled = 0;
     MakeMsgBox(9, 0, 2);
     MakeMsgBox(9, 1, 2);
+    MakeMsgBox(9, 2, 1);  // a refused restart
 }
 
 void BuildSaveListScreen(int n) {
@@ -167,11 +172,18 @@ void BuildSaveListScreen(int n) {
         snprintf(item, sizeof item, "%02d.%02d.%04d - %02d:%02d:%02d (%s) %s", day, month, year, hour, minute, second,
                  strstr(mission, "Ema") ? "EMA" : "GA", display);
         AddListItem(list, item);
-        if (n == kScreenSave && slot == 1) Buttons[1].enabled = 1;
     }
     list->selected = n == kScreenLoad ? 0 : 1;
+    if (n == kScreenSave) {
+        // Saving into the selected slot is offered at once, as a press on its row offers it: an empty slot
+        // is just where a game is saved without asking, and a slot holding one may be deleted.
+        const char* text = list->items[list->selected];
+        Buttons[1].enabled = !strstr(text, "[QUICK]");
+        Buttons[2].enabled = strcmp(text, " - ") != 0 && !strstr(text, "[QUICK]");
+    }
     MakeMsgBox(n, 0, 2);
-    if (n == kScreenSave) MakeMsgBox(n, 1, 2);
+    MakeMsgBox(n, 1, n == kScreenSave ? 2 : 1);  // delete, or a refused load
+    if (n == kScreenLoad) MakeMsgBox(n, 2, 2);    // a saved game of another version: load it anyway?
 }
 
 void BuildLostScreen() {
@@ -180,6 +192,7 @@ void BuildLostScreen() {
     Button(12, 1, 310, 400, 490, 370);
     Button(12, 2, 310, 350, 490, 320);
     MakeMsgBox(12, 0, 2);
+    MakeMsgBox(12, 1, 1);  // a refused restart
 }
 
 void BuildCreditsScreen() {
@@ -256,6 +269,7 @@ void BuildHostScreen() {
     int cursor = 0;
     while (qzpk_findfiles(QZWDROOT, &cursor, name, sizeof name) > 0 && cursor != -1)
         if (strncmp(name, "Multi", 5) == 0 && Listboxes[2].count < kListItems) AddListItem(&Listboxes[2], name);
+    MakeMsgBox(101, 0, 1);  // a map that cannot be played
 }
 
 void BuildJoinScreen() {
@@ -273,6 +287,7 @@ void BuildJoinScreen() {
         CreateLabel(600, 580 - 20.0f * i, 13, nullptr, kDetails[i]);
         Labels[i].visible = 0;
     }
+    MakeMsgBox(102, 0, 1);  // a game whose map cannot be played here
 }
 
 void BuildTeamScreen() {
@@ -351,7 +366,11 @@ void BuildGraphicsScreen() {
     }
     const int gamma = static_cast<int>(100.0f - (gamma_brightness - 0.25f) * 33.333332f);
     CreateSlider(550, 250, MenuText("201.sld000"), gamma, 0, 100);
-    CreateSlider(50, 250, MenuText("201.sld001"), MainViewPort_DepthOfView - 6, 0, 10);
+    // The view distance and the mouse sensitivity show the configured values themselves, on a scale that
+    // holds them (a value beyond the usual scale widens it): a slider never shows a number it cannot
+    // set, and a move sets what the configuration means.
+    CreateSlider(50, 250, MenuText("201.sld001"), MainViewPort_DepthOfView, std::min(6, MainViewPort_DepthOfView),
+                 std::max(16, MainViewPort_DepthOfView));
     MakeMsgBox(201, 0, 1);
     MakeMsgBox(201, 1, 1);
     MakeMsgBox(201, 2, 2);
@@ -386,7 +405,8 @@ void BuildControlsScreen() {
                                         {125, 194, 370}, {440, 370, 620}, {440, 310, 620}};
     for (int i = 0; i < 7; ++i)
         CreateCheckbox(kChecks[i][0], kChecks[i][1], kChecks[i][2], MenuText("203.chk%03d", i), values[i]);
-    CreateSlider(430, 250, MenuText("203.sld000"), static_cast<int32_t>(mouse_sensitivity * 50.0f), 0, 100);
+    const int32_t sensitivity = static_cast<int32_t>(std::lround(std::clamp(mouse_sensitivity, 0.0f, 65536.0f)));
+    CreateSlider(430, 250, MenuText("203.sld000"), sensitivity, 0, std::max(512, sensitivity));
 }
 
 void BuildKeysScreen() {

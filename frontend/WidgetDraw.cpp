@@ -315,7 +315,8 @@ void DrawSlider(const Slider& w) {
     AlphaFill(WidgetColour, w.x + ScaleX(25), w.y - ScaleY(35), w.x + ScaleX(175), w.y - ScaleY(45));
     // A slider without a range shows its knob at the start.
     const int32_t range = w.maximum - w.minimum;
-    const int32_t pos = range ? static_cast<int32_t>(int64_t(150) * w.value / range) : 0;
+    const int64_t along = range ? int64_t(150) * (int64_t(w.value) - w.minimum) / range : 0;
+    const int32_t pos = static_cast<int32_t>(along < 0 ? 0 : along > 150 ? 150 : along);  // kept on the bar
     const int32_t kx = w.x + ScaleX(static_cast<float>(22 + pos));
     AlphaFill(WidgetColour, kx, w.y - ScaleY(28), kx + ScaleX(9), w.y - ScaleY(53));
     SetTextColor(TextColour);

@@ -15,6 +15,7 @@ constexpr int kListItems = 50;
 constexpr int kListItemSize = 256;
 constexpr int kImagePictures = 20;
 constexpr int kMsgButtonTextSize = 20;
+constexpr int kMsgBoxTextSize = 128;  // room for a refused load's reason
 
 struct Label {
     int32_t x, y;
@@ -98,7 +99,7 @@ struct UIImage {
 };
 
 struct UIMsgBox {
-    char text[kWidgetTextSize];
+    char text[kMsgBoxTextSize];
     uint8_t kind;  // 1 one OK button, 2 yes and no
     char button0[kMsgButtonTextSize];
     char button1[kMsgButtonTextSize];

@@ -27,6 +27,7 @@
 #include "platform/Dxgl.h"
 #include "platform/InputDevices.h"
 #include "platform/Music.h"
+#include "platform/ScreenVertex.h"
 #include "platform/Sound.h"
 #include "core/Fix3D.h"
 #include "render/Deferred.h"
@@ -152,10 +153,19 @@ int MenuOverLevel(bool escapeCloses) {
     return r;
 }
 
-void EndMenuOverLevel() {
-    SetMousePtrClip(static_cast<int32_t>(0x80000000u), static_cast<int32_t>(0x80000000u), 0x7fffffff,
-                    0x7fffffff);
-    HideMousePtr();
+// Where the pointer was before a menu over the level.
+struct PointerPlace {
+    int32_t x, y, z;
+};
+
+PointerPlace TakePointerPlace() {
+    PointerPlace p{};
+    GetMousePtr(&p.x, &p.y, &p.z);
+    return p;
+}
+
+void EndMenuOverLevel(const PointerPlace& before) {
+    PointerAfterMenu(before.x, before.y);
     FreeWidgets();
     ResyncTicks = 1;
 }
@@ -166,12 +176,13 @@ int InGameMenu() {
     static const uint8_t kDarken[4] = {16, 16, 112, 128};
     DrawFullScreenQuad(kDarken);
     dxgl_SwapBuffers();
+    const PointerPlace pointer = TakePointerPlace();
     ShowMenuPointer();
     ReadMenuTexts();
     MenuScreen = 9;
     BuildScreen(9);
     const int r = MenuOverLevel(true);
-    EndMenuOverLevel();
+    EndMenuOverLevel(pointer);
     switch (r) {
         case -1: return 0;
         case 4: return 3;
@@ -194,13 +205,14 @@ int InGameMenu() {
 
 // The lost-mission screen. Returns 0 when the player quits, else -1 to go on.
 int LostMissionScreen() {
+    const PointerPlace pointer = TakePointerPlace();
     ShowMenuPointer();
     ReadMenuTexts();
     InGame = 0;
     MenuScreen = 12;
     BuildScreen(12);
     const int r = MenuOverLevel(false);
-    EndMenuOverLevel();
+    EndMenuOverLevel(pointer);
     if (r == -1) return 0;
     InGame = 1;
     return -1;
@@ -278,6 +290,24 @@ struct OverlayText {
 };
 
 }  // namespace
+
+void PointerAfterMenu(int32_t x, int32_t y) {
+    // Not merely hidden, which left the tactical map without a pointer.
+    if (PlayerUnit) {
+        SetMousePtrClip(static_cast<int32_t>(0x80000000u), static_cast<int32_t>(0x80000000u), 0x7fffffff,
+                        0x7fffffff);
+        HideMousePtr();
+        return;
+    }
+    if (LevelCockpitOnly)
+        HideMousePtr();
+    else
+        ShowMousePtr();
+    SetMousePtrShape(0, 0, 0);
+    SetMousePtrFlag();
+    SetMousePtrClip(-6, -6, ScreenWidth + 6, ScreenHeight + 6);
+    SetMousePtrPos(x, y);
+}
 
 int DebugOverlayLines(const TickClock& clock, OverlayLine* out) {
     OverlayText line{out, 0};

@@ -21,6 +21,8 @@ char GameFileName[256] = "";
 int32_t SavedNoticeTicks = 0;
 int32_t LoadedNoticeTicks = 0;
 char GameFileQuestion[128] = "none";
+int GameFileDone = 0;
+char GameFileRefusal[128] = "";
 char TFDefaultNames[10][32];
 int32_t TFDefaultCount = 0;
 
@@ -31,11 +33,30 @@ GameFileLoader LoadGameFile = LoadQZGM;
 
 enum GameFileCommandCode { kLoad = 6, kSave = 7, kForcedLoad = 8, kLoadSameMission = 9 };
 
+// A refusal goes to the message log and is kept for the menus, which show it over their screen.
+void Refuse(const char* text) {
+    snprintf(GameFileRefusal, sizeof GameFileRefusal, "%s", text);
+    ShowSystemMessage(text);
+}
+
 // A saved game that is damaged or does not fit the running level was refused; the level is unchanged.
 void ShowRefusal() {
     char text[128];
     snprintf(text, sizeof text, "failed, damaged QZGM: %s", SavedGameRefusal());
-    ShowSystemMessage(text);
+    Refuse(text);
+}
+
+// Reports a load's answer that refused the game (the version questions are no refusal).
+void RefuseLoad(int result, const char* other) {
+    char text[128];
+    switch (result) {
+        case kQZGMOtherMission: snprintf(text, sizeof text, "failed, change map to %s", other); break;
+        case kQZGMCannotOpen: snprintf(text, sizeof text, "failed to open"); break;
+        case kQZGMNotASavedGame: snprintf(text, sizeof text, "failed, not an QZGM"); break;
+        case kQZGMRefused: ShowRefusal(); return;
+        default: return;
+    }
+    Refuse(text);
 }
 
 bool NoName() { return GameFileName[0] == 0 || GameFileName[0] == '\n'; }
@@ -59,26 +80,9 @@ void Save(bool named) {
     } else {
         SavedNoticeTicks = 100;
         InGameMenuOpen = 0;
+        GameFileDone = 1;
     }
     if (restartPoint) GameFileName[0] = 0;
-}
-
-void ForcedLoad() {
-    char other[64] = "";
-    switch (LoadGameFile(GameFileName, 1, other)) {
-        case 0: LoadedNoticeTicks = 100; break;
-        case 1: {
-            char text[128];
-            snprintf(text, sizeof text, "failed, change map to %s", other);
-            ShowSystemMessage(text);
-            break;
-        }
-        case 5: ShowSystemMessage("failed to open"); break;
-        case 6: ShowSystemMessage("failed, not an QZGM"); break;
-        case kQZGMRefused: ShowRefusal(); break;
-        default: break;
-    }
-    InGameMenuOpen = 0;
 }
 
 // Tears the running level down (when there is one) and builds the saved game's mission, with its
@@ -102,35 +106,77 @@ void SwitchMission(const char* mission) {
     StartRuleMusic("soundtrack");
 }
 
+// A load of another mission's game that was refused after that mission was built: with no level running
+// before, the new one goes again so that nothing half-made runs; a level that ran before is gone, and the
+// new mission stays at its restart point.
+void UndoSwitch(bool levelBefore) {
+    if (levelBefore || !MissionName[0]) return;
+    dxgl_DisableSound();
+    TeardownLevel();
+    dxgl_EnableSound();
+    StopBgdMusic();
+}
+
+void ForcedLoad() {
+    char other[64] = "";
+    int r = LoadGameFile(GameFileName, 1, other);
+    // Forced, a game is never loaded into another mission's level; between levels, where none runs, its
+    // own mission is built for it first.
+    const bool levelBefore = MissionName[0] != 0;
+    if (r == kQZGMOtherMission && !levelBefore) {
+        char name[256];
+        snprintf(name, sizeof name, "%s", GameFileName);
+        SwitchMission(other);
+        snprintf(GameFileName, sizeof GameFileName, "%s", name);
+        GameFileDone = 0;  // the restart point's save is not this command's
+        r = LoadGameFile(GameFileName, 1, other);
+    }
+    if (r == kQZGMLoaded) {
+        LoadedNoticeTicks = 100;
+        GameFileDone = 1;
+    } else {
+        RefuseLoad(r, other);
+        UndoSwitch(levelBefore);
+    }
+    InGameMenuOpen = 0;
+}
+
 void Load(int command, bool mayRebuild) {
     if (NoName()) return;
     char other[64] = "";
+    const bool levelBefore = MissionName[0] != 0;
     const int r = LoadGameFile(GameFileName, 0, other);
     switch (r) {
-        case 0: LoadedNoticeTicks = 100; break;
-        case 1: {
+        case kQZGMLoaded:
+            LoadedNoticeTicks = 100;
+            GameFileDone = 1;
+            break;
+        case kQZGMOtherMission: {
             if (command == kLoadSameMission) break;
             if (!mayRebuild) {
                 // The rebuilt mission still is not the saved game's: report it rather than build again.
-                char text[128];
-                snprintf(text, sizeof text, "failed, change map to %s", other);
-                ShowSystemMessage(text);
+                RefuseLoad(r, other);
                 break;
             }
             char name[256];
             snprintf(name, sizeof name, "%s", GameFileName);
             SwitchMission(other);
             snprintf(GameFileName, sizeof GameFileName, "%s", name);
+            GameFileDone = 0;  // the restart point's save is not this command's
             Load(command, false);
+            if (!GameFileDone) UndoSwitch(levelBefore);
             break;
         }
-        case 2: snprintf(GameFileQuestion, sizeof GameFileQuestion, "qzwd file too new. attempt anyway?"); break;
-        case 3: snprintf(GameFileQuestion, sizeof GameFileQuestion, "script file too new. attempt anyway?"); break;
-        case 4: snprintf(GameFileQuestion, sizeof GameFileQuestion, "QZGM version obsolete. attempt anyway?"); break;
-        case 5: ShowSystemMessage("failed to open"); break;
-        case 6: ShowSystemMessage("failed, not an QZGM"); break;
-        case kQZGMRefused: ShowRefusal(); break;
-        default: break;
+        case kQZGMWorldNewer:
+            snprintf(GameFileQuestion, sizeof GameFileQuestion, "qzwd file too new. attempt anyway?");
+            break;
+        case kQZGMScriptNewer:
+            snprintf(GameFileQuestion, sizeof GameFileQuestion, "script file too new. attempt anyway?");
+            break;
+        case kQZGMObsolete:
+            snprintf(GameFileQuestion, sizeof GameFileQuestion, "QZGM version obsolete. attempt anyway?");
+            break;
+        default: RefuseLoad(r, other); break;
     }
     InGameMenuOpen = 0;
 }
@@ -170,6 +216,9 @@ void SetGameFileHandlers(GameFileSaver save, GameFileLoader load) {
 
 void GameFileCommand(const char* name, int command) {
     if (name) snprintf(GameFileName, sizeof GameFileName, "%s", name);
+    GameFileDone = 0;
+    GameFileRefusal[0] = 0;
+    snprintf(GameFileQuestion, sizeof GameFileQuestion, "none");
     switch (command) {
         case kSave: Save(name != nullptr); break;
         case kForcedLoad: ForcedLoad(); break;

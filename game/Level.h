@@ -19,8 +19,10 @@ void TeardownLevel();
 // won and lost flags and their countdowns) and enters the unit's view when a unit is given.
 int BeforeRestoreGame();
 void AfterRestoreGame(construct* unit);
-// Saved-game commands: 6 load (switching missions when needed), 7 save, 8 forced load, 9 load only
-// into the running mission. A null name keeps the previous one.
+// Saved-game commands: 6 load (switching missions when needed), 7 save, 8 forced load (no version
+// questions; between levels the game's own mission is built for it), 9 load only into the running
+// mission. A null name keeps the previous one. GameFileDone tells whether the command saved or loaded;
+// a load refused after its mission was built from between levels tears that level down again.
 void GameFileCommand(const char* name, int command);
 // The saved-game file's writer and reader that the commands use (tests replace them; null restores the
 // saved-game module's own).

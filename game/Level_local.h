@@ -55,3 +55,8 @@ constexpr int kOverlayLines = 11;
 // factor, near plane, water levels, the peek word, the player's axes and the renderer's overflow
 // warnings) and returns their count.
 int DebugOverlayLines(const TickClock& clock, OverlayLine* out);
+
+// After a menu over the level the pointer is as the level's view has it: hidden and free while the player
+// drives a unit; else shown (unless the level keeps the player in the cockpit), held to the screen's
+// edges, in its normal shape, at (x, y) where it was before the menu.
+void PointerAfterMenu(int32_t x, int32_t y);

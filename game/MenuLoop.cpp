@@ -6,6 +6,7 @@
 #include "core/Memory.h"
 #include "core/Package.h"
 #include "core/Rules.h"
+#include "frontend/Credits.h"
 #include "frontend/Frontend.h"
 #include "host/Window.h"
 #include "hud/Icons.h"
@@ -140,7 +141,12 @@ void MenuAndLevelLoop() {
             result = MenuFrame();
         }
         FreeWidgets();
-        if (result == -1) return;
+        if (result == -1) {
+            // Every way out gives back what the screen made: the credits roll keeps its file and slides
+            // until it is stopped, and a closed window or a frame limit stops it here.
+            RunCredits(-1);
+            return;
+        }
 
         LevelsPlayed++;
         FreeBriefingSpeech();
@@ -154,6 +160,7 @@ void MenuAndLevelLoop() {
         LastEndCode = RunGame();
         // A won mission of this level is recorded once, by the notice or the debriefing that follows.
         CampaignProgressDue = 1;
+        snprintf(CampaignProgressMission, sizeof CampaignProgressMission, "%s", MissionName);
         if (ReportWorldHash) {
             int constructs = 0;
             const uint64_t hash = WorldStateHash(&constructs);

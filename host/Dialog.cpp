@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "host/Dialog_local.h"
 #include "host/Window.h"
 
 namespace host {
@@ -13,6 +14,12 @@ bool g_headless = true;
 bool g_answerYes = true;
 bool g_quiet = false;
 std::string g_lastCaption, g_lastText;
+
+// Neither box could be shown: the copy on stderr is all the player gets, and it says so.
+void NotShown() {
+    fprintf(stderr, "karvonel: no message box could be shown (%s); the default answer is taken\n", SDL_GetError());
+    fflush(stderr);
+}
 }  // namespace
 
 void SetDialogsHeadless(bool headless, bool answerYes) {
@@ -36,10 +43,14 @@ int ShowMessageBox(const char* text, const char* caption, DialogKind kind) {
         return kDialogOk;
     }
     // A box may come before the window exists (the first-run question does): SDL shows it unowned then.
+    // When the system's box cannot be shown (an X server without its fonts refuses it), the host draws
+    // one of its own, so that the question still reaches the player.
     SDL_Window* window = static_cast<SDL_Window*>(NativeWindow());
     if (kind != DialogKind::YesNo) {
         Uint32 flags = kind == DialogKind::Error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-        SDL_ShowSimpleMessageBox(flags, g_lastCaption.c_str(), g_lastText.c_str(), window);
+        if (SDL_ShowSimpleMessageBox(flags, g_lastCaption.c_str(), g_lastText.c_str(), window) != 0 &&
+            ShowDrawnMessageBox(g_lastText.c_str(), g_lastCaption.c_str(), kind) < 0)
+            NotShown();
         return kDialogOk;
     }
     SDL_MessageBoxButtonData buttons[2] = {
@@ -54,7 +65,13 @@ int ShowMessageBox(const char* text, const char* caption, DialogKind kind) {
     data.numbuttons = 2;
     data.buttons = buttons;
     int answer = g_answerYes ? kDialogYes : kDialogNo;
-    if (SDL_ShowMessageBox(&data, &answer) != 0) answer = g_answerYes ? kDialogYes : kDialogNo;
+    if (SDL_ShowMessageBox(&data, &answer) != 0) {
+        answer = ShowDrawnMessageBox(g_lastText.c_str(), g_lastCaption.c_str(), kind);
+        if (answer < 0) {
+            NotShown();
+            answer = g_answerYes ? kDialogYes : kDialogNo;
+        }
+    }
     return answer == kDialogYes ? kDialogYes : kDialogNo;
 }
 

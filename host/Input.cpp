@@ -470,6 +470,37 @@ int SdlFromScanCode(int scanCode) {
     return 0;
 }
 
+bool LayoutNameToLatin1(const char* utf8, char* out, int size) {
+    if (!utf8 || !out || size < 2) return false;
+    int n = 0;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8); *p;) {
+        unsigned int c = *p++;
+        if (c >= 0x80) {
+            // Only the two-byte forms of U+0080..U+00FF fit Latin-1.
+            if ((c & 0xFE) != 0xC2 || (*p & 0xC0) != 0x80) return false;
+            c = ((c & 0x1F) << 6) | (*p++ & 0x3F);
+        }
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return false;
+        if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
+        // The Latin-1 small letters (except the sharp s and the y with diaeresis) have their capitals 0x20 below.
+        if (c >= 0xE0 && c <= 0xFE && c != 0xF7) c -= 0x20;
+        if (n + 1 >= size) return false;
+        out[n++] = static_cast<char>(c);
+    }
+    out[n] = 0;
+    return n > 0;
+}
+
+bool KeyboardLayoutKeyName(int scanCode, char* out, int size) {
+    // The layout is known once the window's video system is up.
+    if (!HasWindow() || !SDL_WasInit(SDL_INIT_VIDEO)) return false;
+    const int sdl = SdlFromScanCode(scanCode);
+    if (sdl == 0) return false;
+    const SDL_Keycode key = SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(sdl));
+    if (key == SDLK_UNKNOWN) return false;
+    return LayoutNameToLatin1(SDL_GetKeyName(key), out, size);
+}
+
 int32_t ScaleJoystickAxis(int32_t raw, int32_t min, int32_t max, int32_t deadZone) {
     int64_t r = std::clamp(raw, -32767, 32767);
     int64_t travel = r * 10000 / 32767;  // -10000..10000 of the travel from the centre

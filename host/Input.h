@@ -92,6 +92,13 @@ void InjectJoystickButton(int button, bool down);
 // The scan-code table: SDL scancode <-> keyboard scan code (0 when the key has none).
 int ScanCodeFromSdl(int sdlScancode);
 int SdlFromScanCode(int scanCode);
+// The name the player's keyboard layout gives the key of a scan code, in capitals and Latin-1 (size bytes
+// with the terminator): false when no layout is known (no window, headless) or the layout's name of the
+// key is empty or holds a character outside Latin-1.
+bool KeyboardLayoutKeyName(int scanCode, char* out, int size);
+// Converts a UTF-8 key name to capitals in Latin-1; false for an empty name, a character outside
+// Latin-1 or a name that does not fit.
+bool LayoutNameToLatin1(const char* utf8, char* out, int size);
 
 // A raw stick position (-32768..32767) scaled to [min, max] with a dead zone around the centre.
 int32_t ScaleJoystickAxis(int32_t raw, int32_t min, int32_t max, int32_t deadZone);

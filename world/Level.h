@@ -72,6 +72,8 @@ extern void (*GameFileCommandHook)(const char* name, int command);
 extern char GameFileName[256];
 extern int32_t SavedNoticeTicks;
 extern int32_t LoadedNoticeTicks;
-extern char GameFileQuestion[128];
+extern char GameFileQuestion[128];  // a load's version question ("none" when it asked none)
+extern int GameFileDone;            // 1 when the last command saved or loaded, 0 when it did not
+extern char GameFileRefusal[128];   // why the last command's load was refused ("" when it was not)
 extern char TFDefaultNames[10][32];
 extern int32_t TFDefaultCount;

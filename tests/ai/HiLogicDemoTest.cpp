@@ -87,6 +87,13 @@ public:
         extra_.push_back(c);
         return c;
     }
+    // The demo mission makes the enemy slow to open fire and wild in its aim (its difficulty); the fights
+    // tested here want the G.A. jeeps quick and sure: no delay on a new target and no aim divergence.
+    static void SharpGAGunners(const std::vector<construct*>& units) {
+        if (Rule* delay = FindRule("TargetAcquireDelay"))
+            for (int i = 0; i < delay->count; ++i) delay->values[i] = 0.0f;
+        for (construct* c : units) GetUnitShare(c)->aimDivergence = 0.0f;
+    }
     HL_clan* Logic(const char* clan) { return HiLogic->GetClan(ClanIndex(NamedClan(clan))); }
     static std::vector<uint8_t> Export(int clan) {
         FILE* f = std::tmpfile();
@@ -108,6 +115,7 @@ TEST_F(HiLogicOnTheIsland, EveryUnitJoinsItsClansAIAndTheHeldOutpostAnswersAnAtt
     ASSERT_EQ(ga->agents.count, 2);
     EXPECT_EQ(ema->IsPlayerClan(), 1);
     EXPECT_EQ(ga->GetHostility(ClanIndex(NamedClan("EMA"))), kHostile);
+    SharpGAGunners(UnitsOf("GA_Outpost"));
     HoldTheOutpost();
     ASSERT_EQ(ga->threads.size(), 3u);
     EXPECT_EQ(ga->threads[2]->type, kHLHold);

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Plays the E.M.A. campaign from the menus in a copy of the demo tree, in two runs.
 
-The first run (INPUT_TUTORIAL) starts the campaign's only mission, the tutorial "EmaTut", whose script
-wins it; the level ends, the notice screen 6 follows (its snapshot must be that grey screen), and the
-progress file "Campaigns/VORLE" must then mark the tutorial won, with "lastmap" moved on to "Ema01".
+The first run (INPUT_TUTORIAL) starts the campaign's only mission, the tutorial "EmaTut", which the
+script's player wins: he drives his jeep to the two targets at the camp, looks at the large map, fires,
+and has his wingman attack each target in turn (a locked target and the order "Attack my target"); the
+level ends, the notice screen 6 follows (its snapshot must be that grey screen), and the progress file
+"Campaigns/VORLE" must then mark the tutorial won, with "lastmap" moved on to "Ema01".
 The second run (INPUT_CONTINUE) finds "Ema01" listed below the tutorial and selected (the snapshot of the
 campaign screen), starts it with the main menu's button 3, saves it into slot 1 through the in-game
 menu, leaves it, loads slot 1 from the load screen and saves the loaded level into slot 2: both saved
@@ -66,7 +68,7 @@ def main():
         if not re.search(r"^EmaTut 0$", progress, flags=re.M):
             fail("the demo's progress file does not start with the tutorial not won")
 
-        levels = run(karvonel, tree, tutorial, 700)
+        levels = run(karvonel, tree, tutorial, 2160)
         if levels != ["EmaTut"]:
             fail("first run: levels %r, not the tutorial alone" % levels)
         progress = read(tree, "Campaigns/VORLE")

@@ -1,17 +1,17 @@
 #!/usr/bin/env python3
-"""Plays the demo mission "Ema01" without player orders until it ends by its script, won or lost.
+"""Leaves a demo campaign mission alone and checks that it ends by itself, lost.
 
-The main menu's button 3 starts the mission and the player leaves his jeep for the tactical map; the G.A. patrol meets the E.M.A. task force and the two AIs
-fight it out until one side is destroyed and the mission's script ends it. Each case runs twice, with
-frame limits of FRAMES and FRAMES + 400, and both runs must print the same "--world-hash" line: the same
-world, and a level that stopped at the same tick, before the first limit (a level still running at the
-limit would have gone on for 400 more frames in the second run).
+The main menu's button 3 starts the mission (named by "lastmap" in a copy of the demo tree) and the
+player sits in his jeep without touching a key. Every campaign mission has a deadline in its script:
+a player who does nothing useful loses it then, while the enemy's group still stands. To keep the run
+short the copy's "game_speed" is 8 (a headless frame then counts 16 ticks), so the deadline two and a
+half to three and a half game hours after the start (as many real minutes at game speed 1) comes
+after at most about 1360 frames (the level's end 700 ticks later included); the script's Print Screen near the frame limit must show the mission-lost screen (its
+dark red, where the debriefing is dark blue and the level's view is sky and ground), the world state
+line must name the mission, and the progress file must not mark it won. The mission's map pictures
+must be in the tree.
 
-Cases: "plain", the demo as it is; and "goto", the demo with a test day event AI_GOTO that sends the E.M.A.
-task force out of its base to the patrol's turning point (added to a copy of the tree, after the script's last timed event). The two
-runs of a case go side by side.
-
-usage: mission_ends.py KARVONEL DEMO_DIR INPUT_SCRIPT CASE [FRAMES]
+usage: mission_ends.py KARVONEL DEMO_DIR INPUT_SCRIPT MISSION [FRAMES]
 """
 import os
 import re
@@ -19,62 +19,55 @@ import subprocess
 import sys
 import tempfile
 
+from compare_picture import read_bmp
 from demo_tree import copy_demo_tree
 
-LINE = re.compile(r"^world state [0-9a-f]+ \(Ema01, \d+ constructs, tick (\d+)\)$", re.M)
+MISSIONS = ("EmaTut", "Ema01", "Ema02", "Ga01", "Ga02")
 
 
-def add_goto_event(tree):
-    """Adds an AI_GOTO of the task force out of the base to the G.A. patrol's turning point (x 19.5, z 44.5
-    tiles) after the last timed event."""
-    mission = os.path.join(tree, "Scripts", "Ema01.txt")
-    with open(mission, encoding="latin-1") as f:
+def set_config(path, key, value):
+    with open(path, encoding="latin-1") as f:
         text = f.read()
-    timed = re.findall(r"^event_timed_(\d+)\s+(\d+)\s+(\d+)\s+(\d+)", text, flags=re.M)
-    if not timed:
-        raise SystemExit("no timed events in %s" % mission)
-    index = max(int(t[0]) for t in timed) + 1
-    day, hour, minute = max((int(t[1]), int(t[2]), int(t[3])) for t in timed)
-    event = 'event_timed_%d   %d %d %d 19.5 44.5 "AI_GOTO" "EMA" "EMA_TaskForce";\n' % (index, day, hour, minute)
-    text, n = re.subn(r"^end\s*$", event + "end", text, count=1, flags=re.M)
+    text, n = re.subn(r"^%s\s+.*;" % key, "%s %s;" % (key, value), text, flags=re.M)
     if n != 1:
-        raise SystemExit("no end in %s" % mission)
-    with open(mission, "w", encoding="latin-1") as f:
+        raise SystemExit("no %s in %s" % (key, path))
+    with open(path, "w", encoding="latin-1") as f:
         f.write(text)
 
 
-def start(karvonel, tree, script, frames):
-    return subprocess.Popen([karvonel, "--data", tree, "--headless", "--frames", str(frames), "--world-hash",
-                             "--input", script], stdout=subprocess.PIPE, text=True)
-
-
-def world_line(run):
-    out, _ = run.communicate()
-    if run.returncode != 0:
-        raise SystemExit("the game ended with code %d:\n%s" % (run.returncode, out))
-    m = LINE.search(out)
-    if not m:
-        raise SystemExit("no world state line in:\n" + out)
-    return m.group(0)
-
-
 def main():
-    karvonel, demo, script, case = sys.argv[1:5]
-    frames = int(sys.argv[5]) if len(sys.argv) > 5 else 6000
-    if case not in ("plain", "goto"):
-        raise SystemExit("unknown case '%s'" % case)
+    karvonel, demo, script, mission = sys.argv[1:5]
+    frames = int(sys.argv[5]) if len(sys.argv) > 5 else 1600
+    if mission not in MISSIONS:
+        raise SystemExit("unknown mission '%s'" % mission)
     with tempfile.TemporaryDirectory() as work:
-        trees = [os.path.join(work, "first"), os.path.join(work, "second")]
-        for tree in trees:
-            copy_demo_tree(demo, tree, without_saved_games=True)
-            if case == "goto":
-                add_goto_event(tree)
-        runs = [start(karvonel, trees[0], script, frames), start(karvonel, trees[1], script, frames + 400)]
-        first, second = world_line(runs[0]), world_line(runs[1])
-    print("Ema01 (%s): %s" % (case, first))
-    if first != second:
-        raise SystemExit("the mission did not end within %d frames, or the two runs differ:\n%s\n%s"
-                         % (frames, first, second))
+        tree = os.path.join(work, "demo")
+        copy_demo_tree(demo, tree, without_saved_games=True)
+        # The mission's map: the map panel's texture and the map pages' picture (without them the panel is
+        # an empty grid).
+        for picture in ("Textures/specials/%s" % mission, "Bitmaps/%s_lmap" % mission):
+            if not os.path.getsize(os.path.join(tree, picture)):
+                raise SystemExit("%s: the map picture %s is empty" % (mission, picture))
+        config = os.path.join(tree, "Vexa.cfg")
+        set_config(config, "lastmap", '"%s"' % mission)
+        set_config(config, "game_speed", "8")
+        out = subprocess.run([karvonel, "--data", tree, "--headless", "--frames", str(frames), "--world-hash",
+                              "--input", script], check=True, stdout=subprocess.PIPE, text=True).stdout
+        m = re.search(r"^world state [0-9a-f]+ \((\w+), \d+ constructs, tick (\d+)\)$", out, flags=re.M)
+        if not m or m.group(1) != mission:
+            raise SystemExit("%s: no level of the mission ran:\n%s" % (mission, out))
+        with open(os.path.join(tree, "Campaigns", "VORLE"), encoding="latin-1") as f:
+            if re.search(r"^%s 1$" % mission, f.read(), flags=re.M):
+                raise SystemExit("%s: the mission was won, not lost" % mission)
+        snap = os.path.join(tree, "Snapshots", "sd.bmp")
+        if not os.path.exists(snap):
+            raise SystemExit("%s: no menu snapshot: the mission did not end" % mission)
+        w, h, rows = read_bmp(snap)
+        mean = [sum(px[k] for row in rows for px in row) / (w * h) for k in range(3)]
+        print("%s: ended at tick %s; the snapshot's mean colour %.0f %.0f %.0f"
+              % (mission, m.group(2), mean[0], mean[1], mean[2]))
+        if not (mean[0] > mean[2] + 8 and sum(mean) < 200):
+            raise SystemExit("%s: the snapshot is not the mission-lost screen's dark red" % mission)
 
 
 if __name__ == "__main__":

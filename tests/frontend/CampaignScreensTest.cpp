@@ -12,6 +12,7 @@
 #include "core/Files.h"
 #include "frontend/Credits.h"
 #include "frontend/Frontend.h"
+#include "frontend/Frontend_local.h"
 #include "host/Clock.h"
 #include "platform/Texture.h"
 #include "tests/frontend/FrontendFixture.h"
@@ -53,7 +54,36 @@ TEST_F(CampaignScreens, TheCampaignListsItsMissionsAndPicksLastmap) {
         EXPECT_STREQ(MenuMission, c.mission) << c.lastmap;
         EXPECT_EQ(LTextboxes[0].file, "Brief_" + std::string(c.mission) + ".txt");
         EXPECT_EQ(Images[0].picture, "Screens\\" + std::string(c.mission));
+        // The lists show every row the screen has room for: down to the picture's bottom, above the
+        // briefing text, with more rows than a campaign's first missions.
+        for (int list : {0, 1}) {
+            const Listbox& l = Listboxes[list];
+            EXPECT_GE(l.rows, 10) << c.screen;
+            EXPECT_GT(l.y - ScaleY(25) - ScaleY(15) * l.rows, LTextboxes[0].top) << c.screen;
+            EXPECT_GE(l.y - ScaleY(25) - ScaleY(15) * l.rows, Images[0].bottom - ScaleY(15)) << c.screen;
+        }
     }
+}
+
+// A side without a mission to play has no start: the button is off, and a start asked for all the same
+// (a double click on the empty list) writes no empty lastmap.
+TEST_F(CampaignScreens, AnEmptyCampaignHasNoStart) {
+    ASSERT_TRUE(datakit::WriteProgressFile(dir() / "Campaigns/VORLE",
+                                           {{"Ema_missions:", {{"Ema1", "0"}}},
+                                            {"Ga_missions:", {}},
+                                            {"Extra_missions:", {}}}));
+    snprintf(lastmap, sizeof lastmap, "Ema1");
+    MenuScreen = kScreenCampaignGa;
+    BuildScreen(kScreenCampaignGa);
+    EXPECT_EQ(Listboxes[1].count, 0);
+    EXPECT_EQ(Buttons[1].enabled, 0);
+    MenuHits start;
+    start.button = 1;
+    EXPECT_EQ(RunScreenActions(start), 0);
+    EXPECT_STREQ(lastmap, "Ema1");
+    EXPECT_EQ(MenuScreen, kScreenCampaignGa);
+    BuildScreen(kScreenCampaignEma);
+    EXPECT_EQ(Buttons[1].enabled, 1);
 }
 
 // Sets a file's last-write time to a local date and time.
@@ -97,10 +127,12 @@ TEST_F(CampaignScreens, TheSaveListsShowDateSideAndTitle) {
         EXPECT_STREQ(list.items[7], "03.03.2002 - 09:05:01 (GA) Counterstrike");
         EXPECT_STREQ(list.items[19], "02.01.1999 - 03:04:05 (GA) ");
         EXPECT_EQ(list.selected, screen == kScreenLoad ? 0 : 1);
-        // The load screen can load the quick save; the save screen's slot 1 is empty.
-        EXPECT_EQ(Buttons[1].enabled, screen == kScreenLoad ? 1 : 0) << screen;
+        // The load screen can load the quick save; the save screen can save into its empty slot 1 at
+        // once, and has nothing there to delete.
+        EXPECT_EQ(Buttons[1].enabled, 1) << screen;
+        EXPECT_EQ(Buttons[2].enabled, 0) << screen;
     }
-    // No quick save: the load screen has nothing to load yet; a saved slot 1 enables saving over it.
+    // No quick save: the load screen has nothing to load yet; a saved slot 1 may be saved over or deleted.
     std::filesystem::remove(dir() / "SavedGames/quicksave");
     ASSERT_TRUE(datakit::WriteFile(dir() / "SavedGames/savegame01", ema.Bytes()));
     host::FlushDirectoryCache();
@@ -109,6 +141,7 @@ TEST_F(CampaignScreens, TheSaveListsShowDateSideAndTitle) {
     EXPECT_EQ(Buttons[1].enabled, 0);
     BuildScreen(kScreenSave);
     EXPECT_EQ(Buttons[1].enabled, 1);
+    EXPECT_EQ(Buttons[2].enabled, 1);
 }
 
 // The credits: a block of three lines fades in over a second, stays 2.4 s, fades out over a second; the

@@ -215,7 +215,8 @@ TEST_F(KeyConfigTest, CaptureTakesTheFittingInputIntoTheBindings) {
              AxisBindings[kTorsoV].axis = 0;
              AxisBindings[kTorsoH] = {-1, 0, 0, 1.0f, 256};
          }},
-        {"an axis on a key row closes the prompt and changes nothing", 6, {}, 10000, 0, 1, 0, [] {}},
+        {"an axis on a key row is not taken: the prompt waits for a key", 6, {}, 10000, 0, 0, 0, [] {}},
+        {"nor is the mouse moved by the hand that clicked", 6, {}, 0, 9, 0, 0, [] {}},
         {"a key and an axis on a key row: the key", 6, {kSpace}, 10000, 0, 1, 0,
          [] {
              PilotKeys[kFire1] = kSpace;
@@ -258,6 +259,9 @@ TEST_F(KeyConfigTest, TheScreenShowsEveryRowWithItsBinding) {
     AxisBindings[kZoom].axis = 5;
     AxisBindings[kCameraV] = {-1, 72, 80, 1.0f, 256};
     PilotKeys[static_cast<int>(PilotKey::TOGGLESTATUS)] = 88;
+    PilotKeys[static_cast<int>(PilotKey::UNIT1)] = 2;
+    PilotKeys[static_cast<int>(PilotKey::UNIT10)] = 11;
+    PilotKeys[static_cast<int>(PilotKey::ALLUNITS)] = 41;
     BuildScreen(kScreenKeys);
     ASSERT_EQ(Labels.count, 4 + 2 * kKeyRebindRows + 2 * kKeyFixedRows);
     ASSERT_EQ(Frames.count, kKeyRebindRows);
@@ -294,6 +298,11 @@ TEST_F(KeyConfigTest, TheScreenShowsEveryRowWithItsBinding) {
     const uint8_t red[4] = {160, 64, 64, 255};
     EXPECT_EQ(memcmp(Labels[fixed + 1].colour, red, 4), 0);
     EXPECT_EQ(Labels[fixed].colour[0], 150) << "captions in the screen's text colour";
+    // The keys a newcomer needs besides: Space into and out of a unit, Escape for the menu, the unit keys.
+    EXPECT_STREQ(Labels[fixed + 2 * 14 + 1].text, "SPACE");
+    EXPECT_STREQ(Labels[fixed + 2 * 15 + 1].text, "ESC");
+    EXPECT_STREQ(Labels[fixed + 2 * 16 + 1].text, "1 .. 0");
+    EXPECT_STREQ(Labels[fixed + 2 * 17 + 1].text, "'");
 }
 
 // The screen's actions through the menu frame's state machine, in a folder holding "default.qzk": a row

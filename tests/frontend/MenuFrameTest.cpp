@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "core/Config.h"
 #include "frontend/Frontend.h"
@@ -53,6 +54,7 @@ TEST_F(MenuFrameTest, APressCountsOnceAndTwoCloseQuickPressesAreADoubleClick) {
 
 TEST_F(MenuFrameTest, ButtonsTakeHoverAndPressesOnlyWhenEnabled) {
     BuildScreen(0);
+    Buttons[3].enabled = 1;  // "continue" is on only for a mission that can be built; this tree has none
     // Button 3 spans x 258..398 and y 118..148; its edges belong to it.
     SetMenuPointer(258, 118, false);
     EXPECT_EQ(HitButtons(), -1);
@@ -120,6 +122,17 @@ TEST_F(MenuFrameTest, SlidersReachTheirEndsAndFollowTheDrag) {
     SetMenuPointer(410, 290, true);
     EXPECT_EQ(HitCheckboxes(), 0);
     EXPECT_EQ(Checkboxes[0].checked, 1);
+    // A scale that does not begin at 0 (the view distance's, 6 to 16) is measured from its start.
+    CreateSlider(100, 200, "d", 16, 6, 16);
+    struct Case {
+        int x, value;
+    } cases[] = {{110, 6}, {290, 16}, {200, 11}};
+    for (const Case& c : cases) {
+        SetMenuPointer(c.x, 170, true);
+        HitSliders();
+        EXPECT_EQ(Sliders[1].value, c.value) << c.x;
+        LatchMouse(false);
+    }
 }
 
 TEST_F(MenuFrameTest, MessageBoxesAnswerYesNoAndReturn) {
@@ -158,6 +171,43 @@ TEST_F(MenuFrameTest, TheMainMenuReachesEveryScreenAndStartsTheLastMap) {
     EXPECT_STREQ(MissionName, "Ema01");
     EXPECT_EQ(ScreenBackground, nullptr);
     MultiplayerOn = 0;
+    lastmap[0] = 0;
+}
+
+// Starting a mission needs one that can be built: "continue" is off while lastmap names none (an empty
+// lastmap, or a mission without its script or world file), and hosting a map without a mission says so
+// and keeps the screen.
+TEST_F(MenuFrameTest, AStartThatCannotWorkIsNotOffered) {
+    const std::filesystem::path dir = tree_.dir().path();
+    ASSERT_TRUE(datakit::WriteTextFile(dir / "Scripts/Ema1.txt", "end\n"));
+    ASSERT_TRUE(datakit::WriteTextFile(dir / "Maps/Ema1", "x"));
+    ASSERT_TRUE(datakit::WriteTextFile(dir / "Scripts/Ema2.txt", "end\n"));
+    host::FlushDirectoryCache();
+    char qzwdWas[kRootSize];
+    memcpy(qzwdWas, QZWDROOT, kRootSize);
+    snprintf(QZWDROOT, kRootSize, "Maps");
+    struct Case {
+        const char* lastmap;
+        int enabled;
+    } cases[] = {{"Ema1", 1}, {"", 0}, {"Ema2", 0}, {"Nowhere", 0}};
+    for (const Case& c : cases) {
+        snprintf(lastmap, sizeof lastmap, "%s", c.lastmap);
+        BuildScreen(kScreenMain);
+        EXPECT_EQ(Buttons[3].enabled, c.enabled) << c.lastmap;
+    }
+    MenuScreen = kScreenHost;
+    BuildScreen(kScreenHost);
+    ASSERT_EQ(Listboxes[2].count, 0);
+    MenuHits start;
+    start.button = 1;
+    EXPECT_EQ(RunScreenActions(start), 0);
+    EXPECT_EQ(MenuScreen, kScreenHost);
+    EXPECT_EQ(OpenMsgBox, 0);
+    MenuHits ok;
+    ok.msgbox = 0;
+    EXPECT_EQ(RunScreenActions(ok), 0);
+    EXPECT_EQ(OpenMsgBox, -1);
+    memcpy(QZWDROOT, qzwdWas, kRootSize);
     lastmap[0] = 0;
 }
 

@@ -118,8 +118,12 @@ TEST_F(Options, TheWidgetsShowTheConfiguration) {
         {"gamma 2.0", 201, [] { gamma_brightness = 2.0f; }, [] { return Sliders[0].value; }, 41},
         {"gamma 0.25", 201, [] { gamma_brightness = 0.25f; }, [] { return Sliders[0].value; }, 100},
         {"gamma 3.25", 201, [] { gamma_brightness = 3.25f; }, [] { return Sliders[0].value; }, 0},
-        {"depth of view 6", 201, [] { MainViewPort_DepthOfView = 6; }, [] { return Sliders[1].value; }, 0},
-        {"depth of view beyond the slider", 201, [] { MainViewPort_DepthOfView = 19; }, [] { return Sliders[1].value; }, 13},
+        // The view distance and the mouse sensitivity show the configured value, on a scale that holds it.
+        {"depth of view 6", 201, [] { MainViewPort_DepthOfView = 6; }, [] { return Sliders[1].value; }, 6},
+        {"depth of view 16", 201, [] { MainViewPort_DepthOfView = 16; }, [] { return Sliders[1].value; }, 16},
+        {"depth of view's scale", 201, [] { MainViewPort_DepthOfView = 16; }, [] { return Sliders[1].maximum; }, 16},
+        {"depth of view beyond the scale", 201, [] { MainViewPort_DepthOfView = 19; }, [] { return Sliders[1].value; }, 19},
+        {"the scale holds it", 201, [] { MainViewPort_DepthOfView = 19; }, [] { return Sliders[1].maximum; }, 19},
         {"messages spoken", 202, [] { msg_mode = 2; }, [] { return Listboxes[0].selected; }, 2},
         {"messages outside the list", 202, [] { msg_mode = 5; }, [] { return Listboxes[0].selected; }, 0},
         {"music volume", 202, [] { music_volume = 0.75f; }, [] { return Sliders[0].value; }, 75},
@@ -131,8 +135,9 @@ TEST_F(Options, TheWidgetsShowTheConfiguration) {
         {"free torso look", 203, [] { free_torso_look = 0; }, [] { return Checkboxes[1].checked; }, 0},
         {"airborne recentring", 203, [] { airborne_auto_recentering = 1; }, [] { return Checkboxes[3].checked; }, 1},
         {"inverted aircraft", 203, [] { mouse_invert_aircraft = 1; }, [] { return Checkboxes[6].checked; }, 1},
-        {"mouse sensitivity 1.0", 203, [] { mouse_sensitivity = 1.0f; }, [] { return Sliders[0].value; }, 50},
-        {"mouse sensitivity beyond the slider", 203, [] { mouse_sensitivity = 256.0f; }, [] { return Sliders[0].value; }, 12800},
+        {"mouse sensitivity 256", 203, [] { mouse_sensitivity = 256.0f; }, [] { return Sliders[0].value; }, 256},
+        {"mouse sensitivity's scale", 203, [] { mouse_sensitivity = 256.0f; }, [] { return Sliders[0].maximum; }, 512},
+        {"mouse sensitivity beyond the scale", 203, [] { mouse_sensitivity = 900.0f; }, [] { return Sliders[0].maximum; }, 900},
     };
     for (const Case& c : cases) {
         saved_.Put();
@@ -165,7 +170,7 @@ TEST_F(Options, TheScreensWriteTheChangesBack) {
         {"shadows off", 201, kCheck, 1, 0, [] { return shadows_and_marks == 0; }},
         {"brightness 75", 201, kSlider, 0, 75, [] { return std::fabs(gamma_brightness - 1.0f) < 1e-6f; }},
         {"brightness 0", 201, kSlider, 0, 0, [] { return std::fabs(gamma_brightness - 3.25f) < 1e-6f; }},
-        {"view distance 4", 201, kSlider, 1, 4, [] { return MainViewPort_DepthOfView == 10; }},
+        {"view distance 10", 201, kSlider, 1, 10, [] { return MainViewPort_DepthOfView == 10; }},
         {"messages as text", 202, kList, 0, 0, [] { return msg_mode == 0; }},
         {"swap stereo", 202, kCheck, 1, 1, [] { return swap_stereo == 1; }},
         {"music volume", 202, kSlider, 0, 40, [] { return std::fabs(music_volume - 0.4f) < 1e-6f; }},
@@ -174,7 +179,7 @@ TEST_F(Options, TheScreensWriteTheChangesBack) {
         {"free torso look off", 203, kCheck, 1, 0, [] { return free_torso_look == 0; }},
         {"airborne recentring off", 203, kCheck, 3, 0, [] { return airborne_auto_recentering == 0; }},
         {"inverted torso", 203, kCheck, 5, 1, [] { return mouse_invert_torso == 1; }},
-        {"mouse sensitivity", 203, kSlider, 0, 50, [] { return std::fabs(mouse_sensitivity - 1.0f) < 1e-6f; }},
+        {"mouse sensitivity", 203, kSlider, 0, 300, [] { return mouse_sensitivity == 300.0f; }},
     };
     for (const Case& c : cases) {
         saved_.Put();
@@ -244,7 +249,7 @@ TEST(OptionsInALevel, TheMainViewFollowsTheGraphicsScreenAtOnce) {
     EXPECT_EQ(MainViewPort->reflectionType, kReflectPartial) << "the level's recommendation";
     list(1, 1);
     EXPECT_EQ(MainViewPort->reflectionType, kReflectNone);
-    Sliders[1].value = 5;
+    Sliders[1].value = 11;
     MenuHits slider;
     slider.slider = 1;
     RunScreenActions(slider);

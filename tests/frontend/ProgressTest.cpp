@@ -149,6 +149,7 @@ TEST_F(ProgressTest, AWonLevelIsRecordedOnce) {
     for (Objective& o : PrimaryObjectives) snprintf(o.text, sizeof o.text, "NONE");
     for (Objective& o : SecondaryObjectives) snprintf(o.text, sizeof o.text, "NONE");
     snprintf(lastmap, sizeof lastmap, "Ema1");
+    snprintf(CampaignProgressMission, sizeof CampaignProgressMission, "Ema1");
     MissionWon = 1;
     CampaignProgressDue = 1;
     BuildScreen(kScreenDebriefing);
@@ -157,6 +158,7 @@ TEST_F(ProgressTest, AWonLevelIsRecordedOnce) {
     EXPECT_EQ(File(), Layout({{"Ema1 1", "Ema2 0", "Ema3 0"}, {}, {}}));
     EXPECT_STREQ(lastmap, "Ema2");
     // A lost verdict records nothing, even when due.
+    snprintf(CampaignProgressMission, sizeof CampaignProgressMission, "Ema2");
     MissionLost = 1;
     CampaignProgressDue = 1;
     BuildScreen(kScreenDebriefing);
@@ -165,6 +167,34 @@ TEST_F(ProgressTest, AWonLevelIsRecordedOnce) {
     RecordCampaignProgress();
     EXPECT_STREQ(lastmap, "Ema3");
     EXPECT_EQ(CampaignProgressDue, 0);
+}
+
+// What is recorded is the mission that was played, whatever lastmap names: a saved game of another
+// mission won, a tutorial the file does not list left from its menu.
+TEST_F(ProgressTest, TheMissionPlayedIsRecordedNotLastmap) {
+    struct Case {
+        const char* played;
+        const char* lastmap;
+        std::string file;
+        const char* lastmapAfter;
+    } cases[] = {
+        {"Ema2", "Ema1", Layout({{"Ema1 0", "Ema2 1", "Ema3 0"}, {"Ga1 0"}, {}}), "Ema3"},
+        {"EmaTut", "Ema1", Layout({{"Ema1 0", "Ema2 0", "Ema3 0"}, {"Ga1 0"}, {}}), "Ema1"},
+        {"Ema3", "Ga1", Layout({{"Ema1 0", "Ema2 0", "Ema3 1"}, {"Ga1 0"}, {}}), "Ga1"},
+        {"Ga1", "Ema1", Layout({{"Ema1 0", "Ema2 0", "Ema3 0"}, {"Ga1 1"}, {}}), "Ga1"},  // the last entry
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(datakit::WriteProgressFile(dir() / "Campaigns/VORLE",
+                                               {{"Ema_missions:", {{"Ema1", "0"}, {"Ema2", "0"}, {"Ema3", "0"}}},
+                                                {"Ga_missions:", {{"Ga1", "0"}}},
+                                                {"Extra_missions:", {}}}));
+        snprintf(lastmap, sizeof lastmap, "%s", c.lastmap);
+        snprintf(CampaignProgressMission, sizeof CampaignProgressMission, "%s", c.played);
+        CampaignProgressDue = 1;
+        RecordCampaignProgress();
+        EXPECT_EQ(File(), c.file) << c.played;
+        EXPECT_STREQ(lastmap, c.lastmapAfter) << c.played;
+    }
 }
 
 }  // namespace

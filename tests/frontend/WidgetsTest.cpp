@@ -56,7 +56,7 @@ TEST_F(Widgets, TextsAreCutToTheirFields) {
     CreateButton(0, 0, 1, 1, longText.c_str());
     EXPECT_EQ(strlen(Buttons[0].text), 63u);
     CreateMsgBox(longText.c_str(), 2);
-    EXPECT_EQ(strlen(MsgBoxes[0].text), 63u);
+    EXPECT_EQ(strlen(MsgBoxes[0].text), 127u) << "a box has room for a refused load's reason";
     CreateListbox(0, 0, 1, 1, "t");
     AddListItem(&Listboxes[0], longText.c_str());
     EXPECT_EQ(strlen(Listboxes[0].items[0]), 255u);

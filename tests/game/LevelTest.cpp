@@ -363,19 +363,29 @@ TEST(GameFile, CommandNineNeverSwitchesMissions) {
 }
 
 // A saved game whose mission still differs after one rebuild is reported, not rebuilt again and again.
+// Asked for between levels, the refused load runs nothing: the level built for it goes again. Asked for
+// in a level, that level is gone already, and the rebuilt mission stays at its restart point.
 TEST(GameFile, LoadOfAnotherMissionRebuildsOnce) {
     kvtest::LevelTree tree;
     kvtest::LevelEnvironment env(tree);
-    GameFileHandlers handlers(SaveOk, LoadOtherMission);
-    kvtest::DebugCapture debug;
-    MissionName[0] = 0;
-    GameFileCommand("elsewhere", 6);
-    EXPECT_EQ(Loads, 2);
-    // The rebuilt level's restart point was saved, and the name asked for is kept.
-    EXPECT_EQ(Saves, 1);
-    EXPECT_EQ(LastSaved, kMissionStartName);
-    EXPECT_STREQ(GameFileName, "elsewhere");
-    EXPECT_STREQ(MissionName, "Test");
-    EXPECT_NE(debug.text().find("system: failed, change map to Test"), std::string::npos);
-    TeardownLevel();
+    for (bool levelBefore : {false, true}) {
+        GameFileHandlers handlers(SaveOk, LoadOtherMission);
+        kvtest::DebugCapture debug;
+        MissionName[0] = 0;
+        if (levelBefore) {
+            snprintf(MissionName, sizeof MissionName, "Test");
+            InitLevel(0);
+        }
+        GameFileCommand("elsewhere", 6);
+        EXPECT_EQ(Loads, 2);
+        // The rebuilt level's restart point was saved, and the name asked for is kept.
+        EXPECT_EQ(Saves, 1);
+        EXPECT_EQ(LastSaved, kMissionStartName);
+        EXPECT_STREQ(GameFileName, "elsewhere");
+        EXPECT_EQ(GameFileDone, 0);
+        EXPECT_STREQ(GameFileRefusal, "failed, change map to Test");
+        EXPECT_STREQ(MissionName, levelBefore ? "Test" : "") << levelBefore;
+        EXPECT_NE(debug.text().find("system: failed, change map to Test"), std::string::npos);
+        if (MissionName[0]) TeardownLevel();
+    }
 }

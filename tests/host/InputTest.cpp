@@ -41,6 +41,36 @@ TEST(ScanCodeTable, KeysWithoutCodeGiveZero) {
     for (int code : {0, 84, 255, 300}) EXPECT_EQ(host::SdlFromScanCode(code), 0) << code;
 }
 
+// A layout's key names as the key screen shows them: in capitals, in Latin-1, or not at all.
+TEST(LayoutKeyNames, AreCapitalsInLatin1OrRefused) {
+    struct Case {
+        const char* name;
+        int size;
+        const char* shown;  // null: refused
+    } cases[] = {
+        {"Home", 15, "HOME"},
+        {"z", 15, "Z"},
+        {"Keypad 8", 15, "KEYPAD 8"},
+        {"\xc3\xbc", 15, "\xdc"},         // u with diaeresis: U with diaeresis in Latin-1
+        {"\xc3\x9f", 15, "\xdf"},         // the sharp s has no capital of its own
+        {"\xe2\x82\xac", 15, nullptr},    // the euro sign is not Latin-1
+        {"\xc3", 15, nullptr},             // a cut sequence
+        {"", 15, nullptr},
+        {"Application", 8, nullptr},       // does not fit
+        {"Application", 12, "APPLICATION"},
+    };
+    for (const Case& c : cases) {
+        char out[32] = "unchanged";
+        EXPECT_EQ(host::LayoutNameToLatin1(c.name, out, c.size), c.shown != nullptr) << c.name;
+        if (c.shown) {
+            EXPECT_STREQ(out, c.shown) << c.name;
+        }
+    }
+    // Without a window no layout is known, and the key screen keeps its own names.
+    char out[16];
+    EXPECT_FALSE(host::KeyboardLayoutKeyName(30, out, sizeof out));
+}
+
 TEST(JoystickAxis, RangeAndDeadZone) {
     struct Case {
         int32_t raw, min, max, deadZone, expected;

@@ -6,13 +6,17 @@
 #include <string>
 
 #include "core/Config.h"
+#include "game/Level_local.h"
 #include "hud/Icons.h"
 #include "hud/MousePtr.h"
+#include "hud/TFView.h"
 #include "render/RenderTables.h"
 #include "support/Fatal.h"
 #include "support/TempDir.h"
 #include "support/TextDevice.h"
 #include "tools/datakit/Texture.h"
+#include "world/Construct.h"
+#include "world/Level.h"
 #include "world/Player.h"
 
 namespace {
@@ -158,6 +162,39 @@ TEST_F(Pointer, IsDrawnWithItsTopLeftAtThePointerAndOnlyWhenShown) {
     HideMousePtr();
     DrawMousePtr();
     EXPECT_FALSE(dev.Lit(20, 18));
+}
+
+// Leaving a menu over the level: on the tactical map the pointer is shown again where it was, held to the
+// screen's edges; in a unit's view, or in a level that keeps the player in the cockpit, it stays hidden.
+TEST_F(Pointer, AfterAMenuItIsAsTheLevelsViewHasIt) {
+    kvtest::TextDevice dev(64, 48);
+    IconsInit();
+    CreateMousePtr();
+    construct unit{};
+    struct Case {
+        construct* driven;
+        int cockpitOnly;
+        int shown;
+    } cases[] = {{nullptr, 0, 1}, {&unit, 0, 0}, {nullptr, 1, 0}};
+    for (const Case& c : cases) {
+        // The menu's own pointer: shown, another shape, centred.
+        ShowMousePtr();
+        SetMousePtrShape(5, -32, 32);
+        SetMousePtrPos(32, 24);
+        PlayerUnit = c.driven;
+        LevelCockpitOnly = c.cockpitOnly;
+        PointerAfterMenu(20, 30);
+        EXPECT_EQ(IsMousePtrShown(), c.shown) << c.cockpitOnly;
+        if (c.driven) continue;
+        EXPECT_EQ(GetMousePtrShape(), 0);
+        EXPECT_EQ(GetMousePtrX(), 20);
+        EXPECT_EQ(GetMousePtrY(), 30);
+        MoveMousePtr(-1000, 1000, 0);
+        EXPECT_EQ(GetMousePtrX(), -6);
+        EXPECT_EQ(GetMousePtrY(), ScreenHeight + 6);
+    }
+    PlayerUnit = nullptr;
+    LevelCockpitOnly = 0;
 }
 
 }  // namespace

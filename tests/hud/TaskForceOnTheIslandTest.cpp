@@ -78,6 +78,10 @@ TEST_F(TaskForceOnTheIsland, FromTheMapTheGroupHoldsAndADayEventPutsThePlayerInt
     EXPECT_TRUE(Queued(0, 151));
     EXPECT_EQ(SatCameraTargetCount(SatCamera), 1);
 
+    // The script's standing orders of the start (hold the base, follow the player) are ended, so that
+    // the jeeps go where they are sent.
+    EndStandingOrders("EMA");
+
     // Both jeeps drive off across the base.
     int32_t start[2][3];
     for (int i = 0; i < 2; ++i) {

@@ -12,9 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "ai/AIMessage.h"
+#include "ai/AIStubs.h"
 #include "ai/AUDef.h"
 #include "ai/DayEvents.h"
 #include "ai/Clan.h"
+#include "ai/HiLogic.h"
+#include "ai/HiLogic_local.h"
 #include "core/Config.h"
 #include "core/Rules.h"
 #include "host/Fs.h"
@@ -99,12 +103,24 @@ public:
         host::FlushDirectoryCache();
     }
 
-    // Builds the level of MissionName. Its first timed event puts the player into the task force's first
-    // jeep; the jeep tests drive the jeeps themselves, so the player stays on the map unless asked for.
+    // Builds the level of MissionName. A timed event at its start puts the player into the task force's
+    // first jeep; the jeep tests drive the jeeps themselves, so the player stays on the map unless asked
+    // for: that event is given no unit (an index below 0 enters none).
     static void InitDemoLevel(bool playerEnters = false) {
         InitLevel(0);
-        if (!playerEnters && DayEventCount[kTimedEvents] > 0 && DayEventList[kTimedEvents][0]->type == kDEEnterUnit)
-            TimedEventCursor = 1;
+        if (playerEnters) return;
+        for (int i = 0; i < DayEventCount[kTimedEvents]; ++i)
+            if (DayEventList[kTimedEvents][i]->type == kDEEnterUnit) DayEventList[kTimedEvents][i]->values[0] = -1.0f;
+    }
+
+    // Ends the clan's standing orders of the mission's start (hold, follow), so that its units go where a
+    // test sends them; the start's events must have run (a first world tick).
+    static void EndStandingOrders(const char* clanName) {
+        Clan* clan = NamedClan(clanName);
+        for (HL_thread* t : HiLogic->GetClan(ClanIndex(clan))->threads)
+            if (t->type == kHLHold || t->type == kHLFollow)
+                PostAIMessage(clan, NewClanMessage(kMsgEndThread, t->serial, nullptr, nullptr));
+        WorldTick(1, 1);
     }
 
     // The units of an action unit's pool, in pool order.

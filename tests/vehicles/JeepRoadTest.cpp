@@ -117,8 +117,10 @@ TEST_F(JeepRoad, ShotToDeathItLeavesAWreckThatSettles) {
     EXPECT_NEAR(wreck->pos[1], GroundHeight(CurrentMatrix, wreck->pos, 0, 0, nullptr), 4000);
 }
 
-// The task force's second jeep (its clan's AI only camps; the G.A. group is ordered to hold by the script).
+// The task force's second jeep, once the script's standing orders of the start (hold, follow) are ended.
 TEST_F(DemoLevel, AnAIJeepDrivesToItsAimPoint) {
+    WorldTick(1, 1);
+    EndStandingOrders("EMA");
     construct* ai = UnitsOf("EMA_TaskForce")[1];
     int32_t goal[3] = {ai->pos[0] + 160000, ai->pos[1], ai->pos[2]};
     SetUnitAimPoint(ai, goal, 0);

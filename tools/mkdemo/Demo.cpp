@@ -15,7 +15,9 @@ bool BuildDemo(const Context& ctx) {
     if (!BuildWorlds(ctx)) return false;
     if (!BuildCutsceneMission(ctx)) return false;
     if (!BuildCockpitMission(ctx)) return false;
+    if (!BuildShowroomMission(ctx)) return false;
     if (!BuildSound(ctx)) return false;
+    if (!BuildMessageFiles(ctx)) return false;
     if (!BuildMenuPictures(ctx)) return false;
     if (!BuildCampaigns(ctx)) return false;
     if (!BuildInterfacePictures(ctx)) return false;

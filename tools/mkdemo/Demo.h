@@ -28,6 +28,8 @@ std::vector<uint8_t> GroundTexture(const std::string& name);
 // Maps/: the demo island "Ema01" (64 x 64 tiles) with its textures, sky and action units.
 constexpr int kDemoIslandTiles = 64;
 std::vector<uint8_t> DemoIslandWorld();
+// The island with the G.A. group at the camp on the road instead of the outpost (the tutorial's targets).
+std::vector<uint8_t> DemoIslandWorldWithTargetsAtCamp();
 // The same island with other action units.
 std::vector<uint8_t> DemoIslandWorldWith(const std::function<void(datakit::WorldFile&)>& actionUnits);
 // A place of the island in world units (16.16 x and z of its centre, radius): "ema_base", "ga_outpost",
@@ -66,6 +68,9 @@ bool BuildWeaponKindObjects(const Context& ctx);
 bool BuildElementObjects(const Context& ctx);
 // The sound effects, the music pieces and the movies.
 bool BuildSound(const Context& ctx);
+// The missions' message files (data/app/text/<mission>/*.txt) with their speech (Sounds/<mission>/, each
+// under its message file's name).
+bool BuildMessageFiles(const Context& ctx);
 
 // Bitmaps/ and Icons/: the menu backgrounds, the title pictures and the mouse pointer shapes.
 bool BuildMenuPictures(const Context& ctx);
@@ -83,8 +88,14 @@ bool BuildCutsceneMission(const Context& ctx);
 // second jeep ("CockpitOnly", "OurUnit"), won by its script a few game minutes after the start.
 bool BuildCockpitMission(const Context& ctx);
 
-// The in-game interface's pictures: the "specials" textures, the crosshair bitmaps, the mission's map page,
-// the task-force view's icons and a task-button picture for every unit type of the units file.
+// The test mission "Showroom": the island with one unit of every vehicle type on each side (the player's
+// task force at the E.M.A. base, the G.A. group at the outpost), a wreck, and the test lane's units and
+// dummies that the end-to-end runs activate; its script.
+bool BuildShowroomMission(const Context& ctx);
+
+// The in-game interface's pictures: the "specials" textures, the crosshair bitmaps, the map texture and
+// the map page of every mission (each world file of Maps/, so after the missions are written), the
+// task-force view's icons and a task-button picture for every unit type of the units file.
 bool BuildInterfacePictures(const Context& ctx);
 
 // Writes the whole tree; false when a file cannot be written.

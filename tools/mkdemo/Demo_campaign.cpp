@@ -24,8 +24,8 @@ namespace {
 struct Mission {
     const char* name;
     const char* title;
-    int look;  // the briefing picture: 0 watch, 1 attack, 2 shelling at dusk, 3 and 4 the G.A. side (4 at
-               // night)
+    int look;  // the briefing picture: 0 targets at the camp, 1 attack, 2 the outpost at dusk, 3 the G.A.
+               // side meeting the patrol on the road, 4 the G.A. side at night
 };
 // "Ema01" is built by the world and core steps; the campaigns list it with the others.
 const Mission kMissions[] = {
@@ -164,14 +164,27 @@ void Arrow(Canvas& c, UV a, UV b, uint32_t colour) {
                   colour);
 }
 
-// A briefing picture: the island with what the mission is about, 256 units square as every menu picture.
+// The picture mirrored left to right.
+Canvas Mirrored(const Canvas& c) {
+    Canvas m(c.w, c.h, 0);
+    for (int y = 0; y < c.h; ++y)
+        for (int x = 0; x < c.w; ++x) m.px[size_t(y) * c.w + x] = c.px[size_t(y) * c.w + (c.w - 1 - x)];
+    return m;
+}
+
+// A briefing picture: the island with what the mission is about, 256 units square as every menu picture,
+// seen as the game's maps show it (x falling from left to right: the E.M.A. base at the lower right), so
+// that the briefing's directions hold on the map too.
 Canvas BriefingPicture(int look) {
     Canvas c = IslandMap(256, 256, look == 2 || look == 4);
     const UV base = Place("ema_base"), outpost = Place("ga_outpost");
     switch (look) {
-        case 0:
-            c.Ring(outpost.u, outpost.v, 0.07, 0.008, 0xf0d020u);
+        case 0: {
+            const UV camp = Place("camp");
+            c.Ring(camp.u, camp.v, 0.05, 0.008, 0xf0d020u);
+            Arrow(c, {base.u + 0.04, base.v - 0.04}, {camp.u - 0.04, camp.v + 0.04}, 0xf0f0f0u);
             break;
+        }
         case 1:
             Arrow(c, {base.u + 0.04, base.v - 0.04}, {outpost.u - 0.05, outpost.v + 0.05}, 0xf0f0f0u);
             break;
@@ -188,12 +201,19 @@ Canvas BriefingPicture(int look) {
                 return std::fmod(u * 40 + v * 90, 1.0) < 0.04 && Noise(u * 3, v) > 0.5;
             });
             break;
+        case 3: {
+            // The E.M.A. patrol is met on the road past the ford.
+            const UV camp = Place("camp");
+            c.Ring(camp.u, camp.v, 0.05, 0.008, 0xff5030u);
+            Arrow(c, {outpost.u - 0.05, outpost.v + 0.04}, {camp.u + 0.05, camp.v - 0.035}, 0xf0d020u);
+            break;
+        }
         default:
             c.Ring(base.u, base.v, 0.08, 0.008, 0xff5030u);
             Arrow(c, {outpost.u - 0.05, outpost.v + 0.05}, {base.u + 0.09, base.v - 0.09}, 0xf0d020u);
             break;
     }
-    return c;
+    return Mirrored(c);
 }
 
 // A team logo, 256 units square as every menu picture: a dark panel edged in the team's colour with a
@@ -322,13 +342,16 @@ bool BuildCampaigns(const Context& ctx) {
     for (const char* dir : {"Campaigns", "Scripts", "app/text", "app/teams", "Bitmaps/Screens",
                             "Bitmaps/App/teams", "Textures/credits"})
         if (!datakit::MakeDirs(ctx.Path(dir))) return false;
-    // The missions beside "Ema01": the island under their own names, their scripts and texts.
-    const std::vector<uint8_t> island = DemoIslandWorld(), gaIsland = GaSideWorld(island);
+    // The missions beside "Ema01": the island under their own names (the tutorial's with its targets at the
+    // camp), their scripts and texts.
+    const std::vector<uint8_t> island = DemoIslandWorld(), gaIsland = GaSideWorld(island),
+                               tutorial = DemoIslandWorldWithTargetsAtCamp();
     for (const Mission& m : kMissions) {
         const std::string name = m.name;
         if (OwnMission(m)) {
             std::string script, texts;
-            if (!datakit::WriteFile(ctx.Path("Maps/" + name), m.look >= 3 ? gaIsland : island)) return false;
+            const std::vector<uint8_t>& world = m.look == 0 ? tutorial : m.look >= 3 ? gaIsland : island;
+            if (!datakit::WriteFile(ctx.Path("Maps/" + name), world)) return false;
             if (!ReadSource(ctx, "Scripts/" + name + ".txt", script) ||
                 !datakit::WriteRulesText(ctx.Path("Scripts/" + name + ".txt"), script))
                 return false;

@@ -8,7 +8,6 @@
 
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/ConfigFile.h"
-#include "tools/datakit/MessageFile.h"
 #include "tools/datakit/Package.h"
 #include "tools/datakit/RulesText.h"
 #include "tools/datakit/UnitsFile.h"
@@ -75,10 +74,12 @@ bool BuildCoreFiles(const Context& ctx) {
 
     std::string rules;
     if (!ReadSource(ctx, "app/rules", rules)) return false;
-    // The vehicle types' unit rules are kept in a source of their own.
-    std::string vehicles;
-    if (!ReadSource(ctx, "app/rules_vehicles", vehicles)) return false;
-    rules += vehicles;
+    // The vehicle types' unit rules are kept in sources of their own (the tracked types in one).
+    for (const char* source : {"app/rules_vehicles", "app/rules_tracked"}) {
+        std::string vehicles;
+        if (!ReadSource(ctx, source, vehicles)) return false;
+        rules += vehicles;
+    }
     // The buildings' and scenery's unit rules likewise.
     std::string elements;
     if (!ReadSource(ctx, "app/rules_elements", elements)) return false;
@@ -92,15 +93,6 @@ bool BuildCoreFiles(const Context& ctx) {
     for (const char* rel : {"app/rules_unit.txt", "app/rules_weapon.txt", "app/text/Ingame.txt", "app/text/Menu.txt",
                             "app/text/Text_Ema01.txt", "Scripts/Ema01.txt"})
         if (!CopyText(ctx, rel)) return false;
-
-    // The mission's message files (their speech is made with the sounds). The source's last line end
-    // is dropped: a line end in a message file starts another line of the log.
-    for (const char* rel : {"app/text/Ema01/Radio1.txt"}) {
-        std::string message;
-        if (!ReadSource(ctx, rel, message)) return false;
-        while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-        if (!datakit::WriteMessageFile(ctx.Path(rel), message)) return false;
-    }
     std::string units;
     return ReadSource(ctx, "app/units", units) && datakit::WriteUnitsText(ctx.Path("app/units"), units);
 }

@@ -1,11 +1,12 @@
 // The in-game interface's pictures, drawn here from simple shapes: the "specials" textures of the cockpit
-// overlay and the instruments (with alpha maps where the shape stands on nothing), the map textures, the
-// two crosshair bitmaps, the mission's map page, the task-force view's icons (heading arrows, member
+// overlay and the instruments (with alpha maps where the shape stands on nothing), each mission's map
+// texture and map page, the two crosshair bitmaps, the task-force view's icons (heading arrows, member
 // symbols with their key digits, unit symbols, navigation points) and the wire-frame pictures of the task
 // buttons, one per unit type of the units file.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -222,14 +223,55 @@ bool WriteSpecials(const Context& ctx) {
         std::snprintf(name, sizeof name, "fragger%02d", n);
         if (!WriteSpecial(ctx, name, cv, 5, true)) return false;
     }
-    // The map textures: a test grid for missions without one, and the first mission's island.
+    // The map texture of a mission without one: a test grid.
     Canvas grid(64, 64, 0x284830u, 255);
     for (int i = 0; i < 64; ++i)
         for (int j = 0; j < 64; ++j)
             if (i % 8 == 0 || j % 8 == 0) grid.Set(i, j, 0x70a078u);
+    return WriteSpecial(ctx, "scape_test", grid, 6, false);
+}
+
+// The missions of the tree: the names of the world files in Maps/, sorted.
+std::vector<std::string> Missions(const Context& ctx) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(ctx.Path("Maps")))
+        if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The large, archive and status maps' page picture, 640 x 480: the game stretches it over the screen
+// and draws the map's symbols over a square of the screen's height at its left, so the island with a
+// frame fills the left 480 x 480 (at the 4:3 screens the game offers) and a dark panel the rest.
+std::vector<uint32_t> MapPage() {
+    constexpr int kW = 640, kH = 480;
+    std::vector<uint32_t> page(size_t(kW) * kH, 0x141c24u);
+    const std::vector<uint32_t> island = DemoIslandMap(kH);
+    for (int r = 0; r < kH; ++r)
+        for (int c = 0; c < kH; ++c) page[size_t(r) * kW + c] = island[size_t(r) * kH + c];
+    for (int r = 0; r < kH; ++r)
+        for (int c = 0; c < kW; ++c) {
+            const bool edge = r < 2 || r >= kH - 2 || c < 2 || c >= kW - 2 || c == kH - 1 || c == kH;
+            if (edge) page[size_t(r) * kW + c] = 0xc0c0b0u;
+        }
+    return page;
+}
+
+// Every mission plays on the island, and each has its maps: the texture "specials\<mission>" of the
+// map panel and the tactical map, and the map pages' picture "Bitmaps\<mission>_lmap".
+bool WriteMissionMaps(const Context& ctx) {
+    // The map panel draws its texture with the larger x at the left, as the maps show it: the texture's
+    // columns run along x, so the picture is the maps' island mirrored left to right.
     Canvas island(256, 256, 0, 255);
-    island.rgb = DemoIslandMap(256);
-    return WriteSpecial(ctx, "scape_test", grid, 6, false) && WriteSpecial(ctx, "Ema01", island, 8, false);
+    const std::vector<uint32_t> seen = DemoIslandMap(256);
+    for (int r = 0; r < 256; ++r)
+        for (int c = 0; c < 256; ++c) island.rgb[size_t(r) * 256 + c] = seen[size_t(r) * 256 + (255 - c)];
+    const std::vector<uint8_t> pageFile = datakit::Bmp24(640, 480, MapPage());
+    for (const std::string& mission : Missions(ctx))
+        if (!WriteSpecial(ctx, mission, island, 8, false) ||
+            !datakit::WriteFile(ctx.Path("Bitmaps/" + mission + "_lmap"), pageFile))
+            return false;
+    return true;
 }
 
 // The crosshairs: a cross with a gap, and the combined one with a ring around it.
@@ -243,16 +285,6 @@ bool WriteCrosshairs(const Context& ctx) {
     comb.Ring(16, 16, 9, 10.5, 0xffc040u);
     return datakit::WriteFile(ctx.Path("Bitmaps/ov_xh"), datakit::Bmp24(32, 32, xh.Keyed())) &&
            datakit::WriteFile(ctx.Path("Bitmaps/ov_xh_comb"), datakit::Bmp24(32, 32, comb.Keyed()));
-}
-
-// The large, archive and status maps' page picture: the island with a frame.
-bool WriteMapPage(const Context& ctx) {
-    constexpr int kSize = 512;
-    std::vector<uint32_t> rgb = DemoIslandMap(kSize);
-    for (int i = 0; i < kSize; ++i)
-        for (int e : {0, 1, kSize - 2, kSize - 1})
-            rgb[size_t(e) * kSize + i] = rgb[size_t(i) * kSize + e] = 0xc0c0b0u;
-    return datakit::WriteFile(ctx.Path("Bitmaps/Ema01_lmap"), datakit::Bmp24(kSize, kSize, rgb));
 }
 
 void WriteIcon(std::vector<std::pair<std::string, Canvas>>& out, int number, const Canvas& cv) {
@@ -401,7 +433,7 @@ bool WriteTaskButtonPictures(const Context& ctx) {
 
 bool BuildInterfacePictures(const Context& ctx) {
     if (!datakit::MakeDirs(ctx.Path("Bitmaps")) || !datakit::MakeDirs(ctx.Path("Icons"))) return false;
-    return WriteSpecials(ctx) && WriteCrosshairs(ctx) && WriteMapPage(ctx) && WriteIcons(ctx) &&
+    return WriteSpecials(ctx) && WriteCrosshairs(ctx) && WriteMissionMaps(ctx) && WriteIcons(ctx) &&
            WriteTaskButtonPictures(ctx);
 }
 

@@ -2,13 +2,18 @@
 // hums as 16-bit mono wave files at 22050 Hz (the one-shot buffer format), three short music loops as
 // MPEG audio layer II, and the intro and closing movies as MPEG-1 with layer II sound. Their rules are
 // in data/app/rules.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/Media.h"
+#include "tools/datakit/MessageFile.h"
 #include "tools/datakit/Wav.h"
 #include "tools/mkdemo/Demo.h"
 
@@ -258,6 +263,11 @@ bool BuildSound(const Context& ctx) {
          Wave(ctx, "rocketfly.wav", Mix(Burst(1.0, 0.5, 0, 46), Hum(140, 280, 0.3, 47)), 0.4) &&
          Wave(ctx, "burst.wav", Mix(Burst(1.2, 0.96, 4, 48), Tone(0.6, 90, 45, 5)), 1.0);
     if (!ok) return false;
+    // Tracked vehicles: a deep engine with the clatter of the tracks, and the whine of a turret's or a
+    // rocket pod's motor.
+    ok = Wave(ctx, "engine_tracks.wav", Mix(Hum(40, 80, 0.5, 49), Burst(2.0, 0.3, 25, 50)), 0.5) &&
+         Wave(ctx, "servo.wav", Tone(0.4, 420, 520, 8, 0.6), 0.3);
+    if (!ok) return false;
     // The menus: the click of a button, list or image, and the two swooshes around a screen change.
     ok = Wave(ctx, "mclick.wav", Mix(Burst(0.02, 0.1, 200, 31), Tone(0.04, 2400, 2000, 60)), 0.5) &&
          Wave(ctx, "swoosh_out.wav", Burst(0.35, 0.9, 6, 32), 0.4) &&
@@ -276,10 +286,6 @@ bool BuildSound(const Context& ctx) {
         if (!Wave(ctx, "radio" + std::to_string(voice + 1) + ".wav", radio, 0.35)) return false;
     }
 
-    // The speech of the demo mission's message files, beside them in a folder named after the mission.
-    if (!datakit::MakeDirs(ctx.Path("Sounds/Ema01"))) return false;
-    if (!Wave(ctx, "Ema01/Radio1.wav", RadioSpeech(4.0, 51), 0.7)) return false;
-
     std::vector<int16_t> intro = Piece({60, 64, 67, 72, 0, 67, 64, 60, 62, 65, 69, 74, 0, 69, 65, 62}, {36, 41}, 0.25);
     std::vector<int16_t> battle = Piece({57, 0, 57, 60, 0, 62, 64, 0, 57, 0, 57, 55, 0, 52, 55, 0}, {33, 33, 31, 28}, 0.2);
     std::vector<int16_t> track = Piece({72, 71, 67, 64, 65, 67, 69, 72, 74, 72, 67, 64, 62, 64, 65, 67}, {36, 43, 41, 43}, 0.3);
@@ -291,6 +297,35 @@ bool BuildSound(const Context& ctx) {
     // The intro movie at start-up; the two campaign endings.
     ok = Movie(ctx, "VX1", 0, intro) && Movie(ctx, "VX2", 40, track) && Movie(ctx, "VX3", 80, track);
     return ok;
+}
+
+bool BuildMessageFiles(const Context& ctx) {
+    namespace fs = std::filesystem;
+    const fs::path texts = fs::path(ctx.source) / "app" / "text";
+    std::vector<fs::path> files;
+    for (const auto& folder : fs::directory_iterator(texts))
+        if (folder.is_directory())
+            for (const auto& file : fs::directory_iterator(folder.path()))
+                if (file.is_regular_file() && file.path().extension() == ".txt") files.push_back(file.path());
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+        const std::string mission = file.parent_path().filename().string();
+        const std::string name = file.stem().string();
+        std::ifstream in(file, std::ios::binary);
+        std::string message(std::istreambuf_iterator<char>(in), {});
+        if (!in.good() && !in.eof()) return false;
+        // The source's last line end is dropped: a line end in a message file starts another line of the log.
+        while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+        if (!datakit::MakeDirs(ctx.Path("app/text/" + mission)) || !datakit::MakeDirs(ctx.Path("Sounds/" + mission)) ||
+            !datakit::WriteMessageFile(ctx.Path("app/text/" + mission + "/" + name + ".txt"), message))
+            return false;
+        // The speech lasts about as long as the text takes to say, and sounds different for each file.
+        uint32_t seed = 51;
+        for (char c : mission + "/" + name) seed = seed * 31u + static_cast<uint8_t>(c);
+        const double seconds = std::min(9.0, 1.5 + static_cast<double>(message.size()) / 40.0);
+        if (!Wave(ctx, mission + "/" + name + ".wav", RadioSpeech(seconds, seed), 0.7)) return false;
+    }
+    return true;
 }
 
 }  // namespace mkdemo

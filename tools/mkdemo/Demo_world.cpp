@@ -201,8 +201,9 @@ uint16_t QuarterGround(const Island& isl, int X0, int Z0) {
 datakit::WorldSky DemoSky() { return datakit::DaySky("sky.halo", "sky.moon"); }
 
 // The first mission's action units: the player's task force of two E.M.A. jeeps at the base and a G.A.
-// group at the outpost, which drives captured E.M.A. jeeps until G.A. vehicles of their own exist. Place records hold z, y, x, two spare words and the heading.
-void AddActionUnits(datakit::WorldFile& w) {
+// group at the outpost (or, for the tutorial, at another site), which drives captured E.M.A. jeeps until
+// G.A. vehicles of their own exist. Place records hold z, y, x, two spare words and the heading.
+void AddActionUnitsAt(datakit::WorldFile& w, const Site& gaSite) {
     auto place = [](P at, double du, double dv) {
         const int32_t x = int32_t(std::lround((at.u + du) * kTiles * 65536));
         const int32_t z = int32_t(std::lround((at.v + dv) * kTiles * 65536));
@@ -217,10 +218,12 @@ void AddActionUnits(datakit::WorldFile& w) {
     datakit::WorldAUDef ga;
     ga.name = "GA_Outpost";
     ga.abstractClan = 1;
-    ga.lists[1] = {{"EMAJeep", 100, place(kSites[1].at, 0.0, 0.0), std::nullopt},
-                   {"EMAJeep", 100, place(kSites[1].at, 0.0, 0.01), std::nullopt}};
+    ga.lists[1] = {{"EMAJeep", 100, place(gaSite.at, 0.0, 0.0), std::nullopt},
+                   {"EMAJeep", 100, place(gaSite.at, 0.0, 0.01), std::nullopt}};
     w.AUDef(ga, 7);
 }
+
+void AddActionUnits(datakit::WorldFile& w) { AddActionUnitsAt(w, kSites[1]); }
 
 // ---- The island's buildings and scenery ----
 
@@ -409,6 +412,10 @@ DemoPlace DemoIslandPlace(const std::string& name) {
 }
 
 std::vector<uint8_t> DemoIslandWorld() { return DemoIslandWorldWith(AddActionUnits); }
+
+std::vector<uint8_t> DemoIslandWorldWithTargetsAtCamp() {
+    return DemoIslandWorldWith([](datakit::WorldFile& w) { AddActionUnitsAt(w, kSites[2]); });
+}
 
 std::vector<uint8_t> DemoIslandWorldWith(const std::function<void(datakit::WorldFile&)>& actionUnits) {
     const Island isl = MakeIsland();
