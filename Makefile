@@ -6,6 +6,8 @@ JOBS ?= $(shell nproc)
 PACKAGES := cmake ninja-build g++ make pkg-config libsdl2-dev libenet-dev \
 	libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev \
 	libgtest-dev libgmock-dev libbenchmark-dev libfreetype-dev fonts-dejavu-core python3
+# The benchmarks' peer of the rasterizer (bench_raster_gl, Mesa's llvmpipe through EGL without a window).
+BENCH_PACKAGES := libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 # A compiler cache speeds up rebuilds where one is installed; the build does not need it.
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
@@ -61,6 +63,11 @@ test: testbuild
 	  ctest --test-dir build/test --output-on-failure -j $(JOBS) --timeout 600
 
 benchbuild: deps
+	@missing=""; for p in $(BENCH_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
 	cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_TESTS=OFF -DKV_BENCH=ON $(LAUNCHER)
 	cmake --build build/bench -j $(JOBS)
 	build/bench/mkdemo --out build/bench/demo >/dev/null

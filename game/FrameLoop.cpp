@@ -11,6 +11,7 @@
 #include "core/Rules.h"
 #include "frontend/Frontend.h"
 #include "host/Clock.h"
+#include "host/Gfx.h"
 #include "host/Input.h"
 #include "host/Window.h"
 #include "hud/Icons.h"
@@ -403,6 +404,8 @@ int RunGame() {
         }
         EscapeWasDown = escape;
 
+        // The frame's drawing goes to the rasterizer's worker threads, which draw it while the world ticks.
+        if (D3DDevice) host::SubmitDrawing(D3DDevice);
         if (RecordReplayExport && host::ScrollLockOn())
             WorldTick(RecordReplayTicksPerFrame, 1);
         else if (!InGameMenuOpen)

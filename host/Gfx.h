@@ -380,10 +380,13 @@ GfxResult DrawPrimitive(GfxDevice* device, PrimitiveType type, uint32_t vertexFo
 // Waits until every pixel of the drawing issued so far is written (locks, blits and read-backs do this
 // themselves).
 void FinishDrawing(GfxDevice* device);
+// Hands the drawing issued so far to the rasterizer's worker threads without waiting for it, so that they
+// draw while the caller does other work (on one thread it is drawn already).
+void SubmitDrawing(GfxDevice* device);
 
-// Worker threads of the rasterizer (1: draw on the calling thread; 0, the default: one per core). Every
-// pixel is the same whatever the count. Applies to devices created afterwards and to the current ones at
-// their next drawing call.
+// Threads of the rasterizer (1: draw on the calling thread; 0, the default: one per core; n: the calling
+// thread and n - 1 workers). Every pixel is the same whatever the count. Waits for pending drawing, then
+// applies to every device.
 void SetRasterThreads(int threads);
 int RasterThreads();
 
@@ -416,7 +419,8 @@ void SetGammaRamp(const uint16_t red[256], const uint16_t green[256], const uint
 void GetGammaRamp(uint16_t red[256], uint16_t green[256], uint16_t blue[256]);
 
 // Shows the surface in the main window, scaled to the window with its aspect kept, through the gamma
-// ramp. Does nothing when there is no window (headless). Waits for pending drawing first.
+// ramp. Waits for pending drawing first; when there is no window (headless) it shows nothing and only
+// hands pending drawing to the worker threads.
 GfxResult Present(GfxSurface* backBuffer);
 // Releases the presenter's window resources (renderer and streaming texture).
 void ClosePresenter();

@@ -1,23 +1,14 @@
-// The device: render and texture-stage states, viewport, clears, primitive assembly and set-up, and the
-// batch of set-up primitives that worker threads draw in interleaved bands of rows.
+// The device: render and texture-stage states, viewport, clears, primitive assembly and set-up. On one
+// thread every primitive is drawn as it comes; on worker threads the primitives (and the clears and the
+// blits onto the target) are gathered into batches that the workers draw in bands of rows
+// (Gfx_batch.cpp).
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
-#include <functional>
-#include <mutex>
-#include <thread>
 
 #include "host/Gfx_local.h"
 
 namespace host {
-
-// A triangle gathered for the workers, set up by them in parallel before the bands are drawn.
-struct RawTriangle {
-    SetupVertex v[3];
-    uint32_t cull;
-};
 
 struct GfxDevice {
     DeviceKind kind = DeviceKind::Hardware;
@@ -27,209 +18,69 @@ struct GfxDevice {
     GfxSurface* texture[kStageCount] = {};
     GfxViewport viewport{};
     bool dirty = true;  // states changed since the last pipeline was compiled
-    std::vector<Pipeline> pipelines;
-    std::vector<Primitive> batch;
-    std::vector<RawTriangle> raw;  // triangles of the batch still to be set up
-    std::vector<std::vector<uint32_t>> bins;  // per band of rows: the batch's primitives reaching it, in order
+    // Two batches: one gathering, the other free or held by the workers. The gathering batch's pipelines
+    // are the device's compiled pipelines, the last one in force (also on one thread, where no primitive
+    // waits in the batch).
+    Batch batches[2];
+    int gathering = 0;
+    Batch& Gathering() { return batches[gathering]; }
+    std::vector<Pipeline>& Pipelines() { return Gathering().pipelines; }
 };
 
 namespace {
 
-constexpr int kBandRows = 8;           // rows per band
-constexpr size_t kBatchLimit = 16384;  // primitives gathered before the workers draw them
+constexpr size_t kBatchLimit = 16384;  // primitives gathered before the workers must take them
+// A batch is handed to the workers as soon as it holds a third of the target's pixels of drawing (and at
+// least what is worth waking them for) while they are idle, so that they draw while the calling thread goes
+// on gathering; fewer, larger batches cost fewer hand-overs and waits. (On a small target a third of its
+// pixels would hand over every few primitives, each batch then drawn on the calling thread.)
+constexpr double kEagerScreens = 1.0 / 3;
+// What a primitive costs beyond its pixels (its set-up and its rows), in pixels of a span.
+constexpr double kPrimitiveCost = 24;
 
 std::vector<GfxDevice*> g_devices;
-int g_threadSetting = 0;  // one worker per core unless told otherwise
 
-// ---- Worker pool ----
-
-class WorkerPool {
-public:
-    ~WorkerPool() { Stop(); }
-
-    int Count() const { return static_cast<int>(threads_.size()) + 1; }
-
-    void Resize(int count) {
-        if (count == Count()) return;
-        Stop();
-        stop_ = false;
-        for (int i = 1; i < count; ++i) threads_.emplace_back([this, i, gen = generation_] { Loop(i, gen); });
-    }
-
-    // Runs job(worker, workers) on every worker (the caller is worker 0) and returns when all are done.
-    template <class Job>
-    void Run(const Job& job) {
-        int n = Count();
-        if (n == 1) {
-            job(0, 1);
-            return;
-        }
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            job_ = [&job, n](int w) { job(w, n); };
-            pending_ = n - 1;
-            ++generation_;
-        }
-        wake_.notify_all();
-        job(0, n);
-        std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [this] { return pending_ == 0; });
-        job_ = nullptr;
-    }
-
-private:
-    // Runs the jobs posted after generation `seen`.
-    void Loop(int index, uint64_t seen) {
-        for (;;) {
-            std::function<void(int)> job;
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
-                if (stop_) return;
-                seen = generation_;
-                job = job_;
-            }
-            job(index);
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (--pending_ == 0) done_.notify_one();
-        }
-    }
-
-    void Stop() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        for (auto& t : threads_) t.join();
-        threads_.clear();
-    }
-
-    std::vector<std::thread> threads_;
-    std::mutex mutex_;
-    std::condition_variable wake_, done_;
-    std::function<void(int)> job_;
-    int pending_ = 0;
-    uint64_t generation_ = 0;
-    bool stop_ = false;
-};
-
-WorkerPool& Pool() {
-    static WorkerPool pool;
-    return pool;
+// Whether primitives are drawn as they come (one thread) rather than gathered. (Gathering on one thread
+// too, so that a band's rows stay in the cache while all its primitives are drawn, measured no faster:
+// the frame's spans are long and its cost is in shading them.)
+bool Immediate() {
+    return WantedThreads() <= 1;
 }
 
-int WantedThreads() {
-    if (g_threadSetting > 0) return g_threadSetting;
-    static const int cores = [] {
-        unsigned n = std::thread::hardware_concurrency();
-        return n ? static_cast<int>(std::min(n, 64u)) : 1;
-    }();
-    return cores;
+// Hands the gathered batch to the workers (or draws it here when it is cheap); with wait, returns when
+// it is drawn. Gathering goes on in the other batch, with the pipeline in force.
+void Flush(GfxDevice* d, bool wait) {
+    Batch& b = d->Gathering();
+    if (b.prims.empty()) {
+        if (wait) WaitForWorkers();
+        return;
+    }
+    const Pipeline inForce = b.pipelines.back();
+    SubmitBatch(&b, wait);
+    d->gathering ^= 1;
+    Batch& next = d->Gathering();  // free: drawn before this one was handed over
+    next.pipelines.assign(1, inForce);
 }
 
-// The rows a primitive may touch, for the bands; false when it touches none.
+// Adds a primitive touching rows top <= y < bottom to the gathering batch.
+void Gather(GfxDevice* d, const Primitive& prim, int top, int bottom, double cost) {
+    Batch& b = d->Gathering();
+    const GfxSurface* t = d->target;  // present: only a device with a target draws
+    if (b.prims.empty()) StartBatch(&b, t->height);
+    AddToBatch(&b, prim, top, bottom, cost + kPrimitiveCost);
+    const double eager = std::max(kEagerScreens * t->width * t->height, kWorkerCost);
+    if (b.prims.size() >= kBatchLimit || (WantedThreads() > 1 && b.cost >= eager && !WorkersBusy()))
+        Flush(d, false);
+}
+
+// The rows a line or point may touch; false when it touches none.
 bool FindRows(const Pipeline& p, Primitive* prim) {
-    if (prim->kind == 3) {
-        prim->rowTop = static_cast<int>(std::floor(prim->tri.Y[0] / 256.0));
-        prim->rowBottom = static_cast<int>(std::ceil(prim->tri.Y[2] / 256.0)) + 1;
-    } else {
-        double a = prim->v[0].y, b = prim->kind == 2 ? prim->v[1].y : a;
-        if (!(a == a) || !(b == b)) return false;  // NaN
-        double lo = std::clamp(std::min(a, b), -1.0e6, 1.0e6), hi = std::clamp(std::max(a, b), -1.0e6, 1.0e6);
-        prim->rowTop = static_cast<int>(std::floor(lo)) - 1;
-        prim->rowBottom = static_cast<int>(std::ceil(hi)) + 2;
-    }
-    prim->rowTop = std::max(prim->rowTop, p.clipY0);
-    prim->rowBottom = std::min(prim->rowBottom, p.clipY1);
+    double a = prim->v[0].y, b = prim->kind == kPrimLine ? prim->v[1].y : a;
+    if (!(a == a) || !(b == b)) return false;  // NaN
+    double lo = std::clamp(std::min(a, b), -1.0e6, 1.0e6), hi = std::clamp(std::max(a, b), -1.0e6, 1.0e6);
+    prim->rowTop = std::max(static_cast<int>(std::floor(lo)) - 1, p.clipY0);
+    prim->rowBottom = std::min(static_cast<int>(std::ceil(hi)) + 2, p.clipY1);
     return prim->rowTop < prim->rowBottom;
-}
-
-// Waits, spinning briefly and then yielding, until ready() holds (the workers' steps within one job).
-template <class Ready>
-void Await(const Ready& ready) {
-    for (int spins = 0; !ready(); ++spins) {
-        if (spins < 256) {
-#if defined(__x86_64__) || defined(__i386__)
-            __builtin_ia32_pause();
-#endif
-        } else {
-            std::this_thread::yield();
-        }
-    }
-}
-
-// Draws the gathered primitives in one job of the workers. First the triangles are set up, in chunks
-// taken by the workers (each depends only on its vertices); then worker 0 lists each band's primitives;
-// then the target's rows, cut into bands, are taken one at a time, each band drawing every primitive that
-// reaches it, in order, so each pixel sees the same sequence of writes as on one thread.
-void DrawBatch(GfxDevice* d) {
-    if (d->batch.empty()) return;
-    Pool().Resize(WantedThreads());
-    std::vector<Primitive>& prims = d->batch;
-    const std::vector<Pipeline>& pipes = d->pipelines;
-    const int height = d->target ? d->target->height : 0;
-    const int bands = (height + kBandRows - 1) / kBandRows;
-    const bool setUp = !d->raw.empty();
-    constexpr size_t kChunk = 256;
-    constexpr size_t kSmallBatch = 64;
-    std::atomic<size_t> nextChunk{0};
-    std::atomic<int> settled{0};      // workers other than 0 done with the set-up
-    std::atomic<bool> listed{false};  // the bands' lists are made
-    std::atomic<int> next{0};
-    const auto job = [&](int worker, int workers) {
-        while (setUp) {
-            const size_t first = nextChunk.fetch_add(kChunk);
-            if (first >= prims.size()) break;
-            for (size_t i = first; i < std::min(first + kChunk, prims.size()); ++i) {
-                Primitive& prim = prims[i];
-                if (prim.kind != 4) continue;
-                const Pipeline& p = pipes[prim.pipeline];
-                const RawTriangle& r = d->raw[static_cast<size_t>(prim.rowTop)];
-                prim.kind = 0;
-                Primitive set;
-                if (!SetupTriangle(p, r.v[0], r.v[1], r.v[2], r.cull, &set)) continue;
-                set.pipeline = prim.pipeline;
-                if (FindRows(p, &set)) prim = set;
-            }
-        }
-        if (worker == 0) {
-            Await([&] { return settled.load(std::memory_order_acquire) == workers - 1; });
-            // Each band's primitives are listed once, so that a band reads only the primitives that reach it.
-            if (d->bins.size() < static_cast<size_t>(bands)) d->bins.resize(static_cast<size_t>(bands));
-            for (int b = 0; b < bands; ++b) d->bins[static_cast<size_t>(b)].clear();
-            for (size_t i = 0; i < prims.size(); ++i) {
-                const Primitive& prim = prims[i];
-                if (prim.kind == 0 || prim.rowBottom <= 0 || prim.rowTop >= height) continue;
-                const int first = std::max(prim.rowTop, 0) / kBandRows;
-                const int last = (std::min(prim.rowBottom, height) - 1) / kBandRows;
-                for (int b = first; b <= last; ++b) d->bins[static_cast<size_t>(b)].push_back(static_cast<uint32_t>(i));
-            }
-            listed.store(true, std::memory_order_release);
-        } else {
-            settled.fetch_add(1, std::memory_order_release);
-            Await([&] { return listed.load(std::memory_order_acquire); });
-        }
-        for (;;) {
-            const int band = next.fetch_add(1);
-            if (band >= bands) break;
-            const int y0 = band * kBandRows, y1 = y0 + kBandRows;
-            for (uint32_t i : d->bins[static_cast<size_t>(band)]) {
-                const Primitive& prim = prims[i];
-                RasterPrimitive(pipes[prim.pipeline], prim, y0, y1);
-            }
-        }
-    };
-    // A few primitives (an overlay's sprite or gauge between two blits) cost less drawn here than the
-    // workers' wake-up and the wait for all of them; the bands come out the same either way.
-    if (prims.size() < kSmallBatch)
-        job(0, 1);
-    else
-        Pool().Run(job);
-    d->raw.clear();
-    d->batch.clear();
-    // Keep the pipeline in force for the primitives still to come.
-    d->pipelines.erase(d->pipelines.begin(), d->pipelines.end() - 1);
 }
 
 void SetDefaults(GfxDevice* d) {
@@ -304,8 +155,9 @@ bool KnownCompare(uint32_t f) {
 // Compiles the states into the pipeline used by the next primitives.
 const Pipeline& CurrentPipeline(GfxDevice* d) {
     // (a pipeline compiled before the span counting was switched on or off is compiled again)
-    if (!d->dirty && !d->pipelines.empty() && (d->pipelines.back().countedSpan != nullptr) == SpansCounted())
-        return d->pipelines.back();
+    std::vector<Pipeline>& pipelines = d->Pipelines();
+    if (!d->dirty && !pipelines.empty() && (pipelines.back().countedSpan != nullptr) == SpansCounted())
+        return pipelines.back();
     Pipeline p;
     GfxSurface* t = d->target;
     auto rs = [d](RenderState s) { return d->rs[static_cast<uint32_t>(s)]; };
@@ -375,10 +227,10 @@ const Pipeline& CurrentPipeline(GfxDevice* d) {
     if (SpansCounted()) CountSpansOf(&p);
     // Primitives waiting in the batch name their pipelines by index; with none waiting (always so on one
     // thread, which draws every primitive at once) the earlier pipelines serve nothing any more.
-    if (d->batch.empty()) d->pipelines.clear();
-    d->pipelines.push_back(p);
+    if (d->Gathering().prims.empty()) pipelines.clear();
+    pipelines.push_back(p);
     d->dirty = false;
-    return d->pipelines.back();
+    return pipelines.back();
 }
 
 void ReadVertex(const Pipeline& p, const uint8_t* src, SetupVertex* out) {
@@ -403,16 +255,19 @@ void ReadVertex(const Pipeline& p, const uint8_t* src, SetupVertex* out) {
     }
 }
 
+// A line or point: drawn at once on one thread, else gathered.
 void Emit(GfxDevice* d, Primitive& prim) {
-    prim.pipeline = static_cast<uint32_t>(d->pipelines.size() - 1);
-    if (WantedThreads() <= 1) {
-        const Pipeline& p = d->pipelines.back();
+    const Pipeline& p = d->Pipelines().back();
+    prim.pipeline = static_cast<uint32_t>(d->Pipelines().size() - 1);
+    if (Immediate()) {
         RasterPrimitive(p, prim, p.clipY0, p.clipY1);
         return;
     }
-    if (!FindRows(d->pipelines.back(), &prim)) return;
-    d->batch.push_back(prim);
-    if (d->batch.size() >= kBatchLimit) DrawBatch(d);
+    if (!FindRows(p, &prim)) return;
+    const double length = prim.kind == kPrimLine ? std::fabs(prim.v[1].x - prim.v[0].x) +
+                                                       static_cast<double>(prim.rowBottom - prim.rowTop)
+                                                 : 1.0;
+    Gather(d, prim, prim.rowTop, prim.rowBottom, std::min(length, 1.0e6));
 }
 
 void FlatColours(SetupVertex* v, const SetupVertex& first) {
@@ -425,18 +280,23 @@ void EmitTriangle(GfxDevice* d, const Pipeline& p, SetupVertex a, SetupVertex b,
     if (p.flat) FlatColours(&b, a), FlatColours(&c, a);
     if (fill == GfxFillSolid || (fill != GfxFillPoint && fill != GfxFillWireframe)) {
         Primitive prim;
-        if (WantedThreads() > 1) {
-            // Set up later by the workers; the primitive holds the index of its vertices meanwhile.
-            prim.kind = 4;
-            prim.pipeline = static_cast<uint32_t>(d->pipelines.size() - 1);
-            prim.rowTop = static_cast<int>(d->raw.size());
-            d->raw.push_back(RawTriangle{{a, b, c}, cull});
-            d->batch.push_back(prim);
-            if (d->batch.size() >= kBatchLimit) DrawBatch(d);
+        if (!Immediate()) {
+            // Set up later by the workers, in the bands its vertices reach; its cost is half the pixels of
+            // its bounding box.
+            int top = 0, bottom = 0;
+            double box = 0;
+            if (!TriangleRows(p, a, b, c, &top, &bottom, &box)) return;
+            prim.kind = kPrimRawTriangle;
+            prim.pipeline = static_cast<uint32_t>(d->Pipelines().size() - 1);
+            Batch& batch = d->Gathering();
+            batch.raw.push_back(RawTriangle{{a, b, c}, cull, static_cast<uint32_t>(batch.prims.size())});
+            // (the batch may be handed over here: the triangle went with it)
+            Gather(d, prim, top, bottom, box * 0.5);
             return;
         }
         if (!SetupTriangle(p, a, b, c, cull, &prim)) return;
-        Emit(d, prim);
+        prim.pipeline = static_cast<uint32_t>(d->Pipelines().size() - 1);
+        RasterPrimitive(p, prim, p.clipY0, p.clipY1);
         return;
     }
     // Culling applies to the outline and point forms too.
@@ -445,7 +305,7 @@ void EmitTriangle(GfxDevice* d, const Pipeline& p, SetupVertex a, SetupVertex b,
     const SetupVertex* v[3] = {&a, &b, &c};
     Primitive prim;
     for (int i = 0; i < 3; ++i) {
-        prim.kind = fill == GfxFillPoint ? 1 : 2;
+        prim.kind = fill == GfxFillPoint ? kPrimPoint : kPrimLine;
         prim.v[0] = *v[i];
         prim.v[1] = *v[(i + 1) % 3];
         Emit(d, prim);
@@ -455,7 +315,62 @@ void EmitTriangle(GfxDevice* d, const Pipeline& p, SetupVertex a, SetupVertex b,
 }  // namespace
 
 void FinishAllDevices() {
-    for (GfxDevice* d : g_devices) DrawBatch(d);
+    for (GfxDevice* d : g_devices) Flush(d, false);
+    WaitForWorkers();
+}
+
+void SubmitAllDevices() {
+    for (GfxDevice* d : g_devices) Flush(d, false);
+}
+
+namespace {
+
+// The one device drawing into the target, when a primitive reading `reads` (besides the target) can wait in
+// its batch: null when drawing is immediate, when no device or two draw into the target (their order is
+// not known here), or when a device draws into `reads` or its depth (it must be finished before it is read).
+GfxDevice* QueueingDevice(const GfxSurface* target, const GfxSurface* reads) {
+    if (Immediate()) return nullptr;
+    GfxDevice* device = nullptr;
+    for (GfxDevice* d : g_devices) {
+        if (reads && (d->target == reads || (d->target && d->target->zbuffer == reads))) return nullptr;
+        if (d->target == target) {
+            if (device) return nullptr;
+            device = d;
+        }
+    }
+    return device;
+}
+
+void Queue(GfxDevice* d, Primitive& prim, int top, int bottom, double cost) {
+    if (d->Pipelines().empty()) CurrentPipeline(d);
+    prim.pipeline = static_cast<uint32_t>(d->Pipelines().size() - 1);
+    Gather(d, prim, top, bottom, cost);
+}
+
+}  // namespace
+
+bool QueueBlit(GfxSurface* dst, const GfxRect& to, const GfxSurface* src, const GfxRect& from, bool keyed) {
+    GfxDevice* device = QueueingDevice(dst, src);
+    if (!device) return false;
+    Primitive prim;
+    prim.kind = kPrimBlit;
+    prim.blit = {src, dst, from, to, keyed && src->keyed, src->keyLow, src->keyHigh};
+    const int top = std::max(to.top, 0), bottom = std::min(to.bottom, dst->height);
+    const int left = std::max(to.left, 0), right = std::min(to.right, dst->width);
+    if (top >= bottom || left >= right) return true;  // nothing of it lands on the target
+    Queue(device, prim, top, bottom, static_cast<double>(bottom - top) * (right - left));
+    return true;
+}
+
+bool QueuePresent(const GfxSurface* back, uint32_t* out, const uint8_t* lut) {
+    GfxDevice* device = QueueingDevice(back, nullptr);
+    if (!device) return false;
+    Primitive prim;
+    prim.kind = kPrimPresent;
+    prim.present = {back, out, lut};
+    // A row converted costs about an eighth of a row shaded.
+    Queue(device, prim, 0, back->height, static_cast<double>(back->width) * back->height / 8);
+    return true;
 }
 
 void DetachSurfaceFromDevices(GfxSurface* s) {
@@ -480,13 +395,13 @@ GfxDevice* CreateDevice(DeviceKind kind, GfxSurface* target) {
 
 void DeleteDevice(GfxDevice* d) {
     if (!d) return;
-    DrawBatch(d);
+    Flush(d, true);
     g_devices.erase(std::remove(g_devices.begin(), g_devices.end(), d), g_devices.end());
     delete d;
 }
 
 size_t CompiledPipelineCount(const GfxDevice* d) {
-    return d ? d->pipelines.size() : 0;
+    return d ? d->batches[d->gathering].pipelines.size() : 0;
 }
 
 GfxSurface* DeviceTarget(const GfxDevice* d) {
@@ -591,19 +506,19 @@ void ClearRect(GfxDevice* d, const GfxRect& r, uint32_t flags, uint32_t c, uint3
         cp.depth16 = zb->format == PixelFormat::Z16;
     }
     Primitive prim;
-    prim.kind = 5;
+    prim.kind = kPrimClear;
     prim.rowTop = r.top;
     prim.rowBottom = r.bottom;
     prim.clear = {r.left, r.right, flags, c, z16, z24};
-    if (WantedThreads() <= 1) {
+    if (Immediate()) {
         RasterPrimitive(cp, prim, r.top, r.bottom);
         return;
     }
-    d->pipelines.push_back(cp);
+    d->Pipelines().push_back(cp);
     d->dirty = true;  // the next primitive compiles the states again
-    prim.pipeline = static_cast<uint32_t>(d->pipelines.size() - 1);
-    d->batch.push_back(prim);
-    if (d->batch.size() >= kBatchLimit) DrawBatch(d);
+    prim.pipeline = static_cast<uint32_t>(d->Pipelines().size() - 1);
+    // A clear writes memory without shading it: about a sixteenth of a span's pixel.
+    Gather(d, prim, r.top, r.bottom, static_cast<double>(r.right - r.left) * (r.bottom - r.top) / 16);
 }
 
 }  // namespace
@@ -652,7 +567,7 @@ GfxResult DrawPrimitive(GfxDevice* d, PrimitiveType type, uint32_t vertexFormat,
         case PrimitiveType::PointList:
             for (int i = 0; i < count; ++i) {
                 Primitive prim;
-                prim.kind = 1;
+                prim.kind = kPrimPoint;
                 vertex(i, &prim.v[0]);
                 Emit(d, prim);
             }
@@ -662,7 +577,7 @@ GfxResult DrawPrimitive(GfxDevice* d, PrimitiveType type, uint32_t vertexFormat,
             bool strip = type == PrimitiveType::LineStrip;
             for (int i = 0; i + 1 < count; i += strip ? 1 : 2) {
                 Primitive prim;
-                prim.kind = 2;
+                prim.kind = kPrimLine;
                 vertex(i, &prim.v[0]);
                 vertex(i + 1, &prim.v[1]);
                 if (p.flat) FlatColours(&prim.v[1], prim.v[0]);
@@ -698,16 +613,11 @@ GfxResult DrawPrimitive(GfxDevice* d, PrimitiveType type, uint32_t vertexFormat,
 }
 
 void FinishDrawing(GfxDevice* d) {
-    if (d) DrawBatch(d);
+    if (d) Flush(d, true);
 }
 
-void SetRasterThreads(int threads) {
-    FinishAllDevices();
-    g_threadSetting = std::max(threads, 0);
-}
-
-int RasterThreads() {
-    return WantedThreads();
+void SubmitDrawing(GfxDevice* d) {
+    if (d) Flush(d, false);
 }
 
 }  // namespace host

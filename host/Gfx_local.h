@@ -34,6 +34,17 @@ struct GfxSurface {
 
 // Every device that exists, so that a lock or a blit of any surface can first wait for pending drawing.
 void FinishAllDevices();
+// Hands every device's gathered primitives to the workers without waiting for them.
+void SubmitAllDevices();
+// Gathers a blit onto a device's target among the device's primitives (checked rectangles; the
+// destination may reach past the target's edges): true when it was taken (drawn later, in its place), false
+// when the caller must finish all drawing and blit at once (one thread, no device or two draw into the
+// destination, or the source is drawn into).
+bool QueueBlit(GfxSurface* dst, const GfxRect& to, const GfxSurface* src, const GfxRect& from, bool keyed);
+// Gathers the conversion of a back buffer's rows for the window among the primitives of the device drawing
+// into it, each band converting its rows once it has drawn them: false when there is no such device or
+// drawing is immediate (the caller then converts the rows itself, after finishing all drawing).
+bool QueuePresent(const GfxSurface* back, uint32_t* out, const uint8_t* lut);
 // Forgets the surface wherever a device uses it (texture, target or z-buffer).
 void DetachSurfaceFromDevices(GfxSurface* surface);
 // Rebuilds a texture's widened copy from its pixels.
@@ -238,13 +249,25 @@ struct SetupVertex {
 };
 constexpr int kAttrCount = 12;
 
-// A triangle, line or point set up once, then scan-converted in any band of rows: every row is computed
-// from the set-up values alone, so a band gives the same pixels whichever thread draws it.
+// What a primitive of a batch is.
+enum PrimitiveKind : uint8_t {
+    kPrimNone = 0,         // nothing (a triangle culled at its set-up)
+    kPrimPoint = 1,
+    kPrimLine = 2,
+    kPrimTriangle = 3,
+    kPrimRawTriangle = 4,  // a triangle still to be set up (its vertices wait in the batch)
+    kPrimClear = 5,        // a clear of a rectangle, drawn by its pipeline's target and z-buffer
+    kPrimBlit = 6,         // a blit onto the target
+    kPrimPresent = 7,      // the target's rows converted for the window
+};
+
+// A triangle, line, point, clear or blit set up once, then drawn in any band of rows: every row is
+// computed from the set-up values alone, so a band gives the same pixels whichever thread draws it.
 struct Primitive {
-    uint8_t kind = 0;          // 1 point, 2 line, 3 triangle, 5 clear (0 nothing, 4 a triangle still to be set up)
+    uint8_t kind = kPrimNone;  // PrimitiveKind
     bool perspective = false;  // rhw differs between the vertices
     uint32_t pipeline = 0;     // index of the pipeline in the batch
-    int rowTop = 0, rowBottom = 0;  // rows it may touch (bottom exclusive), for the bands of the workers
+    int rowTop = 0, rowBottom = 0;  // rows it may touch (bottom exclusive)
     union {
         struct {
             int64_t X[3], Y[3];   // fixed-point corners (1/256 pixel) sorted by row
@@ -260,7 +283,20 @@ struct Primitive {
             uint32_t flags;   // GfxClearTarget, GfxClearZBuffer
             uint32_t colour;  // in the target's format
             uint32_t z16, z24;
-        } clear;  // a clear of a rectangle, drawn by its pipeline's target and z-buffer
+        } clear;
+        struct {
+            const GfxSurface* src;
+            GfxSurface* dst;
+            GfxRect from, to;  // source and destination rectangles, checked (the destination may reach
+                               // past the target's edges)
+            bool keyed;        // the source's colour key applies: keyLow..keyHigh, taken when the blit
+            uint32_t keyLow, keyHigh;  // was issued (it may change before the blit is drawn)
+        } blit;
+        struct {
+            const GfxSurface* back;  // the surface presented
+            uint32_t* out;           // its rows as 0xFFRRGGBB through the gamma tables
+            const uint8_t* lut;      // gamma tables of red, green and blue, 256 entries each
+        } present;
     };
     Primitive() {}
 };
@@ -268,7 +304,62 @@ struct Primitive {
 // Sets up a triangle (false when it is culled or covers nothing).
 bool SetupTriangle(const Pipeline& p, const SetupVertex& a, const SetupVertex& b, const SetupVertex& c,
                    uint32_t cullMode, Primitive* out);
+// The rows a triangle may touch within the scissor, top <= y < bottom, from its vertices as its set-up
+// will snap them (a few rows more, never fewer), and the pixels of its bounding box within the scissor.
+// False when it lies wholly above or below the scissor.
+bool TriangleRows(const Pipeline& p, const SetupVertex& a, const SetupVertex& b, const SetupVertex& c, int* top,
+                  int* bottom, double* boxPixels);
 // Scan-converts one primitive, touching only rows y0 <= y < y1.
 void RasterPrimitive(const Pipeline& p, const Primitive& prim, int y0, int y1);
+// The rows y0 <= y < y1 of a blit primitive, and of a present primitive.
+void BlitRows(const Primitive& prim, int y0, int y1);
+void PresentRows(const Primitive& prim, int y0, int y1);
+
+// ---- Batches for the worker threads (Gfx_batch.cpp) --------------------------------------------------
+
+constexpr int kBandRows = 8;  // rows of the target per band
+// A batch costing fewer pixels than this is drawn on the calling thread: waking the workers and waiting
+// for them would cost more (an overlay's sprite, a few gauges, a small clear).
+constexpr double kWorkerCost = 16384;
+
+// A triangle gathered for the workers, set up by them in parallel before the bands are drawn.
+struct RawTriangle {
+    SetupVertex v[3];
+    uint32_t cull;
+    uint32_t prim;  // its primitive in the batch
+};
+
+// What a device gathers for the worker threads: the primitives in their order with the pipelines they
+// name, the triangles still to be set up, and for each band of kBandRows rows of the target the
+// primitives that may reach it, in order. The workers set up the triangles, then take the bands one at
+// a time, each band drawing its primitives in order, so every pixel sees the same writes in the same
+// order as on one thread.
+struct Batch {
+    std::vector<Pipeline> pipelines;
+    std::vector<Primitive> prims;
+    std::vector<RawTriangle> raw;
+    std::vector<std::vector<uint32_t>> bins;  // per band: indices into prims
+    int bands = 0;                            // bands of the target in use
+    double cost = 0;                          // what the primitives cost to draw, in pixels of a span
+};
+
+// Starts gathering into an empty batch for a target of `rows` rows.
+void StartBatch(Batch* batch, int rows);
+// Adds a primitive that may touch the target's rows top <= y < bottom; cost in pixels of a span.
+// Returns its index.
+uint32_t AddToBatch(Batch* batch, const Primitive& prim, int top, int bottom, double cost);
+// Draws a batch: on the calling thread when it costs little or there are no worker threads, else by
+// the workers, the calling thread going on meanwhile. First waits for the batch the workers hold (one at
+// a time, so batches are drawn in the order they were handed over). With wait, returns when every
+// pixel of the batch is written. The batch is emptied once drawn.
+void SubmitBatch(Batch* batch, bool wait);
+// Waits until the workers have drawn the batch they hold, drawing with them meanwhile.
+void WaitForWorkers();
+// Whether the workers are still drawing a batch.
+bool WorkersBusy();
+// The threads that draw (the calling one included), from the setting.
+int WantedThreads();
+// How many batches were handed to the workers so far (the others were drawn on the calling thread).
+uint64_t BatchesHandedToWorkers();
 
 }  // namespace host

@@ -2,6 +2,7 @@
 // texture and drawn scaled to the window with its aspect kept. Headless runs present nothing.
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -26,6 +27,22 @@ void IdentityRamp() {
 }
 
 }  // namespace
+
+void PresentRows(const Primitive& prim, int y0, int y1) {
+    const GfxSurface* back = prim.present.back;
+    const uint8_t* lut = prim.present.lut;
+    for (int y = std::max(y0, 0); y < std::min(y1, back->height); ++y) {
+        const uint8_t* row = back->pixels + static_cast<ptrdiff_t>(y) * back->pitch;
+        uint32_t* out = prim.present.out + static_cast<ptrdiff_t>(y) * back->width;
+        for (int x = 0; x < back->width; ++x) {
+            uint32_t c = back->format == PixelFormat::RGB565
+                             ? UnpackPixel(PixelFormat::RGB565, reinterpret_cast<const uint16_t*>(row)[x])
+                             : reinterpret_cast<const uint32_t*>(row)[x];
+            out[x] = 0xFF000000u | (static_cast<uint32_t>(lut[(c >> 16) & 0xFF]) << 16) |
+                     (static_cast<uint32_t>(lut[256 + ((c >> 8) & 0xFF)]) << 8) | lut[512 + (c & 0xFF)];
+        }
+    }
+}
 
 int DesktopBitsPerPixel() {
     if (IsHeadless() || !SDL_WasInit(SDL_INIT_VIDEO)) return 32;
@@ -54,10 +71,14 @@ void GetGammaRamp(uint16_t red[256], uint16_t green[256], uint16_t blue[256]) {
 
 GfxResult Present(GfxSurface* back) {
     if (!back) return GfxErrInvalidParams;
-    FinishAllDevices();
     ++g_presents;
     SDL_Window* window = static_cast<SDL_Window*>(NativeWindow());
-    if (!window || IsHeadless()) return GfxOk;
+    if (!window || IsHeadless()) {
+        // Nothing is shown: the frame's last primitives go to the workers, who draw them while the next
+        // frame is prepared (whatever reads the back buffer waits for them).
+        SubmitAllDevices();
+        return GfxOk;
+    }
     if (!g_rampSet) IdentityRamp();
     if (!g_renderer) {
         g_renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
@@ -79,17 +100,13 @@ GfxResult Present(GfxSurface* back) {
     for (int c = 0; c < 3; ++c)
         for (int i = 0; i < 256; ++i) lut[c][i] = static_cast<uint8_t>(g_ramp[c][i] >> 8);
     g_frame.resize(static_cast<size_t>(back->width) * static_cast<size_t>(back->height));
-    uint32_t* out = g_frame.data();
-    for (int y = 0; y < back->height; ++y) {
-        const uint8_t* row = back->pixels + static_cast<ptrdiff_t>(y) * back->pitch;
-        for (int x = 0; x < back->width; ++x) {
-            uint32_t c = back->format == PixelFormat::RGB565
-                             ? UnpackPixel(PixelFormat::RGB565, reinterpret_cast<const uint16_t*>(row)[x])
-                             : reinterpret_cast<const uint32_t*>(row)[x];
-            *out++ = 0xFF000000u | (static_cast<uint32_t>(lut[0][(c >> 16) & 0xFF]) << 16) |
-                     (static_cast<uint32_t>(lut[1][(c >> 8) & 0xFF]) << 8) | lut[2][c & 0xFF];
-        }
-    }
+    // The bands of the worker threads convert the rows they have drawn; on one thread, here.
+    Primitive prim;
+    prim.kind = kPrimPresent;
+    prim.present = {back, g_frame.data(), &lut[0][0]};
+    const bool queued = QueuePresent(back, g_frame.data(), &lut[0][0]);
+    FinishAllDevices();
+    if (!queued) PresentRows(prim, 0, back->height);
     SDL_UpdateTexture(g_texture, nullptr, g_frame.data(), back->width * 4);
     SDL_SetRenderDrawColor(g_renderer, 0, 0, 0, 255);
     SDL_RenderClear(g_renderer);

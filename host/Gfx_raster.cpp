@@ -250,21 +250,43 @@ void ClearRows(const Pipeline& p, const Primitive& prim, int y0, int y1) {
 
 void RasterPrimitive(const Pipeline& p, const Primitive& prim, int y0, int y1) {
     switch (prim.kind) {
-        case 1:
+        case kPrimPoint:
             RasterPoint(p, prim, y0, y1);
             break;
-        case 2:
+        case kPrimLine:
             RasterLine(p, prim, y0, y1);
             break;
-        case 3:
+        case kPrimTriangle:
             RasterTriangle(p, prim, y0, y1);
             break;
-        case 5:
+        case kPrimClear:
             ClearRows(p, prim, y0, y1);
+            break;
+        case kPrimBlit:
+            BlitRows(prim, y0, y1);
+            break;
+        case kPrimPresent:
+            PresentRows(prim, y0, y1);
             break;
         default:
             break;
     }
+}
+
+bool TriangleRows(const Pipeline& p, const SetupVertex& a, const SetupVertex& b, const SetupVertex& c, int* top,
+                  int* bottom, double* boxPixels) {
+    // The corners as SetupTriangle snaps them; its rows lie between the first row at or below the top
+    // corner and the last one above the bottom corner.
+    const int64_t ya = Snap(a.y), yb = Snap(b.y), yc = Snap(c.y);
+    const int64_t xa = Snap(a.x), xb = Snap(b.x), xc = Snap(c.x);
+    const int64_t lo = std::min({ya, yb, yc}), hi = std::max({ya, yb, yc});
+    *top = std::max(static_cast<int>(FloorDiv(lo, kSub)), p.clipY0);
+    *bottom = std::min(static_cast<int>(CeilDiv(hi, kSub)) + 1, p.clipY1);
+    if (*top >= *bottom) return false;
+    const double left = std::max(static_cast<double>(std::min({xa, xb, xc})) / kSub, static_cast<double>(p.clipX0));
+    const double right = std::min(static_cast<double>(std::max({xa, xb, xc})) / kSub, static_cast<double>(p.clipX1));
+    *boxPixels = std::max(right - left, 0.0) * (*bottom - *top);
+    return true;
 }
 
 }  // namespace host

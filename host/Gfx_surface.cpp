@@ -321,6 +321,43 @@ GfxSurface* AttachedZBuffer(const GfxSurface* target) {
     return target ? target->zbuffer : nullptr;
 }
 
+void BlitRows(const Primitive& prim, int y0, int y1) {
+    const GfxSurface* src = prim.blit.src;
+    GfxSurface* dst = prim.blit.dst;
+    const GfxRect& sr = prim.blit.from;
+    const GfxRect& dr = prim.blit.to;
+    const int sw = sr.right - sr.left, sh = sr.bottom - sr.top, dw = dr.right - dr.left, dh = dr.bottom - dr.top;
+    const bool useKey = prim.blit.keyed;
+    const uint32_t keyLow = prim.blit.keyLow, keyHigh = prim.blit.keyHigh;
+    const bool sameFormat = src->format == dst->format;
+    const int x0 = std::max(dr.left, 0), x1 = std::min(dr.right, dst->width);
+    const bool copyRows = sameFormat && sw == dw && BytesPerPixel(dst->format) == 4;
+    for (int y = std::max({dr.top, 0, y0}); y < std::min({dr.bottom, dst->height, y1}); ++y) {
+        const int sy = sr.top + static_cast<int>(static_cast<int64_t>(y - dr.top) * sh / dh);
+        if (copyRows) {
+            // Unscaled between 32-bit surfaces: column x from the source column at the same offset.
+            const uint32_t* in = reinterpret_cast<const uint32_t*>(src->pixels + static_cast<ptrdiff_t>(sy) * src->pitch) +
+                                 sr.left;
+            uint32_t* out = reinterpret_cast<uint32_t*>(dst->pixels + static_cast<ptrdiff_t>(y) * dst->pitch);
+            if (!useKey) {
+                std::memcpy(out + x0, in + (x0 - dr.left), static_cast<size_t>(x1 - x0) * 4);
+                continue;
+            }
+            for (int x = x0; x < x1; ++x) {
+                const uint32_t v = in[x - dr.left];
+                if (v < keyLow || v > keyHigh) out[x] = v;
+            }
+            continue;
+        }
+        for (int x = x0; x < x1; ++x) {
+            int sx = sr.left + static_cast<int>(static_cast<int64_t>(x - dr.left) * sw / dw);
+            uint32_t v = ReadRaw(src, sx, sy);
+            if (useKey && v >= keyLow && v <= keyHigh) continue;
+            WriteRaw(dst, x, y, sameFormat ? v : PackPixel(dst->format, UnpackPixel(src->format, v)));
+        }
+    }
+}
+
 GfxResult Blt(GfxSurface* dst, const GfxRect* dstRect, GfxSurface* src, const GfxRect* srcRect, bool keyed) {
     if (!dst || !src || dst->format == PixelFormat::Z16 || dst->format == PixelFormat::Z24)
         return GfxErrInvalidParams;
@@ -330,19 +367,13 @@ GfxResult Blt(GfxSurface* dst, const GfxRect* dstRect, GfxSurface* src, const Gf
     if (sr.left < 0 || sr.top < 0 || sr.right > src->width || sr.bottom > src->height ||
         sr.left >= sr.right || sr.top >= sr.bottom || dr.left >= dr.right || dr.top >= dr.bottom)
         return GfxErrInvalidRect;
+    // Onto a device's render target the blit is drawn in its place among the device's primitives.
+    if (dst->kind == SurfaceKind::RenderTarget && QueueBlit(dst, dr, src, sr, keyed)) return GfxOk;
     FinishAllDevices();
-    int sw = sr.right - sr.left, sh = sr.bottom - sr.top, dw = dr.right - dr.left, dh = dr.bottom - dr.top;
-    bool useKey = keyed && src->keyed;
-    bool sameFormat = src->format == dst->format;
-    for (int y = std::max(dr.top, 0); y < std::min(dr.bottom, dst->height); ++y) {
-        int sy = sr.top + static_cast<int>(static_cast<int64_t>(y - dr.top) * sh / dh);
-        for (int x = std::max(dr.left, 0); x < std::min(dr.right, dst->width); ++x) {
-            int sx = sr.left + static_cast<int>(static_cast<int64_t>(x - dr.left) * sw / dw);
-            uint32_t v = ReadRaw(src, sx, sy);
-            if (useKey && v >= src->keyLow && v <= src->keyHigh) continue;
-            WriteRaw(dst, x, y, sameFormat ? v : PackPixel(dst->format, UnpackPixel(src->format, v)));
-        }
-    }
+    Primitive prim;
+    prim.kind = kPrimBlit;
+    prim.blit = {src, dst, sr, dr, keyed && src->keyed, src->keyLow, src->keyHigh};
+    BlitRows(prim, 0, dst->height);
     if (dst->kind == SurfaceKind::Texture) RefreshTextureCopy(dst);
     return GfxOk;
 }

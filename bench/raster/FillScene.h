@@ -1,5 +1,5 @@
-// The scene of the rasterizer's workloads drawn through the graphics device: an 800 x 600 target of
-// 32-bit colour with a 24-bit z-buffer, a 256 x 256 texture filtered bilinearly and modulated by the
+// The scene of the rasterizer's workloads drawn through the graphics device: an 800 x 600 target (or one of
+// another size) of 32-bit colour with a 24-bit z-buffer, a 256 x 256 texture filtered bilinearly and modulated by the
 // diffuse colour, vertex fog, depth test and write; and the "fill" workload's sixteen full-screen quads.
 // bench_raster draws the workloads with it; bench_frame counts the game's frame in its full-screen fills.
 #pragma once
@@ -21,10 +21,10 @@ struct Scene {
     GfxDevice* device;
 };
 
-inline Scene MakeScene() {
+inline Scene MakeScene(int width = kW, int height = kH) {
     Scene s;
-    s.colour = CreateSurface(kW, kH, PixelFormat::XRGB8888, SurfaceKind::RenderTarget, true);
-    s.depth = CreateSurface(kW, kH, PixelFormat::Z24, SurfaceKind::ZBuffer, true);
+    s.colour = CreateSurface(width, height, PixelFormat::XRGB8888, SurfaceKind::RenderTarget, true);
+    s.depth = CreateSurface(width, height, PixelFormat::Z24, SurfaceKind::ZBuffer, true);
     AttachZBuffer(s.colour, s.depth);
     s.texture = CreateSurface(256, 256, PixelFormat::ARGB8888, SurfaceKind::Texture, true);
     GfxLock lock;
@@ -67,14 +67,17 @@ inline void FreeScene(Scene& s) {
     DeleteSurface(s.colour);
 }
 
-inline std::vector<GfxVertex> FillQuads(uint32_t diffuse) {
+// Sixteen quads over the whole target, nearer and nearer, the texture repeated at one texel per pixel.
+inline std::vector<GfxVertex> FillQuads(uint32_t diffuse, int width = kW, int height = kH) {
     std::vector<GfxVertex> v;
+    const float w = static_cast<float>(width), h = static_cast<float>(height);
+    const float u = w / 256.0f, tv = h / 256.0f;
     for (int k = 0; k < 16; ++k) {
         float z = 1.0f - (k + 1) / 17.0f;
         GfxVertex tl{0, 0, z, 1, diffuse, 0xFF000000u, 0, 0, 0, 0};
-        GfxVertex tr{kW, 0, z, 1, diffuse, 0x00000000u, 3.125f, 0, 0, 0};
-        GfxVertex br{kW, kH, z, 1, diffuse, 0x00000000u, 3.125f, 2.34375f, 0, 0};
-        GfxVertex bl{0, kH, z, 1, diffuse, 0xFF000000u, 0, 2.34375f, 0, 0};
+        GfxVertex tr{w, 0, z, 1, diffuse, 0x00000000u, u, 0, 0, 0};
+        GfxVertex br{w, h, z, 1, diffuse, 0x00000000u, u, tv, 0, 0};
+        GfxVertex bl{0, h, z, 1, diffuse, 0xFF000000u, 0, tv, 0, 0};
         v.insert(v.end(), {tl, tr, br, tl, br, bl});
     }
     return v;

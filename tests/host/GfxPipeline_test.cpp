@@ -539,6 +539,104 @@ TEST(GfxPipeline, FastSpanShadersEqualTheGeneralShader) {
     ForcePairSpans(false);
 }
 
+TEST(GfxPipeline, FastSpanShadersTakeConstantColourChannelsAsTheGeneralShaderDoes) {
+    // Triangles whose vertices share some diffuse channels and differ in the others (a layer fading in
+    // alpha alone, a face lit flat with a varying fog), for every mask of varying channels, textured
+    // and blended: the fast shaders compute the colour of a face lit flat once per span, the others pixel
+    // by pixel, and must give the same pixels as the general shader either way.
+    auto scene = [](int varying, int texture) {
+        Target t(64, 48);
+        GfxDevice* d = t.device;
+        std::vector<uint32_t> texels;
+        for (int i = 0; i < 16 * 16; ++i) texels.push_back(0x80000000u | static_cast<uint32_t>(i * 0x010307));
+        GfxSurface* tex = MakeTexture(16, 16, texels);
+        SetTexture(d, 0, texture ? tex : nullptr);
+        SetTextureStageState(d, 0, StageState::MagFilter, GfxFilterLinear);
+        Stage(d, 0, TextureOp::Modulate, GfxTaTexture, GfxTaDiffuse, TextureOp::Modulate, GfxTaTexture, GfxTaDiffuse);
+        Blend(d, BlendFactor::SrcAlpha, BlendFactor::InvSrcAlpha);
+        SetRenderState(d, RenderState::FogEnable, texture);
+        SetRenderState(d, RenderState::FogColor, 0x306090);
+        Draw(d, PrimitiveType::TriangleList, Quad(0, 0, 64, 48, 0xFF405060));
+        uint32_t seed = 0x1234567u + static_cast<uint32_t>(varying);
+        auto rnd = [&] {
+            seed ^= seed << 13, seed ^= seed >> 17, seed ^= seed << 5;
+            return seed;
+        };
+        std::vector<GfxVertex> v;
+        for (int i = 0; i < 12; ++i) {
+            const uint32_t base = rnd();
+            const float cx = (rnd() % 64) * 1.0f, cy = (rnd() % 48) * 1.0f;
+            for (int k = 0; k < 3; ++k) {
+                uint32_t c = base;
+                for (int ch = 0; ch < 4; ++ch)
+                    if (varying & (1 << ch)) c = (c & ~(0xFFu << (8 * ch))) | (rnd() & (0xFFu << (8 * ch)));
+                const float x = cx + (k == 1 ? 40.0f : k == 2 ? -15.0f : 0.0f), y = cy + (k == 2 ? 30.0f : -5.0f);
+                v.push_back(V(x, y, c, 0.5f, x / 20, y / 20, (rnd() & 0xFF000000u) | 0x00FFFFFF));
+            }
+        }
+        Draw(d, PrimitiveType::TriangleList, v);
+        std::vector<uint32_t> image = t.Pixels();
+        SetTexture(d, 0, nullptr);
+        DeleteSurface(tex);
+        return image;
+    };
+    for (bool pairs : {true, false}) {
+        ForcePairSpans(pairs);
+        for (int texture : {0, 1}) {
+            for (int varying = 0; varying < 16; ++varying) {
+                const std::vector<uint32_t> fast = scene(varying, texture);
+                ForceGeneralShader(true);
+                const std::vector<uint32_t> general = scene(varying, texture);
+                ForceGeneralShader(false);
+                ASSERT_EQ(fast, general) << "varying channels " << varying << (texture ? " textured" : "")
+                                         << (pairs ? " pairs" : " wide");
+            }
+        }
+    }
+    ForcePairSpans(false);
+}
+
+TEST(GfxPipeline, FastSpanShadersEqualTheGeneralShaderOnTexturesMagnifiedAtAnyAngle) {
+    // A bilinear texture stretched over the target at about one texel per pixel or less, turned by every
+    // angle in steps of 15 degrees, wrapped and clamped: the spans cross the texture's rows and columns
+    // both ways, so the eight-pixel shaders fetch their texels from rows or gather them; every way must
+    // give the general shader's pixels.
+    auto scene = [](int degrees, double scale, bool clamp) {
+        Target t(72, 40);
+        GfxDevice* d = t.device;
+        std::vector<uint32_t> texels;
+        for (int i = 0; i < 32 * 32; ++i) texels.push_back(0xFF000000u | static_cast<uint32_t>(i * 0x3A5F1Bu));
+        GfxSurface* tex = MakeTexture(32, 32, texels);
+        SetTexture(d, 0, tex);
+        SetTextureStageState(d, 0, StageState::MagFilter, GfxFilterLinear);
+        SetTextureStageState(d, 0, StageState::Address, clamp ? GfxAddressClamp : GfxAddressWrap);
+        Stage(d, 0, TextureOp::Modulate, GfxTaTexture, GfxTaDiffuse, TextureOp::SelectArg1, GfxTaTexture, 0);
+        const double a = degrees * 3.14159265358979 / 180, c = std::cos(a) * scale / 32, s = std::sin(a) * scale / 32;
+        auto corner = [&](float x, float y) {
+            const float u = static_cast<float>(0.4 + c * x - s * y), v = static_cast<float>(0.3 + s * x + c * y);
+            return V(x, y, 0xFFE0F0FF, 0.5f, u, v);
+        };
+        Draw(d, PrimitiveType::TriangleList,
+             {corner(0, 0), corner(72, 0), corner(72, 40), corner(0, 0), corner(72, 40), corner(0, 40)});
+        std::vector<uint32_t> image = t.Pixels();
+        SetTexture(d, 0, nullptr);
+        DeleteSurface(tex);
+        return image;
+    };
+    for (bool clamp : {false, true}) {
+        for (double scale : {0.3, 0.7, 1.0}) {
+            for (int degrees = 0; degrees < 360; degrees += 15) {
+                const std::vector<uint32_t> fast = scene(degrees, scale, clamp);
+                ForceGeneralShader(true);
+                const std::vector<uint32_t> general = scene(degrees, scale, clamp);
+                ForceGeneralShader(false);
+                ASSERT_EQ(fast, general) << degrees << " degrees, " << scale << " texels per pixel"
+                                         << (clamp ? ", clamped" : ", wrapped");
+            }
+        }
+    }
+}
+
 TEST(GfxPipeline, ClearsBetweenDrawsKeepTheirPlaceOnEveryThreadCount) {
     // Triangles, then clears of rectangles (colour, depth, both; one reaching past the viewport), then
     // triangles again: on worker threads a clear joins the batch and must land between the draws as on one
