@@ -122,6 +122,7 @@ struct NetPeer {
     uint8_t instance[16];
     uint32_t maxPlayers;
     char sessionName[kNetNameSize];
+    char password[kNetNameSize];  // the session's; empty for none
     uint8_t sessionData[kNetMaxSessionData];
     uint16_t sessionDataSize;
 
