@@ -266,6 +266,8 @@ void BuildJoinScreen() {
     CreateTextbox(20, 580, MenuText("102.txt000"), kTextFree);
     CreateTextbox(20, 530, MenuText("102.txt001"), kTextFree);
     CreateListbox(265, 580, 465, 10, MenuText("102.lst000"));
+    // The password of a game that has one (its details say "password enabled").
+    CreateTextbox(20, 480, MenuText("102.txt002"), kTextFree);
     static const char* const kDetails[9] = {"password: ",      "max. players: ", "leveltime: ",
                                             "roundtime: ",     "buytime: ",      "friendly fire: ",
                                             "freelook: ",      "balance: ",      "map: "};
