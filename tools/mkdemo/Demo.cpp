@@ -15,6 +15,7 @@ bool BuildDemo(const Context& ctx) {
     if (!BuildWorlds(ctx)) return false;
     if (!BuildCutsceneMission(ctx)) return false;
     if (!BuildCockpitMission(ctx)) return false;
+    if (!BuildMultiplayerMap(ctx)) return false;
     if (!BuildSound(ctx)) return false;
     if (!BuildMenuPictures(ctx)) return false;
     if (!BuildCampaigns(ctx)) return false;

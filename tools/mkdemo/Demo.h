@@ -83,6 +83,9 @@ bool BuildCutsceneMission(const Context& ctx);
 // second jeep ("CockpitOnly", "OurUnit"), won by its script a few game minutes after the start.
 bool BuildCockpitMission(const Context& ctx);
 
+// The multiplayer map "Multi01": the island and its script, which every machine of a networked game loads.
+bool BuildMultiplayerMap(const Context& ctx);
+
 // The in-game interface's pictures: the "specials" textures, the crosshair bitmaps, the mission's map page,
 // the task-force view's icons and a task-button picture for every unit type of the units file.
 bool BuildInterfacePictures(const Context& ctx);
