@@ -222,7 +222,9 @@ void BuildHostScreen() {
                                       kTextWholeNumber};
     for (int i = 0; i < 6; ++i) CreateTextbox(kBoxes[i][0], kBoxes[i][1], MenuText("101.txt%03d", i), kKinds[i]);
     TextboxValue(0, Gamename);
-    TextboxFormat(2, "%d", maxplayers);
+    char players[16];  // an integer: "%d" through TextboxFormat's double would read garbage
+    snprintf(players, sizeof players, "%d", maxplayers);
+    TextboxValue(2, players);
     TextboxFormat(3, "%1.0f", leveltime);
     TextboxFormat(4, "%3.1f", roundtime);
     TextboxFormat(5, "%1.0f", buytime);

@@ -313,10 +313,10 @@ def hostile(peer, games, port):
     # Larger than any message: the network drops it before the game sees it; nothing changes.
     peer.send('raw %d reliable %s' % (hal_id, hexof(chat('y' * 3000))))
     peer.expect(r'sent Ok')
-    # A flood: every machine cuts the peer off, and it is told.
+    # A flood: every machine cuts the peer off; the peer loses them all (or is told by the host).
     peer.send('flood 0 600 %s' % hexof(chat('flood')))
     peer.expect(r'flooded \d+')
-    peer.expect(r'terminate \w+')
+    peer.expect(r'terminate \w+|destroy %d' % hal_id)
     for g in games:
         g.expect('out', r'^message: SYSTEM: Xena left the game$')
         g.alive()
@@ -333,7 +333,7 @@ def main(karvonel, netpeer, demo):
         try:
             hal = Game(karvonel, demo, work, 'Hal', port, host_script())
             games.append(hal)
-            hal.expect('log', r'HOSTSESSION 0\.0\.0\.0:%d for 8 players' % port)
+            hal.expect('log', r'HOSTSESSION 0\.0\.0\.0:%d for \d+ players' % port)
             ann = Game(karvonel, demo, work, 'Ann', port, join_script('', chat='yo'))
             games.append(ann)
             ann.expect('log', r'ENUMHOSTS Duel at 127\.0\.0\.1:%d' % port)
