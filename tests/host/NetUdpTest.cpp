@@ -36,7 +36,7 @@ struct Received {
 struct UdpPeer {
     NetPeer* peer = nullptr;
     std::vector<Received> received;
-    int destroyed = 0;
+    std::atomic<int> destroyed{0};
 
     explicit UdpPeer(size_t largest) { peer = CreateNetPeer(Handler, this, largest); }
     ~UdpPeer() { DestroyNetPeer(peer); }
@@ -269,8 +269,34 @@ TEST_F(NetUdpTest, DatagramsReplayedOnTheWireHandOutNothingAgain) {
     for (const Received& r : host.received) got.push_back(r.data);
     std::sort(got.begin(), got.end());
     EXPECT_EQ(got, (std::vector<std::string>{"r1", "r2", "r3", "u1", "u2"}));
-    EXPECT_EQ(host.destroyed, 0);
+    EXPECT_EQ(host.destroyed.load(), 0);
     EXPECT_TRUE(NetInSession(joiner.peer));
+}
+
+// A player that sends and closes at once: the others get what it sent before they learn it left (a plain
+// disconnect would drop the messages the host had received but not handed out yet).
+TEST_F(NetUdpTest, WhatALeaverSentArrivesBeforeItsLeaving) {
+    UdpPeer host(1156), joiner(1156);
+    Connect(host, joiner);
+    const NetPlayerId h = NetHostPlayer(joiner.peer), leaver = NetLocalPlayer(joiner.peer);
+    host.received.clear();
+    std::vector<std::string> order;
+    {
+        Serviced s(host);
+        for (int i = 0; i < 10; ++i) {
+            const std::string m = "bye" + std::to_string(i);
+            NetSend(joiner.peer, h, m.data(), m.size(), NetChannel::Reliable);
+        }
+        NetClose(joiner.peer);
+        const auto end = Clock::now() + std::chrono::seconds(3);
+        while (Clock::now() < end && host.destroyed == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(host.destroyed.load(), 1);
+    ASSERT_EQ(host.received.size(), 10u);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(host.received[i].data, "bye" + std::to_string(i));
+        EXPECT_EQ(host.received[i].from, leaver);
+    }
 }
 
 TEST_F(NetUdpTest, ASearchGathersItsAnswersWithinItsTime) {
