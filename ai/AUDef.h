@@ -54,6 +54,9 @@ AUDef* CreateAUDef();
 void ReadAUDef(AUDef* def, int readerWord, int chunkSize, FILE* stream);
 // The same from a body in memory (fileName names the file in messages); returns the bytes it took.
 size_t ReadAUDefBody(AUDef* def, int readerWord, const uint8_t* body, size_t size, const char* fileName);
+// A world file's unit data chunk: bytes become the data block of the unit of list `list` (0..2) of the
+// au-th action unit, replacing the block there; 0 (nothing stored) when there is no such unit.
+int StoreAUUnitData(int32_t au, int32_t list, int32_t unit, const uint8_t* data, int32_t bytes);
 AUDef* NamedAUDef(const char* name);
 // The first action unit whose pool holds the construct, with its position there; null when none.
 AUDef* FindAUOfUnit(const construct* con, int* index);

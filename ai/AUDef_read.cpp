@@ -122,3 +122,19 @@ void ReadAUDef(AUDef* def, int readerWord, int chunkSize, FILE* stream) {
     def->chunkSize = chunkSize;
     qzpk_fseek(stream, start + static_cast<long>(used), SEEK_SET);
 }
+
+int StoreAUUnitData(int32_t au, int32_t list, int32_t unit, const uint8_t* data, int32_t bytes) {
+    AUDef* def = au >= 0 && au < AUDefCount && au < kMaxAUDefs ? AUDefTable[au] : nullptr;
+    AUUnitList* units = def && list >= 0 && list <= 2 ? &def->lists[list] : nullptr;
+    if (!units || unit < 0 || unit >= units->count || !units->data) return 0;
+    // The replaced block is freed and the recorded size follows the new block, so that whoever copies
+    // the data by its size never reads past it.
+    qzFree(units->data[unit]);
+    units->data[unit] = nullptr;
+    if (bytes > 0) {
+        units->data[unit] = qzAlloc(bytes, "unit data");
+        std::memcpy(units->data[unit], data, static_cast<size_t>(bytes));
+    }
+    if (units->dataSizes) units->dataSizes[unit] = bytes;
+    return 1;
+}

@@ -13,7 +13,6 @@
 #include "objects/UnitShare.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "world/CutScenes.h"
 #include "world/Level.h"
 #include "world/Player.h"
 #include "world/WorldTick.h"
@@ -53,7 +52,7 @@ void FreeTrackSeg(TrackSeg* seg) {
 void ApplyKeyframe(TrackSeg* seg) {
     construct* unit = seg->unit;
     if (!unit) return;  // the unit has been destroyed since the keyframe was taken
-    if (seg->worldState) SetCutSceneWorldState(seg);
+    if (seg->worldState) RecordReplayGame.setWorldState(seg);
     CallItfc(unit, ItfcMethod::SETITFCDATA, reinterpret_cast<uintptr_t>(seg->data));
     std::memcpy(unit->orient, seg->orient, sizeof unit->orient);
     std::memcpy(unit->pos, seg->pos, sizeof unit->pos);
@@ -150,7 +149,7 @@ void RecordTrackSeg_start(CutScene* scene, TrackSeg* seg) {
         track->segs[i] = nullptr;
     }
     track->segCount = index + 1;
-    if (seg->worldState) TakeCutSceneWorldState(seg);
+    if (seg->worldState) RecordReplayGame.takeWorldState(seg);
     construct* unit = seg->unit;
     std::memcpy(seg->orient, unit->orient, sizeof seg->orient);
     std::memcpy(seg->pos, unit->pos, sizeof seg->pos);
@@ -174,7 +173,7 @@ void RecordReplay_start(int32_t frame) {
     RecordReplayFrame = 0;
     RecordReplayRunning = 1;
     RecordReplayCleanView = KeyStateByte(kShiftCode) ? 1 : 0;
-    if (frame > 0) WorldTick(frame, 1);
+    if (frame > 0) RecordReplayGame.worldTick(frame, 1);
     RecordReplayRunning = 1;
 }
 
@@ -203,7 +202,7 @@ void RecordReplay_stopAt(CutScene* scene, TrackSeg* seg) {
 void RecordReplay_frame() {
     if (RecordReplayRunning && !RecordedConstruct && !RecordReplaySkip && !RecordReplayInputReplayed) {
         RecordReplay_stop();
-        CutSceneMessage("end of record reached");
+        RecordReplayGame.message("end of record reached");
     }
     if (RecordReplayRunning && !RecordReplaySkip) ++RecordReplayFrame;
     RecordReplayInputReplayed = 0;

@@ -55,6 +55,19 @@ struct CutScene {
 // The level's cut scenes.
 extern CutScene* CutSceneTable[kMaxCutScenes];
 extern int32_t CutSceneCount;
+// The scene the record/replay panel has chosen (the game's panel keeps it; null for none).
+extern CutScene* PanelScene;
+
+// What record/replay asks of the game above it: the world advanced to a run's start frame, the world's
+// state taken into a keyframe and set from one, and a message in the log. The game binds them
+// (game/LayerHooks.cpp).
+struct RecordReplayGameCalls {
+    void (*worldTick)(int ticks, int runDayEvents);
+    void (*takeWorldState)(TrackSeg* seg);
+    void (*setWorldState)(const TrackSeg* seg);
+    void (*message)(const char* text);
+};
+extern RecordReplayGameCalls RecordReplayGame;
 
 // Record/replay is on for the level (the level rule "recordreplay_active").
 extern int32_t RecordReplayActive;

@@ -25,7 +25,7 @@
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/Player.h"
-#include "world/Startup.h"
+#include "world/Level.h"
 
 namespace {
 

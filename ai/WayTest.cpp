@@ -9,7 +9,7 @@
 #include "ai/WayTree.h"
 #include "core/Keys.h"
 #include "hud/MousePtr.h"
-#include "hud/Overlay2D.h"
+#include "render/Overlay2D.h"
 #include "platform/Dxgl.h"
 #include "render/ScreenText.h"
 #include "world/Terrain.h"

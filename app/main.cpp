@@ -9,9 +9,9 @@
 #include "host/InputScript.h"
 #include "host/Net.h"
 #include "host/Window.h"
+#include "game/Startup.h"
+#include "game/WorldHash.h"
 #include "hud/MessageLog.h"
-#include "world/Startup.h"
-#include "world/WorldHash.h"
 
 namespace {
 

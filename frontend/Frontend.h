@@ -10,6 +10,18 @@
 
 struct dxgl_SoundStreamBuffer;
 
+// What the menus ask of the game above them: the display closed and opened again (a new resolution), the
+// window's messages pumped while a screen waits, a rule's music started and a saved game's mission name
+// read for the list of saved games. The game binds them (game/LayerHooks.cpp).
+struct MenuGameCalls {
+    int (*openDisplay)();
+    void (*closeDevices)();
+    void (*pumpMessages)();
+    void (*startRuleMusic)(const char* ruleName);
+    void (*readQZGMHeader)(const char* path, char* name);
+};
+extern MenuGameCalls MenuGame;
+
 // Screen numbers.
 constexpr int32_t kScreenMain = 0;
 constexpr int32_t kScreenCampaignEma = 4;

@@ -29,7 +29,6 @@
 #include "render/Viewport.h"
 #include "world/Level.h"
 #include "world/Player.h"
-#include "world/Startup.h"
 
 namespace {
 
@@ -69,7 +68,7 @@ const char* SelectedItem(int list) {
     return l.selected >= 0 && l.selected < l.count ? l.items[l.selected] : "";
 }
 
-void RestartMusic(const char* rule) { StartRuleMusic(rule); }
+void RestartMusic(const char* rule) { MenuGame.startRuleMusic(rule); }
 
 // ---- screen 0: the main menu -----------------------------------------------------------------------
 
@@ -221,7 +220,7 @@ int InGameMenu(const MenuHits& h) {
         OpenMsgBox = -1;
         SwooshOut();
         FreeScreenBackground(&ScreenBackground);
-        GameFileCommand("__mission_start", kGameLoad);
+        GameFileCommandHook("__mission_start", kGameLoad);
         return 2;
     }
     return 0;
@@ -249,7 +248,7 @@ int LoadSelected() {
     char name[32];
     SlotName(name, sizeof name);
     SwooshOut();
-    GameFileCommand(name, kGameLoad);
+    GameFileCommandHook(name, kGameLoad);
     FreeScreenBackground(&ScreenBackground);
     if (!InGame) FreeWidgets();
     return 2;
@@ -296,7 +295,7 @@ int SaveSelected(bool numbered) {
         SlotName(name, sizeof name);
     }
     SwooshOut();
-    GameFileCommand(name, kGameSave);
+    GameFileCommandHook(name, kGameSave);
     FreeScreenBackground(&ScreenBackground);
     return 3;
 }
@@ -340,7 +339,7 @@ int LostScreen(const MenuHits& h) {
         case 0:
             SwooshOut();
             FreeScreenBackground(&ScreenBackground);
-            GameFileCommand("__mission_start", kGameLoad);
+            GameFileCommandHook("__mission_start", kGameLoad);
             return 2;
         case 1: return Switch(kScreenLoad);
         case 2: OpenMsgBox = 0; return 0;
@@ -579,20 +578,20 @@ void ApplyGraphicsMode() {
     FreeScreenBackground(&ScreenBackground);
     DeleteMousePtr();
     IconsFree();
-    CloseDevices();
+    MenuGame.closeDevices();
     const int oldW = xres, oldH = yres, oldD = colourdepth;
     xres = width;
     yres = height;
     colourdepth = depth;
     // A window takes the new size, centred on a 1152 x 864 screen as at start-up.
     if (!fullscreen) host::PlaceMainWindow(576 - xres / 2, 432 - yres / 2, xres, yres);
-    if (!OpenDisplay()) {
-        CloseDevices();
+    if (!MenuGame.openDisplay()) {
+        MenuGame.closeDevices();
         xres = oldW;
         yres = oldH;
         colourdepth = oldD;
         if (!fullscreen) host::PlaceMainWindow(576 - xres / 2, 432 - yres / 2, xres, yres);
-        OpenDisplay();
+        MenuGame.openDisplay();
     }
     InitRenderMode();
     IconsInit();
@@ -783,7 +782,7 @@ int Keys(const MenuHits& h) {
     if (h.frame >= 0 && h.frame <= 25) {
         // The rebinding starts once the button is up again.
         while (KeyStateByte(256) && host::MoreInputCanArrive() && !host::QuitRequested()) {
-            PumpMessages();
+            MenuGame.pumpMessages();
             dxgl_UpdateKeyboardState();
             dxgl_UpdateMouseState();
             MoveMousePtr(MouseState.lX, -MouseState.lY, MouseState.lZ);

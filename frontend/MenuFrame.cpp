@@ -14,8 +14,8 @@
 #include "platform/Font.h"
 #include "platform/Sound.h"
 #include "render/RenderTables.h"
-#include "world/Snapshot.h"
-#include "world/Startup.h"
+#include "render/Snapshot.h"
+#include "world/Level.h"
 
 int32_t MenuScreen = 0;
 int32_t MenuClan = 0;

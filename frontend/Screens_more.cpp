@@ -145,7 +145,7 @@ void BuildSaveListScreen(int n) {
     char path[512], mission[64], display[64], item[kListItemSize];
     snprintf(path, sizeof path, "%s%cquicksave", SAVEDGAMESROOT, kPathSeparator);
     if (qzpk_exists(path)) {
-        ReadQZGMHeader(path, mission);
+        MenuGame.readQZGMHeader(path, mission);
         ReadCampaignFile(mission, display, sizeof display);
         snprintf(item, sizeof item, "[QUICK] (%s) %s", strstr(mission, "Ema") ? "EMA" : "GA", display);
         AddListItem(list, item);
@@ -159,7 +159,7 @@ void BuildSaveListScreen(int n) {
             AddListItem(list, " - ");
             continue;
         }
-        ReadQZGMHeader(path, mission);
+        MenuGame.readQZGMHeader(path, mission);
         // A game only in the package has no file date: it shows as 00.00.0000 - 00:00:00.
         int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
         GetFileDate(path, &year, &month, nullptr, &day, &hour, &minute, &second, nullptr);

@@ -10,14 +10,13 @@
 #include "frontend/Credits.h"
 #include "frontend/Frontend.h"
 #include "host/Gfx.h"
-#include "hud/Overlay2D.h"
+#include "render/Overlay2D.h"
 #include "platform/Bitmap.h"
 #include "platform/Dxgl.h"
 #include "platform/Font.h"
 #include "platform/Sound.h"
 #include "render/RenderTables.h"
 #include "render/ScreenText.h"
-#include "world/Startup.h"
 
 host::GfxSurface* ScreenBackground = nullptr;
 char ScreenBackgroundName[64] = "";
@@ -458,7 +457,7 @@ void Fade(const char* sound, Alpha alpha) {
         dxgl_UpdateStreams();
         FadeFrame(alpha(static_cast<uint8_t>(t)));
         dxgl_SwapBuffers();
-        PumpMessages();
+        MenuGame.pumpMessages();
     }
 }
 

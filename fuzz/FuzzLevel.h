@@ -25,10 +25,10 @@
 #include "tools/datakit/WorldFile.h"
 #include "tools/mkdemo/Demo.h"
 #include "vehicles/types/VehicleFrame.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Player.h"
-#include "world/SavedGame.h"
-#include "world/Startup.h"
+#include "game/SavedGame.h"
+#include "game/Startup.h"
 
 namespace kvfuzz {
 

@@ -11,7 +11,7 @@
 #include "hud/MapPanels.h"
 #include "hud/MissionStatus.h"
 #include "hud/TacticalMap.h"
-#include "hud/Overlay2D.h"
+#include "render/Overlay2D.h"
 #include "hud/Overlay_local.h"
 #include "hud/TFView.h"
 #include "hud/TargetMarks.h"
@@ -25,7 +25,7 @@
 #include "render/View.h"
 #include "world/Construct.h"
 #include "world/Level.h"
-#include "world/Snapshot.h"
+#include "render/Snapshot.h"
 #include "world/Terrain.h"
 #include "world/TickCounter.h"
 

@@ -4,7 +4,7 @@
 
 #include "core/FixMath.h"
 #include "hud/CockpitOverlay_local.h"
-#include "hud/Overlay2D.h"
+#include "render/Overlay2D.h"
 #include "hud/Overlay_local.h"
 #include "hud/TFSelection.h"
 #include "hud/TFView.h"

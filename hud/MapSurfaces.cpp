@@ -12,7 +12,6 @@
 #include "platform/ScreenVertex.h"
 #include "world/Level.h"
 #include "world/Player.h"
-#include "world/Startup.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "core/Keys.h"
 #include "core/Memory.h"
 #include "core/Package.h"
-#include "hud/Overlay2D.h"
+#include "render/Overlay2D.h"
 #include "hud/TFView.h"
 #include "platform/Font.h"
 #include "platform/ScreenVertex.h"
@@ -24,7 +24,6 @@
 #include "render/Viewport.h"
 #include "world/Construct.h"
 #include "world/Level.h"
-#include "world/Startup.h"
 
 int ChatInputActive = 0;
 MessageLine MessageLog[kMessageLogLines];

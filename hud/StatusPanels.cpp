@@ -9,7 +9,7 @@
 #include "hud/MapPanels.h"
 #include "hud/MapPanels_local.h"
 #include "hud/MessageLog.h"
-#include "hud/Overlay2D.h"
+#include "render/Overlay2D.h"
 #include "hud/TFView.h"
 #include "objects/Itfc.h"
 #include "objects/UnitShare.h"

@@ -16,7 +16,6 @@
 #include "platform/Texture.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "world/CutScenes.h"
 #include "world/Level.h"
 
 namespace {

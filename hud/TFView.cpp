@@ -23,7 +23,6 @@
 #include "world/ConstructPool.h"
 #include "world/Level.h"
 #include "world/Player.h"
-#include "world/Startup.h"
 #include "world/TickCounter.h"
 
 Tex* SpecialTextures[kSpecialTextureCount];

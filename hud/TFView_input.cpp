@@ -455,8 +455,8 @@ void PlayerViewInput(TFView* view, PlayerCell* player, int ticks) {
     view->tacticalMap = 0;
     UnitShare* rec = GetUnitShare(PlayerUnit);
     if (keys.Pressed(Bit(PK::QUICKSAVE)) && !WinCountdown && !LoseCountdown && !MissionLost && !MissionWon)
-        return GameFileCommand("quicksave", 7);
-    if (keys.Pressed(Bit(PK::QUICKLOAD))) return GameFileCommand("quicksave", 9);
+        return GameFileCommandHook("quicksave", 7);
+    if (keys.Pressed(Bit(PK::QUICKLOAD))) return GameFileCommandHook("quicksave", 9);
 
     // 4 - 10.
     if (keys.Pressed(Bit(PK::FIRE1)) && GetUnitAmmo(PlayerUnit, 0) == 0) PlayTriggerClickSound();

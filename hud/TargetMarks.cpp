@@ -10,7 +10,7 @@
 #include "core/FixMath.h"
 #include "core/Rules.h"
 #include "hud/MissionStatus.h"
-#include "hud/Overlay2D.h"
+#include "render/Overlay2D.h"
 #include "hud/Overlay_local.h"
 #include "objects/Itfc.h"
 #include "objects/UnitShare.h"

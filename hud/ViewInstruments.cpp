@@ -10,7 +10,7 @@
 #include "core/Fix3D.h"
 #include "core/FixMath.h"
 #include "core/Rules.h"
-#include "hud/Overlay2D.h"
+#include "render/Overlay2D.h"
 #include "hud/Overlay_local.h"
 #include "hud/TFView.h"
 #include "hud/UnitMarks.h"

@@ -34,7 +34,6 @@
 #include "world/Level.h"
 #include "world/Player.h"
 #include "world/QZEvent.h"
-#include "world/Startup.h"
 #include "world/Terrain.h"
 #include "world/WorldFile.h"
 #include "world/WorldTick.h"

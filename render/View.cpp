@@ -34,9 +34,9 @@
 #include "world/ConstructPool.h"
 #include "world/Geom.h"
 #include "world/QZEvent.h"
-#include "world/Snapshot.h"
+#include "render/Snapshot.h"
 #include "world/WorldTick.h"
-#include "hud/Overlay2D.h"
+#include "render/Overlay2D.h"
 
 using namespace render_local;
 using host::RenderState;

@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include "ai/RecordReplay.h"
 #include "core/Fix3D.h"
 #include "core/Memory.h"
 #include "platform/Sound.h"
@@ -73,7 +72,7 @@ void FreeConstruct(construct* con) {
     // A queued event that still names this construct would run on freed memory: it is dropped.
     ForgetQZEventsOf(con);
     // A cut scene's segments hold their unit by reference: they forget a unit that is gone.
-    if (con->cutTrack) ForgetCutSceneUnit(con);
+    if (con->cutTrack && ForgetCutSceneUnitHook) ForgetCutSceneUnitHook(con);
     qzFree(con->itfcData);
     qzFree(con->spheres);
     qzFree(con->spots);

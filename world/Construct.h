@@ -122,6 +122,9 @@ struct construct {
 construct* CreateConstruct(int subCapacity, uint32_t flags);
 // Frees the construct and everything it owns; null is ignored.
 void FreeConstruct(construct* con);
+// Called for a construct with a record/replay track as it is freed, so that the cut scenes forget it; the
+// game binds it to the record/replay's ForgetCutSceneUnit (game/LayerHooks.cpp).
+extern void (*ForgetCutSceneUnitHook)(construct* con);
 // A deep copy for instancing; the type must answer COPYITFCDATA.
 construct* CopyConstruct(const construct* con);
 // Stores the four LOD Geoms; the first time also takes the level-0 Geom's sphere and box.

@@ -10,7 +10,6 @@
 #include "core/Keys.h"
 #include "core/Memory.h"
 #include "core/Rules.h"
-#include "hud/MousePtr.h"
 #include "objects/Itfc.h"
 #include "objects/Units.h"
 #include "world/Construct.h"
@@ -202,7 +201,7 @@ bool ReplayRemoteInput(PlayerCell* cell) {
 void SetInputConstruct(construct* con, PlayerCell* cell) {
     if (con) con->playerCell = cell;
     if (cell) {
-        SetMousePtrPos(0, 0);
+        if (SetMousePtrPosHook) SetMousePtrPosHook(0, 0);
         for (ControlInput* in : {&cell->unitBefore, &cell->unitNow}) memset(in->axes, 0, sizeof in->axes);
         for (AxisBinding& b : AxisBindings) b.scale = 256;
     }

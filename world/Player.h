@@ -121,3 +121,6 @@ void SwitchCameraObjects(construct* unit);
 // Without a pointer the position reads as (0, 0, 0), where a new pointer starts.
 using MousePointerReader = void (*)(int32_t* x, int32_t* y, int32_t* z);
 extern MousePointerReader MousePointerPosition;
+// Moves the mouse pointer (when there is one) to x, y; the game binds it to the pointer module's
+// SetMousePtrPos (game/LayerHooks.cpp).
+extern void (*SetMousePtrPosHook)(int32_t x, int32_t y);

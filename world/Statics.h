@@ -61,6 +61,10 @@ void RemoveStaticFromTiles(matrix* m, construct* stat, int unlink, uint32_t flag
 // Re-stamps the height field (gates): first-half / second-half options leave half of it low.
 void StampStaticHField(matrix* m, construct* stat, const StaticPlacement* at, int32_t threshold, int keepFlat,
                        int firstHalf, int secondHalf);
+// Called with the tiles (x0, z0 to x1, z1) whose heights a static changed outside the level's build, so
+// that the terrain's drawing takes them again; the game binds it to the renderer's RefreshBoardTiles
+// (game/LayerHooks.cpp).
+extern void (*RefreshBoardTilesHook)(int32_t x0, int32_t z0, int32_t x1, int32_t z1);
 // Places a static of any footprint size centred on its position.
 void AlignStaticToTerrain(matrix* m, construct* stat, const StaticPlacement* at, uint32_t options,
                           int32_t threshold, int setOrientation, int mark, uint32_t flagBits, uint32_t accessBits);

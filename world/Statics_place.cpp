@@ -8,7 +8,6 @@
 #include "core/Memory.h"
 #include "core/Rules.h"
 #include "objects/Units.h"
-#include "render/ScapeBoard.h"
 #include "world/Collide.h"
 #include "world/Construct.h"
 #include "world/Statics.h"
@@ -125,7 +124,7 @@ bool PassesAllowed() { return !LevelBuildingFlag || filteraccessiblemap; }
 
 void Refresh(int32_t x, int32_t z, int32_t half) {
     if (LevelBuildingFlag) return;
-    RefreshBoardTiles(x - half, z - half, x + half, z + half);
+    if (RefreshBoardTilesHook) RefreshBoardTilesHook(x - half, z - half, x + half, z + half);
 }
 
 // The quarters a placed static is linked into (one, or four for a whole tile).

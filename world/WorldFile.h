@@ -8,6 +8,7 @@
 // it names: a bad file ends in a fatal error naming the file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -45,6 +46,22 @@ extern int32_t QZWDKeptChunkCount;
 const QZWDChunk* FindQZWDChunk(uint32_t type, int n);
 // Frees the kept chunk bodies (the level's teardown; LoadQZWD starts with none).
 void FreeQZWDKeptChunks();
+
+// The chunks whose contents other floors own are handed to those floors' readers: the level's sky (type
+// 5), an action unit's definition (7 and 8) and one unit's data block of an action unit (11). The game
+// binds them to the sky's and the action units' own readers (game/LayerHooks.cpp).
+struct WorldChunkReaders {
+    // Nonzero when the level has its sky already (a second sky chunk is fatal).
+    int (*hasSky)();
+    // Makes the level's sky from a sky chunk's body (read whole, so the reader cannot run past it).
+    void (*readSky)(const uint8_t* body, size_t size, const char* file);
+    // Makes an action unit and reads its definition (the chunk's type and size, header included) from the
+    // stream standing at the chunk's body.
+    void (*readAUDef)(int readerWord, int chunkSize, FILE* stream);
+    // Stores bytes as the data block of a unit of an action unit's list; 0 when there is no such unit.
+    int (*storeUnitData)(int32_t au, int32_t list, int32_t unit, const uint8_t* data, int32_t bytes);
+};
+extern WorldChunkReaders WorldChunkOwners;
 
 // The level's flag that access bits are fixed up by the statics' passes while the level is built; set
 // by a TileDefPool whose access kind is 4.

@@ -4,12 +4,10 @@
 #include <cstring>
 #include <vector>
 
-#include "ai/AUDef.h"
 #include "core/Config.h"
 #include "core/Memory.h"
 #include "core/Package.h"
 #include "platform/Texture.h"
-#include "render/Sky.h"
 #include "world/Terrain.h"
 #include "world/TickCounter.h"
 #include "world/WorldFile.h"
@@ -253,21 +251,10 @@ void UnitData(Body& b) {
     const int32_t au = static_cast<int32_t>(U32(b)), list = static_cast<int32_t>(U32(b)),
                   unit = static_cast<int32_t>(U32(b));
     const int32_t bytes = static_cast<int32_t>(Left(b));
-    AUDef* def = au >= 0 && au < AUDefCount && au < kMaxAUDefs ? AUDefTable[au] : nullptr;
-    AUUnitList* units = def && list >= 0 && list <= 2 ? &def->lists[list] : nullptr;
-    if (!units || unit < 0 || unit >= units->count || !units->data) {
+    if (!WorldChunkOwners.storeUnitData(au, list, unit, b.data + b.pos, bytes)) {
         DebugPrintf("ReadChunk: unit data for AU %d list %d unit %d skipped\n", au, list, unit);
         return;
     }
-    // The replaced block is freed and the recorded size follows the new block, so that whoever copies
-    // the data by its size never reads past it.
-    qzFree(units->data[unit]);
-    units->data[unit] = nullptr;
-    if (bytes > 0) {
-        units->data[unit] = qzAlloc(bytes, "unit data");
-        std::memcpy(units->data[unit], b.data + b.pos, static_cast<size_t>(bytes));
-    }
-    if (units->dataSizes) units->dataSizes[unit] = bytes;
     b.pos += static_cast<size_t>(bytes);
 }
 
@@ -309,18 +296,17 @@ void qzwd::ReadChunkBody(FILE* stream, uint32_t type, uint32_t size, int version
         case kChunkTileDefPool: TileDefPool(b, clearFlags, clearAccess); break;
         case kChunkTextures: Textures(b, texBase); break;
         case kChunkSky:
-            if (FindQZWDChunk(kChunkSky, 0) || WorldSkyCell) FatalErrorF("Error(%s): Redundant sky found", fn);
+            if (FindQZWDChunk(kChunkSky, 0) || WorldChunkOwners.hasSky())
+                FatalErrorF("Error(%s): Redundant sky found", fn);
             KeepChunk(b, size);
             // The sky is built from the body already read, so its reader cannot run past the chunk.
-            WorldSkyCell = CreateSkyCell();
-            BuildSkyFromChunk(b.data, b.size, file, WorldSkyCell);
+            WorldChunkOwners.readSky(b.data, b.size, file);
             break;
         case kChunkAUDef7:
         case kChunkAUDef8:
             KeepChunk(b, size);
             HandToOwner(stream, start, b, "action unit", [&] {
-                AUDef* def = CreateAUDef();
-                ReadAUDef(def, static_cast<int32_t>(type), static_cast<int32_t>(size), stream);
+                WorldChunkOwners.readAUDef(static_cast<int32_t>(type), static_cast<int32_t>(size), stream);
             });
             break;
         case kChunkUnitData:

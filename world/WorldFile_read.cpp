@@ -10,7 +10,7 @@
 #include "core/Package.h"
 #include "host/Fs.h"
 #include "platform/Sound.h"
-#include "world/Startup.h"
+#include "world/Level.h"
 #include "world/Terrain.h"
 #include "world/WorldFile.h"
 #include "world/WorldFile_local.h"

@@ -1,5 +1,6 @@
-// The world tick: advances the world by a number of ticks (10 ms of game time each at game_speed 1) in
-// one call, and drives every construct of a busy pool through its dispatcher for one tick.
+// The world tick's state that every floor reads: the game clock, the water animation, the tick being
+// run and the input block handed to every construct's TICK. The game's world tick (game/WorldTick.h) sets
+// it.
 #pragma once
 
 #include <cstdint>
@@ -30,12 +31,3 @@ extern ControlInput Fire1Seen;
 extern ControlInput Fire2Seen;
 extern uint32_t PlayerRestrictions;  // 0x1 the player may control the unit, 0x200 may fire
 extern int32_t ListenerPosition[3];  // the main camera's position at the previous call
-
-// Advances the world by ticks (0: only the per-call work); runDayEvents 0 skips the mission's events.
-void WorldTick(int ticks, int runDayEvents);
-// One tick for every construct of the pool, members appended during the walk included.
-void UpdateConstructPool(ConstructPool* pool);
-
-// The fire-key gate on the current record: a press passes while the latch is armed and the player may
-// fire; otherwise the bit is cleared (with the cannot-fire sound once per press).
-void GateFireKey(ControlInput* now, int bit, int32_t* armed, ControlInput* seen);

@@ -15,7 +15,7 @@
 #include "objects/Projectile.h"
 #include "support/ShotScene.h"
 #include "vehicles/modules/PjtThrower.h"
-#include "world/Level_local.h"
+#include "game/Level_local.h"
 
 namespace {
 

@@ -43,10 +43,10 @@
 #include "tools/datakit/Texture.h"
 #include "tools/mkdemo/Demo.h"
 #include "world/ConstructPool.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Player.h"
-#include "world/Startup.h"
-#include "world/WorldTick.h"
+#include "game/Startup.h"
+#include "game/WorldTick.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include "core/Rules.h"
 #include "host/Fs.h"
 #include "host/Window.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Player.h"
-#include "world/Startup.h"
-#include "world/WorldTick.h"
+#include "game/Startup.h"
+#include "game/WorldTick.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "world/Collide.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 #include "world/Terrain.h"
 #include "world/TickCounter.h"
 #include "world/WorldFile.h"

@@ -8,7 +8,7 @@
 #include "fuzz/FuzzLevel.h"
 #include "fuzz/FuzzSupport.h"
 #include "world/QZEvent.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvfuzz::Setup();

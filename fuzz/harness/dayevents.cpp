@@ -19,10 +19,10 @@
 #include "render/Sky.h"
 #include "render/Weather.h"
 #include "world/ConstructPool.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/SceneryFx.h"
-#include "world/Startup.h"
-#include "world/WorldTick.h"
+#include "game/Startup.h"
+#include "game/WorldTick.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "hud/TFView.h"
 #include "platform/Font.h"
 #include "platform/ScreenVertex.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvfuzz::Setup();

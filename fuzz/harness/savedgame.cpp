@@ -4,8 +4,8 @@
 // seeds (fuzz/seeds) are saved games of the same level.
 #include "fuzz/FuzzLevel.h"
 #include "fuzz/FuzzSupport.h"
-#include "world/SavedGame.h"
-#include "world/WorldTick.h"
+#include "game/SavedGame.h"
+#include "game/WorldTick.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvfuzz::Setup();

@@ -16,7 +16,7 @@
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/Player.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "fuzz/FuzzLevel.h"
 #include "fuzz/FuzzSupport.h"
 #include "world/ConstructPool.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 #include "vehicles/modules/ModuleSaved.h"
 #include "vehicles/types/EMAJeep.h"
 #include "vehicles/types/VehicleFrame.h"

@@ -7,8 +7,8 @@
 
 #include "fuzz/FuzzLevel.h"
 #include "fuzz/FuzzSupport.h"
-#include "world/Level.h"
-#include "world/WorldTick.h"
+#include "game/Level.h"
+#include "game/WorldTick.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kvfuzz::Setup();

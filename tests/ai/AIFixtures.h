@@ -25,7 +25,7 @@
 #include "tools/datakit/RulesText.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "world/Level.h"
+#include "game/Level.h"
 
 namespace aitest {
 

@@ -10,7 +10,7 @@
 #include "render/Sky.h"
 #include "render/Weather.h"
 #include "support/DebugCapture.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/SceneryFx.h"
 
 namespace aitest {

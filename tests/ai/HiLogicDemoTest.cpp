@@ -17,8 +17,8 @@
 #include "support/Bmp24.h"
 #include "vehicles/DemoLevel.h"
 #include "vehicles/types/EMAJeep.h"
-#include "world/SavedGame.h"
-#include "world/Snapshot.h"
+#include "game/SavedGame.h"
+#include "render/Snapshot.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "platform/ScreenVertex.h"
 #include "tools/datakit/UnitsFile.h"
 #include "tools/datakit/WorldFile.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 namespace aitest {
 

@@ -16,7 +16,7 @@
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/SceneFile.h"
 #include "vehicles/DemoLevel.h"
-#include "world/CutScenes.h"
+#include "game/CutScenes.h"
 #include "world/TickCounter.h"
 
 namespace kvtest {

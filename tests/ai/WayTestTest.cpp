@@ -13,7 +13,7 @@
 #include "render/View.h"
 #include "support/Bmp24.h"
 #include "vehicles/DemoLevel.h"
-#include "world/Snapshot.h"
+#include "render/Snapshot.h"
 #include "world/Terrain.h"
 
 namespace {

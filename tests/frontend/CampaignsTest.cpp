@@ -14,7 +14,7 @@
 #include "tests/frontend/FrontendFixture.h"
 #include "tools/datakit/Campaign.h"
 #include "tools/datakit/RulesText.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Player.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include "frontend/Frontend_local.h"
 #include "platform/InputDevices.h"
 #include "tests/frontend/FrontendFixture.h"
-#include "world/Level.h"
-#include "world/Startup.h"
+#include "game/Level.h"
+#include "game/Startup.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include "platform/Sound.h"
 #include "render/Viewport.h"
 #include "tests/frontend/FrontendFixture.h"
-#include "tests/world/LevelFixture.h"
-#include "world/Level.h"
+#include "tests/game/LevelFixture.h"
+#include "game/Level.h"
 #include "world/Player.h"
 
 namespace {

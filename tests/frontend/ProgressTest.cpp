@@ -12,7 +12,7 @@
 #include "host/Dialog.h"
 #include "tests/frontend/FrontendFixture.h"
 #include "tools/datakit/Campaign.h"
-#include "world/Level.h"
+#include "game/Level.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "platform/Font.h"
 #include "support/TempDir.h"
 #include "tests/frontend/FrontendFixture.h"
-#include "world/Level.h"
+#include "game/Level.h"
 
 namespace {
 

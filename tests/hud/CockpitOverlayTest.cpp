@@ -25,11 +25,11 @@
 #include "support/TempDir.h"
 #include "tools/datakit/RulesText.h"
 #include "world/ConstructPool.h"
-#include "world/Level.h"
-#include "world/Snapshot.h"
+#include "game/Level.h"
+#include "render/Snapshot.h"
 #include "world/Terrain.h"
 #include "world/TickCounter.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 namespace kvtest {
 namespace {

@@ -11,7 +11,7 @@
 #include "hud/MousePtr.h"
 #include "platform/Bitmap.h"
 #include "tools/datakit/Texture.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 namespace hudtest {
 namespace {

@@ -20,7 +20,7 @@
 #include "support/TempDir.h"
 #include "support/TextDevice.h"
 #include "tools/datakit/MessageFile.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 
 namespace {
 

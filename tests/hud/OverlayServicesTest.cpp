@@ -7,7 +7,7 @@
 #include "core/Fix3D.h"
 #include "hud/UnitMarks.h"
 #include "render/Viewport.h"
-#include "world/Level.h"
+#include "game/Level.h"
 
 namespace kvtest {
 namespace {

@@ -14,7 +14,7 @@
 #include "hud/TacticalMap.h"
 #include "platform/Bitmap.h"
 #include "platform/Dxgl.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/TerrainFixtures.h"
 #include "world/TickCounter.h"
 

@@ -16,7 +16,7 @@
 #include "support/InterfaceFiles.h"
 #include "support/MemTrack.h"
 #include "support/TempDir.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 #include "world/TickCounter.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "hud/MissionStatus.h"
 #include "hud/MousePtr.h"
 #include "hud/TacticalMap.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "platform/Bitmap.h"
 #include "platform/Dxgl.h"
 #include "render/Viewport.h"

@@ -15,7 +15,7 @@
 #include "platform/ScreenVertex.h"
 #include "support/InterfaceFiles.h"
 #include "world/QZEvent.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 namespace hudtest {
 

@@ -17,7 +17,7 @@
 #include "support/Fatal.h"
 #include "support/TempDir.h"
 #include "tools/datakit/RulesText.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Player.h"
 #include "world/TickCounter.h"
 

@@ -22,7 +22,7 @@
 #include "support/Fatal.h"
 #include "support/PoolScene.h"
 #include "support/ShotScene.h"
-#include "world/Level_local.h"
+#include "game/Level_local.h"
 
 namespace kvtest {
 namespace {

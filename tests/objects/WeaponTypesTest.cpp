@@ -30,7 +30,7 @@
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/ObjectFile.h"
 #include "world/Geom.h"
-#include "world/Level_local.h"
+#include "game/Level_local.h"
 #include "world/ObjFile.h"
 
 namespace kvtest {

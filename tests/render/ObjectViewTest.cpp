@@ -15,7 +15,7 @@
 #include "support/MemTrack.h"
 #include "ai/Clan.h"
 #include "hud/TFView.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/ConstructPool.h"
 #include "world/QZEvent.h"
 

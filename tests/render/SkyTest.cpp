@@ -31,9 +31,9 @@
 #include "tools/datakit/Sky.h"
 #include "world/Construct.h"
 #include "world/Geom.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/QZEvent.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 #include "ReferencePicture.h"
 #include "TerrainScene.h"
 

@@ -25,7 +25,7 @@
 #include "support/Fatal.h"
 #include "support/TempDir.h"
 #include "tools/datakit/WorldFile.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 #include "world/WorldFile.h"
 #include "world/Construct.h"
 #include "world/Geom.h"

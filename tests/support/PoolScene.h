@@ -14,7 +14,7 @@
 #include "support/Fatal.h"
 #include "support/ShotScene.h"
 #include "tools/mkdemo/Demo.h"
-#include "world/Level_local.h"
+#include "game/Level_local.h"
 #include "world/QZEvent.h"
 
 namespace kvtest {

@@ -34,10 +34,10 @@
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/QZEvent.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 #include "world/Terrain.h"
 #include "world/WorldFile.h"
-#include "world/WorldTick.h"
+#include "game/WorldTick.h"
 
 namespace kvtest {
 

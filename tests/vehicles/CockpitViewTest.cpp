@@ -18,7 +18,7 @@
 #include "render/ReferencePicture.h"
 #include "render/View.h"
 #include "render/Viewport.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Terrain.h"
 
 namespace kvtest {

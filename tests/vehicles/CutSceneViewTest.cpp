@@ -12,9 +12,9 @@
 #include "render/View.h"
 #include "render/Viewport.h"
 #include "support/Bmp24.h"
-#include "world/CutScenes.h"
-#include "world/Level.h"
-#include "world/Snapshot.h"
+#include "game/CutScenes.h"
+#include "game/Level.h"
+#include "render/Snapshot.h"
 
 namespace kvtest {
 namespace {

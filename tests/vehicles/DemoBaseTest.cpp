@@ -19,8 +19,8 @@
 #include "render/Viewport.h"
 #include "tools/datakit/Bytes.h"
 #include "vehicles/types/EMAJeep.h"
-#include "world/SavedGame.h"
-#include "world/Snapshot.h"
+#include "game/SavedGame.h"
+#include "render/Snapshot.h"
 #include "world/Terrain.h"
 
 namespace kvtest {

@@ -32,11 +32,11 @@
 #include "vehicles/types/VehicleFrame.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
-#include "world/Level.h"
+#include "game/Level.h"
 #include "world/Player.h"
 #include "world/QZEvent.h"
-#include "world/Startup.h"
-#include "world/WorldTick.h"
+#include "game/Startup.h"
+#include "game/WorldTick.h"
 
 namespace kvtest {
 

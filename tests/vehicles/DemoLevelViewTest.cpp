@@ -10,8 +10,8 @@
 #include "render/ReferencePicture.h"
 #include "render/View.h"
 #include "render/Viewport.h"
-#include "world/Level.h"
-#include "world/Snapshot.h"
+#include "game/Level.h"
+#include "render/Snapshot.h"
 
 namespace kvtest {
 namespace {

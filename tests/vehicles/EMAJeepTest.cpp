@@ -21,7 +21,7 @@
 #include "vehicles/DemoLevel.h"
 #include "vehicles/types/EMAJeep.h"
 #include "world/Terrain.h"
-#include "world/WorldHash.h"
+#include "game/WorldHash.h"
 
 namespace {
 

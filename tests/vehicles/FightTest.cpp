@@ -25,8 +25,8 @@
 #include "tools/datakit/RulesText.h"
 #include "vehicles/types/DeadBody.h"
 #include "vehicles/types/EMAJeep.h"
-#include "world/Level_local.h"
-#include "world/Snapshot.h"
+#include "game/Level_local.h"
+#include "render/Snapshot.h"
 #include "world/Terrain.h"
 
 namespace kvtest {

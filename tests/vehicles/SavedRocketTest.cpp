@@ -15,7 +15,7 @@
 #include "tools/datakit/Bytes.h"
 #include "vehicles/modules/PjtThrower.h"
 #include "vehicles/types/EMAJeep.h"
-#include "world/SavedGame.h"
+#include "game/SavedGame.h"
 
 namespace kvtest {
 namespace {

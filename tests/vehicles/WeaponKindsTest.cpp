@@ -28,7 +28,7 @@
 #include "vehicles/modules/BeamCannon.h"
 #include "vehicles/modules/HVCannon.h"
 #include "vehicles/types/EMAJeep.h"
-#include "world/Snapshot.h"
+#include "render/Snapshot.h"
 #include "world/Terrain.h"
 
 namespace kvtest {

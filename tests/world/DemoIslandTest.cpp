@@ -18,7 +18,7 @@
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/Sky.h"
 #include "tools/mkdemo/Demo.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 #include "world/Terrain.h"
 #include "world/WorldFile.h"
 

@@ -22,7 +22,7 @@
 #include "tools/datakit/Sky.h"
 #include "tools/datakit/Texture.h"
 #include "tools/datakit/WorldFile.h"
-#include "world/Startup.h"
+#include "game/Startup.h"
 #include "world/Terrain.h"
 #include "world/WorldFile.h"
 

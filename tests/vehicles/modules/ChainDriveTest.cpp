@@ -386,7 +386,7 @@ TEST_F(ChainDriveTest, MissingRulesAndUnknownAccessTypesAreFatal) {
 #include "objects/EffectTypes.h"
 #include "objects/SharedPools.h"
 #include "world/ConstructPool.h"
-#include "world/Level_local.h"
+#include "game/Level_local.h"
 #include "world/QZEvent.h"
 
 namespace {
