@@ -488,8 +488,9 @@ int JoinScreen(const MenuHits& h) {
                 CopyWidgetText(name, sizeof name, NetGameHosts[i].sessionName);
                 AddListItem(&Listboxes[0], name);
             }
+            // A search that finds nothing leaves nothing to join.
+            if (Buttons.count >= 2) Buttons[1].enabled = NetGameCount > 0;
             if (NetGameCount > 0) {
-                if (Buttons.count >= 2) Buttons[1].enabled = 1;
                 ShowSessionDetails(0);
                 for (int i = 0; i < Labels.count; ++i) Labels[i].visible = 1;
             }

@@ -118,7 +118,8 @@ void ReadPlayerdata(const Receipt& r) {
     if (!KnownClan(m.clan)) return Drop(r, "a clan other than 0 and 1");
     if (m.flags & ~kPlayerFlagBits) return Drop(r, "unknown flag bits");
     MPLog("PLAYERDATA");
-    SetText(cell->name, sizeof cell->name, m.name);
+    // A player without a name is "unknown", as when it entered.
+    SetText(cell->name, sizeof cell->name, m.name[0] ? m.name : "unknown");
     SetText(cell->unitType, sizeof cell->unitType, m.unitType);
     cell->clan = m.clan;
     cell->flags = m.flags;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ai/AUDef.h"
+#include "core/Memory.h"
 #include "host/Dialog.h"
 #include "host/Fs.h"
 #include "host/Net.h"
@@ -57,7 +58,9 @@ uintptr_t Unit_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
 
 void GiveUnit(PlayerCell* cell) {
     AUDef* au = new AUDef{};
-    au->pool = CreateConstructPool(1, "bench au");
+    static int made = 0;  // pool names are unique
+    const std::string name = "bench au " + std::to_string(++made);
+    au->pool = CreateConstructPool(1, name.c_str());
     construct* con = CreateConstruct(0, 0);
     con->itfc = Unit_itfc;
     con->itfcData = qzAlloc(sizeof(UnitData), "bench unit");
@@ -241,7 +244,6 @@ void SessionFightPhase(benchmark::State& state) {
     state.counters["messages/s"] =
         benchmark::Counter(static_cast<double>(s->Received() - before), benchmark::Counter::kIsRate);
     state.counters["delivered"] = static_cast<double>(s->Received() - before) / sent;
-    (void)queued;
 }
 BENCHMARK(SessionFightPhase)->Arg(kPlayers)->Unit(benchmark::kMillisecond)->UseRealTime();
 

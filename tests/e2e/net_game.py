@@ -361,6 +361,8 @@ def main(karvonel, netpeer, demo):
             bob.go('go_quit')
             for g in (hal, ann):
                 g.expect('out', r'^message: SYSTEM: Bob left the game$')
+            # Its goodbye, sent just before it closed, reached the host before its leaving did.
+            hal.expect('log', r'BYEBYE \d+')
 
             # The host quits: Ann, who joined first, takes over; a new player joins her on her port.
             hal.go('go_quit')

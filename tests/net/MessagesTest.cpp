@@ -309,6 +309,10 @@ TEST_F(JoinerTest, EachMessageOfTheHostAndTheOthersDoesWhatItSays) {
     EXPECT_EQ(ann->clan, 1);
     EXPECT_EQ(ann->flags, 0x45u | 0x200u);
     EXPECT_EQ(MPDeferredFlags, kDeferChangeUnit);
+    // A player without a name is "unknown", as when it entered (not an empty sender of chat lines).
+    PlayerdataMsg nameless{3, "", "GAJeep", 1, 0x45};
+    Hand(Make([&](uint8_t* o) { return WritePlayerdata(nameless, o); }), 1);
+    EXPECT_STREQ(ann->name, "unknown");
 
     StartPositionEntry sp[2] = {{2, {1, 2, 3, 4, 5, 6}}, {3, {7, 8, 9, 10, 11, 12}}};
     Hand(Make([&](uint8_t* o) { return WriteStartPositions(sp, 2, o); }), 1);

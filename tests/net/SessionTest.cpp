@@ -10,6 +10,9 @@
 
 #include "NetGameFixture.h"
 #include "ai/Clan.h"
+#include "frontend/Frontend.h"
+#include "frontend/Frontend_local.h"
+#include "frontend/Widgets.h"
 #include "host/Dialog.h"
 
 namespace {
@@ -235,6 +238,28 @@ TEST_F(SessionTest, EverySearchStartsAfreshAndListsEveryHost) {
     EnumSessions();
     EXPECT_EQ(NetGameCount, 0);
     EXPECT_STREQ(host::LastDialogText(), "Reporting a DirectPlay error:\nDPNERR_INVALIDPARAM");
+}
+
+// The join screen's Search lists every game found and enables Join; a search that finds nothing leaves
+// nothing to join.
+TEST_F(SessionTest, TheJoinScreenListsTheGamesFoundAndJoinsOnlyOneOfThem) {
+    RawHost("Hal", "First");
+    RawHost("Ivy", "Second");
+    CreateDirectPlay();
+    MenuScreen = kScreenJoin;
+    BuildScreen(kScreenJoin);
+    MenuHits search;
+    search.button = 2;
+    RunScreenActions(search);
+    EXPECT_EQ(Listboxes[0].count, 2);
+    EXPECT_EQ(Buttons[1].enabled, 1);
+    snprintf(Textboxes[1].edit, sizeof Textboxes[1].edit, "70000");
+    RunScreenActions(search);
+    EXPECT_EQ(Listboxes[0].count, 0);
+    EXPECT_EQ(Buttons[1].enabled, 0);
+    MenuHits join;
+    join.button = 1;
+    EXPECT_EQ(RunScreenActions(join), 0);
 }
 
 // On the host: the messages for the host are answered, each to whom it should go and on its channel.
