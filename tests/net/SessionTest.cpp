@@ -10,6 +10,7 @@
 
 #include "NetGameFixture.h"
 #include "ai/Clan.h"
+#include "core/Rules.h"
 #include "frontend/Frontend.h"
 #include "frontend/Frontend_local.h"
 #include "frontend/Widgets.h"
@@ -246,6 +247,7 @@ TEST_F(SessionTest, TheJoinScreenListsTheGamesFoundAndJoinsOnlyOneOfThem) {
     RawHost("Hal", "First");
     RawHost("Ivy", "Second");
     CreateDirectPlay();
+    ReadRules(KV_SOURCE_DIR "/data/app/text/Menu.txt");
     MenuScreen = kScreenJoin;
     BuildScreen(kScreenJoin);
     MenuHits search;
@@ -260,6 +262,9 @@ TEST_F(SessionTest, TheJoinScreenListsTheGamesFoundAndJoinsOnlyOneOfThem) {
     MenuHits join;
     join.button = 1;
     EXPECT_EQ(RunScreenActions(join), 0);
+    FreeWidgets();
+    MenuScreen = 0;
+    FreeRules();
 }
 
 // On the host: the messages for the host are answered, each to whom it should go and on its channel.
