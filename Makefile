@@ -36,7 +36,15 @@ release: deps
 demo: release
 	build/release/mkdemo --out build/demo
 
+# MAP names the mission the main menu's button 3 starts ("lastmap" of the demo tree's Vexa.cfg), e.g.
+# make run MAP=Showroom.
+MAP ?=
 run: demo
+	@if [ -n "$(MAP)" ]; then \
+	  test -f "build/demo/Maps/$(MAP)" || { echo "no mission '$(MAP)' in build/demo/Maps" >&2; exit 1; }; \
+	  sed -i 's/^lastmap[[:space:]].*$$/lastmap "$(MAP)";/' build/demo/Vexa.cfg; \
+	  grep -q '^lastmap "$(MAP)";' build/demo/Vexa.cfg || echo 'lastmap "$(MAP)";' >> build/demo/Vexa.cfg; \
+	fi
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  build/release/karvonel --data build/demo; \
 	else \

@@ -1,7 +1,8 @@
 // A running level for the harnesses whose data drives one: the demo tree (mkdemo's build steps) written
 // once into the harness's folder, the devices opened headless, the vehicle types registered and the units
 // file read; the level is the mission "Fuzz", the demo mission's script over a small world of its own
-// (8 x 8 tiles of one tile definition, the demo's sky, the demo's two action units of two jeeps each), so
+// (8 x 8 tiles of one tile definition, the demo's sky, the demo's two action units of two jeeps each, the
+// player's with a unit of every other vehicle type besides), so
 // that its saved games stay small. Its state is saved as a restart point that each input starts from.
 #pragma once
 
@@ -25,6 +26,7 @@
 #include "tools/datakit/WorldFile.h"
 #include "tools/mkdemo/Demo.h"
 #include "vehicles/types/VehicleFrame.h"
+#include "vehicles/types/VehicleTypes.h"
 #include "game/Level.h"
 #include "world/Player.h"
 #include "game/SavedGame.h"
@@ -54,6 +56,12 @@ inline std::vector<uint8_t> FuzzWorld() {
     ema.name = "EMA_TaskForce";
     ema.abstractClan = 0;
     ema.lists[0] = {{"EMAJeep", 100, place(2.0, 2.0), std::nullopt}, {"EMAJeep", 100, place(2.4, 2.0), std::nullopt}};
+    // One unit of every other vehicle type behind the jeeps (the saved-form harness hands each its form).
+    int rowCount = 0;
+    const VehicleTypeRow* rows = VehicleTypeRows(&rowCount);
+    for (int i = 0; i < rowCount; ++i)
+        if (std::string(rows[i].name) != "EMAJeep")
+            ema.lists[0].push_back({rows[i].name, 100, place(3.0 + 0.6 * i, 3.0), std::nullopt});
     w.AUDef(ema, 7);
     datakit::WorldAUDef ga;
     ga.name = "GA_Outpost";

@@ -96,25 +96,18 @@ void LinkTrail(construct* con, construct* previous) {
 
 // ---- Wave.
 
-// A ramp table read whole; false (the bytes read in *got) when it is not 256 bytes long.
-bool LoadRamp(uint8_t* table, const char* name, char* path, size_t pathSize, int32_t* got) {
-    std::snprintf(path, pathSize, "%s%c%s%c%s", ANIMTABLESROOT, kPathSeparator, "wave", kPathSeparator, name);
-    // LoadBlock refuses a longer file; a shorter one would leave the table partly unset.
-    *got = LoadBlock(table, kWaveRampSize, path);
-    return *got == kWaveRampSize;
-}
-
 void SetupWave(construct* con) {
     con->effectPhase = 255;
     WaveBlock* b = WaveOf(con);
     b->counter = 0;
-    char path[512];
-    int32_t got = 0;
-    if (LoadRamp(b->startRamp, "startmot", path, sizeof path, &got) &&
-        LoadRamp(b->endRamp, "endmot", path, sizeof path, &got))
+    char error[600];
+    static_assert(kWaveRampSize == kAnimTableSize);
+    if (ReadAnimTable(b->startRamp, "wave", "startmot", error, sizeof error) &&
+        ReadAnimTable(b->endRamp, "wave", "endmot", error, sizeof error))
         return;
+    // A short ramp would leave the wave running on half-set values.
     FreeConstruct(con);
-    FatalErrorF("Error(Wave_itfc): the ramp table %s holds %d bytes, not %d", path, got, kWaveRampSize);
+    FatalError(error);
 }
 
 void TickWave(construct* con) {

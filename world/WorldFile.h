@@ -88,6 +88,15 @@ void CheckMatrixTiles(const matrix* m, const char* name);
 // ends the program (exit code 1, no box; the text goes to the debug print); a file larger than the
 // buffer is fatal.
 int32_t LoadBlock(void* buffer, int32_t capacity, const char* path);
+
+// The animation tables of the vehicle types (recoil, cushion and walking-path tables): 256 bytes each,
+// the file "<ANIMTABLESROOT>\<folder>\<name>" read whole.
+constexpr int kAnimTableSize = 256;
+// Reads a table; a missing or a longer file ends the program through LoadBlock. Answers false for a
+// shorter one (which would leave the table partly unset), with the error naming the file in error.
+bool ReadAnimTable(uint8_t table[kAnimTableSize], const char* folder, const char* name, char* error, size_t errorSize);
+// The same, fatal for a shorter file too: "Error(LoadAnimTable): File <path> holds <n> bytes, not 256".
+void LoadAnimTable(uint8_t table[kAnimTableSize], const char* folder, const char* name);
 // One little-endian 32-bit integer / float from a stream (0 past its end).
 int32_t ReadInt32(FILE* stream);
 float ReadFloat(FILE* stream);

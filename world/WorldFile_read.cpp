@@ -177,6 +177,21 @@ int32_t LoadBlock(void* buffer, int32_t capacity, const char* path) {
     return static_cast<int32_t>(got);
 }
 
+bool ReadAnimTable(uint8_t table[kAnimTableSize], const char* folder, const char* name, char* error, size_t errorSize) {
+    char path[512];
+    std::snprintf(path, sizeof path, "%s%c%s%c%s", ANIMTABLESROOT, kPathSeparator, folder ? folder : "", kPathSeparator,
+                  name ? name : "");
+    const int32_t got = LoadBlock(table, kAnimTableSize, path);
+    if (got == kAnimTableSize) return true;
+    std::snprintf(error, errorSize, "Error(LoadAnimTable): File %s holds %d bytes, not %d", path, got, kAnimTableSize);
+    return false;
+}
+
+void LoadAnimTable(uint8_t table[kAnimTableSize], const char* folder, const char* name) {
+    char error[600];
+    if (!ReadAnimTable(table, folder, name, error, sizeof error)) FatalError(error);
+}
+
 int32_t ReadInt32(FILE* stream) {
     uint8_t b[4] = {0, 0, 0, 0};
     qzpk_fread(b, 1, 4, stream);

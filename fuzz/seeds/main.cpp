@@ -39,7 +39,9 @@
 #include "game/WorldTick.h"
 #include "vehicles/modules/ModuleSaved.h"
 #include "vehicles/types/EMAJeep.h"
+#include "vehicles/types/VehicleForm.h"
 #include "vehicles/types/VehicleFrame.h"
+#include "vehicles/types/VehicleTypes.h"
 
 namespace {
 
@@ -402,8 +404,6 @@ void HLClans() {
     seed("hide_manual", {{10, 3, {0}, {}, hide.bytes()}, {11, 4, {1}, {}, {}}}, {{0, 3}, {1, 4}, {2}});
 }
 
-// A jeep's saved form as the game writes it: a unit at rest with its lights on, its turret turned, its
-// engine running and its gun loaded; and the same form cut short.
 void MissionScripts() {
     std::string demo = SourceFile("data/Scripts/Ema01.txt");
     if (!demo.empty()) SeedText("dayevents", "Ema01.txt", demo);
@@ -430,26 +430,39 @@ void MissionScripts() {
     SeedText("messagefile", "long_word", datakit::MessageFileText({1, 2, 3, "X", std::string(300, 'w') + " end"}));
 }
 
+// Each vehicle type's saved form behind its row's byte (the harness "vehiclesaved"): the jeep at rest with
+// its lights on, its turret turned, its engine running and its gun loaded, and every other type of the
+// table from a block of its own with the same head; and the jeep's form cut short.
 void VehicleSaved() {
-    VehicleHead head{};
-    head.unit.velocity[0] = 300;
-    uint8_t* block = VehicleSavedBlock(&head, "EMAJeep", kEMAJeepSavedSize, 0);
-    Bytes form(block, block + kEMAJeepSavedSize);
-    qzFree(block);
-    UnitLighting lighting{};
-    lighting.on = 1;
-    UnitLighting_putSaved(&lighting, form.data() + kEMAJeepSavedLighting);
-    WeaponTurret turret{};
-    turret.yaw = 20000;
-    Turret_putSaved(&turret, form.data() + kEMAJeepSavedTurret);
-    WheelDrive drive{};
-    drive.g.engine.soundOn = 1;
-    WheelDrive_putSaved(&drive, form.data() + kEMAJeepSavedDrive);
-    PjtThrower weapon{};
-    PjtThrower_putSaved(&weapon, form.data() + kEMAJeepSavedWeapon0);
-    Seed("vehiclesaved", "jeep", form);
-    form.resize(kEMAJeepSavedSize / 2);
-    Seed("vehiclesaved", "cut", form);
+    int count = 0;
+    const VehicleTypeRow* rows = VehicleTypeRows(&count);
+    for (int n = 0; n < count; ++n) {
+        const VehicleForm& form = rows[n].form();
+        std::vector<uint8_t> block(form.blockSize, 0);
+        auto* head = reinterpret_cast<VehicleHead*>(block.data());
+        head->unit.velocity[0] = 300;
+        uint8_t* out = VehicleFormPut(form, block.data(), 0);
+        Bytes seed{uint8_t(n)};
+        seed.insert(seed.end(), out, out + VehicleFormSize(form));
+        qzFree(out);
+        if (std::string(rows[n].name) == "EMAJeep") {
+            // The jeep's own form as the game writes it.
+            UnitLighting lighting{};
+            lighting.on = 1;
+            UnitLighting_putSaved(&lighting, seed.data() + 1 + kEMAJeepSavedLighting);
+            WeaponTurret turret{};
+            turret.yaw = 20000;
+            Turret_putSaved(&turret, seed.data() + 1 + kEMAJeepSavedTurret);
+            WheelDrive drive{};
+            drive.g.engine.soundOn = 1;
+            WheelDrive_putSaved(&drive, seed.data() + 1 + kEMAJeepSavedDrive);
+            Seed("vehiclesaved", "jeep", seed);
+            seed.resize(kEMAJeepSavedSize / 2);
+            Seed("vehiclesaved", "cut", seed);
+            continue;
+        }
+        Seed("vehiclesaved", rows[n].name, seed);
+    }
 }
 
 // The front end's small files: a progress file, a campaign file, a team list and a credits text (the

@@ -16,6 +16,7 @@ bool BuildDemo(const Context& ctx) {
     if (!BuildCutsceneMission(ctx)) return false;
     if (!BuildCockpitMission(ctx)) return false;
     if (!BuildMultiplayerMap(ctx)) return false;
+    if (!BuildShowroomMission(ctx)) return false;
     if (!BuildSound(ctx)) return false;
     if (!BuildMenuPictures(ctx)) return false;
     if (!BuildCampaigns(ctx)) return false;

@@ -75,10 +75,12 @@ bool BuildCoreFiles(const Context& ctx) {
 
     std::string rules;
     if (!ReadSource(ctx, "app/rules", rules)) return false;
-    // The vehicle types' unit rules are kept in a source of their own.
-    std::string vehicles;
-    if (!ReadSource(ctx, "app/rules_vehicles", vehicles)) return false;
-    rules += vehicles;
+    // The vehicle types' unit rules are kept in sources of their own (the tracked types in one).
+    for (const char* source : {"app/rules_vehicles", "app/rules_tracked"}) {
+        std::string vehicles;
+        if (!ReadSource(ctx, source, vehicles)) return false;
+        rules += vehicles;
+    }
     // The buildings' and scenery's unit rules likewise.
     std::string elements;
     if (!ReadSource(ctx, "app/rules_elements", elements)) return false;

@@ -258,6 +258,11 @@ bool BuildSound(const Context& ctx) {
          Wave(ctx, "rocketfly.wav", Mix(Burst(1.0, 0.5, 0, 46), Hum(140, 280, 0.3, 47)), 0.4) &&
          Wave(ctx, "burst.wav", Mix(Burst(1.2, 0.96, 4, 48), Tone(0.6, 90, 45, 5)), 1.0);
     if (!ok) return false;
+    // Tracked vehicles: a deep engine with the clatter of the tracks, and the whine of a turret's or a
+    // rocket pod's motor.
+    ok = Wave(ctx, "engine_tracks.wav", Mix(Hum(40, 80, 0.5, 49), Burst(2.0, 0.3, 25, 50)), 0.5) &&
+         Wave(ctx, "servo.wav", Tone(0.4, 420, 520, 8, 0.6), 0.3);
+    if (!ok) return false;
     // The menus: the click of a button, list or image, and the two swooshes around a screen change.
     ok = Wave(ctx, "mclick.wav", Mix(Burst(0.02, 0.1, 200, 31), Tone(0.04, 2400, 2000, 60)), 0.5) &&
          Wave(ctx, "swoosh_out.wav", Burst(0.35, 0.9, 6, 32), 0.4) &&

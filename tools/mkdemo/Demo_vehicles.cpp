@@ -6,21 +6,15 @@
 
 #include "tools/datakit/ObjectFile.h"
 #include "tools/mkdemo/Demo.h"
+#include "tools/mkdemo/Demo_vehicles_local.h"
 
 namespace mkdemo {
 
-namespace {
-
-using datakit::AddBox;
-using datakit::ObjectFile;
-using Rgb3 = std::array<uint8_t, 3>;
-
-bool Write(const Context& ctx, const std::string& rel, const ObjectFile& obj) {
+bool WriteVehicleObject(const Context& ctx, const std::string& rel, const datakit::ObjectFile& obj) {
     return datakit::WriteFile(ctx.Path("Objects/" + rel), obj.Bytes());
 }
 
-// A named billboard at a new point of the object.
-void Board(ObjectFile& obj, const char* name, float x, float y, float z, float size) {
+void VehicleBoard(datakit::ObjectFile& obj, const char* name, float x, float y, float z, float size) {
     datakit::ObjPoint p;
     p.pos = {x, y, z};
     obj.points.push_back(p);
@@ -29,6 +23,18 @@ void Board(ObjectFile& obj, const char* name, float x, float y, float z, float s
     b.name = name;
     b.size1 = b.size2 = size;
     obj.bboards.push_back(b);
+}
+
+namespace {
+
+using datakit::AddBox;
+using datakit::ObjectFile;
+using Rgb3 = std::array<uint8_t, 3>;
+
+bool Write(const Context& ctx, const std::string& rel, const ObjectFile& obj) { return WriteVehicleObject(ctx, rel, obj); }
+
+void Board(ObjectFile& obj, const char* name, float x, float y, float z, float size) {
+    VehicleBoard(obj, name, x, y, z, size);
 }
 
 // The jeep's body: a low hull with a bonnet and a windscreen frame; head and rear lights with their
@@ -90,9 +96,9 @@ ObjectFile JeepCockpit() {
     return obj;
 }
 
-// What is left of a vehicle: a flattened, blackened hull that explodes and catches fire when it is left
-// (an explosion spot with fire) and smokes (a smoke spot).
-ObjectFile Wreck(float hx, float hy, float hz) {
+}  // namespace
+
+datakit::ObjectFile VehicleWreck(float hx, float hy, float hz) {
     ObjectFile obj;
     AddBox(obj, 0, hy, 0, hx, hy, hz, Rgb3{35, 32, 30});
     AddBox(obj, 0.2f, 2 * hy + 0.1f, -0.3f, hx * 0.5f, 0.1f, hz * 0.4f, Rgb3{25, 22, 20});
@@ -102,21 +108,11 @@ ObjectFile Wreck(float hx, float hy, float hz) {
     return obj;
 }
 
-bool BuildJeep(const Context& ctx, const std::string& dir, Rgb3 hull) {
-    if (!Write(ctx, dir + "/base", JeepBody(hull))) return false;
-    if (!Write(ctx, dir + "/shad", datakit::BoxObject(1.5f, 0.01f, 2.5f, Rgb3{0, 0, 0}))) return false;
-    if (!Write(ctx, dir + "/top", JeepTop())) return false;
-    if (!Write(ctx, dir + "/frwheel", JeepWheel(1.45f))) return false;
-    if (!Write(ctx, dir + "/flwheel", JeepWheel(-1.45f))) return false;
-    if (!Write(ctx, dir + "/cockpit", JeepCockpit())) return false;
-    if (!Write(ctx, dir + "/deadbody", Wreck(1.4f, 0.4f, 2.3f))) return false;
-    // The pieces a dying jeep throws: its owned fragments, and the same pieces as the fragment set its
-    // rule "frags" names (read from "app\objects\<set>"). File units at the shard's scale (160): each
-    // piece is modelled where it sat on the hull, about its anchor.
+bool WriteVehicleFragments(const Context& ctx, const std::string& dir, std::array<uint8_t, 3> hull, float spread) {
     for (int n = 1; n <= 3; ++n) {
-        const float side = 8.0f * static_cast<float>(n - 2);
-        ObjectFile piece = datakit::BoxObject(5.0f, 1.2f, 4.0f, hull);
-        datakit::AddBox(piece, 0, 1.5f, 0, 2.0f, 0.4f, 2.0f, Rgb3{50, 50, 45});
+        const float side = spread * static_cast<float>(n - 2);
+        datakit::ObjectFile piece = datakit::BoxObject(5.0f, 1.2f, 4.0f, hull);
+        datakit::AddBox(piece, 0, 1.5f, 0, 2.0f, 0.4f, 2.0f, {50, 50, 45});
         for (datakit::ObjPoint& p : piece.points) {
             p.pos[0] += side;
             p.pos[1] += 9.0f;
@@ -124,14 +120,34 @@ bool BuildJeep(const Context& ctx, const std::string& dir, Rgb3 hull) {
         }
         piece.Anchor(side, 9.0f, 6.0f * static_cast<float>(n - 2));
         const std::string name = "/frag" + std::to_string(n);
-        if (!Write(ctx, dir + name, piece)) return false;
+        if (!WriteVehicleObject(ctx, dir + name, piece)) return false;
         if (!datakit::WriteFile(ctx.Path("app/objects/" + dir + name), piece.Bytes())) return false;
     }
     return true;
 }
 
+namespace {
+
+bool BuildJeep(const Context& ctx, const std::string& dir, Rgb3 hull, bool wreck = true) {
+    if (!Write(ctx, dir + "/base", JeepBody(hull))) return false;
+    if (!Write(ctx, dir + "/shad", datakit::BoxObject(1.5f, 0.01f, 2.5f, Rgb3{0, 0, 0}))) return false;
+    if (!Write(ctx, dir + "/top", JeepTop())) return false;
+    if (!Write(ctx, dir + "/frwheel", JeepWheel(1.45f))) return false;
+    if (!Write(ctx, dir + "/flwheel", JeepWheel(-1.45f))) return false;
+    if (!Write(ctx, dir + "/cockpit", JeepCockpit())) return false;
+    if (wreck && !Write(ctx, dir + "/deadbody", VehicleWreck(1.4f, 0.4f, 2.3f))) return false;
+    // The pieces a dying jeep throws: its owned fragments, and the same pieces as the fragment set its
+    // rule "frags" names (read from "app\objects\<set>"). File units at the shard's scale (160): each
+    // piece is modelled where it sat on the hull, about its anchor.
+    return WriteVehicleFragments(ctx, dir, hull, 8.0f);
+}
+
 }  // namespace
 
-bool BuildVehicleObjects(const Context& ctx) { return BuildJeep(ctx, "ema/jeep", Rgb3{80, 105, 60}); }
+bool BuildVehicleObjects(const Context& ctx) {
+    // The showroom's target dummy is a jeep painted orange that burns where it stands.
+    return BuildJeep(ctx, "ema/jeep", Rgb3{80, 105, 60}) && BuildJeep(ctx, "ema/dummy", Rgb3{210, 120, 40}, false) &&
+           BuildTrackedVehicles(ctx);
+}
 
 }  // namespace mkdemo

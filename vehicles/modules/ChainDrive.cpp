@@ -312,11 +312,13 @@ void ChainDrive_copy(ChainDrive* d, const ChainDrive* src) {
     d->wantedDifferential = src->wantedDifferential;
     std::memcpy(d->lastMarked, src->lastMarked, sizeof d->lastMarked);
     EngineSound_reconcile(&g.engine, g.con, s.engine.soundOn);
-    // The marks of the state before leave the world; each track starts a new chain.
+    // The marks of the state before leave the world; each track starts a new chain. Only a mark that is
+    // busy (fading in or out) is queued out of its busy pool: queueing every mark of every tracked unit
+    // of a level that is loaded overran the event queue.
     d->lastMark[0] = d->lastMark[1] = nullptr;
     for (int i = 0; d->markPool && i < d->markPool->count; ++i) {
         construct* mark = d->markPool->constructs[i];
-        CreateQZEvent(QZEventKind::UnBuzy, mark);
+        if (mark->flags & kConBusy) CreateQZEvent(QZEventKind::UnBuzy, mark);
         DeactivateConstruct(mark);
     }
 }

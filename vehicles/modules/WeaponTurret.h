@@ -101,8 +101,12 @@ void Turret_aimAtPoint(WeaponTurret* t, ControlInput* ctl, UnitShare* rec, int s
 void Turret_playerAim(WeaponTurret* t, TFView* view, SensorTip* sensor, const ControlInput& previous,
                       const ControlInput& current, int32_t* yawAxis, int32_t* pitchAxis, UnitShare* rec,
                       int shift);
-// Howitzers: traces the shot, places markers, corrects the pitch axis of the control record.
+// Howitzers: traces the shot, places markers, corrects the pitch axis of the control record toward the
+// unit record's aim point.
 void Turret_probeShot(WeaponTurret* t, const TurretShot* shot, ControlInput* ctl, UnitShare* rec, int shift);
+// The same toward another point (the AI's howitzer aims at its target's detected position).
+void Turret_probeShotAt(WeaponTurret* t, const TurretShot* shot, ControlInput* ctl, int shift,
+                        const int32_t aim[3]);
 // Deactivates the active markers in pool order, stopping at the first inactive one.
 void Turret_releaseEvents(WeaponTurret* t);
 // The same trace without markers; stores the impact and returns its distance.

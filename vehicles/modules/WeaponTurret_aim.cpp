@@ -228,13 +228,18 @@ void Turret_playerAim(WeaponTurret* t, TFView* view, SensorTip* sensor, const Co
 }
 
 void Turret_probeShot(WeaponTurret* t, const TurretShot* shot, ControlInput* ctl, UnitShare* rec, int shift) {
+    Turret_probeShotAt(t, shot, ctl, shift, rec ? rec->aimPoint : nullptr);
+}
+
+void Turret_probeShotAt(WeaponTurret* t, const TurretShot* shot, ControlInput* ctl, int shift,
+                        const int32_t aim[3]) {
     const construct* con = t->con;
     const bool ownClan = OwnPlayer && con->clan && con->clan->index == OwnPlayer->clan;
     int32_t end[3];
     TraceShot(t, shot, ownClan ? t->markers : nullptr, end);
 
     const int32_t* gun = t->gun->pos;
-    t->aimDistance = rec ? DistanceBetween(gun, rec->aimPoint) : 0;
+    t->aimDistance = aim ? DistanceBetween(gun, aim) : 0;
     t->impactDistance = DistanceBetween(gun, end);
     FixVec flat{end[0] - gun[0], 0, end[2] - gun[2]};
     FixVec dir{0, 0, 0};

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <type_traits>
 
 #include "ai/AIRecords.h"
@@ -34,14 +35,9 @@ constexpr VehicleKind kKind = {kName, offsetof(EMAJeepBlock, turret), offsetof(E
 
 EMAJeepBlock* Block(construct* con) { return static_cast<EMAJeepBlock*>(con->itfcData); }
 
-float Scale(const construct* con) {
-    const Rule* r = NamedUnitRule(con->unit, "scale");
-    return r->count > 0 ? r->values[0] : 0.0f;
-}
-
 construct* Create(Unit* entry, const char* directory) {
     construct* con = VehicleCreateConstruct(entry, EMAJeep_itfc, 3, kGroundUnitFlags);
-    const float scale = Scale(con);
+    const float scale = VehicleScale(con);
     auto* b = static_cast<EMAJeepBlock*>(VehicleAllocBlock(con, kBlockSize, directory));
     VehicleLoadBody(con, scale, directory, "base", true);
     VehicleLoadPart(con, scale, directory, "top", 0);
@@ -67,36 +63,15 @@ void Unplace(construct* con) {
 }
 
 void Place(construct* con, const PlacementRecord* place) {
-    VehicleCheckImpact(con);
-    VehicleBeginPlace(con, 0);
     EMAJeepBlock* b = Block(con);
     VehicleHead* h = &b->head;
     construct* top = con->subs[0];
-    VehiclePlaceBody(con, place, true);
-    const float scale = Scale(con);
-    AddToTypePools(con);
-    InitUnitShare(con, &h->unit, scale);
+    VehiclePlaceHead(con, h, place);
     WeaponTurret_init(&b->turret, 0, con, top, top);
     WheelDrive_init(&b->drive, con, 0, NamedBBoardLevel(con, "rearlight"), NamedBBoardLevel(con, "rearhalo1"),
                     NamedBBoardLevel(con, "rearhalo2"), nullptr, nullptr, nullptr, &h->state.energy);
-    std::memset(h->look, 0, sizeof h->look);
-    h->stealthMode = 0;
-    h->dead = 0;
-    VehicleReadCombatRules(con, h, place);
-    VehicleFindWarnings(h);
     PjtThrower_init(&b->weapon0, con, top, 0, 1.0f);
-    // The lights shine from between the two front halos (billboard positions are quarter units).
-    const bboard* halo2 = NamedBBoard(con, "fronthalo2");
-    const bboard* halo1 = NamedBBoard(con, "fronthalo1");
-    int32_t origin[3];
-    for (int i = 0; i < 3; ++i) origin[i] = 2 * (halo2->pos[i] + halo1->pos[i]);
-    const UnitLightBoard boards[kUnitLightBoards] = {
-        {NamedBBoardLevel(con, "torch"), 255},     {NamedBBoardLevel(con, "fronthalo1"), 255},
-        {NamedBBoardLevel(con, "fronthalo2"), 255}, {NamedBBoardLevel(con, "rearlight"), 255},
-        {NamedBBoardLevel(con, "rearhalo1"), 128},  {NamedBBoardLevel(con, "rearhalo2"), 128},
-        {nullptr, 255},                             {nullptr, 255},
-    };
-    UnitLighting_init(&b->lighting, con, con, origin, boards);
+    VehicleInitLighting(con, &b->lighting, true);
     SensorTip_init(&b->sensor, con, top, 1.0f);
     CreateUnitAIRecords(con, RestoringGame ? 0 : 1);
     VehicleMakeBusy(con);
@@ -131,35 +106,12 @@ void AliveStep(construct* con, TickInput* in, int k) {
     *NamedBBoardLevel(con, "rearchain") = roll;
     con->subs[1]->effectPhase = roll;
     con->subs[2]->effectPhase = roll;
-    if (InputKeyDown(current, kKeyCenterTorso)) b->turret.recenterYaw = b->turret.recenterPitch = 1;
-    if (InputKeyDown(current, kKeySelfDestruct) && RecordReplayActive) h->state.structure = 0;
-    if (VehicleStealthToggle(con, h, in, b->drive.g.soundState))
-        WheelDrive_setMode(&b->drive.g, static_cast<int>(h->stealthMode));
-    const uint8_t engineOff = b->drive.g.engineOff ? 1 : 0;
-    if (rec->stateFlag != engineOff) {
-        SetUnitStateFlag(con, rec, engineOff);
-        UnitLighting_switch(&b->lighting, static_cast<int32_t>(h->stealthMode));
-        if (engineOff == 0 && con == PlayerUnit) SensorTip_activate(&b->sensor);
-        if (engineOff == 1) SensorTip_clear(&b->sensor);
-    }
-    UnitLighting_update(&b->lighting, current, previous, rec, k);
+    VehicleControlSteps(con, h, &b->turret, &b->drive.g, &b->lighting, &b->sensor, in, k);
     if (rec->stateFlag == 0 && InputKeyDown(current, kKeyFire1)) PjtThrower_fire(&b->weapon0, nullptr, rec->velocity);
     PjtThrower_tick(&b->weapon0, 1 << k);
     UpdateConstructVelocity(con, rec);
     PlaceParts(con);
     SensorTip_update(&b->sensor);
-}
-
-void Die(construct* con) {
-    EMAJeepBlock* b = Block(con);
-    if (b->head.dead) return;
-    b->head.dead = 1;
-    VehicleDieDebris(con, &b->head);
-    VehicleLeaveWreck(con, b->directory);
-    UnitLighting_off(&b->lighting);
-    Turret_stopSound(&b->turret);
-    WheelDrive_stopSound(&b->drive.g);
-    SensorTip_clear(&b->sensor);
 }
 
 void Tick(construct* con, TickInput* in) {
@@ -171,7 +123,7 @@ void Tick(construct* con, TickInput* in) {
     if (b->head.state.structure > 0)
         AliveStep(con, in, k);
     else
-        Die(con);
+        VehicleDie(con, &b->head, b->directory, &b->turret, &b->drive.g, &b->lighting, &b->sensor);
 }
 
 void SteerAI(construct* con, ControlInput* in) {
@@ -179,32 +131,16 @@ void SteerAI(construct* con, ControlInput* in) {
     VehicleHead* h = &b->head;
     UnitShare* rec = &h->unit;
     const int k = con->busyLevel;
-    ClearInput(in);
-    in->axes[kAxisYaw] = static_cast<int16_t>(h->look[0]);
-    in->axes[kAxisPitch] = static_cast<int16_t>(h->look[1]);
-    in->axes[kAxisSteer] = static_cast<int16_t>(h->look[2]);
-    if (rec->driveMode != h->stealthMode && (FrameCounter & 32)) SetInputKey(in, kKeyStealth, true);
-    ReleaseUnitTarget(con, rec, nullptr);
+    const bool target = VehicleSteerBegin(con, h, in, nullptr);
     WheelDrive_steerAI(&b->drive, in, rec, k, &rec->detect);
-    const bool target = rec->target && !(rec->detect.flags & 0x20);
     if (target) {
-        const bool mayFire = (rec->targetParam & 1) && b->weapon0.ammo != 0;
         Turret_aimAtUnit(&b->turret, in, rec, k);
-        if (mayFire && b->turret.onTarget && rec->targetCountdown == 0 && ObjectInBand(&rec->detect, b->weapon0.range))
+        if (VehicleMayFire(rec, 0, b->weapon0.ammo) && VehicleReadyToFire(&b->turret, rec, b->weapon0.range))
             SetInputKey(in, kKeyFire1, true);
-    } else if (rec->alertCountdown > 0) {
-        int32_t yaw = in->axes[kAxisYaw], pitch = in->axes[kAxisPitch];
-        Turret_trackPoint(&b->turret, &yaw, &pitch, k, nullptr, rec->alertPoint, 5000, 1, 0.0f);
-        in->axes[kAxisYaw] = static_cast<int16_t>(yaw);
-        in->axes[kAxisPitch] = static_cast<int16_t>(pitch);
-    } else if ((FrameCounter & 511) == 0 && rec->status == 0) {
-        SetInputKey(in, kKeyCenterTorso, true);
+    } else {
+        VehicleSteerIdle(h, &b->turret, in, k);
     }
-    if ((FrameCounter & 127) == 0) {
-        const bool wanted = con->clan && con->clan->unitLighting && !target;
-        const bool lit = b->lighting.ramp > 0;
-        if (wanted != lit) SetInputKey(in, kKeyLight, true);
-    }
+    VehicleSteerLights(con, &b->lighting, target, in);
 }
 
 void UpdateAIUnit(construct* con, AIUnitRecord* ai) {
@@ -215,54 +151,22 @@ void UpdateAIUnit(construct* con, AIUnitRecord* ai) {
     PjtThrower_status(&b->weapon0, &ai->weapon[0][kWeaponStatusWord]);
 }
 
-// GETITFCDATA: the head's saved form, then each module's.
-uintptr_t SavedBlock(construct* con, uintptr_t sizeOut) {
-    const EMAJeepBlock* b = Block(con);
-    uint8_t* out = VehicleSavedBlock(&b->head, kName, kEMAJeepSavedSize, sizeOut);
-    UnitLighting_putSaved(&b->lighting, out + kEMAJeepSavedLighting);
-    Turret_putSaved(&b->turret, out + kEMAJeepSavedTurret);
-    WheelDrive_putSaved(&b->drive, out + kEMAJeepSavedDrive);
-    PjtThrower_putSaved(&b->weapon0, out + kEMAJeepSavedWeapon0);
-    return reinterpret_cast<uintptr_t>(out);
-}
-
-// SETITFCDATA: the unit record and the head, then each module through its own copy step from a record
-// that holds the saved state (and the own pointers, sounds and lights).
-void RestoreSaved(construct* con, const uint8_t* in) {
-    if (const char* why = EMAJeep_checkSaved(in, kEMAJeepSavedSize))
-        FatalErrorF("Error(EMAJeep_itfc): the saved state is damaged: %s", why);
-    EMAJeepBlock* b = Block(con);
-    VehicleRestoreSaved(&b->head, in);
-    // An unplaced jeep has released its sounds and lights: whatever the form says, none is started
-    // for it (they would never be stopped).
-    const bool placed = (con->flags & kConstructPlaced) != 0;
-    UnitLighting lighting = b->lighting;
-    UnitLighting_getSaved(&lighting, in + kEMAJeepSavedLighting);
-    if (!placed) lighting.on = 0;
-    UnitLighting_draw(&b->lighting, &lighting);
-    WeaponTurret turret = b->turret;
-    Turret_getSaved(&turret, in + kEMAJeepSavedTurret);
-    if (!placed) turret.soundWanted = 0;
-    Turret_copy(&b->turret, &turret);
-    WheelDrive drive = b->drive;
-    WheelDrive_getSaved(&drive, in + kEMAJeepSavedDrive);
-    if (!placed) drive.g.engine.soundOn = 0;
-    WheelDrive_copy(&b->drive, &drive);
-    PjtThrower weapon = b->weapon0;
-    PjtThrower_getSaved(&weapon, in + kEMAJeepSavedWeapon0);
-    PjtThrower_copy(&b->weapon0, &weapon);
-}
+// The saved form: the head, then the lighting, the turret, the wheel drive and the gun, in the order the
+// copy takes them.
+const SavedModule kSavedModules[] = {
+    {SavedModuleKind::Lighting, offsetof(EMAJeepBlock, lighting)},
+    {SavedModuleKind::Turret, offsetof(EMAJeepBlock, turret)},
+    {SavedModuleKind::WheelDrive, offsetof(EMAJeepBlock, drive)},
+    {SavedModuleKind::PjtThrower, offsetof(EMAJeepBlock, weapon0)},
+};
+const VehicleForm kForm = {kName, sizeof(EMAJeepBlock), 0, nullptr, nullptr, kSavedModules,
+                           static_cast<int>(std::size(kSavedModules))};
 
 }  // namespace
 
-const char* EMAJeep_checkSaved(const uint8_t* block, size_t size) {
-    if (!block || size != kEMAJeepSavedSize) return "the saved state has the wrong size";
-    if (const char* why = VehicleCheckSaved(block)) return why;
-    if (const char* why = UnitLighting_checkSaved(block + kEMAJeepSavedLighting)) return why;
-    if (const char* why = Turret_checkSaved(block + kEMAJeepSavedTurret)) return why;
-    if (const char* why = WheelDrive_checkSaved(block + kEMAJeepSavedDrive)) return why;
-    return PjtThrower_checkSaved(block + kEMAJeepSavedWeapon0);
-}
+const VehicleForm& EMAJeep_form() { return kForm; }
+
+const char* EMAJeep_checkSaved(const uint8_t* block, size_t size) { return VehicleFormCheck(kForm, block, size); }
 
 uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
     switch (method) {
@@ -289,9 +193,9 @@ uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg) {
         case ItfcMethod::GETACCESSTYPE:
             return static_cast<uintptr_t>(static_cast<uint32_t>(Block(con)->drive.accessType));
         case ItfcMethod::GETITFCDATA:
-            return SavedBlock(con, arg);
+            return reinterpret_cast<uintptr_t>(VehicleFormPut(kForm, con->itfcData, arg));
         case ItfcMethod::SETITFCDATA:
-            RestoreSaved(con, reinterpret_cast<const uint8_t*>(arg));
+            VehicleFormTake(kForm, con, reinterpret_cast<const uint8_t*>(arg));
             return 0;
         case ItfcMethod::GETTHROTTLE:
             *reinterpret_cast<int32_t*>(arg) = Block(con)->drive.aiSpeed;

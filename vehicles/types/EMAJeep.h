@@ -12,6 +12,7 @@
 #include "vehicles/modules/UnitLighting.h"
 #include "vehicles/modules/WeaponTurret.h"
 #include "vehicles/modules/WheelDrive.h"
+#include "vehicles/types/VehicleForm.h"
 #include "vehicles/types/VehicleFrame.h"
 
 struct construct;
@@ -37,6 +38,8 @@ constexpr size_t kEMAJeepSavedWeapon0 = kEMAJeepSavedDrive + kWheelDriveSavedSiz
 constexpr size_t kEMAJeepSavedSize = kEMAJeepSavedWeapon0 + kPjtThrowerSavedSize;
 
 uintptr_t EMAJeep_itfc(construct* con, ItfcMethod method, uintptr_t arg);
+// The jeep's saved form (the offsets above follow from it).
+const VehicleForm& EMAJeep_form();
 // The check of a saved form of size bytes (installed for the saved-game reader): null when SETITFCDATA
 // may take it over, else why not.
 const char* EMAJeep_checkSaved(const uint8_t* block, size_t size);

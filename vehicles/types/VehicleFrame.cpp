@@ -20,8 +20,11 @@
 #include "objects/UnitTick.h"
 #include "objects/Units.h"
 #include "platform/DxError.h"
+#include "vehicles/modules/SensorTip.h"
+#include "vehicles/modules/UnitLighting.h"
+#include "vehicles/modules/WeaponTurret.h"
+#include "vehicles/modules/WheelDrive.h"
 #include "vehicles/types/DeadBody.h"
-#include "vehicles/types/EMAJeep.h"
 #include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "world/Geom.h"
@@ -82,6 +85,25 @@ construct* VehicleLoadPart(construct* body, float scale, const char* directory, 
     return part;
 }
 
+construct* VehicleLoadPartOn(construct* body, construct* parent, float scale, const char* directory, const char* name,
+                             int followPhase) {
+    Geom* g = LoadGeom(scale, directory, name, nullptr);
+    construct* part = CreateConstruct(0, 2);
+    AllocBBoards(part, followPhase);
+    SetConstructGeoms(part, g, g, g, g);
+    const Geom* on = parent ? parent->lod[0] : nullptr;
+    AppendSubConstruct(body, parent, on ? on->anchor : nullptr, part, kPartJoint);
+    return part;
+}
+
+construct* VehicleLoadFreePart(float scale, const char* directory, const char* name) {
+    Geom* g = LoadGeom(scale, directory, name, nullptr);
+    construct* part = CreateConstruct(0, 2);
+    AllocBBoards(part, 0);
+    SetConstructGeoms(part, g, g, g, g);
+    return part;
+}
+
 construct* VehicleLoadCockpit(construct* con) {
     const Rule* r = NamedUnitRule(con->unit, "CockpitModel");
     if (!r->info[0]) FatalErrorF("Error(%s_itfc): rule CockpitModel names no model", UnitName(con));
@@ -113,6 +135,23 @@ void VehicleSetBox(construct* con, float scale) {
 }
 
 void VehiclePreloadWreck(construct* con, const char* directory) { PreloadDeadBody(con->unit, directory); }
+
+float VehicleScale(const construct* con) { return RuleValue(NamedUnitRule(con->unit, "scale"), 0); }
+
+float VehiclePlaceHead(construct* con, VehicleHead* head, const PlacementRecord* place) {
+    VehicleCheckImpact(con);
+    VehicleBeginPlace(con, 0);
+    VehiclePlaceBody(con, place, true);
+    const float scale = VehicleScale(con);
+    AddToTypePools(con);
+    InitUnitShare(con, &head->unit, scale);
+    std::memset(head->look, 0, sizeof head->look);
+    head->stealthMode = 0;
+    head->dead = 0;
+    VehicleReadCombatRules(con, head, place);
+    VehicleFindWarnings(head);
+    return scale;
+}
 
 void VehicleBeginPlace(construct* con, uintptr_t arg) {
     (void)arg;
@@ -193,7 +232,7 @@ void VehicleDestroy(construct* con, VehicleHead* head) {
     FreeConstruct(con);
 }
 
-int VehicleApplyHits(construct* con, VehicleHead* head) {
+int VehicleApplyHits(construct* con, VehicleHead* head, int pushShift) {
     UnitShare* rec = &head->unit;
     const int k = con->busyLevel;
     int jolts = 0;
@@ -212,8 +251,8 @@ int VehicleApplyHits(construct* con, VehicleHead* head) {
         NormaliseF(&dir, &away);
         const int32_t q =
             head->impact.physical ? (static_cast<int32_t>(d->physical) * 256) / head->impact.physical : 0;
-        con->pos[0] += static_cast<int32_t>((static_cast<int64_t>(q) * dir.x) >> 12);
-        con->pos[2] += static_cast<int32_t>((static_cast<int64_t>(q) * dir.z) >> 12);
+        con->pos[0] += static_cast<int32_t>((static_cast<int64_t>(q) * dir.x) >> pushShift);
+        con->pos[2] += static_cast<int32_t>((static_cast<int64_t>(q) * dir.z) >> pushShift);
         if (d->physical > 5) ++jolts;
 
         if (!SameClan(h->clan, con->clan)) {
@@ -288,7 +327,7 @@ void VehicleLeaveWreck(construct* con, const char* directory) {
     LeaveDeadBody(con, directory);
 }
 
-void VehiclePlacePart(const construct* body, construct* part, int32_t yaw, int32_t pitch) {
+void VehiclePlacePart(const construct* body, construct* part, int32_t yaw, int32_t pitch, int32_t raise) {
     const FixMatrix* bodyM = reinterpret_cast<const FixMatrix*>(body->orient);
     FixMatrix turn;
     MatrixFromYawPitch(&turn, yaw, pitch);
@@ -298,8 +337,11 @@ void VehiclePlacePart(const construct* body, construct* part, int32_t yaw, int32
     FixMatrix m;
     MulMatrix(&m, bodyM, &turn);
     std::memcpy(part->orient, m.m, sizeof m.m);
+    // The offset from the parent that the attachment set (the anchor, less the parent's anchor for a part
+    // on a part); the anchor itself for a part never attached.
     const Geom* g = part->lod[0];
-    const FixVec anchor{g ? g->anchor[0] : 0, g ? g->anchor[1] : 0, g ? g->anchor[2] : 0};
+    const int32_t* at = !g ? nullptr : (g->parentOffset[0] != kOffsetUnset ? g->parentOffset : g->anchor);
+    const FixVec anchor{at ? at[0] : 0, (at ? at[1] : 0) + raise, at ? at[2] : 0};
     FixVec offset;
     RotateVecT(&offset, bodyM, &anchor);
     part->pos[0] = body->pos[0] + offset.x;
@@ -307,15 +349,17 @@ void VehiclePlacePart(const construct* body, construct* part, int32_t yaw, int32
     part->pos[2] = body->pos[2] + offset.z;
 }
 
-void VehicleSetViews(const construct* body, VehicleHead* head, const int32_t eyeOrient[9]) {
+void VehicleSetViews(const construct* body, VehicleHead* head, const int32_t eyeOrient[9],
+                     const construct* eyeCarrier) {
     UnitShare* rec = &head->unit;
+    const construct* carrier = eyeCarrier ? eyeCarrier : body;
     const FixMatrix* bodyM = reinterpret_cast<const FixMatrix*>(body->orient);
     FixVec tip{rec->viewTip[0], rec->viewTip[1], rec->viewTip[2]};
     FixVec off;
-    RotateVecT(&off, bodyM, &tip);
-    rec->insidePos[0] = body->pos[0] + off.x;
-    rec->insidePos[1] = body->pos[1] + off.y;
-    rec->insidePos[2] = body->pos[2] + off.z;
+    RotateVecT(&off, reinterpret_cast<const FixMatrix*>(carrier->orient), &tip);
+    rec->insidePos[0] = carrier->pos[0] + off.x;
+    rec->insidePos[1] = carrier->pos[1] + off.y;
+    rec->insidePos[2] = carrier->pos[2] + off.z;
     std::memcpy(rec->insideOrient, eyeOrient, sizeof rec->insideOrient);
     tip = {rec->rearTip[0], rec->rearTip[1], rec->rearTip[2]};
     RotateVecT(&off, bodyM, &tip);
@@ -326,22 +370,99 @@ void VehicleSetViews(const construct* body, VehicleHead* head, const int32_t eye
     for (int i = 0; i < 9; ++i) rec->outsideOrient[i] = (i / 3 == 1) ? body->orient[i] : -body->orient[i];
 }
 
-uintptr_t VehicleUnknownMethod(const char* typeName, ItfcMethod method) {
-    return ItfcUnknownMethod(typeName, method);
+void VehicleControlSteps(construct* con, VehicleHead* head, WeaponTurret* turret, GroundDriveBlock* drive,
+                         UnitLighting* lighting, SensorTip* sensor, TickInput* in, int k) {
+    (void)k;
+    UnitShare* rec = &head->unit;
+    const ControlInput& previous = in->records[0];
+    const ControlInput& current = in->records[1];
+    if (InputKeyDown(current, kKeyCenterTorso)) turret->recenterYaw = turret->recenterPitch = 1;
+    if (InputKeyDown(current, kKeySelfDestruct) && RecordReplayActive) head->state.structure = 0;
+    if (VehicleStealthToggle(con, head, in, drive->soundState)) WheelDrive_setMode(drive, static_cast<int>(head->stealthMode));
+    const uint8_t engineOff = drive->engineOff ? 1 : 0;
+    if (rec->stateFlag != engineOff) {
+        SetUnitStateFlag(con, rec, engineOff);
+        UnitLighting_switch(lighting, static_cast<int32_t>(head->stealthMode));
+        if (sensor && engineOff == 0 && con == PlayerUnit) SensorTip_activate(sensor);
+        if (sensor && engineOff == 1) SensorTip_clear(sensor);
+    }
+    UnitLighting_update(lighting, current, previous, rec, k);
 }
 
-void RegisterVehicleTypes() {
-    const struct {
-        const char* name;
-        ItfcProc itfc;
-    } types[] = {{"EMAJeep", EMAJeep_itfc}};
-    for (const auto& t : types)
-        for (int i = 0; i < kItfcNamedSlotCount; ++i)
-            if (std::strcmp(ItfcSlotNames[i], t.name) == 0) ItfcRegistry[i] = t.itfc;
-    // The saved-game reader checks a stored jeep before it hands it to SETITFCDATA.
-    SetSavedBlockCheck(EMAJeep_itfc, EMAJeep_checkSaved);
-    // The wreck is not in the registry; the saved game makes its wrecks through this slot.
-    DeadBodyItfc = DeadBody_itfc;
+void VehicleInitLighting(construct* con, UnitLighting* lighting, bool rearLights) {
+    // Billboard positions are quarter units: twice the sum is the point between the halos.
+    const bboard* halo2 = NamedBBoard(con, "fronthalo2");
+    const bboard* halo1 = NamedBBoard(con, "fronthalo1");
+    int32_t origin[3];
+    for (int i = 0; i < 3; ++i) origin[i] = 2 * (halo2->pos[i] + halo1->pos[i]);
+    UnitLightBoard boards[kUnitLightBoards] = {
+        {NamedBBoardLevel(con, "torch"), 255}, {NamedBBoardLevel(con, "fronthalo1"), 255},
+        {NamedBBoardLevel(con, "fronthalo2"), 255},
+    };
+    for (int i = 3; i < kUnitLightBoards; ++i) boards[i] = {nullptr, 255};
+    if (rearLights) {
+        boards[3] = {NamedBBoardLevel(con, "rearlight"), 255};
+        boards[4] = {NamedBBoardLevel(con, "rearhalo1"), 128};
+        boards[5] = {NamedBBoardLevel(con, "rearhalo2"), 128};
+    }
+    UnitLighting_init(lighting, con, con, origin, boards);
+}
+
+void VehicleDie(construct* con, VehicleHead* head, const char* directory, WeaponTurret* turret,
+                GroundDriveBlock* drive, UnitLighting* lighting, SensorTip* sensor) {
+    if (head->dead) return;
+    head->dead = 1;
+    VehicleDieDebris(con, head);
+    VehicleLeaveWreck(con, directory);
+    if (lighting) UnitLighting_off(lighting);
+    if (turret) Turret_stopSound(turret);
+    if (drive) WheelDrive_stopSound(drive);
+    if (sensor) SensorTip_clear(sensor);
+}
+
+bool VehicleSteerBegin(construct* con, VehicleHead* head, ControlInput* in, int32_t* acquire) {
+    UnitShare* rec = &head->unit;
+    ClearInput(in);
+    in->axes[kAxisYaw] = static_cast<int16_t>(head->look[0]);
+    in->axes[kAxisPitch] = static_cast<int16_t>(head->look[1]);
+    in->axes[kAxisSteer] = static_cast<int16_t>(head->look[2]);
+    if (rec->driveMode != head->stealthMode && (FrameCounter & 32)) SetInputKey(in, kKeyStealth, true);
+    // The target light is a level word: it takes the byte the release answers.
+    uint8_t lit = 0;
+    ReleaseUnitTarget(con, rec, acquire ? &lit : nullptr);
+    if (acquire) *acquire = lit;
+    return rec->target && !(rec->detect.flags & 0x20);
+}
+
+void VehicleSteerIdle(VehicleHead* head, WeaponTurret* turret, ControlInput* in, int k) {
+    UnitShare* rec = &head->unit;
+    if (rec->alertCountdown > 0) {
+        int32_t yaw = in->axes[kAxisYaw], pitch = in->axes[kAxisPitch];
+        Turret_trackPoint(turret, &yaw, &pitch, k, nullptr, rec->alertPoint, 5000, 1, 0.0f);
+        in->axes[kAxisYaw] = static_cast<int16_t>(yaw);
+        in->axes[kAxisPitch] = static_cast<int16_t>(pitch);
+    } else if ((FrameCounter & 511) == 0 && rec->status == 0) {
+        SetInputKey(in, kKeyCenterTorso, true);
+    }
+}
+
+void VehicleSteerLights(const construct* con, const UnitLighting* lighting, bool target, ControlInput* in) {
+    if ((FrameCounter & 127) != 0) return;
+    const bool wanted = con->clan && con->clan->unitLighting && !target;
+    const bool lit = lighting->ramp > 0;
+    if (wanted != lit) SetInputKey(in, kKeyLight, true);
+}
+
+bool VehicleMayFire(const UnitShare* rec, int group, int32_t ammo) {
+    return ((rec->targetParam >> group) & 1) != 0 && ammo != 0;
+}
+
+bool VehicleReadyToFire(const WeaponTurret* turret, UnitShare* rec, const int32_t range[3]) {
+    return turret->onTarget && rec->targetCountdown == 0 && ObjectInBand(&rec->detect, range);
+}
+
+uintptr_t VehicleUnknownMethod(const char* typeName, ItfcMethod method) {
+    return ItfcUnknownMethod(typeName, method);
 }
 
 namespace {

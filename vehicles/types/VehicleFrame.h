@@ -51,6 +51,10 @@
 struct construct;
 struct Unit;
 struct bboard;
+struct UnitLighting;
+struct WeaponTurret;
+struct GroundDriveBlock;
+struct SensorTip;
 
 // A quarter turn in 16.16 radians: the pitch of a level orientation.
 constexpr int32_t kQuarterTurn = 102943;
@@ -130,6 +134,13 @@ void VehicleLoadBody(construct* con, float scale, const char* directory, const c
 // effect phase when followPhase is set), appended to the body with the vehicles' joint kind.
 construct* VehicleLoadPart(construct* body, float scale, const char* directory, const char* name,
                            int followPhase);
+// A part that sits on another part at that part's anchor (a gun on its turret): appended to the body's
+// list like every part, its offset taken from the parent's anchor, so VehiclePlacePart on the parent
+// places it.
+construct* VehicleLoadPartOn(construct* body, construct* parent, float scale, const char* directory,
+                             const char* name, int followPhase);
+// A free part drawn by the type itself (the cockpit's gun or barrels): not appended to the body.
+construct* VehicleLoadFreePart(float scale, const char* directory, const char* name);
 // The free cockpit model of the unit rule "CockpitModel" (scale, then its geometry path).
 construct* VehicleLoadCockpit(construct* con);
 // The box of "bcube" (times scale times 0.25), the sphere about its middle with the radius of
@@ -138,7 +149,15 @@ void VehicleSetBox(construct* con, float scale);
 // Preloads the wreck of the directory once (when "<directory>\deadbody" exists).
 void VehiclePreloadWreck(construct* con, const char* directory);
 
+// The first value of the unit rule "scale" (fatal when missing).
+float VehicleScale(const construct* con);
+
 // PLACE, step by step.
+// The common beginning of every type's PLACE: the impact rule checked before anything changes, a placed
+// unit unplaced first, the body placed on the ground, the type pools joined, the unit record made, the
+// look values, the stealth wish and the death flag cleared, the combat rules read and the cockpit's
+// warning lights found. Returns the scale.
+float VehiclePlaceHead(construct* con, VehicleHead* head, const PlacementRecord* place);
 // Unplaces first when placed, then sets the flag "placed".
 void VehicleBeginPlace(construct* con, uintptr_t arg);
 // Position from the record (on the ground when asked), orientation from the heading, collision class 255.
@@ -164,9 +183,10 @@ void VehicleEndUnplace(construct* con);
 void VehicleDestroy(construct* con, VehicleHead* head);
 
 // TICK, the steps common to every type.
-// The hits of the four slots, stopping at the first empty one. Returns how many hits should jolt the
-// drive (physical impact above 5).
-int VehicleApplyHits(construct* con, VehicleHead* head);
+// The hits of the four slots, stopping at the first empty one; a hit pushes the unit by the hitter's
+// physical impact over its own, shifted right by pushShift (12 for most types, 14 for the heavy tracked
+// ones). Returns how many hits should jolt the drive (physical impact above 5).
+int VehicleApplyHits(construct* con, VehicleHead* head, int pushShift = 12);
 // The status word counts down by 1, the give-way countdown by 2^k.
 void VehicleCountdowns(VehicleHead* head, int k);
 // Every 128th world tick the state gains the recovery step, each component held at its maximum.
@@ -180,12 +200,48 @@ void VehicleDieDebris(construct* con, VehicleHead* head);
 // The wreck: with "<directory>\deadbody" and room in the dead-body pool a wreck takes the unit's place;
 // without the file the unit burns where it stands; with a full pool nothing happens.
 void VehicleLeaveWreck(construct* con, const char* directory);
-// A part at the body's position plus its geometry anchor turned by the body's orientation, with the
-// body's orientation times MatrixFromYawPitch(yaw, pitch).
-void VehiclePlacePart(const construct* body, construct* part, int32_t yaw, int32_t pitch);
-// The inside view at the view tip (orientation: the eye's), the outside view at the rear tip behind the
-// body (the body's orientation turned half a turn).
-void VehicleSetViews(const construct* body, VehicleHead* head, const int32_t eyeOrient[9]);
+// A part at its parent's position (the body or the part it sits on) plus its offset from the parent (its
+// geometry anchor, less the parent's anchor for a part on a part) turned by the parent's orientation, with
+// the parent's orientation times MatrixFromYawPitch(yaw, pitch); raise lifts the offset along the
+// parent's up axis (world units).
+void VehiclePlacePart(const construct* body, construct* part, int32_t yaw, int32_t pitch, int32_t raise = 0);
+// The steps of the alive tick after the drive and the unit record's tick, the same for every ground
+// type: the centre-torso key recentres the turret, the self-destruct key kills while recording or
+// replaying, the stealth key toggles the drive's mode, the unit-state flag follows the drive's stopped
+// engine (lights switched, the player's sensor beam laid or cleared), and the lights update. The sensor
+// may be null.
+void VehicleControlSteps(construct* con, VehicleHead* head, WeaponTurret* turret, GroundDriveBlock* drive,
+                         UnitLighting* lighting, SensorTip* sensor, TickInput* in, int k);
+// The lights, shining from between the body's billboards "fronthalo1" and "fronthalo2": the torch and the
+// two front halos at full level, and with rear lights also "rearlight" (full) and the two rear halos
+// (half); the other slots empty.
+void VehicleInitLighting(construct* con, UnitLighting* lighting, bool rearLights);
+// The inside view at the view tip turned by the eye's carrier (the body unless given) from the carrier's
+// position (orientation: the eye's), the outside view at the rear tip behind the body (the body's
+// orientation turned half a turn).
+void VehicleSetViews(const construct* body, VehicleHead* head, const int32_t eyeOrient[9],
+                     const construct* eyeCarrier = nullptr);
+
+// The death, once (the head's death flag): debris, fragments, the AI told, the wreck; then the turret's
+// and the drive's sounds, the lights and the sensor beam stop (each may be null).
+void VehicleDie(construct* con, VehicleHead* head, const char* directory, WeaponTurret* turret,
+                GroundDriveBlock* drive, UnitLighting* lighting, SensorTip* sensor);
+
+// STEERAI, the steps common to every type.
+// The record cleared and given the smoothed axes; the stealth key pressed while the AI's wish differs
+// (32 ticks of every 64); the target released when the clan no longer holds it (acquire, when given,
+// receives 255 while there is a target, else 0). Returns whether the unit has a target to fight (its
+// target set and its detection record not flagged 0x20).
+bool VehicleSteerBegin(construct* con, VehicleHead* head, ControlInput* in, int32_t* acquire);
+// Without a target: the turret tracks the alert point while it lasts, else every 512th tick the turret
+// recentres unless a push holds the unit.
+void VehicleSteerIdle(VehicleHead* head, WeaponTurret* turret, ControlInput* in, int k);
+// Every 128th tick the lights follow the clan's lighting flag (off while fighting).
+void VehicleSteerLights(const construct* con, const UnitLighting* lighting, bool target, ControlInput* in);
+// Weapon group n may fire: its bit in the target parameter and ammunition left.
+bool VehicleMayFire(const UnitShare* rec, int group, int32_t ammo);
+// Ready to fire: the turret on target, the target countdown run out and the target within the range band.
+bool VehicleReadyToFire(const WeaponTurret* turret, UnitShare* rec, const int32_t range[3]);
 
 // Writes the type's name and the method number to the debug print and answers 0.
 uintptr_t VehicleUnknownMethod(const char* typeName, ItfcMethod method);
@@ -202,12 +258,13 @@ struct VehicleKind {
     ptrdiff_t drive;     // WheelDrive or ChainDrive: the record that begins with its GroundDriveBlock
     ptrdiff_t sensor;    // SensorTip
     ptrdiff_t lighting;  // UnitLighting
+    bool noViewFlag = false;  // the views leave the player view's inside flag alone
 };
 // Answers the methods that every vehicle type answers the same way (see the top of this header) for a
 // type described by kind, and every other method with the unknown-method answer. GETNAME works with a
 // null construct.
 uintptr_t VehicleFrame_itfc(const VehicleKind& kind, construct* con, ItfcMethod method, uintptr_t arg);
 
-// Fills the registry slots of the vehicle types that exist (called once at start-up, before the units
-// file is read).
+// Fills the registry slots of the vehicle types that exist and installs their saved-form checks (called
+// once at start-up, before the units file is read). The types are the rows of VehicleTypes.h.
 void RegisterVehicleTypes();

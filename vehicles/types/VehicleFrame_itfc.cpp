@@ -50,21 +50,21 @@ Modules ModulesOf(const VehicleKind& kind, construct* con) {
 
 // The modules' part of a view on the main viewport: the turret's limits (the cockpit ones from inside),
 // the engine sample, the sensor beam and the player view's inside flag.
-void ViewModules(const Modules& m, int inside) {
+void ViewModules(const VehicleKind& kind, const Modules& m, int inside) {
     if (m.turret) Turret_setAltLimits(m.turret, inside);
     if (m.drive) ChainDrive_engineView(m.drive, inside);
     if (m.sensor) SensorTip_notify(m.sensor, static_cast<uintptr_t>(inside));
-    SetUnitViewFlag(PlayerTFView, inside);
+    if (!kind.noViewFlag) SetUnitViewFlag(PlayerTFView, inside);
 }
 
-void View(construct* con, const Modules& m, ViewPort* vp, int inside) {
+void View(const VehicleKind& kind, construct* con, const Modules& m, ViewPort* vp, int inside) {
     UnitShare* rec = &Head(con)->unit;
     if (inside)
         SetViewPortTarget(vp, con, rec->insidePos, reinterpret_cast<const FixMatrix*>(rec->insideOrient), 1);
     else
         SetViewPortTarget(vp, con, rec->outsidePos, reinterpret_cast<const FixMatrix*>(rec->outsideOrient),
                           0);
-    if (vp == MainViewPort) ViewModules(m, inside);
+    if (vp == MainViewPort) ViewModules(kind, m, inside);
 }
 
 // The sensor beam while the unit is not in stealth; the lights brought to the clan's lighting flag (a
@@ -172,13 +172,13 @@ uintptr_t VehicleFrame_itfc(const VehicleKind& kind, construct* con, ItfcMethod 
 
         // The views and the player's entry, with the modules the type has.
         case ItfcMethod::VIEWINSIDE:
-            View(con, m, reinterpret_cast<ViewPort*>(arg), 1);
+            View(kind, con, m, reinterpret_cast<ViewPort*>(arg), 1);
             return 0;
         case ItfcMethod::VIEWOUTSIDE:
-            View(con, m, reinterpret_cast<ViewPort*>(arg), 0);
+            View(kind, con, m, reinterpret_cast<ViewPort*>(arg), 0);
             return 0;
         case ItfcMethod::VIEWRELEASE:
-            if (reinterpret_cast<ViewPort*>(arg) == MainViewPort) ViewModules(m, 0);
+            if (reinterpret_cast<ViewPort*>(arg) == MainViewPort) ViewModules(kind, m, 0);
             return 0;
         case ItfcMethod::PLAYERENTER:
             if (!m.sensor && !m.lighting) break;
