@@ -11,14 +11,22 @@
 #include "host/Window.h"
 #include "game/Startup.h"
 #include "game/WorldHash.h"
+#include "hud/MessageLog.h"
 
 namespace {
+
+// A headless run prints each message the log shows, one line each, for the end-to-end tests to read.
+void PrintMessage(const char* sender, const char* text) {
+    printf("message: %s: %s\n", sender, text);
+    fflush(stdout);
+}
 
 void Usage() {
     fprintf(stderr,
             "usage: karvonel [--data DIR] [--headless] [--frames N] [--input FILE]\n"
             "  --data DIR     run in the data tree DIR (default: the current directory)\n"
-            "  --headless     no window, no sound device; the clock advances by a fixed step per frame\n"
+            "  --headless     no window, no sound device; the clock advances by a fixed step per frame;\n"
+            "                 every message of the in-game log is printed as 'message: SENDER: TEXT'\n"
             "  --frames N     headless: stop after N frames\n"
             "  --input FILE   headless: scripted input (see README)\n"
             "  --memcheck     track every allocation; exit code 3 when any is left at exit\n"
@@ -91,6 +99,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     host::SetHeadless(headless);
+    if (headless) MessageEcho = PrintMessage;
     host::SetFrameLimit(headless ? frames : 0);
     GameMain();
     return TrackedBlocksAtExit > 0 ? 3 : 0;

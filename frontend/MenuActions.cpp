@@ -547,6 +547,7 @@ int JoinSelected(bool byButton) {
     friendlyfire = g.friendlyfire;
     chasecamonly = g.chasecamonly;
     if (byButton) forcebalance = g.forcebalance;
+    if (Textboxes.count >= 3) snprintf(JoinPassword, sizeof JoinPassword, "%s", Textboxes[2].edit);
     IsHost = 0;
     JoinSessionIndex = sel;
     CopyMission(MultiplayerLevel);
@@ -568,6 +569,14 @@ int JoinScreen(const MenuHits& h) {
             while (Listboxes.count > 0 && Listboxes[0].count > 0) RemoveListItem(&Listboxes[0]);
             for (int i = 0; i < Labels.count; ++i) Labels[i].visible = 0;
             EnumSessions();
+            // Every game found is listed; a game to join enables Join.
+            for (int i = 0; i < NetGameCount && NetGameHosts && Listboxes.count > 0; ++i) {
+                char name[kWidgetTextSize];
+                CopyWidgetText(name, sizeof name, NetGameHosts[i].sessionName);
+                AddListItem(&Listboxes[0], name);
+            }
+            // A search that finds nothing leaves nothing to join.
+            if (Buttons.count >= 2) Buttons[1].enabled = NetGameCount > 0;
             if (NetGameCount > 0) {
                 ShowSessionDetails(0);
                 for (int i = 0; i < Labels.count; ++i) Labels[i].visible = 1;

@@ -235,7 +235,9 @@ void BuildHostScreen() {
                                       kTextWholeNumber};
     for (int i = 0; i < 6; ++i) CreateTextbox(kBoxes[i][0], kBoxes[i][1], MenuText("101.txt%03d", i), kKinds[i]);
     TextboxValue(0, Gamename);
-    TextboxFormat(2, "%d", maxplayers);
+    char players[16];  // an integer: "%d" through TextboxFormat's double would read garbage
+    snprintf(players, sizeof players, "%d", maxplayers);
+    TextboxValue(2, players);
     TextboxFormat(3, "%1.0f", leveltime);
     TextboxFormat(4, "%3.1f", roundtime);
     TextboxFormat(5, "%1.0f", buytime);
@@ -280,6 +282,8 @@ void BuildJoinScreen() {
     CreateTextbox(20, 580, MenuText("102.txt000"), kTextFree);
     CreateTextbox(20, 530, MenuText("102.txt001"), kTextFree);
     CreateListbox(265, 580, 465, 10, MenuText("102.lst000"));
+    // The password of a game that has one (its details say "password enabled").
+    CreateTextbox(20, 480, MenuText("102.txt002"), kTextFree);
     static const char* const kDetails[9] = {"password: ",      "max. players: ", "leveltime: ",
                                             "roundtime: ",     "buytime: ",      "friendly fire: ",
                                             "freelook: ",      "balance: ",      "map: "};

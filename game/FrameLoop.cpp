@@ -436,7 +436,8 @@ int RunGame() {
             code = 0;
             break;
         }
-        if (MultiplayerOn && (MPEndCounter[0] == 1 || MPEndCounter[1] == 1)) {
+        // A networked game also ends when the network can no longer carry it (the notice has been shown).
+        if (MultiplayerOn && (MPEndCounter[0] == 1 || MPEndCounter[1] == 1 || NetworkGameEnded)) {
             code = 4;
             break;
         }

@@ -29,6 +29,7 @@
 #include "hud/TFView.h"
 #include "hud/TacticalMap.h"
 #include "net/Multiplayer.h"
+#include "net/Session.h"
 #include "objects/Cameras.h"
 #include "objects/EffectTypes.h"
 #include "objects/SceneryLighting.h"
@@ -519,7 +520,7 @@ void CreateMultiplayerEnvironment() {
         JoinSession();
     } else {
         if (OwnPlayer) OwnPlayer->flags |= 0x2;
-        HostSession(0);
+        HostSession(maxplayers);
         RoundStatus = 1;
         StatusCountdown = static_cast<int32_t>(buytime);
     }

@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
+#include <system_error>
+#include <thread>
 
 #include "host/Input.h"
 #include "host/Window.h"
@@ -26,6 +29,7 @@ struct LoadedScript {
     std::vector<ScriptEvent> events;
     size_t next = 0;
     int clock = 0;
+    int shift = 0;  // frames the waits have held the script: an event is due at its frame plus this
     int lastReadFrame = -1;
 };
 LoadedScript s;
@@ -102,6 +106,10 @@ bool ParseLine(const std::string& text, int lineNo, std::vector<ScriptEvent>* ou
         long v = 0;
         if (!ParseInt(w[2], -1, 35999, &v)) return fail("hat angle out of range: " + w[2]);
         e.value[0] = static_cast<int32_t>(v);
+    } else if (op == "wait") {
+        if (w.size() != 3) return fail("'wait' takes a file name");
+        e.op = ScriptOp::Wait;
+        e.key = w[2];
     } else {
         return fail("unknown event '" + op + "'");
     }
@@ -201,8 +209,19 @@ void AdvanceInputScript(bool keyboardRead) {
         s.lastReadFrame = frame;
     }
     s.clock = std::max(s.clock, frame);
-    while (s.next < s.events.size() && s.events[s.next].frame <= s.clock) {
-        const ScriptEvent& e = s.events[s.next++];
+    while (s.next < s.events.size() && s.events[s.next].frame + s.shift <= s.clock) {
+        const ScriptEvent& e = s.events[s.next];
+        if (e.op == ScriptOp::Wait) {
+            std::error_code error;
+            if (!std::filesystem::exists(e.key, error)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(kScriptWaitMs));
+                return;
+            }
+            s.shift = s.clock - e.frame;
+            ++s.next;
+            continue;
+        }
+        ++s.next;
         // A key name that was never resolved (the script was not resolved) presses nothing.
         if ((e.op == ScriptOp::KeyDown || e.op == ScriptOp::KeyUp) && e.code <= 0) continue;
         ApplyScriptEvent(e);
@@ -245,6 +264,7 @@ void ApplyScriptEvent(const ScriptEvent& e) {
         case ScriptOp::JoyHat:
             InjectJoystickHat(static_cast<uint32_t>(e.value[0]));
             break;
+        case ScriptOp::Wait: break;  // the script's clock holds it (AdvanceInputScript)
     }
 }
 

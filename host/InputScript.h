@@ -8,6 +8,10 @@
 //   FRAME move DX DY [DZ] move the mouse (DZ: wheel, 120 per notch)
 //   FRAME axis AXIS RAW   put a joystick axis (x y z rx ry rz slider0 slider1) at RAW, -32768..32767
 //   FRAME hat ANGLE       point the joystick hat (hundredths of a degree, or -1 for centred)
+//   FRAME wait FILE       hold the later events until the file FILE exists (a path from the working
+//                         folder); frames go on meanwhile, each taking at least kScriptWaitMs. The later
+//                         events keep their distance in frames from the wait: they are counted from the
+//                         frame at which it ended. Tests use it to keep processes in step.
 // Key codes 256..259 are the mouse buttons, 260..263 the hat directions, 264..273 the joystick buttons,
 // 274..276 press the left Alt, Ctrl and Shift keys.
 #pragma once
@@ -18,13 +22,15 @@
 
 namespace host {
 
-enum class ScriptOp { KeyDown, KeyUp, MouseMove, JoyAxis, JoyHat };
+enum class ScriptOp { KeyDown, KeyUp, MouseMove, JoyAxis, JoyHat, Wait };
+
+constexpr int kScriptWaitMs = 10;
 
 struct ScriptEvent {
     int frame;
     int line;  // line in the file, for messages
     ScriptOp op;
-    std::string key;   // key name as written (KeyDown/KeyUp), resolved into code
+    std::string key;   // key name as written (KeyDown/KeyUp), resolved into code; Wait: the file
     int code;          // key code, or the axis number
     int32_t value[3];  // mouse dx, dy, dz; axis raw value; hat angle
 };

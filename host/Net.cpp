@@ -27,7 +27,7 @@ uint16_t g_defaultPort = kNetDefaultPort;
 const char* const kResultNames[] = {
     "Ok",           "InvalidParam",       "InvalidHostAddress", "AlreadyInSession", "NotInSession",
     "AddressInUse", "NoConnection",       "Timeout",            "SessionFull",      "InvalidApplication",
-    "InvalidVersion", "HostRejected",     "InvalidPlayer",      "SendTooLarge",
+    "InvalidVersion", "HostRejected",     "InvalidPassword",    "InvalidPlayer",    "SendTooLarge",
 };
 static_assert(std::size(kResultNames) == static_cast<size_t>(NetResult::Count));
 
@@ -112,6 +112,7 @@ NetResult ReasonResult(uint32_t reason) {
         case Reason::Full: return NetResult::SessionFull;
         case Reason::Application: return NetResult::InvalidApplication;
         case Reason::Version: return NetResult::InvalidVersion;
+        case Reason::Password: return NetResult::InvalidPassword;
         case Reason::NotHost:
         case Reason::Protocol:
         case Reason::Flood: return NetResult::HostRejected;
@@ -207,6 +208,7 @@ void OnHello(NetPeer* p, uint32_t conn, const uint8_t* data, size_t size) {
     if (p->phase != NetPhase::InSession || !p->isHost) return Refuse(p, conn, Reason::NotHost);
     if (memcmp(h.application, p->application, 16) != 0) return Refuse(p, conn, Reason::Application);
     if (h.version != p->version) return Refuse(p, conn, Reason::Version);
+    if (strcmp(h.password, p->password) != 0) return Refuse(p, conn, Reason::Password);
     if (p->players.size() >= p->maxPlayers) return Refuse(p, conn, Reason::Full);
 
     NetPlayerEntry joiner = MakeEntry(p->nextId++, h.name, h.data, h.dataSize);
@@ -460,6 +462,7 @@ void OnConnected(NetPeer* p, uint32_t conn) {
         CopyName(h.name, p->myName);
         h.dataSize = p->myDataSize;
         memcpy(h.data, p->myData, p->myDataSize);
+        CopyName(h.password, p->password);
         netwire::Encode(h, &p->scratch);
         link->state = LinkState::AwaitWelcome;
     } else {
@@ -685,6 +688,7 @@ NetResult NetHost(NetPeer* p, const NetHostDesc& desc) {
     }
     p->maxPlayers = desc.maxPlayers ? desc.maxPlayers : kNetMaxPlayers;
     CopyName(p->sessionName, desc.sessionName);
+    CopyName(p->password, desc.password);
     p->sessionDataSize = static_cast<uint16_t>(desc.sessionDataSize);
     if (desc.sessionDataSize) memcpy(p->sessionData, desc.sessionData, desc.sessionDataSize);
     p->players.push_back(LocalEntry(p, p->self));
@@ -700,6 +704,8 @@ NetResult StartNetJoin(NetPeer* p, const NetJoinDesc& desc) {
     ResetSession(p);
     memcpy(p->application, desc.application, 16);
     p->version = desc.version;
+    // Kept: should this player become the host, it asks later joiners for the same password.
+    CopyName(p->password, desc.password);
     p->phase = NetPhase::Joining;
     p->players.push_back(LocalEntry(p, 0));
     const uint32_t conn = p->transport->Connect(desc.host);

@@ -29,7 +29,7 @@ using NetPlayerId = uint32_t;
 constexpr NetPlayerId kNetAllPlayers = 0;  // as a target: every player, the sender included
 
 constexpr uint16_t kNetDefaultPort = 24610;  // where a host listens and a search asks, unless changed
-constexpr uint32_t kNetProtocolVersion = 1;  // the layer's own packets; a joiner of another is refused
+constexpr uint32_t kNetProtocolVersion = 2;  // the layer's own packets; a joiner of another is refused
 constexpr int kNetMaxPlayers = 64;           // players of one session, the host included
 constexpr int kNetNameSize = 64;             // player and session names, terminator included
 constexpr int kNetMaxPlayerData = 256;       // bytes of a player's own data
@@ -55,6 +55,7 @@ enum class NetResult {
     InvalidApplication,  // refused: the session is of another application
     InvalidVersion,      // refused: the session speaks another version of the layer
     HostRejected,        // refused: the address is no host, or the host found the join malformed
+    InvalidPassword,     // refused: the session has a password and the join named another
     InvalidPlayer,       // no such player in the session
     SendTooLarge,        // a message above the peer's largest message
     Count
@@ -132,6 +133,8 @@ struct NetHostDesc {
     uint8_t adapter[16];   // one of NetEnumAdapters
     uint16_t port = 0;     // 0: NetDefaultPort()
     bool anyPort = false;  // tests: a free port of the system's choosing (NetLocalAddress tells it)
+    // Empty: anyone may join; else a joiner must name the same. Searchers are never told it.
+    char password[kNetNameSize] = {};
 };
 
 struct NetJoinDesc {
@@ -139,6 +142,7 @@ struct NetJoinDesc {
     uint32_t version = kNetProtocolVersion;
     NetAddress host;  // as a search found it
     int timeoutMs = kNetJoinMs;
+    char password[kNetNameSize] = {};  // the session's password, when it has one
 };
 
 struct NetSearchDesc {

@@ -141,6 +141,7 @@ void Encode(const Hello& p, Bytes* out) {
     w.Raw(p.application, 16);
     w.Text(p.name);
     w.Block(p.data, p.dataSize, sizeof p.data);
+    w.Text(p.password);
 }
 
 void Encode(const Welcome& p, Bytes* out) {
@@ -224,6 +225,7 @@ bool Decode(const uint8_t* data, size_t size, Hello* out) {
     r.Raw(out->application, 16);
     r.Text(out->name);
     r.Block(out->data, &out->dataSize, sizeof out->data);
+    r.Text(out->password);
     return r.done();
 }
 

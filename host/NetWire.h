@@ -46,6 +46,7 @@ enum class Reason : uint32_t {
     NotHost = 5,     // the address is no host of a session
     Protocol = 6,    // a packet that does not read or does not belong
     Flood = 7,       // more reliable messages than can wait
+    Password = 8,    // the join named another password than the session's
 };
 
 struct SearchRequest {
@@ -72,6 +73,7 @@ struct Hello {
     char name[kNetNameSize];
     uint16_t dataSize;
     uint8_t data[kNetMaxPlayerData];
+    char password[kNetNameSize];  // as the joiner was given it; empty for none
 };
 
 struct Welcome {

@@ -14,6 +14,7 @@
 #include <unordered_map>
 
 #include "host/Net_local.h"
+#include "host/NetWire.h"
 
 namespace host {
 
@@ -91,7 +92,7 @@ public:
         // wait lets them be acknowledged.
         for (auto& [conn, peer] : conns_) {
             peer->data = nullptr;
-            enet_peer_disconnect(peer, 0);
+            enet_peer_disconnect_later(peer, 0);
         }
         conns_.clear();
         enet_host_flush(host_);
@@ -141,7 +142,12 @@ public:
         if (!peer) return;
         conns_.erase(conn);
         peer->data = nullptr;
-        enet_peer_disconnect(peer, reason);
+        // A player that leaves says goodbye after what it sent before: a plain disconnect would drop the
+        // messages not yet acknowledged, and the other side drops those it has not handed out yet.
+        if (reason == static_cast<uint32_t>(netwire::Reason::Leaving))
+            enet_peer_disconnect_later(peer, reason);
+        else
+            enet_peer_disconnect(peer, reason);
     }
 
     NetAddress RemoteAddress(uint32_t conn) const override {

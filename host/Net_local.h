@@ -44,7 +44,8 @@ public:
     // Starts a connection; a Connected or Disconnected event follows. 0 when none can be started.
     virtual uint32_t Connect(const NetAddress& to) = 0;
     virtual bool Send(uint32_t conn, NetChannel channel, const uint8_t* data, size_t size) = 0;
-    // Ends a connection with a reason the other side receives; no event follows for it here.
+    // Ends a connection with a reason the other side receives; no event follows for it here. A connection
+    // ended as Leaving first delivers what was sent on it (as far as the close's wait allows).
     virtual void Disconnect(uint32_t conn, uint32_t reason) = 0;
     virtual NetAddress RemoteAddress(uint32_t conn) const = 0;
     virtual bool SendDatagram(const NetAddress& to, const uint8_t* data, size_t size) = 0;
@@ -122,6 +123,7 @@ struct NetPeer {
     uint8_t instance[16];
     uint32_t maxPlayers;
     char sessionName[kNetNameSize];
+    char password[kNetNameSize];  // the session's; empty for none
     uint8_t sessionData[kNetMaxSessionData];
     uint16_t sessionDataSize;
 

@@ -271,15 +271,19 @@ void Show(const char* text, const char* sender) {
 
 }  // namespace
 
+void (*MessageEcho)(const char* sender, const char* text) = nullptr;
+
 void ShowMessage(const char* text, const char* sender) {
     if (!text) return;
     DebugPrintf("%s %s\n", sender ? sender : "", text);
+    if (MessageEcho) MessageEcho(sender ? sender : "", text);
     Show(text, sender);
 }
 
 void ShowSystemMessage(const char* text) {
     if (!text) return;
     DebugPrintf("system: %s\n", text);
+    if (MessageEcho) MessageEcho("system", text);
     Show(text, "system");
 }
 

@@ -36,6 +36,10 @@ struct ArchivedMessage {
 extern ArchivedMessage MessageArchive[kMessageArchiveSize];
 extern int32_t MessageArchiveCount;
 
+// Called with every message shown (its sender and text) when set: a headless run writes them out, so that
+// what a player would read can be checked.
+extern void (*MessageEcho)(const char* sender, const char* text);
+
 // Empties every line, drops them all, empties the archive and stops typing (a level is built).
 void ClearMessages();
 // Stops typing and drops every line (a level is torn down, a saved game is read).

@@ -1,5 +1,7 @@
-// The networked game is not built yet: no session is ever on, and these do nothing.
+// The round rules of a networked game. They are not built yet: these do nothing.
 #include "net/Multiplayer.h"
+
+#include "world/Player.h"
 
 uint32_t RoundStatus = 0;
 double PhaseStartTime = 0;
@@ -8,15 +10,14 @@ int32_t MultiplayerPhase = 3;
 uint32_t MPDeferredFlags = 0;
 int32_t MPEndCounter[2] = {0, 0};
 float winmsgtime = 0;  // buytime and roundtime are the multiplayer settings (net/Session.cpp)
+int32_t NetworkGameEnded = 0;
 
 void ProcessMPFlags() {}
 void StartRound() {}
 void BeginFightPhase() {}
 void ChooseStartPositions() {}
-void SendStartPositions() {}
 void PlaceAtStartPositions() {}
 void FundRaiseAll() {}
-void SendGameStatus(uint32_t status) { (void)status; }
 void UpdatePlayersAlive() {}
 void CheckRoundEnd() {}
 void SetMovieCamera() {}
@@ -24,11 +25,18 @@ void DrawFragsDeaths() {}
 void DrawWelcomeScreen() {}
 void DrawChooseSideMenu() {}
 void DrawBuyMenu() {}
-void SendSingleInput() {}
-void SendUpdatedata() {}
 void AssignAUToPlayer(PlayerCell* cell) { (void)cell; }
-void HostSession(int provider) { (void)provider; }
-void JoinSession() {}
-void SendByeBye() {}
-void CloseSession() {}
-void SendChatLine(const char* text, intptr_t user) { (void)text, (void)user; }
+void ChangeClan() {}
+void ChangeAbstractClan(int32_t clan) { (void)clan; }
+// Nothing is charged (and so nothing bought) until the price table exists.
+int32_t CheckFunds(PlayerCell* cell, const char* unitType) {
+    (void)cell, (void)unitType;
+    return 0;
+}
+
+int32_t CountClanPlayers(int32_t clan) {
+    int32_t n = 0;
+    for (int i = 0; i < PlayerCount; ++i)
+        if ((PlayerTable[i]->flags & 0x4) && PlayerTable[i]->clan == clan) ++n;
+    return n;
+}

@@ -14,6 +14,9 @@ extern int32_t StatusCountdown;    // seconds shown on the status line
 extern int32_t MultiplayerPhase;   // the phase word: 0 buying, 3 fighting
 extern uint32_t MPDeferredFlags;   // heavy actions asked for by the network handler
 extern int32_t MPEndCounter[2];    // a networked level ends when either is 1
+// Set when the networked game cannot go on (the host cut this machine off, the network failed): the
+// frame loop ends the level back at the multiplayer menu. Cleared when a session is hosted or joined.
+extern int32_t NetworkGameEnded;
 // The multiplayer settings.
 extern float buytime;     // seconds
 extern float roundtime;   // minutes
@@ -37,9 +40,18 @@ void DrawBuyMenu();
 void SendSingleInput();
 void SendUpdatedata();
 void AssignAUToPlayer(PlayerCell* cell);
-void HostSession(int provider);
+// Hosts the session of the level for at most players players (the host included; kept within the
+// player table), or joins the game chosen on the join screen.
+void HostSession(int32_t players);
 void JoinSession();
 void SendByeBye();
 void CloseSession();
+// Sides and vehicles of the round rules, as the messages ask for them.
+void ChangeClan();
+void ChangeAbstractClan(int32_t clan);
+// Charges the price of the vehicle type to the cell's funds: 1 when charged, 0 when not.
+int32_t CheckFunds(PlayerCell* cell, const char* unitType);
+// The number of players with a side (flag 0x4) in the clan.
+int32_t CountClanPlayers(int32_t clan);
 // Sends a line typed on the chat line to every player (the chat line's callback).
 void SendChatLine(const char* text, intptr_t user);

@@ -13,6 +13,7 @@
 #include "core/Tokenizer.h"
 #include "net/Multiplayer.h"
 #include "net/Session.h"
+#include "net/Wire_local.h"
 #include "world/Player.h"
 
 char Gamename[64] = "";
@@ -24,6 +25,8 @@ char IPAddress[16] = "";
 int32_t maxplayers = 8;
 float leveltime = 20.0f, roundtime = 5.0f, buytime = 1.0f, freezetime = 0.0f;
 int32_t friendlyfire = 0, chasecamonly = 0, forcebalance = 0, lvlcycle = 0, lvlrandom = 0;
+
+using namespace netwire_fields;
 
 namespace {
 
@@ -73,11 +76,13 @@ int32_t ReadInt(const char* word) {
     return static_cast<int32_t>(v);
 }
 
-float ReadFloat(const char* word) {
-    double v = strtod(word, nullptr);
+// A time as the settings keep it: 0 for no finite number, else cut to +-kLargestTime.
+float SaneTime(double v) {
     if (!std::isfinite(v)) return 0.0f;
     return static_cast<float>(std::fmax(-kLargestTime, std::fmin(kLargestTime, v)));
 }
+
+float ReadFloat(const char* word) { return SaneTime(strtod(word, nullptr)); }
 
 // A text as read: an empty text is written as "" (a blank value would take the next key as its value).
 void ReadText(const char* word, char* out, size_t size) {
@@ -100,37 +105,6 @@ void WriteText(FILE* f, const char* text) {
 }
 
 std::mutex g_logLock;
-
-void PutU32(uint8_t* at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-uint32_t GetU32(const uint8_t* at) {
-    return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
-}
-
-void PutFloat(uint8_t* at, float v) {
-    uint32_t bits;
-    memcpy(&bits, &v, 4);
-    PutU32(at, bits);
-}
-
-float GetFloat(const uint8_t* at) {
-    const uint32_t bits = GetU32(at);
-    float v;
-    memcpy(&v, &bits, 4);
-    return v;
-}
-
-void PutText(uint8_t* at, const char* text) {
-    memset(at, 0, 64);
-    memcpy(at, text, strnlen(text, 63));
-}
-
-void GetText(const uint8_t* at, char* out) {
-    memcpy(out, at, 63);
-    out[63] = 0;
-}
 
 }  // namespace
 
@@ -207,9 +181,9 @@ void MPLog(const char* format, ...) {
 }
 
 void EncodeSessionRecord(const SessionRecord& r, uint8_t out[kSessionRecordSize]) {
-    PutText(out + 0, r.gameName);
-    PutText(out + 64, r.password);
-    PutText(out + 128, r.missionName);
+    PutText(out + 0, r.gameName, 64);
+    PutText(out + 64, r.password, 64);
+    PutText(out + 128, r.missionName, 64);
     PutU32(out + 192, static_cast<uint32_t>(r.maxplayers));
     PutU32(out + 196, r.gameStatus);
     PutU32(out + 200, r.mpFlags);
@@ -225,20 +199,22 @@ void EncodeSessionRecord(const SessionRecord& r, uint8_t out[kSessionRecordSize]
     PutU32(out + 240, static_cast<uint32_t>(r.lvlrandom));
 }
 
+// A host's record comes from the network: its times are kept within what the settings file allows, so
+// that a joiner that takes them never converts a non-finite or huge time to an integer.
 bool DecodeSessionRecord(const uint8_t* data, size_t size, SessionRecord* out) {
     if (!data || size != kSessionRecordSize) return false;
     SessionRecord r{};
-    GetText(data + 0, r.gameName);
-    GetText(data + 64, r.password);
-    GetText(data + 128, r.missionName);
+    GetText(data + 0, r.gameName, 64);
+    GetText(data + 64, r.password, 64);
+    GetText(data + 128, r.missionName, 64);
     r.maxplayers = static_cast<int32_t>(GetU32(data + 192));
     r.gameStatus = GetU32(data + 196);
     r.mpFlags = GetU32(data + 200);
-    r.leveltime = GetFloat(data + 204);
-    r.roundtime = GetFloat(data + 208);
-    r.buytime = GetFloat(data + 212);
-    r.freezetime = GetFloat(data + 216);
-    r.winmsgtime = GetFloat(data + 220);
+    r.leveltime = SaneTime(GetFloat(data + 204));
+    r.roundtime = SaneTime(GetFloat(data + 208));
+    r.buytime = SaneTime(GetFloat(data + 212));
+    r.freezetime = SaneTime(GetFloat(data + 216));
+    r.winmsgtime = SaneTime(GetFloat(data + 220));
     r.friendlyfire = static_cast<int32_t>(GetU32(data + 224));
     r.chasecamonly = static_cast<int32_t>(GetU32(data + 228));
     r.forcebalance = static_cast<int32_t>(GetU32(data + 232));

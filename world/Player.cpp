@@ -101,18 +101,27 @@ void DeletePlayer(PlayerCell* cell) {
     if (OwnPlayer == cell) OwnPlayer = nullptr;
 }
 
-PlayerCell* IDPlayer(uint32_t networkId) {
+int FindIDPlayerNo(uint32_t networkId) {
     for (int i = 0; i < PlayerCount; ++i)
-        if (PlayerTable[i]->networkId == networkId) return PlayerTable[i];
-    FatalErrorF("Error(IDPlayer): No such PlayerID: %d", static_cast<int>(networkId));
-    return nullptr;
+        if (PlayerTable[i]->networkId == networkId) return i;
+    return -1;
+}
+
+PlayerCell* FindIDPlayer(uint32_t networkId) {
+    const int i = FindIDPlayerNo(networkId);
+    return i >= 0 ? PlayerTable[i] : nullptr;
+}
+
+PlayerCell* IDPlayer(uint32_t networkId) {
+    PlayerCell* cell = FindIDPlayer(networkId);
+    if (!cell) FatalErrorF("Error(IDPlayer): No such PlayerID: %d", static_cast<int>(networkId));
+    return cell;
 }
 
 int IDPlayerNo(uint32_t networkId) {
-    for (int i = 0; i < PlayerCount; ++i)
-        if (PlayerTable[i]->networkId == networkId) return i;
-    FatalErrorF("Error(IDPlayerNo): No such PlayerID: %d", static_cast<int>(networkId));
-    return -1;
+    const int i = FindIDPlayerNo(networkId);
+    if (i < 0) FatalErrorF("Error(IDPlayerNo): No such PlayerID: %d", static_cast<int>(networkId));
+    return i;
 }
 
 void SetPlayerAU(PlayerCell* cell, AUDef* actionUnit) {
@@ -183,6 +192,8 @@ bool ReplayRemoteInput(PlayerCell* cell) {
     for (int n = 0; n < static_cast<int>(std::size(kButtonBits)); ++n)
         SetInputKey(&cell->unitNow, kButtonBits[n], (e.buttons >> n) & 1);
     for (int i = 0; i < 3; ++i) cell->unitNow.axes[i] = e.axes[i];
+    cell->lastAppliedTick = e.tick;
+    cell->inputApplied = 1;
     cell->remoteCount = count - 1;
     return true;
 }

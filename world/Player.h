@@ -35,9 +35,9 @@ inline bool InputKeyReleased(const ControlInput& before, const ControlInput& now
 constexpr int kInputFire1 = 18;
 constexpr int kInputFire2 = 19;
 
-// One queued input of a remote player: the sender's tick, 16 used button bits, three axes.
+// One queued input of a remote player: the sender's tick, 11 used button bits, three axes.
 struct RemoteInputEntry {
-    uint32_t tick;
+    int32_t tick;
     uint32_t buttons;
     int16_t axes[3];
 };
@@ -67,6 +67,10 @@ struct PlayerCell {
     // player when the table closes a gap.
     RemoteInputEntry remoteQueue[kRemoteInputQueueSize];
     int32_t remoteCount;
+    // The tick of the last remote input taken into the unit pair (valid once inputApplied is 1): an input
+    // older than it came late and is not queued.
+    int32_t lastAppliedTick;
+    uint8_t inputApplied;
 };
 
 // The player table, in creation order.
@@ -83,6 +87,9 @@ void DeletePlayer(PlayerCell* cell);
 // The cell, or its table index, of a network identifier; fatal when no cell holds it.
 PlayerCell* IDPlayer(uint32_t networkId);
 int IDPlayerNo(uint32_t networkId);
+// The same, or null and -1 when no cell holds it (identifiers that come from the network).
+PlayerCell* FindIDPlayer(uint32_t networkId);
+int FindIDPlayerNo(uint32_t networkId);
 void SetPlayerAU(PlayerCell* cell, AUDef* actionUnit);
 
 // Samples the unit pair from the pilot-mode keys and the turn bindings; keep copies the new record into
@@ -98,8 +105,8 @@ int16_t* ClearInput(ControlInput* in);
 void CopyInput(ControlInput* to, const ControlInput* from);
 
 // Takes the oldest queued remote input into the cell's unit pair: the current record becomes the
-// previous one, the buttons set or clear their key bits, the three axes are taken. False when the queue
-// is empty.
+// previous one, the buttons set or clear their key bits, the three axes are taken; its tick becomes the
+// last applied. False when the queue is empty.
 bool ReplayRemoteInput(PlayerCell* cell);
 
 // Makes the construct (when given) the receiver of the cell's input (null: of no one's); with a cell,

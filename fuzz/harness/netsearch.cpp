@@ -1,6 +1,7 @@
 // The network's search datagrams: the input arrives at a hosting peer (a request it may answer) and at a
-// searching peer (an answer it may list); a listed session's data is read as the session record the game
-// keeps of it.
+// searching peer (an answer it may list); a listed session goes into the game's table of games found, as
+// the join screen's search takes it (its data read as a session record), and is shown as the join
+// screen shows it.
 #include <cstring>
 #include <vector>
 
@@ -44,14 +45,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     host::FeedNetPeer(searcher, ev);  // the same answer twice is listed once
     if (found.size() > 1) std::abort();
     host::EndNetSearch(searcher);
-    for (const host::NetSessionFound& f : found) {
-        SessionRecord record;
-        if (DecodeSessionRecord(f.data.data(), f.data.size(), &record)) {
-            char text[300];
-            snprintf(text, sizeof text, "%s %s %s %d %3.1f", record.gameName, record.password, record.missionName,
-                     record.maxplayers, static_cast<double>(record.roundtime));
-        }
+    FreeNetGames();
+    for (const host::NetSessionFound& f : found) EnumHostsResponse(f);
+    for (int i = 0; i < NetGameCount; ++i) {
+        const SessionRecord& record = NetGames[i];
+        // Times are kept finite and within the settings' bounds, as the round rules convert them.
+        for (float t : {record.leveltime, record.roundtime, record.buytime, record.freezetime, record.winmsgtime})
+            if (!(t >= -1e6f && t <= 1e6f)) std::abort();
+        char text[400];
+        snprintf(text, sizeof text, "%s %s %s %s %d %3.1f %3.1f", NetGameHosts[i].sessionName, record.gameName,
+                 record.password, record.missionName, record.maxplayers, static_cast<double>(record.roundtime),
+                 static_cast<double>(record.buytime));
     }
+    FreeNetGames();
     host::NetPoll(hostPeer);
     host::DestroyNetPeer(searcher);
     host::DestroyNetPeer(hostPeer);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/datakit/ApplMessages.h"
 #include "tools/datakit/Bytes.h"
 #include "tools/datakit/Campaign.h"
 #include "tools/datakit/ConfigFile.h"
@@ -494,12 +495,12 @@ void Network() {
 
     using namespace host::netwire;
     Bytes bytes;
-    SearchRequest request{1, {}, kvfuzz::kSearchNonce};
+    SearchRequest request{host::kNetProtocolVersion, {}, kvfuzz::kSearchNonce};
     memcpy(request.application, kvfuzz::kSearchApp, 16);
     Encode(request, &bytes);
     Seed("netsearch", "request", bytes);
     SearchAnswer answer{};
-    answer.version = 1;
+    answer.version = host::kNetProtocolVersion;
     memcpy(answer.application, kvfuzz::kSearchApp, 16);
     answer.nonce = kvfuzz::kSearchNonce;
     answer.maxPlayers = 8;
@@ -519,7 +520,7 @@ void Network() {
     // packet, and the connection's end.
     Bytes script{0};
     Hello hello{};
-    hello.version = 1;
+    hello.version = host::kNetProtocolVersion;
     memcpy(hello.application, kvfuzz::kPacketApp, 16);
     snprintf(hello.name, sizeof hello.name, "Ann");
     Encode(hello, &bytes);
@@ -558,6 +559,47 @@ void Network() {
     Encode(PlayerGone{2}, &bytes);
     kvfuzz::ScriptRecord(&script, 0, 0, bytes);
     Seed("netpacket", "joiner", script);
+}
+
+// The application messages: for each handler, a script of the legal message from the machine that may
+// send it (as applmessage.cpp reads it: the starting round status and who hosts, then records of handler
+// 0xFF, sender, length, bytes), and one of every kind at once.
+void ApplMessages() {
+    using datakit::Message;
+    struct Kind {
+        const char* name;
+        Message message;
+        bool fromHost;  // a host's message (player 2 hosts), else one for the host (this machine hosts)
+    };
+    const std::vector<Kind> kinds = {
+        {"singleinput", datakit::SingleInputMessage(40, 0x21, -300, 5, 0), false},
+        {"chat", datakit::ChatMessage("good luck"), false},
+        {"wantplayerdata", datakit::WordMessage(2, 3), false},
+        {"playerdata", datakit::PlayerdataMessage(3, "Bob", "GAJeep", 1, 0x45), true},
+        {"fundraise", datakit::WordMessage(4, 1500), true},
+        {"startpositions", datakit::StartPositionsMessage({{1, {1, 2, 3, 4, 5, 6}}, {3, {7, 8, 9, 10, 11, 12}}}), true},
+        {"updatedata",
+         datakit::UpdatedataMessage({{3, {65536, 0, 131072}, {32768, 0, 0, 0, 32768, 0, 0, 0, 32768}, 100, 200, {5, 50, 9}},
+                                     {1, {0, 0, 0}, {}, 0, 0, {}}}),
+         true},
+        {"byebye", datakit::NumberMessage(8), false},
+        {"gamestatus", datakit::WordMessage(9, 2), true},
+        {"wantassign", datakit::WordMessage(10, 1), false},
+        {"autoassign", datakit::NumberMessage(11), false},
+        {"refuseassignment", datakit::NumberMessage(12), true},
+        {"clanassignment", datakit::ClanAssignmentMessage(1, 1), true},
+        {"wantchangeunit", datakit::WantChangeUnitMessage("EMATank"), false},
+        {"unitchange", datakit::UnitChangeMessage(3, "GAMech"), true},
+    };
+    Bytes all{0x04};
+    for (const Kind& k : kinds) {
+        // The fight phase, so that the units' state is taken; player 2 sends.
+        Bytes script{static_cast<uint8_t>(0x04 | (k.fromHost ? 0x80 : 0))};
+        kvfuzz::ScriptRecord(&script, 0xFF, 1, k.message);
+        Seed("applmessage", k.name, script);
+        kvfuzz::ScriptRecord(&all, 0xFF, k.fromHost ? 2 : 0x81, k.message);
+    }
+    Seed("applmessage", "all", all);
 }
 
 // One form of each stored effect as it stands in a saved game: a fire burning, smoke drifting, a missile
@@ -731,6 +773,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     Package();
+    ApplMessages();
     HLClans();
     TextFiles();
     Images();

@@ -51,7 +51,7 @@ TEST_F(Screens, EveryScreenMakesItsWidgetsWithTheirTexts) {
         {20, {0, 1, 0, 0, 0, 0, 0, 0, 0, 0}, "Back"},
         {100, {0, 4, 0, 0, 0, 0, 0, 0, 0, 0}, "Host a game"},
         {101, {0, 2, 6, 0, 5, 4, 0, 0, 0, 1}, "Back"},
-        {102, {9, 3, 2, 0, 0, 1, 0, 0, 0, 1}, "Back"},
+        {102, {9, 3, 3, 0, 0, 1, 0, 0, 0, 1}, "Back"},  // host, port and password boxes
         {107, {0, 2, 3, 0, 0, 1, 3, 1, 1, 0}, "Back"},
         {200, {0, 5, 0, 0, 0, 0, 0, 0, 0, 0}, "Graphics"},
         {201, {4, 2, 0, 0, 3, 6, 2, 0, 0, 3}, "Back"},

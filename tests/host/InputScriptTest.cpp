@@ -182,6 +182,40 @@ TEST_F(ScriptedInput, APressAndReleaseWithinOneFrameIsSeenOnce) {
     EXPECT_FALSE(KeyDown(57));
 }
 
+// A wait holds the later events, however many frames pass, until its file exists; they then keep their
+// distance from the wait.
+TEST_F(ScriptedInput, AWaitHoldsTheLaterEventsUntilItsFileExists) {
+    const int base = host::FramesPumped();
+    const std::string flag = dir / "go";
+    const std::string text = std::to_string(base + 1) + " down SPACE_KEY\n" + std::to_string(base + 2) +
+                             " wait " + flag + "\n" + std::to_string(base + 4) + " up SPACE_KEY\n" +
+                             std::to_string(base + 4) + " down 28\n";
+    Load(text.c_str());
+    for (int i = 0; i < 10; ++i) host::PumpEvents();
+    EXPECT_TRUE(KeyDown(57));
+    EXPECT_FALSE(KeyDown(28));
+    EXPECT_TRUE(host::MoreInputCanArrive() || !host::IsHeadless());
+    dir.Write("go", "");
+    host::PumpEvents();  // the wait ends at this frame
+    EXPECT_TRUE(KeyDown(57));
+    host::PumpEvents();
+    EXPECT_TRUE(KeyDown(57));  // one frame after the wait: still down
+    host::PumpEvents();        // two frames after it, as in the script
+    EXPECT_FALSE(KeyDown(57));
+    EXPECT_TRUE(KeyDown(28));
+}
+
+TEST(InputScriptParser, AWaitNamesAFile) {
+    std::vector<ScriptEvent> ev;
+    std::string error;
+    ASSERT_TRUE(host::ParseInputScript("4 wait go.flag\n", &ev, &error)) << error;
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].op, ScriptOp::Wait);
+    EXPECT_EQ(ev[0].key, "go.flag");
+    EXPECT_FALSE(host::ParseInputScript("4 wait\n", &ev, &error));
+    EXPECT_EQ(error, "line 1: 'wait' takes a file name");
+}
+
 TEST_F(ScriptedInput, AWaitLoopThatNeverPumpsStillSeesPressAndRelease) {
     // A loop that waits for a press and then for the release, reading the keyboard without pumping
     // messages, must end: each read without a frame in between moves the script on.

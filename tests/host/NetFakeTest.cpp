@@ -277,6 +277,42 @@ TEST_F(NetFakeTest, LeavingIsReportedAndTheLowestIdentifierTakesOver) {
     EXPECT_TRUE(NetIsHost(b.peer));
 }
 
+// A session with a password takes only joiners that name it; a joiner that does keeps it, so that as the
+// next host it asks the same of later joiners.
+TEST_F(NetFakeTest, APasswordIsAskedOfEveryJoinerAndKeptByTheNextHost) {
+    TestPeer& h = Peer("Hal");
+    NetHostDesc hd = HostDesc();
+    snprintf(hd.password, sizeof hd.password, "tiger");
+    ASSERT_EQ(NetHost(h.peer, hd), NetResult::Ok);
+    h.Poll();
+    const struct {
+        const char* password;
+        NetResult result;
+    } cases[] = {{"", NetResult::InvalidPassword}, {"Tiger", NetResult::InvalidPassword},
+                 {"tiger2", NetResult::InvalidPassword}, {"tiger", NetResult::Ok}};
+    TestPeer* in = nullptr;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.password);
+        TestPeer& j = Peer("Joe");
+        NetJoinDesc d = JoinDesc(h.peer);
+        snprintf(d.password, sizeof d.password, "%s", c.password);
+        EXPECT_EQ(NetJoin(j.peer, d), c.result);
+        EXPECT_EQ(NetInSession(j.peer), c.result == NetResult::Ok);
+        if (c.result == NetResult::Ok) in = &j;
+    }
+    ASSERT_NE(in, nullptr);
+    h.Poll();
+    in->Poll();
+    NetClose(h.peer);
+    in->Poll();
+    ASSERT_TRUE(NetIsHost(in->peer));
+    NetJoinDesc d = JoinDesc(in->peer);
+    TestPeer& late = Peer("Lou");
+    EXPECT_EQ(NetJoin(late.peer, d), NetResult::InvalidPassword);
+    snprintf(d.password, sizeof d.password, "tiger");
+    EXPECT_EQ(NetJoin(late.peer, d), NetResult::Ok);
+}
+
 TEST_F(NetFakeTest, RefusedJoinsLeaveTheSessionAsItWas) {
     TestPeer& h = Hosting("Hal", 2);
     TestPeer& a = Joined("Ann", h);

@@ -1,9 +1,17 @@
 // The network over real UDP on 127.0.0.1, in one process: packets above a peer's largest are dropped by the
-// network, a flood is handed out at its bound per frame, and a search gathers its answers within its time.
+// network, a flood is handed out at its bound per frame, a search gathers its answers within its time, and
+// datagrams replayed on the wire hand out nothing twice and nothing older after newer.
 // While a join or a search waits, the host is polled on a thread of its own, as its own process would.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -28,7 +36,7 @@ struct Received {
 struct UdpPeer {
     NetPeer* peer = nullptr;
     std::vector<Received> received;
-    int destroyed = 0;
+    std::atomic<int> destroyed{0};
 
     explicit UdpPeer(size_t largest) { peer = CreateNetPeer(Handler, this, largest); }
     ~UdpPeer() { DestroyNetPeer(peer); }
@@ -66,6 +74,74 @@ public:
     }
 
 private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// A relay between one joiner and a host on 127.0.0.1: the joiner joins at the relay's port, and every
+// datagram goes through it; those of the joiner are kept, so that the test can send them again.
+class Relay {
+public:
+    explicit Relay(uint16_t hostPort) : host_(Address(hostPort)) {
+        fd_ = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a = Address(0);
+        bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t n = sizeof a;
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &n);
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~Relay() {
+        stop_ = true;
+        thread_.join();
+        close(fd_);
+    }
+    uint16_t port() const { return port_; }
+    // The joiner's datagrams so far.
+    std::vector<std::string> Kept() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return kept_;
+    }
+    // Sends one of them to the host again.
+    void Replay(const std::string& datagram) {
+        sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&host_), sizeof host_);
+    }
+
+private:
+    static sockaddr_in Address(uint16_t port) {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(kNetLoopback);
+        a.sin_port = htons(port);
+        return a;
+    }
+    void Run() {
+        char buf[4096];
+        while (!stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 5) <= 0) continue;
+            sockaddr_in from{};
+            socklen_t n = sizeof from;
+            const ssize_t got = recvfrom(fd_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &n);
+            if (got < 0) continue;
+            if (from.sin_port == host_.sin_port) {
+                if (joiner_.sin_port) sendto(fd_, buf, got, 0, reinterpret_cast<sockaddr*>(&joiner_), sizeof joiner_);
+                continue;
+            }
+            joiner_ = from;
+            {
+                std::lock_guard<std::mutex> hold(lock_);
+                kept_.emplace_back(buf, static_cast<size_t>(got));
+            }
+            sendto(fd_, buf, got, 0, reinterpret_cast<sockaddr*>(&host_), sizeof host_);
+        }
+    }
+
+    int fd_;
+    uint16_t port_;
+    sockaddr_in host_, joiner_{};
+    std::mutex lock_;
+    std::vector<std::string> kept_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
@@ -164,6 +240,63 @@ TEST_F(NetUdpTest, AFloodIsHandedOutAtItsBoundPerFrame) {
     const NetStats stats = NetGetStats(host.peer);
     EXPECT_GT(stats.droppedFlood, 0u);
     EXPECT_EQ(stats.cutOff, 0u);
+}
+
+// Every datagram of the joiner sent to the host once more, newest first: the host hands out no message
+// twice, no unreliable one older than one it handed out, and keeps the joiner.
+TEST_F(NetUdpTest, DatagramsReplayedOnTheWireHandOutNothingAgain) {
+    UdpPeer host(1156), joiner(1156);
+    ASSERT_EQ(NetHost(host.peer, HostDesc()), NetResult::Ok);
+    Relay relay(NetLocalAddress(host.peer).port);
+    {
+        Serviced s(host);
+        NetJoinDesc d = JoinDesc(host);
+        d.host.port = relay.port();
+        ASSERT_EQ(NetJoin(joiner.peer, d), NetResult::Ok);
+    }
+    const NetPlayerId h = NetHostPlayer(joiner.peer);
+    host.received.clear();
+    for (const char* m : {"r1", "r2"}) NetSend(joiner.peer, h, m, 2, NetChannel::Reliable);
+    for (const char* m : {"u1", "u2"}) NetSend(joiner.peer, h, m, 2, NetChannel::Unreliable);
+    NetSend(joiner.peer, h, "r3", 2, NetChannel::Reliable);
+    ASSERT_TRUE(host.PollUntil([&] { NetPoll(joiner.peer); return host.received.size() >= 5; }));
+    std::vector<std::string> kept = relay.Kept();
+    ASSERT_FALSE(kept.empty());
+    std::reverse(kept.begin(), kept.end());
+    for (const std::string& datagram : kept) relay.Replay(datagram);
+    host.PollUntil([&] { NetPoll(joiner.peer); return false; }, 500);
+    std::vector<std::string> got;
+    for (const Received& r : host.received) got.push_back(r.data);
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, (std::vector<std::string>{"r1", "r2", "r3", "u1", "u2"}));
+    EXPECT_EQ(host.destroyed.load(), 0);
+    EXPECT_TRUE(NetInSession(joiner.peer));
+}
+
+// A player that sends and closes at once: the others get what it sent before they learn it left (a plain
+// disconnect would drop the messages the host had received but not handed out yet).
+TEST_F(NetUdpTest, WhatALeaverSentArrivesBeforeItsLeaving) {
+    UdpPeer host(1156), joiner(1156);
+    Connect(host, joiner);
+    const NetPlayerId h = NetHostPlayer(joiner.peer), leaver = NetLocalPlayer(joiner.peer);
+    host.received.clear();
+    std::vector<std::string> order;
+    {
+        Serviced s(host);
+        for (int i = 0; i < 10; ++i) {
+            const std::string m = "bye" + std::to_string(i);
+            NetSend(joiner.peer, h, m.data(), m.size(), NetChannel::Reliable);
+        }
+        NetClose(joiner.peer);
+        const auto end = Clock::now() + std::chrono::seconds(3);
+        while (Clock::now() < end && host.destroyed == 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(host.destroyed.load(), 1);
+    ASSERT_EQ(host.received.size(), 10u);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(host.received[i].data, "bye" + std::to_string(i));
+        EXPECT_EQ(host.received[i].from, leaver);
+    }
 }
 
 TEST_F(NetUdpTest, ASearchGathersItsAnswersWithinItsTime) {

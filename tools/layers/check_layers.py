@@ -44,7 +44,7 @@ SIDEWAYS = {
     'ai': {'render', 'objects'},
     'hud': {'render', 'objects', 'ai', 'net'},
     'frontend': {'render', 'hud', 'net'},
-    'net': set(),
+    'net': {'objects', 'ai', 'hud'},
 }
 # (folder, target): the only headers of target that folder may include, each with its reason.
 GATES = {

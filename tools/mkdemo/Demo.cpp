@@ -15,6 +15,7 @@ bool BuildDemo(const Context& ctx) {
     if (!BuildWorlds(ctx)) return false;
     if (!BuildCutsceneMission(ctx)) return false;
     if (!BuildCockpitMission(ctx)) return false;
+    if (!BuildMultiplayerMap(ctx)) return false;
     if (!BuildShowroomMission(ctx)) return false;
     if (!BuildSound(ctx)) return false;
     if (!BuildMessageFiles(ctx)) return false;

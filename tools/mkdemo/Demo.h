@@ -88,6 +88,8 @@ bool BuildCutsceneMission(const Context& ctx);
 // second jeep ("CockpitOnly", "OurUnit"), won by its script a few game minutes after the start.
 bool BuildCockpitMission(const Context& ctx);
 
+// The multiplayer map "Multi01": the island and its script, which every machine of a networked game loads.
+bool BuildMultiplayerMap(const Context& ctx);
 // The test mission "Showroom": the island with one unit of every vehicle type on each side (the player's
 // task force at the E.M.A. base, the G.A. group at the outpost), a wreck, and the test lane's units and
 // dummies that the end-to-end runs activate; its script.

@@ -3,8 +3,10 @@
 //
 //   host PORT                        -> "hosting PORT"   (0: a free port; the line says which)
 //   search HOST PORT MS              -> "found NAME PLAYERS A.B.C.D:PORT DATA" for each, then "searched N"
-//   join HOST PORT                   -> "joined ID PORT" (our identifier and local port) or "join-failed RESULT"
+//   join HOST PORT [PASSWORD]        -> "joined ID PORT" (our identifier and local port) or "join-failed RESULT"
 //   send TO reliable|unreliable TEXT -> "sent RESULT"    (TO 0: all players)
+//   raw TO reliable|unreliable HEX   -> "sent RESULT"    (the bytes written in hexadecimal)
+//   flood TO COUNT HEX               -> "flooded N"      (COUNT reliable copies at once, N of them taken)
 //   close                            -> "closed"
 //   quit
 //
@@ -13,7 +15,9 @@
 //   create ID FLAGS NAME, destroy ID, recv FROM reliable|unreliable TEXT, migrate ID, terminate RESULT
 //
 // Options: --name NAME, --version N (the layer's version it claims), --other-application (a GUID of
-// another application).
+// another application), --game (the game's own application, as a machine of a networked game would
+// be), --hex (received messages shown in hexadecimal), --largest N (the largest message it sends and takes;
+// 1156 unless given).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +31,7 @@
 #include <vector>
 
 #include "host/Net.h"
+#include "net/Session.h"
 
 namespace {
 
@@ -35,6 +40,8 @@ using namespace host;
 uint8_t g_application[16] = {'n', 'e', 't', 'p', 'e', 'e', 'r', 0, 9, 8, 7, 6, 5, 4, 3, 2};
 uint32_t g_version = kNetProtocolVersion;
 NetPeer* g_peer = nullptr;
+bool g_hex = false;
+size_t g_largest = kLargestApplMessage;
 
 void Say(const std::string& line) { std::cout << line << std::endl; }
 
@@ -60,11 +67,17 @@ void Handler(void*, const NetEvent& e) {
         case NetEventKind::Receive:
             Say("recv " + std::to_string(e.player) +
                 (e.channel == NetChannel::Reliable ? " reliable " : " unreliable ") +
-                std::string(reinterpret_cast<const char*>(e.data), e.size));
+                (g_hex ? Hex(e.data, e.size) : std::string(reinterpret_cast<const char*>(e.data), e.size)));
             break;
         case NetEventKind::HostMigrate: Say("migrate " + std::to_string(e.player)); break;
         case NetEventKind::Terminate: Say(std::string("terminate ") + NetResultName(e.reason)); break;
     }
+}
+
+std::vector<uint8_t> Unhex(const std::string& text) {
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 1 < text.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
+    return out;
 }
 
 NetAddress Address(const std::string& host, int port) {
@@ -117,13 +130,14 @@ bool Command(const std::string& line) {
         Say(r == NetResult::Ok ? "searched " + std::to_string(found.size())
                                : std::string("search-failed ") + NetResultName(r));
     } else if (word == "join") {
-        std::string host;
+        std::string host, password;
         int port = 0;
-        in >> host >> port;
+        in >> host >> port >> password;
         NetJoinDesc d;
         memcpy(d.application, g_application, 16);
         d.version = g_version;
         d.host = Address(host, port);
+        snprintf(d.password, sizeof d.password, "%s", password.c_str());
         const NetResult r = NetJoin(g_peer, d);
         Say(r == NetResult::Ok ? "joined " + std::to_string(NetLocalPlayer(g_peer)) + " " +
                                      std::to_string(NetLocalAddress(g_peer).port)
@@ -136,6 +150,24 @@ bool Command(const std::string& line) {
         const NetResult r = NetSend(g_peer, to, text.data(), text.size(),
                                     channel == "reliable" ? NetChannel::Reliable : NetChannel::Unreliable);
         Say(std::string("sent ") + NetResultName(r));
+    } else if (word == "raw") {
+        unsigned to = 0;
+        std::string channel, hex;
+        in >> to >> channel >> hex;
+        const std::vector<uint8_t> bytes = Unhex(hex);
+        const NetResult r = NetSend(g_peer, to, bytes.data(), bytes.size(),
+                                    channel == "reliable" ? NetChannel::Reliable : NetChannel::Unreliable);
+        Say(std::string("sent ") + NetResultName(r));
+    } else if (word == "flood") {
+        unsigned to = 0;
+        int count = 0;
+        std::string hex;
+        in >> to >> count >> hex;
+        const std::vector<uint8_t> bytes = Unhex(hex);
+        int taken = 0;
+        for (int i = 0; i < count; ++i)
+            taken += NetSend(g_peer, to, bytes.data(), bytes.size(), NetChannel::Reliable) == NetResult::Ok;
+        Say("flooded " + std::to_string(taken));
     } else if (word == "close") {
         NetClose(g_peer);
         Say("closed");
@@ -157,12 +189,18 @@ int main(int argc, char** argv) {
             g_version = static_cast<uint32_t>(atoi(argv[++i]));
         } else if (a == "--other-application") {
             g_application[15] ^= 0xff;
+        } else if (a == "--game") {
+            memcpy(g_application, kApplicationGuid, 16);
+        } else if (a == "--hex") {
+            g_hex = true;
+        } else if (a == "--largest" && i + 1 < argc) {
+            g_largest = static_cast<size_t>(atoi(argv[++i]));
         } else {
             fprintf(stderr, "netpeer: unknown option '%s'\n", a.c_str());
             return 2;
         }
     }
-    g_peer = CreateNetPeer(Handler, nullptr, 1156);
+    g_peer = CreateNetPeer(Handler, nullptr, g_largest);
     NetSetPlayerInfo(g_peer, name.c_str(), nullptr, 0);
 
     // Commands come from a reader thread; the main thread polls and runs them, so the peer lives on one.
