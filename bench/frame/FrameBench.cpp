@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "ai/AUDef.h"
+#include "ai/DayEvents.h"
 #include "bench/raster/FillScene.h"
 #include "core/Config.h"
 #include "core/Package.h"
@@ -177,6 +178,16 @@ construct* HitUnit() {
 // or the save failed.
 bool StartFight() {
     LeaveUnitView(PlayerTFView);
+    // The mission holds the task force by the player; without him in it, it is sent onto the G.A.
+    // patrol's path (a point of its way between the outpost and the ford), where the two sides meet.
+    DayEvent meet{};
+    meet.type = kDEAIGoto;
+    meet.values[0] = 38.4f;
+    meet.values[1] = 34.9f;
+    std::snprintf(meet.attribute1, sizeof meet.attribute1, "%s", "EMA");
+    std::snprintf(meet.attribute2, sizeof meet.attribute2, "%s", "EMA_TaskForce");
+    std::snprintf(meet.expression, sizeof meet.expression, "%s", "<none>");
+    ExecuteDayEvent(&meet);
     int ticks = 0;
     while (!(g_fighter = HitUnit()) && ticks < 30000) Undrawn(1), ticks += kTicksPerFrame;
     if (!g_fighter) return false;

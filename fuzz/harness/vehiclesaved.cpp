@@ -16,6 +16,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "vehicles/types/VehicleForm.h"
 #include "vehicles/types/VehicleTypes.h"
+#include "world/Construct.h"
 #include "world/ConstructPool.h"
 #include "game/WorldTick.h"
 
