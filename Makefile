@@ -17,10 +17,10 @@ FUZZ_RUNS ?= 3000
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # Absolute: the harnesses work in a data folder of their own.
 FUZZ_DIR := $(CURDIR)/build/fuzz
-# Harness options: a slow input counts as a hang after 10 s; the fatal path of a reader leaves what it
+# Harness options: a slow input counts as a hang after 30 s (the first input of a harness builds the demo tree); the fatal path of a reader leaves what it
 # had read to the process exit, so leaks are not reported by the fuzz runs (the unit tests check them).
 FUZZ_ENV := ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-FUZZ_FLAGS := -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
+FUZZ_FLAGS := -timeout=30 -rss_limit_mb=2048 -print_final_stats=1
 
 .PHONY: run test bench benchbuild benchci deps release testbuild demo clean fuzzbuild fuzz fuzzci
 

@@ -78,7 +78,8 @@ Game* Make() {
     for (int i = 0; i < 3; ++i) {
         g.cells[i] = PlayerTable[i];
         AUDef* au = new AUDef{};
-        au->pool = CreateConstructPool(1, "fuzz au");
+        const char* const poolNames[3] = {"fuzz au 0", "fuzz au 1", "fuzz au 2"};  // pool names are unique
+        au->pool = CreateConstructPool(1, poolNames[i]);
         construct* con = CreateConstruct(0, 0);
         con->itfc = Unit_itfc;
         con->itfcData = qzAlloc(sizeof(UnitData), "fuzz unit");

@@ -418,7 +418,9 @@ std::vector<uint8_t> DemoIslandWorldWithTargetsAtCamp() {
 }
 
 std::vector<uint8_t> DemoIslandWorldWith(const std::function<void(datakit::WorldFile&)>& actionUnits) {
-    const Island isl = MakeIsland();
+    // The island's terrain is the same for every map made on it: computed once per process.
+    static const Island kIsland = MakeIsland();
+    const Island& isl = kIsland;
     std::set<std::pair<int, int>> ownTiles;  // tiles whose definition no other tile shares
     const std::vector<ElementGroup> elements = ElementLayout(&ownTiles);
     datakit::WorldFile w(102);
